@@ -1,0 +1,31 @@
+# Quorvane developer entry points. `make`, `make test`, `make demo`.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build test demo bench clean
+
+all: build
+
+deps:
+	scripts/install-deps
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+configure: deps $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && OMP_THREAD_LIMIT=1 ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	scripts/demo $(BUILD_DIR)
+
+bench: build
+	scripts/run-bench $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR)

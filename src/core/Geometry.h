@@ -1,0 +1,49 @@
+#pragma once
+
+// Double-precision points, sizes and rectangles. Rectangles follow PDF and recognition
+// conventions: origin at the bottom left, y growing upwards.
+
+#include <algorithm>
+
+namespace quorvane {
+
+struct Point {
+    double x = 0;
+    double y = 0;
+    bool operator==(const Point&) const = default;
+};
+
+struct Size {
+    double width = 0;
+    double height = 0;
+    bool operator==(const Size&) const = default;
+};
+
+struct Rect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+
+    double minX() const { return std::min(x, x + width); }
+    double maxX() const { return std::max(x, x + width); }
+    double minY() const { return std::min(y, y + height); }
+    double maxY() const { return std::max(y, y + height); }
+    double midX() const { return x + width / 2; }
+    double midY() const { return y + height / 2; }
+    Size size() const { return {width, height}; }
+    bool isEmpty() const { return width <= 0 || height <= 0; }
+
+    bool operator==(const Rect&) const = default;
+};
+
+// The smallest rectangle holding both; an empty rectangle counts as no area.
+inline Rect united(const Rect& a, const Rect& b) {
+    const double x0 = std::min(a.minX(), b.minX());
+    const double y0 = std::min(a.minY(), b.minY());
+    const double x1 = std::max(a.maxX(), b.maxX());
+    const double y1 = std::max(a.maxY(), b.maxY());
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+} // namespace quorvane

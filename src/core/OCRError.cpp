@@ -1,0 +1,68 @@
+#include "core/OCRError.h"
+
+namespace quorvane {
+
+OCRError::OCRError(Kind kind, int pageIndex, QString detail)
+    : kind_(kind), pageIndex_(pageIndex), detail_(std::move(detail)) {
+    what_ = description().toStdString();
+}
+
+OCRError OCRError::rasterizationFailed(int pageIndex) { return {Kind::rasterizationFailed, pageIndex}; }
+OCRError OCRError::missingPageContent(int pageIndex) { return {Kind::missingPageContent, pageIndex}; }
+OCRError OCRError::recognitionFailed(int pageIndex, const QString& underlying) {
+    return {Kind::recognitionFailed, pageIndex, underlying};
+}
+OCRError OCRError::outputWriteFailed(const QString& underlying) {
+    return {Kind::outputWriteFailed, 0, underlying};
+}
+OCRError OCRError::documentTooLarge(const QString& reason) { return {Kind::documentTooLarge, 0, reason}; }
+OCRError OCRError::cannotOpenPDF() { return {Kind::cannotOpenPDF}; }
+OCRError OCRError::cannotOpenImage() { return {Kind::cannotOpenImage}; }
+OCRError OCRError::passwordRequired() { return {Kind::passwordRequired}; }
+OCRError OCRError::incorrectPassword() { return {Kind::incorrectPassword}; }
+OCRError OCRError::emptyDocument() { return {Kind::emptyDocument}; }
+OCRError OCRError::outputOverwritesSource() { return {Kind::outputOverwritesSource}; }
+
+QString OCRError::description() const {
+    const QString page = QString::number(pageIndex_ + 1);
+    switch (kind_) {
+    case Kind::rasterizationFailed:
+        return QStringLiteral("Rendering page %1 failed.").arg(page);
+    case Kind::missingPageContent:
+        return QStringLiteral("Page %1 has no drawable content.").arg(page);
+    case Kind::recognitionFailed:
+        return QStringLiteral("Text recognition failed on page %1: ").arg(page) + detail_;
+    case Kind::outputWriteFailed:
+        return QStringLiteral("Writing the searchable PDF failed: ") + detail_;
+    case Kind::documentTooLarge:
+        return detail_;
+    case Kind::cannotOpenPDF:
+        return QStringLiteral("The PDF could not be opened. The file may be corrupted.");
+    case Kind::cannotOpenImage:
+        return QStringLiteral(
+            "The image could not be opened. The file may be damaged or in an unsupported format.");
+    case Kind::passwordRequired:
+        return QStringLiteral("This PDF is password-protected. Enter its password to make it searchable.");
+    case Kind::incorrectPassword:
+        return QStringLiteral("That password didn't unlock the PDF. Check it and try again.");
+    case Kind::emptyDocument:
+        return QStringLiteral("The PDF contains no pages.");
+    case Kind::outputOverwritesSource:
+        return QString::fromUtf8(
+            "This output name would overwrite the original PDF, so nothing was written. Change the "
+            "output file name template in Settings \u2014 add {date} or a suffix such as _searchable.");
+    }
+    return {};
+}
+
+QString errorText(const std::exception& error) {
+    if (const auto* ocr = dynamic_cast<const OCRError*>(&error)) {
+        return ocr->description();
+    }
+    if (const auto* platform = dynamic_cast<const PlatformError*>(&error)) {
+        return platform->message();
+    }
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace quorvane

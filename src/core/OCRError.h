@@ -1,0 +1,76 @@
+#pragma once
+
+// The one error type of a document run, with the fixed text the user sees for each case.
+
+#include <QString>
+#include <exception>
+#include <string>
+
+namespace quorvane {
+
+class OCRError : public std::exception {
+public:
+    enum class Kind {
+        rasterizationFailed,
+        missingPageContent,
+        recognitionFailed,
+        outputWriteFailed,
+        documentTooLarge,
+        cannotOpenPDF,
+        cannotOpenImage,
+        passwordRequired,
+        incorrectPassword,
+        emptyDocument,
+        outputOverwritesSource,
+    };
+
+    static OCRError rasterizationFailed(int pageIndex);
+    static OCRError missingPageContent(int pageIndex);
+    static OCRError recognitionFailed(int pageIndex, const QString& underlying);
+    static OCRError outputWriteFailed(const QString& underlying);
+    static OCRError documentTooLarge(const QString& reason);
+    static OCRError cannotOpenPDF();
+    static OCRError cannotOpenImage();
+    static OCRError passwordRequired();
+    static OCRError incorrectPassword();
+    static OCRError emptyDocument();
+    static OCRError outputOverwritesSource();
+
+    Kind kind() const { return kind_; }
+    int pageIndex() const { return pageIndex_; }
+    // The underlying text of recognitionFailed and outputWriteFailed, the reason of documentTooLarge.
+    const QString& detail() const { return detail_; }
+
+    // The text shown wherever the error reaches the user.
+    QString description() const;
+    const char* what() const noexcept override { return what_.c_str(); }
+
+    bool operator==(const OCRError& other) const {
+        return kind_ == other.kind_ && pageIndex_ == other.pageIndex_ && detail_ == other.detail_;
+    }
+
+private:
+    OCRError(Kind kind, int pageIndex = 0, QString detail = {});
+
+    Kind kind_;
+    int pageIndex_;
+    QString detail_;
+    std::string what_;
+};
+
+// An error from the file system or another library, passed on with its own readable text.
+class PlatformError : public std::exception {
+public:
+    explicit PlatformError(const QString& message) : message_(message), what_(message.toStdString()) {}
+    const QString& message() const { return message_; }
+    const char* what() const noexcept override { return what_.c_str(); }
+
+private:
+    QString message_;
+    std::string what_;
+};
+
+// The readable text of any error that ends a run.
+QString errorText(const std::exception& error);
+
+} // namespace quorvane

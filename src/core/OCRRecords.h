@@ -1,0 +1,36 @@
+#pragma once
+
+// The value records in which recognised text travels through the system.
+
+#include "core/Geometry.h"
+
+#include <QString>
+#include <vector>
+
+namespace quorvane {
+
+struct OCRLine {
+    QString text;        // the recognizer's best candidate, unchanged
+    Rect boundingBox;    // normalised 0..1, origin at the bottom left of the recognised image
+    float confidence = 0; // 0..1
+    double angle = 0;    // slope of the line's top edge in radians, normalised coordinates
+
+    bool operator==(const OCRLine&) const = default;
+};
+
+struct PageOCRResult {
+    int pageIndex = 0;
+    std::vector<OCRLine> lines; // reading order
+    bool skippedExistingText = false;
+};
+
+struct DocumentOCRResult {
+    QString sourceURL;
+    QString outputURL;
+    int totalPages = 0;
+    int processedPages = 0;
+    int skippedPages = 0;
+    std::vector<PageOCRResult> pageResults;
+};
+
+} // namespace quorvane

@@ -1,0 +1,24 @@
+#pragma once
+
+// Where a searchable copy goes and what it is called, and the rule that it never replaces its
+// source.
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace quorvane::OutputPath {
+
+inline const QString defaultTemplate = QStringLiteral("{name}_searchable");
+
+// The output file name for a source path, a name template ("{name}", "{date}") and a date.
+QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date);
+
+// The output path: `folder` (or the source's own folder) plus fileName() for now.
+QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate);
+
+// True when writing `b` would replace `a`: same path after resolving ".", ".." and symbolic
+// links, the same path in another letter case, or the same file identity.
+bool isSameFile(const QString& a, const QString& b);
+
+} // namespace quorvane::OutputPath

@@ -1,0 +1,36 @@
+#pragma once
+
+// Produces the searchable PDF: every page shows its source content (or a corrected raster) with
+// the recognised lines as invisible text over the words.
+
+#include "core/OCRRecords.h"
+#include "platform/PdfDocument.h"
+#include "platform/Raster.h"
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace quorvane::TextLayerWriter {
+
+struct PageInput {
+    PdfPage page;                         // the source page
+    Rect outputBounds;                    // the page's canvas in display space, and its boxes
+    int turnsCW = 0;                      // clockwise quarter turns applied to the page
+    double deskewAngle = 0;               // radians, counter-clockwise positive
+    std::optional<Raster> correctedRaster; // replaces the page content when present
+    std::vector<OCRLine> lines;           // reading order, boxes normalised to the canvas
+    int pageIndex = 0;
+    bool skippedExistingText = false;
+};
+
+// Writes the pages (sorted by page index) to a hidden temporary file next to `outputPath` and then
+// puts it in place; the output path is untouched on every failure. Throws OCRError (or
+// PlatformError for file-system failures).
+void write(std::vector<PageInput> pages, const DocumentAttributes& attributes, const QString& outputPath,
+           bool srgbOutputIntent, const PdfDocument* source);
+
+// Why the output could not be created in its folder, as a readable text.
+QString diagnoseContextFailure(const QString& outputPath);
+
+} // namespace quorvane::TextLayerWriter

@@ -1,0 +1,191 @@
+#include "platform/PdfDocument.h"
+
+#include <QFile>
+#include <poppler/cpp/poppler-document.h>
+#include <poppler/cpp/poppler-global.h>
+#include <poppler/cpp/poppler-page.h>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <qpdf/Buffer.hh>
+
+#include <cmath>
+#include <mutex>
+
+namespace quorvane {
+
+namespace {
+
+// Both libraries print their complaints about damaged files; the user sees our message instead.
+void silenceLibraries() {
+    static std::once_flag once;
+    std::call_once(once, [] { poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr); });
+}
+
+QString fromPoppler(const poppler::ustring& text) {
+    const auto utf8 = text.to_utf8();
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+Rect rectFrom(QPDFObjectHandle box) {
+    if (!box.isRectangle()) {
+        return {};
+    }
+    const auto r = box.getArrayAsRectangle();
+    const double x0 = std::min(r.llx, r.urx), x1 = std::max(r.llx, r.urx);
+    const double y0 = std::min(r.lly, r.ury), y1 = std::max(r.lly, r.ury);
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+std::optional<QString> infoString(QPDFObjectHandle info, const char* key) {
+    if (!info.isDictionary() || !info.hasKey(key)) {
+        return std::nullopt;
+    }
+    auto value = info.getKey(key);
+    if (!value.isString()) {
+        return std::nullopt;
+    }
+    return QString::fromStdString(value.getUTF8Value());
+}
+
+} // namespace
+
+PdfPage::PdfPage(const PdfDocument* document, int index, QPDFPageObjectHelper object)
+    : document_(document), index_(index), object_(std::move(object)) {}
+
+Rect PdfPage::mediaBox() const {
+    auto object = object_;
+    return rectFrom(object.getMediaBox());
+}
+
+Rect PdfPage::cropBox() const {
+    auto object = object_;
+    const Rect media = mediaBox();
+    const Rect crop = rectFrom(object.getCropBox());
+    if (crop.isEmpty()) {
+        return media;
+    }
+    const double x0 = std::max(crop.minX(), media.minX()), x1 = std::min(crop.maxX(), media.maxX());
+    const double y0 = std::max(crop.minY(), media.minY()), y1 = std::min(crop.maxY(), media.maxY());
+    if (x1 <= x0 || y1 <= y0) {
+        return crop;
+    }
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+int PdfPage::rotation() const {
+    auto object = object_;
+    auto rotate = object.getAttribute("/Rotate", false);
+    if (!rotate.isNumber()) {
+        return 0;
+    }
+    const long long degrees = std::llround(rotate.getNumericValue());
+    return static_cast<int>(((degrees % 360) + 360) % 360);
+}
+
+std::unique_ptr<poppler::page> PdfPage::popplerPage() const {
+    auto* doc = document_->popplerDocument();
+    if (doc == nullptr || index_ >= doc->pages()) {
+        return nullptr;
+    }
+    return std::unique_ptr<poppler::page>(doc->create_page(index_));
+}
+
+QString PdfPage::text() const {
+    auto page = popplerPage();
+    return page ? fromPoppler(page->text()) : QString();
+}
+
+PdfDocument::PdfDocument(QString path) : path_(std::move(path)) {}
+
+PdfDocument::~PdfDocument() = default;
+
+std::unique_ptr<PdfDocument> PdfDocument::open(const QString& path) {
+    silenceLibraries();
+    if (!QFile::exists(path)) {
+        return nullptr;
+    }
+    std::unique_ptr<PdfDocument> document(new PdfDocument(path));
+    try {
+        document->load("");
+        return document;
+    } catch (const QPDFExc& error) {
+        if (error.getErrorCode() == qpdf_e_password) {
+            return document; // stays locked
+        }
+    } catch (const std::exception&) {
+    }
+    return nullptr;
+}
+
+bool PdfDocument::unlock(const QString& password) {
+    if (!locked_) {
+        return true;
+    }
+    try {
+        return load(password.toStdString());
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Opens both libraries on the file, decrypting it first when it is encrypted. Throws QPDF's
+// error when the password does not open it; returns false when Poppler cannot read it.
+bool PdfDocument::load(const std::string& password) {
+    auto qpdf = std::make_unique<QPDF>();
+    qpdf->setSuppressWarnings(true);
+    const QByteArray localPath = QFile::encodeName(path_);
+    qpdf->processFile(localPath.constData(), password.c_str());
+
+    std::unique_ptr<poppler::document> poppler;
+    if (qpdf->isEncrypted()) {
+        QPDFWriter writer(*qpdf);
+        writer.setOutputMemory();
+        writer.setPreserveEncryption(false);
+        writer.write();
+        auto buffer = writer.getBufferSharedPointer();
+        decrypted_.assign(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+        qpdf = std::make_unique<QPDF>();
+        qpdf->setSuppressWarnings(true);
+        qpdf->processMemoryFile(localPath.constData(), decrypted_.data(), decrypted_.size());
+        poppler.reset(poppler::document::load_from_raw_data(decrypted_.data(),
+                                                             static_cast<int>(decrypted_.size())));
+    } else {
+        poppler.reset(poppler::document::load_from_file(localPath.toStdString()));
+    }
+    if (!poppler || poppler->is_locked()) {
+        throw std::runtime_error("Poppler cannot read the document");
+    }
+
+    pages_ = QPDFPageDocumentHelper(*qpdf).getAllPages();
+    qpdf_ = std::move(qpdf);
+    poppler_ = std::move(poppler);
+    locked_ = false;
+    return true;
+}
+
+int PdfDocument::pageCount() const { return locked_ ? 0 : static_cast<int>(pages_.size()); }
+
+std::optional<PdfPage> PdfDocument::page(int index) const {
+    if (locked_ || index < 0 || index >= pageCount()) {
+        return std::nullopt;
+    }
+    return PdfPage(this, index, pages_[static_cast<size_t>(index)]);
+}
+
+DocumentAttributes PdfDocument::attributes() const {
+    DocumentAttributes attributes;
+    if (locked_) {
+        return attributes;
+    }
+    auto info = qpdf_->getTrailer().getKey("/Info");
+    attributes.title = infoString(info, "/Title");
+    attributes.author = infoString(info, "/Author");
+    attributes.subject = infoString(info, "/Subject");
+    if (auto keywords = infoString(info, "/Keywords")) {
+        attributes.keywords = QStringList{*keywords};
+    }
+    return attributes;
+}
+
+} // namespace quorvane

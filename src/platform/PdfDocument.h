@@ -1,0 +1,99 @@
+#pragma once
+
+// An open PDF: QPDF for the object model (structure, pages, outline, information) and Poppler
+// for rendering and page text, both reading the same unlocked bytes.
+
+#include "core/Geometry.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <vector>
+
+namespace poppler {
+class document;
+class page;
+} // namespace poppler
+
+namespace quorvane {
+
+class PdfDocument;
+
+// Title, author, subject and keywords of a document; absent when the source has none.
+struct DocumentAttributes {
+    std::optional<QString> title;
+    std::optional<QString> author;
+    std::optional<QString> subject;
+    std::optional<QStringList> keywords;
+    bool operator==(const DocumentAttributes&) const = default;
+};
+
+// One page of an open document. Cheap to copy; valid while its document is alive.
+class PdfPage {
+public:
+    PdfPage(const PdfDocument* document, int index, QPDFPageObjectHelper object);
+
+    const PdfDocument& document() const { return *document_; }
+    int index() const { return index_; }
+
+    // The low-level page dictionary: resources, content, boxes.
+    QPDFPageObjectHelper pageObject() const { return object_; }
+
+    // The crop box in the page's unrotated user space (falling back to the media box, limited
+    // to it as readers do).
+    Rect cropBox() const;
+    Rect mediaBox() const;
+    // Clockwise degrees as the page states them, normalised to 0..359.
+    int rotation() const;
+    // The page's extractable text, empty when it has none.
+    QString text() const;
+
+    // Poppler's view of the page, for rendering; null when Poppler cannot give it.
+    std::unique_ptr<poppler::page> popplerPage() const;
+
+private:
+    const PdfDocument* document_;
+    int index_;
+    QPDFPageObjectHelper object_;
+};
+
+class PdfDocument {
+public:
+    ~PdfDocument();
+    PdfDocument(const PdfDocument&) = delete;
+    PdfDocument& operator=(const PdfDocument&) = delete;
+
+    // Nothing when the file cannot be read as a PDF. A document that the empty password does not
+    // open comes back locked; one that only restricts permissions opens unlocked.
+    static std::unique_ptr<PdfDocument> open(const QString& path);
+
+    QString path() const { return path_; }
+    bool isLocked() const { return locked_; }
+    // True when the document is (now) unlocked. An unlocked document stays as it is.
+    bool unlock(const QString& password);
+
+    int pageCount() const;
+    std::optional<PdfPage> page(int index) const;
+
+    DocumentAttributes attributes() const;
+
+    // The unlocked object model. Not available while locked.
+    QPDF& qpdf() const { return *qpdf_; }
+    poppler::document* popplerDocument() const { return poppler_.get(); }
+
+private:
+    explicit PdfDocument(QString path);
+    bool load(const std::string& password);
+
+    QString path_;
+    bool locked_ = true;
+    std::string decrypted_; // the decrypted bytes both libraries read, for encrypted sources
+    std::unique_ptr<QPDF> qpdf_;
+    std::unique_ptr<poppler::document> poppler_;
+    std::vector<QPDFPageObjectHelper> pages_;
+};
+
+} // namespace quorvane

@@ -1,0 +1,35 @@
+#include "core/CustomWordList.h"
+#include "core/OCROptions.h"
+#include "core/OCRLanguageCatalog.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+
+TEST(CustomWordList, ParsingKeepsFirstOccurrencesAndCaseVariants) {
+    EXPECT_EQ(CustomWordList::parse("Quorvane, Linn\tQuorvane\n\n  linn ; Sondek\r\n"),
+              (QStringList{"Quorvane", "Linn", "linn", "Sondek"}));
+    EXPECT_TRUE(CustomWordList::parse(" ,;\t\n\r  ").isEmpty());
+    EXPECT_EQ(CustomWordList::parse("two words, one phrase"), (QStringList{"two words", "one phrase"}));
+}
+
+TEST(CustomWordList, MergeAppendsOnlyNewWordsAndTextRoundTrips) {
+    EXPECT_EQ(CustomWordList::merge({"a", "b"}, {"b", " ", "c", "a", "c"}), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(CustomWordList::text({}), "");
+    EXPECT_EQ(CustomWordList::text({"x", "y"}), "x\ny\n");
+    const QStringList words{"Linn", "LP12", "Sondek"};
+    EXPECT_EQ(CustomWordList::parse(CustomWordList::text(words)), words);
+}
+
+TEST(OCROptions, EffectiveLanguagesAndRawValues) {
+    OCROptions options;
+    options.languages = {};
+    EXPECT_EQ(options.effectiveLanguages(), QStringList{"en-US"});
+    options.languages = {"de-DE", "en-US"};
+    EXPECT_EQ(options.effectiveLanguages(), (QStringList{"de-DE", "en-US"}));
+    EXPECT_FALSE(preprocessStrengthFromRaw("Standard").has_value());
+    EXPECT_EQ(preprocessStrengthFromRaw("standard"), PreprocessStrength::standard);
+    EXPECT_EQ(recognitionLevelFromRaw("fast"), OCRRecognitionLevel::fast);
+    EXPECT_EQ(OCRLanguageCatalog::sanitized({"xx-XX", "de-DE", "vi-VN", "de-DE", "vi-VT"}),
+              (QStringList{"de-DE", "vi-VT"}));
+}

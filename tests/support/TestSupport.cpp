@@ -1,0 +1,84 @@
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace quorvane::test {
+
+QString corpusPath(const QString& name) { return QStringLiteral(QUORVANE_CORPUS_DIR "/") + name; }
+
+QString readTextFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+QString binPath(const QString& program) { return QStringLiteral(QUORVANE_BIN_DIR "/") + program; }
+
+ProcessResult runProgram(const QString& program, const QStringList& arguments, const QByteArray& input,
+                         int timeoutMs) {
+    QProcess process;
+    process.start(program, arguments);
+    ProcessResult result;
+    if (!process.waitForStarted()) {
+        return result;
+    }
+    if (!input.isEmpty()) {
+        process.write(input);
+    }
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.finished = process.exitStatus() == QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
+    result.standardError = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+namespace {
+
+QHash<QString, int> wordCounts(const QString& text) {
+    static const QRegularExpression word(QStringLiteral("[\\p{L}\\p{N}]{3,}"));
+    QHash<QString, int> counts;
+    auto it = word.globalMatch(text);
+    while (it.hasNext()) {
+        counts[it.next().captured().toLower()] += 1;
+    }
+    return counts;
+}
+
+} // namespace
+
+double wordRecall(const QString& text, const QString& truth) {
+    const auto got = wordCounts(text);
+    const auto wanted = wordCounts(truth);
+    int total = 0, hit = 0;
+    for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+        total += it.value();
+        hit += std::min(it.value(), got.value(it.key()));
+    }
+    return total == 0 ? 0.0 : double(hit) / total;
+}
+
+QString pdfText(const QString& pdfPath, int page) {
+    QStringList arguments;
+    if (page > 0) {
+        arguments << "-f" << QString::number(page) << "-l" << QString::number(page);
+    }
+    arguments << pdfPath << "-";
+    return runProgram("pdftotext", arguments).standardOutput;
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+} // namespace quorvane::test
