@@ -10,6 +10,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace quorvane {
 
@@ -41,18 +42,87 @@ struct Phase {
     QString message;     // failed
 
     static Phase idle() { return {}; }
-    static Phase preparing() { return {Kind::preparing}; }
-    static Phase writing() { return {Kind::writing}; }
+    static Phase preparing() { return withKind(Kind::preparing); }
+    static Phase writing() { return withKind(Kind::writing); }
     static Phase recognizing(int currentPage, int totalPages) {
-        return {Kind::recognizing, currentPage, totalPages};
+        Phase phase = withKind(Kind::recognizing);
+        phase.currentPage = currentPage;
+        phase.totalPages = totalPages;
+        return phase;
     }
-    static Phase done(const DocumentSummary& summary) { return {Kind::done, 0, 0, summary}; }
-    static Phase failed(const QString& message) { return {Kind::failed, 0, 0, {}, message}; }
+    static Phase done(const DocumentSummary& summary) {
+        Phase phase = withKind(Kind::done);
+        phase.summary = summary;
+        return phase;
+    }
+    static Phase failed(const QString& message) {
+        Phase phase = withKind(Kind::failed);
+        phase.message = message;
+        return phase;
+    }
 
     // The progress text the user sees ("Recognizing page 3 of 12…"); empty for done and failed.
     QString progressText() const;
 
     bool operator==(const Phase&) const = default;
+
+private:
+    static Phase withKind(Kind kind) {
+        Phase phase;
+        phase.kind = kind;
+        return phase;
+    }
+};
+
+namespace TextLayerWriter {
+struct PageInput;
+}
+
+class OCRPipeline : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
+
+public:
+    static constexpr float lowConfidenceThreshold = 0.5f;
+    static constexpr double lowDPIThreshold = 300.0;
+
+    explicit OCRPipeline(QObject* parent = nullptr);
+    ~OCRPipeline() override;
+
+    const Phase& phase() const { return phase_; }
+    bool isRunning() const { return isRunning_; }
+
+    // Starts a run and returns; the outcome is the final phase, reached when isRunning turns
+    // false. Ignored while a run is in progress.
+    void process(const QString& source, const QString& output, const OCROptions& options,
+                 const std::optional<QString>& password = std::nullopt);
+
+    // True when the PDF is locked and the empty password does not open it.
+    static bool requiresPassword(const QString& path);
+
+    // Writes the plain-text copy next to the output (same base name, ".txt") and returns its path.
+    // Throws PlatformError when it cannot be written.
+    static QString writeTextSidecar(const std::vector<TextLayerWriter::PageInput>& pages, const QString& output);
+
+Q_SIGNALS:
+    void phaseChanged(const quorvane::Phase& phase);
+    void isRunningChanged(bool isRunning);
+
+private:
+    struct Run;
+
+    static void prepare(Run& run);
+    void setPhase(const Phase& phase);
+    void setRunning(bool running);
+    void continueWithNextPage();
+    void storePage(int pageIndex, const struct PageOutcome& outcome);
+    void writeOutput();
+    void finish(const Phase& outcome);
+
+    Phase phase_;
+    bool isRunning_ = false;
+    TesseractOCRService ocr_;
+    std::shared_ptr<Run> run_;
 };
 
 } // namespace quorvane

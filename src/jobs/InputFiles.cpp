@@ -1,0 +1,56 @@
+#include "jobs/InputFiles.h"
+
+#include "pipeline/ImagePDFBuilder.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+
+namespace quorvane::InputFiles {
+
+bool isAcceptedInput(const QString& path) {
+    return QFileInfo(path).suffix().toLower() == QLatin1String("pdf") || ImagePDFBuilder::isSupportedImage(path);
+}
+
+QStringList expandInputs(const QStringList& paths) {
+    QStringList taken;
+    QSet<QString> seen;
+    const auto take = [&](const QString& path) {
+        if (!isAcceptedInput(path)) {
+            return;
+        }
+        const QString key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            taken.append(path);
+        }
+    };
+
+    for (const auto& path : paths) {
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            continue;
+        }
+        if (info.isDir()) {
+            const QDir folder(path);
+            for (const auto& name : folder.entryList(QDir::Files, QDir::NoSort)) {
+                take(folder.filePath(name));
+            }
+        } else {
+            take(path);
+        }
+    }
+
+    QCollator collator;
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(taken.begin(), taken.end(), [&](const QString& a, const QString& b) {
+        return collator.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName()) < 0;
+    });
+    return taken;
+}
+
+} // namespace quorvane::InputFiles

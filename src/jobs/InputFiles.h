@@ -1,0 +1,18 @@
+#pragma once
+
+// Which files a job takes, and how dropped files and folders become the ordered list of inputs.
+
+#include <QString>
+#include <QStringList>
+
+namespace quorvane::InputFiles {
+
+// A PDF or a supported image, judged by the extension alone.
+bool isAcceptedInput(const QString& path);
+
+// Files are taken when accepted; folders contribute their accepted immediate children (hidden
+// files and subfolders left out). Missing paths are dropped; each file comes once; the list is
+// sorted by file name as a file manager sorts (case-insensitive, numbers by value).
+QStringList expandInputs(const QStringList& paths);
+
+} // namespace quorvane::InputFiles

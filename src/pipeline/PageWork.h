@@ -1,0 +1,30 @@
+#pragma once
+
+// The work on one page bitmap, off the main thread: cleaning, recognition and the corrections,
+// each change followed by a fresh recognition of the whole changed image.
+
+#include "core/OCROptions.h"
+#include "core/OCRRecords.h"
+#include "core/TesseractOCRService.h"
+#include "platform/Raster.h"
+
+#include <optional>
+#include <vector>
+
+namespace quorvane {
+
+struct PageOutcome {
+    std::vector<OCRLine> lines;           // of the last image recognised, possibly limited to the region
+    int turnsCW = 0;                      // clockwise quarter turns applied
+    double deskewAngle = 0;               // radians applied by deskew, 0 when none
+    std::optional<Raster> correctedRaster; // the perspective-corrected page, when applied
+};
+
+namespace PageWork {
+
+// Throws the recognizer's error unchanged.
+PageOutcome process(const Raster& bitmap, const OCROptions& options, const TesseractOCRService& ocr);
+
+} // namespace PageWork
+
+} // namespace quorvane

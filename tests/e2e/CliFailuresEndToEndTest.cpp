@@ -1,0 +1,130 @@
+// How quorvane-cli treats locked, damaged and unwritable cases: a clear message, exit status 1,
+// nothing of the user's lost and nothing left behind.
+
+#include "e2e/CliSupport.h"
+#include "support/PdfFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace quorvane::test;
+
+namespace {
+
+const QStringList englishOnly{"--languages", "en-US", "--no-auto-language", "--no-rotate", "--no-deskew",
+                              "--no-perspective"};
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString smallScan(const QString& folder, const QString& name) {
+    const QString path = folder + "/" + name;
+    writePdf(path, {{.image = renderParagraph(QSize(1275, 825), {"Harbour committee minutes"}, 50),
+                     .width = 306, .height = 198}});
+    return path;
+}
+
+} // namespace
+
+TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
+    QTemporaryDir folder;
+    const QString plain = smallScan(folder.path(), "plain.pdf");
+    const QString locked = folder.filePath("locked.pdf");
+    ASSERT_EQ(runProgram("qpdf", {"--encrypt", "sesame", "owner-secret", "256", "--", plain, locked}).exitCode, 0);
+    QFile::remove(plain);
+
+    const auto noPassword = runCli(englishOnly + QStringList{locked});
+    EXPECT_EQ(noPassword.result.exitCode, 1);
+    EXPECT_TRUE(noPassword.result.standardError.contains(
+        "This PDF is password-protected. Enter its password to make it searchable."));
+
+    const auto wrong = runCli(englishOnly + QStringList{"--password", locked}, "open up\n");
+    EXPECT_EQ(wrong.result.exitCode, 1);
+    EXPECT_TRUE(wrong.result.standardError.contains("That password didn't unlock the PDF. Check it and try again."));
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"locked.pdf"});
+
+    const auto right = runCli(englishOnly + QStringList{"--password", locked}, "sesame\n");
+    ASSERT_EQ(right.result.exitCode, 0) << right.result.standardError.toStdString();
+    const QString output = folder.filePath("locked_searchable.pdf");
+    EXPECT_TRUE(runProgram("qpdf", {"--show-encryption", output}).standardOutput.contains("File is not encrypted"));
+    EXPECT_TRUE(pdfText(output).contains("committee", Qt::CaseInsensitive));
+    for (const auto& run : {noPassword, wrong, right}) {
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+    }
+}
+
+TEST(CliFailures, DamagedPdfsAreRefusedAndNothingIsWritten) {
+    QTemporaryDir folder;
+    const QString invalid = copyCorpusFile("invalid.pdf", folder.path());
+    const QByteArray whole = bytesOf(corpusPath("linn.pdf"));
+    const QString truncated = folder.filePath("truncated.pdf");
+    {
+        QFile file(truncated);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(whole.left(whole.size() / 3));
+    }
+    for (const auto& source : {invalid, truncated}) {
+        const auto run = runCli(englishOnly + QStringList{source});
+        EXPECT_EQ(run.result.exitCode, 1) << source.toStdString();
+        EXPECT_TRUE(run.result.standardError.contains("The PDF could not be opened. The file may be corrupted."))
+            << run.result.standardError.toStdString();
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+    }
+    EXPECT_EQ(filesIn(folder.path()), (QStringList{"invalid.pdf", "truncated.pdf"}));
+}
+
+TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
+    QTemporaryDir folder;
+    const QString source = smallScan(folder.path(), "scan.pdf");
+    const QByteArray before = bytesOf(source);
+    const auto run = runCli(englishOnly + QStringList{"--name", "{name}", source});
+    EXPECT_EQ(run.result.exitCode, 1);
+    EXPECT_TRUE(run.result.standardError.contains("This output name would overwrite the original PDF"));
+    EXPECT_EQ(bytesOf(source), before);
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
+}
+
+// Root ignores permission bits, so the run goes through an unprivileged user when we are root.
+TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
+    QTemporaryDir folder;
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                             QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
+    const QString source = smallScan(folder.path(), "scan.pdf");
+    QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
+    const QString locked = folder.filePath("closed");
+    ASSERT_TRUE(QDir().mkdir(locked));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther |
+                                      QFile::ReadGroup | QFile::ExeGroup);
+
+    QStringList prefix;
+    if (geteuid() == 0) {
+        prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    const auto run = runCli(englishOnly + QStringList{"-o", locked, source}, {}, prefix);
+    EXPECT_EQ(run.result.exitCode, 1) << run.result.standardOutput.toStdString();
+    EXPECT_TRUE(run.result.standardError.contains(
+        "Writing the searchable PDF failed: Quorvane is not allowed to write to \"closed\". Check the folder's "
+        "permissions, or choose another output folder."))
+        << run.result.standardError.toStdString();
+    EXPECT_TRUE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+}
+
+TEST(CliFailures, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(runCli({}).result.exitCode, 2);
+    EXPECT_EQ(runCli({"--clean", "sparkling", "x.pdf"}).result.exitCode, 2);
+    EXPECT_EQ(runCli({"--languages", "xx-XX", "x.pdf"}).result.exitCode, 2);
+    EXPECT_EQ(runCli({"--region", "0.1,0.2,0,0.5", "x.pdf"}).result.exitCode, 2);
+    EXPECT_EQ(runCli({"--rotate", "--no-rotate", "x.pdf"}).result.exitCode, 2);
+    const auto help = runCli({"--help"});
+    EXPECT_EQ(help.result.exitCode, 0);
+    EXPECT_TRUE(help.result.standardOutput.contains("--output-dir"));
+    const auto missing = runCli({"/nonexistent/scan.pdf"});
+    EXPECT_EQ(missing.result.exitCode, 1);
+    EXPECT_TRUE(missing.result.standardError.contains("No such file or folder."));
+}

@@ -1,0 +1,48 @@
+#include "e2e/CliSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+namespace quorvane::test {
+
+CliRun runCli(const QStringList& arguments, const QByteArray& input, const QStringList& prefix) {
+    QTemporaryDir temporary;
+    QFile::setPermissions(temporary.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+    QProcess process;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", temporary.path());
+    process.setProcessEnvironment(environment);
+    const QString cli = binPath("quorvane-cli");
+    if (prefix.isEmpty()) {
+        process.start(cli, arguments);
+    } else {
+        process.start(prefix.first(), prefix.mid(1) + QStringList{cli} + arguments);
+    }
+    CliRun run;
+    if (!process.waitForStarted()) {
+        return run;
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(600000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    run.result.finished = process.exitStatus() == QProcess::NormalExit;
+    run.result.exitCode = process.exitCode();
+    run.result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
+    run.result.standardError = QString::fromUtf8(process.readAllStandardError());
+    run.leftoverTemporaryFiles = QDir(temporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    return run;
+}
+
+QString copyCorpusFile(const QString& name, const QString& folder) {
+    const QString target = folder + QLatin1Char('/') + name;
+    QFile::copy(corpusPath(name), target);
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::ReadGroup);
+    return target;
+}
+
+} // namespace quorvane::test

@@ -1,0 +1,168 @@
+// quorvane-cli on real scanned PDFs, its output read back with poppler-utils and qpdf.
+
+#include "e2e/CliSupport.h"
+#include "support/PdfFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTransform>
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+using namespace quorvane::test;
+
+namespace {
+
+const QStringList englishOnly{"--languages", "en-US", "--no-auto-language"};
+
+struct WordBox {
+    QString text;
+    QRectF box; // points, top-left origin, as pdftotext -bbox reports it
+};
+
+QList<WordBox> wordBoxes(const QString& pdf) {
+    const auto html = runProgram("pdftotext", {"-bbox", pdf, "-"}).standardOutput;
+    static const QRegularExpression word(
+        R"(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)");
+    QList<WordBox> boxes;
+    auto it = word.globalMatch(html);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        boxes.append({m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                            QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
+    return boxes;
+}
+
+QString pdfInfo(const QString& pdf) { return runProgram("pdfinfo", {"-box", pdf}).standardOutput; }
+
+// The raw (still encoded) data of every image XObject of the document.
+QList<QByteArray> imageStreams(const QString& pdf) {
+    QList<QByteArray> streams;
+    QPDF document;
+    document.processFile(pdf.toLocal8Bit().constData());
+    for (auto& object : document.getAllObjects()) {
+        if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
+            const auto data = object.getRawStreamData();
+            streams.append(QByteArray(reinterpret_cast<const char*>(data->getBuffer()),
+                                      static_cast<qsizetype>(data->getSize())));
+        }
+    }
+    return streams;
+}
+
+class CorpusScan : public ::testing::TestWithParam<const char*> {};
+
+} // namespace
+
+TEST_P(CorpusScan, BecomesSearchableWithItsImageUntouched) {
+    QTemporaryDir folder;
+    const QString source = copyCorpusFile(GetParam(), folder.path());
+    const QString outputs = folder.filePath("out");
+    const QByteArray sourceBytes = readTextFile(source).toLatin1();
+
+    const auto run = runCli(englishOnly + QStringList{"-o", outputs, source});
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    const QString output = outputs + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
+    ASSERT_TRUE(QFile::exists(output));
+    EXPECT_TRUE(run.result.standardOutput.contains("1 page(s) recognized, 0 skipped (already had text)."));
+
+    EXPECT_GE(wordRecall(pdfText(output), readTextFile(corpusPath("linn.txt"))), 0.97);
+    EXPECT_EQ(runProgram("qpdf", {"--check", output}).exitCode, 0);
+
+    const QString info = pdfInfo(output);
+    EXPECT_TRUE(info.contains(QRegularExpression("Pages:\\s+1\\n")));
+    EXPECT_TRUE(info.contains(QRegularExpression("Page rot:\\s+0\\n")));
+    for (const char* box : {"MediaBox", "CropBox", "BleedBox", "TrimBox", "ArtBox"}) {
+        EXPECT_TRUE(info.contains(QRegularExpression(QString(box) + ":\\s+0\\.00\\s+0\\.00\\s+612\\.00\\s+792\\.00")))
+            << box << "\n" << info.toStdString();
+    }
+    const auto before = imageStreams(source);
+    const auto after = imageStreams(output);
+    ASSERT_EQ(before.size(), 1);
+    EXPECT_TRUE(after.contains(before.first())) << "the scan's image must be carried over byte for byte";
+
+    EXPECT_EQ(QDir(outputs).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(output).fileName()});
+    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
+    EXPECT_EQ(readTextFile(source).toLatin1(), sourceBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, CorpusScan, ::testing::Values("linn.pdf", "ccitt.pdf", "jbig2.pdf"),
+                         [](const auto& info) { return QFileInfo(info.param).baseName().toStdString(); });
+
+TEST(ScannedPdf, AlreadySearchableDocumentWritesNothing) {
+    QTemporaryDir folder;
+    const QString source = copyCorpusFile("graph_ocred.pdf", folder.path());
+    const auto run = runCli(englishOnly + QStringList{"--sidecar", source});
+    EXPECT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    EXPECT_TRUE(run.result.standardOutput.contains(
+        "Already searchable — every page has a text layer, so no new file was created."));
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"graph_ocred.pdf"});
+    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+}
+
+// A page turned by /Rotate 90 with a crop box away from the origin: the output page is upright,
+// its boxes are the displayed size, and the text layer lies where the reader saw the words.
+TEST(ScannedPdf, RotatedAndCroppedPageComesOutUprightWithTextInPlace) {
+    const double dpi = 300;
+    const QRectF crop(50, 60, 512, 672); // points; displayed turned: 672 wide, 512 high
+    const QSize displayPixels(qRound(crop.height() * dpi / 72), qRound(crop.width() * dpi / 72));
+    const QRect wordPixels(300, 400, 1400, 110);
+    const QImage display = renderWords(displayPixels, {{wordPixels, "Harbour committee minutes"},
+                                                       {QRect(300, 800, 2000, 90), "The keeper reported on the registers."}});
+    // The page stores its content unturned: the reader turns it a quarter clockwise.
+    const QImage stored = display.transformed(QTransform().rotate(-90));
+
+    QTemporaryDir folder;
+    const QString source = folder.filePath("turned.pdf");
+    ASSERT_TRUE(writePdf(source, {{.image = stored, .imageRect = crop, .cropBox = crop, .rotate = 90}}));
+    const auto run = runCli(englishOnly + QStringList{"--no-rotate", source});
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    const QString output = folder.filePath("turned_searchable.pdf");
+
+    const QString info = pdfInfo(output);
+    EXPECT_TRUE(info.contains(QRegularExpression("Page rot:\\s+0\\n")));
+    EXPECT_TRUE(info.contains(QRegularExpression("MediaBox:\\s+0\\.00\\s+0\\.00\\s+672\\.00\\s+512\\.00"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression("CropBox:\\s+0\\.00\\s+0\\.00\\s+672\\.00\\s+512\\.00")));
+
+    const QRectF expected(wordPixels.x() * 72 / dpi, wordPixels.y() * 72 / dpi, wordPixels.width() * 72 / dpi,
+                          wordPixels.height() * 72 / dpi);
+    bool found = false;
+    for (const auto& word : wordBoxes(output)) {
+        if (word.text.compare("committee", Qt::CaseInsensitive) == 0) {
+            found = true;
+            EXPECT_TRUE(expected.adjusted(-4, -4, 4, 4).contains(word.box.center()))
+                << "word at " << word.box.x() << "," << word.box.y();
+        }
+    }
+    EXPECT_TRUE(found) << pdfText(output).toStdString();
+}
+
+TEST(ScannedPdf, MixedDocumentKeepsEveryPageAndWritesTheSidecarInPageOrder) {
+    QTemporaryDir folder;
+    const QString source = folder.filePath("mixed.pdf");
+    const QImage scan = renderParagraph(QSize(2550, 3300), {"Minutes of the archive committee", "The harbour photographs arrived"}, 60);
+    ASSERT_TRUE(writePdf(source, {{.textLayer = "First page already has text"},
+                                  {.image = scan},
+                                  {.textLayer = "Third page also has text"}}));
+    const auto run = runCli(englishOnly + QStringList{"--sidecar", source});
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    EXPECT_TRUE(run.result.standardOutput.contains("1 page(s) recognized, 2 skipped (already had text)."));
+
+    const QString output = folder.filePath("mixed_searchable.pdf");
+    EXPECT_TRUE(runProgram("pdfinfo", {output}).standardOutput.contains(QRegularExpression("Pages:\\s+3\\n")));
+    EXPECT_TRUE(pdfText(output, 1).contains("First page already has text"));
+    EXPECT_TRUE(pdfText(output, 2).contains("harbour", Qt::CaseInsensitive));
+
+    const QString sidecar = readTextFile(folder.filePath("mixed_searchable.txt"));
+    const QStringList pages = sidecar.split("\n\n");
+    ASSERT_EQ(pages.size(), 3) << sidecar.toStdString();
+    EXPECT_EQ(pages[0].trimmed(), "First page already has text");
+    EXPECT_TRUE(pages[1].startsWith("Minutes of the archive committee\n")) << pages[1].toStdString();
+    EXPECT_EQ(pages[2].trimmed(), "Third page also has text");
+    EXPECT_FALSE(sidecar.endsWith("\n\n"));
+    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+}
