@@ -41,12 +41,12 @@ struct Phase {
     QString message;     // failed
 
     static Phase idle() { return {}; }
-    static Phase preparing() { return {Kind::preparing}; }
-    static Phase writing() { return {Kind::writing}; }
+    static Phase preparing() { return {Kind::preparing, 0, 0, {}, {}}; }
+    static Phase writing() { return {Kind::writing, 0, 0, {}, {}}; }
     static Phase recognizing(int currentPage, int totalPages) {
-        return {Kind::recognizing, currentPage, totalPages};
+        return {Kind::recognizing, currentPage, totalPages, {}, {}};
     }
-    static Phase done(const DocumentSummary& summary) { return {Kind::done, 0, 0, summary}; }
+    static Phase done(const DocumentSummary& summary) { return {Kind::done, 0, 0, summary, {}}; }
     static Phase failed(const QString& message) { return {Kind::failed, 0, 0, {}, message}; }
 
     // The progress text the user sees ("Recognizing page 3 of 12…"); empty for done and failed.
