@@ -28,7 +28,7 @@ TEST(CoordinateMapper, DisplayBoundsFollowCropAndRotation) {
     QTemporaryDir folder;
     const QString path = folder.filePath("pages.pdf");
     const Rect crop{50, 60, 500, 700};
-    test::writeFixturePdf(path, {{.cropBox = crop},
+    test::writeVectorPdf(path, {{.cropBox = crop},
                                  {.cropBox = crop, .rotate = 90},
                                  {.cropBox = crop, .rotate = 180},
                                  {.cropBox = crop, .rotate = 270},

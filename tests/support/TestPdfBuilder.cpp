@@ -26,7 +26,7 @@ std::string blackRectangle(const Rect& r) {
     return "0 g " + num(r.x) + " " + num(r.y) + " " + num(r.width) + " " + num(r.height) + " re f\n";
 }
 
-void writeFixturePdf(const QString& path, const std::vector<FixturePage>& pages) {
+void writeVectorPdf(const QString& path, const std::vector<VectorPage>& pages) {
     QPDF pdf;
     pdf.emptyPDF();
     Object font = pdf.makeIndirectObject(Object::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
@@ -45,7 +45,7 @@ void writeFixturePdf(const QString& path, const std::vector<FixturePage>& pages)
     image.getDict().replaceKey("/ColorSpace", Object::newName("/DeviceGray"));
     image.getDict().replaceKey("/BitsPerComponent", Object::newInteger(8));
 
-    for (const FixturePage& spec : pages) {
+    for (const VectorPage& spec : pages) {
         Object resources = Object::newDictionary();
         resources.replaceKey("/Font", Object::parse("<< >>"));
         resources.getKey("/Font").replaceKey("/F1", font);
@@ -65,7 +65,7 @@ void writeFixturePdf(const QString& path, const std::vector<FixturePage>& pages)
         page.replaceKey("/Resources", resources);
         page.replaceKey("/Contents", pdf.newStream(spec.content));
         if (spec.withAnnotation) {
-            page.replaceKey("/Annots", Object::parse("[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] "
+            page.replaceKey("/Annots", Object::parse("[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] /Border [ 0 0 0 ] "
                                                      "/A << /S /URI /URI (https://example.com/) >> >> ]"));
         }
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
@@ -77,7 +77,7 @@ void writeFixturePdf(const QString& path, const std::vector<FixturePage>& pages)
 QImage renderPage(const QString& pdfPath, int page, int dpi) {
     QTemporaryDir folder;
     const QString prefix = folder.filePath("page");
-    runProgram("pdftoppm", {"-r", QString::number(dpi), "-gray", "-f", QString::number(page), "-l",
+    runProgram("pdftoppm", {"-cropbox", "-hide-annotations", "-r", QString::number(dpi), "-gray", "-f", QString::number(page), "-l",
                             QString::number(page), "-singlefile", pdfPath, prefix});
     QImage image(prefix + ".pgm");
     return image.isNull() ? image : image.convertToFormat(QImage::Format_Grayscale8);

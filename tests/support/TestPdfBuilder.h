@@ -14,7 +14,7 @@
 
 namespace quorvane::test {
 
-struct FixturePage {
+struct VectorPage {
     Rect mediaBox{0, 0, 612, 792};
     std::optional<Rect> cropBox = {};
     int rotate = 0;
@@ -26,12 +26,13 @@ struct FixturePage {
 };
 
 // Writes a PDF with these pages.
-void writeFixturePdf(const QString& path, const std::vector<FixturePage>& pages);
+void writeVectorPdf(const QString& path, const std::vector<VectorPage>& pages);
 
 // Content operators that fill a rectangle black.
 std::string blackRectangle(const Rect& r);
 
-// Page `page` (1-based) rendered by pdftoppm in 8-bit grey at `dpi`; null when rendering fails.
+// Page `page` (1-based) as a reader shows it (its crop box), without annotations, rendered by
+// pdftoppm in 8-bit grey at `dpi`; null when rendering fails.
 QImage renderPage(const QString& pdfPath, int page, int dpi = 72);
 // The smallest rectangle (pixels, top-left origin) holding every pixel darker than 128.
 QRect darkArea(const QImage& image);
