@@ -18,13 +18,22 @@ QString fileSystemError(const QString& what, const QString& path, int error) {
     return QStringLiteral("%1 \"%2\": %3").arg(what, QFileInfo(path).fileName(), qt_error_string(error));
 }
 
+// The longest file name the usual Linux file systems take, in bytes.
+constexpr qsizetype longestFileName = 255;
+
 } // namespace
 
 StagedOutputFile::StagedOutputFile(QString outputPath) : outputPath_(std::move(outputPath)) {
     const QFileInfo output(outputPath_);
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    temporaryPath_ = output.absolutePath() + QStringLiteral("/.") + output.completeBaseName() + QStringLiteral(".") +
-                     uuid + QStringLiteral(".tmp.pdf");
+    const QString suffix = QStringLiteral(".") + uuid + QStringLiteral(".tmp.pdf");
+    // The hidden name is 46 characters longer than the output's base name; an output name that
+    // the folder accepts must not fail for its hidden companion, so a long base name is shortened.
+    QString base = output.completeBaseName();
+    while (!base.isEmpty() && QFile::encodeName(QStringLiteral(".") + base + suffix).size() > longestFileName) {
+        base.chop(base.size() >= 2 && base.back().isLowSurrogate() ? 2 : 1);
+    }
+    temporaryPath_ = output.absolutePath() + QStringLiteral("/.") + base + suffix;
 }
 
 StagedOutputFile::~StagedOutputFile() {

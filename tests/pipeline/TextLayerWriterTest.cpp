@@ -399,6 +399,16 @@ TEST(TextLayerWriter, AnExistingOutputIsReplacedOnlyByACompleteFile) {
     EXPECT_EQ(test::filesIn(source.folder.path()), files);
 }
 
+TEST(TextLayerWriter, TheLongestOutputNameStillWorks) {
+    const Source source({VectorPage{}});
+    // 255 bytes, the most a file name can have; the hidden temporary name is shortened instead.
+    const QString name = QString(60, QChar(0x00E9)) + QString(131, 'a') + ".pdf";
+    ASSERT_EQ(QFile::encodeName(name).size(), 255);
+    source.write({source.input(0)}, source.output(name));
+    EXPECT_EQ(test::filesIn(source.folder.path()), (QStringList{"source.pdf", name}));
+    expectCleanPdf(source.output(name));
+}
+
 TEST(TextLayerWriter, FolderProblemsAreExplained) {
     const Source source({VectorPage{}});
     const QString gone = source.folder.filePath("gone");
