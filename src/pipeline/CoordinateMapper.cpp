@@ -9,7 +9,9 @@ namespace {
 // Below this a deskew angle is treated as none.
 constexpr double smallestAngle = 0.0001;
 
-bool isQuarterTurnRotation(int rotation) { return rotation == 90 || rotation == 180 || rotation == 270; }
+bool isQuarterTurnRotation(int rotation) {
+    return rotation == 90 || rotation == 180 || rotation == 270;
+}
 
 Size turnedSize(const Size& display, int turnsCW) {
     if (turnsCW == 1 || turnsCW == 3) {
@@ -114,8 +116,9 @@ QTransform drawTransform(const Rect& cropBox, int rotation, int turnsCW, double 
 }
 
 Rect mapNormalizedRect(const Rect& normalized, const Rect& bounds) {
-    return {bounds.minX() + normalized.minX() * bounds.width, bounds.minY() + normalized.minY() * bounds.height,
-            normalized.width * bounds.width, normalized.height * bounds.height};
+    return {bounds.minX() + normalized.minX() * bounds.width,
+            bounds.minY() + normalized.minY() * bounds.height, normalized.width * bounds.width,
+            normalized.height * bounds.height};
 }
 
 } // namespace quorvane::CoordinateMapper

@@ -30,7 +30,8 @@ StagedOutputFile::StagedOutputFile(QString outputPath) : outputPath_(std::move(o
     // The hidden name is 46 characters longer than the output's base name; an output name that
     // the folder accepts must not fail for its hidden companion, so a long base name is shortened.
     QString base = output.completeBaseName();
-    while (!base.isEmpty() && QFile::encodeName(QStringLiteral(".") + base + suffix).size() > longestFileName) {
+    while (!base.isEmpty() &&
+           QFile::encodeName(QStringLiteral(".") + base + suffix).size() > longestFileName) {
         base.chop(base.size() >= 2 && base.back().isLowSurrogate() ? 2 : 1);
     }
     temporaryPath_ = output.absolutePath() + QStringLiteral("/.") + base + suffix;
@@ -81,10 +82,11 @@ void StagedOutputFile::commit() {
         QFile::setPermissions(temporaryPath_, QFile::permissions(outputPath_));
     }
     // rename() replaces an existing output atomically: readers see the old file or the new one.
-    if (std::rename(QFile::encodeName(temporaryPath_).constData(), QFile::encodeName(outputPath_).constData()) != 0) {
+    if (std::rename(QFile::encodeName(temporaryPath_).constData(),
+                    QFile::encodeName(outputPath_).constData()) != 0) {
         const int error = errno;
-        throw PlatformError(
-            fileSystemError(QStringLiteral("Could not put the searchable PDF in place as"), outputPath_, error));
+        throw PlatformError(fileSystemError(QStringLiteral("Could not put the searchable PDF in place as"),
+                                            outputPath_, error));
     }
 }
 

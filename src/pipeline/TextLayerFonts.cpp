@@ -30,7 +30,8 @@ std::vector<char32_t> charactersOf(const QString& text) {
 
 std::string hex4(unsigned value) {
     static const char digits[] = "0123456789ABCDEF";
-    return {digits[(value >> 12) & 15], digits[(value >> 8) & 15], digits[(value >> 4) & 15], digits[value & 15]};
+    return {digits[(value >> 12) & 15], digits[(value >> 8) & 15], digits[(value >> 4) & 15],
+            digits[value & 15]};
 }
 
 std::string utf16Hex(char32_t character) {
@@ -41,7 +42,9 @@ std::string utf16Hex(char32_t character) {
     return hex4(0xD800 + (v >> 10)) + hex4(0xDC00 + (v & 0x3FF));
 }
 
-Object name(const char* text) { return Object::newName(text); }
+Object name(const char* text) {
+    return Object::newName(text);
+}
 
 } // namespace
 
@@ -98,7 +101,8 @@ QPDFObjectHandle TextLayerFonts::helvetica() {
     // The widths travel with the font so every reader scales the runs exactly as we measured them.
     Object widths = Object::newArray();
     for (int code = HelveticaMetrics::firstCode; code <= HelveticaMetrics::lastCode; ++code) {
-        widths.appendItem(Object::newInteger(HelveticaMetrics::advanceWidth(static_cast<unsigned char>(code))));
+        widths.appendItem(
+            Object::newInteger(HelveticaMetrics::advanceWidth(static_cast<unsigned char>(code))));
     }
     Object font = Object::newDictionary();
     font.replaceKey("/Type", name("/Font"));
@@ -130,7 +134,8 @@ QPDFObjectHandle TextLayerFonts::glyphless() {
     }
     if (fontData.isEmpty()) {
         throw OCRError::outputWriteFailed(
-            QStringLiteral("the text-layer font \"%1\" could not be read (it comes with Tesseract)").arg(path));
+            QStringLiteral("the text-layer font \"%1\" could not be read (it comes with Tesseract)")
+                .arg(path));
     }
 
     Object fontFile = output_.newStream(fontData.toStdString());
@@ -186,14 +191,13 @@ void TextLayerFonts::finish() {
     }
     cidToGid_.replaceStreamData(gids, Object::newNull(), Object::newNull());
 
-    std::string cmap =
-        "/CIDInit /ProcSet findresource begin\n"
-        "12 dict begin\n"
-        "begincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-        "/CMapName /Adobe-Identity-UCS def\n"
-        "/CMapType 2 def\n"
-        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    std::string cmap = "/CIDInit /ProcSet findresource begin\n"
+                       "12 dict begin\n"
+                       "begincmap\n"
+                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                       "/CMapName /Adobe-Identity-UCS def\n"
+                       "/CMapType 2 def\n"
+                       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
     // A bfchar block holds at most 100 entries.
     for (size_t first = 0; first < characters_.size(); first += 100) {
         const size_t count = std::min<size_t>(100, characters_.size() - first);

@@ -50,17 +50,20 @@ std::string hexString(const std::string& bytes) {
     return hex + ">";
 }
 
-Object rectangle(const Rect& r) { return Object::newFromRectangle({r.minX(), r.minY(), r.maxX(), r.maxY()}); }
+Object rectangle(const Rect& r) {
+    return Object::newFromRectangle({r.minX(), r.minY(), r.maxX(), r.maxY()});
+}
 
 // Pixels of a corrected raster handed to the output file while it is written, so no second copy
 // of the pixels is kept meanwhile. A raster whose three channels agree is stored as grey, a third
 // of the size.
 class RasterData : public Object::StreamDataProvider {
-public:
+  public:
     explicit RasterData(Raster raster) : raster_(std::move(raster)) {
         cv::Mat channels[3];
         cv::split(raster_, channels);
-        grey_ = cv::countNonZero(channels[0] != channels[1]) == 0 && cv::countNonZero(channels[1] != channels[2]) == 0;
+        grey_ = cv::countNonZero(channels[0] != channels[1]) == 0 &&
+                cv::countNonZero(channels[1] != channels[2]) == 0;
     }
     bool isGrey() const { return grey_; }
 
@@ -75,7 +78,7 @@ public:
         pipeline->finish();
     }
 
-private:
+  private:
     Raster raster_;
     bool grey_ = false;
 };
@@ -116,8 +119,8 @@ Object sourcePageForm(QPDF& output, const PageInput& input) {
 }
 
 std::string matrix(const QTransform& t) {
-    return num(t.m11()) + " " + num(t.m12()) + " " + num(t.m21()) + " " + num(t.m22()) + " " + num(t.dx()) + " " +
-           num(t.dy()) + " cm";
+    return num(t.m11()) + " " + num(t.m12()) + " " + num(t.m21()) + " " + num(t.m22()) + " " + num(t.dx()) +
+           " " + num(t.dy()) + " cm";
 }
 
 // The invisible lines of a page: each set in one run at a size taken from its box's height and
@@ -159,14 +162,15 @@ void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
             throw OCRError::missingPageContent(input.pageIndex);
         }
         xObjects.replaceKey("/Im0", imageXObject(output, *input.correctedRaster));
-        const std::string box = num(bounds.minX()) + " " + num(bounds.minY()) + " " + num(bounds.width) + " " +
-                                num(bounds.height);
+        const std::string box = num(bounds.minX()) + " " + num(bounds.minY()) + " " + num(bounds.width) +
+                                " " + num(bounds.height);
         content += "q 1 g " + box + " re f Q\n";
         content += "q " + num(bounds.width) + " 0 0 " + num(bounds.height) + " " + num(bounds.minX()) + " " +
                    num(bounds.minY()) + " cm /Im0 Do Q\n";
     } else {
         xObjects.replaceKey("/Page0", sourcePageForm(output, input));
-        const QTransform transform = CoordinateMapper::drawTransform(input.page, input.turnsCW, input.deskewAngle);
+        const QTransform transform =
+            CoordinateMapper::drawTransform(input.page, input.turnsCW, input.deskewAngle);
         content += "q " + matrix(transform) + " /Page0 Do Q\n";
     }
     content += textLayer(input, fonts, fontResources);
@@ -191,7 +195,8 @@ void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
 // the creator. The source's title, author, subject and keywords, the sRGB output intent and the
 // source's outline (re-pointed at the new pages) are applied here too once their builders exist.
 void applyDocumentInformation(QPDF& output, [[maybe_unused]] const DocumentAttributes& attributes,
-                              [[maybe_unused]] bool srgbOutputIntent, [[maybe_unused]] const PdfDocument* source) {
+                              [[maybe_unused]] bool srgbOutputIntent,
+                              [[maybe_unused]] const PdfDocument* source) {
     Object info = Object::newDictionary();
     info.replaceKey("/Creator", Object::newUnicodeString("Quorvane"));
     output.getTrailer().replaceKey("/Info", output.makeIndirectObject(info));
@@ -233,8 +238,9 @@ void write(std::vector<PageInput> pages, const DocumentAttributes& attributes, c
     if (pages.empty()) {
         throw OCRError::emptyDocument();
     }
-    const QString sourcePath =
-        source != nullptr && !source->path().isEmpty() ? source->path() : pages.front().page.document().path();
+    const QString sourcePath = source != nullptr && !source->path().isEmpty()
+                                   ? source->path()
+                                   : pages.front().page.document().path();
     if (!sourcePath.isEmpty() && OutputPath::isSameFile(sourcePath, outputPath)) {
         throw OCRError::outputOverwritesSource();
     }
@@ -270,8 +276,9 @@ QString diagnoseContextFailure(const QString& outputPath) {
         probe.remove();
         return QStringLiteral("could not create PDF context");
     }
-    return QStringLiteral("Quorvane is not allowed to write to \"%1\". Check the folder's permissions, or choose "
-                          "another output folder.")
+    return QStringLiteral(
+               "Quorvane is not allowed to write to \"%1\". Check the folder's permissions, or choose "
+               "another output folder.")
         .arg(QFileInfo(folder).fileName());
 }
 

@@ -12,7 +12,9 @@ namespace CM = quorvane::CoordinateMapper;
 
 namespace {
 
-QPointF map(const QTransform& t, double x, double y) { return t.map(QPointF(x, y)); }
+QPointF map(const QTransform& t, double x, double y) {
+    return t.map(QPointF(x, y));
+}
 
 void expectPoint(const QPointF& actual, double x, double y) {
     EXPECT_NEAR(actual.x(), x, 1e-9);
@@ -20,7 +22,9 @@ void expectPoint(const QPointF& actual, double x, double y) {
 }
 
 // The rectangle the transformation makes of `r`, axis-aligned.
-QRectF mapped(const QTransform& t, const Rect& r) { return t.mapRect(QRectF(r.x, r.y, r.width, r.height)); }
+QRectF mapped(const QTransform& t, const Rect& r) {
+    return t.mapRect(QRectF(r.x, r.y, r.width, r.height));
+}
 
 } // namespace
 
@@ -29,11 +33,11 @@ TEST(CoordinateMapper, DisplayBoundsFollowCropAndRotation) {
     const QString path = folder.filePath("pages.pdf");
     const Rect crop{50, 60, 500, 700};
     test::writeVectorPdf(path, {{.cropBox = crop},
-                                 {.cropBox = crop, .rotate = 90},
-                                 {.cropBox = crop, .rotate = 180},
-                                 {.cropBox = crop, .rotate = 270},
-                                 {.cropBox = crop, .rotate = 45},
-                                 {.rotate = -90}});
+                                {.cropBox = crop, .rotate = 90},
+                                {.cropBox = crop, .rotate = 180},
+                                {.cropBox = crop, .rotate = 270},
+                                {.cropBox = crop, .rotate = 45},
+                                {.rotate = -90}});
     const auto document = PdfDocument::open(path);
     ASSERT_TRUE(document);
     EXPECT_EQ(CM::displayBounds(*document->page(0)), (Rect{0, 0, 500, 700}));

@@ -13,7 +13,8 @@ TEST(HelveticaMetrics, WidthsAndCharactersMatchAnIndependentReader) {
     std::vector<std::vector<unsigned char>> chunks;
     for (int code = HelveticaMetrics::firstCode + 1; code <= HelveticaMetrics::lastCode; ++code) {
         // Spaces split words, the soft hyphen is dropped by text extraction; undefined bytes have no width.
-        if (code == 0xA0 || code == 0xAD || HelveticaMetrics::advanceWidth(static_cast<unsigned char>(code)) == 0) {
+        if (code == 0xA0 || code == 0xAD ||
+            HelveticaMetrics::advanceWidth(static_cast<unsigned char>(code)) == 0) {
             continue;
         }
         if (chunks.empty() || chunks.back().size() == 12) {

@@ -51,7 +51,9 @@ struct Source {
     }
 };
 
-OCRLine line(const QString& text, const Rect& box) { return {.text = text, .boundingBox = box}; }
+OCRLine line(const QString& text, const Rect& box) {
+    return {.text = text, .boundingBox = box};
+}
 
 // The normalised box of a rectangle given in points on a page of `width` x `height`.
 Rect normalised(const Rect& r, double width, double height) {
@@ -99,8 +101,9 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
     const Source source({{.content = test::blackRectangle({100, 600, 50, 50})}});
     const Rect box{61.2, 396, 489.6, 24}; // points, bottom-left origin
     const QString output = source.output();
-    source.write({source.input(0, {line("Invisible words stretch across the whole box", normalised(box, 612, 792))})},
-                 output);
+    source.write(
+        {source.input(0, {line("Invisible words stretch across the whole box", normalised(box, 612, 792))})},
+        output);
 
     const auto words = test::pdfWords(output, 1);
     const auto first = test::findWord(words, "Invisible");
@@ -126,13 +129,15 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
     for (const char* name : {"MediaBox", "CropBox", "TrimBox", "BleedBox", "ArtBox"}) {
         EXPECT_EQ(info.boxes.value(name), (Rect{0, 0, 612, 792})) << name;
     }
-    EXPECT_TRUE(test::runProgram("pdfinfo", {output}).standardOutput.contains(QRegularExpression("Creator:\\s+Quorvane")));
+    EXPECT_TRUE(test::runProgram("pdfinfo", {output})
+                    .standardOutput.contains(QRegularExpression("Creator:\\s+Quorvane")));
     expectCleanPdf(output);
 }
 
 TEST(TextLayerWriter, RotatedAndCroppedPagesComeOutUprightAsReadersShowThem) {
     // A rectangle inside the crop box, and one outside it that readers do not show.
-    const std::string content = test::blackRectangle({100, 650, 40, 60}) + test::blackRectangle({0, 0, 20, 20});
+    const std::string content =
+        test::blackRectangle({100, 650, 40, 60}) + test::blackRectangle({0, 0, 20, 20});
     const Rect crop{30, 40, 500, 700};
     const Source source({{.cropBox = crop, .rotate = 0, .content = content},
                          {.cropBox = crop, .rotate = 90, .content = content},
@@ -157,8 +162,9 @@ TEST(TextLayerWriter, RotatedAndCroppedPagesComeOutUprightAsReadersShowThem) {
 }
 
 TEST(TextLayerWriter, QuarterTurnsAndDeskewMoveTheContentWithTheCanvas) {
-    const Source source({{.mediaBox = {0, 0, 600, 800}, .content = test::blackRectangle({250, 700, 100, 50})},
-                         {.mediaBox = {0, 0, 600, 800}, .content = test::blackRectangle({280, 380, 40, 40})}});
+    const Source source(
+        {{.mediaBox = {0, 0, 600, 800}, .content = test::blackRectangle({250, 700, 100, 50})},
+         {.mediaBox = {0, 0, 600, 800}, .content = test::blackRectangle({280, 380, 40, 40})}});
     const QString output = source.output();
     PageInput turned = source.input(0);
     turned.turnsCW = 1;
@@ -232,9 +238,11 @@ TEST(TextLayerWriter, PagesAreWrittenInPageOrderKeepingTheirText) {
     const Rect box{0.1, 0.2, 0.3, 0.03};
     PageInput skipped = source.input(0); // already had text: no lines
     const QString output = source.output();
-    source.write({source.input(2, {line("gamma", box)}), skipped, source.input(1, {line("beta", box)})}, output);
+    source.write({source.input(2, {line("gamma", box)}), skipped, source.input(1, {line("beta", box)})},
+                 output);
 
-    const QString first = test::pdfText(output, 1), second = test::pdfText(output, 2), third = test::pdfText(output, 3);
+    const QString first = test::pdfText(output, 1), second = test::pdfText(output, 2),
+                  third = test::pdfText(output, 3);
     EXPECT_TRUE(first.contains("Zero"));
     EXPECT_FALSE(first.contains("beta") || first.contains("gamma"));
     EXPECT_TRUE(second.contains("One") && second.contains("beta"));
@@ -270,11 +278,13 @@ TEST(TextLayerWriter, TextBeyondWinAnsiStaysSearchable) {
     const QString output = source.output();
     // Boxes about as wide as the words would be printed at their height.
     const Rect cyrillicBox{72, 700, 120, 20};
-    source.write({source.input(0, {line(QString::fromUtf8("Привет мир"), normalised(cyrillicBox, 612, 792)),
-                                   line(QString::fromUtf8("東京都庁"), normalised({72, 600, 80, 20}, 612, 792)),
-                                   line(QString::fromUtf8("𝐀𝐁𝐂 😀 end"), normalised({72, 500, 110, 20}, 612, 792)),
-                                   line(QString::fromUtf8("Café €5 naïve"), normalised({72, 400, 130, 20}, 612, 792))})},
-                 output);
+    source.write(
+        {source.input(0,
+                      {line(QString::fromUtf8("Привет мир"), normalised(cyrillicBox, 612, 792)),
+                       line(QString::fromUtf8("東京都庁"), normalised({72, 600, 80, 20}, 612, 792)),
+                       line(QString::fromUtf8("𝐀𝐁𝐂 😀 end"), normalised({72, 500, 110, 20}, 612, 792)),
+                       line(QString::fromUtf8("Café €5 naïve"), normalised({72, 400, 130, 20}, 612, 792))})},
+        output);
     const QString text = test::pdfText(output);
     for (const char* expected : {"Привет мир", "東京都庁", "𝐀𝐁𝐂 😀 end", "Café €5 naïve"}) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << " in " << text.toStdString();
@@ -291,7 +301,8 @@ TEST(TextLayerWriter, TextBeyondWinAnsiStaysSearchable) {
 }
 
 TEST(TextLayerWriter, SourceStreamsAreCarriedOverAsTheyAreWithoutAnnotations) {
-    const Source source({{.content = "q 100 0 0 100 50 50 cm /Im0 Do Q\n", .withImage = true, .withAnnotation = true}});
+    const Source source(
+        {{.content = "q 100 0 0 100 50 50 cm /Im0 Do Q\n", .withImage = true, .withAnnotation = true}});
     const QString output = source.output();
     source.write({source.input(0, {line("words", {0.5, 0.5, 0.2, 0.02})})}, output);
 
@@ -311,11 +322,13 @@ TEST(TextLayerWriter, SourceStreamsAreCarriedOverAsTheyAreWithoutAnnotations) {
                                   object.getRawStreamData()->getSize()),
                       std::string(reinterpret_cast<const char*>(original.getRawStreamData()->getBuffer()),
                                   original.getRawStreamData()->getSize()));
-            EXPECT_EQ(object.getDict().getKey("/Filter").unparse(), original.getDict().getKey("/Filter").unparse());
+            EXPECT_EQ(object.getDict().getKey("/Filter").unparse(),
+                      original.getDict().getKey("/Filter").unparse());
         }
     }
     EXPECT_TRUE(found);
-    expectNear(test::darkArea(test::renderPage(output, 1)), test::darkArea(test::renderPage(source.path, 1)), 0);
+    expectNear(test::darkArea(test::renderPage(output, 1)), test::darkArea(test::renderPage(source.path, 1)),
+               0);
     expectCleanPdf(output);
 }
 
@@ -343,9 +356,10 @@ TEST(TextLayerWriter, AScannedPageGrowsOnlyByItsTextLayer) {
     bool same = false;
     for (auto& object : written.getAllObjects()) {
         if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
-            same = object.getRawStreamData()->getSize() == original.getRawStreamData()->getSize() &&
-                   std::memcmp(object.getRawStreamData()->getBuffer(), original.getRawStreamData()->getBuffer(),
-                               object.getRawStreamData()->getSize()) == 0;
+            same =
+                object.getRawStreamData()->getSize() == original.getRawStreamData()->getSize() &&
+                std::memcmp(object.getRawStreamData()->getBuffer(), original.getRawStreamData()->getBuffer(),
+                            object.getRawStreamData()->getSize()) == 0;
         }
     }
     EXPECT_TRUE(same);
@@ -451,11 +465,12 @@ TEST(TextLayerWriter, UnwritableFolderIsNamed) {
         writeAsChild();
         return;
     }
-    const QString expected = "Writing the searchable PDF failed: Quorvane is not allowed to write to \"locked\". "
-                             "Check the folder's permissions, or choose another output folder.";
+    const QString expected =
+        "Writing the searchable PDF failed: Quorvane is not allowed to write to \"locked\". "
+        "Check the folder's permissions, or choose another output folder.";
     const Source source({VectorPage{}});
-    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                      QFile::ReadOther | QFile::ExeOther;
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     const QString locked = source.folder.filePath("locked");
     ASSERT_TRUE(QDir().mkdir(locked));
     QFile::setPermissions(source.folder.path(), open);
@@ -485,8 +500,9 @@ TEST(TextLayerWriter, UnwritableFolderIsNamed) {
 
 TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
     QTemporaryDir folder;
-    for (const char* name : {"ccitt.pdf", "graph_ocred.pdf", "jbig2.pdf", "linn.pdf", "meta.pdf", "missing_docinfo.pdf",
-                             "no_contents.pdf", "skew.pdf", "toc.pdf", "trivial.pdf"}) {
+    for (const char* name :
+         {"ccitt.pdf", "graph_ocred.pdf", "jbig2.pdf", "linn.pdf", "meta.pdf", "missing_docinfo.pdf",
+          "no_contents.pdf", "skew.pdf", "toc.pdf", "trivial.pdf"}) {
         SCOPED_TRACE(name);
         const QString path = test::corpusPath(name);
         const auto document = PdfDocument::open(path);
@@ -494,7 +510,8 @@ TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
         std::vector<PageInput> pages;
         for (int i = 0; i < document->pageCount(); ++i) {
             const PdfPage page = *document->page(i);
-            pages.push_back({.page = page, .outputBounds = CoordinateMapper::displayBounds(page), .pageIndex = i});
+            pages.push_back(
+                {.page = page, .outputBounds = CoordinateMapper::displayBounds(page), .pageIndex = i});
         }
         const QString output = folder.filePath(name);
         TextLayerWriter::write(pages, {}, output, false, document.get());
@@ -504,8 +521,8 @@ TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
         std::cout << name << ": " << sourceSize << " -> " << outputSize << " bytes\n";
         EXPECT_LT(outputSize, sourceSize + 2000);
         for (int page = 1; page <= document->pageCount(); ++page) {
-            expectNear(test::darkArea(test::renderPage(output, page, 20)), test::darkArea(test::renderPage(path, page, 20)),
-                       1);
+            expectNear(test::darkArea(test::renderPage(output, page, 20)),
+                       test::darkArea(test::renderPage(path, page, 20)), 1);
         }
     }
 }

@@ -4,11 +4,11 @@
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <QTextDocumentFragment>
 
 namespace quorvane::test {
 
@@ -16,9 +16,13 @@ namespace {
 
 using Object = QPDFObjectHandle;
 
-Object rectangle(const Rect& r) { return Object::newFromRectangle({r.minX(), r.minY(), r.maxX(), r.maxY()}); }
+Object rectangle(const Rect& r) {
+    return Object::newFromRectangle({r.minX(), r.minY(), r.maxX(), r.maxY()});
+}
 
-std::string num(double v) { return QByteArray::number(v, 'f', 3).toStdString(); }
+std::string num(double v) {
+    return QByteArray::number(v, 'f', 3).toStdString();
+}
 
 } // namespace
 
@@ -65,8 +69,10 @@ void writeVectorPdf(const QString& path, const std::vector<VectorPage>& pages) {
         page.replaceKey("/Resources", resources);
         page.replaceKey("/Contents", pdf.newStream(spec.content));
         if (spec.withAnnotation) {
-            page.replaceKey("/Annots", Object::parse("[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] /Border [ 0 0 0 ] "
-                                                     "/A << /S /URI /URI (https://example.com/) >> >> ]"));
+            page.replaceKey(
+                "/Annots",
+                Object::parse("[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] /Border [ 0 0 0 ] "
+                              "/A << /S /URI /URI (https://example.com/) >> >> ]"));
         }
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
     }
@@ -77,8 +83,9 @@ void writeVectorPdf(const QString& path, const std::vector<VectorPage>& pages) {
 QImage renderPage(const QString& pdfPath, int page, int dpi) {
     QTemporaryDir folder;
     const QString prefix = folder.filePath("page");
-    runProgram("pdftoppm", {"-cropbox", "-hide-annotations", "-r", QString::number(dpi), "-gray", "-f", QString::number(page), "-l",
-                            QString::number(page), "-singlefile", pdfPath, prefix});
+    runProgram("pdftoppm",
+               {"-cropbox", "-hide-annotations", "-r", QString::number(dpi), "-gray", "-f",
+                QString::number(page), "-l", QString::number(page), "-singlefile", pdfPath, prefix});
     QImage image(prefix + ".pgm");
     return image.isNull() ? image : image.convertToFormat(QImage::Format_Grayscale8);
 }
@@ -97,16 +104,17 @@ QRect darkArea(const QImage& image) {
 }
 
 std::vector<PdfWord> pdfWords(const QString& pdfPath, int page) {
-    const QString html =
-        runProgram("pdftotext", {"-bbox", "-f", QString::number(page), "-l", QString::number(page), pdfPath, "-"})
-            .standardOutput;
+    const QString html = runProgram("pdftotext", {"-bbox", "-f", QString::number(page), "-l",
+                                                  QString::number(page), pdfPath, "-"})
+                             .standardOutput;
     static const QRegularExpression wordPattern(QStringLiteral(
         R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)" xMax="([-\d.]+)" yMax="([-\d.]+)">(.*)</word>)re"));
     std::vector<PdfWord> words;
     for (auto it = wordPattern.globalMatch(html); it.hasNext();) {
         const auto match = it.next();
-        words.push_back({QTextDocumentFragment::fromHtml(match.captured(5)).toPlainText(), match.captured(1).toDouble(),
-                         match.captured(2).toDouble(), match.captured(3).toDouble(), match.captured(4).toDouble()});
+        words.push_back({QTextDocumentFragment::fromHtml(match.captured(5)).toPlainText(),
+                         match.captured(1).toDouble(), match.captured(2).toDouble(),
+                         match.captured(3).toDouble(), match.captured(4).toDouble()});
     }
     return words;
 }
