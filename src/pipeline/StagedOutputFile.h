@@ -9,7 +9,7 @@
 namespace quorvane {
 
 class StagedOutputFile {
-  public:
+public:
     // Names the file "." + output base name + "." + fresh upper-case UUID + ".tmp.pdf" next to
     // `outputPath`; nothing is created yet.
     explicit StagedOutputFile(QString outputPath);
@@ -29,7 +29,7 @@ class StagedOutputFile {
     // keeping that file's permissions. Throws PlatformError.
     void commit();
 
-  private:
+private:
     QString outputPath_;
     QString temporaryPath_;
     FILE* stream_ = nullptr;

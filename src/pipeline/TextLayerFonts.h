@@ -14,7 +14,7 @@
 namespace quorvane {
 
 class TextLayerFonts {
-  public:
+public:
     explicit TextLayerFonts(QPDF& output);
 
     // One line of text ready for a Tj operator.
@@ -36,7 +36,7 @@ class TextLayerFonts {
     // installed data folder.
     static QString glyphlessFontPath();
 
-  private:
+private:
     QPDFObjectHandle helvetica();
     QPDFObjectHandle glyphless();
     unsigned cidFor(char32_t character);

@@ -58,7 +58,7 @@ Object rectangle(const Rect& r) {
 // of the pixels is kept meanwhile. A raster whose three channels agree is stored as grey, a third
 // of the size.
 class RasterData : public Object::StreamDataProvider {
-  public:
+public:
     explicit RasterData(Raster raster) : raster_(std::move(raster)) {
         cv::Mat channels[3];
         cv::split(raster_, channels);
@@ -78,7 +78,7 @@ class RasterData : public Object::StreamDataProvider {
         pipeline->finish();
     }
 
-  private:
+private:
     Raster raster_;
     bool grey_ = false;
 };
