@@ -14,11 +14,17 @@ namespace quorvane::CoordinateMapper {
 // for a rotation of 90 or 270.
 Rect displayBounds(const PdfPage& page);
 
+// The canvas of a corrected page: the display size turned by `turnsCW` quarter turns, then
+// enlarged to hold it rotated by `deskewAngle` radians. Origin (0, 0).
+Rect canvasBounds(const Rect& displayBounds, int turnsCW, double deskewAngle);
+
 // The transformation (a PDF "cm" matrix: m11 m12 m21 m22 dx dy) that draws the page's content,
 // given in its own user space, upright into display space, turned clockwise by `turnsCW` quarter
 // turns and rotated by `deskewAngle` radians (counter-clockwise positive) about the centre of the
 // enlarged canvas.
 QTransform drawTransform(const PdfPage& page, int turnsCW = 0, double deskewAngle = 0);
+// The same for a crop box and a clockwise page rotation given directly.
+QTransform drawTransform(const Rect& cropBox, int rotation, int turnsCW = 0, double deskewAngle = 0);
 
 // A normalised box (0..1, origin bottom left) placed into `bounds`.
 Rect mapNormalizedRect(const Rect& normalized, const Rect& bounds);

@@ -14,12 +14,12 @@
 namespace quorvane::TextLayerWriter {
 
 struct PageInput {
-    PdfPage page;                         // the source page
-    Rect outputBounds;                    // the page's canvas in display space, and its boxes
-    int turnsCW = 0;                      // clockwise quarter turns applied to the page
-    double deskewAngle = 0;               // radians, counter-clockwise positive
-    std::optional<Raster> correctedRaster; // replaces the page content when present
-    std::vector<OCRLine> lines;           // reading order, boxes normalised to the canvas
+    PdfPage page;                               // the source page
+    Rect outputBounds;                          // the page's canvas in display space, and its boxes
+    int turnsCW = 0;                            // clockwise quarter turns applied to the page
+    double deskewAngle = 0;                     // radians, counter-clockwise positive
+    std::optional<Raster> correctedRaster = {}; // replaces the page content when present
+    std::vector<OCRLine> lines = {};            // reading order, boxes normalised to the canvas
     int pageIndex = 0;
     bool skippedExistingText = false;
 };

@@ -1,0 +1,285 @@
+#include "pipeline/TextLayerWriter.h"
+
+#include "core/OCRError.h"
+#include "pipeline/CoordinateMapper.h"
+#include "pipeline/OutputPath.h"
+#include "pipeline/StagedOutputFile.h"
+#include "pipeline/TextLayerFonts.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+#include <algorithm>
+#include <opencv2/core.hpp>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFSystemError.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <set>
+
+namespace quorvane::TextLayerWriter {
+
+namespace {
+
+using Object = QPDFObjectHandle;
+
+// Text layer constants: font size and baseline as fractions of the line box's height.
+constexpr double fontSizeFactor = 0.82;
+constexpr double smallestFontSize = 1.0;
+constexpr double baselineFactor = 0.18;
+// Boxes no wider or taller than this are not written.
+constexpr double smallestBoxSide = 0.5;
+
+// A number as a PDF content stream writes it: fixed point, no exponent, no trailing zeros.
+std::string num(double value) {
+    std::string text = QByteArray::number(value, 'f', 6).toStdString();
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
+}
+
+std::string hexString(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex = "<";
+    for (const unsigned char byte : bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex + ">";
+}
+
+Object rectangle(const Rect& r) {
+    return Object::newFromRectangle({r.minX(), r.minY(), r.maxX(), r.maxY()});
+}
+
+// Pixels of a corrected raster handed to the output file while it is written, so no second copy
+// of the pixels is kept meanwhile. A raster whose three channels agree is stored as grey, a third
+// of the size.
+class RasterData : public Object::StreamDataProvider {
+public:
+    explicit RasterData(Raster raster) : raster_(std::move(raster)) {
+        cv::Mat channels[3];
+        cv::split(raster_, channels);
+        grey_ = cv::countNonZero(channels[0] != channels[1]) == 0 &&
+                cv::countNonZero(channels[1] != channels[2]) == 0;
+    }
+    bool isGrey() const { return grey_; }
+
+    void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
+        cv::Mat pixels = raster_;
+        if (grey_) {
+            cv::extractChannel(raster_, pixels, 0);
+        } else if (!pixels.isContinuous()) {
+            pixels = pixels.clone();
+        }
+        pipeline->write(pixels.data, pixels.total() * pixels.elemSize());
+        pipeline->finish();
+    }
+
+private:
+    Raster raster_;
+    bool grey_ = false;
+};
+
+Object imageXObject(QPDF& output, const Raster& raster) {
+    auto data = std::make_shared<RasterData>(raster);
+    Object image = output.newStream();
+    Object dict = image.getDict();
+    dict.replaceKey("/Type", Object::newName("/XObject"));
+    dict.replaceKey("/Subtype", Object::newName("/Image"));
+    dict.replaceKey("/Width", Object::newInteger(raster.cols));
+    dict.replaceKey("/Height", Object::newInteger(raster.rows));
+    dict.replaceKey("/ColorSpace", Object::newName(data->isGrey() ? "/DeviceGray" : "/DeviceRGB"));
+    dict.replaceKey("/BitsPerComponent", Object::newInteger(8));
+    // Unfiltered here; the writer compresses it with Flate (lossless: these are the pixels that
+    // were recognised).
+    image.replaceStreamData(data, Object::newNull(), Object::newNull());
+    return image;
+}
+
+// The source page's content as a form XObject of the output, its content streams and resources
+// carried over as they are. Clipped to the crop box: what a reader shows of the page, no more.
+Object sourcePageForm(QPDF& output, const PageInput& input) {
+    try {
+        QPDFPageObjectHelper page = input.page.pageObject();
+        if (!page.getObjectHandle().isDictionary()) {
+            throw OCRError::missingPageContent(input.pageIndex);
+        }
+        // Rotation and crop are in our own matrix, so the form itself is left untransformed.
+        Object form = page.getFormXObjectForPage(false);
+        form.getDict().replaceKey("/BBox", rectangle(input.page.cropBox()));
+        return output.copyForeignObject(form);
+    } catch (const OCRError&) {
+        throw;
+    } catch (const std::exception&) {
+        throw OCRError::missingPageContent(input.pageIndex);
+    }
+}
+
+std::string matrix(const QTransform& t) {
+    return num(t.m11()) + " " + num(t.m12()) + " " + num(t.m21()) + " " + num(t.m22()) + " " + num(t.dx()) +
+           " " + num(t.dy()) + " cm";
+}
+
+// The invisible lines of a page: each set in one run at a size taken from its box's height and
+// scaled horizontally to span the box's width, so selection and search cover the word images.
+std::string textLayer(const PageInput& input, TextLayerFonts& fonts, Object fontResources) {
+    std::string operators;
+    for (const OCRLine& line : input.lines) {
+        const Rect box = CoordinateMapper::mapNormalizedRect(line.boundingBox, input.outputBounds);
+        if (box.width <= smallestBoxSide || box.height <= smallestBoxSide || line.text.isEmpty()) {
+            continue;
+        }
+        const TextLayerFonts::Run run = fonts.encode(line.text);
+        if (run.width <= 0) {
+            continue;
+        }
+        const double size = std::max(box.height * fontSizeFactor, smallestFontSize);
+        const double horizontalScale = 100 * box.width / (run.width * size);
+        fontResources.replaceKey(run.resourceName, run.font);
+        operators += run.resourceName + " " + num(size) + " Tf " + num(horizontalScale) + " Tz 1 0 0 1 " +
+                     num(box.minX()) + " " + num(box.minY() + box.height * baselineFactor) + " Tm " +
+                     hexString(run.bytes) + " Tj\n";
+    }
+    if (operators.empty()) {
+        return {};
+    }
+    return "BT\n3 Tr\n" + operators + "ET\n";
+}
+
+// One upright output page: the source content (or the corrected raster) filling the canvas, then
+// the invisible text. All five boxes are the canvas.
+void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
+    Object xObjects = Object::newDictionary();
+    Object fontResources = Object::newDictionary();
+    const Rect& bounds = input.outputBounds;
+
+    std::string content;
+    if (input.correctedRaster && !input.correctedRaster->empty()) {
+        if (!input.page.pageObject().getObjectHandle().isDictionary()) {
+            throw OCRError::missingPageContent(input.pageIndex);
+        }
+        xObjects.replaceKey("/Im0", imageXObject(output, *input.correctedRaster));
+        const std::string box = num(bounds.minX()) + " " + num(bounds.minY()) + " " + num(bounds.width) +
+                                " " + num(bounds.height);
+        content += "q 1 g " + box + " re f Q\n";
+        content += "q " + num(bounds.width) + " 0 0 " + num(bounds.height) + " " + num(bounds.minX()) + " " +
+                   num(bounds.minY()) + " cm /Im0 Do Q\n";
+    } else {
+        xObjects.replaceKey("/Page0", sourcePageForm(output, input));
+        const QTransform transform =
+            CoordinateMapper::drawTransform(input.page, input.turnsCW, input.deskewAngle);
+        content += "q " + matrix(transform) + " /Page0 Do Q\n";
+    }
+    content += textLayer(input, fonts, fontResources);
+
+    Object resources = Object::newDictionary();
+    resources.replaceKey("/XObject", xObjects);
+    if (!fontResources.getKeys().empty()) {
+        resources.replaceKey("/Font", fontResources);
+    }
+
+    Object page = Object::newDictionary();
+    page.replaceKey("/Type", Object::newName("/Page"));
+    for (const char* box : {"/MediaBox", "/CropBox", "/TrimBox", "/BleedBox", "/ArtBox"}) {
+        page.replaceKey(box, rectangle(bounds));
+    }
+    page.replaceKey("/Resources", resources);
+    page.replaceKey("/Contents", output.newStream(content));
+    QPDFPageDocumentHelper(output).addPage(QPDFPageObjectHelper(output.makeIndirectObject(page)), false);
+}
+
+// The one place where document-level data reaches the output: the information dictionary, with
+// the creator. The source's title, author, subject and keywords, the sRGB output intent and the
+// source's outline (re-pointed at the new pages) are applied here too once their builders exist.
+void applyDocumentInformation(QPDF& output, [[maybe_unused]] const DocumentAttributes& attributes,
+                              [[maybe_unused]] bool srgbOutputIntent,
+                              [[maybe_unused]] const PdfDocument* source) {
+    Object info = Object::newDictionary();
+    info.replaceKey("/Creator", Object::newUnicodeString("Quorvane"));
+    output.getTrailer().replaceKey("/Info", output.makeIndirectObject(info));
+}
+
+// Serialises the output into the staged file. The source's streams keep their encoding (images
+// are copied as they are); only unfiltered streams, ours, are compressed.
+void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFile& staged,
+               const QString& outputPath) {
+    try {
+        QPDFWriter writer(output);
+        writer.setOutputFile(QFile::encodeName(staged.temporaryPath()).constData(), staged.stream(), false);
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(true);
+        writer.setObjectStreamMode(qpdf_o_generate);
+        std::set<const QPDF*> sources;
+        for (const PageInput& input : pages) {
+            QPDF& source = input.page.document().qpdf();
+            if (sources.insert(&source).second) {
+                writer.setMinimumPDFVersion(source.getPDFVersion(), source.getExtensionLevel());
+            }
+        }
+        writer.write();
+    } catch (const QPDFSystemError& error) {
+        throw PlatformError(QStringLiteral("Could not write \"%1\": %2")
+                                .arg(QFileInfo(outputPath).fileName(), qt_error_string(error.getErrno())));
+    } catch (const std::exception&) {
+        throw OCRError::outputWriteFailed(QStringLiteral("could not serialize output"));
+    }
+    staged.close();
+}
+
+} // namespace
+
+void write(std::vector<PageInput> pages, const DocumentAttributes& attributes, const QString& outputPath,
+           bool srgbOutputIntent, const PdfDocument* source) {
+    std::stable_sort(pages.begin(), pages.end(),
+                     [](const PageInput& a, const PageInput& b) { return a.pageIndex < b.pageIndex; });
+    if (pages.empty()) {
+        throw OCRError::emptyDocument();
+    }
+    const QString sourcePath = source != nullptr && !source->path().isEmpty()
+                                   ? source->path()
+                                   : pages.front().page.document().path();
+    if (!sourcePath.isEmpty() && OutputPath::isSameFile(sourcePath, outputPath)) {
+        throw OCRError::outputOverwritesSource();
+    }
+
+    StagedOutputFile staged(outputPath);
+    if (!staged.create()) {
+        throw OCRError::outputWriteFailed(diagnoseContextFailure(outputPath));
+    }
+
+    QPDF output;
+    output.emptyPDF();
+    output.setSuppressWarnings(true);
+    TextLayerFonts fonts(output);
+    for (const PageInput& input : pages) {
+        addPage(output, fonts, input);
+    }
+    fonts.finish();
+    applyDocumentInformation(output, attributes, srgbOutputIntent, source);
+
+    serialise(output, pages, staged, outputPath);
+    staged.commit();
+}
+
+QString diagnoseContextFailure(const QString& outputPath) {
+    const QString folder = QFileInfo(outputPath).absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        return QStringLiteral("the output folder no longer exists");
+    }
+    QFile probe(folder + QStringLiteral("/.quorvane-probe-") +
+                QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    if (probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        probe.close();
+        probe.remove();
+        return QStringLiteral("could not create PDF context");
+    }
+    return QStringLiteral(
+               "Quorvane is not allowed to write to \"%1\". Check the folder's permissions, or choose "
+               "another output folder.")
+        .arg(QFileInfo(folder).fileName());
+}
+
+} // namespace quorvane::TextLayerWriter

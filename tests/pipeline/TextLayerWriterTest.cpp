@@ -1,0 +1,528 @@
+#include "pipeline/TextLayerWriter.h"
+
+#include "core/OCRError.h"
+#include "pipeline/CoordinateMapper.h"
+#include "support/TestPdfBuilder.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <unistd.h>
+
+using namespace quorvane;
+using quorvane::test::VectorPage;
+using TextLayerWriter::PageInput;
+
+namespace {
+
+// A source PDF written into a scratch folder, opened.
+struct Source {
+    QTemporaryDir folder;
+    QString path;
+    std::unique_ptr<PdfDocument> document;
+
+    explicit Source(const std::vector<VectorPage>& pages) : path(folder.filePath("source.pdf")) {
+        test::writeVectorPdf(path, pages);
+        document = PdfDocument::open(path);
+    }
+    QString output(const QString& name = "out.pdf") const { return folder.filePath(name); }
+
+    // Page `index` as the pipeline hands it over for a page recognised without corrections.
+    PageInput input(int index, std::vector<OCRLine> lines = {}) const {
+        const PdfPage page = *document->page(index);
+        return {.page = page,
+                .outputBounds = CoordinateMapper::displayBounds(page),
+                .lines = std::move(lines),
+                .pageIndex = index};
+    }
+    void write(std::vector<PageInput> pages, const QString& output) const {
+        TextLayerWriter::write(std::move(pages), {}, output, false, document.get());
+    }
+};
+
+OCRLine line(const QString& text, const Rect& box) {
+    return {.text = text, .boundingBox = box};
+}
+
+// The normalised box of a rectangle given in points on a page of `width` x `height`.
+Rect normalised(const Rect& r, double width, double height) {
+    return {r.x / width, r.y / height, r.width / width, r.height / height};
+}
+
+OCRError::Kind errorKindOf(const std::function<void()>& action, QString* description = nullptr) {
+    try {
+        action();
+    } catch (const OCRError& error) {
+        if (description != nullptr) {
+            *description = error.description();
+        }
+        return error.kind();
+    }
+    ADD_FAILURE() << "no OCRError thrown";
+    return OCRError::Kind::cannotOpenPDF;
+}
+
+void expectCleanPdf(const QString& path) {
+    const auto check = test::runProgram("qpdf", {"--check", path});
+    EXPECT_EQ(check.exitCode, 0) << check.standardOutput.toStdString() << check.standardError.toStdString();
+    EXPECT_FALSE(check.standardOutput.contains("WARNING")) << check.standardOutput.toStdString();
+}
+
+// The decoded content of a page of a written PDF (1-based), for checking operators.
+std::string pageContent(const QString& path, int page) {
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(path).constData());
+    auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    auto data = pages.at(static_cast<size_t>(page - 1)).getObjectHandle().getKey("/Contents").getStreamData();
+    return {reinterpret_cast<const char*>(data->getBuffer()), data->getSize()};
+}
+
+void expectNear(const QRect& actual, const QRect& expected, int tolerance) {
+    EXPECT_NEAR(actual.left(), expected.left(), tolerance) << "left";
+    EXPECT_NEAR(actual.top(), expected.top(), tolerance) << "top";
+    EXPECT_NEAR(actual.right(), expected.right(), tolerance) << "right";
+    EXPECT_NEAR(actual.bottom(), expected.bottom(), tolerance) << "bottom";
+}
+
+} // namespace
+
+TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
+    const Source source({{.content = test::blackRectangle({100, 600, 50, 50})}});
+    const Rect box{61.2, 396, 489.6, 24}; // points, bottom-left origin
+    const QString output = source.output();
+    source.write(
+        {source.input(0, {line("Invisible words stretch across the whole box", normalised(box, 612, 792))})},
+        output);
+
+    const auto words = test::pdfWords(output, 1);
+    const auto first = test::findWord(words, "Invisible");
+    const auto last = test::findWord(words, "box");
+    ASSERT_TRUE(first && last);
+    EXPECT_NEAR(first->xMin, box.minX(), 0.5);
+    // Scaled to the box: the last word ends at the box's right edge.
+    EXPECT_NEAR(last->xMax, box.maxX(), 0.5);
+    // Within the box vertically (pdftotext measures from the top).
+    const double top = 792 - box.maxY(), bottom = 792 - box.minY();
+    for (const auto& word : {*first, *last}) {
+        const double middle = (word.yMin + word.yMax) / 2;
+        EXPECT_GT(middle, top);
+        EXPECT_LT(middle, bottom);
+    }
+
+    // The text is invisible: the page looks exactly as the source did.
+    EXPECT_EQ(test::darkArea(test::renderPage(output, 1)), test::darkArea(test::renderPage(source.path, 1)));
+    EXPECT_EQ(test::darkArea(test::renderPage(output, 1)), QRect(100, 792 - 650, 50, 50));
+
+    const auto info = test::pdfPageInfo(output, 1);
+    EXPECT_EQ(info.rotation, 0);
+    for (const char* name : {"MediaBox", "CropBox", "TrimBox", "BleedBox", "ArtBox"}) {
+        EXPECT_EQ(info.boxes.value(name), (Rect{0, 0, 612, 792})) << name;
+    }
+    EXPECT_TRUE(test::runProgram("pdfinfo", {output})
+                    .standardOutput.contains(QRegularExpression("Creator:\\s+Quorvane")));
+    expectCleanPdf(output);
+}
+
+TEST(TextLayerWriter, RotatedAndCroppedPagesComeOutUprightAsReadersShowThem) {
+    // A rectangle inside the crop box, and one outside it that readers do not show.
+    const std::string content =
+        test::blackRectangle({100, 650, 40, 60}) + test::blackRectangle({0, 0, 20, 20});
+    const Rect crop{30, 40, 500, 700};
+    const Source source({{.cropBox = crop, .rotate = 0, .content = content},
+                         {.cropBox = crop, .rotate = 90, .content = content},
+                         {.cropBox = crop, .rotate = 180, .content = content},
+                         {.cropBox = crop, .rotate = 270, .content = content}});
+    const QString output = source.output();
+    source.write({source.input(0), source.input(1), source.input(2), source.input(3)}, output);
+
+    for (int page = 1; page <= 4; ++page) {
+        SCOPED_TRACE(page);
+        const QRect shown = test::darkArea(test::renderPage(source.path, page));
+        ASSERT_FALSE(shown.isEmpty());
+        expectNear(test::darkArea(test::renderPage(output, page)), shown, 1);
+        const auto info = test::pdfPageInfo(output, page);
+        EXPECT_EQ(info.rotation, 0);
+        const Rect upright = page % 2 == 0 ? Rect{0, 0, 700, 500} : Rect{0, 0, 500, 700};
+        for (const char* name : {"MediaBox", "CropBox", "TrimBox", "BleedBox", "ArtBox"}) {
+            EXPECT_EQ(info.boxes.value(name), upright) << name;
+        }
+    }
+    expectCleanPdf(output);
+}
+
+TEST(TextLayerWriter, QuarterTurnsAndDeskewMoveTheContentWithTheCanvas) {
+    const Source source(
+        {{.mediaBox = {0, 0, 600, 800}, .content = test::blackRectangle({250, 700, 100, 50})},
+         {.mediaBox = {0, 0, 600, 800}, .content = test::blackRectangle({280, 380, 40, 40})}});
+    const QString output = source.output();
+    PageInput turned = source.input(0);
+    turned.turnsCW = 1;
+    turned.outputBounds = CoordinateMapper::canvasBounds({0, 0, 600, 800}, 1, 0);
+    PageInput deskewed = source.input(1);
+    deskewed.deskewAngle = 0.05;
+    deskewed.outputBounds = CoordinateMapper::canvasBounds({0, 0, 600, 800}, 0, 0.05);
+    source.write({turned, deskewed}, output);
+
+    // One clockwise turn: (x, y) goes to (y, 600 - x) on an 800 x 600 page; near the top becomes
+    // near the right.
+    EXPECT_EQ(test::pdfPageInfo(output, 1).boxes.value("MediaBox"), (Rect{0, 0, 800, 600}));
+    expectNear(test::darkArea(test::renderPage(output, 1)), QRect(700, 600 - 350, 50, 100), 1);
+
+    // Deskewed: a larger canvas, the page's centre at its centre, the square turned.
+    const Rect canvas = test::pdfPageInfo(output, 2).boxes.value("MediaBox");
+    EXPECT_NEAR(canvas.width, 600 * std::cos(0.05) + 800 * std::sin(0.05), 0.01);
+    EXPECT_NEAR(canvas.height, 600 * std::sin(0.05) + 800 * std::cos(0.05), 0.01);
+    const QRect square = test::darkArea(test::renderPage(output, 2));
+    EXPECT_NEAR(square.center().x() + 0.5, canvas.width / 2, 1.5);
+    EXPECT_NEAR(square.center().y() + 0.5, canvas.height / 2, 1.5);
+    EXPECT_GT(square.width(), 41); // a turned square's bounding box is wider than the square
+    expectCleanPdf(output);
+}
+
+TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
+    const Source source({{.content = test::blackRectangle({400, 100, 100, 100})},
+                         {.content = test::blackRectangle({400, 100, 100, 100})}});
+    // Grey raster: white with the left quarter black. Colour raster: a red band at the top.
+    Raster grey(100, 200, CV_8UC3, cv::Scalar(255, 255, 255));
+    grey(cv::Rect(0, 0, 50, 100)).setTo(cv::Scalar(0, 0, 0));
+    Raster colour(100, 200, CV_8UC3, cv::Scalar(255, 255, 255));
+    colour(cv::Rect(0, 0, 200, 10)).setTo(cv::Scalar(255, 0, 0));
+
+    PageInput first = source.input(0, {line("raster", {0.6, 0.5, 0.2, 0.05})});
+    first.outputBounds = {0, 0, 400, 200};
+    first.correctedRaster = grey;
+    PageInput second = source.input(1);
+    second.outputBounds = {0, 0, 400, 200};
+    second.correctedRaster = colour;
+    const QString output = source.output();
+    source.write({first, second}, output);
+
+    expectNear(test::darkArea(test::renderPage(output, 1)), QRect(0, 0, 100, 200), 1);
+    EXPECT_TRUE(test::findWord(test::pdfWords(output, 1), "raster"));
+    EXPECT_EQ(test::pdfPageInfo(output, 1).boxes.value("MediaBox"), (Rect{0, 0, 400, 200}));
+
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(output).constData());
+    auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    const auto images = [&](size_t i) { return pages.at(i).getImages(); };
+    ASSERT_EQ(images(0).size(), 1u);
+    ASSERT_EQ(images(1).size(), 1u);
+    auto greyImage = images(0).begin()->second.getDict();
+    auto colourImage = images(1).begin()->second.getDict();
+    EXPECT_EQ(greyImage.getKey("/ColorSpace").getName(), "/DeviceGray");
+    EXPECT_EQ(colourImage.getKey("/ColorSpace").getName(), "/DeviceRGB");
+    EXPECT_EQ(greyImage.getKey("/Width").getIntValue(), 200);
+    EXPECT_EQ(greyImage.getKey("/Filter").getName(), "/FlateDecode");
+    // The red band renders as the top rows of the second page (red is mid-grey: darker than 128
+    // only in the grey rendering's luminance, about 76).
+    expectNear(test::darkArea(test::renderPage(output, 2)), QRect(0, 0, 400, 20), 1);
+    expectCleanPdf(output);
+}
+
+TEST(TextLayerWriter, PagesAreWrittenInPageOrderKeepingTheirText) {
+    auto page = [](const char* word) {
+        return VectorPage{.content = std::string("BT /F1 24 Tf 72 700 Td (") + word + ") Tj ET\n"};
+    };
+    const Source source({page("Zero"), page("One"), page("Two")});
+    const Rect box{0.1, 0.2, 0.3, 0.03};
+    PageInput skipped = source.input(0); // already had text: no lines
+    const QString output = source.output();
+    source.write({source.input(2, {line("gamma", box)}), skipped, source.input(1, {line("beta", box)})},
+                 output);
+
+    const QString first = test::pdfText(output, 1), second = test::pdfText(output, 2),
+                  third = test::pdfText(output, 3);
+    EXPECT_TRUE(first.contains("Zero"));
+    EXPECT_FALSE(first.contains("beta") || first.contains("gamma"));
+    EXPECT_TRUE(second.contains("One") && second.contains("beta"));
+    EXPECT_TRUE(third.contains("Two") && third.contains("gamma"));
+}
+
+TEST(TextLayerWriter, TinyBoxesAndEmptyTextsAreLeftOutAndSizesFollowTheBoxHeight) {
+    const Source source({VectorPage{}});
+    const QString output = source.output();
+    source.write({source.input(0, {line("narrow", normalised({100, 700, 0.4, 12}, 612, 792)),
+                                   line("flat", normalised({100, 650, 100, 0.4}, 612, 792)),
+                                   line("", normalised({100, 600, 100, 12}, 612, 792)),
+                                   line("tall", normalised({100, 500, 100, 10}, 612, 792)),
+                                   line("tiny", normalised({100, 400, 20, 1}, 612, 792))})},
+                 output);
+    const QString text = test::pdfText(output);
+    EXPECT_FALSE(text.contains("narrow"));
+    EXPECT_FALSE(text.contains("flat"));
+    EXPECT_TRUE(text.contains("tall"));
+    EXPECT_TRUE(text.contains("tiny"));
+
+    // Font size 0.82 of the box height (at least 1), baseline 0.18 of it above the bottom.
+    const std::string content = pageContent(output, 1);
+    EXPECT_NE(content.find("/F1 8.2 Tf"), std::string::npos) << content;
+    EXPECT_NE(content.find(" Tz 1 0 0 1 100 501.8 Tm"), std::string::npos) << content;
+    EXPECT_NE(content.find("/F1 1 Tf"), std::string::npos) << content;
+    EXPECT_NE(content.find(" Tz 1 0 0 1 100 400.18 Tm"), std::string::npos) << content;
+    EXPECT_NE(content.find("3 Tr"), std::string::npos);
+}
+
+TEST(TextLayerWriter, TextBeyondWinAnsiStaysSearchable) {
+    const Source source({VectorPage{}});
+    const QString output = source.output();
+    // Boxes about as wide as the words would be printed at their height.
+    const Rect cyrillicBox{72, 700, 120, 20};
+    source.write(
+        {source.input(0,
+                      {line(QString::fromUtf8("Привет мир"), normalised(cyrillicBox, 612, 792)),
+                       line(QString::fromUtf8("東京都庁"), normalised({72, 600, 80, 20}, 612, 792)),
+                       line(QString::fromUtf8("𝐀𝐁𝐂 😀 end"), normalised({72, 500, 110, 20}, 612, 792)),
+                       line(QString::fromUtf8("Café €5 naïve"), normalised({72, 400, 130, 20}, 612, 792))})},
+        output);
+    const QString text = test::pdfText(output);
+    for (const char* expected : {"Привет мир", "東京都庁", "𝐀𝐁𝐂 😀 end", "Café €5 naïve"}) {
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << " in " << text.toStdString();
+    }
+    // The glyphless font's runs are scaled to their boxes too.
+    const auto last = test::findWord(test::pdfWords(output, 1), QString::fromUtf8("мир"));
+    ASSERT_TRUE(last);
+    EXPECT_NEAR(last->xMax, cyrillicBox.maxX(), 0.5);
+
+    const QString fonts = test::runProgram("pdffonts", {output}).standardOutput;
+    EXPECT_TRUE(fonts.contains("Helvetica"));
+    EXPECT_TRUE(fonts.contains("GlyphLessFont"));
+    expectCleanPdf(output);
+}
+
+TEST(TextLayerWriter, SourceStreamsAreCarriedOverAsTheyAreWithoutAnnotations) {
+    const Source source(
+        {{.content = "q 100 0 0 100 50 50 cm /Im0 Do Q\n", .withImage = true, .withAnnotation = true}});
+    const QString output = source.output();
+    source.write({source.input(0, {line("words", {0.5, 0.5, 0.2, 0.02})})}, output);
+
+    QPDF written;
+    written.processFile(QFile::encodeName(output).constData());
+    auto page = QPDFPageDocumentHelper(written).getAllPages().at(0);
+    EXPECT_FALSE(page.getObjectHandle().hasKey("/Annots"));
+    EXPECT_EQ(page.getObjectHandle().getKey("/Rotate").isNull(), true);
+
+    auto original = source.document->page(0)->pageObject().getImages().at("/Im0");
+    bool found = false;
+    for (auto& object : written.getAllObjects()) {
+        if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
+            found = true;
+            EXPECT_EQ(object.getRawStreamData()->getSize(), original.getRawStreamData()->getSize());
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(object.getRawStreamData()->getBuffer()),
+                                  object.getRawStreamData()->getSize()),
+                      std::string(reinterpret_cast<const char*>(original.getRawStreamData()->getBuffer()),
+                                  original.getRawStreamData()->getSize()));
+            EXPECT_EQ(object.getDict().getKey("/Filter").unparse(),
+                      original.getDict().getKey("/Filter").unparse());
+        }
+    }
+    EXPECT_TRUE(found);
+    expectNear(test::darkArea(test::renderPage(output, 1)), test::darkArea(test::renderPage(source.path, 1)),
+               0);
+    expectCleanPdf(output);
+}
+
+TEST(TextLayerWriter, AScannedPageGrowsOnlyByItsTextLayer) {
+    QTemporaryDir folder;
+    const auto document = PdfDocument::open(test::corpusPath("linn.pdf"));
+    ASSERT_TRUE(document);
+    const PdfPage page = *document->page(0);
+    const QString output = folder.filePath("linn_searchable.pdf");
+    TextLayerWriter::write({{.page = page,
+                             .outputBounds = CoordinateMapper::displayBounds(page),
+                             .lines = {line("LINN SONDEK LP12", {0.1, 0.9, 0.5, 0.02})},
+                             .pageIndex = 0}},
+                           {}, output, false, document.get());
+    const qint64 before = QFileInfo(test::corpusPath("linn.pdf")).size();
+    const qint64 after = QFileInfo(output).size();
+    std::cout << "linn.pdf: " << before << " bytes; with one line of text: " << after << " bytes\n";
+    EXPECT_LT(after, before + 4000);
+    EXPECT_TRUE(test::pdfText(output).contains("SONDEK"));
+
+    // The scan is the same image stream, byte for byte.
+    QPDF written;
+    written.processFile(QFile::encodeName(output).constData());
+    auto original = page.pageObject().getImages().begin()->second;
+    bool same = false;
+    for (auto& object : written.getAllObjects()) {
+        if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
+            same =
+                object.getRawStreamData()->getSize() == original.getRawStreamData()->getSize() &&
+                std::memcmp(object.getRawStreamData()->getBuffer(), original.getRawStreamData()->getBuffer(),
+                            object.getRawStreamData()->getSize()) == 0;
+        }
+    }
+    EXPECT_TRUE(same);
+    expectCleanPdf(output);
+}
+
+TEST(TextLayerWriter, RefusesToWriteOverItsSourceOrAnEmptyDocument) {
+    const Source source({VectorPage{}});
+    ASSERT_TRUE(QFile::link(source.path, source.output("link.pdf")));
+    const QStringList before = test::filesIn(source.folder.path());
+    for (const char* name : {"source.pdf", "link.pdf", "SOURCE.pdf", "./source.pdf"}) {
+        EXPECT_EQ(errorKindOf([&] { source.write({source.input(0)}, source.output(name)); }),
+                  OCRError::Kind::outputOverwritesSource)
+            << name;
+    }
+    EXPECT_EQ(errorKindOf([&] { source.write({}, source.output()); }), OCRError::Kind::emptyDocument);
+    EXPECT_EQ(test::filesIn(source.folder.path()), before);
+}
+
+TEST(TextLayerWriter, AnExistingOutputIsReplacedOnlyByACompleteFile) {
+    const Source source({VectorPage{}});
+    const QString output = source.output();
+    {
+        QFile previous(output);
+        ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+        previous.write("previous output");
+    }
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QFile::setPermissions(output, permissions);
+    const QStringList files{"out.pdf", "source.pdf"};
+    const std::vector<OCRLine> cyrillic{line(QString::fromUtf8("Привет"), {0.1, 0.1, 0.3, 0.03})};
+
+    // A failure after the hidden file was made: the font for non-Latin text is missing.
+    QTemporaryDir noFonts;
+    const QByteArray savedPrefix = qgetenv("TESSDATA_PREFIX");
+    const bool hadPrefix = qEnvironmentVariableIsSet("TESSDATA_PREFIX");
+    qputenv("TESSDATA_PREFIX", noFonts.path().toLocal8Bit());
+    QString description;
+    const auto kind = errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }, &description);
+    hadPrefix ? qputenv("TESSDATA_PREFIX", savedPrefix) : qunsetenv("TESSDATA_PREFIX");
+    EXPECT_EQ(kind, OCRError::Kind::outputWriteFailed);
+    EXPECT_TRUE(description.contains("pdf.ttf")) << description.toStdString();
+    EXPECT_EQ(test::readTextFile(output), "previous output");
+    EXPECT_EQ(test::filesIn(source.folder.path()), files);
+
+    source.write({source.input(0, cyrillic)}, output);
+    EXPECT_TRUE(test::readTextFile(output).startsWith("%PDF-"));
+    EXPECT_TRUE(test::pdfText(output).contains(QString::fromUtf8("Привет")));
+    // The replaced file's permissions are kept (the "user" bits mirror the owner's for the caller).
+    EXPECT_EQ(QFile::permissions(output) & ~QFileDevice::Permissions(0x0700), permissions);
+    EXPECT_EQ(test::filesIn(source.folder.path()), files);
+}
+
+TEST(TextLayerWriter, TheLongestOutputNameStillWorks) {
+    const Source source({VectorPage{}});
+    // 255 bytes, the most a file name can have; the hidden temporary name is shortened instead.
+    const QString name = QString(60, QChar(0x00E9)) + QString(131, 'a') + ".pdf";
+    ASSERT_EQ(QFile::encodeName(name).size(), 255);
+    source.write({source.input(0)}, source.output(name));
+    EXPECT_EQ(test::filesIn(source.folder.path()), (QStringList{"source.pdf", name}));
+    expectCleanPdf(source.output(name));
+}
+
+TEST(TextLayerWriter, FolderProblemsAreExplained) {
+    const Source source({VectorPage{}});
+    const QString gone = source.folder.filePath("gone");
+    ASSERT_TRUE(QDir().mkdir(gone));
+    ASSERT_TRUE(QDir().rmdir(gone)); // deleted after the job started
+    QString description;
+    EXPECT_EQ(errorKindOf([&] { source.write({source.input(0)}, gone + "/out.pdf"); }, &description),
+              OCRError::Kind::outputWriteFailed);
+    EXPECT_EQ(description, "Writing the searchable PDF failed: the output folder no longer exists");
+
+    // A folder that takes files: the probe finds nothing wrong and leaves nothing behind.
+    const QStringList before = test::filesIn(source.folder.path());
+    EXPECT_EQ(TextLayerWriter::diagnoseContextFailure(source.output()), "could not create PDF context");
+    EXPECT_EQ(test::filesIn(source.folder.path()), before);
+}
+
+namespace {
+
+const char* const childSource = "QUORVANE_TEST_WRITER_SOURCE";
+const char* const childOutput = "QUORVANE_TEST_WRITER_OUTPUT";
+
+// The write of UnwritableFolderIsNamed, in a child process run as an unprivileged user.
+void writeAsChild() {
+    const auto document = PdfDocument::open(qEnvironmentVariable(childSource));
+    ASSERT_TRUE(document);
+    const PdfPage page = *document->page(0);
+    try {
+        TextLayerWriter::write({{.page = page, .outputBounds = CoordinateMapper::displayBounds(page)}}, {},
+                               qEnvironmentVariable(childOutput), false, document.get());
+        std::cout << "WRITTEN\n";
+    } catch (const OCRError& error) {
+        std::cout << "ERROR:" << error.description().toStdString() << "\n";
+    }
+}
+
+} // namespace
+
+TEST(TextLayerWriter, UnwritableFolderIsNamed) {
+    if (qEnvironmentVariableIsSet(childOutput)) {
+        writeAsChild();
+        return;
+    }
+    const QString expected =
+        "Writing the searchable PDF failed: Quorvane is not allowed to write to \"locked\". "
+        "Check the folder's permissions, or choose another output folder.";
+    const Source source({VectorPage{}});
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    const QString locked = source.folder.filePath("locked");
+    ASSERT_TRUE(QDir().mkdir(locked));
+    QFile::setPermissions(source.folder.path(), open);
+    QFile::setPermissions(locked, open & ~QFile::WriteOwner);
+    const QString output = locked + "/out.pdf";
+
+    QString description;
+    if (::geteuid() != 0) {
+        EXPECT_EQ(errorKindOf([&] { source.write({source.input(0)}, output); }, &description),
+                  OCRError::Kind::outputWriteFailed);
+    } else {
+        // Permission bits do not stop root: the write runs in a child process as nobody.
+        const auto child = test::runProgram(
+            "setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "env", "HOME=/tmp",
+                        QString(childSource) + "=" + source.path, QString(childOutput) + "=" + output,
+                        QCoreApplication::applicationFilePath(),
+                        "--gtest_filter=TextLayerWriter.UnwritableFolderIsNamed"});
+        const auto match = QRegularExpression("ERROR:(.*)\n").match(child.standardOutput);
+        if (!match.hasMatch() && !child.standardOutput.contains("WRITTEN")) {
+            GTEST_SKIP() << "could not run the write as user nobody: " << child.standardError.toStdString();
+        }
+        description = match.captured(1);
+    }
+    EXPECT_EQ(description, expected);
+    EXPECT_TRUE(test::filesIn(locked).isEmpty());
+}
+
+TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
+    QTemporaryDir folder;
+    for (const char* name :
+         {"ccitt.pdf", "graph_ocred.pdf", "jbig2.pdf", "linn.pdf", "meta.pdf", "missing_docinfo.pdf",
+          "no_contents.pdf", "skew.pdf", "toc.pdf", "trivial.pdf"}) {
+        SCOPED_TRACE(name);
+        const QString path = test::corpusPath(name);
+        const auto document = PdfDocument::open(path);
+        ASSERT_TRUE(document);
+        std::vector<PageInput> pages;
+        for (int i = 0; i < document->pageCount(); ++i) {
+            const PdfPage page = *document->page(i);
+            pages.push_back(
+                {.page = page, .outputBounds = CoordinateMapper::displayBounds(page), .pageIndex = i});
+        }
+        const QString output = folder.filePath(name);
+        TextLayerWriter::write(pages, {}, output, false, document.get());
+
+        expectCleanPdf(output);
+        const qint64 sourceSize = QFileInfo(path).size(), outputSize = QFileInfo(output).size();
+        std::cout << name << ": " << sourceSize << " -> " << outputSize << " bytes\n";
+        EXPECT_LT(outputSize, sourceSize + 2000);
+        for (int page = 1; page <= document->pageCount(); ++page) {
+            expectNear(test::darkArea(test::renderPage(output, page, 20)),
+                       test::darkArea(test::renderPage(path, page, 20)), 1);
+        }
+    }
+}
