@@ -1,0 +1,96 @@
+#include "pipeline/OutputPath.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <sys/stat.h>
+
+namespace quorvane::OutputPath {
+
+namespace {
+
+// The last path component without its last extension: "report.final.pdf" gives "report.final".
+// A leading dot starts a hidden name, not an extension.
+QString baseName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+// Symbolic links followed through every component that exists; the components that do not
+// exist yet (an output about to be written) are kept as they are, after their resolved folder.
+QString resolvedPath(const QString& path) {
+    QString existing = QDir::cleanPath(QDir(path).absolutePath());
+    QStringList missing;
+    for (int hops = 0; hops < 64; ++hops) {
+        const QFileInfo info(existing);
+        if (info.exists()) {
+            existing = info.canonicalFilePath();
+            break;
+        }
+        if (info.isSymLink()) { // a link to something not there yet: follow it by hand
+            existing = QDir::cleanPath(QDir(info.absolutePath()).absoluteFilePath(info.symLinkTarget()));
+            continue;
+        }
+        const QString parent = info.absolutePath();
+        if (parent == existing) {
+            break; // reached the root
+        }
+        missing.prepend(info.fileName());
+        existing = parent;
+    }
+    if (missing.isEmpty()) {
+        return existing;
+    }
+    return QDir::cleanPath(existing + QLatin1Char('/') + missing.join(QLatin1Char('/')));
+}
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> identityOf(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+} // namespace
+
+QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date) {
+    const QString base = baseName(sourcePath);
+    const QString dateText = QLocale::c().toString(date.toLocalTime(), QStringLiteral("yyyy-MM-dd"));
+
+    QString name = nameTemplate;
+    name.replace(QStringLiteral("{name}"), base);
+    name.replace(QStringLiteral("{date}"), dateText);
+    name = name.trimmed();
+    if (name.isEmpty()) {
+        name = base + QStringLiteral("_searchable");
+    }
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    if (!name.toLower().endsWith(QStringLiteral(".pdf"))) {
+        name += QStringLiteral(".pdf");
+    }
+    return name;
+}
+
+QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate) {
+    const QString directory = folder ? *folder : QFileInfo(sourcePath).absolutePath();
+    return QDir(directory).filePath(fileName(sourcePath, nameTemplate, QDateTime::currentDateTime()));
+}
+
+bool isSameFile(const QString& a, const QString& b) {
+    const QString pathA = resolvedPath(a), pathB = resolvedPath(b);
+    if (pathA == pathB || pathA.compare(pathB, Qt::CaseInsensitive) == 0) {
+        return true; // errs towards refusing: another letter case may be the same file
+    }
+    const auto identityA = identityOf(pathA), identityB = identityOf(pathB);
+    return identityA && identityB && *identityA == *identityB;
+}
+
+} // namespace quorvane::OutputPath
