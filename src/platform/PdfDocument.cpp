@@ -80,7 +80,7 @@ Rect PdfPage::cropBox() const {
     const double x0 = std::max(crop.minX(), media.minX()), x1 = std::min(crop.maxX(), media.maxX());
     const double y0 = std::max(crop.minY(), media.minY()), y1 = std::min(crop.maxY(), media.maxY());
     if (x1 <= x0 || y1 <= y0) {
-        return crop;
+        return media; // a crop box beside the media box shows the media box, as pdf.js does
     }
     return {x0, y0, x1 - x0, y1 - y0};
 }
