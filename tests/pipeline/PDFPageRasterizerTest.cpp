@@ -3,6 +3,7 @@
 #include "support/PdfFixtureBuilder.h"
 #include "support/TestSupport.h"
 
+#include <QtConcurrent>
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
@@ -234,4 +235,34 @@ TEST(PDFPageRasterizer, RendersARealScan) {
     const double ink = cv::countNonZero(grey < 128) / double(grey.total());
     EXPECT_GT(ink, 0.02);
     EXPECT_LT(ink, 0.5);
+}
+
+// Two documents render side by side in a batch: each render owns its bitmap.
+TEST(PDFPageRasterizer, DocumentsRenderOnSeveralThreadsAtOnce) {
+    QTemporaryDir folder;
+    std::vector<std::unique_ptr<PdfDocument>> owners;
+    QList<const PdfDocument*> documents;
+    for (int i = 0; i < 4; ++i) {
+        const QString path = folder.filePath(QString("doc%1.pdf").arg(i));
+        writePdf(path, {FixturePage{.rotate = 90 * i, .blackRects = {{50, 600, 100, 150}}, .text = "Thread"}});
+        owners.push_back(PdfDocument::open(path));
+        ASSERT_TRUE(owners.back());
+        documents.append(owners.back().get());
+    }
+    const auto render = [](const PdfDocument* document) {
+        return PDFPageRasterizer::render(*document->page(0), 100);
+    };
+    std::vector<std::optional<Raster>> alone;
+    for (const PdfDocument* document : documents) {
+        alone.push_back(render(document));
+    }
+    QThreadPool pool;
+    pool.setMaxThreadCount(4);
+    const QList<std::optional<Raster>> together =
+        QtConcurrent::blockingMapped<QList<std::optional<Raster>>>(&pool, documents, render);
+    ASSERT_EQ(together.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(alone[i] && together[i]);
+        EXPECT_EQ(cv::norm(*alone[i], *together[i], cv::NORM_INF), 0) << "document " << i;
+    }
 }
