@@ -73,13 +73,16 @@ std::unique_ptr<QPDF> buildPdf(const std::vector<FixturePage>& pages) {
     return pdf;
 }
 
+// QPDFWriter keeps the file name pointer until it writes: the bytes must outlive it.
 void savePdf(QPDF& pdf, const QString& path) {
-    QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+    const QByteArray fileName = QFile::encodeName(path);
+    QPDFWriter writer(pdf, fileName.constData());
     writer.write();
 }
 
 void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, const char* ownerPassword) {
-    QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+    const QByteArray fileName = QFile::encodeName(path);
+    QPDFWriter writer(pdf, fileName.constData());
     writer.setR6EncryptionParameters(userPassword, ownerPassword, true, false, false, false, false, false,
                                      qpdf_r3p_none, true);
     writer.write();
