@@ -1,41 +1,96 @@
 #include "pipeline/OutputPath.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <sys/stat.h>
 
 namespace quorvane::OutputPath {
 
 namespace {
 
-// The path with ".", ".." and symbolic links resolved; for a file that does not exist yet, its
-// folder is resolved and its name kept.
+// The last path component without its last extension: "report.final.pdf" gives "report.final".
+// A leading dot starts a hidden name, not an extension.
+QString baseName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+// Symbolic links followed through every component that exists; the components that do not
+// exist yet (an output about to be written) are kept as they are, after their resolved folder.
 QString resolvedPath(const QString& path) {
-    const QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    const QString canonical = info.canonicalFilePath();
-    if (!canonical.isEmpty()) {
-        return canonical;
+    QString existing = QDir::cleanPath(QDir(path).absolutePath());
+    QStringList missing;
+    for (int hops = 0; hops < 64; ++hops) {
+        const QFileInfo info(existing);
+        if (info.exists()) {
+            existing = info.canonicalFilePath();
+            break;
+        }
+        if (info.isSymLink()) { // a link to something not there yet: follow it by hand
+            existing = QDir::cleanPath(QDir(info.absolutePath()).absoluteFilePath(info.symLinkTarget()));
+            continue;
+        }
+        const QString parent = info.absolutePath();
+        if (parent == existing) {
+            break; // reached the root
+        }
+        missing.prepend(info.fileName());
+        existing = parent;
     }
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+    if (missing.isEmpty()) {
+        return existing;
+    }
+    return QDir::cleanPath(existing + QLatin1Char('/') + missing.join(QLatin1Char('/')));
+}
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> identityOf(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
 }
 
 } // namespace
 
+QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date) {
+    const QString base = baseName(sourcePath);
+    const QString dateText = QLocale::c().toString(date.toLocalTime(), QStringLiteral("yyyy-MM-dd"));
+
+    QString name = nameTemplate;
+    name.replace(QStringLiteral("{name}"), base);
+    name.replace(QStringLiteral("{date}"), dateText);
+    name = name.trimmed();
+    if (name.isEmpty()) {
+        name = base + QStringLiteral("_searchable");
+    }
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    if (!name.toLower().endsWith(QStringLiteral(".pdf"))) {
+        name += QStringLiteral(".pdf");
+    }
+    return name;
+}
+
+QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate) {
+    const QString directory = folder ? *folder : QFileInfo(sourcePath).absolutePath();
+    return QDir(directory).filePath(fileName(sourcePath, nameTemplate, QDateTime::currentDateTime()));
+}
+
 bool isSameFile(const QString& a, const QString& b) {
-    const QString pathA = resolvedPath(a);
-    const QString pathB = resolvedPath(b);
-    if (pathA.compare(pathB, Qt::CaseInsensitive) == 0) {
-        return true;
+    const QString pathA = resolvedPath(a), pathB = resolvedPath(b);
+    if (pathA == pathB || pathA.compare(pathB, Qt::CaseInsensitive) == 0) {
+        return true; // errs towards refusing: another letter case may be the same file
     }
-    struct stat statA {};
-    struct stat statB {};
-    if (::stat(QFile::encodeName(pathA).constData(), &statA) != 0 ||
-        ::stat(QFile::encodeName(pathB).constData(), &statB) != 0) {
-        return false;
-    }
-    return statA.st_dev == statB.st_dev && statA.st_ino == statB.st_ino;
+    const auto identityA = identityOf(pathA), identityB = identityOf(pathB);
+    return identityA && identityB && *identityA == *identityB;
 }
 
 } // namespace quorvane::OutputPath

@@ -53,34 +53,54 @@ std::optional<QString> infoString(QPDFObjectHandle info, const char* key) {
 PdfPage::PdfPage(const PdfDocument* document, int index, QPDFPageObjectHelper object)
     : document_(document), index_(index), object_(std::move(object)) {}
 
+// A page without a media box is shown as US Letter, as Poppler renders it.
 Rect PdfPage::mediaBox() const {
-    auto object = object_;
-    return rectFrom(object.getMediaBox());
+    try {
+        auto object = object_;
+        auto media = object.getMediaBox();
+        if (media.isRectangle()) {
+            return rectFrom(media);
+        }
+    } catch (const std::exception&) {
+    }
+    return {0, 0, 612, 792};
 }
 
 Rect PdfPage::cropBox() const {
-    auto object = object_;
     const Rect media = mediaBox();
-    const Rect crop = rectFrom(object.getCropBox());
+    Rect crop;
+    try {
+        auto object = object_;
+        crop = rectFrom(object.getCropBox());
+    } catch (const std::exception&) {
+    }
     if (crop.isEmpty()) {
         return media;
     }
     const double x0 = std::max(crop.minX(), media.minX()), x1 = std::min(crop.maxX(), media.maxX());
     const double y0 = std::max(crop.minY(), media.minY()), y1 = std::min(crop.maxY(), media.maxY());
     if (x1 <= x0 || y1 <= y0) {
-        return crop;
+        return media; // a crop box beside the media box shows the media box, as pdf.js does
     }
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
 int PdfPage::rotation() const {
-    auto object = object_;
-    auto rotate = object.getAttribute("/Rotate", false);
-    if (!rotate.isNumber()) {
+    try {
+        auto object = object_;
+        auto rotate = object.getAttribute("/Rotate", false);
+        if (!rotate.isNumber()) {
+            return 0;
+        }
+        const double value = rotate.getNumericValue();
+        if (!std::isfinite(value) || std::abs(value) > 1e9) {
+            return 0;
+        }
+        const long long degrees = std::llround(value);
+        return static_cast<int>(((degrees % 360) + 360) % 360);
+    } catch (const std::exception&) {
         return 0;
     }
-    const long long degrees = std::llround(rotate.getNumericValue());
-    return static_cast<int>(((degrees % 360) + 360) % 360);
 }
 
 std::unique_ptr<poppler::page> PdfPage::popplerPage() const {
@@ -178,12 +198,16 @@ DocumentAttributes PdfDocument::attributes() const {
     if (locked_) {
         return attributes;
     }
-    auto info = qpdf_->getTrailer().getKey("/Info");
-    attributes.title = infoString(info, "/Title");
-    attributes.author = infoString(info, "/Author");
-    attributes.subject = infoString(info, "/Subject");
-    if (auto keywords = infoString(info, "/Keywords")) {
-        attributes.keywords = QStringList{*keywords};
+    try {
+        auto info = qpdf_->getTrailer().getKey("/Info");
+        attributes.title = infoString(info, "/Title");
+        attributes.author = infoString(info, "/Author");
+        attributes.subject = infoString(info, "/Subject");
+        if (auto keywords = infoString(info, "/Keywords")) {
+            attributes.keywords = QStringList{*keywords};
+        }
+    } catch (const std::exception&) {
+        return {}; // a damaged information dictionary counts as none
     }
     return attributes;
 }

@@ -42,8 +42,9 @@ public:
     // The low-level page dictionary: resources, content, boxes.
     QPDFPageObjectHelper pageObject() const { return object_; }
 
-    // The crop box in the page's unrotated user space (falling back to the media box, limited
-    // to it as readers do).
+    // The crop box in the page's unrotated user space, limited to the media box as readers do;
+    // the media box when the crop box is missing, empty or beside it. A page without a media box
+    // is US Letter.
     Rect cropBox() const;
     Rect mediaBox() const;
     // Clockwise degrees as the page states them, normalised to 0..359.

@@ -1,0 +1,123 @@
+#include "pipeline/OutputPath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace quorvane;
+
+namespace {
+
+const QDateTime fifthOfDecember(QDate(2026, 12, 5), QTime(12, 0));
+
+QString nameFor(const QString& source, const QString& nameTemplate) {
+    return OutputPath::fileName(source, nameTemplate, fifthOfDecember);
+}
+
+void touch(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("x");
+}
+
+} // namespace
+
+TEST(OutputPathFileName, Templates) {
+    EXPECT_EQ(nameFor("/a/b/scan.PDF", OutputPath::defaultTemplate), "scan_searchable.pdf");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", "{date} {name}"), "2026-12-05 scan.pdf");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", ""), "scan_searchable.pdf");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", "   "), "scan_searchable.pdf");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", " {name} "), "scan.pdf");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", "\n{name}\t"), "scan.pdf");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", "{name}.PDF"), "scan.PDF");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", "out/{name}"), "out-scan.pdf");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", "{NAME}"), "{NAME}.pdf");
+    EXPECT_EQ(nameFor("/a/b/{date}.pdf", "{name}"), "2026-12-05.pdf"); // {date} replaced after {name}
+    EXPECT_EQ(nameFor("/a/b/photo.jpg", OutputPath::defaultTemplate), "photo_searchable.pdf");
+    EXPECT_EQ(nameFor("/a/b/report.final.pdf", "{name}"), "report.final.pdf"); // one extension removed
+    EXPECT_EQ(nameFor("/a/b/README", "{name}-{name}"), "README-README.pdf");
+    EXPECT_EQ(nameFor("/a/b/scan.pdf", "a: {name}?*"), "a: scan?*.pdf"); // other characters kept
+}
+
+TEST(OutputPathFileName, DateIsTheLocalCalendarDay) {
+    // 01:00 on the 6th at UTC+14 is 11:00 UTC on the 5th: the 5th in every zone from UTC-11 to
+    // UTC+12, which is where this runs.
+    const QDateTime farEast(QDate(2026, 12, 6), QTime(1, 0), QTimeZone(14 * 3600));
+    EXPECT_EQ(OutputPath::fileName("/a/scan.pdf", "{date}", farEast), "2026-12-05.pdf");
+    EXPECT_EQ(OutputPath::fileName("/a/scan.pdf", "{date}", QDateTime(QDate(987, 3, 4), QTime(12, 0))),
+              "0987-03-04.pdf");
+}
+
+TEST(OutputPathOutputURL, FolderOrTheSourcesOwn) {
+    EXPECT_EQ(OutputPath::outputURL("/a/b/scan.PDF", std::nullopt, OutputPath::defaultTemplate),
+              "/a/b/scan_searchable.pdf");
+    EXPECT_EQ(OutputPath::outputURL("/a/b/scan.pdf", QString("/out"), "{name}"), "/out/scan.pdf");
+    const QString before = QDate::currentDate().toString("yyyy-MM-dd");
+    const QString dated = OutputPath::outputURL("/a/b/scan.pdf", QString("/out/"), "{name} {date}");
+    const QString after = QDate::currentDate().toString("yyyy-MM-dd");
+    EXPECT_TRUE(dated == "/out/scan " + before + ".pdf" || dated == "/out/scan " + after + ".pdf")
+        << dated.toStdString();
+}
+
+TEST(OutputPathIsSameFile, TheTemplateNameAloneReplacesTheSource) {
+    QTemporaryDir folder;
+    const QString source = folder.filePath("scan.pdf");
+    touch(source);
+    const QString output = OutputPath::outputURL(source, std::nullopt, "{name}");
+    EXPECT_EQ(output, source);
+    EXPECT_TRUE(OutputPath::isSameFile(source, output));
+    EXPECT_FALSE(OutputPath::isSameFile(source, OutputPath::outputURL(source, std::nullopt, "{name}_x")));
+}
+
+TEST(OutputPathIsSameFile, SpellingsOfOnePath) {
+    QTemporaryDir folder;
+    const QString scan = folder.filePath("scan.pdf");
+    touch(scan);
+    EXPECT_TRUE(OutputPath::isSameFile(folder.filePath("Scan.pdf"), scan)); // case: refuse
+    EXPECT_TRUE(OutputPath::isSameFile(folder.path() + "/./scan.pdf", scan));
+    EXPECT_TRUE(OutputPath::isSameFile(folder.path() + "/sub/../scan.pdf", scan));
+    EXPECT_TRUE(OutputPath::isSameFile("/x/Scan.pdf", "/x/scan.pdf")); // neither exists
+    EXPECT_TRUE(OutputPath::isSameFile("/x/./scan.pdf", "/x/scan.pdf"));
+
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    EXPECT_TRUE(OutputPath::isSameFile("scan.pdf", scan)); // relative to the working folder
+    QDir::setCurrent(previous);
+}
+
+TEST(OutputPathIsSameFile, LinksAndIdentities) {
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    const QString scan = dir.filePath("scan.pdf");
+    const QString other = dir.filePath("other.pdf");
+    touch(scan);
+    touch(other);
+    ASSERT_TRUE(dir.mkdir("real"));
+    ASSERT_TRUE(QFile::link(scan, dir.filePath("link.pdf")));
+    ASSERT_TRUE(QFile::link(dir.filePath("real"), dir.filePath("linked-folder")));
+    ASSERT_TRUE(QFile::link(dir.filePath("real/later.pdf"), dir.filePath("dangling.pdf")));
+    ASSERT_EQ(::link(QFile::encodeName(scan).constData(), QFile::encodeName(dir.filePath("hard.pdf")).constData()),
+              0);
+
+    EXPECT_TRUE(OutputPath::isSameFile(dir.filePath("link.pdf"), scan));
+    EXPECT_TRUE(OutputPath::isSameFile(scan, dir.filePath("hard.pdf"))); // same inode, two names
+    // The output does not exist yet: its folder's link is still followed.
+    EXPECT_TRUE(OutputPath::isSameFile(dir.filePath("linked-folder/out.pdf"), dir.filePath("real/out.pdf")));
+    // A link to a file not written yet leads to where it would be written.
+    EXPECT_TRUE(OutputPath::isSameFile(dir.filePath("dangling.pdf"), dir.filePath("real/later.pdf")));
+
+    EXPECT_FALSE(OutputPath::isSameFile(scan, other));
+    EXPECT_FALSE(OutputPath::isSameFile(scan, dir.filePath("scan_searchable.pdf")));
+    EXPECT_FALSE(OutputPath::isSameFile(dir.filePath("a.pdf"), dir.filePath("b.pdf")));
+}
+
+TEST(OutputPathIsSameFile, LinkLoopsEndWithAnAnswer) {
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    ASSERT_TRUE(QFile::link(dir.filePath("b.pdf"), dir.filePath("a.pdf")));
+    ASSERT_TRUE(QFile::link(dir.filePath("a.pdf"), dir.filePath("b.pdf")));
+    EXPECT_FALSE(OutputPath::isSameFile(dir.filePath("a.pdf"), dir.filePath("c.pdf")));
+}

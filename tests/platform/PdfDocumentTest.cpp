@@ -1,0 +1,299 @@
+#include "platform/PdfDocument.h"
+
+#include "pipeline/PDFPageRasterizer.h"
+#include "support/PdfFixtureBuilder.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+namespace {
+
+// One document with a line of text in three versions: plain, locked with a user password, and
+// restricted by an owner password only.
+class PdfDocumentEncryption : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder = new QTemporaryDir;
+        auto pdf = buildPdf({FixturePage{.text = "Quarterly ledger"}, FixturePage{}});
+        savePdf(*pdf, plainPath());
+        saveEncryptedPdf(*pdf, lockedPath(), "user-secret", "owner-secret");
+        saveEncryptedPdf(*pdf, restrictedPath(), "", "owner-secret");
+    }
+    static void TearDownTestSuite() { delete folder; }
+
+    static QString plainPath() { return folder->filePath("plain.pdf"); }
+    static QString lockedPath() { return folder->filePath("locked.pdf"); }
+    static QString restrictedPath() { return folder->filePath("restricted.pdf"); }
+
+    static inline QTemporaryDir* folder = nullptr;
+};
+
+// Everything a caller may ask of an open document, asked at once: nothing may crash.
+void exerciseEverything(const PdfDocument& document) {
+    (void)document.attributes();
+    for (int i = -1; i <= document.pageCount(); ++i) {
+        const auto page = document.page(i);
+        if (!page) {
+            continue;
+        }
+        (void)page->cropBox();
+        (void)page->rotation();
+        (void)page->text();
+        (void)PDFPageRasterizer::render(*page, 36);
+    }
+}
+
+} // namespace
+
+TEST_F(PdfDocumentEncryption, PlainAndPermissionsOnlyDocumentsOpenUnlocked) {
+    for (const QString& path : {plainPath(), restrictedPath()}) {
+        SCOPED_TRACE(path.toStdString());
+        const auto document = PdfDocument::open(path);
+        ASSERT_TRUE(document);
+        EXPECT_FALSE(document->isLocked());
+        EXPECT_EQ(document->pageCount(), 2);
+        ASSERT_TRUE(document->page(0));
+        EXPECT_TRUE(document->page(0)->text().contains("Quarterly ledger"));
+        EXPECT_TRUE(document->page(1)->text().trimmed().isEmpty());
+        EXPECT_TRUE(document->unlock("anything")); // already open: stays as it is
+    }
+}
+
+TEST_F(PdfDocumentEncryption, LockedDocumentShowsNothingUntilTheRightPassword) {
+    const auto document = PdfDocument::open(lockedPath());
+    ASSERT_TRUE(document);
+    EXPECT_TRUE(document->isLocked());
+    EXPECT_EQ(document->pageCount(), 0);
+    EXPECT_FALSE(document->page(0));
+    EXPECT_EQ(document->attributes(), DocumentAttributes{});
+
+    EXPECT_FALSE(document->unlock(""));
+    EXPECT_FALSE(document->unlock("wrong"));
+    EXPECT_TRUE(document->isLocked());
+    EXPECT_EQ(document->pageCount(), 0);
+
+    EXPECT_TRUE(document->unlock("user-secret"));
+    EXPECT_FALSE(document->isLocked());
+    EXPECT_EQ(document->pageCount(), 2);
+    // Poppler reads the decrypted bytes: text and rendering work on the unlocked document.
+    EXPECT_TRUE(document->page(0)->text().contains("Quarterly ledger"));
+    EXPECT_TRUE(PDFPageRasterizer::render(*document->page(0), 36));
+}
+
+TEST_F(PdfDocumentEncryption, OwnerPasswordAlsoUnlocks) {
+    const auto document = PdfDocument::open(lockedPath());
+    ASSERT_TRUE(document);
+    EXPECT_TRUE(document->unlock("owner-secret"));
+    EXPECT_EQ(document->pageCount(), 2);
+    EXPECT_TRUE(document->page(0)->text().contains("Quarterly ledger"));
+}
+
+TEST(PdfDocument, PagesOfARealScan) {
+    const auto document = PdfDocument::open(corpusPath("linn.pdf"));
+    ASSERT_TRUE(document);
+    EXPECT_FALSE(document->isLocked());
+    EXPECT_EQ(document->pageCount(), 1);
+    EXPECT_FALSE(document->page(1));
+    EXPECT_FALSE(document->page(-1));
+    const auto page = document->page(0);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->index(), 0);
+    EXPECT_EQ(&page->document(), document.get());
+    EXPECT_EQ(page->cropBox(), (Rect{0, 0, 612, 792}));
+    EXPECT_EQ(page->rotation(), 0);
+    EXPECT_TRUE(page->text().trimmed().isEmpty()); // a scan without a text layer
+}
+
+TEST(PdfDocument, PageTextOfAnAlreadyRecognisedPage) {
+    const auto document = PdfDocument::open(corpusPath("graph_ocred.pdf"));
+    ASSERT_TRUE(document);
+    EXPECT_TRUE(document->page(0)->text().contains("Percentage"));
+}
+
+TEST(PdfDocument, CropBoxAndRotationInheritedFromThePageTree) {
+    QTemporaryDir folder;
+    auto pdf = buildPdf({FixturePage{.mediaBox = {0, 0, 600, 800}}, FixturePage{.mediaBox = {0, 0, 600, 800}}});
+    auto pages = pdf->getRoot().getKey("/Pages");
+    pages.replaceKey("/CropBox", QPDFObjectHandle::parse("[20 30 520 730]"));
+    pages.replaceKey("/Rotate", QPDFObjectHandle::newInteger(270));
+    // The second page overrides the rotation with a negative value and the crop box with one that
+    // reaches beyond the media box.
+    auto second = pdf->getAllPages().at(1);
+    second.replaceKey("/Rotate", QPDFObjectHandle::newInteger(-90 - 360));
+    second.replaceKey("/CropBox", QPDFObjectHandle::parse("[-10 700 300 900]"));
+    const QString path = folder.filePath("inherited.pdf");
+    savePdf(*pdf, path);
+
+    const auto document = PdfDocument::open(path);
+    ASSERT_TRUE(document);
+    const auto first = document->page(0);
+    ASSERT_FALSE(first->pageObject().getObjectHandle().hasKey("/Rotate")); // really inherited
+    EXPECT_EQ(first->cropBox(), (Rect{20, 30, 500, 700}));
+    EXPECT_EQ(first->rotation(), 270);
+    EXPECT_EQ(first->mediaBox(), (Rect{0, 0, 600, 800}));
+    EXPECT_EQ(document->page(1)->rotation(), 270);
+    EXPECT_EQ(document->page(1)->cropBox(), (Rect{0, 700, 300, 100})); // limited to the media box
+}
+
+TEST(PdfDocument, AttributesAsTheDocumentStatesThem) {
+    const auto meta = PdfDocument::open(corpusPath("meta.pdf"));
+    ASSERT_TRUE(meta);
+    const DocumentAttributes attributes = meta->attributes();
+    EXPECT_EQ(attributes.title, QString("NFY5f7Ft2DWMkxLhXwxvFf7eWR2KeK3vEDcd"));
+    EXPECT_EQ(attributes.author, QString("yXaryipxyRk9dVjWjSSaVaNCKeLRgEVzPRMp"));
+    EXPECT_EQ(attributes.subject, QString("t49vimctvnuH7ZeAjAkv52ACvWFjcnm5MPJr"));
+    EXPECT_EQ(attributes.keywords, QStringList{"s9EeALwUg7urA7fnnhm5EtUyC54sW2WPUzqh"});
+
+    const auto bare = PdfDocument::open(corpusPath("missing_docinfo.pdf"));
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->attributes(), DocumentAttributes{});
+    EXPECT_EQ(bare->pageCount(), 1);
+
+    // Text strings in UTF-16 and PDFDocEncoding both arrive as the same characters.
+    QTemporaryDir folder;
+    auto pdf = buildPdf({FixturePage{}});
+    auto info = pdf->makeIndirectObject(QPDFObjectHandle::newDictionary());
+    info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString("Caf\xc3\xa9 \xe2\x80\x93 \xce\xa9mega"));
+    info.replaceKey("/Author", QPDFObjectHandle::newString("Ren\xe9")); // PDFDocEncoding é
+    pdf->getTrailer().replaceKey("/Info", info);
+    savePdf(*pdf, folder.filePath("unicode.pdf"));
+    const auto unicode = PdfDocument::open(folder.filePath("unicode.pdf"));
+    ASSERT_TRUE(unicode);
+    EXPECT_EQ(unicode->attributes().title, QString::fromUtf8("Caf\xc3\xa9 \xe2\x80\x93 \xce\xa9mega"));
+    EXPECT_EQ(unicode->attributes().author, QString::fromUtf8("Ren\xc3\xa9"));
+    EXPECT_FALSE(unicode->attributes().subject);
+}
+
+TEST(PdfDocument, SmallCorpusEdgeCases) {
+    const auto trivial = PdfDocument::open(corpusPath("trivial.pdf"));
+    ASSERT_TRUE(trivial);
+    EXPECT_EQ(trivial->pageCount(), 1);
+    EXPECT_EQ(trivial->page(0)->cropBox(), (Rect{0, 0, 300, 300}));
+
+    const auto noContents = PdfDocument::open(corpusPath("no_contents.pdf"));
+    ASSERT_TRUE(noContents);
+    EXPECT_EQ(noContents->pageCount(), 1);
+    EXPECT_TRUE(noContents->page(0)->text().trimmed().isEmpty());
+}
+
+TEST(PdfDocument, WhatIsNotAPdfGivesNothing) {
+    QTemporaryDir folder;
+    EXPECT_FALSE(PdfDocument::open(corpusPath("invalid.pdf")));
+    EXPECT_FALSE(PdfDocument::open(folder.filePath("missing.pdf")));
+    EXPECT_FALSE(PdfDocument::open(folder.path())); // a folder
+    EXPECT_FALSE(PdfDocument::open(corpusPath("linn.png")));
+    QFile empty(folder.filePath("empty.pdf"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    EXPECT_FALSE(PdfDocument::open(empty.fileName()));
+}
+
+TEST(PdfDocument, TruncatedFilesGiveNothingOrWhatSurvived) {
+    QTemporaryDir folder;
+    const auto writeCut = [&](const QByteArray& bytes, qsizetype length) {
+        const QString path = folder.filePath(QString("cut-%1.pdf").arg(length));
+        QFile cut(path);
+        cut.open(QIODevice::WriteOnly);
+        cut.write(bytes.left(length));
+        return path;
+    };
+
+    // linn.pdf keeps its trailer in the last bytes: without it QPDF finds no document.
+    QFile source(corpusPath("linn.pdf"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray linn = source.readAll();
+    for (const double fraction : {0.05, 0.5, 0.9, 0.999}) {
+        SCOPED_TRACE(fraction);
+        EXPECT_FALSE(PdfDocument::open(writeCut(linn, static_cast<qsizetype>(linn.size() * fraction))));
+    }
+
+    // A file that lost its cross-reference offset and the last page's content keeps its trailer:
+    // it opens rebuilt and every question about it still has an answer.
+    const QString whole = writePdf(folder.filePath("whole.pdf"),
+                                   {FixturePage{.text = "First"}, FixturePage{.text = "Second"},
+                                    FixturePage{.blackRects = {{0, 0, 612, 792}}}});
+    QFile wholeFile(whole);
+    ASSERT_TRUE(wholeFile.open(QIODevice::ReadOnly));
+    const QByteArray bytes = wholeFile.readAll();
+    for (const QByteArray& cutBefore : {QByteArray("startxref"), QByteArray("%%EOF")}) {
+        SCOPED_TRACE(cutBefore.toStdString());
+        const auto document = PdfDocument::open(writeCut(bytes, bytes.lastIndexOf(cutBefore)));
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->pageCount(), 3);
+        EXPECT_TRUE(document->page(1)->text().contains("Second"));
+        exerciseEverything(*document);
+    }
+}
+
+TEST(PdfDocument, DamagedObjectsInsideAValidFileDoNotCrash) {
+    QTemporaryDir folder;
+    auto pdf = buildPdf({FixturePage{.images = {{2550, 3300}}}});
+    auto page = pdf->getAllPages().at(0);
+    page.replaceKey("/Rotate", QPDFObjectHandle::newString("ninety"));
+    page.replaceKey("/CropBox", QPDFObjectHandle::parse("[0 0 /foo]"));
+    page.replaceKey("/MediaBox", QPDFObjectHandle::newNull());
+    page.replaceKey("/Contents", pdf->newStream("q 1 0 0 RG BT /Nope 12 Tf (unbalanced Tj ] ] Q Q Q"));
+    pdf->getTrailer().replaceKey("/Info", QPDFObjectHandle::parse("<< /Title 7 /Author << /x 1 >> >>"));
+    const QString path = folder.filePath("odd.pdf");
+    savePdf(*pdf, path);
+
+    const auto document = PdfDocument::open(path);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->page(0)->rotation(), 0);
+    EXPECT_EQ(document->page(0)->cropBox(), (Rect{0, 0, 612, 792})); // US Letter, as Poppler shows it
+    EXPECT_EQ(document->attributes(), DocumentAttributes{});
+    const auto raster = PDFPageRasterizer::render(*document->page(0), 72);
+    ASSERT_TRUE(raster);
+    EXPECT_EQ(raster->cols, 612);
+    EXPECT_EQ(raster->rows, 792);
+}
+
+// Bytes overwritten at random places (a fixed seed, so every run sees the same files) in a
+// document with text, an image, a crop box and a rotation: each copy opens or not, and whatever
+// opens answers every question.
+TEST(PdfDocument, CorruptedCopiesNeverCrash) {
+    QTemporaryDir folder;
+    auto pdf = buildPdf({FixturePage{.cropBox = Rect{10, 10, 500, 700}, .rotate = 90,
+                                     .blackRects = {{50, 50, 100, 100}}, .text = "Damaged", .images = {{64, 64}}},
+                         FixturePage{.text = "Second"}});
+    auto info = pdf->makeIndirectObject(QPDFObjectHandle::parse("<< /Title (Kept) /Keywords (a, b) >>"));
+    pdf->getTrailer().replaceKey("/Info", info);
+    QPDFWriter writer(*pdf);
+    writer.setOutputMemory();
+    writer.setCompressStreams(false); // readable content streams make more interesting damage
+    writer.write();
+    const auto buffer = writer.getBufferSharedPointer();
+    const QByteArray original(reinterpret_cast<const char*>(buffer->getBuffer()),
+                              static_cast<qsizetype>(buffer->getSize()));
+
+    QRandomGenerator random(20240611);
+    const QByteArray junk = " <<>>[]()/0-9.Re\n\r%";
+    int opened = 0;
+    for (int copy = 0; copy < 60; ++copy) {
+        QByteArray bytes = original;
+        const int changes = 1 + static_cast<int>(random.bounded(8));
+        for (int i = 0; i < changes; ++i) {
+            const auto at = static_cast<qsizetype>(random.bounded(static_cast<quint32>(bytes.size())));
+            bytes[at] = junk[static_cast<qsizetype>(random.bounded(static_cast<quint32>(junk.size())))];
+        }
+        const QString path = folder.filePath(QString("copy%1.pdf").arg(copy));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        if (const auto document = PdfDocument::open(path)) {
+            ++opened;
+            exerciseEverything(*document);
+        }
+    }
+    EXPECT_GT(opened, 30); // most single-byte damage is repaired by both libraries
+}
