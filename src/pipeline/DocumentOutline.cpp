@@ -150,7 +150,9 @@ private:
     std::set<QPDFObjGen> seen_;
 };
 
-QPDFObjectHandle newDictionary(QPDF& output) { return output.makeIndirectObject(QPDFObjectHandle::newDictionary()); }
+QPDFObjectHandle newDictionary(QPDF& output) {
+    return output.makeIndirectObject(QPDFObjectHandle::newDictionary());
+}
 
 // Writes `items` as the children of `parent` and returns how many entries show below it when
 // it is expanded (the /Count of an open entry).
@@ -204,7 +206,8 @@ bool copyOutline(const PdfDocument& source, QPDF& output) {
         }
         auto outlines = newDictionary(output);
         outlines.replaceKey("/Type", QPDFObjectHandle::newName("/Outlines"));
-        outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(writeChildren(output, outlines, items, pages)));
+        outlines.replaceKey("/Count",
+                            QPDFObjectHandle::newInteger(writeChildren(output, outlines, items, pages)));
         output.getRoot().replaceKey("/Outlines", outlines);
         return true;
     } catch (const std::exception&) {

@@ -36,10 +36,10 @@ struct EncodedImage {
 // SVG, a text matrix) is not an image here, whatever its name says. Debian's libvips reads BMP
 // through ImageMagick.
 const QStringList& imageLoaders() {
-    static const QStringList loaders = {
-        "VipsForeignLoadJpegFile", "VipsForeignLoadPngFile",    "VipsForeignLoadTiffFile",
-        "VipsForeignLoadNsgifFile", "VipsForeignLoadGifFile",   "VipsForeignLoadHeifFile",
-        "VipsForeignLoadMagickFile", "VipsForeignLoadMagick7File"};
+    static const QStringList loaders = {"VipsForeignLoadJpegFile",   "VipsForeignLoadPngFile",
+                                        "VipsForeignLoadTiffFile",   "VipsForeignLoadNsgifFile",
+                                        "VipsForeignLoadGifFile",    "VipsForeignLoadHeifFile",
+                                        "VipsForeignLoadMagickFile", "VipsForeignLoadMagick7File"};
     return loaders;
 }
 
@@ -155,9 +155,8 @@ EncodedImage jpegImage(const VImage& image) {
     void* buffer = nullptr;
     size_t size = 0;
     // Quality 95 keeps full-resolution colour (libvips turns chroma subsampling off from 90 up).
-    image.write_to_buffer(
-        ".jpg", &buffer, &size,
-        VImage::option()->set("Q", 95)->set("optimize_coding", true)->set("strip", true));
+    image.write_to_buffer(".jpg", &buffer, &size,
+                          VImage::option()->set("Q", 95)->set("optimize_coding", true)->set("strip", true));
     encoded.data.assign(static_cast<const char*>(buffer), size);
     g_free(buffer);
     return encoded;
@@ -166,8 +165,8 @@ EncodedImage jpegImage(const VImage& image) {
 // A JPEG that needs neither turning nor scaling goes into the PDF byte for byte: no second
 // generation of compression loss, and no bigger than the file.
 bool canEmbedJpegAsIs(const VImage& header, const VImage& decoded) {
-    const bool upright = header.get_typeof(VIPS_META_ORIENTATION) == 0 ||
-                         header.get_int(VIPS_META_ORIENTATION) == 1;
+    const bool upright =
+        header.get_typeof(VIPS_META_ORIENTATION) == 0 || header.get_int(VIPS_META_ORIENTATION) == 1;
     const bool plainColour = (header.bands() == 1 && header.interpretation() == VIPS_INTERPRETATION_B_W) ||
                              (header.bands() == 3 && header.interpretation() == VIPS_INTERPRETATION_sRGB);
     return upright && plainColour && header.width() == decoded.width() && header.height() == decoded.height();
@@ -233,14 +232,15 @@ QByteArray onePagePdf(const EncodedImage& image) {
         decodeParms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
         decodeParms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
     }
-    xobject.replaceStreamData(image.data, QPDFObjectHandle::newName(image.jpeg ? "/DCTDecode" : "/FlateDecode"),
-                              decodeParms);
+    xobject.replaceStreamData(
+        image.data, QPDFObjectHandle::newName(image.jpeg ? "/DCTDecode" : "/FlateDecode"), decodeParms);
     auto dict = xobject.getDict();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
     dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
     dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
-    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB"));
+    dict.replaceKey("/ColorSpace",
+                    QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB"));
     dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
 
     // White under the image, then the image scaled into the whole media box.
@@ -254,9 +254,10 @@ QByteArray onePagePdf(const EncodedImage& image) {
     resources.replaceKey("/XObject", xobjects);
     auto page = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
     page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-    page.replaceKey("/MediaBox", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
-                                     QPDFObjectHandle::newInteger(0), QPDFObjectHandle::newInteger(0),
-                                     QPDFObjectHandle::newReal(width, 4), QPDFObjectHandle::newReal(height, 4)}));
+    page.replaceKey("/MediaBox",
+                    QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
+                        QPDFObjectHandle::newInteger(0), QPDFObjectHandle::newInteger(0),
+                        QPDFObjectHandle::newReal(width, 4), QPDFObjectHandle::newReal(height, 4)}));
     page.replaceKey("/Resources", resources);
     page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
@@ -267,7 +268,8 @@ QByteArray onePagePdf(const EncodedImage& image) {
     writer.setDecodeLevel(qpdf_dl_none);
     writer.write();
     auto buffer = writer.getBufferSharedPointer();
-    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), static_cast<qsizetype>(buffer->getSize()));
+    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
+                      static_cast<qsizetype>(buffer->getSize()));
 }
 
 void writeNewFile(const QString& path, const QByteArray& bytes) {
@@ -304,7 +306,8 @@ QString makePDF(const QString& imagePath) {
     } catch (const std::exception&) {
         throw OCRError::outputWriteFailed("could not create PDF context for image");
     }
-    const QString name = "quorvane-image-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + ".pdf";
+    const QString name =
+        "quorvane-image-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + ".pdf";
     // Qt gives an empty path when TMPDIR names a missing folder; never fall back to the working folder.
     const QString folder = QDir::tempPath();
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {

@@ -7,7 +7,9 @@ namespace quorvane::PDFAuxBuilder {
 namespace {
 
 // PDFDocEncoding when the text fits it, UTF-16BE with a byte order mark otherwise.
-QPDFObjectHandle text(const QString& value) { return QPDFObjectHandle::newUnicodeString(value.toStdString()); }
+QPDFObjectHandle text(const QString& value) {
+    return QPDFObjectHandle::newUnicodeString(value.toStdString());
+}
 
 // The three values land on the PDF keys that mean the same: the info text on /Info, the identifier on
 // /OutputConditionIdentifier, and "sRGB", the condition's short human-readable name, on

@@ -45,7 +45,8 @@ public:
     explicit OutlineSource(int pageCount) {
         pdf.emptyPDF();
         for (int i = 0; i < pageCount; ++i) {
-            auto page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 200 300] >>"));
+            auto page =
+                pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 200 300] >>"));
             QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
         }
         pages = QPDFPageDocumentHelper(pdf).getAllPages();
@@ -148,8 +149,8 @@ TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowher
     auto link = made.entry("Web link");
     link.replaceKey("/A", QPDFObjectHandle::parse("<< /S /URI /URI (https://example.org/) >>"));
     OutlineSource::nest(made.outlines,
-                        {intro, made.entry("Far", made.dest(9, "[/Fit]")), farParent, heading, byName, byString,
-                         link, made.entry("Résumé — 日本語", made.dest(5, "[/Fit]"))});
+                        {intro, made.entry("Far", made.dest(9, "[/Fit]")), farParent, heading, byName,
+                         byString, link, made.entry("Résumé — 日本語", made.dest(5, "[/Fit]"))});
     auto source = made.save(path("source.pdf"));
     ASSERT_TRUE(source);
 
@@ -174,10 +175,10 @@ TEST_F(DocumentOutlineTest, LoopsAndDamageAreLeftOutWithoutHanging) {
     auto b = made.entry("B", made.dest(1, "[/Fit]"));
     auto c = made.entry("C", made.dest(2, "[/Fit]"));
     OutlineSource::nest(made.outlines, {a, b});
-    b.replaceKey("/Next", a);                         // siblings in a circle
+    b.replaceKey("/Next", a); // siblings in a circle
     OutlineSource::nest(a, {c});
-    c.replaceKey("/First", a);                        // a child whose child is its own parent
-    c.replaceKey("/Next", c);                         // and its own next sibling
+    c.replaceKey("/First", a); // a child whose child is its own parent
+    c.replaceKey("/Next", c);  // and its own next sibling
     b.replaceKey("/Count", QPDFObjectHandle::parse("(many)"));
     auto numbered = made.entry("Page given as a number", QPDFObjectHandle::parse("[1 /Fit]"));
     numbered.replaceKey("/First", QPDFObjectHandle::newInteger(5)); // not an entry at all
@@ -203,7 +204,8 @@ TEST_F(DocumentOutlineTest, LoopsAndDamageAreLeftOutWithoutHanging) {
     const QStringList summary = outlineSummary(output);
     ASSERT_GE(summary.size(), 4);
     EXPECT_EQ(summary.mid(0, 4).join('\n').toStdString(),
-              "A open p1 [\"/Fit\"]\n  C open p3 [\"/Fit\"]\nB closed p2 [\"/Fit\"]\n  Deep 0 closed p1 [\"/Fit\"]");
+              "A open p1 [\"/Fit\"]\n  C open p3 [\"/Fit\"]\nB closed p2 [\"/Fit\"]\n  Deep 0 closed p1 "
+              "[\"/Fit\"]");
     EXPECT_LT(summary.size(), 200);
     EXPECT_TRUE(summary.last().startsWith(QString(2 * (summary.size() - 3), ' ') + "Deep "));
     EXPECT_EQ(test::runProgram("qpdf", {"--check", output}).exitCode, 0);

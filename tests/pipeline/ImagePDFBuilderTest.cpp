@@ -26,7 +26,7 @@ struct ImagePage {
     int components = 0, bitsPerComponent = 0;
     std::string filter;
     std::string rawData;
-    VImage pixels; // the image as stored, decoded, 8-bit
+    VImage pixels;                                       // the image as stored, decoded, 8-bit
     std::shared_ptr<std::vector<unsigned char>> storage; // the memory `pixels` reads
 };
 
@@ -77,7 +77,9 @@ ImagePage readImagePage(const QString& path) {
 }
 
 VImage grey(const VImage& image) {
-    VImage flat = image.has_alpha() ? image.flatten(VImage::option()->set("background", std::vector<double>{255.0})) : image;
+    VImage flat = image.has_alpha()
+                      ? image.flatten(VImage::option()->set("background", std::vector<double>{255.0}))
+                      : image;
     return flat.colourspace(VIPS_INTERPRETATION_B_W).cast(VIPS_FORMAT_DOUBLE);
 }
 
@@ -99,13 +101,20 @@ VImage render(const QString& pdfPath, const QString& scratch) {
     auto run = test::runProgram("pdftoppm", {"-r", "72", "-gray", "-singlefile", pdfPath, prefix});
     EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
     return VImage::new_from_file((prefix + ".pgm").toUtf8().constData(),
-                                 VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)).copy_memory();
+                                 VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL))
+        .copy_memory();
 }
 
-bool qpdfChecks(const QString& pdfPath) { return test::runProgram("qpdf", {"--check", pdfPath}).exitCode == 0; }
+bool qpdfChecks(const QString& pdfPath) {
+    return test::runProgram("qpdf", {"--check", pdfPath}).exitCode == 0;
+}
 
-VImage linn() { return VImage::new_from_file(test::corpusPath("linn.png").toUtf8().constData()); }
-VImage smallLinn() { return linn().resize(1.0 / 3.0).copy_memory(); } // 850 x 1100, quick to encode in every format
+VImage linn() {
+    return VImage::new_from_file(test::corpusPath("linn.png").toUtf8().constData());
+}
+VImage smallLinn() {
+    return linn().resize(1.0 / 3.0).copy_memory();
+} // 850 x 1100, quick to encode in every format
 
 void save(const VImage& image, const QString& path, vips::VOption* options = nullptr) {
     image.write_to_file(QFile::encodeName(path).constData(), options);
@@ -131,8 +140,8 @@ protected:
 } // namespace
 
 TEST(ImagePDFBuilderNames, ImagesAreKnownByTheirExtensionInAnyCase) {
-    for (const char* name : {"photo.JPG", "scan.Tif", "a.png", "a.jpeg", "a.HEIC", "a.heif", "a.tiff", "a.bmp",
-                             "a.gif", "/x/y.z/p.jpg"}) {
+    for (const char* name : {"photo.JPG", "scan.Tif", "a.png", "a.jpeg", "a.HEIC", "a.heif", "a.tiff",
+                             "a.bmp", "a.gif", "/x/y.z/p.jpg"}) {
         EXPECT_TRUE(ImagePDFBuilder::isSupportedImage(name)) << name;
     }
     for (const char* name : {"archive.pdf", "notes.txt", "README", "png", "/x/y.png/scan", "a.webp"}) {
@@ -141,7 +150,8 @@ TEST(ImagePDFBuilderNames, ImagesAreKnownByTheirExtensionInAnyCase) {
     EXPECT_EQ(ImagePDFBuilder::supportedExtensions().size(), 9);
 }
 
-class ImagePDFBuilderFormats : public ImagePDFBuilderTest, public ::testing::WithParamInterface<const char*> {};
+class ImagePDFBuilderFormats : public ImagePDFBuilderTest,
+                               public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ImagePDFBuilderFormats, EveryFormatBecomesOneUprightPageAtThreeHundredDPI) {
     const QString extension = GetParam();
@@ -170,7 +180,8 @@ TEST_P(ImagePDFBuilderFormats, EveryFormatBecomesOneUprightPageAtThreeHundredDPI
 }
 
 INSTANTIATE_TEST_SUITE_P(AllNine, ImagePDFBuilderFormats,
-                         ::testing::Values("png", "jpg", "jpeg", "heic", "heif", "tiff", "tif", "bmp", "gif"));
+                         ::testing::Values("png", "jpg", "jpeg", "heic", "heif", "tiff", "tif", "bmp",
+                                           "gif"));
 
 TEST_F(ImagePDFBuilderTest, LosslessSourcesArriveWithEveryPixelIntact) {
     // A 2550 x 3300 black-and-white scan at its full size, one bit per pixel, under a non-ASCII name.
@@ -193,9 +204,11 @@ TEST_F(ImagePDFBuilderTest, LosslessSourcesArriveWithEveryPixelIntact) {
 
     // Transparent parts lie on white.
     const VImage small = smallLinn()[0];
-    const VImage alpha = VImage::black(850, 1100).insert(VImage::black(425, 1100) + 255, 425, 0).cast(VIPS_FORMAT_UCHAR);
+    const VImage alpha =
+        VImage::black(850, 1100).insert(VImage::black(425, 1100) + 255, 425, 0).cast(VIPS_FORMAT_UCHAR);
     const QString translucent = fixture("alpha.png");
-    save(small.bandjoin(alpha).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W)), translucent);
+    save(small.bandjoin(alpha).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W)),
+         translucent);
     const ImagePage alphaPage = readImagePage(ImagePDFBuilder::makePDF(translucent));
     EXPECT_EQ(alphaPage.components, 1);
     EXPECT_EQ(alphaPage.pixels.crop(0, 0, 425, 1100).min(), 255.0);
@@ -249,8 +262,9 @@ TEST_F(ImagePDFBuilderTest, TheOrientationTagTurnsThePageUpright) {
 
 TEST_F(ImagePDFBuilderTest, ALargeImageIsScaledToFourThousandNinetySixPixels) {
     const QString big = fixture("big.jpg");
-    const VImage source = linn().resize(
-        6000.0 / 2550.0, VImage::option()->set("vscale", 8000.0 / 3300.0)->set("kernel", VIPS_KERNEL_NEAREST));
+    const VImage source =
+        linn().resize(6000.0 / 2550.0,
+                      VImage::option()->set("vscale", 8000.0 / 3300.0)->set("kernel", VIPS_KERNEL_NEAREST));
     save(source, big);
     ASSERT_EQ(VImage::new_from_file(big.toUtf8().constData()).width(), 6000);
 
@@ -282,7 +296,8 @@ TEST_F(ImagePDFBuilderTest, WhatIsNotAnImageFailsAndLeavesNothingBehind) {
         cut.write(source.read(length));
     }
 
-    for (const QString name : {"notes.png", "empty.jpg", "document.png", "cut.png", "cut.jpg", "missing.gif"}) {
+    for (const QString name :
+         {"notes.png", "empty.jpg", "document.png", "cut.png", "cut.jpg", "missing.gif"}) {
         try {
             ImagePDFBuilder::makePDF(fixture(name));
             ADD_FAILURE() << name.toStdString() << " was accepted";

@@ -27,7 +27,9 @@ QMap<QString, QString> pdfinfo(const QString& path) {
     return fields;
 }
 
-std::string utf8Of(QPDFObjectHandle value) { return value.isString() ? value.getUTF8Value() : "(not a string)"; }
+std::string utf8Of(QPDFObjectHandle value) {
+    return value.isString() ? value.getUTF8Value() : "(not a string)";
+}
 
 class PDFAuxBuilderTest : public ::testing::Test {
 protected:
