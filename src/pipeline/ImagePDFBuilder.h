@@ -15,8 +15,12 @@ const QStringList& supportedExtensions();
 // By the lower-cased extension; a file without one is not an image.
 bool isSupportedImage(const QString& path);
 
-// The path of a temporary one-page PDF showing the image's first frame upright at 300 DPI.
-// The caller owns the file and deletes it. Throws OCRError::cannotOpenImage or outputWriteFailed.
+// The path of a temporary one-page PDF ("quorvane-image-<UUID>.pdf" in QDir::tempPath()) showing
+// the image's first frame upright on white, its longer side at most maxPixelDimension pixels, at
+// imageDPI. The image is stored losslessly (grey or one bit per pixel where that loses nothing);
+// a JPEG stays a JPEG, byte for byte when it needed no turning or scaling. Safe to call from
+// several threads. The caller owns the file and deletes it. Throws OCRError::cannotOpenImage
+// (nothing is written) or OCRError::outputWriteFailed (nothing is left behind).
 QString makePDF(const QString& imagePath);
 
 } // namespace quorvane::ImagePDFBuilder

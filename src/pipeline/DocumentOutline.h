@@ -1,0 +1,19 @@
+#pragma once
+
+// Carries a PDF's outline (bookmarks) over into the searchable copy.
+
+#include "platform/PdfDocument.h"
+
+#include <qpdf/QPDF.hh>
+
+namespace quorvane::DocumentOutline {
+
+// Copies the outline of `source` into `output`, whose pages are already in place: labels, the
+// expanded or collapsed state, nesting and order. Each destination (a /Dest, a GoTo action, or a
+// named destination) points at the output page with the same index, with the same view and point.
+// Entries that lead nowhere (no destination, or a page the output lacks) stay only as parents of
+// entries that do. Loops and damage in the source's outline are left out rather than followed.
+// Returns whether an outline was installed; `output` is unchanged when there was nothing to copy.
+bool copyOutline(const PdfDocument& source, QPDF& output);
+
+} // namespace quorvane::DocumentOutline

@@ -1,0 +1,321 @@
+#include "pipeline/ImagePDFBuilder.h"
+
+#include "core/OCRError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
+#include <vips/vips8>
+
+#include <cstring>
+#include <string>
+
+namespace quorvane::ImagePDFBuilder {
+
+namespace {
+
+using vips::VImage;
+
+// An image ready to become a PDF image XObject: its bytes are already encoded for the PDF filter.
+struct EncodedImage {
+    std::string data;
+    int width = 0;
+    int height = 0;
+    int components = 3;       // 1 grey, 3 RGB
+    int bitsPerComponent = 8; // 1 for pure black-and-white images
+    bool jpeg = false;        // DCTDecode; otherwise FlateDecode with PNG predictors
+};
+
+// The decoders that read the supported formats. A file that only another decoder reads (a PDF, an
+// SVG, a text matrix) is not an image here, whatever its name says. Debian's libvips reads BMP
+// through ImageMagick.
+const QStringList& imageLoaders() {
+    static const QStringList loaders = {"VipsForeignLoadJpegFile",   "VipsForeignLoadPngFile",
+                                        "VipsForeignLoadTiffFile",   "VipsForeignLoadNsgifFile",
+                                        "VipsForeignLoadGifFile",    "VipsForeignLoadHeifFile",
+                                        "VipsForeignLoadMagickFile", "VipsForeignLoadMagick7File"};
+    return loaders;
+}
+
+bool vipsReady() {
+    static const bool ready = VIPS_INIT("quorvane") == 0; // once, under the static-init guard
+    return ready;
+}
+
+std::string readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw OCRError::cannotOpenImage();
+    }
+    const QByteArray bytes = file.readAll();
+    return bytes.toStdString();
+}
+
+// 8-bit grey or RGB without alpha; transparent parts lie on white as they would on a page.
+VImage flattenedEightBit(VImage image) {
+    const bool grey = image.bands() < 3;
+    image = image.colourspace(grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
+    if (image.format() != VIPS_FORMAT_UCHAR) {
+        image = image.cast(VIPS_FORMAT_UCHAR);
+    }
+    if (image.has_alpha()) {
+        image = image.flatten(VImage::option()->set("background", std::vector<double>{255.0}));
+    }
+    if (image.bands() > 3) {
+        image = image.extract_band(0, VImage::option()->set("n", 3));
+    } else if (image.bands() == 2) {
+        image = image[0];
+    }
+    return image;
+}
+
+// An RGB image whose three channels agree everywhere is stored as grey: the same pixels, a third
+// of the data.
+VImage greyWhenNeutral(const VImage& image) {
+    if (image.bands() == 3 && ((image[0] == image[1]) & (image[1] == image[2])).min() == 255) {
+        return image[0];
+    }
+    return image;
+}
+
+bool isBilevel(const VImage& image) {
+    return image.bands() == 1 && ((image > 0) & (image < 255)).max() == 0;
+}
+
+quint32 bigEndian32(const std::string& bytes, size_t at) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+}
+
+// The image data of a PNG is a zlib stream of predicted rows, exactly what FlateDecode with PNG
+// predictors reads: libpng's adaptive filtering and compression serve the PDF unchanged.
+std::string pngImageData(const std::string& png, const EncodedImage& expected) {
+    static const char signature[] = "\x89PNG\r\n\x1a\n";
+    if (png.size() < 8 || png.compare(0, 8, signature, 8) != 0) {
+        throw std::runtime_error("not a PNG");
+    }
+    std::string data;
+    bool headerMatches = false;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const size_t length = bigEndian32(png, at);
+        const std::string type = png.substr(at + 4, 4);
+        if (at + 12 + length > png.size()) {
+            break;
+        }
+        if (type == "IHDR" && length >= 13) {
+            const auto* h = reinterpret_cast<const unsigned char*>(png.data() + at + 8);
+            const int colourType = expected.components == 1 ? 0 : 2;
+            headerMatches = bigEndian32(png, at + 8) == quint32(expected.width) &&
+                            bigEndian32(png, at + 12) == quint32(expected.height) &&
+                            h[8] == expected.bitsPerComponent && h[9] == colourType && h[12] == 0;
+        } else if (type == "IDAT") {
+            data.append(png, at + 8, length);
+        }
+        at += 12 + length;
+    }
+    if (!headerMatches || data.empty()) {
+        throw std::runtime_error("unexpected PNG layout");
+    }
+    return data;
+}
+
+EncodedImage losslessImage(const VImage& image) {
+    EncodedImage encoded;
+    encoded.width = image.width();
+    encoded.height = image.height();
+    encoded.components = image.bands();
+    encoded.bitsPerComponent = isBilevel(image) ? 1 : 8;
+    void* buffer = nullptr;
+    size_t size = 0;
+    // One-bit data is small, so the strongest compression costs little there.
+    image.write_to_buffer(".png", &buffer, &size,
+                          VImage::option()
+                              ->set("bitdepth", encoded.bitsPerComponent)
+                              ->set("compression", encoded.bitsPerComponent == 1 ? 9 : 6)
+                              ->set("filter", VIPS_FOREIGN_PNG_FILTER_ALL)
+                              ->set("strip", true));
+    const std::string png(static_cast<const char*>(buffer), size);
+    g_free(buffer);
+    encoded.data = pngImageData(png, encoded);
+    return encoded;
+}
+
+EncodedImage jpegImage(const VImage& image) {
+    EncodedImage encoded;
+    encoded.width = image.width();
+    encoded.height = image.height();
+    encoded.components = image.bands();
+    encoded.jpeg = true;
+    void* buffer = nullptr;
+    size_t size = 0;
+    // Quality 95 keeps full-resolution colour (libvips turns chroma subsampling off from 90 up).
+    image.write_to_buffer(".jpg", &buffer, &size,
+                          VImage::option()->set("Q", 95)->set("optimize_coding", true)->set("strip", true));
+    encoded.data.assign(static_cast<const char*>(buffer), size);
+    g_free(buffer);
+    return encoded;
+}
+
+// A JPEG that needs neither turning nor scaling goes into the PDF byte for byte: no second
+// generation of compression loss, and no bigger than the file.
+bool canEmbedJpegAsIs(const VImage& header, const VImage& decoded) {
+    const bool upright =
+        header.get_typeof(VIPS_META_ORIENTATION) == 0 || header.get_int(VIPS_META_ORIENTATION) == 1;
+    const bool plainColour = (header.bands() == 1 && header.interpretation() == VIPS_INTERPRETATION_B_W) ||
+                             (header.bands() == 3 && header.interpretation() == VIPS_INTERPRETATION_sRGB);
+    return upright && plainColour && header.width() == decoded.width() && header.height() == decoded.height();
+}
+
+EncodedImage decodeAndEncode(const QString& imagePath) {
+    if (!vipsReady()) {
+        throw OCRError::cannotOpenImage();
+    }
+    const QByteArray localPath = QFile::encodeName(imagePath);
+    const char* loader = vips_foreign_find_load(localPath.constData());
+    if (loader == nullptr || !imageLoaders().contains(QString::fromLatin1(loader))) {
+        vips_error_clear();
+        throw OCRError::cannotOpenImage();
+    }
+    try {
+        const VImage header = VImage::new_from_file(localPath.constData());
+        // The first frame only, turned upright by its orientation tag, its longer side at most
+        // maxPixelDimension; the decoder shrinks while it reads where the format allows. A file
+        // cut short is reported as damaged rather than shown with a blank part.
+        const int limit = static_cast<int>(maxPixelDimension);
+        const VImage thumbnail = VImage::thumbnail(localPath.constData(), limit,
+                                                   VImage::option()
+                                                       ->set("height", limit)
+                                                       ->set("size", VIPS_SIZE_DOWN)
+                                                       ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+        if (thumbnail.width() <= 0 || thumbnail.height() <= 0) {
+            throw OCRError::cannotOpenImage();
+        }
+        // Decoding happens here, once, for every file: a damaged one fails now, before anything is written.
+        const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
+        const bool fromJpeg = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
+        if (fromJpeg && canEmbedJpegAsIs(header, thumbnail)) {
+            EncodedImage encoded;
+            encoded.data = readAll(imagePath);
+            encoded.width = thumbnail.width();
+            encoded.height = thumbnail.height();
+            encoded.components = header.bands();
+            encoded.jpeg = true;
+            return encoded;
+        }
+        return fromJpeg ? jpegImage(pixels) : losslessImage(pixels);
+    } catch (const OCRError&) {
+        throw;
+    } catch (const std::exception&) { // vips::VError, a decoder out of memory, an odd PNG
+        throw OCRError::cannotOpenImage();
+    }
+}
+
+QByteArray onePagePdf(const EncodedImage& image) {
+    const double width = image.width * 72.0 / imageDPI;
+    const double height = image.height * 72.0 / imageDPI;
+
+    QPDF pdf;
+    pdf.emptyPDF();
+
+    auto xobject = QPDFObjectHandle::newStream(&pdf);
+    QPDFObjectHandle decodeParms = QPDFObjectHandle::newNull();
+    if (!image.jpeg) {
+        decodeParms = QPDFObjectHandle::newDictionary();
+        decodeParms.replaceKey("/Predictor", QPDFObjectHandle::newInteger(15));
+        decodeParms.replaceKey("/Colors", QPDFObjectHandle::newInteger(image.components));
+        decodeParms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
+        decodeParms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
+    }
+    xobject.replaceStreamData(
+        image.data, QPDFObjectHandle::newName(image.jpeg ? "/DCTDecode" : "/FlateDecode"), decodeParms);
+    auto dict = xobject.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
+    dict.replaceKey("/ColorSpace",
+                    QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB"));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
+
+    // White under the image, then the image scaled into the whole media box.
+    const std::string w = QUtil::double_to_string(width, 4), h = QUtil::double_to_string(height, 4);
+    const std::string content =
+        "q 1 g 0 0 " + w + " " + h + " re f Q\nq " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
+
+    auto xobjects = QPDFObjectHandle::newDictionary();
+    xobjects.replaceKey("/Im0", xobject);
+    auto resources = QPDFObjectHandle::newDictionary();
+    resources.replaceKey("/XObject", xobjects);
+    auto page = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+    page.replaceKey("/MediaBox",
+                    QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
+                        QPDFObjectHandle::newInteger(0), QPDFObjectHandle::newInteger(0),
+                        QPDFObjectHandle::newReal(width, 4), QPDFObjectHandle::newReal(height, 4)}));
+    page.replaceKey("/Resources", resources);
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
+    // The image data is already compressed as it should be; only the small content stream gets Flate.
+    writer.setDecodeLevel(qpdf_dl_none);
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
+                      static_cast<qsizetype>(buffer->getSize()));
+}
+
+void writeNewFile(const QString& path, const QByteArray& bytes) {
+    const auto failed = [] { return OCRError::outputWriteFailed("could not create PDF context for image"); };
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        throw failed();
+    }
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError) {
+        file.remove();
+        throw failed();
+    }
+}
+
+} // namespace
+
+const QStringList& supportedExtensions() {
+    static const QStringList extensions = {"png", "jpg", "jpeg", "heic", "heif", "tiff", "tif", "bmp", "gif"};
+    return extensions;
+}
+
+bool isSupportedImage(const QString& path) {
+    const QString extension = QFileInfo(path).suffix().toLower();
+    return !extension.isEmpty() && supportedExtensions().contains(extension);
+}
+
+QString makePDF(const QString& imagePath) {
+    const EncodedImage image = decodeAndEncode(imagePath);
+    QByteArray pdf;
+    try {
+        pdf = onePagePdf(image);
+    } catch (const std::exception&) {
+        throw OCRError::outputWriteFailed("could not create PDF context for image");
+    }
+    const QString name =
+        "quorvane-image-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + ".pdf";
+    // Qt gives an empty path when TMPDIR names a missing folder; never fall back to the working folder.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        throw OCRError::outputWriteFailed("could not create PDF context for image");
+    }
+    const QString path = QDir(folder).filePath(name);
+    writeNewFile(path, pdf);
+    return path;
+}
+
+} // namespace quorvane::ImagePDFBuilder

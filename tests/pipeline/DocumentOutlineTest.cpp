@@ -1,0 +1,236 @@
+#include "pipeline/DocumentOutline.h"
+
+#include "support/PdfCopies.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+using namespace quorvane;
+
+namespace {
+
+// The outline as qpdf, an independent reader, reports it: one line per entry, indented by depth,
+// with its title, open state, 1-based destination page and the destination's view.
+QStringList outlineSummary(const QString& pdfPath) {
+    const auto run = test::runProgram("qpdf", {"--json", "--json-key=outlines", pdfPath});
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    QStringList lines;
+    const std::function<void(const QJsonArray&, int)> walk = [&](const QJsonArray& entries, int depth) {
+        for (const auto& value : entries) {
+            const QJsonObject entry = value.toObject();
+            QJsonArray view = entry["dest"].toArray();
+            if (!view.isEmpty()) {
+                view.removeFirst();
+            }
+            lines << QString(depth * 2, ' ') + entry["title"].toString() +
+                         (entry["open"].toBool() ? " open" : " closed") + " p" +
+                         QString::number(entry["destpageposfrom1"].toInt()) + " " +
+                         QString::fromUtf8(QJsonDocument(view).toJson(QJsonDocument::Compact));
+            walk(entry["kids"].toArray(), depth + 1);
+        }
+    };
+    walk(QJsonDocument::fromJson(run.standardOutput.toUtf8()).object()["outlines"].toArray(), 0);
+    return lines;
+}
+
+// Hand-made outlines on a document of `pageCount` blank pages.
+class OutlineSource {
+public:
+    explicit OutlineSource(int pageCount) {
+        pdf.emptyPDF();
+        for (int i = 0; i < pageCount; ++i) {
+            auto page =
+                pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 200 300] >>"));
+            QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+        }
+        pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        outlines = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+        pdf.getRoot().replaceKey("/Outlines", outlines);
+    }
+
+    // [page view...] on the 0-based page.
+    QPDFObjectHandle dest(int page, const char* view) {
+        auto array = QPDFObjectHandle::parse(view);
+        array.insertItem(0, pages.at(size_t(page)).getObjectHandle());
+        return array;
+    }
+
+    QPDFObjectHandle entry(const std::string& title, QPDFObjectHandle dest = QPDFObjectHandle::newNull()) {
+        auto entry = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        entry.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(title));
+        if (!dest.isNull()) {
+            entry.replaceKey("/Dest", dest);
+        }
+        return entry;
+    }
+
+    // Makes `children` the children of `parent`, in order; a negative count shows them collapsed.
+    static void nest(QPDFObjectHandle parent, std::vector<QPDFObjectHandle> children, bool open = true) {
+        for (size_t i = 0; i < children.size(); ++i) {
+            auto child = children[i];
+            child.replaceKey("/Parent", parent);
+            if (i > 0) {
+                child.replaceKey("/Prev", children[i - 1]);
+                children[i - 1].replaceKey("/Next", child);
+            }
+        }
+        parent.replaceKey("/First", children.front());
+        parent.replaceKey("/Last", children.back());
+        const int count = static_cast<int>(children.size());
+        parent.replaceKey("/Count", QPDFObjectHandle::newInteger(open ? count : -count));
+    }
+
+    std::unique_ptr<PdfDocument> save(const QString& path) {
+        test::writePdf(pdf, path);
+        return PdfDocument::open(path);
+    }
+
+    QPDF pdf;
+    std::vector<QPDFPageObjectHelper> pages;
+    QPDFObjectHandle outlines;
+};
+
+class DocumentOutlineTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return QDir(scratch.path()).filePath(name); }
+
+    // Copies the outline of `source` into a copy of its first `pages` pages; returns the copy's path.
+    QString copyInto(const PdfDocument& source, int pages, bool* installed) {
+        auto output = test::pageCopies(source, pages);
+        *installed = DocumentOutline::copyOutline(source, *output);
+        const QString written = path("output.pdf");
+        test::writePdf(*output, written);
+        return written;
+    }
+
+    QTemporaryDir scratch;
+};
+
+} // namespace
+
+TEST_F(DocumentOutlineTest, ARealOutlineKeepsTitlesNestingStateAndDestinations) {
+    auto source = PdfDocument::open(test::corpusPath("toc.pdf"));
+    ASSERT_TRUE(source);
+    bool installed = false;
+    const QString output = copyInto(*source, -1, &installed);
+    EXPECT_TRUE(installed);
+    const QStringList expected = outlineSummary(test::corpusPath("toc.pdf"));
+    ASSERT_GE(expected.size(), 8);
+    EXPECT_TRUE(expected.join('\n').contains("\n  ")) << "the corpus file has nested entries";
+    EXPECT_EQ(outlineSummary(output).join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_EQ(test::runProgram("qpdf", {"--check", output}).exitCode, 0);
+}
+
+TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowhereGo) {
+    OutlineSource made(10);
+    auto root = made.pdf.getRoot();
+    auto intro = made.entry("Intro", made.dest(0, "[/XYZ 72 720 0]"));
+    OutlineSource::nest(intro, {made.entry("Detail", made.dest(2, "[/XYZ 10 20 null]"))});
+    auto farParent = made.entry("Far parent", made.dest(9, "[/Fit]"));
+    OutlineSource::nest(farParent, {made.entry("Near child", made.dest(7, "[/FitH 100]"))}, false);
+    auto heading = made.entry("Heading");
+    OutlineSource::nest(heading, {made.entry("Beyond", made.dest(8, "[/Fit]"))});
+    auto byName = made.entry("By name");
+    byName.replaceKey("/Dest", QPDFObjectHandle::newName("/chap1"));
+    root.replaceKey("/Dests", QPDFObjectHandle::newDictionary());
+    root.getKey("/Dests").replaceKey("/chap1", made.dest(3, "[/XYZ 0 300 null]"));
+    auto byString = made.entry("By string");
+    byString.replaceKey("/A", QPDFObjectHandle::parse("<< /S /GoTo /D (sec2) >>"));
+    auto tree = QPDFObjectHandle::parse("<< /Names [(sec2) << >>] >>");
+    tree.getKey("/Names").getArrayItem(1).replaceKey("/D", made.dest(4, "[/Fit]"));
+    root.replaceKey("/Names", QPDFObjectHandle::newDictionary());
+    root.getKey("/Names").replaceKey("/Dests", tree);
+    auto link = made.entry("Web link");
+    link.replaceKey("/A", QPDFObjectHandle::parse("<< /S /URI /URI (https://example.org/) >>"));
+    OutlineSource::nest(made.outlines,
+                        {intro, made.entry("Far", made.dest(9, "[/Fit]")), farParent, heading, byName,
+                         byString, link, made.entry("Résumé — 日本語", made.dest(5, "[/Fit]"))});
+    auto source = made.save(path("source.pdf"));
+    ASSERT_TRUE(source);
+
+    bool installed = false;
+    const QString output = copyInto(*source, 8, &installed);
+    EXPECT_TRUE(installed);
+    const QStringList expected = {
+        "Intro open p1 [\"/XYZ\",72,720,0]",
+        "  Detail open p3 [\"/XYZ\",10,20,null]",
+        "Far parent closed p0 []",
+        "  Near child open p8 [\"/FitH\",100]",
+        "By name open p4 [\"/XYZ\",0,300,null]",
+        "By string open p5 [\"/Fit\"]",
+        "Résumé — 日本語 open p6 [\"/Fit\"]",
+    };
+    EXPECT_EQ(outlineSummary(output).join('\n').toStdString(), expected.join('\n').toStdString());
+}
+
+TEST_F(DocumentOutlineTest, LoopsAndDamageAreLeftOutWithoutHanging) {
+    OutlineSource made(3);
+    auto a = made.entry("A", made.dest(0, "[/Fit]"));
+    auto b = made.entry("B", made.dest(1, "[/Fit]"));
+    auto c = made.entry("C", made.dest(2, "[/Fit]"));
+    OutlineSource::nest(made.outlines, {a, b});
+    b.replaceKey("/Next", a); // siblings in a circle
+    OutlineSource::nest(a, {c});
+    c.replaceKey("/First", a); // a child whose child is its own parent
+    c.replaceKey("/Next", c);  // and its own next sibling
+    b.replaceKey("/Count", QPDFObjectHandle::parse("(many)"));
+    auto numbered = made.entry("Page given as a number", QPDFObjectHandle::parse("[1 /Fit]"));
+    numbered.replaceKey("/First", QPDFObjectHandle::newInteger(5)); // not an entry at all
+    auto empty = made.entry("Empty destination", QPDFObjectHandle::parse("[]"));
+    c.replaceKey("/Next", numbered);
+    numbered.replaceKey("/Next", empty);
+    empty.replaceKey("/Next", c);
+
+    // A chain nested far deeper than any real outline.
+    auto deep = made.entry("Deep 0", made.dest(0, "[/Fit]"));
+    b.replaceKey("/First", deep);
+    for (int level = 1; level < 2000; ++level) {
+        auto next = made.entry("Deep " + std::to_string(level), made.dest(0, "[/Fit]"));
+        deep.replaceKey("/First", next);
+        deep = next;
+    }
+    auto source = made.save(path("source.pdf"));
+    ASSERT_TRUE(source);
+
+    bool installed = false;
+    const QString output = copyInto(*source, -1, &installed);
+    EXPECT_TRUE(installed);
+    const QStringList summary = outlineSummary(output);
+    ASSERT_GE(summary.size(), 4);
+    EXPECT_EQ(summary.mid(0, 4).join('\n').toStdString(),
+              "A open p1 [\"/Fit\"]\n  C open p3 [\"/Fit\"]\nB closed p2 [\"/Fit\"]\n  Deep 0 closed p1 "
+              "[\"/Fit\"]");
+    EXPECT_LT(summary.size(), 200);
+    EXPECT_TRUE(summary.last().startsWith(QString(2 * (summary.size() - 3), ' ') + "Deep "));
+    EXPECT_EQ(test::runProgram("qpdf", {"--check", output}).exitCode, 0);
+}
+
+TEST_F(DocumentOutlineTest, NoOutlineOrAnEmptyOneInstallsNothing) {
+    auto plain = PdfDocument::open(test::corpusPath("meta.pdf"));
+    ASSERT_TRUE(plain);
+    auto output = test::pageCopies(*plain);
+    EXPECT_FALSE(DocumentOutline::copyOutline(*plain, *output));
+    EXPECT_FALSE(output->getRoot().hasKey("/Outlines"));
+
+    OutlineSource made(2);
+    made.outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(0));
+    auto empty = made.save(path("empty.pdf"));
+    ASSERT_TRUE(empty);
+    output = test::pageCopies(*empty);
+    EXPECT_FALSE(DocumentOutline::copyOutline(*empty, *output));
+    EXPECT_FALSE(output->getRoot().hasKey("/Outlines"));
+
+    // Entries that all lead past the copy's pages leave nothing to install either.
+    OutlineSource beyond(4);
+    OutlineSource::nest(beyond.outlines, {beyond.entry("Last page", beyond.dest(3, "[/Fit]"))});
+    auto source = beyond.save(path("beyond.pdf"));
+    output = test::pageCopies(*source, 3);
+    EXPECT_FALSE(DocumentOutline::copyOutline(*source, *output));
+    EXPECT_FALSE(output->getRoot().hasKey("/Outlines"));
+}

@@ -1,0 +1,340 @@
+#include "pipeline/ImagePDFBuilder.h"
+
+#include "core/OCRError.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtConcurrent/QtConcurrentRun>
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <vips/vips8>
+
+using namespace quorvane;
+using vips::VImage;
+
+namespace {
+
+// What a temporary PDF holds: its one page's size and image.
+struct ImagePage {
+    int pageCount = 0;
+    double width = 0, height = 0;
+    int pixelWidth = 0, pixelHeight = 0;
+    int components = 0, bitsPerComponent = 0;
+    std::string filter;
+    std::string rawData;
+    VImage pixels;                                       // the image as stored, decoded, 8-bit
+    std::shared_ptr<std::vector<unsigned char>> storage; // the memory `pixels` reads
+};
+
+ImagePage readImagePage(const QString& path) {
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(path).constData());
+    ImagePage result;
+    auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    result.pageCount = static_cast<int>(pages.size());
+    auto box = pages.at(0).getMediaBox().getArrayAsRectangle();
+    result.width = box.urx - box.llx;
+    result.height = box.ury - box.lly;
+    auto images = pages.at(0).getImages();
+    EXPECT_EQ(images.size(), 1u);
+    auto image = images.begin()->second;
+    auto dict = image.getDict();
+    result.pixelWidth = dict.getKey("/Width").getIntValueAsInt();
+    result.pixelHeight = dict.getKey("/Height").getIntValueAsInt();
+    result.components = dict.getKey("/ColorSpace").getName() == "/DeviceGray" ? 1 : 3;
+    result.bitsPerComponent = dict.getKey("/BitsPerComponent").getIntValueAsInt();
+    result.filter = dict.getKey("/Filter").getName();
+    auto raw = image.getRawStreamData();
+    result.rawData.assign(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize());
+    if (result.filter == "/DCTDecode") {
+        result.pixels = VImage::new_from_buffer(result.rawData.data(), result.rawData.size(), "");
+        return result;
+    }
+    auto decoded = image.getStreamData(qpdf_dl_generalized);
+    const auto* bytes = decoded->getBuffer();
+    result.storage = std::make_shared<std::vector<unsigned char>>();
+    auto& unpacked = *result.storage;
+    const int w = result.pixelWidth, h = result.pixelHeight;
+    if (result.bitsPerComponent == 1) {
+        const int rowBytes = (w + 7) / 8;
+        unpacked.resize(size_t(w) * h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                unpacked[size_t(y) * w + x] = (bytes[y * rowBytes + x / 8] >> (7 - x % 8)) & 1 ? 255 : 0;
+            }
+        }
+    } else {
+        unpacked.assign(bytes, bytes + decoded->getSize());
+    }
+    EXPECT_EQ(unpacked.size(), size_t(w) * h * result.components);
+    result.pixels =
+        VImage::new_from_memory(unpacked.data(), unpacked.size(), w, h, result.components, VIPS_FORMAT_UCHAR);
+    return result;
+}
+
+VImage grey(const VImage& image) {
+    VImage flat = image.has_alpha()
+                      ? image.flatten(VImage::option()->set("background", std::vector<double>{255.0}))
+                      : image;
+    return flat.colourspace(VIPS_INTERPRETATION_B_W).cast(VIPS_FORMAT_DOUBLE);
+}
+
+// How alike two pictures are, from -1 to 1, compared in grey at a coarse common size (where text
+// is texture and only the layout counts).
+double correlation(const VImage& a, const VImage& b) {
+    const auto coarse = [](const VImage& image) {
+        const VImage g = grey(image);
+        return g.resize(80.0 / g.width(), VImage::option()->set("vscale", 100.0 / g.height())).copy_memory();
+    };
+    const VImage x = coarse(a), y = coarse(b);
+    const double covariance = ((x - x.avg()) * (y - y.avg())).avg();
+    return covariance / (x.deviate() * y.deviate());
+}
+
+// The page as a reader shows it, at 72 DPI.
+VImage render(const QString& pdfPath, const QString& scratch) {
+    const QString prefix = QDir(scratch).filePath("render");
+    auto run = test::runProgram("pdftoppm", {"-r", "72", "-gray", "-singlefile", pdfPath, prefix});
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    return VImage::new_from_file((prefix + ".pgm").toUtf8().constData(),
+                                 VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL))
+        .copy_memory();
+}
+
+bool qpdfChecks(const QString& pdfPath) {
+    return test::runProgram("qpdf", {"--check", pdfPath}).exitCode == 0;
+}
+
+VImage linn() {
+    return VImage::new_from_file(test::corpusPath("linn.png").toUtf8().constData());
+}
+VImage smallLinn() {
+    return linn().resize(1.0 / 3.0).copy_memory();
+} // 850 x 1100, quick to encode in every format
+
+void save(const VImage& image, const QString& path, vips::VOption* options = nullptr) {
+    image.write_to_file(QFile::encodeName(path).constData(), options);
+}
+
+class ImagePDFBuilderTest : public ::testing::Test {
+protected:
+    // makePDF writes into QDir::tempPath(): a private folder, so that the tests can see every file.
+    static void SetUpTestSuite() {
+        VIPS_INIT("ImagePDFBuilderTest");
+        static QTemporaryDir temp;
+        tempFolder = temp.path();
+        qputenv("TMPDIR", QFile::encodeName(tempFolder));
+    }
+    static inline QString tempFolder;
+
+    QString fixture(const QString& name) const { return QDir(scratch.path()).filePath(name); }
+    std::string tempFiles() const { return test::filesIn(tempFolder).join(' ').toStdString(); }
+
+    QTemporaryDir scratch{tempFolder + "/fixtures-XXXXXX"};
+};
+
+} // namespace
+
+TEST(ImagePDFBuilderNames, ImagesAreKnownByTheirExtensionInAnyCase) {
+    for (const char* name : {"photo.JPG", "scan.Tif", "a.png", "a.jpeg", "a.HEIC", "a.heif", "a.tiff",
+                             "a.bmp", "a.gif", "/x/y.z/p.jpg"}) {
+        EXPECT_TRUE(ImagePDFBuilder::isSupportedImage(name)) << name;
+    }
+    for (const char* name : {"archive.pdf", "notes.txt", "README", "png", "/x/y.png/scan", "a.webp"}) {
+        EXPECT_FALSE(ImagePDFBuilder::isSupportedImage(name)) << name;
+    }
+    EXPECT_EQ(ImagePDFBuilder::supportedExtensions().size(), 9);
+}
+
+class ImagePDFBuilderFormats : public ImagePDFBuilderTest,
+                               public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ImagePDFBuilderFormats, EveryFormatBecomesOneUprightPageAtThreeHundredDPI) {
+    const QString extension = GetParam();
+    const VImage source = smallLinn();
+    const QString input = fixture("linn." + extension);
+    save(source, input);
+
+    const QString pdf = ImagePDFBuilder::makePDF(input);
+    static const QRegularExpression name("^quorvane-image-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.pdf$");
+    EXPECT_EQ(QFileInfo(pdf).absolutePath(), QDir(tempFolder).absolutePath());
+    EXPECT_TRUE(name.match(QFileInfo(pdf).fileName()).hasMatch()) << pdf.toStdString();
+    EXPECT_TRUE(qpdfChecks(pdf));
+
+    const ImagePage page = readImagePage(pdf);
+    EXPECT_EQ(page.pageCount, 1);
+    EXPECT_EQ(page.pixelWidth, 850);
+    EXPECT_EQ(page.pixelHeight, 1100);
+    EXPECT_NEAR(page.width, 204.0, 1e-3);
+    EXPECT_NEAR(page.height, 264.0, 1e-3);
+    const bool jpeg = extension.startsWith("jp");
+    EXPECT_EQ(page.filter, jpeg ? "/DCTDecode" : "/FlateDecode");
+    EXPECT_EQ(page.components, jpeg ? 3 : 1) << "a grey scan stays grey; a JPEG keeps its own components";
+    const VImage shown = render(pdf, scratch.path());
+    EXPECT_GT(correlation(shown, source), 0.9);
+    QFile::remove(pdf);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllNine, ImagePDFBuilderFormats,
+                         ::testing::Values("png", "jpg", "jpeg", "heic", "heif", "tiff", "tif", "bmp",
+                                           "gif"));
+
+TEST_F(ImagePDFBuilderTest, LosslessSourcesArriveWithEveryPixelIntact) {
+    // A 2550 x 3300 black-and-white scan at its full size, one bit per pixel, under a non-ASCII name.
+    const QString scan = fixture("Übersicht.png");
+    ASSERT_TRUE(QFile::copy(test::corpusPath("linn.png"), scan));
+    const QString scanPdf = ImagePDFBuilder::makePDF(scan);
+    const ImagePage scanPage = readImagePage(scanPdf);
+    EXPECT_DOUBLE_EQ(scanPage.width, 612.0);
+    EXPECT_DOUBLE_EQ(scanPage.height, 792.0);
+    EXPECT_EQ(scanPage.bitsPerComponent, 1);
+    EXPECT_EQ((scanPage.pixels != linn()[0]).max(), 0.0);
+
+    // A colour picture keeps its colours exactly.
+    const QString map = test::corpusPath("baiona.png");
+    const ImagePage mapPage = readImagePage(ImagePDFBuilder::makePDF(map));
+    EXPECT_EQ(mapPage.components, 3);
+    EXPECT_EQ(mapPage.bitsPerComponent, 8);
+    const VImage original = VImage::new_from_file(map.toUtf8().constData());
+    EXPECT_EQ((mapPage.pixels != original).bandor().max(), 0.0);
+
+    // Transparent parts lie on white.
+    const VImage small = smallLinn()[0];
+    const VImage alpha =
+        VImage::black(850, 1100).insert(VImage::black(425, 1100) + 255, 425, 0).cast(VIPS_FORMAT_UCHAR);
+    const QString translucent = fixture("alpha.png");
+    save(small.bandjoin(alpha).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_B_W)),
+         translucent);
+    const ImagePage alphaPage = readImagePage(ImagePDFBuilder::makePDF(translucent));
+    EXPECT_EQ(alphaPage.components, 1);
+    EXPECT_EQ(alphaPage.pixels.crop(0, 0, 425, 1100).min(), 255.0);
+    EXPECT_EQ((alphaPage.pixels.crop(425, 0, 425, 1100) != small.crop(425, 0, 425, 1100)).max(), 0.0);
+}
+
+TEST_F(ImagePDFBuilderTest, AJpegThatNeedsNoChangeIsEmbeddedByteForByte) {
+    const QString photo = fixture("map.jpg");
+    save(VImage::new_from_file(test::corpusPath("baiona.png").toUtf8().constData()), photo,
+         VImage::option()->set("Q", 80));
+    QFile file(photo);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const ImagePage page = readImagePage(ImagePDFBuilder::makePDF(photo));
+    EXPECT_EQ(page.filter, "/DCTDecode");
+    EXPECT_EQ(page.components, 3);
+    EXPECT_EQ(QByteArray::fromStdString(page.rawData), file.readAll());
+}
+
+TEST_F(ImagePDFBuilderTest, OnlyTheFirstFrameOfAMultiFrameFileIsUsed) {
+    const VImage first = smallLinn()[0];
+    const VImage second = first.rot180();
+    VImage frames = VImage::arrayjoin({first, second}, VImage::option()->set("across", 1)).copy();
+    frames.set("page-height", first.height());
+    for (const QString name : {"pages.tiff", "animation.gif"}) {
+        save(frames, fixture(name));
+        ASSERT_EQ(VImage::new_from_file(fixture(name).toUtf8().constData()).get_int("n-pages"), 2);
+        const QString pdf = ImagePDFBuilder::makePDF(fixture(name));
+        const ImagePage page = readImagePage(pdf);
+        EXPECT_EQ(page.pageCount, 1);
+        EXPECT_EQ(page.pixelHeight, 1100) << name.toStdString();
+        const VImage shown = render(pdf, scratch.path());
+        EXPECT_GT(correlation(shown, first), 0.9) << name.toStdString();
+        EXPECT_LT(correlation(shown, second), 0.5) << name.toStdString();
+    }
+}
+
+TEST_F(ImagePDFBuilderTest, TheOrientationTagTurnsThePageUpright) {
+    const VImage upright = smallLinn();
+    VImage stored = upright.rot270().copy(); // stored sideways: 1100 x 850
+    stored.set(VIPS_META_ORIENTATION, 6);    // "turn a quarter clockwise to display"
+    save(stored, fixture("sideways.jpg"));
+
+    const QString pdf = ImagePDFBuilder::makePDF(fixture("sideways.jpg"));
+    const ImagePage page = readImagePage(pdf);
+    EXPECT_EQ(page.pixelWidth, 850);
+    EXPECT_EQ(page.pixelHeight, 1100);
+    EXPECT_NEAR(page.width, 204.0, 1e-3);
+    EXPECT_NEAR(page.height, 264.0, 1e-3);
+    EXPECT_GT(correlation(render(pdf, scratch.path()), upright), 0.9);
+}
+
+TEST_F(ImagePDFBuilderTest, ALargeImageIsScaledToFourThousandNinetySixPixels) {
+    const QString big = fixture("big.jpg");
+    const VImage source =
+        linn().resize(6000.0 / 2550.0,
+                      VImage::option()->set("vscale", 8000.0 / 3300.0)->set("kernel", VIPS_KERNEL_NEAREST));
+    save(source, big);
+    ASSERT_EQ(VImage::new_from_file(big.toUtf8().constData()).width(), 6000);
+
+    const QString pdf = ImagePDFBuilder::makePDF(big);
+    const ImagePage page = readImagePage(pdf);
+    EXPECT_EQ(page.pixelWidth, 3072);
+    EXPECT_EQ(page.pixelHeight, 4096);
+    EXPECT_NEAR(page.width, 737.28, 1e-3);
+    EXPECT_NEAR(page.height, 983.04, 1e-3);
+    EXPECT_EQ(page.filter, "/DCTDecode");
+    EXPECT_GT(correlation(render(pdf, scratch.path()), linn()), 0.9);
+    EXPECT_TRUE(qpdfChecks(pdf));
+}
+
+TEST_F(ImagePDFBuilderTest, WhatIsNotAnImageFailsAndLeavesNothingBehind) {
+    const std::string before = tempFiles();
+    QFile text(fixture("notes.png"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("These are plain words, not pixels.\n");
+    text.close();
+    QFile(fixture("empty.jpg")).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::copy(test::corpusPath("linn.pdf"), fixture("document.png"))); // a PDF is no image here
+    // Files cut short: a PNG after its header, a JPEG (that would otherwise go in as it is) halfway.
+    save(VImage::new_from_file(test::corpusPath("baiona.png").toUtf8().constData()), fixture("whole.jpg"));
+    for (const auto& [from, to, length] : {std::tuple{test::corpusPath("baiona.png"), fixture("cut.png"), 60},
+                                           std::tuple{fixture("whole.jpg"), fixture("cut.jpg"), 20000}}) {
+        QFile source(from), cut(to);
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
+        cut.write(source.read(length));
+    }
+
+    for (const QString name :
+         {"notes.png", "empty.jpg", "document.png", "cut.png", "cut.jpg", "missing.gif"}) {
+        try {
+            ImagePDFBuilder::makePDF(fixture(name));
+            ADD_FAILURE() << name.toStdString() << " was accepted";
+        } catch (const OCRError& error) {
+            EXPECT_EQ(error, OCRError::cannotOpenImage()) << name.toStdString();
+        }
+    }
+    EXPECT_EQ(tempFiles(), before);
+}
+
+TEST_F(ImagePDFBuilderTest, AnUnwritableTemporaryFolderIsAWriteFailure) {
+    save(smallLinn(), fixture("page.png"));
+    const std::string before = tempFiles();
+    qputenv("TMPDIR", QFile::encodeName(fixture("no-such-folder")));
+    try {
+        ImagePDFBuilder::makePDF(fixture("page.png"));
+        ADD_FAILURE() << "no error";
+    } catch (const OCRError& error) {
+        EXPECT_EQ(error, OCRError::outputWriteFailed("could not create PDF context for image"));
+    }
+    qputenv("TMPDIR", QFile::encodeName(tempFolder));
+    EXPECT_EQ(tempFiles(), before);
+    EXPECT_FALSE(QFileInfo::exists(fixture("no-such-folder")));
+}
+
+TEST_F(ImagePDFBuilderTest, TwoImagesAtOnceAndAFileReplacedUnderTheSameName) {
+    save(smallLinn(), fixture("a.png"));
+    save(linn().resize(0.2), fixture("b.tif"));
+    auto first = QtConcurrent::run([&] { return ImagePDFBuilder::makePDF(fixture("a.png")); });
+    auto second = QtConcurrent::run([&] { return ImagePDFBuilder::makePDF(fixture("b.tif")); });
+    const QString a = first.result(), b = second.result();
+    EXPECT_NE(a, b);
+    EXPECT_EQ(readImagePage(a).pixelWidth, 850);
+    EXPECT_EQ(readImagePage(b).pixelWidth, 510);
+
+    // The same path with new contents is read afresh, not served from a decoder cache.
+    QFile::remove(fixture("a.png"));
+    save(linn().resize(0.1), fixture("a.png"));
+    EXPECT_EQ(readImagePage(ImagePDFBuilder::makePDF(fixture("a.png"))).pixelWidth, 255);
+}
