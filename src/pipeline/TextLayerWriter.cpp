@@ -1,5 +1,8 @@
 #include "pipeline/TextLayerWriter.h"
 
+#include "pipeline/DocumentOutline.h"
+#include "pipeline/PDFAuxBuilder.h"
+
 #include "core/OCRError.h"
 #include "pipeline/CoordinateMapper.h"
 #include "pipeline/OutputPath.h"
@@ -191,15 +194,15 @@ void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
     QPDFPageDocumentHelper(output).addPage(QPDFPageObjectHelper(output.makeIndirectObject(page)), false);
 }
 
-// The one place where document-level data reaches the output: the information dictionary, with
-// the creator. The source's title, author, subject and keywords, the sRGB output intent and the
-// source's outline (re-pointed at the new pages) are applied here too once their builders exist.
-void applyDocumentInformation(QPDF& output, [[maybe_unused]] const DocumentAttributes& attributes,
-                              [[maybe_unused]] bool srgbOutputIntent,
-                              [[maybe_unused]] const PdfDocument* source) {
-    Object info = Object::newDictionary();
-    info.replaceKey("/Creator", Object::newUnicodeString("Quorvane"));
-    output.getTrailer().replaceKey("/Info", output.makeIndirectObject(info));
+// The one place where document-level data reaches the output: the information dictionary (title,
+// author, subject, keywords, creator), the optional sRGB output intent, and the source's outline
+// re-pointed at the new pages.
+void applyDocumentInformation(QPDF& output, const DocumentAttributes& attributes, bool srgbOutputIntent,
+                              const PdfDocument* source) {
+    PDFAuxBuilder::apply(PDFAuxBuilder::auxiliaryInfo(attributes, srgbOutputIntent), output);
+    if (source != nullptr) {
+        DocumentOutline::copyOutline(*source, output);
+    }
 }
 
 // Serialises the output into the staged file. The source's streams keep their encoding (images
