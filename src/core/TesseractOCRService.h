@@ -8,6 +8,7 @@
 #include "core/OCRRecords.h"
 #include "platform/Raster.h"
 
+#include <QString>
 #include <QStringList>
 #include <vector>
 
@@ -21,6 +22,16 @@ public:
 
     // The catalog tags whose language data is installed, in catalog order.
     static QStringList supportedLanguages();
+
+    // The catalog tags to recognise with. Without a detected script: the effective languages that
+    // are supported, in their order, or "en-US" alone when none is. With a script (the name
+    // Tesseract's script detection reports, e.g. "Latin"): the effective languages written in it,
+    // then the other supported ones written in it; as without a script when there are none.
+    static QStringList recognitionLanguages(const OCROptions& options, const QStringList& supported,
+                                            const QString& detectedScript = {});
+
+    // Tesseract's language string for catalog tags, e.g. "deu+eng" for de-DE, en-US.
+    static QString tesseractLanguages(const QStringList& tags);
 };
 
 } // namespace quorvane

@@ -1,0 +1,15 @@
+#pragma once
+
+// Puts the lines recognised on one page into the order a person reads them: column by column
+// from left to right, and within a column from top to bottom, left to right within a row.
+
+#include "core/OCRRecords.h"
+
+#include <vector>
+
+namespace quorvane::ReadingOrder {
+
+// The same lines, each once and unchanged, in reading order. Only the bounding boxes are read.
+std::vector<OCRLine> order(std::vector<OCRLine> lines);
+
+} // namespace quorvane::ReadingOrder

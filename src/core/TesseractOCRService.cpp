@@ -1,0 +1,237 @@
+#include "core/TesseractOCRService.h"
+
+#include "core/OCRError.h"
+#include "core/OCRLanguageCatalog.h"
+#include "platform/TesseractEnginePool.h"
+
+#include <QSet>
+#include <opencv2/imgproc.hpp>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace quorvane {
+
+namespace {
+
+// The fast level reads a copy whose longer side is at most this long: a letter page at about
+// 130 DPI. Layout analysis and line extraction shrink with the pixels; the text-line network
+// itself costs the same at any scale.
+constexpr int fastLongSide = 1400;
+
+// Script detection only needs the shapes of a few dozen characters.
+constexpr int scriptDetectionLongSide = 1600;
+
+// The scripts Tesseract's script detection reports for text in each catalog language.
+QStringList scriptsOf(const QString& tag) {
+    if (tag == "ru-RU" || tag == "uk-UA") {
+        return {"Cyrillic"};
+    }
+    if (tag == "zh-Hans" || tag == "zh-Hant") {
+        return {"Han"};
+    }
+    if (tag == "ja-JP") {
+        return {"Japanese", "Hiragana", "Katakana"};
+    }
+    if (tag == "ko-KR") {
+        return {"Korean", "Hangul"};
+    }
+    return {"Latin"};
+}
+
+bool isWrittenIn(const QString& tag, const QString& script) { return scriptsOf(tag).contains(script); }
+
+// A copy no longer than `longSide` on either side; the bitmap itself when it is small enough.
+Raster shrunkTo(const Raster& bitmap, int longSide) {
+    const double scale = double(longSide) / std::max(bitmap.cols, bitmap.rows);
+    if (scale >= 1) {
+        return bitmap;
+    }
+    Raster copy;
+    cv::resize(bitmap, copy, cv::Size(), scale, scale, cv::INTER_AREA);
+    return copy;
+}
+
+void setImage(tesseract::TessBaseAPI& engine, const Raster& image) {
+    engine.SetImage(image.data, image.cols, image.rows, image.channels(), int(image.step));
+}
+
+// The script the page is written in, or empty when Tesseract cannot tell.
+QString detectScript(const Raster& bitmap) {
+    if (!TesseractEnginePool::isInstalled("osd")) {
+        return {};
+    }
+    auto lease = TesseractEnginePool::shared().borrow({"osd", false, {}});
+    setImage(lease.engine(), shrunkTo(bitmap, scriptDetectionLongSide));
+    int degrees = 0;
+    float orientationConfidence = 0, scriptConfidence = 0;
+    const char* script = nullptr;
+    const bool found =
+        lease.engine().DetectOrientationScript(&degrees, &orientationConfidence, &script, &scriptConfidence);
+    lease.engine().Clear();
+    return found && script ? QString::fromLatin1(script) : QString();
+}
+
+// Detection only matters when the detected script could change the languages.
+bool detectionCanMatter(const OCROptions& options, const QStringList& supported) {
+    const QStringList undetected = TesseractOCRService::recognitionLanguages(options, supported);
+    for (const auto& tag : supported) {
+        for (const auto& script : scriptsOf(tag)) {
+            if (TesseractOCRService::recognitionLanguages(options, supported, script) != undetected) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Tesseract reads sideways blocks and vertical lines by turning them itself. Lines read that way
+// must not look like well-read horizontal text, or a sideways page would never be turned upright:
+// they keep their text and box but get confidence 0. The block's orientation and writing
+// direction say how Tesseract read it; a line of several characters whose box is taller than wide
+// was read along a vertical line even where those two say nothing.
+bool wasReadSideways(const tesseract::ResultIterator& line, const QString& text, int width, int height) {
+    tesseract::Orientation orientation = tesseract::ORIENTATION_PAGE_UP;
+    tesseract::WritingDirection direction = tesseract::WRITING_DIRECTION_LEFT_TO_RIGHT;
+    tesseract::TextlineOrder order = tesseract::TEXTLINE_ORDER_TOP_TO_BOTTOM;
+    float deskew = 0;
+    line.Orientation(&orientation, &direction, &order, &deskew);
+    if (orientation != tesseract::ORIENTATION_PAGE_UP || direction == tesseract::WRITING_DIRECTION_TOP_TO_BOTTOM) {
+        return true;
+    }
+    const qsizetype characters = std::count_if(text.begin(), text.end(), [](QChar c) { return !c.isSpace(); });
+    return characters >= 3 && height > width;
+}
+
+std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, int imageHeight) {
+    std::vector<OCRLine> lines;
+    std::unique_ptr<tesseract::ResultIterator> it(engine.GetIterator());
+    if (!it) {
+        return lines;
+    }
+    const double width = imageWidth, height = imageHeight;
+    do {
+        std::unique_ptr<char[]> utf8(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
+        int left = 0, top = 0, right = 0, bottom = 0;
+        if (!utf8 || !it->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
+            continue; // a block without text, such as a picture
+        }
+        OCRLine line;
+        line.text = QString::fromUtf8(utf8.get());
+        while (line.text.endsWith('\n')) {
+            line.text.chop(1);
+        }
+        // Tesseract's y grows downwards; ours grows upwards from the bottom edge.
+        line.boundingBox = {left / width, 1 - bottom / height, (right - left) / width, (bottom - top) / height};
+        const float confidence = it->Confidence(tesseract::RIL_TEXTLINE) / 100.0f;
+        line.confidence = confidence > 0 ? std::min(confidence, 1.0f) : 0.0f;
+        int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        if (it->Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2) && (x1 != x2 || y1 != y2)) {
+            line.angle = std::atan2(-(y2 - y1) / height, (x2 - x1) / width);
+        }
+        if (wasReadSideways(*it, line.text, right - left, bottom - top)) {
+            line.confidence = 0;
+        }
+        lines.push_back(std::move(line));
+    } while (it->Next(tesseract::RIL_TEXTLINE));
+    return lines;
+}
+
+// Tesseract's dictionaries hold single words: a custom phrase contributes each of its words.
+QStringList userWords(const QStringList& customWords) {
+    QStringList words;
+    QSet<QString> seen;
+    for (const auto& entry : customWords) {
+        for (const auto& word : entry.simplified().split(' ', Qt::SkipEmptyParts)) {
+            if (!seen.contains(word)) {
+                seen.insert(word);
+                words << word;
+            }
+        }
+    }
+    return words;
+}
+
+// Tesseract takes 8-bit grey, RGB or RGBA pixels.
+void checkPixelFormat(const Raster& bitmap) {
+    if (bitmap.depth() != CV_8U || (bitmap.channels() != 1 && bitmap.channels() != 3 && bitmap.channels() != 4)) {
+        throw PlatformError(QString("The page bitmap has a pixel format Tesseract cannot read (%1 channels of "
+                                    "depth %2).")
+                                .arg(bitmap.channels())
+                                .arg(bitmap.depth()));
+    }
+}
+
+} // namespace
+
+std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const OCROptions& options) const {
+    if (bitmap.empty()) {
+        return {};
+    }
+    checkPixelFormat(bitmap);
+
+    const QStringList supported = supportedLanguages();
+    QString script;
+    if (options.automaticallyDetectsLanguage && detectionCanMatter(options, supported)) {
+        script = detectScript(bitmap);
+    }
+    const TesseractEngineKey key{tesseractLanguages(recognitionLanguages(options, supported, script)),
+                                 options.usesLanguageCorrection, userWords(options.customWords)};
+    auto lease = TesseractEnginePool::shared().borrow(key);
+
+    const Raster image =
+        options.recognitionLevel == OCRRecognitionLevel::fast ? shrunkTo(bitmap, fastLongSide) : bitmap;
+    setImage(lease.engine(), image);
+    if (!lease.recognize()) {
+        lease.engine().Clear();
+        throw PlatformError("Tesseract could not recognise the page.");
+    }
+    auto lines = readLines(lease.engine(), image.cols, image.rows);
+    lease.engine().Clear(); // the page's pixels and results are not kept with the idle engine
+    return lines;
+}
+
+QStringList TesseractOCRService::supportedLanguages() {
+    QStringList tags;
+    for (const auto& language : OCRLanguageCatalog::languages()) {
+        if (TesseractEnginePool::isInstalled(TesseractEnginePool::tesseractCode(language.tag))) {
+            tags << language.tag;
+        }
+    }
+    return tags;
+}
+
+QStringList TesseractOCRService::recognitionLanguages(const OCROptions& options, const QStringList& supported,
+                                                      const QString& detectedScript) {
+    QStringList chosen;
+    for (const auto& tag : options.effectiveLanguages()) {
+        if (supported.contains(tag) && !chosen.contains(tag)) {
+            chosen << tag;
+        }
+    }
+    if (!detectedScript.isEmpty()) {
+        QStringList inScript;
+        for (const auto& tag : chosen + supported) {
+            if (isWrittenIn(tag, detectedScript) && !inScript.contains(tag)) {
+                inScript << tag;
+            }
+        }
+        if (!inScript.isEmpty()) {
+            return inScript;
+        }
+    }
+    return chosen.isEmpty() ? QStringList{"en-US"} : chosen;
+}
+
+QString TesseractOCRService::tesseractLanguages(const QStringList& tags) {
+    QStringList codes;
+    for (const auto& tag : tags) {
+        codes << TesseractEnginePool::tesseractCode(tag);
+    }
+    return codes.join('+');
+}
+
+} // namespace quorvane

@@ -1,0 +1,99 @@
+#pragma once
+
+// A process-wide pool of initialised Tesseract engines. Creating an engine loads its models
+// (hundreds of milliseconds), so engines are kept and lent out again: each to one thread at a
+// time, keyed by everything that needs a fresh initialisation.
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace tesseract {
+class TessBaseAPI;
+}
+
+namespace quorvane {
+
+// What an engine is initialised with; engines with equal keys are interchangeable.
+struct TesseractEngineKey {
+    QString languages;             // Tesseract codes joined by '+', e.g. "deu+eng"; "osd" detects scripts
+    bool usesDictionaries = false; // Tesseract's word, frequency, punctuation and number dictionaries
+    QStringList userWords;         // extra vocabulary; empty sets none
+
+    bool operator==(const TesseractEngineKey&) const = default;
+};
+
+class TesseractEnginePool {
+public:
+    // An engine lent to the current thread; it goes back to its pool when the lease ends.
+    class Lease {
+    public:
+        Lease(Lease&& other) noexcept = default;
+        Lease& operator=(Lease&&) = delete;
+        ~Lease();
+
+        tesseract::TessBaseAPI& engine() const { return *engine_; }
+
+        // Recognises the image set on the engine and counts it in recognitionCount().
+        // False when Tesseract reports a failure.
+        bool recognize();
+
+    private:
+        friend class TesseractEnginePool;
+        Lease(TesseractEnginePool& pool, TesseractEngineKey key, QString dataDirectory,
+              std::unique_ptr<tesseract::TessBaseAPI> engine);
+
+        TesseractEnginePool* pool_;
+        TesseractEngineKey key_;
+        QString dataDirectory_;
+        std::unique_ptr<tesseract::TessBaseAPI> engine_;
+    };
+
+    TesseractEnginePool();
+    ~TesseractEnginePool();
+    TesseractEnginePool(const TesseractEnginePool&) = delete;
+    TesseractEnginePool& operator=(const TesseractEnginePool&) = delete;
+
+    // The pool every recognition of the process uses.
+    static TesseractEnginePool& shared();
+
+    // An idle engine for `key`, or a newly initialised one when none is idle.
+    // Throws PlatformError when the language data cannot be loaded.
+    Lease borrow(const TesseractEngineKey& key);
+
+    // Engines this pool has initialised so far.
+    std::uint64_t initialisationCount() const { return initialisations_.load(); }
+
+    // Page recognitions run by all pools of the process so far.
+    static std::uint64_t recognitionCount();
+
+    // Where Tesseract's language data lives: TESSDATA_PREFIX, else the Debian default folder.
+    static QString dataDirectory();
+
+    // The Tesseract language code of a catalog tag ("de-DE" gives "deu"); empty for other tags.
+    static QString tesseractCode(const QString& tag);
+
+    // Whether `code`.traineddata is in the data directory.
+    static bool isInstalled(const QString& code);
+
+private:
+    struct IdleEngine {
+        TesseractEngineKey key;
+        QString dataDirectory; // engines from another data folder are no substitute
+        std::unique_ptr<tesseract::TessBaseAPI> engine;
+    };
+
+    std::unique_ptr<tesseract::TessBaseAPI> create(const TesseractEngineKey& key, const QString& dataDirectory);
+    void giveBack(IdleEngine returned);
+
+    std::mutex mutex_;
+    std::vector<IdleEngine> idle_; // least recently returned first
+    std::atomic<std::uint64_t> initialisations_{0};
+};
+
+} // namespace quorvane

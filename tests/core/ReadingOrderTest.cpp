@@ -1,0 +1,97 @@
+#include "core/ReadingOrder.h"
+#include "support/QtPrinting.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace quorvane;
+
+namespace {
+
+// A line named `text` with its box given by left, right, bottom and top edges (normalised, y up).
+OCRLine line(const char* text, double minX, double maxX, double minY, double maxY) {
+    return {text, {minX, minY, maxX - minX, maxY - minY}, 0.9f, 0};
+}
+
+QStringList texts(const std::vector<OCRLine>& lines) {
+    QStringList result;
+    for (const auto& l : lines) {
+        result << l.text;
+    }
+    return result;
+}
+
+// Bin edges are multiples of 1/200 of the text width; these sit half a bin inside a bin.
+double insideBin(int bin) { return (bin + 0.5) / 200; }
+
+} // namespace
+
+TEST(ReadingOrder, NoLineOrOneLineComesBackUnchanged) {
+    EXPECT_TRUE(ReadingOrder::order({}).empty());
+    const std::vector<OCRLine> one{line("only", 0.3, 0.2, 0.1, 0.2)}; // even a box with its edges swapped
+    EXPECT_EQ(ReadingOrder::order(one), one);
+}
+
+TEST(ReadingOrder, RowsAreReadTopDownAndLeftToRightWithinTheTolerance) {
+    // Overlapping horizontally, so one column. Top edges 0.005 apart are one row: the left one
+    // first although it is lower.
+    EXPECT_EQ(texts(ReadingOrder::order({line("right", 0.5, 0.9, 0.7, 0.805), line("left", 0.1, 0.55, 0.7, 0.8)})),
+              (QStringList{"left", "right"}));
+    // 0.02 apart are two rows: the higher first, wherever it stands.
+    EXPECT_EQ(texts(ReadingOrder::order({line("left", 0.1, 0.55, 0.7, 0.8), line("right", 0.5, 0.9, 0.7, 0.82)})),
+              (QStringList{"right", "left"}));
+    // A single column (overlapping lines) is read from the top.
+    EXPECT_EQ(texts(ReadingOrder::order({line("c", 0.1, 0.9, 0.1, 0.2), line("a", 0.1, 0.8, 0.7, 0.8),
+                                         line("b", 0.2, 0.9, 0.4, 0.5)})),
+              (QStringList{"a", "b", "c"}));
+}
+
+TEST(ReadingOrder, ColumnsAreReadOneAfterTheOtherEvenWhenTheRightStartsHigher) {
+    const std::vector<OCRLine> page{
+        line("L1", 0.0, 0.45, 0.80, 0.85), line("R1", 0.55, 1.0, 0.85, 0.90), line("L2", 0.0, 0.40, 0.70, 0.75),
+        line("R2", 0.55, 0.95, 0.75, 0.80), line("L3", 0.05, 0.45, 0.60, 0.65),
+    };
+    const auto ordered = ReadingOrder::order(page);
+    EXPECT_EQ(texts(ordered), (QStringList{"L1", "L2", "L3", "R1", "R2"}));
+    // The same lines, unchanged.
+    for (const auto& l : page) {
+        EXPECT_EQ(std::count(ordered.begin(), ordered.end(), l), 1);
+    }
+}
+
+TEST(ReadingOrder, SixEmptyBinsSeparateColumnsAndFiveAreBridged) {
+    // Left block ends inside bin 50; the right block starts inside bin 56 (five empty bins
+    // between) or bin 57 (six empty bins).
+    const auto order = [](int rightStartBin) {
+        return texts(ReadingOrder::order({line("left low", 0.0, insideBin(50), 0.5, 0.6),
+                                          line("right high", insideBin(rightStartBin), 1.0, 0.7, 0.8)}));
+    };
+    EXPECT_EQ(order(56), (QStringList{"right high", "left low"}));
+    EXPECT_EQ(order(57), (QStringList{"left low", "right high"}));
+}
+
+TEST(ReadingOrder, AFullWidthHeadingJoinsTheColumnsIntoRows) {
+    const std::vector<OCRLine> page{
+        line("heading", 0.0, 1.0, 0.90, 0.95), line("L1", 0.0, 0.45, 0.80, 0.85),
+        line("R1", 0.55, 1.0, 0.80, 0.851),    line("L2", 0.0, 0.45, 0.70, 0.75),
+        line("R2", 0.55, 1.0, 0.70, 0.75),
+    };
+    EXPECT_EQ(texts(ReadingOrder::order(page)), (QStringList{"heading", "L1", "R1", "L2", "R2"}));
+}
+
+TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAlone) {
+    // Top edges 0.005 apart: with zero width there is no row tolerance, the higher comes first.
+    const std::vector<OCRLine> page{line("low", 0.3, 0.3, 0.2, 0.5), line("high", 0.3, 0.3, 0.2, 0.505),
+                                    line("top", 0.3, 0.3, 0.6, 0.9), line("tie", 0.3, 0.3, 0.1, 0.5)};
+    EXPECT_EQ(texts(ReadingOrder::order(page)), (QStringList{"top", "high", "low", "tie"}));
+}
+
+TEST(ReadingOrder, ALineCentredOutsideEveryColumnJoinsTheLastColumn) {
+    // A zero-width line at the right edge of the text has its centre in bin 200, which no column
+    // holds.
+    const std::vector<OCRLine> page{line("edge", 1.0, 1.0, 0.95, 0.97), line("left", 0.0, 0.3, 0.5, 0.6),
+                                    line("right", 0.7, 1.0, 0.4, 0.5)};
+    EXPECT_EQ(texts(ReadingOrder::order(page)), (QStringList{"left", "edge", "right"}));
+}

@@ -1,0 +1,339 @@
+#include "core/OCRError.h"
+#include "core/OCRLanguageCatalog.h"
+#include "core/ReadingOrder.h"
+#include "core/TesseractOCRService.h"
+#include "platform/TesseractEnginePool.h"
+#include "support/QtPrinting.h"
+#include "support/RasterFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <tesseract/baseapi.h>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace quorvane;
+
+namespace {
+
+OCROptions englishOnly(OCRRecognitionLevel level = OCRRecognitionLevel::accurate) {
+    OCROptions options;
+    options.recognitionLevel = level;
+    options.languages = {"en-US"};
+    options.automaticallyDetectsLanguage = false;
+    options.usesLanguageCorrection = false;
+    return options;
+}
+
+const Raster& linnPage() {
+    static const Raster page = test::corpusRaster("linn.png");
+    return page;
+}
+
+// The real page is recognised once per program: it costs seconds.
+const std::vector<OCRLine>& linnLines() {
+    static const std::vector<OCRLine> lines = TesseractOCRService().recognize(linnPage(), englishOnly());
+    return lines;
+}
+
+QString joinedText(const std::vector<OCRLine>& lines) {
+    QStringList texts;
+    for (const auto& line : lines) {
+        texts << line.text;
+    }
+    return texts.join('\n');
+}
+
+// Confidence averaged over characters, so that short scraps count little.
+double characterWeightedConfidence(const std::vector<OCRLine>& lines) {
+    double weighted = 0, characters = 0;
+    for (const auto& line : lines) {
+        const double count = line.text.trimmed().size();
+        weighted += count * line.confidence;
+        characters += count;
+    }
+    return characters > 0 ? weighted / characters : 0;
+}
+
+// A normalised box (origin bottom left) in pixels of an image (origin top left).
+Rect inPixels(const Rect& box, const Raster& raster) {
+    return {box.x * raster.cols, (1 - box.maxY()) * raster.rows, box.width * raster.cols, box.height * raster.rows};
+}
+
+const OCRLine* lineContaining(const std::vector<OCRLine>& lines, const QString& words) {
+    const auto it = std::find_if(lines.begin(), lines.end(), [&](const OCRLine& l) { return l.text.contains(words); });
+    return it == lines.end() ? nullptr : &*it;
+}
+
+} // namespace
+
+TEST(TesseractOCRService, ReadsARealPageWithBoxesOnItsLines) {
+    const auto& lines = linnLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_GE(test::wordRecall(joinedText(lines), test::readTextFile(test::corpusPath("linn.txt"))), 0.98);
+
+    const Raster& page = linnPage();
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line.text.toStdString());
+        EXPECT_FALSE(line.text.endsWith('\n'));
+        EXPECT_GE(line.confidence, 0.0f);
+        EXPECT_LE(line.confidence, 1.0f);
+        EXPECT_GE(line.boundingBox.minX(), 0.0);
+        EXPECT_GE(line.boundingBox.minY(), 0.0);
+        EXPECT_LE(line.boundingBox.maxX(), 1.0);
+        EXPECT_LE(line.boundingBox.maxY(), 1.0);
+        EXPECT_LT(std::abs(line.angle), 0.02);
+        if (!line.text.trimmed().isEmpty()) {
+            EXPECT_GT(test::inkShare(page, inPixels(line.boundingBox, page)), 0.05);
+        }
+    }
+    // Lines that share a stretch of the page horizontally overlap vertically by a few pixels at most.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        for (std::size_t j = i + 1; j < lines.size(); ++j) {
+            const Rect a = inPixels(lines[i].boundingBox, page), b = inPixels(lines[j].boundingBox, page);
+            const double sharedWidth = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
+            const double sharedHeight = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
+            if (sharedWidth > 0) {
+                EXPECT_LE(sharedHeight, 4.0) << lines[i].text.toStdString() << " / " << lines[j].text.toStdString();
+            }
+        }
+    }
+    // The origin is at the bottom left: the title is high on the page, the address low.
+    const OCRLine* title = lineContaining(lines, "32 Track MIDI");
+    const OCRLine* address = lineContaining(lines, "Oxnard Street");
+    ASSERT_TRUE(title && address);
+    EXPECT_GT(title->boundingBox.minY(), 0.85);
+    EXPECT_LT(address->boundingBox.maxY(), 0.1);
+    EXPECT_GT(characterWeightedConfidence(lines), 0.85);
+}
+
+TEST(TesseractOCRService, TurnedPagesDoNotComeBackAsWellReadLines) {
+    const std::pair<cv::RotateFlags, const char*> turns[] = {
+        {cv::ROTATE_90_CLOCKWISE, "90"}, {cv::ROTATE_180, "180"}, {cv::ROTATE_90_COUNTERCLOCKWISE, "270"}};
+    for (const auto& [flag, name] : turns) {
+        Raster turned;
+        cv::rotate(linnPage(), turned, flag);
+        const auto lines = TesseractOCRService().recognize(turned, englishOnly());
+        EXPECT_LT(characterWeightedConfidence(lines), 0.5) << "turned by " << name;
+        for (const auto& line : lines) {
+            EXPECT_GE(line.confidence, 0.0f);
+        }
+    }
+}
+
+TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevels) {
+    // A large page, so that the fast level reads a reduced copy of it.
+    const QStringList texts{"Quarterly figures for the northern region", "were better than anyone expected"};
+    const auto drawn = test::drawTextPage(texts, 2600, 1800, 56);
+    for (const auto level : {OCRRecognitionLevel::accurate, OCRRecognitionLevel::fast}) {
+        SCOPED_TRACE(rawValue(level).toStdString());
+        const auto lines = TesseractOCRService().recognize(drawn.raster, englishOnly(level));
+        ASSERT_EQ(lines.size(), texts.size());
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(lines[i].text, texts[i]);
+            EXPECT_GT(lines[i].confidence, 0.8f);
+            const Rect box = inPixels(lines[i].boundingBox, drawn.raster);
+            const Rect& ink = drawn.lineRects[i];
+            EXPECT_NEAR(box.minX(), ink.minX(), 8);
+            EXPECT_NEAR(box.maxX(), ink.maxX(), 8);
+            EXPECT_NEAR(box.minY(), ink.minY(), 8);
+            EXPECT_NEAR(box.maxY(), ink.maxY(), 8);
+        }
+    }
+}
+
+TEST(TesseractOCRService, EnginesAreReusedAndEveryRecognitionIsCounted) {
+    const auto drawn = test::drawTextPage({"Engines are expensive to start"}, 1200, 300);
+    const TesseractOCRService ocr;
+    auto& pool = TesseractEnginePool::shared();
+    const auto before = TesseractEnginePool::recognitionCount();
+    const auto first = ocr.recognize(drawn.raster, englishOnly());
+    const auto engines = pool.initialisationCount();
+    const auto second = ocr.recognize(drawn.raster, englishOnly());
+    EXPECT_EQ(pool.initialisationCount(), engines);
+    EXPECT_EQ(TesseractEnginePool::recognitionCount(), before + 2);
+    EXPECT_EQ(first, second);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].text, "Engines are expensive to start");
+
+    // Two leases at once are two engines; returned, both are lent again without a new start.
+    {
+        auto a = pool.borrow({"eng", false, {}});
+        auto b = pool.borrow({"eng", false, {}});
+        EXPECT_NE(&a.engine(), &b.engine());
+    }
+    const auto afterTwo = pool.initialisationCount();
+    {
+        auto a = pool.borrow({"eng", false, {}});
+        auto b = pool.borrow({"eng", false, {}});
+    }
+    EXPECT_EQ(pool.initialisationCount(), afterTwo);
+}
+
+TEST(TesseractOCRService, LanguagesFilterExactlyAndFallBackToEnglish) {
+    const QStringList supported{"en-US", "ru-RU", "fr-FR", "de-DE"};
+    OCROptions options = englishOnly();
+    const auto languages = [&](const QStringList& tags, const QString& script = {}) {
+        options.languages = tags;
+        return TesseractOCRService::recognitionLanguages(options, supported, script);
+    };
+    EXPECT_EQ(languages({"xx-XX"}), QStringList{"en-US"});
+    EXPECT_EQ(languages({"ja-JP"}), QStringList{"en-US"});
+    EXPECT_EQ(languages({"de-de"}), QStringList{"en-US"}); // exact, case-sensitive match
+    EXPECT_EQ(languages({}), QStringList{"en-US"});
+    EXPECT_EQ(languages({"de-DE", "xx-XX", "en-US"}), (QStringList{"de-DE", "en-US"}));
+    EXPECT_EQ(TesseractOCRService::tesseractLanguages(languages({"de-DE", "en-US"})), "deu+eng");
+
+    // A detected script: the chosen languages of that script, then the other installed ones.
+    EXPECT_EQ(languages({"de-DE", "ru-RU"}, "Latin"), (QStringList{"de-DE", "en-US", "fr-FR"}));
+    EXPECT_EQ(languages({"de-DE", "ru-RU"}, "Cyrillic"), QStringList{"ru-RU"});
+    EXPECT_EQ(languages({"de-DE"}, "Cyrillic"), QStringList{"ru-RU"});
+    // No installed language is written in it: as without detection.
+    EXPECT_EQ(languages({"de-DE", "ru-RU"}, "Han"), (QStringList{"de-DE", "ru-RU"}));
+    EXPECT_EQ(languages({"xx-XX"}, "Arabic"), QStringList{"en-US"});
+
+    // What is installed, in catalog order.
+    QStringList installed;
+    for (const auto& language : OCRLanguageCatalog::languages()) {
+        const QString code = TesseractEnginePool::tesseractCode(language.tag);
+        ASSERT_FALSE(code.isEmpty()) << language.tag.toStdString();
+        if (QFileInfo::exists(TesseractEnginePool::dataDirectory() + "/" + code + ".traineddata")) {
+            installed << language.tag;
+        }
+    }
+    EXPECT_EQ(TesseractOCRService::supportedLanguages(), installed);
+    EXPECT_TRUE(installed.contains("en-US"));
+}
+
+TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
+    const auto drawn = test::drawTextPage({"Fallback to English works"}, 1200, 300);
+    QTemporaryDir onlyEnglish, nothing;
+    ASSERT_TRUE(QFile::copy(TesseractEnginePool::dataDirectory() + "/eng.traineddata",
+                            onlyEnglish.filePath("eng.traineddata")));
+    const QByteArray saved = qgetenv("TESSDATA_PREFIX");
+
+    qputenv("TESSDATA_PREFIX", onlyEnglish.path().toLocal8Bit());
+    EXPECT_EQ(TesseractOCRService::supportedLanguages(), QStringList{"en-US"});
+    OCROptions german = englishOnly();
+    german.languages = {"de-DE"};
+    const auto lines = TesseractOCRService().recognize(drawn.raster, german);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "Fallback to English works");
+
+    qputenv("TESSDATA_PREFIX", nothing.path().toLocal8Bit());
+    EXPECT_TRUE(TesseractOCRService::supportedLanguages().isEmpty());
+    try {
+        TesseractOCRService().recognize(drawn.raster, german);
+        ADD_FAILURE() << "recognising without language data succeeded";
+    } catch (const PlatformError& error) {
+        EXPECT_TRUE(error.message().contains("eng.traineddata")) << error.message().toStdString();
+    }
+
+    if (saved.isNull()) {
+        qunsetenv("TESSDATA_PREFIX");
+    } else {
+        qputenv("TESSDATA_PREFIX", saved);
+    }
+}
+
+TEST(TesseractOCRService, CustomWordsReachTesseractOnlyWhenThereAreSome) {
+    const auto drawn = test::drawTextPage({"Sondek turntables from Linn"}, 1200, 300);
+    auto& pool = TesseractEnginePool::shared();
+    OCROptions options = englishOnly();
+
+    QStringList manyWords;
+    for (int i = 0; i < 10000; ++i) {
+        manyWords << QString("Zorvel%1").arg(i);
+    }
+    manyWords << "Sondek" << "Linn";
+    options.customWords = manyWords;
+    const auto lines = TesseractOCRService().recognize(drawn.raster, options);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "Sondek turntables from Linn");
+    {
+        // The engine that read the page is idle again and carries the words.
+        const auto engines = pool.initialisationCount();
+        auto lease = pool.borrow({"eng", false, manyWords});
+        EXPECT_EQ(pool.initialisationCount(), engines);
+        EXPECT_STRNE(lease.engine().GetStringVariable("user_words_file"), "");
+    }
+
+    options.customWords = {};
+    TesseractOCRService().recognize(drawn.raster, options);
+    const auto engines = pool.initialisationCount();
+    auto lease = pool.borrow({"eng", false, {}});
+    EXPECT_EQ(pool.initialisationCount(), engines);
+    EXPECT_STREQ(lease.engine().GetStringVariable("user_words_file"), "");
+}
+
+TEST(TesseractOCRService, AutomaticDetectionReadsWithTheLanguagesOfTheDetectedScript) {
+    OCROptions options = englishOnly();
+    options.automaticallyDetectsLanguage = true;
+    options.customWords = {"Qaxwyvern"}; // an engine key no other test uses
+    // With Latin detected: English, then the other installed Latin languages. Without
+    // detection: English alone.
+    const QString latin = TesseractOCRService::tesseractLanguages(
+        TesseractOCRService::recognitionLanguages(options, TesseractOCRService::supportedLanguages(), "Latin"));
+    if (!TesseractEnginePool::isInstalled("osd") || !latin.startsWith("eng+")) {
+        GTEST_SKIP() << "needs the script detection model and a second Latin language";
+    }
+    const auto drawn = test::drawTextPage({"The committee met on Tuesday to discuss the budget",
+                                           "and agreed to publish its report next month"},
+                                          2000, 500, 40);
+    const auto lines = TesseractOCRService().recognize(drawn.raster, options);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, "The committee met on Tuesday to discuss the budget");
+
+    // The engine that read the page is idle again: it was the one for the Latin languages.
+    auto& pool = TesseractEnginePool::shared();
+    const auto engines = pool.initialisationCount();
+    auto lease = pool.borrow({latin, false, {"Qaxwyvern"}});
+    EXPECT_EQ(pool.initialisationCount(), engines);
+}
+
+TEST(TesseractOCRService, DegenerateBitmapsGiveNoLinesAndOddFormatsAClearError) {
+    const TesseractOCRService ocr;
+    for (const auto level : {OCRRecognitionLevel::accurate, OCRRecognitionLevel::fast}) {
+        EXPECT_TRUE(ocr.recognize(Raster(), englishOnly(level)).empty());
+        EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(255, 255, 255)), englishOnly(level)).empty());
+        EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(0, 0, 0)), englishOnly(level)).empty());
+    }
+    OCROptions detecting = englishOnly();
+    detecting.automaticallyDetectsLanguage = true;
+    EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(0, 0, 0)), detecting).empty());
+    EXPECT_THROW(ocr.recognize(Raster(10, 10, CV_16UC1, cv::Scalar(0)), englishOnly()), PlatformError);
+}
+
+TEST(TesseractOCRService, ReadingOrderOfARealTwoColumnPage) {
+    const auto& lines = linnLines();
+    const auto ordered = ReadingOrder::order(lines);
+    ASSERT_EQ(ordered.size(), lines.size());
+    for (const auto& line : lines) {
+        EXPECT_EQ(std::count(ordered.begin(), ordered.end(), line), 1) << line.text.toStdString();
+    }
+    const auto position = [&](const QString& words) {
+        const auto it = std::find_if(ordered.begin(), ordered.end(),
+                                     [&](const OCRLine& l) { return l.text.contains(words); });
+        EXPECT_NE(it, ordered.end()) << words.toStdString();
+        return it - ordered.begin();
+    };
+    // The full-width headings and lists join the two columns into one run of bins (and the
+    // gutter between the columns is narrower than six bins anyway), so the page is read row by
+    // row from the top: of two lines in one row, the left column's first.
+    EXPECT_EQ(position("The LinnSequencer"), 0);
+    EXPECT_EQ(position("simply use LOCATE"), position("Recording a Sequence") + 1);
+    EXPECT_EQ(position("To record a sequence"), position("simply use LOCATE") + 1);
+    EXPECT_EQ(position("find the desired bar number"), position("To record a sequence") + 1);
+    EXPECT_LT(position("Creating a Song"), position("Editing"));
+    EXPECT_LT(position("Composition Without Compromise"), position("Additional Features"));
+    EXPECT_LT(position("Additional Features"), position("Oxnard Street"));
+    for (std::size_t i = 1; i < ordered.size(); ++i) {
+        EXPECT_GE(ordered[i - 1].boundingBox.maxY() + 0.01, ordered[i].boundingBox.maxY());
+    }
+}
