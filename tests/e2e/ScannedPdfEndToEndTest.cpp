@@ -26,7 +26,7 @@ struct WordBox {
 QList<WordBox> wordBoxes(const QString& pdf) {
     const auto html = runProgram("pdftotext", {"-bbox", pdf, "-"}).standardOutput;
     static const QRegularExpression word(
-        R"(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)");
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
     QList<WordBox> boxes;
     auto it = word.globalMatch(html);
     while (it.hasNext()) {
