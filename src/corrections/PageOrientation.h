@@ -32,10 +32,10 @@ inline constexpr double minBestScore = 10.0;        // the winner's least score
 inline constexpr double dominanceRatio = 2.0;       // the winner's least multiple of the upright score
 inline constexpr double confidenceMargin = 0.15;    // least rise of mean confidence in the fallback
 
-// A first pass that reads the page this well is upright: probing it would cost more than the
-// page's own recognition and could only confirm it. Measured on a two-column 300-DPI page: upright
-// and slightly tilted it reads at a character-weighted mean confidence of 0.9x; turned by a
-// quarter or a half turn under 0.5 (see the corrections tests).
+// A first pass that reads the page this well shows an upright page: probing it would cost more than
+// the page's own recognition and could only confirm it. The recognizer reports a sideways page
+// under 0.5 mean confidence; the corpus test holds the threshold against upright, tilted and
+// turned variants of a real page.
 inline constexpr double wellReadConfidence = 0.75;
 inline constexpr qint64 wellReadMinCharacters = 200;
 
