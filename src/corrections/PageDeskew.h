@@ -1,0 +1,38 @@
+#pragma once
+
+// Straightens pages scanned at a slight angle. The skew is not measured on the image: it is the
+// median angle of the confidently recognised lines. The page is then rotated the other way on an
+// enlarged white canvas.
+
+#include "core/Geometry.h"
+#include "core/OCRRecords.h"
+#include "platform/Raster.h"
+
+#include <numbers>
+#include <optional>
+#include <vector>
+
+namespace quorvane::PageDeskew {
+
+// A line counts only when its confidence is strictly greater.
+inline constexpr float minLineConfidence = 0.3f;
+// A line angle counts only when its magnitude is strictly smaller (15 degrees).
+inline constexpr double maxAngle = 15 * std::numbers::pi / 180;
+// A median of smaller magnitude is no skew (0.3 degrees).
+inline constexpr double minAngle = 0.3 * std::numbers::pi / 180;
+// Rotations of this magnitude or less leave the raster and the page box as they are.
+inline constexpr double rotationThreshold = 0.0001;
+
+// The skew of the page in radians, counter-clockwise positive; 0 when there is nothing to correct.
+double estimateAngle(const std::vector<OCRLine>& lines);
+
+// The raster rotated by `angle` radians about its centre (counter-clockwise for positive angles) on
+// a white canvas that holds all of it. The same raster for angles within the rotation threshold;
+// nothing when the rotated raster cannot be made (the caller then keeps the page unrotated).
+std::optional<Raster> rotated(const Raster& raster, double angle);
+
+// The box, at the origin, that holds `rect` rotated by `angle`; `rect` itself for angles within
+// the rotation threshold.
+Rect deskewedBounds(double angle, const Rect& rect);
+
+} // namespace quorvane::PageDeskew

@@ -1,0 +1,182 @@
+#include "corrections/PageOrientation.h"
+
+#include <QTextBoundaryFinder>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <exception>
+
+namespace quorvane::PageOrientation {
+
+namespace {
+
+// The candidate recognitions get their own threads, so a page task waiting for them never holds
+// up its own work; one thread per core, at most one per candidate.
+class CandidatePool : public QThreadPool {
+public:
+    CandidatePool() { setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4)); }
+};
+Q_GLOBAL_STATIC(CandidatePool, candidatePool)
+
+// QtConcurrent passes on only its own exception type, so each candidate carries its error back.
+struct Candidate {
+    std::vector<OCRLine> lines;
+    std::exception_ptr error;
+};
+
+qint64 characterCount(const QString& text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qint64 count = 0;
+    while (finder.toNextBoundary() != -1) {
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+bool readsWell(const std::vector<OCRLine>& firstPass) {
+    const ProbeStats s = stats(firstPass);
+    return s.charCount >= wellReadMinCharacters && s.weightedConf / double(s.charCount) >= wellReadConfidence;
+}
+
+int probe(const Raster& raster, const std::optional<std::vector<OCRLine>>& firstPass, const OCROptions& options,
+          const TesseractOCRService& ocr) {
+    if (firstPass && (firstPass->empty() || readsWell(*firstPass))) {
+        return 0;
+    }
+    OCROptions probeOptions = options;
+    probeOptions.recognitionLevel = OCRRecognitionLevel::fast;
+    const Raster small = downscaled(raster, probeMaxDimension);
+
+    QThreadPool* pool = candidatePool();
+    std::array<QFuture<Candidate>, 4> futures;
+    for (int turns = 0; turns < 4; ++turns) {
+        futures[std::size_t(turns)] = QtConcurrent::run(pool, [&ocr, &probeOptions, small, turns] {
+            Candidate candidate;
+            try {
+                candidate.lines = ocr.recognize(rotated(small, turns), probeOptions);
+            } catch (...) {
+                candidate.error = std::current_exception();
+            }
+            return candidate;
+        });
+    }
+    // Every candidate is waited for before anything is thrown: they borrow this frame's options.
+    std::vector<Candidate> candidates;
+    for (auto& future : futures) {
+        candidates.push_back(future.result());
+    }
+    std::vector<ProbeStats> all;
+    for (const auto& candidate : candidates) {
+        if (candidate.error) {
+            std::rethrow_exception(candidate.error);
+        }
+        all.push_back(stats(candidate.lines));
+    }
+    return choose(all);
+}
+
+Raster rotated(const Raster& raster, int turns) {
+    static constexpr cv::RotateFlags flags[] = {cv::ROTATE_90_CLOCKWISE, cv::ROTATE_180,
+                                                cv::ROTATE_90_COUNTERCLOCKWISE};
+    if (turns < 1 || turns > 3 || raster.empty()) {
+        return raster;
+    }
+    try {
+        Raster result;
+        cv::rotate(raster, result, flags[turns - 1]);
+        return result;
+    } catch (const cv::Exception&) {
+        return raster;
+    } catch (const std::bad_alloc&) {
+        return raster;
+    }
+}
+
+int choose(const std::vector<ProbeStats>& candidates) {
+    if (candidates.size() != 4) {
+        return 0;
+    }
+    const ProbeStats& upright = candidates[0];
+    int best = 0;
+    double bestScore = std::max(upright.score, -1.0);
+    for (int k = 1; k < 4; ++k) {
+        if (candidates[std::size_t(k)].score > bestScore) {
+            best = k; // ties keep the lower number of turns
+        }
+        bestScore = std::max(bestScore, candidates[std::size_t(k)].score);
+    }
+    if (best == 0 || bestScore < minBestScore) {
+        return 0;
+    }
+
+    // A clear win: a multiple of the upright score, or a little readable text where there was none.
+    if (upright.score <= 1.0 ? bestScore >= 2.0 : bestScore >= dominanceRatio * upright.score) {
+        return best;
+    }
+
+    // Otherwise the winner must read with clearly higher confidence and on enough lines.
+    const ProbeStats& winner = candidates[std::size_t(best)];
+    if (upright.charCount < 1 || winner.charCount < 1) {
+        return 0;
+    }
+    const double uprightMean = upright.weightedConf / double(upright.charCount);
+    const double winnerMean = winner.weightedConf / double(winner.charCount);
+    if (winnerMean < uprightMean + confidenceMargin) {
+        return 0;
+    }
+    if (upright.lineCount <= 1) {
+        return winner.lineCount > 0 ? best : 0;
+    }
+    return winner.lineCount < upright.lineCount / 2 ? 0 : best;
+}
+
+ProbeStats stats(const std::vector<OCRLine>& lines) {
+    ProbeStats result;
+    for (const auto& line : lines) {
+        const qint64 n = characterCount(line.text.trimmed());
+        if (n > 0) {
+            const double c = double(line.confidence);
+            result.lineCount += 1;
+            result.charCount += n;
+            result.score += double(n) * (0.25 + 0.75 * c);
+            result.weightedConf += double(n) * c;
+        }
+    }
+    return result;
+}
+
+Raster downscaled(const Raster& raster, double maxDimension) {
+    const double longer = std::max(raster.cols, raster.rows);
+    if (!(longer > maxDimension) || raster.empty()) {
+        return raster;
+    }
+    const double scale = maxDimension / longer;
+    const int width = std::max(1, int(raster.cols * scale));
+    const int height = std::max(1, int(raster.rows * scale));
+    try {
+        Raster result;
+        cv::resize(raster, result, cv::Size(width, height), 0, 0, cv::INTER_AREA);
+        return result;
+    } catch (const cv::Exception&) {
+        return raster;
+    } catch (const std::bad_alloc&) {
+        return raster;
+    }
+}
+
+Rect rotatedBounds(int turns, const Rect& rect) {
+    if (turns == 1 || turns == 3) {
+        return {0, 0, rect.height, rect.width};
+    }
+    return {0, 0, rect.width, rect.height};
+}
+
+} // namespace quorvane::PageOrientation

@@ -1,0 +1,70 @@
+#pragma once
+
+// Finds pages whose text is turned by 90, 180 or 270 degrees and says how many clockwise quarter
+// turns make them upright. It works only from recognition: the page is recognised small and fast
+// in each of the four orientations, and a turn is accepted only when it reads clearly better.
+
+#include "core/Geometry.h"
+#include "core/OCROptions.h"
+#include "core/OCRRecords.h"
+#include "core/TesseractOCRService.h"
+#include "platform/Raster.h"
+
+#include <QtGlobal>
+#include <optional>
+#include <vector>
+
+namespace quorvane::PageOrientation {
+
+// How much readable text one orientation yields. Only lines with text left after trimming count;
+// n is such a line's number of user-perceived characters and c its confidence.
+struct ProbeStats {
+    double score = 0;       // sum of n * (0.25 + 0.75 * c)
+    qint64 charCount = 0;   // sum of n
+    qint64 lineCount = 0;   // counted lines
+    double weightedConf = 0; // sum of n * c
+
+    bool operator==(const ProbeStats&) const = default;
+};
+
+inline constexpr double probeMaxDimension = 1200.0; // longer side of the probe raster, pixels
+inline constexpr double minBestScore = 10.0;        // the winner's least score
+inline constexpr double dominanceRatio = 2.0;       // the winner's least multiple of the upright score
+inline constexpr double confidenceMargin = 0.15;    // least rise of mean confidence in the fallback
+
+// A first pass that reads the page this well shows an upright page: probing it would cost more than
+// the page's own recognition and could only confirm it. The recognizer reports a sideways page
+// under 0.5 mean confidence; the corpus test holds the threshold against upright, tilted and
+// turned variants of a real page.
+inline constexpr double wellReadConfidence = 0.75;
+inline constexpr qint64 wellReadMinCharacters = 200;
+
+// True when the first pass has at least wellReadMinCharacters counted characters read at a
+// character-weighted mean confidence of at least wellReadConfidence.
+bool readsWell(const std::vector<OCRLine>& firstPass);
+
+// Clockwise quarter turns (0..3) that make the page upright. No first pass means none is known
+// (the page is always probed); an empty first pass, or one that reads well, answers 0 without
+// recognising anything. Otherwise the four orientations of the page, downscaled, are recognised
+// concurrently at the fast level. Throws the recognizer's error unchanged.
+int probe(const Raster& raster, const std::optional<std::vector<OCRLine>>& firstPass, const OCROptions& options,
+          const TesseractOCRService& ocr);
+
+// The raster turned by `turns` clockwise quarter turns (exactly, no resampling); the same raster
+// for any number outside 1..3.
+Raster rotated(const Raster& raster, int turns);
+
+// The accepted number of turns, index = turns; 0 unless there are exactly four entries and one
+// turned orientation wins clearly.
+int choose(const std::vector<ProbeStats>& candidates);
+
+ProbeStats stats(const std::vector<OCRLine>& lines);
+
+// The raster scaled down (area averaging) so its longer side is at most `maxDimension`; the same
+// raster when it already fits.
+Raster downscaled(const Raster& raster, double maxDimension);
+
+// The page box after `turns` quarter turns, at the origin.
+Rect rotatedBounds(int turns, const Rect& rect);
+
+} // namespace quorvane::PageOrientation

@@ -1,0 +1,109 @@
+#include "corrections/PageDeskew.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+#include <numbers>
+
+using namespace quorvane;
+
+namespace {
+
+double degrees(double value) { return value * std::numbers::pi / 180; }
+
+std::vector<OCRLine> linesAt(std::initializer_list<double> angles, float confidence = 0.9f) {
+    std::vector<OCRLine> lines;
+    for (double angle : angles) {
+        lines.push_back({"text", {0.1, 0.5, 0.8, 0.02}, confidence, angle});
+    }
+    return lines;
+}
+
+// The centre of the dark pixels of a raster (x right, y down).
+cv::Point2d darkCentre(const Raster& raster) {
+    cv::Mat grey, dark;
+    cv::cvtColor(raster, grey, cv::COLOR_RGB2GRAY);
+    cv::threshold(grey, dark, 128, 255, cv::THRESH_BINARY_INV);
+    const cv::Moments m = cv::moments(dark, true);
+    return {m.m10 / m.m00, m.m01 / m.m00};
+}
+
+} // namespace
+
+TEST(PageDeskewEstimate, NothingToCorrectWithoutConfidentLines) {
+    EXPECT_EQ(PageDeskew::estimateAngle({}), 0);
+    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({degrees(2), degrees(3)}, 0.3f)), 0); // exactly 0.3 is not enough
+    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({degrees(40), degrees(-20)})), 0);     // beyond 15 degrees
+}
+
+TEST(PageDeskewEstimate, TakesTheMedianOfUsableAngles) {
+    EXPECT_DOUBLE_EQ(PageDeskew::estimateAngle(linesAt({degrees(3), degrees(40), degrees(1), degrees(2)})),
+                     degrees(2));
+    // An even count takes the upper middle value.
+    EXPECT_DOUBLE_EQ(PageDeskew::estimateAngle(linesAt({degrees(2), degrees(1)})), degrees(2));
+    EXPECT_DOUBLE_EQ(PageDeskew::estimateAngle(linesAt({degrees(-1), degrees(-3), degrees(-2)})), degrees(-2));
+
+    // Unconfident lines do not vote.
+    auto lines = linesAt({degrees(1), degrees(1)});
+    auto noisy = linesAt({degrees(9), degrees(9), degrees(9)}, 0.2f);
+    lines.insert(lines.end(), noisy.begin(), noisy.end());
+    EXPECT_DOUBLE_EQ(PageDeskew::estimateAngle(lines), degrees(1));
+}
+
+TEST(PageDeskewEstimate, SmallMediansAreNoSkew) {
+    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({degrees(0.29)})), 0);
+    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({PageDeskew::minAngle})), PageDeskew::minAngle);
+    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({-PageDeskew::minAngle})), -PageDeskew::minAngle);
+}
+
+TEST(PageDeskewRotation, EnlargesTheCanvasAndFillsItWithWhite) {
+    const Raster page(1400, 1000, CV_8UC3, cv::Scalar(40, 40, 40));
+    const auto turned = PageDeskew::rotated(page, 0.05);
+    ASSERT_TRUE(turned);
+    EXPECT_EQ(turned->cols, 1069);
+    EXPECT_EQ(turned->rows, 1449);
+    EXPECT_EQ(turned->type(), CV_8UC3);
+    for (const cv::Point corner : {cv::Point(0, 0), cv::Point(1068, 0), cv::Point(0, 1448), cv::Point(1068, 1448)}) {
+        EXPECT_EQ(turned->at<cv::Vec3b>(corner), cv::Vec3b(255, 255, 255));
+    }
+    EXPECT_EQ(turned->at<cv::Vec3b>(724, 534), cv::Vec3b(40, 40, 40)); // the middle is the page
+}
+
+TEST(PageDeskewRotation, PositiveAnglesTurnCounterClockwise) {
+    Raster page(800, 600, CV_8UC3, cv::Scalar(255, 255, 255));
+    // A mark 200 pixels right of the centre.
+    cv::circle(page, {299 + 200, 399}, 6, cv::Scalar(0, 0, 0), cv::FILLED);
+    const double angle = 0.2;
+    const auto turned = PageDeskew::rotated(page, angle);
+    ASSERT_TRUE(turned);
+    const cv::Point2d centre((turned->cols - 1) / 2.0, (turned->rows - 1) / 2.0);
+    const cv::Point2d mark = darkCentre(*turned);
+    // Counter-clockwise on screen: the mark rises (smaller row) as it swings round.
+    EXPECT_NEAR(mark.x - centre.x, 200 * std::cos(angle), 1.0);
+    EXPECT_NEAR(centre.y - mark.y, 200 * std::sin(angle), 1.0);
+}
+
+TEST(PageDeskewRotation, TinyAnglesKeepTheSameRaster) {
+    const Raster page(100, 80, CV_8UC3, cv::Scalar(1, 2, 3));
+    const auto same = PageDeskew::rotated(page, 0.00005);
+    ASSERT_TRUE(same);
+    EXPECT_TRUE(isSameRaster(*same, page));
+}
+
+TEST(PageDeskewRotation, SaysSoWhenTheRotationCannotBeMade) {
+    EXPECT_FALSE(PageDeskew::rotated(Raster(), 0.05));
+    // A long strip turned by 45 degrees would need a canvas of twenty billion pixels.
+    const Raster strip(1, 200000, CV_8UC3, cv::Scalar(0, 0, 0));
+    EXPECT_FALSE(PageDeskew::rotated(strip, std::numbers::pi / 4));
+}
+
+TEST(PageDeskewBounds, HoldsTheRotatedBoxAtTheOrigin) {
+    EXPECT_EQ(PageDeskew::deskewedBounds(0.00005, {10, 10, 612, 792}), (Rect{10, 10, 612, 792}));
+    const Rect bounds = PageDeskew::deskewedBounds(0.01, {5, 5, 600, 800});
+    EXPECT_EQ(bounds.x, 0);
+    EXPECT_EQ(bounds.y, 0);
+    EXPECT_NEAR(bounds.width, 607.97, 0.01);
+    EXPECT_NEAR(bounds.height, 805.96, 0.01);
+    EXPECT_EQ(PageDeskew::deskewedBounds(-0.01, {0, 0, 600, 800}), PageDeskew::deskewedBounds(0.01, {0, 0, 600, 800}));
+}
