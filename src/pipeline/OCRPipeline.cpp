@@ -2,6 +2,8 @@
 
 #include "core/OCRError.h"
 #include "core/ReadingOrder.h"
+#include "corrections/PageDeskew.h"
+#include "corrections/PageOrientation.h"
 #include "pipeline/CoordinateMapper.h"
 #include "pipeline/DPIAnalyzer.h"
 #include "pipeline/DocumentLimits.h"
@@ -121,13 +123,8 @@ namespace {
 
 // The canvas of a page after its quarter turns and deskew rotation.
 Rect outputRect(const Rect& pageRect, int turnsCW, double deskewAngle) {
-    Rect rect = (turnsCW == 1 || turnsCW == 3) ? Rect{0, 0, pageRect.height, pageRect.width}
-                                               : Rect{0, 0, pageRect.width, pageRect.height};
-    if (std::abs(deskewAngle) > 0.0001) {
-        const double c = std::abs(std::cos(deskewAngle)), s = std::abs(std::sin(deskewAngle));
-        rect = {0, 0, rect.width * c + rect.height * s, rect.width * s + rect.height * c};
-    }
-    return rect;
+    const Rect turned = PageOrientation::rotatedBounds(turnsCW, pageRect);
+    return deskewAngle != 0 ? PageDeskew::deskewedBounds(deskewAngle, turned) : turned;
 }
 
 QString pageText(const TextLayerWriter::PageInput& input) {
