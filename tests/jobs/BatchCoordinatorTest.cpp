@@ -4,6 +4,7 @@
 #include "pipeline/OCRPipeline.h"
 #include "platform/PdfDocument.h"
 #include "support/EventLoop.h"
+#include "support/QtPrinters.h"
 #include "support/PdfFixtures.h"
 #include "support/TestSupport.h"
 
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -121,6 +124,10 @@ struct RunObserver {
 } // namespace
 
 TEST(BatchCoordinatorInputs, FoldersFilesDuplicatesAndOrder) {
+    // Numbers by value also under the C locale, where Qt's own comparison is plain.
+    const QLocale previous;
+    QLocale::setDefault(QLocale::c());
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(previous); });
     QTemporaryDir dir;
     const QDir root(dir.path());
     ASSERT_TRUE(root.mkpath("drop/sub"));

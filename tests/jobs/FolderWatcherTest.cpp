@@ -2,6 +2,7 @@
 
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
+#include "support/QtPrinters.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
