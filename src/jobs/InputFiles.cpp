@@ -5,6 +5,7 @@
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSet>
 
 #include <algorithm>
@@ -44,7 +45,10 @@ QStringList expandInputs(const QStringList& paths) {
         }
     }
 
-    QCollator collator;
+    // Qt compares plainly, without numeric order, under the C locale (a common LANG on servers
+    // and in containers); file names are then compared as English ones are.
+    QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                                          : QLocale());
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(taken.begin(), taken.end(), [&](const QString& a, const QString& b) {

@@ -84,6 +84,8 @@ public:
     ~AppSettings() override;
 
     QString fileName() const;
+    // The underlying settings, for parts that keep their own keys in the same file (the watcher).
+    QSettings& store() const { return *m_store; }
 
     OCRRecognitionLevel recognitionLevel() const { return m_recognitionLevel; }
     QStringList languages() const { return m_languages; }

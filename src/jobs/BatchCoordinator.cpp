@@ -1,0 +1,264 @@
+#include "jobs/BatchCoordinator.h"
+
+#include "jobs/InputFiles.h"
+#include "pipeline/OCRPipeline.h"
+#include "platform/PdfDocument.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace quorvane {
+
+BatchCoordinator::BatchCoordinator(QObject* parent) : QObject(parent) {}
+
+// Pipelines still in flight are children and go with the coordinator; their worker threads
+// finish on their own and find nobody to report to.
+BatchCoordinator::~BatchCoordinator() = default;
+
+QStringList BatchCoordinator::expandInputs(const QStringList& paths) { return InputFiles::expandInputs(paths); }
+
+void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
+                             const std::optional<QString>& outputFolder, const QString& nameTemplate,
+                             const QStringList& securityScopeURLs, bool skipExisting) {
+    if (m_isRunning || urls.isEmpty()) {
+        return;
+    }
+    m_cancelRequested = false;
+    m_items.clear();
+    for (const auto& url : urls) {
+        m_items.append(BatchItem::queued(url));
+    }
+    // There is no sandbox here: access to the security-scope URLs needs no starting or stopping,
+    // they are only kept with the run's other parameters.
+    m_lastRun = LastRun{outputFolder, options, nameTemplate, securityScopeURLs};
+
+    if (skipExisting) {
+        for (auto& item : m_items) {
+            const QString output = OutputPath::outputURL(item.sourceURL, outputFolder, nameTemplate);
+            if (isUpToDate(output, item.sourceURL)) {
+                item.status = ItemStatus::skippedExisting(output);
+            }
+        }
+    }
+    Q_EMIT itemsChanged();
+    beginRun();
+}
+
+void BatchCoordinator::cancel() { m_cancelRequested = true; }
+
+void BatchCoordinator::clear() {
+    if (m_isRunning) {
+        return;
+    }
+    m_items.clear();
+    Q_EMIT itemsChanged();
+}
+
+void BatchCoordinator::retryFailed() {
+    if (m_isRunning || !m_lastRun) {
+        return;
+    }
+    bool anyFailed = false;
+    for (int index = 0; index < m_items.size(); ++index) {
+        if (m_items[index].status.kind == ItemStatus::Kind::failed) {
+            anyFailed = true;
+            setStatus(index, ItemStatus::pending());
+        }
+    }
+    if (!anyFailed) {
+        return;
+    }
+    m_cancelRequested = false;
+    beginRun();
+}
+
+bool BatchCoordinator::isUpToDate(const QString& output, const QString& source) {
+    const QFileInfo outputInfo(output);
+    if (!outputInfo.exists()) {
+        return false;
+    }
+    const auto outputDocument = PdfDocument::open(output);
+    if (!outputDocument || outputDocument->pageCount() < 1) {
+        return false;
+    }
+    // An image, or a source that does not open, has no page count to compare.
+    const auto sourceDocument = PdfDocument::open(source);
+    if (sourceDocument && sourceDocument->pageCount() >= 1 &&
+        sourceDocument->pageCount() != outputDocument->pageCount()) {
+        return false;
+    }
+    const QDateTime outputDate = outputInfo.lastModified();
+    const QDateTime sourceDate = QFileInfo(source).lastModified();
+    if (!outputDate.isValid() || !sourceDate.isValid()) {
+        return true;
+    }
+    return outputDate >= sourceDate;
+}
+
+int BatchCoordinator::completedCount() const {
+    return static_cast<int>(
+        std::count_if(m_items.begin(), m_items.end(), [](const BatchItem& item) { return item.status.isCompleted(); }));
+}
+
+namespace {
+
+int countDone(const QList<BatchItem>& items, bool recognized) {
+    return static_cast<int>(std::count_if(items.begin(), items.end(), [&](const BatchItem& item) {
+        return item.status.kind == ItemStatus::Kind::done && (item.status.summary.processedPages > 0) == recognized;
+    }));
+}
+
+int countKind(const QList<BatchItem>& items, ItemStatus::Kind kind) {
+    return static_cast<int>(
+        std::count_if(items.begin(), items.end(), [&](const BatchItem& item) { return item.status.kind == kind; }));
+}
+
+} // namespace
+
+int BatchCoordinator::processedCount() const { return countDone(m_items, true); }
+
+int BatchCoordinator::alreadySearchableCount() const { return countDone(m_items, false); }
+
+int BatchCoordinator::skippedCount() const { return countKind(m_items, ItemStatus::Kind::skippedExisting); }
+
+int BatchCoordinator::failedCount() const { return countKind(m_items, ItemStatus::Kind::failed); }
+
+QStringList BatchCoordinator::outputURLs() const {
+    QStringList urls;
+    for (const auto& item : m_items) {
+        if (const auto output = item.outputURL()) {
+            urls.append(*output);
+        }
+    }
+    return urls;
+}
+
+QString BatchCoordinator::headerText() const {
+    const int completed = completedCount();
+    if (m_isRunning || completed < m_items.size()) {
+        return QStringLiteral("Batch \u2014 %1 of %2 done").arg(completed).arg(m_items.size());
+    }
+    QStringList parts;
+    const auto add = [&](int count, const char* what) {
+        if (count > 0) {
+            parts.append(QStringLiteral("%1 %2").arg(count).arg(QLatin1String(what)));
+        }
+    };
+    add(processedCount(), "processed");
+    add(alreadySearchableCount(), "already searchable");
+    add(skippedCount(), "skipped");
+    add(failedCount(), "failed");
+    return QStringLiteral("Batch finished \u2014 ") + parts.join(QStringLiteral(" \u00b7 "));
+}
+
+void BatchCoordinator::setRunning(bool running) {
+    if (m_isRunning == running) {
+        return;
+    }
+    m_isRunning = running;
+    Q_EMIT isRunningChanged(running);
+}
+
+void BatchCoordinator::setStatus(int index, const ItemStatus& status) {
+    if (index < 0 || index >= m_items.size() || m_items[index].status == status) {
+        return;
+    }
+    m_items[index].status = status;
+    Q_EMIT itemChanged(index);
+}
+
+// The queue itself starts from the event loop, so that start() and retryFailed() always return
+// with the run under way and its end always comes later, even when nothing needs processing.
+void BatchCoordinator::beginRun() {
+    m_cursor = 0;
+    m_inFlight = 0;
+    m_peakPipelines = 0;
+    setRunning(true);
+    QTimer::singleShot(0, this, &BatchCoordinator::startMore);
+}
+
+void BatchCoordinator::startMore() {
+    while (m_inFlight < maxConcurrentItems && !m_cancelRequested) {
+        while (m_cursor < m_items.size() && m_items[m_cursor].status.kind != ItemStatus::Kind::pending) {
+            ++m_cursor;
+        }
+        if (m_cursor >= m_items.size()) {
+            break;
+        }
+        const int index = m_cursor++;
+        ++m_inFlight;
+        startItem(index);
+    }
+    if (m_inFlight == 0) {
+        endRun();
+    }
+}
+
+void BatchCoordinator::startItem(int index) {
+    const LastRun& run = *m_lastRun;
+    const QString source = m_items[index].sourceURL;
+    const QString output = OutputPath::outputURL(source, run.outputFolder, run.nameTemplate);
+
+    auto* pipeline = new OCRPipeline(this);
+    ++m_livePipelines;
+    m_peakPipelines = std::max(m_peakPipelines, m_livePipelines);
+
+    connect(pipeline, &OCRPipeline::phaseChanged, this, [this, index](const Phase& phase) {
+        switch (phase.kind) {
+        case Phase::Kind::recognizing:
+            setStatus(index, ItemStatus::processing(
+                                 QStringLiteral("Page %1 of %2").arg(phase.currentPage).arg(phase.totalPages)));
+            break;
+        case Phase::Kind::preparing: setStatus(index, ItemStatus::processing(QStringLiteral("Preparing…"))); break;
+        case Phase::Kind::writing:
+            setStatus(index, ItemStatus::processing(QStringLiteral("Writing text layer…")));
+            break;
+        default: break;
+        }
+    });
+    // Queued: the outcome is read once the pipeline has returned from reporting it, which also
+    // holds when it fails before process() itself returns.
+    connect(
+        pipeline, &OCRPipeline::isRunningChanged, this,
+        [this, index, pipeline](bool running) {
+            if (!running) {
+                itemFinished(index, pipeline);
+            }
+        },
+        Qt::QueuedConnection);
+
+    setStatus(index, ItemStatus::processing(QStringLiteral("Preparing…")));
+    pipeline->process(source, output, run.options, std::nullopt);
+}
+
+void BatchCoordinator::itemFinished(int index, OCRPipeline* pipeline) {
+    disconnect(pipeline, nullptr, this, nullptr);
+    const Phase outcome = pipeline->phase();
+    delete pipeline;
+    --m_livePipelines;
+
+    switch (outcome.kind) {
+    case Phase::Kind::done: setStatus(index, ItemStatus::done(outcome.summary)); break;
+    case Phase::Kind::failed: setStatus(index, ItemStatus::failed(outcome.message)); break;
+    default: setStatus(index, ItemStatus::failed(interruptedMessage)); break;
+    }
+    --m_inFlight;
+    startMore();
+}
+
+void BatchCoordinator::endRun() {
+    if (m_cancelRequested) {
+        for (int index = 0; index < m_items.size(); ++index) {
+            if (m_items[index].status.kind == ItemStatus::Kind::pending) {
+                setStatus(index, ItemStatus::cancelled());
+            }
+        }
+    }
+    setRunning(false);
+    Q_EMIT finished();
+}
+
+} // namespace quorvane

@@ -1,0 +1,215 @@
+#include "jobs/FolderWatcher.h"
+
+#include "jobs/InputFiles.h"
+#include "settings/AppSettings.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+
+namespace quorvane {
+
+namespace {
+
+// The enabled flag as this program stores it: a bool while cached, the text "true" once the
+// settings file has been read back. Anything else is off.
+bool storedTrue(const QVariant& value) {
+    if (value.typeId() == QMetaType::Bool) {
+        return value.toBool();
+    }
+    return value.typeId() == QMetaType::QString && value.toString() == QLatin1String("true");
+}
+
+QString absoluteFolder(const QString& folder) { return QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); }
+
+} // namespace
+
+FolderWatcher::FolderWatcher(QSettings& defaults, QObject* parent) : QObject(parent), m_defaults(defaults) {
+    m_scanTimer.setSingleShot(true);
+    m_scanTimer.setInterval(settleInterval);
+    connect(&m_scanTimer, &QTimer::timeout, this, &FolderWatcher::scan);
+    if (storedTrue(m_defaults.value(enabledKey))) {
+        restoreFolder();
+    }
+}
+
+FolderWatcher::FolderWatcher(AppSettings& settings, QObject* parent) : FolderWatcher(settings.store(), parent) {}
+
+FolderWatcher::~FolderWatcher() = default;
+
+// The bookmark first, then the plain path. Here both hold the path; the bookmark counts as
+// unresolvable when it is not a usable absolute path.
+void FolderWatcher::restoreFolder() {
+    const QString bookmark = QString::fromUtf8(m_defaults.value(bookmarkKey).toByteArray());
+    if (!bookmark.isEmpty() && QDir::isAbsolutePath(bookmark)) {
+        setFolderURL(bookmark);
+        return;
+    }
+    const QVariant path = m_defaults.value(pathKey);
+    if (path.typeId() == QMetaType::QString && !path.toString().isEmpty()) {
+        setFolderURL(absoluteFolder(path.toString()));
+    }
+}
+
+void FolderWatcher::resumeIfEnabled() {
+    if (storedTrue(m_defaults.value(enabledKey)) && !m_isWatching && m_folderURL) {
+        beginWatching();
+    }
+}
+
+void FolderWatcher::startWatching(const QString& folder) {
+    stop();
+    const QString path = absoluteFolder(folder);
+    m_defaults.setValue(pathKey, path);
+    m_defaults.setValue(bookmarkKey, path.toUtf8());
+    setFolderURL(path);
+    m_defaults.setValue(enabledKey, true);
+    m_defaults.sync();
+    beginWatching();
+}
+
+void FolderWatcher::stopWatching() {
+    stop();
+    m_defaults.setValue(enabledKey, false);
+    m_defaults.sync();
+}
+
+void FolderWatcher::forgetFolder() {
+    stop();
+    m_defaults.setValue(enabledKey, false);
+    m_defaults.remove(pathKey);
+    m_defaults.remove(bookmarkKey);
+    m_defaults.sync();
+    setFolderURL(std::nullopt);
+}
+
+QStringList FolderWatcher::candidateFiles(const QString& folder) {
+    QStringList candidates;
+    if (!QFileInfo(folder).isDir()) {
+        return candidates;
+    }
+    // The fixed output suffix keeps the watcher's own outputs, written next to their sources,
+    // from coming back as new arrivals.
+    for (const auto& file : InputFiles::expandInputs({folder})) {
+        if (!QFileInfo(file).completeBaseName().toLower().endsWith(QLatin1String("_searchable"))) {
+            candidates.append(file);
+        }
+    }
+    return candidates;
+}
+
+QString FolderWatcher::fileKey(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+QStringList FolderWatcher::existingFiles() const { return m_folderURL ? candidateFiles(*m_folderURL) : QStringList(); }
+
+void FolderWatcher::processExisting() {
+    const QStringList files = existingFiles();
+    if (files.isEmpty()) {
+        return;
+    }
+    for (const auto& file : files) {
+        m_handled.insert(fileKey(file));
+    }
+    if (m_handler) {
+        m_handler(files);
+    }
+}
+
+void FolderWatcher::beginWatching() {
+    const QString folder = *m_folderURL;
+    if (!QFileInfo(folder).isDir()) {
+        setStatusMessage(folderUnavailableMessage);
+        return;
+    }
+    // Only files arriving from now on are processed by themselves.
+    for (const auto& file : candidateFiles(folder)) {
+        m_handled.insert(fileKey(file));
+    }
+    setStatusMessage(std::nullopt);
+
+    auto* source = new QFileSystemWatcher(this);
+    if (!source->addPath(folder)) {
+        delete source;
+        setStatusMessage(cannotWatchMessage);
+        return;
+    }
+    // Entries created, removed or renamed in the folder; writes into a file already there are
+    // caught by the rescans of files that are still changing.
+    connect(source, &QFileSystemWatcher::directoryChanged, this, &FolderWatcher::scheduleScan);
+    m_source = source;
+    setWatching(true);
+}
+
+void FolderWatcher::stop() {
+    m_scanTimer.stop();
+    delete m_source;
+    m_source = nullptr;
+    setWatching(false);
+    m_handled.clear();
+    m_lastSeen.clear();
+}
+
+// Restarting the timer drops the scan pending before, so there is at most one.
+void FolderWatcher::scheduleScan() { m_scanTimer.start(); }
+
+void FolderWatcher::scan() {
+    if (!m_folderURL) {
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList ready;
+    bool deferred = false;
+    for (const auto& file : candidateFiles(*m_folderURL)) {
+        const QString key = fileKey(file);
+        if (m_handled.contains(key)) {
+            continue;
+        }
+        const QFileInfo info(file);
+        const Snapshot snapshot{info.size(), info.lastModified()};
+        // A date in the future never gets a second old; such a file counts as settled once a
+        // scan finds it exactly as the previous scan did.
+        const bool recent = snapshot.modified.isValid() && snapshot.modified.msecsTo(now) < stableInterval.count();
+        const bool stillWriting = recent && m_lastSeen.value(key) != snapshot;
+        m_lastSeen.insert(key, snapshot);
+        if (stillWriting || (m_shouldAccept && !m_shouldAccept(file))) {
+            deferred = true;
+            continue;
+        }
+        m_handled.insert(key);
+        m_lastSeen.remove(key);
+        ready.append(file);
+    }
+    if (!ready.isEmpty() && m_handler) {
+        m_handler(ready);
+    }
+    if (deferred) {
+        scheduleScan();
+    }
+}
+
+void FolderWatcher::setFolderURL(const std::optional<QString>& folder) {
+    if (m_folderURL == folder) {
+        return;
+    }
+    m_folderURL = folder;
+    Q_EMIT folderURLChanged();
+}
+
+void FolderWatcher::setWatching(bool watching) {
+    if (m_isWatching == watching) {
+        return;
+    }
+    m_isWatching = watching;
+    Q_EMIT isWatchingChanged(watching);
+}
+
+void FolderWatcher::setStatusMessage(const std::optional<QString>& message) {
+    if (m_statusMessage == message) {
+        return;
+    }
+    m_statusMessage = message;
+    Q_EMIT statusMessageChanged();
+}
+
+} // namespace quorvane

@@ -1,0 +1,116 @@
+#pragma once
+
+// Watches one folder (typically a scanner's output folder) and hands every new PDF or image that
+// lands there to a handler once the file has stopped changing. The chosen folder and whether
+// watching is on are kept in the settings file, so watching resumes after a restart. Lives on the
+// main thread.
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class QFileSystemWatcher;
+
+namespace quorvane {
+
+class AppSettings;
+
+class FolderWatcher : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isWatching READ isWatching NOTIFY isWatchingChanged)
+
+public:
+    using Handler = std::function<void(const QStringList& files)>;
+    using AcceptCheck = std::function<bool(const QString& file)>;
+
+    static inline const QString enabledKey = QStringLiteral("quorvane.watcher.enabled");
+    // Where the folder is found again. Without a sandbox the "bookmark" is the folder's path.
+    static inline const QString bookmarkKey = QStringLiteral("quorvane.watcher.bookmark");
+    static inline const QString pathKey = QStringLiteral("quorvane.watcher.path");
+
+    // A burst of folder events leads to one scan this long after the last event.
+    static constexpr std::chrono::milliseconds settleInterval{1200};
+    // A file modified more recently than this is taken to be still being written.
+    static constexpr std::chrono::milliseconds stableInterval{1000};
+
+    static inline const QString folderUnavailableMessage =
+        QStringLiteral("That folder is no longer available \u2014 choose it again.");
+    static inline const QString cannotWatchMessage = QStringLiteral("Could not watch this folder.");
+
+    // Reads the stored folder when watching is switched on; does not start watching.
+    explicit FolderWatcher(QSettings& defaults, QObject* parent = nullptr);
+    explicit FolderWatcher(AppSettings& settings, QObject* parent = nullptr);
+    ~FolderWatcher() override;
+
+    std::optional<QString> folderURL() const { return m_folderURL; }
+    bool isWatching() const { return m_isWatching; }
+    std::optional<QString> statusMessage() const { return m_statusMessage; }
+
+    // Receives the documents that are ready, in file-name order.
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
+    // Asked per ready file; false offers the file again on a later scan.
+    void setShouldAccept(AcceptCheck shouldAccept) { m_shouldAccept = std::move(shouldAccept); }
+
+    // Starts watching the stored folder when watching is switched on and not yet under way.
+    void resumeIfEnabled();
+    // Remembers this folder, switches watching on and starts watching it. Files already there
+    // are left alone (see processExisting).
+    void startWatching(const QString& folder);
+    // Stops watching and switches it off; the folder stays known until the program ends.
+    void stopWatching();
+    // Stops watching and forgets the folder.
+    void forgetFolder();
+
+    // The PDFs and images now in the folder, in file-name order: immediate children only, hidden
+    // files and outputs ("…_searchable") left out. Empty when there is no folder.
+    QStringList existingFiles() const;
+    // Hands everything now in the folder to the handler, also files handed over before.
+    void processExisting();
+
+    // The candidates of any folder, as existingFiles() lists them.
+    static QStringList candidateFiles(const QString& folder);
+    // The name by which a file is remembered as handed over.
+    static QString fileKey(const QString& path);
+
+Q_SIGNALS:
+    void folderURLChanged();
+    void isWatchingChanged(bool isWatching);
+    void statusMessageChanged();
+
+private:
+    void restoreFolder();
+    void beginWatching();
+    void stop();
+    void scheduleScan();
+    void scan();
+    void setFolderURL(const std::optional<QString>& folder);
+    void setWatching(bool watching);
+    void setStatusMessage(const std::optional<QString>& message);
+
+    std::optional<QString> m_folderURL;
+    bool m_isWatching = false;
+    std::optional<QString> m_statusMessage;
+    Handler m_handler;
+    AcceptCheck m_shouldAccept;
+    QSettings& m_defaults;
+    QFileSystemWatcher* m_source = nullptr;
+    QSet<QString> m_handled;
+    // Size and modification date of each deferred file when the last scan saw it.
+    struct Snapshot {
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const Snapshot&) const = default;
+    };
+    QHash<QString, Snapshot> m_lastSeen;
+    QTimer m_scanTimer;
+};
+
+} // namespace quorvane

@@ -1,0 +1,398 @@
+#include "jobs/BatchCoordinator.h"
+
+#include "core/OCRError.h"
+#include "pipeline/OCRPipeline.h"
+#include "platform/PdfDocument.h"
+#include "support/EventLoop.h"
+#include "support/QtPrinters.h"
+#include "support/PdfFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLocale>
+#include <QScopeGuard>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace quorvane;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Small pages keep the recognition cheap: a few words on a 3 x 2 inch page scanned at 300 DPI.
+void writeNote(const QString& path, const QString& words, int pages = 1) {
+    test::FixturePage page;
+    page.image = test::renderParagraph(QSize(900, 600), {words}, 70);
+    page.width = 216;
+    page.height = 144;
+    ASSERT_TRUE(test::writePdf(path, QList<test::FixturePage>(pages, page)));
+}
+
+void touchEmpty(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+// A writable copy: the corpus files themselves may be read-only.
+void copyCorpus(const QString& name, const QString& to) {
+    ASSERT_TRUE(QFile::copy(test::corpusPath(name), to));
+    ASSERT_TRUE(QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+}
+
+void setModified(const QString& path, const QDateTime& date) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(date, QFileDevice::FileModificationTime));
+}
+
+OCROptions quickOptions() {
+    OCROptions options;
+    options.languages = {"en-US"};
+    options.automaticallyDetectsLanguage = false;
+    options.preprocessing = PreprocessStrength::off;
+    options.autoRotate = false;
+    options.deskew = false;
+    options.perspective = false;
+    return options;
+}
+
+bool runToEnd(BatchCoordinator& coordinator) {
+    return test::runUntil([&] { return !coordinator.isRunning(); }, 240s);
+}
+
+QStringList names(const QStringList& paths) {
+    QStringList result;
+    for (const auto& path : paths) {
+        result.append(QFileInfo(path).fileName());
+    }
+    return result;
+}
+
+QList<ItemStatus::Kind> kinds(const BatchCoordinator& coordinator) {
+    QList<ItemStatus::Kind> result;
+    for (const auto& item : coordinator.items()) {
+        result.append(item.status.kind);
+    }
+    return result;
+}
+
+int pageCount(const QString& path) {
+    const auto document = PdfDocument::open(path);
+    return document ? document->pageCount() : -1;
+}
+
+// Watches a run the way the batch list does: every status change, which items start when, and
+// how many pipelines exist at each change.
+struct RunObserver {
+    explicit RunObserver(BatchCoordinator& coordinator) {
+        QObject::connect(&coordinator, &BatchCoordinator::itemChanged, &context, [&, this](int index) {
+            const auto& status = coordinator.items()[index].status;
+            mostPipelines = std::max(mostPipelines, static_cast<int>(coordinator.findChildren<OCRPipeline*>().size()));
+            const auto processing = std::count_if(coordinator.items().begin(), coordinator.items().end(),
+                                                  [](const BatchItem& item) {
+                                                      return item.status.kind == ItemStatus::Kind::processing;
+                                                  });
+            mostProcessing = std::max(mostProcessing, static_cast<int>(processing));
+            if (status.kind == ItemStatus::Kind::processing) {
+                details.insert(status.detail);
+                if (!started.contains(index)) {
+                    started.append(index);
+                    completedWhenStarted.append(coordinator.completedCount());
+                }
+            }
+            headers.append(coordinator.headerText());
+        });
+        QObject::connect(&coordinator, &BatchCoordinator::finished, &context, [this] { finishedCount += 1; });
+    }
+
+    QObject context;
+    QList<int> started;
+    QList<int> completedWhenStarted;
+    QSet<QString> details;
+    QStringList headers;
+    int mostPipelines = 0;
+    int mostProcessing = 0;
+    int finishedCount = 0;
+};
+
+} // namespace
+
+TEST(BatchCoordinatorInputs, FoldersFilesDuplicatesAndOrder) {
+    // Numbers by value also under the C locale, where Qt's own comparison is plain.
+    const QLocale previous;
+    QLocale::setDefault(QLocale::c());
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(previous); });
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    ASSERT_TRUE(root.mkpath("drop/sub"));
+    ASSERT_TRUE(root.mkpath("other"));
+    for (const char* name : {"drop/b.pdf", "drop/a10.png", "drop/a2.jpg", "drop/.hidden.pdf", "drop/notes.txt",
+                             "drop/sub/a1.pdf", "drop/X.PDF", "other/a3.tiff", "other/b.pdf", "loose.HEIC"}) {
+        touchEmpty(root.filePath(name));
+    }
+    const QString drop = root.filePath("drop");
+
+    // A folder: its accepted immediate children by name, numbers by value, case ignored.
+    EXPECT_EQ(names(BatchCoordinator::expandInputs({drop})), QStringList({"a2.jpg", "a10.png", "b.pdf", "X.PDF"}));
+
+    // The same file twice, or a file and its folder, is queued once, in the form first given.
+    const QString roundabout = drop + "/sub/../b.pdf";
+    const auto expanded = BatchCoordinator::expandInputs({roundabout, drop, root.filePath("drop/b.pdf")});
+    EXPECT_EQ(names(expanded), QStringList({"a2.jpg", "a10.png", "b.pdf", "X.PDF"}));
+    EXPECT_TRUE(expanded.contains(roundabout));
+
+    // Files of several folders are interleaved by name; equal names keep their discovery order;
+    // missing paths and files of other kinds are dropped.
+    const auto mixed = BatchCoordinator::expandInputs({root.filePath("other"), root.filePath("missing.pdf"), drop,
+                                                       root.filePath("drop/notes.txt"), root.filePath("loose.HEIC")});
+    EXPECT_EQ(names(mixed), QStringList({"a2.jpg", "a3.tiff", "a10.png", "b.pdf", "b.pdf", "loose.HEIC", "X.PDF"}));
+    EXPECT_EQ(mixed[3], root.filePath("other/b.pdf"));
+    EXPECT_EQ(mixed[4], root.filePath("drop/b.pdf"));
+
+    EXPECT_TRUE(BatchCoordinator::expandInputs({}).isEmpty());
+    EXPECT_TRUE(BatchCoordinator::expandInputs({root.filePath("drop/sub/../../nowhere")}).isEmpty());
+}
+
+TEST(BatchCoordinatorUpToDate, ExistencePagesAndDates) {
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    const QString source = root.filePath("scan.pdf");
+    const QString output = root.filePath("scan_searchable.pdf");
+    writeNote(source, "one page");
+    const QDateTime sourceDate = QFileInfo(source).lastModified();
+
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "no output yet";
+
+    copyCorpus("invalid.pdf", output);
+    setModified(output, sourceDate.addSecs(60));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "an output that is no PDF";
+
+    QFile::remove(output);
+    writeNote(output, "one page");
+    setModified(output, sourceDate.addSecs(60));
+    EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source));
+    setModified(output, sourceDate);
+    EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source)) << "equal dates count as up to date";
+    setModified(source, sourceDate.addSecs(120));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "source changed after the output";
+
+    writeNote(output, "two pages", 2);
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "page counts differ";
+
+    // A source that is no PDF (an image, or a damaged file) has no page count to compare.
+    const QString image = root.filePath("photo.png");
+    ASSERT_TRUE(test::renderParagraph(QSize(300, 200), {"photo"}).save(image));
+    setModified(image, sourceDate);
+    EXPECT_TRUE(BatchCoordinator::isUpToDate(output, image));
+    const QString damaged = root.filePath("damaged.pdf");
+    copyCorpus("invalid.pdf", damaged);
+    setModified(damaged, sourceDate);
+    EXPECT_TRUE(BatchCoordinator::isUpToDate(output, damaged));
+}
+
+TEST(BatchCoordinatorIdle, NewQueueEmptyDropAndClear) {
+    BatchCoordinator coordinator;
+    EXPECT_TRUE(coordinator.items().isEmpty());
+    EXPECT_FALSE(coordinator.isRunning());
+    EXPECT_FALSE(coordinator.cancelRequested());
+    EXPECT_FALSE(coordinator.lastRun().has_value());
+
+    // Nothing to retry yet, and an empty drop starts nothing.
+    coordinator.retryFailed();
+    coordinator.start({}, quickOptions());
+    EXPECT_FALSE(coordinator.isRunning());
+    EXPECT_FALSE(coordinator.lastRun().has_value());
+}
+
+// One folder of real documents run as a batch, then run again with skip-existing, then with one
+// source touched and one output of the wrong length.
+class BatchCoordinatorFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QDir root(dir.path());
+        ASSERT_TRUE(root.mkpath("in"));
+        folder = root.filePath("in");
+        copyCorpus("graph_ocred.pdf", folder + "/graph_ocred.pdf"); // already has text
+        copyCorpus("invalid.pdf", folder + "/invalid.pdf");         // damaged
+        copyCorpus("linn.pdf", folder + "/linn.pdf");               // a real scan
+        writeNote(folder + "/note1.pdf", "First note for filing");
+        writeNote(folder + "/note2.pdf", "Second note for filing");
+        const auto encrypted = test::runProgram(
+            "qpdf", {"--encrypt", "u", "o", "256", "--", folder + "/note1.pdf", folder + "/locked.pdf"});
+        ASSERT_EQ(encrypted.exitCode, 0) << encrypted.standardError.toStdString();
+        const QImage linn(test::corpusPath("linn.png"));
+        ASSERT_FALSE(linn.isNull());
+        ASSERT_TRUE(linn.copy(QRect(250, 40, 2050, 560)).save(folder + "/scan.png"));
+        touchEmpty(folder + "/notes.txt");
+    }
+
+    QTemporaryDir dir;
+    QString folder;
+};
+
+TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
+    BatchCoordinator coordinator;
+    const QStringList inputs = BatchCoordinator::expandInputs({folder});
+    ASSERT_EQ(names(inputs), QStringList({"graph_ocred.pdf", "invalid.pdf", "linn.pdf", "locked.pdf", "note1.pdf",
+                                          "note2.pdf", "scan.png"}));
+
+    RunObserver observer(coordinator);
+    coordinator.start(inputs, quickOptions(), std::nullopt, BatchCoordinator::defaultNameTemplate, {"/scope"}, true);
+    EXPECT_TRUE(coordinator.isRunning());
+    EXPECT_EQ(coordinator.items().size(), 7);
+    EXPECT_EQ(coordinator.headerText(), QString::fromUtf8("Batch — 0 of 7 done"));
+    ASSERT_TRUE(runToEnd(coordinator));
+
+    // Strict queue order, never more than two at once, and a third document only once one of
+    // the first two is over.
+    EXPECT_EQ(observer.started, QList<int>({0, 1, 2, 3, 4, 5, 6}));
+    for (int k = 2; k < observer.completedWhenStarted.size(); ++k) {
+        EXPECT_GE(observer.completedWhenStarted[k], k - 1) << "item " << k;
+    }
+    EXPECT_EQ(observer.mostPipelines, 2);
+    EXPECT_EQ(observer.mostProcessing, 2);
+    EXPECT_EQ(coordinator.peakPipelineCount(), 2);
+    EXPECT_EQ(coordinator.livePipelineCount(), 0);
+    EXPECT_TRUE(coordinator.findChildren<OCRPipeline*>().isEmpty());
+    EXPECT_EQ(observer.details,
+              QSet<QString>({QString::fromUtf8("Preparing…"), "Page 1 of 1", QString::fromUtf8("Writing text layer…")}));
+    EXPECT_TRUE(observer.headers.contains(QString::fromUtf8("Batch — 3 of 7 done")));
+    EXPECT_EQ(observer.finishedCount, 1);
+
+    const auto& items = coordinator.items();
+    using Kind = ItemStatus::Kind;
+    EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::done, Kind::failed, Kind::done,
+                                               Kind::done, Kind::done}));
+    EXPECT_EQ(items[0].status.summary.processedPages, 0);
+    EXPECT_FALSE(items[0].status.summary.outputURL.has_value());
+    EXPECT_EQ(items[1].status.message, OCRError::cannotOpenPDF().description());
+    EXPECT_EQ(items[3].status.message, OCRError::passwordRequired().description());
+    for (const int index : {2, 4, 5, 6}) {
+        EXPECT_EQ(items[index].status.summary.processedPages, 1) << index;
+    }
+    const double recall = test::wordRecall(test::pdfText(folder + "/linn_searchable.pdf"),
+                                           test::readTextFile(test::corpusPath("linn.txt")));
+    EXPECT_GT(recall, 0.8);
+    EXPECT_TRUE(test::pdfText(folder + "/note2_searchable.pdf").contains("Second"));
+
+    EXPECT_EQ(coordinator.completedCount(), 7);
+    EXPECT_EQ(coordinator.processedCount(), 4);
+    EXPECT_EQ(coordinator.alreadySearchableCount(), 1);
+    EXPECT_EQ(coordinator.skippedCount(), 0);
+    EXPECT_EQ(coordinator.failedCount(), 2);
+    EXPECT_EQ(names(coordinator.outputURLs()), QStringList({"linn_searchable.pdf", "note1_searchable.pdf",
+                                                             "note2_searchable.pdf", "scan_searchable.pdf"}));
+    EXPECT_EQ(coordinator.headerText(),
+              QString::fromUtf8("Batch finished — 4 processed · 1 already searchable · 2 failed"));
+    ASSERT_TRUE(coordinator.lastRun().has_value());
+    EXPECT_EQ(coordinator.lastRun()->securityScopeURLs, QStringList({"/scope"}));
+    EXPECT_EQ(coordinator.lastRun()->nameTemplate, "{name}_searchable");
+    EXPECT_EQ(coordinator.lastRun()->options, quickOptions());
+
+    // Again, skipping existing outputs: only what has no output runs.
+    coordinator.start(inputs, quickOptions(), std::nullopt, BatchCoordinator::defaultNameTemplate, {}, true);
+    ASSERT_TRUE(runToEnd(coordinator));
+    EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::skippedExisting, Kind::failed,
+                                               Kind::skippedExisting, Kind::skippedExisting, Kind::skippedExisting}));
+    EXPECT_EQ(coordinator.items()[2].status.output, folder + "/linn_searchable.pdf");
+    EXPECT_EQ(names(coordinator.outputURLs()), QStringList({"linn_searchable.pdf", "note1_searchable.pdf",
+                                                             "note2_searchable.pdf", "scan_searchable.pdf"}));
+    EXPECT_EQ(coordinator.headerText(),
+              QString::fromUtf8("Batch finished — 1 already searchable · 4 skipped · 2 failed"));
+
+    // A source changed after its output, and an output with the wrong number of pages, are made
+    // again; the rest stays skipped.
+    const QDateTime earlier = QFileInfo(folder + "/note1.pdf").lastModified().addSecs(-60);
+    setModified(folder + "/note1_searchable.pdf", earlier);
+    const QDateTime note2Date = QFileInfo(folder + "/note2.pdf").lastModified();
+    writeNote(folder + "/note2_searchable.pdf", "wrong", 2);
+    setModified(folder + "/note2_searchable.pdf", note2Date.addSecs(60));
+    coordinator.start(inputs, quickOptions(), std::nullopt, BatchCoordinator::defaultNameTemplate, {}, true);
+    ASSERT_TRUE(runToEnd(coordinator));
+    EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::skippedExisting, Kind::failed,
+                                               Kind::done, Kind::done, Kind::skippedExisting}));
+    EXPECT_EQ(pageCount(folder + "/note2_searchable.pdf"), 1);
+    EXPECT_GT(QFileInfo(folder + "/note1_searchable.pdf").lastModified(), earlier);
+    EXPECT_EQ(coordinator.headerText(),
+              QString::fromUtf8("Batch finished — 2 processed · 1 already searchable · 2 skipped · 2 failed"));
+
+    // Without skip-existing everything runs, and a run while running is ignored.
+    const QList<BatchItem> before = coordinator.items();
+    coordinator.start({folder + "/note2.pdf"}, quickOptions());
+    EXPECT_TRUE(coordinator.isRunning());
+    coordinator.start(inputs, quickOptions());
+    coordinator.clear();
+    EXPECT_EQ(coordinator.items().size(), 1);
+    ASSERT_TRUE(runToEnd(coordinator));
+    EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done}));
+    EXPECT_NE(coordinator.items(), before);
+
+    // An empty drop leaves the finished queue as it is; clear empties it and keeps the last run.
+    coordinator.start({}, quickOptions());
+    EXPECT_EQ(coordinator.items().size(), 1);
+    coordinator.clear();
+    EXPECT_TRUE(coordinator.items().isEmpty());
+    EXPECT_TRUE(coordinator.lastRun().has_value());
+}
+
+TEST(BatchCoordinatorCancel, InFlightFinishRestCancelledThenRetryOnlyFailed) {
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    ASSERT_TRUE(root.mkpath("in"));
+    ASSERT_TRUE(root.mkpath("out"));
+    const QString in = root.filePath("in");
+    const QString out = root.filePath("out");
+    copyCorpus("invalid.pdf", in + "/a_broken.pdf");
+    for (const char* name : {"b.pdf", "c.pdf", "d.pdf"}) {
+        writeNote(in + "/" + name, "Cancel me maybe");
+    }
+    const QStringList inputs = BatchCoordinator::expandInputs({in});
+
+    BatchCoordinator coordinator;
+    // Cancel as soon as the second document has started: both in flight run to their end.
+    QObject context;
+    QObject::connect(&coordinator, &BatchCoordinator::itemChanged, &context, [&](int index) {
+        if (index == 1 && coordinator.items()[1].status.kind == ItemStatus::Kind::processing) {
+            coordinator.cancel();
+        }
+    });
+    RunObserver observer(coordinator);
+    coordinator.start(inputs, quickOptions(), out, "{name}_ocr");
+    ASSERT_TRUE(runToEnd(coordinator));
+    using Kind = ItemStatus::Kind;
+    EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::failed, Kind::done, Kind::cancelled, Kind::cancelled}));
+    EXPECT_TRUE(coordinator.cancelRequested());
+    EXPECT_EQ(observer.started, QList<int>({0, 1}));
+    EXPECT_EQ(coordinator.completedCount(), 4);
+    EXPECT_EQ(test::filesIn(out), QStringList({"b_ocr.pdf"}));
+    EXPECT_EQ(coordinator.headerText(), QString::fromUtf8("Batch finished — 1 processed · 1 failed"));
+
+    // The damaged file is repaired; a retry runs it alone, with the last run's folder and name.
+    QFile::remove(in + "/a_broken.pdf");
+    writeNote(in + "/a_broken.pdf", "Repaired in time");
+    observer.started.clear();
+    coordinator.retryFailed();
+    EXPECT_TRUE(coordinator.isRunning());
+    EXPECT_FALSE(coordinator.cancelRequested());
+    EXPECT_EQ(coordinator.items()[0].status.kind, Kind::pending);
+    ASSERT_TRUE(runToEnd(coordinator));
+    EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::done, Kind::cancelled, Kind::cancelled}));
+    EXPECT_EQ(observer.started, QList<int>({0}));
+    EXPECT_EQ(coordinator.peakPipelineCount(), 1);
+    EXPECT_TRUE(QFileInfo::exists(out + "/a_broken_ocr.pdf"));
+    EXPECT_EQ(observer.finishedCount, 2);
+
+    // Nothing failed any more: a retry changes nothing and starts no run.
+    const QList<BatchItem> before = coordinator.items();
+    coordinator.retryFailed();
+    EXPECT_FALSE(coordinator.isRunning());
+    test::runFor(50ms);
+    EXPECT_EQ(coordinator.items(), before);
+    EXPECT_EQ(observer.finishedCount, 2);
+}

@@ -1,0 +1,244 @@
+#include "jobs/FolderWatcher.h"
+
+#include "settings/AppSettings.h"
+#include "support/EventLoop.h"
+#include "support/QtPrinters.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+using namespace std::chrono_literals;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes = "%PDF-1.4\n%%EOF\n") {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QStringList names(const QStringList& paths) {
+    QStringList result;
+    for (const auto& path : paths) {
+        result.append(QFileInfo(path).fileName());
+    }
+    return result;
+}
+
+// A watcher over its own settings file and folder that records every hand-over.
+struct WatchedFolder {
+    WatchedFolder() : settings(dir.filePath("settings.conf"), QSettings::IniFormat), watcher(settings) {
+        EXPECT_TRUE(QDir(dir.path()).mkpath("in"));
+        folder = dir.filePath("in");
+        watcher.setHandler([this](const QStringList& files) { handOvers.append(names(files)); });
+    }
+
+    QString path(const QString& name) const { return folder + "/" + name; }
+    QStringList allHandedOver() const {
+        QStringList all;
+        for (const auto& files : handOvers) {
+            all += files;
+        }
+        return all;
+    }
+    bool waitForHandOvers(int count) {
+        return test::runUntil([&] { return handOvers.size() >= count; }, 15s);
+    }
+
+    QTemporaryDir dir;
+    QSettings settings;
+    FolderWatcher watcher;
+    QString folder;
+    QList<QStringList> handOvers;
+};
+
+} // namespace
+
+TEST(FolderWatcher, SlowCopyIsHandedOverOnceAfterItSettles) {
+    WatchedFolder watched;
+    watched.watcher.startWatching(watched.folder);
+    ASSERT_TRUE(watched.watcher.isWatching());
+
+    // A scanner writing a document in ten pieces over three seconds.
+    QByteArray content;
+    QFile source(test::corpusPath("linn.pdf"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    content = source.readAll();
+    qint64 sizeWhenHandedOver = -1;
+    watched.watcher.setHandler([&](const QStringList& files) {
+        watched.handOvers.append(names(files));
+        sizeWhenHandedOver = QFileInfo(files.value(0)).size();
+    });
+    QFile incoming(watched.path("incoming.pdf"));
+    ASSERT_TRUE(incoming.open(QIODevice::WriteOnly));
+    const qsizetype piece = content.size() / 10 + 1;
+    for (qsizetype offset = 0; offset < content.size(); offset += piece) {
+        incoming.write(content.mid(offset, piece));
+        incoming.flush();
+        test::runFor(300ms);
+        EXPECT_TRUE(watched.handOvers.isEmpty()) << "handed over while still being written";
+    }
+    incoming.close();
+    QElapsedTimer sinceLastWrite;
+    sinceLastWrite.start();
+
+    ASSERT_TRUE(watched.waitForHandOvers(1));
+    EXPECT_GE(sinceLastWrite.elapsed(), 900) << "handed over before the file had been still for a second";
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"incoming.pdf"}}));
+    EXPECT_EQ(sizeWhenHandedOver, content.size());
+
+    // Later arrivals, and the same name removed and written again, do not bring it back.
+    QFile::remove(watched.path("incoming.pdf"));
+    writeFile(watched.path("incoming.pdf"));
+    writeFile(watched.path("later.pdf"));
+    ASSERT_TRUE(watched.waitForHandOvers(2));
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"incoming.pdf"}, {"later.pdf"}}));
+}
+
+TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
+    WatchedFolder watched;
+    watched.watcher.startWatching(watched.folder);
+    ASSERT_TRUE(QDir(watched.folder).mkpath("sub"));
+    for (const char* name : {"report_searchable.pdf", "REPORT_SEARCHABLE.PDF", "photo_Searchable.jpg", "sub/inner.pdf",
+                             ".hidden.pdf", "notes.txt"}) {
+        writeFile(watched.path(name));
+    }
+    // Written last, so the scan that takes these also judged the ones above.
+    writeFile(watched.path("scan 10.TIFF"));
+    writeFile(watched.path("report.pdf"));
+    writeFile(watched.path("scan 9.png"));
+
+    ASSERT_TRUE(watched.waitForHandOvers(1));
+    test::runFor(1500ms); // one more settle period: nothing else comes
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"report.pdf", "scan 9.png", "scan 10.TIFF"}}));
+    EXPECT_EQ(names(watched.watcher.existingFiles()), QStringList({"report.pdf", "scan 9.png", "scan 10.TIFF"}));
+}
+
+TEST(FolderWatcher, FilesAlreadyThereWaitForProcessExisting) {
+    WatchedFolder watched;
+    writeFile(watched.path("b.png"));
+    writeFile(watched.path("a.pdf"));
+    writeFile(watched.path("a_searchable.pdf"));
+    EXPECT_TRUE(watched.watcher.existingFiles().isEmpty()) << "no folder chosen yet";
+
+    watched.watcher.startWatching(watched.folder);
+    EXPECT_EQ(names(watched.watcher.existingFiles()), QStringList({"a.pdf", "b.png"}));
+    writeFile(watched.path("new.pdf"));
+    ASSERT_TRUE(watched.waitForHandOvers(1));
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"new.pdf"}}));
+
+    // "Process Now": everything there, including what was handed over before.
+    watched.watcher.processExisting();
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"new.pdf"}, {"a.pdf", "b.png", "new.pdf"}}));
+}
+
+TEST(FolderWatcher, ArrivalsDuringABatchArePickedUpAfterIt) {
+    WatchedFolder watched;
+    bool batchRunning = true;
+    int refusals = 0;
+    watched.watcher.setShouldAccept([&](const QString&) {
+        refusals += batchRunning ? 1 : 0;
+        return !batchRunning;
+    });
+    watched.watcher.startWatching(watched.folder);
+    writeFile(watched.path("arrived.pdf"));
+
+    ASSERT_TRUE(test::runUntil([&] { return refusals >= 2; }, 15s)) << "offered again on a later scan";
+    EXPECT_TRUE(watched.handOvers.isEmpty());
+    batchRunning = false;
+    ASSERT_TRUE(watched.waitForHandOvers(1));
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"arrived.pdf"}}));
+}
+
+TEST(FolderWatcher, AFileDatedInTheFutureIsStillHandedOver) {
+    WatchedFolder watched;
+    watched.watcher.startWatching(watched.folder);
+    writeFile(watched.path("skewed.pdf"));
+    {
+        QFile file(watched.path("skewed.pdf"));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(3600), QFileDevice::FileModificationTime));
+    }
+    ASSERT_TRUE(watched.waitForHandOvers(1)) << "never settles by its date alone";
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"skewed.pdf"}}));
+}
+
+TEST(FolderWatcher, MissingFolderSaysSo) {
+    WatchedFolder watched;
+    const QString gone = watched.dir.filePath("gone");
+    watched.watcher.startWatching(gone);
+    EXPECT_FALSE(watched.watcher.isWatching());
+    EXPECT_EQ(watched.watcher.statusMessage(),
+              QString::fromUtf8("That folder is no longer available — choose it again."));
+    EXPECT_EQ(watched.watcher.folderURL(), gone);
+
+    writeFile(gone); // a file, not a folder
+    watched.watcher.startWatching(gone);
+    EXPECT_FALSE(watched.watcher.isWatching());
+    EXPECT_TRUE(watched.watcher.statusMessage().has_value());
+
+    watched.watcher.startWatching(watched.folder);
+    EXPECT_TRUE(watched.watcher.isWatching());
+    EXPECT_FALSE(watched.watcher.statusMessage().has_value());
+}
+
+TEST(FolderWatcher, StoredFolderSurvivesRestartsWhileSwitchedOn) {
+    QTemporaryDir dir;
+    const QString settingsFile = dir.filePath("Quorvane.conf");
+    const QString folder = dir.filePath("scans");
+    ASSERT_TRUE(QDir(dir.path()).mkpath("scans"));
+    const auto openSettings = [&] { return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat); };
+
+    {
+        AppSettings settings(openSettings());
+        FolderWatcher watcher(settings);
+        EXPECT_FALSE(watcher.folderURL().has_value());
+        watcher.startWatching(folder + "/../scans");
+        EXPECT_EQ(watcher.folderURL(), folder);
+        EXPECT_EQ(settings.store().value(FolderWatcher::pathKey).toString(), folder);
+    }
+    {
+        // The next launch: the folder comes back, watching resumes only when asked.
+        QSettings settings(settingsFile, QSettings::IniFormat);
+        EXPECT_EQ(settings.value(FolderWatcher::enabledKey).toString(), "true");
+        EXPECT_EQ(settings.value(FolderWatcher::bookmarkKey).toByteArray(), folder.toUtf8());
+        FolderWatcher watcher(settings);
+        EXPECT_EQ(watcher.folderURL(), folder);
+        EXPECT_FALSE(watcher.isWatching());
+        watcher.resumeIfEnabled();
+        EXPECT_TRUE(watcher.isWatching());
+
+        // The path is used when the bookmark is unusable.
+        settings.setValue(FolderWatcher::bookmarkKey, QByteArray());
+        FolderWatcher fallback(settings);
+        EXPECT_EQ(fallback.folderURL(), folder);
+
+        watcher.stopWatching();
+        EXPECT_FALSE(watcher.isWatching());
+        EXPECT_EQ(watcher.folderURL(), folder) << "kept for this run";
+    }
+    {
+        // Switched off: the next launch starts without a folder, and resuming does nothing.
+        QSettings settings(settingsFile, QSettings::IniFormat);
+        FolderWatcher watcher(settings);
+        EXPECT_FALSE(watcher.folderURL().has_value());
+        watcher.resumeIfEnabled();
+        EXPECT_FALSE(watcher.isWatching());
+        EXPECT_EQ(settings.value(FolderWatcher::pathKey).toString(), folder);
+
+        watcher.startWatching(folder);
+        watcher.forgetFolder();
+        EXPECT_FALSE(watcher.isWatching());
+        EXPECT_FALSE(watcher.folderURL().has_value());
+        EXPECT_FALSE(settings.contains(FolderWatcher::pathKey));
+        EXPECT_FALSE(settings.contains(FolderWatcher::bookmarkKey));
+        EXPECT_EQ(settings.value(FolderWatcher::enabledKey).toString(), "false");
+    }
+}
