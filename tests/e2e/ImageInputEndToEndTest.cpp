@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -93,15 +94,18 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
         ASSERT_TRUE(QFile::exists(output)) << run.result.standardOutput.toStdString();
         EXPECT_TRUE(run.result.standardOutput.contains(inputs + "/" + page.source + " -> " + output));
         EXPECT_EQ(pageCount(output), 1);
-        const PdfPageInfo info = pdfPageInfo(output, 1);
-        EXPECT_EQ(info.rotation, 0);
+        const PdfPageInfo geometry = pdfPageInfo(output, 1);
+        EXPECT_EQ(geometry.rotation, 0);
         for (const char* box : {"MediaBox", "CropBox"}) {
-            const auto rect = info.boxes.value(box);
+            const auto rect = geometry.boxes.value(box);
             EXPECT_NEAR(rect.x, 0, 0.01) << box;
             EXPECT_NEAR(rect.y, 0, 0.01) << box;
             EXPECT_NEAR(rect.width, page.width, 0.01) << box;
             EXPECT_NEAR(rect.height, page.height, 0.01) << box;
         }
+        const QString documentInfo = runProgram("pdfinfo", {output}).standardOutput;
+        EXPECT_TRUE(documentInfo.contains(QRegularExpression("^Creator:\\s+Quorvane$", QRegularExpression::MultilineOption)));
+        EXPECT_FALSE(documentInfo.contains("Producer:"));
         const QString text = pdfText(output);
         EXPECT_GE(wordRecall(text, page.truth), page.minimumRecall) << text.toStdString();
     }
