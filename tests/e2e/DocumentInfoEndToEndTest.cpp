@@ -197,6 +197,32 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     EXPECT_EQ(QDir(outputs).entryList(QDir::Files).size(), 5);
 }
 
+// In a password-protected source the titles and the information are encrypted strings: they
+// arrive readable, and the copy is not locked.
+TEST_F(DocumentInfo, ALockedSourceKeepsItsOutlineAndInformationReadable) {
+    const QString outputs = folder.filePath("searchable");
+    for (const char* name : {"toc.pdf", "meta.pdf"}) {
+        ASSERT_EQ(runProgram("qpdf", {"--encrypt", "sesame", "owner-secret", "256", "--", corpusPath(name),
+                                      source(QString("locked-") + name)})
+                      .exitCode,
+                  0);
+    }
+    const auto run = runCli(plainRecognition + QStringList{"--password", "-o", outputs, source("locked-meta.pdf"),
+                                                           source("locked-toc.pdf")},
+                            "sesame\nsesame\n");
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+
+    EXPECT_EQ(printed(outlineOf(output(outputs, "locked-toc.pdf"))), printed(outlineOf(corpusPath("toc.pdf"))));
+    const auto before = documentInfo(corpusPath("meta.pdf"));
+    const auto after = documentInfo(output(outputs, "locked-meta.pdf"));
+    for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
+        EXPECT_EQ(after.value(key), before.value(key)) << key;
+    }
+    expectOnlyOurCreator(after);
+    EXPECT_EQ(after.value("Encrypted"), "no");
+}
+
 TEST_F(DocumentInfo, SrgbAddsExactlyOneOutputIntentAndChangesNothingElse) {
     const QString plainOutputs = folder.filePath("plain"), srgbOutputs = folder.filePath("srgb");
     const QString meta = copyCorpusFile("meta.pdf", folder.filePath("sources"));
