@@ -92,7 +92,7 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
         const QString output = outputFor(outputs, page.source);
         outputNames.append(QFileInfo(output).fileName());
         ASSERT_TRUE(QFile::exists(output)) << run.result.standardOutput.toStdString();
-        EXPECT_TRUE(run.result.standardOutput.contains(inputs + "/" + page.source + " -> " + output));
+        EXPECT_TRUE(run.result.standardOutput.contains(page.source + " -> " + output + ": "));
         EXPECT_EQ(pageCount(output), 1);
         const PdfPageInfo geometry = pdfPageInfo(output, 1);
         EXPECT_EQ(geometry.rotation, 0);
@@ -223,14 +223,22 @@ TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
     for (const auto& name : names) {
         arguments.append(folder.filePath(name));
     }
-    const auto run = runCli(arguments);
-    EXPECT_EQ(run.result.exitCode, 1);
+    const QString cannotOpenImage =
+        "The image could not be opened. The file may be damaged or in an unsupported format.";
+    // Together, as a batch, and one on its own.
+    const auto batch = runCli(arguments);
+    EXPECT_EQ(batch.result.exitCode, 1);
     for (const auto& name : names) {
-        EXPECT_TRUE(run.result.standardError.contains(
-            "quorvane-cli: " + folder.filePath(name) +
-            ": The image could not be opened. The file may be damaged or in an unsupported format."))
-            << run.result.standardError.toStdString();
+        EXPECT_TRUE(batch.result.standardOutput.contains(name + ": " + cannotOpenImage))
+            << batch.result.standardOutput.toStdString();
     }
+    const auto single = runCli(plainRecognition + QStringList{folder.filePath("notes.png")});
+    EXPECT_EQ(single.result.exitCode, 1);
+    EXPECT_TRUE(single.result.standardError.contains(folder.filePath("notes.png") + ": " + cannotOpenImage))
+        << single.result.standardError.toStdString();
+
     EXPECT_EQ(filesIn(folder.path()), names);
-    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
+    for (const auto& run : {batch, single}) {
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
+    }
 }
