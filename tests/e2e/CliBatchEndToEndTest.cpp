@@ -226,3 +226,16 @@ TEST(CliBatch, WatchedFolderProcessesArrivalsUntilInterrupted) {
     EXPECT_FALSE(QFile::exists(watched + "/sub/arrival_searchable.pdf"));
     EXPECT_TRUE(QFile::exists(watched + "/arrival_searchable.pdf"));
 }
+
+TEST(CliBatch, TwoSourcesWithOneOutputNameDoNotOverwriteEachOther) {
+    QTemporaryDir folder;
+    renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(folder.filePath("scan.png"));
+    smallScan(folder.path(), "scan.pdf", "Minutes of the committee");
+    const auto run = runCli(quick + QStringList{folder.path()});
+    EXPECT_EQ(run.result.exitCode, 1);
+    EXPECT_TRUE(run.result.standardOutput.contains(
+        "scan.png: Another file of this batch is saved under the same output name, so this one was not processed."))
+        << run.result.standardOutput.toStdString();
+    // The one output there is comes from the first source in name order, complete and untouched.
+    EXPECT_TRUE(pdfText(folder.filePath("scan_searchable.pdf")).contains("committee", Qt::CaseInsensitive));
+}
