@@ -1,17 +1,19 @@
 // The whole searchable-PDF pipeline on real scans: the corpus's linn.pdf (one 300-DPI letter
 // page) and a 20-page document made of 20 separate copies of it. For each run:
 //   s_per_page            elapsed time per page
-//   recognition_share     the part of that time spent inside Tesseract's recognition (the engine
-//                         pool's own clock), and outside_share = 1 - recognition_share: opening,
-//                         rendering, reading the results, writing the PDF and the threads' hand-offs
+//   recognition_s_per_page  the part of it spent inside Tesseract's recognition (the engine pool's
+//                         own clock)
+//   outside_share         1 - recognition / elapsed: opening, inspecting and rendering pages,
+//                         cleaning, handing pixels over, reading the results, writing the PDF, and
+//                         the threads' hand-offs
 //   outside_share_cpu     the same from processor times (the recognising threads' against the
 //                         whole process's), which other work on a shared machine disturbs less
 //   size_ratio            output size / input size
 //   peak_rss_MiB          resident memory, sampled during the run
 // The baseline in the same run renders linn.pdf's page and recognises it directly, without the
 // pipeline: its time per page against the pipeline's is the pipeline's cost in another form.
-// The stages benchmark takes linn.pdf's page through the same steps one at a time and reports
-// the elapsed seconds of each: where the time outside recognition goes.
+// The stages benchmark takes linn.pdf's page through the same steps one at a time on one thread
+// and reports the processor seconds of each: where the time outside recognition goes.
 // Engines are initialised before the timed runs, as they are after a process's first page.
 
 #include "core/ReadingOrder.h"
@@ -42,6 +44,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <ctime>
 #include <sys/resource.h>
 
 using namespace quorvane;
@@ -228,8 +231,11 @@ void BM_RenderAndRecognize(benchmark::State& state) {
     state.counters["lines"] = double(lines);
 }
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+// Processor time of the calling thread, in seconds.
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 // linn.pdf's page through the pipeline's steps one at a time, with the first configuration.
@@ -245,54 +251,54 @@ void BM_Stages(benchmark::State& state) {
     const QString output = outputDir.filePath(QStringLiteral("out.pdf"));
     std::map<std::string, double> seconds;
     for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
+        double start = threadSeconds();
         const auto document = PdfDocument::open(linnPdf);
         const auto page = document ? document->page(0) : std::nullopt;
         if (!page) {
             state.SkipWithError("linn.pdf could not be opened");
             return;
         }
-        seconds["open"] += secondsSince(start);
+        seconds["open"] += threadSeconds() - start;
 
         // The pipeline's look at the page before rendering: existing text, resolution.
-        start = std::chrono::steady_clock::now();
+        start = threadSeconds();
         benchmark::DoNotOptimize(page->text().isEmpty());
         benchmark::DoNotOptimize(DPIAnalyzer::effectiveDPI(*page));
-        seconds["inspect"] += secondsSince(start);
+        seconds["inspect"] += threadSeconds() - start;
 
-        start = std::chrono::steady_clock::now();
+        start = threadSeconds();
         const auto bitmap = PDFPageRasterizer::render(*page, PDFPageRasterizer::targetDPI);
         if (!bitmap) {
             state.SkipWithError("linn.pdf's page could not be rendered");
             return;
         }
-        seconds["render"] += secondsSince(start);
+        seconds["render"] += threadSeconds() - start;
 
-        start = std::chrono::steady_clock::now();
+        start = threadSeconds();
         const Raster cleaned = Preprocessor::apply(*bitmap, options.preprocessing);
-        seconds["clean"] += secondsSince(start);
+        seconds["clean"] += threadSeconds() - start;
 
-        start = std::chrono::steady_clock::now();
+        start = threadSeconds();
         const auto before = TesseractEnginePool::recognitionTime();
         auto lines = ocr.recognize(cleaned, options);
-        seconds["recognize_call"] += secondsSince(start);
+        seconds["recognize_call"] += threadSeconds() - start;
         seconds["recognize_inside"] +=
-            1e-9 * double(TesseractEnginePool::recognitionTime().elapsedNanoseconds - before.elapsedNanoseconds);
+            1e-9 * double(TesseractEnginePool::recognitionTime().processorNanoseconds - before.processorNanoseconds);
 
-        start = std::chrono::steady_clock::now();
+        start = threadSeconds();
         lines = ReadingOrder::order(std::move(lines));
-        seconds["order"] += secondsSince(start);
+        seconds["order"] += threadSeconds() - start;
 
-        start = std::chrono::steady_clock::now();
+        start = threadSeconds();
         TextLayerWriter::write({TextLayerWriter::PageInput{.page = *page,
                                                            .outputBounds = CoordinateMapper::displayBounds(*page),
                                                            .lines = std::move(lines)}},
                                document->attributes(), output, false, document.get());
-        seconds["write"] += secondsSince(start);
+        seconds["write"] += threadSeconds() - start;
         QFile::remove(output);
     }
     for (const auto& [stage, total] : seconds) {
-        state.counters[stage + "_s"] = total / double(state.iterations());
+        state.counters[stage + "_cpu_s"] = total / double(state.iterations());
     }
 }
 
