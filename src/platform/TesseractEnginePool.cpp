@@ -24,6 +24,10 @@ constexpr std::size_t maxIdleEngines = 8;
 
 std::atomic<std::uint64_t> recognitions{0};
 
+// Whether this process keeps OpenMP to one thread per parallel region: unless the user chose
+// another limit. Decided on the first engine's creation.
+std::atomic<bool> openMPLimited{false};
+
 // OpenMP makes Tesseract several times slower here; parallelism comes from running separate
 // recognitions on separate threads instead. The OpenMP runtime reads OMP_THREAD_LIMIT only when
 // it is loaded, which happens before main, so setting the variable now only reaches child
@@ -34,16 +38,27 @@ void limitOpenMPOnce() {
         const bool userChoseLimit = qEnvironmentVariableIsSet("OMP_THREAD_LIMIT");
         setenv("OMP_THREAD_LIMIT", "1", 0);
         const QByteArray limit = qgetenv("OMP_THREAD_LIMIT");
-        if (!userChoseLimit || limit.trimmed() == "1") {
-            using SetMaxActiveLevels = void (*)(int);
-            if (auto set = reinterpret_cast<SetMaxActiveLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"))) {
-                set(0); // no parallel region runs more than one thread
-            }
-        }
+        openMPLimited = !userChoseLimit || limit.trimmed() == "1";
         // Tesseract's progress chatter ("Estimating resolution as ...") is not for our users;
         // failures reach them as PlatformError texts instead. debug_file is process-wide.
         tesseract::TessBaseAPI().SetVariable("debug_file", "/dev/null");
     });
+}
+
+// The runtime's switch holds only for the thread that sets it: a thread recognising without it
+// (the orientation probe's candidates run on threads of their own) starts a team of spinning
+// OpenMP threads per parallel region, which doubled the processor time of a turned page and
+// added as much again in the kernel. So every recognising thread sets it, once.
+void limitOpenMPOnThisThread() {
+    thread_local bool done = false;
+    if (done || !openMPLimited) {
+        return;
+    }
+    done = true;
+    using SetMaxActiveLevels = void (*)(int);
+    if (auto set = reinterpret_cast<SetMaxActiveLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"))) {
+        set(0); // no parallel region runs more than one thread
+    }
 }
 
 struct Variables {
@@ -78,6 +93,7 @@ TesseractEnginePool::Lease::~Lease() {
 }
 
 bool TesseractEnginePool::Lease::recognize() {
+    limitOpenMPOnThisThread();
     recognitions.fetch_add(1);
     return engine_->Recognize(nullptr) == 0;
 }
