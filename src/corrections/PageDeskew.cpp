@@ -20,11 +20,21 @@ Size rotatedSize(double angle, double width, double height) {
 
 } // namespace
 
-double estimateAngle(const std::vector<OCRLine>& lines) {
+double pixelAngle(double normalisedAngle, double width, double height) {
+    // A square frame, or one of unknown size, needs no conversion (and keeps the exact value).
+    if (!(width > 0 && height > 0) || width == height) {
+        return normalisedAngle;
+    }
+    // The normalised slope dy/H over dx/W is the pixel slope dy/dx times W/H.
+    return std::atan2(std::sin(normalisedAngle) * height, std::cos(normalisedAngle) * width);
+}
+
+double estimateAngle(const std::vector<OCRLine>& lines, double width, double height) {
     std::vector<double> angles;
     for (const auto& line : lines) {
-        if (line.confidence > minLineConfidence && std::abs(line.angle) < maxAngle) {
-            angles.push_back(line.angle);
+        const double angle = pixelAngle(line.angle, width, height);
+        if (line.confidence > minLineConfidence && std::abs(angle) < maxAngle) {
+            angles.push_back(angle);
         }
     }
     if (angles.empty()) {

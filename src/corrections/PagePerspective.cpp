@@ -140,8 +140,13 @@ std::optional<Raster> apply(const Raster& raster, const PerspectiveParams& param
     };
     const cv::Point2f source[] = {pixel(params.topLeft), pixel(params.topRight), pixel(params.bottomRight),
                                   pixel(params.bottomLeft)};
-    const float right = float(outWidth - 0.5), lower = float(outHeight - 0.5);
-    const cv::Point2f target[] = {{-0.5f, -0.5f}, {right, -0.5f}, {right, lower}, {-0.5f, lower}};
+    // The corners go to the corners of the quadrilateral's own bounding box, and the rest of the
+    // page follows the same transform. Stretching the quadrilateral over the whole raster instead
+    // would cut off the margins and every word reaching further out than the topmost and
+    // bottommost lines, from the page image and from its text.
+    const float left = std::min(source[0].x, source[3].x), right = std::max(source[1].x, source[2].x);
+    const float top = std::min(source[0].y, source[1].y), lower = std::max(source[2].y, source[3].y);
+    const cv::Point2f target[] = {{left, top}, {right, top}, {right, lower}, {left, lower}};
     try {
         const cv::Mat transform = cv::getPerspectiveTransform(source, target);
         if (!cv::checkRange(transform) || std::abs(cv::determinant(transform)) < 1e-12) {

@@ -42,8 +42,9 @@ inline constexpr double cornerTolerance = 0.02;
 // does not influence the result.
 std::optional<PerspectiveParams> detect(const std::vector<OCRLine>& lines, double width, double height);
 
-// A new width x height raster onto which the quadrilateral of `params` is mapped, its top edge at
-// the top; nothing when the warp cannot be made.
+// A new width x height raster in which the quadrilateral of `params` is mapped onto the rectangle
+// that bounds it, its top edge at the top, and the rest of the page with it (so margins and words
+// outside the quadrilateral stay on the page); nothing when the warp cannot be made.
 std::optional<Raster> apply(const Raster& raster, const PerspectiveParams& params, double width,
                             double height);
 

@@ -25,7 +25,7 @@ PageOutcome process(const Raster& bitmap, const OCROptions& options, const Tesse
     }
 
     if (options.deskew) {
-        const double skew = PageDeskew::estimateAngle(outcome.lines);
+        const double skew = PageDeskew::estimateAngle(outcome.lines, current.cols, current.rows);
         if (skew != 0) {
             // A page whose rotation cannot be rendered keeps angle 0, so its text layer stays
             // on the raster that was really recognised.

@@ -20,6 +20,20 @@ std::vector<OCRLine> linesAt(std::initializer_list<double> angles, float confide
     return lines;
 }
 
+// The thresholds on a square raster, where normalised slopes are pixel slopes.
+double estimate(const std::vector<OCRLine>& lines) {
+    return PageDeskew::estimateAngle(lines, 1000, 1000);
+}
+
+// A line whose baseline rises `degreesUp` on a `width` x `height` raster, with its angle measured
+// as the recognizer measures it: in coordinates normalised to the raster.
+OCRLine lineTilted(double degreesUp, double width, double height) {
+    const double length = 0.6 * width;
+    const double dx = length * std::cos(degrees(degreesUp));
+    const double dy = length * std::sin(degrees(degreesUp));
+    return {"text", {0.1, 0.5, 0.6, 0.02}, 0.9f, std::atan2(dy / height, dx / width)};
+}
+
 // The centre of the dark pixels of a raster (x right, y down).
 cv::Point2d darkCentre(const Raster& raster) {
     cv::Mat grey, dark;
@@ -32,29 +46,49 @@ cv::Point2d darkCentre(const Raster& raster) {
 } // namespace
 
 TEST(PageDeskewEstimate, NothingToCorrectWithoutConfidentLines) {
-    EXPECT_EQ(PageDeskew::estimateAngle({}), 0);
-    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({degrees(2), degrees(3)}, 0.3f)), 0); // exactly 0.3 is not enough
-    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({degrees(40), degrees(-20)})), 0);     // beyond 15 degrees
+    EXPECT_EQ(estimate({}), 0);
+    EXPECT_EQ(estimate(linesAt({degrees(2), degrees(3)}, 0.3f)), 0); // exactly 0.3 is not enough
+    EXPECT_EQ(estimate(linesAt({degrees(40), degrees(-20)})), 0);    // beyond 15 degrees
 }
 
 TEST(PageDeskewEstimate, TakesTheMedianOfUsableAngles) {
-    EXPECT_DOUBLE_EQ(PageDeskew::estimateAngle(linesAt({degrees(3), degrees(40), degrees(1), degrees(2)})),
-                     degrees(2));
+    EXPECT_DOUBLE_EQ(estimate(linesAt({degrees(3), degrees(40), degrees(1), degrees(2)})), degrees(2));
     // An even count takes the upper middle value.
-    EXPECT_DOUBLE_EQ(PageDeskew::estimateAngle(linesAt({degrees(2), degrees(1)})), degrees(2));
-    EXPECT_DOUBLE_EQ(PageDeskew::estimateAngle(linesAt({degrees(-1), degrees(-3), degrees(-2)})), degrees(-2));
+    EXPECT_DOUBLE_EQ(estimate(linesAt({degrees(2), degrees(1)})), degrees(2));
+    EXPECT_DOUBLE_EQ(estimate(linesAt({degrees(-1), degrees(-3), degrees(-2)})), degrees(-2));
 
     // Unconfident lines do not vote.
     auto lines = linesAt({degrees(1), degrees(1)});
     auto noisy = linesAt({degrees(9), degrees(9), degrees(9)}, 0.2f);
     lines.insert(lines.end(), noisy.begin(), noisy.end());
-    EXPECT_DOUBLE_EQ(PageDeskew::estimateAngle(lines), degrees(1));
+    EXPECT_DOUBLE_EQ(estimate(lines), degrees(1));
 }
 
 TEST(PageDeskewEstimate, SmallMediansAreNoSkew) {
-    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({degrees(0.29)})), 0);
-    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({PageDeskew::minAngle})), PageDeskew::minAngle);
-    EXPECT_EQ(PageDeskew::estimateAngle(linesAt({-PageDeskew::minAngle})), -PageDeskew::minAngle);
+    EXPECT_EQ(estimate(linesAt({degrees(0.29)})), 0);
+    EXPECT_EQ(estimate(linesAt({PageDeskew::minAngle})), PageDeskew::minAngle);
+    EXPECT_EQ(estimate(linesAt({-PageDeskew::minAngle})), -PageDeskew::minAngle);
+}
+
+TEST(PageDeskewEstimate, MeasuresTheTiltInPixelsOfTheRaster) {
+    // A portrait letter page at 300 DPI: normalised slopes understate the tilt by 2550 / 3300.
+    for (double tilt : {1.0, -2.0, 4.0}) {
+        const OCRLine line = lineTilted(tilt, 2550, 3300);
+        EXPECT_NEAR(line.angle, degrees(tilt) * 2550 / 3300, degrees(0.01));
+        EXPECT_NEAR(PageDeskew::estimateAngle({line, line, line}, 2550, 3300), degrees(tilt), 1e-12) << tilt;
+        // Landscape overstates it in the same proportion.
+        EXPECT_NEAR(PageDeskew::estimateAngle({lineTilted(tilt, 3300, 2550)}, 3300, 2550), degrees(tilt),
+                    1e-12);
+    }
+    // The thresholds apply to the tilt in pixels: 0.25 degrees normalised on a page twice as tall
+    // as wide is a 0.5 degree tilt; 10 degrees normalised there is beyond 15.
+    const std::vector<OCRLine> slight = {{"text", {}, 0.9f, degrees(0.25)}};
+    EXPECT_NEAR(PageDeskew::estimateAngle(slight, 1000, 2000), std::atan(std::tan(degrees(0.25)) * 2), 1e-12);
+    EXPECT_EQ(PageDeskew::estimateAngle(slight, 2000, 1000), 0);
+    EXPECT_EQ(PageDeskew::estimateAngle({{"text", {}, 0.9f, degrees(10)}}, 1000, 2000), 0);
+    // Without a usable size the angles are taken as they are.
+    EXPECT_EQ(PageDeskew::estimateAngle({{"text", {}, 0.9f, degrees(0.5)}}, 0, 0), degrees(0.5));
+    EXPECT_EQ(PageDeskew::pixelAngle(degrees(0.5), -1, 100), degrees(0.5));
 }
 
 TEST(PageDeskewRotation, EnlargesTheCanvasAndFillsItWithWhite) {

@@ -107,7 +107,7 @@ TEST(PagePerspectiveDetect, CornersComeFromTheFirstTopmostAndBottommostLines) {
     EXPECT_GT(params->topRight.x, 0.89);
 }
 
-TEST(PagePerspectiveApply, MapsTheQuadrilateralOntoTheWholeRaster) {
+TEST(PagePerspectiveApply, MapsTheQuadrilateralOntoItsBoundingRectangleAndKeepsThePage) {
     const int width = 400, height = 300;
     Raster page(height, width, CV_8UC3, cv::Scalar(255, 255, 255));
     // The quadrilateral, in pixels with y down: a trapezoid narrower at the top.
@@ -115,9 +115,12 @@ TEST(PagePerspectiveApply, MapsTheQuadrilateralOntoTheWholeRaster) {
     const auto at = [&](const Point& p, double dx, double dy) {
         return cv::Point(int(p.x * width + dx), int((1 - p.y) * height + dy));
     };
-    // A red mark just inside the top-left corner, a blue one inside the bottom-right.
+    // A red mark just inside the top-left corner, a blue one inside the bottom-right, and a green
+    // one outside the quadrilateral, right of its top edge, as a word reaching further out than
+    // the topmost line would be.
     cv::circle(page, at(params.topLeft, 12, 12), 5, cv::Scalar(255, 0, 0), cv::FILLED);
     cv::circle(page, at(params.bottomRight, -12, -12), 5, cv::Scalar(0, 0, 255), cv::FILLED);
+    cv::circle(page, at(params.topRight, 20, 30), 5, cv::Scalar(0, 255, 0), cv::FILLED);
 
     const auto warped = PagePerspective::apply(page, params, width, height);
     ASSERT_TRUE(warped);
@@ -131,12 +134,21 @@ TEST(PagePerspectiveApply, MapsTheQuadrilateralOntoTheWholeRaster) {
     };
     const cv::Point2d red = centreOf({200, 0, 0}, {255, 80, 80});
     const cv::Point2d blue = centreOf({0, 0, 200}, {80, 80, 255});
-    // Top left stays top left and bottom right bottom right: nothing is mirrored or upside down.
-    EXPECT_GT(red.x, 0);
-    EXPECT_LT(red.x, 0.15 * width);
-    EXPECT_LT(red.y, 0.15 * height);
-    EXPECT_GT(blue.x, 0.85 * width);
-    EXPECT_GT(blue.y, 0.85 * height);
+    const cv::Point2d green = centreOf({0, 200, 0}, {80, 255, 80});
+    // The narrow top edge is widened to the bottom edge's extent (x 40..360); the bottom edge and
+    // the heights stay. Top left stays top left and bottom right bottom right: nothing is
+    // mirrored or upside down.
+    EXPECT_GT(red.x, 40);
+    EXPECT_LT(red.x, 40 + 30);
+    EXPECT_NEAR(red.y, 0.2 * height + 12, 6);
+    EXPECT_NEAR(blue.x, 0.9 * width - 12, 3);
+    EXPECT_NEAR(blue.y, 0.9 * height - 12, 3);
+    // What lies outside the quadrilateral is moved with it, not cut off.
+    EXPECT_GT(green.x, 360);
+    EXPECT_LT(green.x, width - 5);
+    // The page's white margins stay white.
+    EXPECT_EQ(warped->at<cv::Vec3b>(height - 3, width / 2), cv::Vec3b(255, 255, 255));
+    EXPECT_EQ(warped->at<cv::Vec3b>(height / 2, 3), cv::Vec3b(255, 255, 255));
 }
 
 TEST(PagePerspectiveApply, SaysSoWhenTheWarpCannotBeMade) {

@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <QPainter>
+#include <QtConcurrent/QtConcurrentMap>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -189,26 +190,32 @@ TEST(PreprocessorApply, StandardSmoothsNoiseAndAggressiveRemovesSpecks) {
 }
 
 TEST(PreprocessorRecognition, ShadowedSpeckledPageReadsBetterWhenCleaned) {
+    // Without cleaning, the recognizer's global threshold turns the darkest part of the shadow
+    // into ink and loses the words there; the specks cost a few more.
     Raster page = rasterFromImage(textPage(prose, 2000, 1400, 38));
     castShadow(page, 0.25);
     sprinkleSpecks(page, 6000);
 
     OCROptions options;
     options.languages = {QStringLiteral("en-US")};
+    options.automaticallyDetectsLanguage = false;
     const TesseractOCRService ocr;
-    const auto recall = [&](PreprocessStrength strength) {
-        QString text;
-        for (const auto& line : ocr.recognize(Preprocessor::apply(page, strength), options)) {
-            text += line.text + QLatin1Char('\n');
-        }
-        const double value = wordRecall(text, prose.join(QLatin1Char('\n')));
-        std::printf("%-12s word recall %.3f\n", qPrintable(rawValue(strength)), value);
-        return value;
-    };
-    const double off = recall(PreprocessStrength::off);
-    const double standard = recall(PreprocessStrength::standard);
-    const double aggressive = recall(PreprocessStrength::aggressive);
-    EXPECT_GT(standard, off + 0.1);
-    EXPECT_GT(aggressive, off + 0.1);
-    EXPECT_GT(aggressive, 0.9);
+    const PreprocessStrength strengths[] = {PreprocessStrength::off, PreprocessStrength::standard,
+                                            PreprocessStrength::aggressive};
+    const QList<double> recalls = QtConcurrent::blockingMapped(
+        QList<PreprocessStrength>(std::begin(strengths), std::end(strengths)),
+        [&](PreprocessStrength strength) {
+            QString text;
+            for (const auto& line : ocr.recognize(Preprocessor::apply(page, strength), options)) {
+                text += line.text + QLatin1Char('\n');
+            }
+            return wordRecall(text, prose.join(QLatin1Char('\n')));
+        });
+    const double off = recalls[0], standard = recalls[1], aggressive = recalls[2];
+    std::printf("word recall: off %.3f, standard %.3f, aggressive %.3f\n", off, standard, aggressive);
+    ASSERT_LT(off, 0.93) << "the page must be hard to read without cleaning";
+    // Each cleaning strength recovers at least half of the words lost without it.
+    EXPECT_GE(standard - off, 0.5 * (1 - off));
+    EXPECT_GE(aggressive - off, 0.5 * (1 - off));
+    EXPECT_GE(aggressive, 0.95);
 }
