@@ -30,9 +30,11 @@ const Raster& linn() {
     return page;
 }
 
+// English only: script detection would add the other installed Latin-script languages.
 OCROptions englishOnly() {
     OCROptions options;
     options.languages = {QStringLiteral("en-US")};
+    options.automaticallyDetectsLanguage = false;
     return options;
 }
 

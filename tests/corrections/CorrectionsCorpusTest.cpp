@@ -1,8 +1,9 @@
 // The corrections on real recognitions of a corpus page: linn.png upright, tilted by 1, 2 and 4
 // degrees, keystoned, and turned by 90, 180 and 270 degrees. Each variant is recognised once, as
-// the pipeline's first pass would (accurate, English), all of them concurrently, and the results
-// are shared by every case. What the probe then decides on turned pages is shown end to end, on
-// the same variants, by the page-corrections test of quorvane-cli.
+// the pipeline's first pass would (accurate, English), all of them concurrently, and every check
+// works from those results: they are one test, as ctest runs each test in a process of its own.
+// What the probe then decides on turned pages is shown end to end, on the same variants, by the
+// page-corrections test of quorvane-cli.
 
 #include "core/TesseractOCRService.h"
 #include "corrections/PageDeskew.h"
@@ -35,23 +36,19 @@ OCROptions options() {
     return result;
 }
 
-const std::vector<Recognised>& recognised() {
-    static const std::vector<Recognised> all = [] {
-        std::vector<Recognised> result;
-        for (auto& variant : linnVariants()) {
-            result.push_back({std::move(variant), {}});
-        }
-        const TesseractOCRService ocr;
-        QtConcurrent::blockingMap(result, [&](Recognised& page) {
-            page.firstPass = ocr.recognize(page.variant.raster, options());
-        });
-        return result;
-    }();
-    return all;
+std::vector<Recognised> recognise(std::vector<PageVariant> variants) {
+    std::vector<Recognised> result;
+    for (auto& variant : variants) {
+        result.push_back({std::move(variant), {}});
+    }
+    const TesseractOCRService ocr;
+    QtConcurrent::blockingMap(
+        result, [&](Recognised& page) { page.firstPass = ocr.recognize(page.variant.raster, options()); });
+    return result;
 }
 
-const Recognised& variant(const QString& name) {
-    for (const auto& page : recognised()) {
+const Recognised& variant(const std::vector<Recognised>& all, const QString& name) {
+    for (const auto& page : all) {
         if (page.variant.name == name) {
             return page;
         }
@@ -69,48 +66,53 @@ std::string nameOf(const Recognised& page) {
 
 } // namespace
 
-TEST(CorrectionsCorpus, TheProbeIsSkippedOnUprightPagesAndNeverOnTurnedOnes) {
-    ASSERT_EQ(recognised().size(), 8u);
-    for (const auto& page : recognised()) {
-        const auto stats = PageOrientation::stats(page.firstPass);
-        std::printf("%-20s first pass: %3lld lines %5lld characters, mean confidence %.3f\n",
-                    nameOf(page).c_str(), stats.lineCount, stats.charCount, meanConfidence(stats));
-        EXPECT_EQ(PageOrientation::readsWell(page.firstPass), page.variant.turnsCW == 0) << nameOf(page);
-    }
-}
+TEST(CorrectionsCorpus, FirstPassesOfUprightTiltedKeystonedAndTurnedPages) {
+    const std::vector<Recognised> all = recognise(linnVariants());
+    ASSERT_EQ(all.size(), 8u);
 
-TEST(CorrectionsCorpus, TheProbeRecognisesNothingWhenTheFirstPassDecides) {
-    const TesseractOCRService ocr;
-    const Raster& turned = variant("turned 90 degrees").variant.raster;
-    const auto before = TesseractEnginePool::recognitionCount();
-    // A first pass without lines: nothing to turn.
-    EXPECT_EQ(PageOrientation::probe(turned, std::vector<OCRLine>{}, options(), ocr), 0);
-    // A first pass that reads well (here the upright page's) is trusted.
-    EXPECT_EQ(PageOrientation::probe(turned, variant("upright").firstPass, options(), ocr), 0);
-    EXPECT_EQ(TesseractEnginePool::recognitionCount(), before);
-}
-
-TEST(CorrectionsCorpus, DeskewMeasuresTheTilt) {
-    for (const auto& page : recognised()) {
-        if (page.variant.turnsCW != 0) {
-            continue;
-        }
-        const Raster& raster = page.variant.raster;
-        const double estimate =
-            PageDeskew::estimateAngle(page.firstPass, raster.cols, raster.rows) * 180 / std::numbers::pi;
-        std::printf("%-20s skew estimate %.3f degrees\n", nameOf(page).c_str(), estimate);
-        if (page.variant.tiltDegrees == 0) {
-            EXPECT_EQ(estimate, 0) << nameOf(page);
-        } else {
-            EXPECT_NEAR(estimate, page.variant.tiltDegrees, 0.15) << nameOf(page);
+    {
+        SCOPED_TRACE("the probe is skipped on upright pages and never on turned ones");
+        for (const auto& page : all) {
+            const auto stats = PageOrientation::stats(page.firstPass);
+            std::printf("%-20s first pass: %3lld lines %5lld characters, mean confidence %.3f\n",
+                        nameOf(page).c_str(), stats.lineCount, stats.charCount, meanConfidence(stats));
+            EXPECT_EQ(PageOrientation::readsWell(page.firstPass), page.variant.turnsCW == 0) << nameOf(page);
         }
     }
-}
-
-TEST(CorrectionsCorpus, PerspectiveLeavesTheUprightPageAlone) {
-    // The upper half of this page is set in larger type than the lower half; that is layout, not
-    // a camera's perspective.
-    const Recognised& upright = variant("upright");
-    EXPECT_FALSE(
-        PagePerspective::detect(upright.firstPass, upright.variant.raster.cols, upright.variant.raster.rows));
+    {
+        SCOPED_TRACE("the probe recognises nothing when the first pass decides");
+        const TesseractOCRService ocr;
+        const Raster& turned = variant(all, "turned 90 degrees").variant.raster;
+        const auto before = TesseractEnginePool::recognitionCount();
+        // A first pass without lines: nothing to turn.
+        EXPECT_EQ(PageOrientation::probe(turned, std::vector<OCRLine>{}, options(), ocr), 0);
+        // A first pass that reads well (here the upright page's) is trusted.
+        EXPECT_EQ(PageOrientation::probe(turned, variant(all, "upright").firstPass, options(), ocr), 0);
+        EXPECT_EQ(TesseractEnginePool::recognitionCount(), before);
+    }
+    {
+        SCOPED_TRACE("deskew measures the tilt");
+        for (const auto& page : all) {
+            if (page.variant.turnsCW != 0) {
+                continue;
+            }
+            const Raster& raster = page.variant.raster;
+            const double estimate =
+                PageDeskew::estimateAngle(page.firstPass, raster.cols, raster.rows) * 180 / std::numbers::pi;
+            std::printf("%-20s skew estimate %.3f degrees\n", nameOf(page).c_str(), estimate);
+            if (page.variant.tiltDegrees == 0) {
+                EXPECT_EQ(estimate, 0) << nameOf(page);
+            } else {
+                EXPECT_NEAR(estimate, page.variant.tiltDegrees, 0.15) << nameOf(page);
+            }
+        }
+    }
+    {
+        // The upper half of this page is set in larger type than the lower half; that is layout,
+        // not a camera's perspective.
+        SCOPED_TRACE("perspective leaves the upright page alone");
+        const Recognised& upright = variant(all, "upright");
+        EXPECT_FALSE(PagePerspective::detect(upright.firstPass, upright.variant.raster.cols,
+                                             upright.variant.raster.rows));
+    }
 }
