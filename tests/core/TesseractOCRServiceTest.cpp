@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 using namespace quorvane;
 
@@ -161,6 +162,19 @@ TEST(TesseractOCRService, EnginesAreReusedAndEveryRecognitionIsCounted) {
     EXPECT_EQ(first, second);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].text, "Engines are expensive to start");
+
+    // Concurrent recognitions each get an engine of their own and read the same.
+    std::vector<std::vector<OCRLine>> results(3);
+    std::vector<std::thread> threads;
+    for (auto& result : results) {
+        threads.emplace_back([&] { result = ocr.recognize(drawn.raster, englishOnly()); });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (const auto& result : results) {
+        EXPECT_EQ(result, first);
+    }
 
     // Two leases at once are two engines; returned, both are lent again without a new start.
     {
