@@ -7,7 +7,6 @@
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -72,6 +71,19 @@ const OCRLine* lineContaining(const std::vector<OCRLine>& lines, const QString& 
     return it == lines.end() ? nullptr : &*it;
 }
 
+// Puts TESSDATA_PREFIX back as it was, however the test ends.
+struct DataDirectoryRestorer {
+    const QByteArray saved = qgetenv("TESSDATA_PREFIX");
+    const bool wasSet = qEnvironmentVariableIsSet("TESSDATA_PREFIX");
+    ~DataDirectoryRestorer() {
+        if (wasSet) {
+            qputenv("TESSDATA_PREFIX", saved);
+        } else {
+            qunsetenv("TESSDATA_PREFIX");
+        }
+    }
+};
+
 } // namespace
 
 TEST(TesseractOCRService, ReadsARealPageWithBoxesOnItsLines) {
@@ -122,9 +134,7 @@ TEST(TesseractOCRService, TurnedPagesDoNotComeBackAsWellReadLines) {
         cv::rotate(linnPage(), turned, flag);
         const auto lines = TesseractOCRService().recognize(turned, englishOnly());
         EXPECT_LT(characterWeightedConfidence(lines), 0.5) << "turned by " << name;
-        for (const auto& line : lines) {
-            EXPECT_GE(line.confidence, 0.0f);
-        }
+        EXPECT_GT(lines.size(), 40u) << "turned by " << name; // the lines are kept, only trusted less
     }
 }
 
@@ -228,9 +238,9 @@ TEST(TesseractOCRService, LanguagesFilterExactlyAndFallBackToEnglish) {
 TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
     const auto drawn = test::drawTextPage({"Fallback to English works"}, 1200, 300);
     QTemporaryDir onlyEnglish, nothing;
-    ASSERT_TRUE(QFile::copy(TesseractEnginePool::dataDirectory() + "/eng.traineddata",
-                            onlyEnglish.filePath("eng.traineddata")));
-    const QByteArray saved = qgetenv("TESSDATA_PREFIX");
+    const QString installed = TesseractEnginePool::dataDirectory();
+    ASSERT_TRUE(QFile::copy(installed + "/eng.traineddata", onlyEnglish.filePath("eng.traineddata")));
+    const DataDirectoryRestorer restorer;
 
     qputenv("TESSDATA_PREFIX", onlyEnglish.path().toLocal8Bit());
     EXPECT_EQ(TesseractOCRService::supportedLanguages(), QStringList{"en-US"});
@@ -240,6 +250,18 @@ TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].text, "Fallback to English works");
 
+    // A damaged script detection model: the page is read as without detection.
+    ASSERT_TRUE(QFile::copy(installed + "/fra.traineddata", onlyEnglish.filePath("fra.traineddata")));
+    QFile damaged(onlyEnglish.filePath("osd.traineddata"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, 'x'));
+    damaged.close();
+    OCROptions detecting = englishOnly();
+    detecting.automaticallyDetectsLanguage = true;
+    const auto detected = TesseractOCRService().recognize(drawn.raster, detecting);
+    ASSERT_EQ(detected.size(), 1u);
+    EXPECT_EQ(detected[0].text, "Fallback to English works");
+
     qputenv("TESSDATA_PREFIX", nothing.path().toLocal8Bit());
     EXPECT_TRUE(TesseractOCRService::supportedLanguages().isEmpty());
     try {
@@ -247,12 +269,6 @@ TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
         ADD_FAILURE() << "recognising without language data succeeded";
     } catch (const PlatformError& error) {
         EXPECT_TRUE(error.message().contains("eng.traineddata")) << error.message().toStdString();
-    }
-
-    if (saved.isNull()) {
-        qunsetenv("TESSDATA_PREFIX");
-    } else {
-        qputenv("TESSDATA_PREFIX", saved);
     }
 }
 
