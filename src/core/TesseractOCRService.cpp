@@ -60,27 +60,6 @@ void setImage(tesseract::TessBaseAPI& engine, const Raster& image) {
     engine.SetImage(image.data, image.cols, image.rows, image.channels(), int(image.step));
 }
 
-// The script the page is written in, or empty when Tesseract cannot tell. Detection only helps
-// to choose languages: when its model cannot be used the page is read as without detection.
-QString detectScript(const Raster& bitmap) {
-    if (!TesseractEnginePool::isInstalled("osd")) {
-        return {};
-    }
-    try {
-        auto lease = TesseractEnginePool::shared().borrow({"osd", false, {}});
-        setImage(lease.engine(), shrunkTo(bitmap, scriptDetectionLongSide));
-        int degrees = 0;
-        float orientationConfidence = 0, scriptConfidence = 0;
-        const char* script = nullptr;
-        const bool found =
-            lease.engine().DetectOrientationScript(&degrees, &orientationConfidence, &script, &scriptConfidence);
-        lease.engine().Clear();
-        return found && script ? QString::fromLatin1(script) : QString();
-    } catch (const PlatformError&) {
-        return {};
-    }
-}
-
 // Detection only matters when the detected script could change the languages.
 bool detectionCanMatter(const OCROptions& options, const QStringList& supported) {
     const QStringList undetected = TesseractOCRService::recognitionLanguages(options, supported);
@@ -162,8 +141,12 @@ QStringList userWords(const QStringList& customWords) {
 }
 
 // Tesseract takes 8-bit grey, RGB or RGBA pixels.
+bool isReadable(const Raster& bitmap) {
+    return bitmap.depth() == CV_8U && (bitmap.channels() == 1 || bitmap.channels() == 3 || bitmap.channels() == 4);
+}
+
 void checkPixelFormat(const Raster& bitmap) {
-    if (bitmap.depth() != CV_8U || (bitmap.channels() != 1 && bitmap.channels() != 3 && bitmap.channels() != 4)) {
+    if (!isReadable(bitmap)) {
         throw PlatformError(QString("The page bitmap has a pixel format Tesseract cannot read (%1 channels of "
                                     "depth %2).")
                                 .arg(bitmap.channels())
@@ -198,6 +181,27 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
     auto lines = readLines(lease.engine(), image.cols, image.rows);
     lease.engine().Clear(); // the page's pixels and results are not kept with the idle engine
     return lines;
+}
+
+// Detection only helps to choose languages: when its model cannot be used the page is read as
+// without detection.
+QString TesseractOCRService::detectScript(const Raster& bitmap) {
+    if (bitmap.empty() || !isReadable(bitmap) || !TesseractEnginePool::isInstalled("osd")) {
+        return {};
+    }
+    try {
+        auto lease = TesseractEnginePool::shared().borrow({"osd", false, {}});
+        setImage(lease.engine(), shrunkTo(bitmap, scriptDetectionLongSide));
+        int degrees = 0;
+        float orientationConfidence = 0, scriptConfidence = 0;
+        const char* script = nullptr;
+        const bool found =
+            lease.engine().DetectOrientationScript(&degrees, &orientationConfidence, &script, &scriptConfidence);
+        lease.engine().Clear();
+        return found && script ? QString::fromLatin1(script) : QString();
+    } catch (const PlatformError&) {
+        return {};
+    }
 }
 
 QStringList TesseractOCRService::supportedLanguages() {
