@@ -316,6 +316,8 @@ TEST(TesseractOCRService, AutomaticDetectionReadsWithTheLanguagesOfTheDetectedSc
     const auto drawn = test::drawTextPage({"The committee met on Tuesday to discuss the budget",
                                            "and agreed to publish its report next month"},
                                           2000, 500, 40);
+    EXPECT_EQ(TesseractOCRService::detectScript(drawn.raster), "Latin");
+    EXPECT_EQ(TesseractOCRService::detectScript(Raster()), "");
     const auto lines = TesseractOCRService().recognize(drawn.raster, options);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].text, "The committee met on Tuesday to discuss the budget");
