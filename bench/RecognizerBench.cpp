@@ -36,7 +36,8 @@ Raster linnPage() {
 // alone, 1 for the default four languages.
 void recognizeLinn(benchmark::State& state) {
     OCROptions options;
-    options.recognitionLevel = state.range(0) == 0 ? OCRRecognitionLevel::accurate : OCRRecognitionLevel::fast;
+    options.recognitionLevel =
+        state.range(0) == 0 ? OCRRecognitionLevel::accurate : OCRRecognitionLevel::fast;
     options.automaticallyDetectsLanguage = state.range(1) != 0;
     options.languages = state.range(2) == 0 ? QStringList{"en-US"} : options.languages;
     const Raster page = linnPage();
@@ -74,7 +75,9 @@ void detectScriptOfLinn(benchmark::State& state) {
     state.SetLabel(script.toStdString());
 }
 
-double fastest(const std::vector<double>& seconds) { return *std::min_element(seconds.begin(), seconds.end()); }
+double fastest(const std::vector<double>& seconds) {
+    return *std::min_element(seconds.begin(), seconds.end());
+}
 
 } // namespace
 

@@ -23,7 +23,8 @@ namespace {
 // faster and loses under 1% of the words; smaller copies lose more without getting much faster.
 constexpr int fastLongSide = 1300;
 
-// Script detection only needs the shapes of a few dozen characters.
+// Script detection classifies character shapes; on smaller copies of a 300-DPI letter page they
+// got too coarse (at 825 pixels Latin text was taken for Cyrillic).
 constexpr int scriptDetectionLongSide = 1600;
 
 // The scripts Tesseract's script detection reports for text in each catalog language.
@@ -43,7 +44,9 @@ QStringList scriptsOf(const QString& tag) {
     return {"Latin"};
 }
 
-bool isWrittenIn(const QString& tag, const QString& script) { return scriptsOf(tag).contains(script); }
+bool isWrittenIn(const QString& tag, const QString& script) {
+    return scriptsOf(tag).contains(script);
+}
 
 // A copy no longer than `longSide` on either side; the bitmap itself when it is small enough.
 Raster shrunkTo(const Raster& bitmap, int longSide) {
@@ -51,8 +54,11 @@ Raster shrunkTo(const Raster& bitmap, int longSide) {
     if (scale >= 1) {
         return bitmap;
     }
+    // At least one pixel across, however thin the bitmap.
+    const cv::Size size(std::max(1, int(std::lround(bitmap.cols * scale))),
+                        std::max(1, int(std::lround(bitmap.rows * scale))));
     Raster copy;
-    cv::resize(bitmap, copy, cv::Size(), scale, scale, cv::INTER_AREA);
+    cv::resize(bitmap, copy, size, 0, 0, cv::INTER_AREA);
     return copy;
 }
 
@@ -84,10 +90,12 @@ bool wasReadSideways(const tesseract::ResultIterator& line, const QString& text,
     tesseract::TextlineOrder order = tesseract::TEXTLINE_ORDER_TOP_TO_BOTTOM;
     float deskew = 0;
     line.Orientation(&orientation, &direction, &order, &deskew);
-    if (orientation != tesseract::ORIENTATION_PAGE_UP || direction == tesseract::WRITING_DIRECTION_TOP_TO_BOTTOM) {
+    if (orientation != tesseract::ORIENTATION_PAGE_UP ||
+        direction == tesseract::WRITING_DIRECTION_TOP_TO_BOTTOM) {
         return true;
     }
-    const qsizetype characters = std::count_if(text.begin(), text.end(), [](QChar c) { return !c.isSpace(); });
+    const qsizetype characters =
+        std::count_if(text.begin(), text.end(), [](QChar c) { return !c.isSpace(); });
     return characters >= 3 && height > width;
 }
 
@@ -110,7 +118,8 @@ std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, i
             line.text.chop(1);
         }
         // Tesseract's y grows downwards; ours grows upwards from the bottom edge.
-        line.boundingBox = {left / width, 1 - bottom / height, (right - left) / width, (bottom - top) / height};
+        line.boundingBox = {left / width, 1 - bottom / height, (right - left) / width,
+                            (bottom - top) / height};
         const float confidence = it->Confidence(tesseract::RIL_TEXTLINE) / 100.0f;
         line.confidence = confidence > 0 ? std::min(confidence, 1.0f) : 0.0f;
         int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
@@ -142,15 +151,17 @@ QStringList userWords(const QStringList& customWords) {
 
 // Tesseract takes 8-bit grey, RGB or RGBA pixels.
 bool isReadable(const Raster& bitmap) {
-    return bitmap.depth() == CV_8U && (bitmap.channels() == 1 || bitmap.channels() == 3 || bitmap.channels() == 4);
+    return bitmap.depth() == CV_8U &&
+           (bitmap.channels() == 1 || bitmap.channels() == 3 || bitmap.channels() == 4);
 }
 
 void checkPixelFormat(const Raster& bitmap) {
     if (!isReadable(bitmap)) {
-        throw PlatformError(QString("The page bitmap has a pixel format Tesseract cannot read (%1 channels of "
-                                    "depth %2).")
-                                .arg(bitmap.channels())
-                                .arg(bitmap.depth()));
+        throw PlatformError(
+            QString("The page bitmap has a pixel format Tesseract cannot read (%1 channels of "
+                    "depth %2).")
+                .arg(bitmap.channels())
+                .arg(bitmap.depth()));
     }
 }
 
@@ -195,8 +206,8 @@ QString TesseractOCRService::detectScript(const Raster& bitmap) {
         int degrees = 0;
         float orientationConfidence = 0, scriptConfidence = 0;
         const char* script = nullptr;
-        const bool found =
-            lease.engine().DetectOrientationScript(&degrees, &orientationConfidence, &script, &scriptConfidence);
+        const bool found = lease.engine().DetectOrientationScript(&degrees, &orientationConfidence, &script,
+                                                                  &scriptConfidence);
         lease.engine().Clear();
         return found && script ? QString::fromLatin1(script) : QString();
     } catch (const PlatformError&) {

@@ -1,7 +1,7 @@
+#include "core/TesseractOCRService.h"
 #include "core/OCRError.h"
 #include "core/OCRLanguageCatalog.h"
 #include "core/ReadingOrder.h"
-#include "core/TesseractOCRService.h"
 #include "platform/TesseractEnginePool.h"
 #include "support/QtPrinting.h"
 #include "support/RasterFixtures.h"
@@ -63,11 +63,13 @@ double characterWeightedConfidence(const std::vector<OCRLine>& lines) {
 
 // A normalised box (origin bottom left) in pixels of an image (origin top left).
 Rect inPixels(const Rect& box, const Raster& raster) {
-    return {box.x * raster.cols, (1 - box.maxY()) * raster.rows, box.width * raster.cols, box.height * raster.rows};
+    return {box.x * raster.cols, (1 - box.maxY()) * raster.rows, box.width * raster.cols,
+            box.height * raster.rows};
 }
 
 const OCRLine* lineContaining(const std::vector<OCRLine>& lines, const QString& words) {
-    const auto it = std::find_if(lines.begin(), lines.end(), [&](const OCRLine& l) { return l.text.contains(words); });
+    const auto it =
+        std::find_if(lines.begin(), lines.end(), [&](const OCRLine& l) { return l.text.contains(words); });
     return it == lines.end() ? nullptr : &*it;
 }
 
@@ -113,7 +115,8 @@ TEST(TesseractOCRService, ReadsARealPageWithBoxesOnItsLines) {
             const double sharedWidth = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
             const double sharedHeight = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
             if (sharedWidth > 0) {
-                EXPECT_LE(sharedHeight, 4.0) << lines[i].text.toStdString() << " / " << lines[j].text.toStdString();
+                EXPECT_LE(sharedHeight, 4.0)
+                    << lines[i].text.toStdString() << " / " << lines[j].text.toStdString();
             }
         }
     }
@@ -281,7 +284,8 @@ TEST(TesseractOCRService, CustomWordsReachTesseractOnlyWhenThereAreSome) {
     for (int i = 0; i < 10000; ++i) {
         manyWords << QString("Zorvel%1").arg(i);
     }
-    manyWords << "Sondek" << "Linn";
+    manyWords << "Sondek"
+              << "Linn";
     options.customWords = manyWords;
     const auto lines = TesseractOCRService().recognize(drawn.raster, options);
     ASSERT_EQ(lines.size(), 1u);
@@ -308,14 +312,14 @@ TEST(TesseractOCRService, AutomaticDetectionReadsWithTheLanguagesOfTheDetectedSc
     options.customWords = {"Qaxwyvern"}; // an engine key no other test uses
     // With Latin detected: English, then the other installed Latin languages. Without
     // detection: English alone.
-    const QString latin = TesseractOCRService::tesseractLanguages(
-        TesseractOCRService::recognitionLanguages(options, TesseractOCRService::supportedLanguages(), "Latin"));
+    const QString latin = TesseractOCRService::tesseractLanguages(TesseractOCRService::recognitionLanguages(
+        options, TesseractOCRService::supportedLanguages(), "Latin"));
     if (!TesseractEnginePool::isInstalled("osd") || !latin.startsWith("eng+")) {
         GTEST_SKIP() << "needs the script detection model and a second Latin language";
     }
-    const auto drawn = test::drawTextPage({"The committee met on Tuesday to discuss the budget",
-                                           "and agreed to publish its report next month"},
-                                          2000, 500, 40);
+    const auto drawn = test::drawTextPage(
+        {"The committee met on Tuesday to discuss the budget", "and agreed to publish its report next month"},
+        2000, 500, 40);
     EXPECT_EQ(TesseractOCRService::detectScript(drawn.raster), "Latin");
     EXPECT_EQ(TesseractOCRService::detectScript(Raster()), "");
     const auto lines = TesseractOCRService().recognize(drawn.raster, options);
@@ -333,12 +337,17 @@ TEST(TesseractOCRService, DegenerateBitmapsGiveNoLinesAndOddFormatsAClearError) 
     const TesseractOCRService ocr;
     for (const auto level : {OCRRecognitionLevel::accurate, OCRRecognitionLevel::fast}) {
         EXPECT_TRUE(ocr.recognize(Raster(), englishOnly(level)).empty());
-        EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(255, 255, 255)), englishOnly(level)).empty());
+        EXPECT_TRUE(
+            ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(255, 255, 255)), englishOnly(level)).empty());
         EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(0, 0, 0)), englishOnly(level)).empty());
     }
     OCROptions detecting = englishOnly();
     detecting.automaticallyDetectsLanguage = true;
     EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(0, 0, 0)), detecting).empty());
+    // A sliver far longer than the fast level's copy: the copy keeps at least one pixel across.
+    EXPECT_TRUE(
+        ocr.recognize(Raster(1, 5000, CV_8UC3, cv::Scalar(0, 0, 0)), englishOnly(OCRRecognitionLevel::fast))
+            .empty());
     EXPECT_THROW(ocr.recognize(Raster(10, 10, CV_16UC1, cv::Scalar(0)), englishOnly()), PlatformError);
 }
 
