@@ -9,7 +9,7 @@ namespace quorvane::ReadingOrder {
 namespace {
 
 constexpr int binCount = 200;
-constexpr int columnGapBins = 6;    // this many empty bins in a row separate two columns
+constexpr int columnGapBins = 6;      // this many empty bins in a row separate two columns
 constexpr double rowTolerance = 0.01; // top edges closer than this form one row
 
 struct Column {

@@ -32,6 +32,10 @@ public:
 
     // Tesseract's language string for catalog tags, e.g. "deu+eng" for de-DE, en-US.
     static QString tesseractLanguages(const QStringList& tags);
+
+    // The script the page is written in as Tesseract's script detection names it ("Latin",
+    // "Cyrillic", "Han", ...); empty when it cannot tell or its model is not installed.
+    static QString detectScript(const Raster& bitmap);
 };
 
 } // namespace quorvane

@@ -87,7 +87,8 @@ QString missingLanguageData(const QString& languages, const QString& directory) 
 
 TesseractEnginePool::Lease::Lease(TesseractEnginePool& pool, TesseractEngineKey key, QString dataDirectory,
                                   std::unique_ptr<tesseract::TessBaseAPI> engine)
-    : pool_(&pool), key_(std::move(key)), dataDirectory_(std::move(dataDirectory)), engine_(std::move(engine)) {}
+    : pool_(&pool), key_(std::move(key)), dataDirectory_(std::move(dataDirectory)),
+      engine_(std::move(engine)) {}
 
 TesseractEnginePool::Lease::~Lease() {
     if (engine_) {
@@ -155,7 +156,8 @@ std::unique_ptr<tesseract::TessBaseAPI> TesseractEnginePool::create(const Tesser
     // Tesseract reads the word list while it initialises, so the file lives until then.
     QTemporaryFile wordFile(QDir::tempPath() + "/quorvane-words-XXXXXX.txt");
     if (!key.userWords.isEmpty()) {
-        if (!wordFile.open() || wordFile.write((key.userWords.join('\n') + '\n').toUtf8()) < 0 || !wordFile.flush()) {
+        if (!wordFile.open() || wordFile.write((key.userWords.join('\n') + '\n').toUtf8()) < 0 ||
+            !wordFile.flush()) {
             throw PlatformError(QString("The custom word list could not be handed to Tesseract: %1")
                                     .arg(wordFile.errorString()));
         }
@@ -169,18 +171,20 @@ std::unique_ptr<tesseract::TessBaseAPI> TesseractEnginePool::create(const Tesser
     if (engine->Init(dataPath.constData(), languages.constData(), mode, nullptr, 0, &variables.names,
                      &variables.values, false) != 0) {
         const QString missing = missingLanguageData(key.languages, directory);
-        throw PlatformError(missing.isEmpty()
-                                ? QString("Tesseract could not load the language data \"%1\" from %2.")
-                                      .arg(key.languages, directory)
-                                : QString("The Tesseract language data %1 is not installed in %2.")
-                                      .arg(missing, directory));
+        throw PlatformError(
+            missing.isEmpty()
+                ? QString("Tesseract could not load the language data \"%1\" from %2.")
+                      .arg(key.languages, directory)
+                : QString("The Tesseract language data %1 is not installed in %2.").arg(missing, directory));
     }
     engine->SetPageSegMode(detectsScript ? tesseract::PSM_OSD_ONLY : tesseract::PSM_AUTO);
     initialisations_.fetch_add(1);
     return engine;
 }
 
-std::uint64_t TesseractEnginePool::recognitionCount() { return recognitions.load(); }
+std::uint64_t TesseractEnginePool::recognitionCount() {
+    return recognitions.load();
+}
 
 TesseractEnginePool::RecognitionTime TesseractEnginePool::recognitionTime() {
     return {recognitionElapsed.load(), recognitionProcessor.load()};

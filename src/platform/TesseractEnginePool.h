@@ -96,7 +96,8 @@ private:
         std::unique_ptr<tesseract::TessBaseAPI> engine;
     };
 
-    std::unique_ptr<tesseract::TessBaseAPI> create(const TesseractEngineKey& key, const QString& dataDirectory);
+    std::unique_ptr<tesseract::TessBaseAPI> create(const TesseractEngineKey& key,
+                                                   const QString& dataDirectory);
     void giveBack(IdleEngine returned);
 
     std::mutex mutex_;

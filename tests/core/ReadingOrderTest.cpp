@@ -24,7 +24,9 @@ QStringList texts(const std::vector<OCRLine>& lines) {
 }
 
 // Bin edges are multiples of 1/200 of the text width; these sit half a bin inside a bin.
-double insideBin(int bin) { return (bin + 0.5) / 200; }
+double insideBin(int bin) {
+    return (bin + 0.5) / 200;
+}
 
 } // namespace
 
@@ -37,11 +39,13 @@ TEST(ReadingOrder, NoLineOrOneLineComesBackUnchanged) {
 TEST(ReadingOrder, RowsAreReadTopDownAndLeftToRightWithinTheTolerance) {
     // Overlapping horizontally, so one column. Top edges 0.005 apart are one row: the left one
     // first although it is lower.
-    EXPECT_EQ(texts(ReadingOrder::order({line("right", 0.5, 0.9, 0.7, 0.805), line("left", 0.1, 0.55, 0.7, 0.8)})),
-              (QStringList{"left", "right"}));
+    EXPECT_EQ(
+        texts(ReadingOrder::order({line("right", 0.5, 0.9, 0.7, 0.805), line("left", 0.1, 0.55, 0.7, 0.8)})),
+        (QStringList{"left", "right"}));
     // 0.02 apart are two rows: the higher first, wherever it stands.
-    EXPECT_EQ(texts(ReadingOrder::order({line("left", 0.1, 0.55, 0.7, 0.8), line("right", 0.5, 0.9, 0.7, 0.82)})),
-              (QStringList{"right", "left"}));
+    EXPECT_EQ(
+        texts(ReadingOrder::order({line("left", 0.1, 0.55, 0.7, 0.8), line("right", 0.5, 0.9, 0.7, 0.82)})),
+        (QStringList{"right", "left"}));
     // A single column (overlapping lines) is read from the top.
     EXPECT_EQ(texts(ReadingOrder::order({line("c", 0.1, 0.9, 0.1, 0.2), line("a", 0.1, 0.8, 0.7, 0.8),
                                          line("b", 0.2, 0.9, 0.4, 0.5)})),
@@ -50,8 +54,9 @@ TEST(ReadingOrder, RowsAreReadTopDownAndLeftToRightWithinTheTolerance) {
 
 TEST(ReadingOrder, ColumnsAreReadOneAfterTheOtherEvenWhenTheRightStartsHigher) {
     const std::vector<OCRLine> page{
-        line("L1", 0.0, 0.45, 0.80, 0.85), line("R1", 0.55, 1.0, 0.85, 0.90), line("L2", 0.0, 0.40, 0.70, 0.75),
-        line("R2", 0.55, 0.95, 0.75, 0.80), line("L3", 0.05, 0.45, 0.60, 0.65),
+        line("L1", 0.0, 0.45, 0.80, 0.85),  line("R1", 0.55, 1.0, 0.85, 0.90),
+        line("L2", 0.0, 0.40, 0.70, 0.75),  line("R2", 0.55, 0.95, 0.75, 0.80),
+        line("L3", 0.05, 0.45, 0.60, 0.65),
     };
     const auto ordered = ReadingOrder::order(page);
     EXPECT_EQ(texts(ordered), (QStringList{"L1", "L2", "L3", "R1", "R2"}));

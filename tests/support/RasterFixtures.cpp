@@ -42,7 +42,8 @@ DrawnPage drawTextPage(const QStringList& lines, int width, int height, int pixe
     for (const auto& text : lines) {
         const QRect ink = metrics.tightBoundingRect(text).translated(pixelSize, baseline);
         painter.drawText(pixelSize, baseline, text);
-        page.lineRects.push_back({double(ink.x()), double(ink.y()), double(ink.width()), double(ink.height())});
+        page.lineRects.push_back(
+            {double(ink.x()), double(ink.y()), double(ink.width()), double(ink.height())});
         baseline += pixelSize * 2;
     }
     painter.end();
