@@ -1,21 +1,63 @@
 #pragma once
 
-// The command line of quorvane-cli: what to process and the settings that hold for this run.
+// The command line of quorvane-cli: what to process, what to do with the stored settings and
+// presets, and the settings that hold for this run only.
 
-#include "core/OCROptions.h"
+#include "core/Geometry.h"
+#include "settings/OCRPreset.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 namespace quorvane::cli {
 
+// Settings given on the command line; each one present replaces the stored value for this run.
+struct SettingOverrides {
+    std::optional<OCRRecognitionLevel> recognitionLevel;
+    std::optional<QStringList> languages;
+    std::optional<bool> automaticallyDetectsLanguage;
+    std::optional<bool> usesLanguageCorrection;
+    std::optional<QString> customWordsText;
+    std::optional<PreprocessStrength> preprocessing;
+    std::optional<bool> autoRotate;
+    std::optional<bool> deskew;
+    std::optional<bool> perspective;
+    std::optional<bool> writesTextSidecar;
+    std::optional<bool> pdfAExport;
+    std::optional<QString> outputNameTemplate;
+
+    OCRPreset appliedTo(OCRPreset settings) const;
+};
+
 struct CommandLine {
     QStringList inputs;
     std::optional<QString> outputFolder;
-    QString nameTemplate;
-    OCROptions options;
+    SettingOverrides overrides;
+    std::optional<Rect> region;
     bool asksPassword = false;
+
+    // Batches.
+    bool force = false; // process even when an up-to-date output exists
+    bool retry = false; // retry the failed documents once at the end
+    std::optional<QString> reportPath;
+
+    // Watching a folder.
+    std::optional<QString> watchFolder;
+    bool processExisting = false;
+
+    // Stored settings and presets.
+    std::optional<QString> presetName;
+    std::optional<QString> savePresetName;
+    std::optional<QString> deletePresetName;
+    bool listPresets = false;
+    bool showSettings = false;
+    QList<QPair<QString, QString>> settingsToStore; // --set KEY=VALUE, in order
+
+    // True when the command line only manages settings or presets.
+    bool hasWorkToDo() const { return !inputs.isEmpty() || watchFolder.has_value(); }
 };
 
 struct ParseOutcome {
@@ -24,7 +66,9 @@ struct ParseOutcome {
     int exitCode = 0;                       // 0 for help and version, 2 for usage errors
 };
 
-// `defaults` are the stored settings; the options given override them for this run only.
-ParseOutcome parse(const QStringList& arguments, const OCROptions& defaults, const QString& defaultTemplate);
+ParseOutcome parse(const QStringList& arguments);
+
+// The usage-error form of a message, as parse() reports it.
+QString usageError(const QString& message);
 
 } // namespace quorvane::cli

@@ -1,12 +1,13 @@
 #pragma once
 
-// Runs documents one after another on one pipeline and prints how each turned out.
+// Runs one document on its own pipeline, with a password when it needs one, and prints how it
+// turned out.
 
-#include "cli/CommandLine.h"
+#include "core/OCROptions.h"
 #include "pipeline/OCRPipeline.h"
 
 #include <QObject>
-#include <QStringList>
+#include <QString>
 #include <optional>
 
 namespace quorvane::cli {
@@ -15,27 +16,26 @@ class DocumentRunner : public QObject {
     Q_OBJECT
 
 public:
-    DocumentRunner(CommandLine commandLine, QStringList files, QObject* parent = nullptr);
+    DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword, QObject* parent = nullptr);
 
     void start();
-    // 0 when every document is done, 1 when any failed.
-    int exitCode() const { return failures_ > 0 ? 1 : 0; }
+    // Ctrl-C: a started document cannot be stopped halfway; it is finished first.
+    void interrupt();
+    // 0 when the document is done, 1 when it failed.
+    int exitCode() const { return failed_ ? 1 : 0; }
 
 Q_SIGNALS:
     void finished();
 
 private:
-    void startNext();
     void showPhase(const Phase& phase);
     void report();
-    void reportFailure(const QString& file, const QString& message);
 
-    CommandLine commandLine_;
-    QStringList files_;
-    int next_ = 0;
-    QString current_;
-    QString currentOutput_;
-    int failures_ = 0;
+    QString file_;
+    QString output_;
+    OCROptions options_;
+    bool asksPassword_ = false;
+    bool failed_ = false;
     bool showsProgress_ = false;
     OCRPipeline pipeline_;
 };

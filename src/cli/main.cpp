@@ -1,48 +1,161 @@
 // quorvane-cli: the terminal front end of the Quorvane engine.
 
+#include "cli/BatchRunner.h"
 #include "cli/CommandLine.h"
 #include "cli/DocumentRunner.h"
+#include "cli/InterruptHandler.h"
+#include "cli/SettingsCommands.h"
 #include "jobs/InputFiles.h"
 #include "pipeline/OutputPath.h"
+#include "settings/AppSettings.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QUuid>
 
 #include <cstdio>
 
 using namespace quorvane;
+
+namespace {
+
+void print(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().constData(), stream); }
+
+// Settings, presets and their listings. Returns an exit status when the program should stop.
+std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettings& settings) {
+    for (const auto& [key, value] : commandLine.settingsToStore) {
+        if (const auto error = cli::storeSetting(settings, key, value)) {
+            print(stderr, cli::usageError(*error) + QLatin1Char('\n'));
+            return 2;
+        }
+    }
+    if (commandLine.deletePresetName) {
+        if (const auto error = cli::deletePreset(settings, *commandLine.deletePresetName)) {
+            print(stderr, QStringLiteral("quorvane-cli: ") + *error + QLatin1Char('\n'));
+            return 1;
+        }
+        print(stdout, QStringLiteral("Deleted preset \"%1\".\n").arg(*commandLine.deletePresetName));
+    }
+    if (commandLine.savePresetName) {
+        OCRPreset base = settings.currentSettingsPreset({}, {});
+        if (commandLine.presetName) {
+            if (const auto preset = cli::presetNamed(settings, *commandLine.presetName)) {
+                base = *preset;
+            }
+        }
+        const auto saved = cli::savePreset(settings, commandLine.overrides.appliedTo(base), *commandLine.savePresetName);
+        if (!saved.name) {
+            print(stderr, QStringLiteral("quorvane-cli: ") + saved.refusal + QLatin1Char('\n'));
+            return 1;
+        }
+        print(stdout, QStringLiteral("Saved preset \"%1\".\n").arg(*saved.name));
+    }
+    if (commandLine.listPresets) {
+        print(stdout, cli::presetListing(settings));
+    }
+    if (commandLine.showSettings) {
+        print(stdout, cli::settingsListing(settings));
+    }
+    if (!commandLine.hasWorkToDo()) {
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
 
-    const auto parsed = cli::parse(QCoreApplication::arguments(), OCROptions{}, OutputPath::defaultTemplate);
+    const auto parsed = cli::parse(QCoreApplication::arguments());
     if (!parsed.commandLine) {
-        std::fputs((parsed.message + QLatin1Char('\n')).toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
+        print(parsed.exitCode == 0 ? stdout : stderr, parsed.message + QLatin1Char('\n'));
         return parsed.exitCode;
+    }
+    const cli::CommandLine& commandLine = *parsed.commandLine;
+
+    AppSettings settings;
+    if (const auto status = manageSettings(commandLine, settings)) {
+        return *status;
+    }
+
+    // The settings of this run: the stored ones or a preset's, with the command line's on top.
+    OCRPreset runSettings = settings.currentSettingsPreset({}, {});
+    if (commandLine.presetName) {
+        const auto preset = cli::presetNamed(settings, *commandLine.presetName);
+        if (!preset) {
+            print(stderr, cli::usageError(QStringLiteral("no preset is named \"%1\"; --list-presets lists them.")
+                                              .arg(*commandLine.presetName)) +
+                              QLatin1Char('\n'));
+            return 2;
+        }
+        runSettings = *preset;
+    }
+    runSettings = commandLine.overrides.appliedTo(runSettings);
+    OCROptions options = runSettings.options();
+    options.region = commandLine.region;
+
+    cli::InterruptHandler interrupts;
+
+    if (commandLine.watchFolder) {
+        cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
+                                 settings.batchSkipExistingOutputs() && !commandLine.force, false, commandLine.reportPath});
+        QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
+        QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
+        runner.watch(*commandLine.watchFolder, commandLine.processExisting);
+        app.exec();
+        return runner.exitCode();
     }
 
     // Named files that cannot be taken are reported; folders contribute what they hold.
     int refused = 0;
-    for (const auto& input : parsed.commandLine->inputs) {
+    bool anyFolder = false;
+    for (const auto& input : commandLine.inputs) {
         const QFileInfo info(input);
         QString problem;
         if (!info.exists()) {
             problem = QStringLiteral("No such file or folder.");
-        } else if (!info.isDir() && !InputFiles::isAcceptedInput(input)) {
+        } else if (info.isDir()) {
+            anyFolder = true;
+        } else if (!InputFiles::isAcceptedInput(input)) {
             problem = QStringLiteral("Not a PDF or a supported image (png, jpg, jpeg, heic, heif, tiff, tif, bmp, gif).");
         }
         if (!problem.isEmpty()) {
-            std::fprintf(stderr, "quorvane-cli: %s: %s\n", input.toLocal8Bit().constData(), problem.toLocal8Bit().constData());
+            print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(input, problem));
             refused += 1;
         }
     }
+    QStringList inputs;
+    for (const auto& input : commandLine.inputs) {
+        inputs.append(QFileInfo(input).absoluteFilePath());
+    }
+    const QStringList files = InputFiles::expandInputs(inputs);
 
-    const QStringList files = InputFiles::expandInputs(parsed.commandLine->inputs);
-    cli::DocumentRunner runner(*parsed.commandLine, files);
-    QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
-    runner.start();
-    app.exec();
-    return refused > 0 ? 1 : runner.exitCode();
+    int status = 0;
+    if (files.size() == 1 && !anyFolder) {
+        // One file on its own: the single-document path, which can ask for a password.
+        const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, runSettings.outputNameTemplate);
+        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword);
+        QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
+        QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
+        runner.start();
+        app.exec();
+        status = runner.exitCode();
+    } else if (!files.isEmpty() || refused == 0) {
+        if (commandLine.asksPassword) {
+            print(stderr, QStringLiteral("quorvane-cli: --password works with one PDF at a time; locked PDFs of a "
+                                         "batch are reported as needing a password.\n"));
+        }
+        cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
+                                 settings.batchSkipExistingOutputs() && !commandLine.force, commandLine.retry,
+                                 commandLine.reportPath});
+        QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
+        QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
+        runner.run(files);
+        app.exec();
+        status = runner.exitCode();
+    }
+    return refused > 0 ? 1 : status;
 }

@@ -2,6 +2,7 @@
 
 #include "core/OCRError.h"
 #include "core/OCRLanguageCatalog.h"
+#include "platform/LeptonicaImage.h"
 #include "platform/TesseractEnginePool.h"
 
 #include <QSet>
@@ -56,7 +57,11 @@ Raster shrunkTo(const Raster& bitmap, int longSide) {
 }
 
 void setImage(tesseract::TessBaseAPI& engine, const Raster& image) {
-    engine.SetImage(image.data, image.cols, image.rows, image.channels(), int(image.step));
+    const LeptonicaImage::Image pix = LeptonicaImage::fromRaster(image);
+    if (!pix) {
+        throw PlatformError("There is not enough memory to hand the page to Tesseract.");
+    }
+    engine.SetImage(pix.get()); // Tesseract keeps its own copy
 }
 
 // The script the page is written in, or empty when Tesseract cannot tell.

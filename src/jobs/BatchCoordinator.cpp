@@ -1,5 +1,8 @@
 #include "jobs/BatchCoordinator.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "jobs/InputFiles.h"
 #include "pipeline/OCRPipeline.h"
 #include "platform/PdfDocument.h"
@@ -173,6 +176,15 @@ void BatchCoordinator::setStatus(int index, const ItemStatus& status) {
 // The queue itself starts from the event loop, so that start() and retryFailed() always return
 // with the run under way and its end always comes later, even when nothing needs processing.
 void BatchCoordinator::beginRun() {
+    m_outputKeys.clear();
+    m_firstItemWithOutput.clear();
+    for (int index = 0; index < m_items.size(); ++index) {
+        const QString output = OutputPath::outputURL(m_items[index].sourceURL, m_lastRun->outputFolder,
+                                                     m_lastRun->nameTemplate);
+        const QString key = QDir::cleanPath(QFileInfo(output).absoluteFilePath()).toLower();
+        m_outputKeys.append(key);
+        m_firstItemWithOutput.insert(key, std::min(m_firstItemWithOutput.value(key, index), index));
+    }
     m_cursor = 0;
     m_inFlight = 0;
     m_peakPipelines = 0;
@@ -189,12 +201,22 @@ void BatchCoordinator::startMore() {
             break;
         }
         const int index = m_cursor++;
+        if (sharesOutputWithEarlierItem(index)) {
+            setStatus(index, ItemStatus::failed(sharedOutputMessage));
+            continue;
+        }
         ++m_inFlight;
         startItem(index);
     }
     if (m_inFlight == 0) {
         endRun();
     }
+}
+
+// Two sources with one base name (scan.png, scan.tif) would be written to the same output, the
+// second silently replacing the first; the later one is refused instead.
+bool BatchCoordinator::sharesOutputWithEarlierItem(int index) const {
+    return m_firstItemWithOutput.value(m_outputKeys.value(index), index) != index;
 }
 
 void BatchCoordinator::startItem(int index) {

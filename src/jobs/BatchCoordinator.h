@@ -10,6 +10,7 @@
 #include "jobs/BatchItem.h"
 #include "pipeline/OutputPath.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -28,6 +29,9 @@ public:
     static constexpr int maxConcurrentItems = 2;
     static inline const QString defaultNameTemplate = OutputPath::defaultTemplate;
     static inline const QString interruptedMessage = QStringLiteral("Interrupted unexpectedly.");
+    static inline const QString sharedOutputMessage = QStringLiteral(
+        "Another file of this batch is saved under the same output name, so this one was not processed. "
+        "Rename one of the two, or process them separately.");
 
     // What a run was started with, kept so that its failed documents can be run again.
     struct LastRun {
@@ -104,11 +108,14 @@ private:
     // Starts pending documents in queue order while fewer than two are in flight; ends the run
     // when nothing is in flight and nothing more can start.
     void startMore();
+    bool sharesOutputWithEarlierItem(int index) const;
     void startItem(int index);
     void itemFinished(int index, OCRPipeline* pipeline);
     void endRun();
 
     QList<BatchItem> m_items;
+    QStringList m_outputKeys;                 // each item's output path, for spotting shared outputs
+    QHash<QString, int> m_firstItemWithOutput;
     bool m_isRunning = false;
     bool m_cancelRequested = false;
     std::optional<LastRun> m_lastRun;

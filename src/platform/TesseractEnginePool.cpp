@@ -9,7 +9,9 @@
 
 #include <tesseract/baseapi.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <dlfcn.h>
 #include <string>
 #include <utility>
@@ -23,41 +25,42 @@ namespace {
 constexpr std::size_t maxIdleEngines = 8;
 
 std::atomic<std::uint64_t> recognitions{0};
+std::atomic<std::uint64_t> recognitionElapsed{0};
+std::atomic<std::uint64_t> recognitionProcessor{0};
 
-// Whether this process keeps OpenMP to one thread per parallel region: unless the user chose
-// another limit. Decided on the first engine's creation.
-std::atomic<bool> openMPLimited{false};
+// Processor time of the calling thread: Tesseract recognises on the thread that asks (see
+// limitOpenMP), so this is all the processor time a recognition costs.
+std::uint64_t threadProcessorNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
+}
 
 // OpenMP makes Tesseract several times slower here; parallelism comes from running separate
 // recognitions on separate threads instead. The OpenMP runtime reads OMP_THREAD_LIMIT only when
 // it is loaded, which happens before main, so setting the variable now only reaches child
-// processes: the runtime's own switch turns the limit on for this process.
-void limitOpenMPOnce() {
+// processes: the runtime's own switch turns the limit on for this process. That switch (the
+// maximum of active parallel levels) belongs to the thread that sets it, so every thread that
+// uses an engine sets it before its first use.
+void limitOpenMP() {
+    static bool wanted = false;
     static std::once_flag once;
     std::call_once(once, [] {
         const bool userChoseLimit = qEnvironmentVariableIsSet("OMP_THREAD_LIMIT");
         setenv("OMP_THREAD_LIMIT", "1", 0);
-        const QByteArray limit = qgetenv("OMP_THREAD_LIMIT");
-        openMPLimited = !userChoseLimit || limit.trimmed() == "1";
+        wanted = !userChoseLimit || qgetenv("OMP_THREAD_LIMIT").trimmed() == "1";
         // Tesseract's progress chatter ("Estimating resolution as ...") is not for our users;
         // failures reach them as PlatformError texts instead. debug_file is process-wide.
         tesseract::TessBaseAPI().SetVariable("debug_file", "/dev/null");
     });
-}
-
-// The runtime's switch holds only for the thread that sets it: a thread recognising without it
-// (the orientation probe's candidates run on threads of their own) starts a team of spinning
-// OpenMP threads per parallel region, which doubled the processor time of a turned page and
-// added as much again in the kernel. So every recognising thread sets it, once.
-void limitOpenMPOnThisThread() {
-    thread_local bool done = false;
-    if (done || !openMPLimited) {
+    thread_local bool limitedHere = false;
+    if (!wanted || limitedHere) {
         return;
     }
-    done = true;
+    limitedHere = true;
     using SetMaxActiveLevels = void (*)(int);
     if (auto set = reinterpret_cast<SetMaxActiveLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"))) {
-        set(0); // no parallel region runs more than one thread
+        set(0); // no parallel region started by this thread runs more than one thread
     }
 }
 
@@ -93,9 +96,14 @@ TesseractEnginePool::Lease::~Lease() {
 }
 
 bool TesseractEnginePool::Lease::recognize() {
-    limitOpenMPOnThisThread();
     recognitions.fetch_add(1);
-    return engine_->Recognize(nullptr) == 0;
+    const auto started = std::chrono::steady_clock::now();
+    const std::uint64_t processorStarted = threadProcessorNanoseconds();
+    const bool recognised = engine_->Recognize(nullptr) == 0;
+    recognitionProcessor.fetch_add(threadProcessorNanoseconds() - processorStarted);
+    recognitionElapsed.fetch_add(static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - started).count()));
+    return recognised;
 }
 
 TesseractEnginePool::TesseractEnginePool() = default;
@@ -107,6 +115,7 @@ TesseractEnginePool& TesseractEnginePool::shared() {
 }
 
 TesseractEnginePool::Lease TesseractEnginePool::borrow(const TesseractEngineKey& key) {
+    limitOpenMP(); // the lease is for this thread
     const QString directory = dataDirectory();
     {
         std::lock_guard lock(mutex_);
@@ -134,7 +143,6 @@ void TesseractEnginePool::giveBack(IdleEngine returned) {
 
 std::unique_ptr<tesseract::TessBaseAPI> TesseractEnginePool::create(const TesseractEngineKey& key,
                                                                    const QString& directory) {
-    limitOpenMPOnce();
     const bool detectsScript = key.languages == QLatin1String("osd");
 
     Variables variables;
@@ -173,6 +181,10 @@ std::unique_ptr<tesseract::TessBaseAPI> TesseractEnginePool::create(const Tesser
 }
 
 std::uint64_t TesseractEnginePool::recognitionCount() { return recognitions.load(); }
+
+TesseractEnginePool::RecognitionTime TesseractEnginePool::recognitionTime() {
+    return {recognitionElapsed.load(), recognitionProcessor.load()};
+}
 
 QString TesseractEnginePool::dataDirectory() {
     const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");

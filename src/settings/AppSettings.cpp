@@ -264,22 +264,7 @@ void AppSettings::setPresets(const QList<OCRPreset>& value) {
     }
 }
 
-OCROptions AppSettings::makeOptions() const {
-    OCROptions options;
-    options.recognitionLevel = m_recognitionLevel;
-    options.languages = m_languages;
-    options.automaticallyDetectsLanguage = m_automaticallyDetectsLanguage;
-    options.usesLanguageCorrection = m_usesLanguageCorrection;
-    options.customWords = parsedCustomWords();
-    options.preprocessing = m_preprocessing;
-    options.autoRotate = m_autoRotate;
-    options.deskew = m_deskew;
-    options.perspective = m_perspective;
-    options.region = std::nullopt;
-    options.writesTextSidecar = m_writesTextSidecar;
-    options.pdfAExport = m_pdfAExport;
-    return options;
-}
+OCROptions AppSettings::makeOptions() const { return currentSettingsPreset({}, {}).options(); }
 
 QStringList AppSettings::parsedCustomWords() const { return CustomWordList::parse(m_customWordsText); }
 

@@ -1,10 +1,28 @@
 #include "settings/OCRPreset.h"
 
+#include "core/CustomWordList.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
 namespace quorvane {
+
+OCROptions OCRPreset::options() const {
+    OCROptions result;
+    result.recognitionLevel = recognitionLevel;
+    result.languages = languages;
+    result.automaticallyDetectsLanguage = automaticallyDetectsLanguage;
+    result.usesLanguageCorrection = usesLanguageCorrection;
+    result.customWords = CustomWordList::parse(customWordsText);
+    result.preprocessing = preprocessing;
+    result.autoRotate = autoRotate;
+    result.deskew = deskew;
+    result.perspective = perspective;
+    result.writesTextSidecar = writesTextSidecar;
+    result.pdfAExport = pdfAExport;
+    return result;
+}
 
 namespace {
 

@@ -36,6 +36,8 @@ struct OCRPreset {
     // True when all twelve setting fields are equal; `id` and `name` do not count. Languages must
     // be in the same order and texts are compared exactly, without trimming.
     bool hasSameSettings(const OCRPreset& other) const;
+    // The options of a job run with these settings (no region).
+    OCROptions options() const;
 
     // The picker's tag of this preset: the upper-case string of its id, without braces.
     QString tag() const;

@@ -153,8 +153,8 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
     }
     const QString skew = copyCorpusFile("skew.pdf", folder.path());
 
-    // One run per document, side by side; skew.pdf joins the shortest.
-    const QList<QStringList> runs = {{documents[0].path}, {documents[1].path}, {documents[2].path, skew}};
+    // One run per document, side by side, so that each prints its full result lines.
+    const QList<QStringList> runs = {{documents[0].path}, {documents[1].path}, {documents[2].path}, {skew}};
     const QList<CliRun> results = QtConcurrent::blockingMapped(runs, [&](const QStringList& inputs) {
         return runCli(englishOnly + QStringList{"-o", outputs} + inputs);
     });
@@ -163,7 +163,7 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
         QString text;
         int pages, rotated, perspective;
     };
-    QList<Summary> summaries = {{skew, summaryOf(results[2].result.standardOutput, skew), 1, 0, 0}};
+    QList<Summary> summaries = {{skew, summaryOf(results[3].result.standardOutput, skew), 1, 0, 0}};
     for (int i = 0; i < documents.size(); ++i) {
         ASSERT_EQ(results[i].result.exitCode, 0) << results[i].result.standardError.toStdString();
         EXPECT_TRUE(results[i].leftoverTemporaryFiles.isEmpty());

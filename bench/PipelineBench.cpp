@@ -1,0 +1,324 @@
+// The whole searchable-PDF pipeline on real scans: the corpus's linn.pdf (one 300-DPI letter
+// page) and a 20-page document made of 20 separate copies of it. For each run:
+//   s_per_page            elapsed time per page
+//   recognition_s_per_page  the part of it spent inside Tesseract's recognition (the engine pool's
+//                         own clock)
+//   outside_share         1 - recognition / elapsed: opening, inspecting and rendering pages,
+//                         cleaning, handing pixels over, reading the results, writing the PDF, and
+//                         the threads' hand-offs
+//   outside_share_cpu     the same from processor times (the recognising threads' against the
+//                         whole process's), which other work on a shared machine disturbs less
+//   size_ratio            output size / input size
+//   peak_rss_MiB          resident memory, sampled during the run
+// The baseline in the same run renders linn.pdf's page and recognises it directly, without the
+// pipeline: its time per page against the pipeline's is the pipeline's cost in another form.
+// The stages benchmark takes linn.pdf's page through the same steps one at a time on one thread
+// and reports the processor seconds of each: where the time outside recognition goes.
+// Engines are initialised before the timed runs, as they are after a process's first page.
+
+#include "core/ReadingOrder.h"
+#include "core/TesseractOCRService.h"
+#include "corrections/Preprocessor.h"
+#include "pipeline/CoordinateMapper.h"
+#include "pipeline/DPIAnalyzer.h"
+#include "pipeline/OCRPipeline.h"
+#include "pipeline/PDFPageRasterizer.h"
+#include "pipeline/TextLayerWriter.h"
+#include "platform/PdfDocument.h"
+#include "platform/TesseractEnginePool.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <ctime>
+#include <sys/resource.h>
+
+using namespace quorvane;
+
+namespace {
+
+constexpr int longDocumentPages = 20;
+
+const QString linnPdf = QStringLiteral(QUORVANE_CORPUS_DIR "/linn.pdf");
+
+// `copies` copies of linn.pdf's page, each read from its own opening of the file, so every page
+// has its own image as in a real multi-page scan.
+void makeRepeatedDocument(const QString& path, int copies) {
+    QPDF output;
+    output.emptyPDF();
+    QPDFPageDocumentHelper outputPages(output);
+    std::vector<std::unique_ptr<QPDF>> sources; // the copies read their data while being written
+    for (int copy = 0; copy < copies; ++copy) {
+        auto source = std::make_unique<QPDF>();
+        source->processFile(QFile::encodeName(linnPdf).constData());
+        for (auto& page : QPDFPageDocumentHelper(*source).getAllPages()) {
+            outputPages.addPage(page, false);
+        }
+        sources.push_back(std::move(source));
+    }
+    QPDFWriter writer(output, QFile::encodeName(path).constData());
+    writer.write();
+}
+
+struct Inputs {
+    QTemporaryDir dir;
+    QString longDocument;
+};
+
+const Inputs& inputs() {
+    static const std::unique_ptr<Inputs> made = [] {
+        auto inputs = std::make_unique<Inputs>();
+        inputs->longDocument = inputs->dir.filePath(QStringLiteral("linn%1.pdf").arg(longDocumentPages));
+        makeRepeatedDocument(inputs->longDocument, longDocumentPages);
+        return inputs;
+    }();
+    return *made;
+}
+
+// 0: en-US only, automatic language and every correction off; 1: a fresh user's defaults.
+OCROptions optionsFor(int configuration) {
+    OCROptions options;
+    if (configuration == 0) {
+        options.languages = {QStringLiteral("en-US")};
+        options.automaticallyDetectsLanguage = false;
+        options.autoRotate = false;
+        options.deskew = false;
+        options.perspective = false;
+    }
+    return options;
+}
+
+// Initialises the engines `options` needs outside the timed runs.
+void warmEngines(const OCROptions& options) {
+    const Raster blank(64, 64, CV_8UC3, cv::Scalar(255, 255, 255));
+    TesseractOCRService().recognize(blank, options);
+}
+
+double residentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const auto fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 : 0;
+}
+
+double processSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// What the recognizer and the process spent between two readings.
+struct Clocks {
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    double processSeconds = ::processSeconds();
+    TesseractEnginePool::RecognitionTime recognition = TesseractEnginePool::recognitionTime();
+};
+
+struct Spent {
+    double wall = 0, process = 0, recognitionWall = 0, recognitionProcessor = 0;
+
+    void add(const Clocks& before, const Clocks& after) {
+        wall += std::chrono::duration<double>(after.wall - before.wall).count();
+        process += after.processSeconds - before.processSeconds;
+        recognitionWall += 1e-9 * double(after.recognition.elapsedNanoseconds - before.recognition.elapsedNanoseconds);
+        recognitionProcessor +=
+            1e-9 * double(after.recognition.processorNanoseconds - before.recognition.processorNanoseconds);
+    }
+};
+
+void report(benchmark::State& state, const Spent& spent, int pages) {
+    const double runs = double(state.iterations());
+    state.counters["pages"] = pages;
+    state.counters["s_per_page"] = spent.wall / (runs * pages);
+    state.counters["recognition_s_per_page"] = spent.recognitionWall / (runs * pages);
+    state.counters["outside_share"] = 1 - spent.recognitionWall / spent.wall;
+    state.counters["outside_share_cpu"] = 1 - spent.recognitionProcessor / spent.process;
+    state.counters["process_cpu_s"] = spent.process;
+}
+
+// state.range(0): 0 linn.pdf, 1 the 20-page document; range(1): the option configuration.
+void BM_Pipeline(benchmark::State& state) {
+    const bool isLong = state.range(0) == 1;
+    const QString source = isLong ? inputs().longDocument : linnPdf;
+    const int pages = isLong ? longDocumentPages : 1;
+    if (!QFileInfo(source).isFile()) {
+        state.SkipWithError("linn.pdf is missing from the corpus");
+        return;
+    }
+    const OCROptions options = optionsFor(int(state.range(1)));
+    warmEngines(options);
+
+    QTemporaryDir outputDir;
+    const QString output = outputDir.filePath(QStringLiteral("out.pdf"));
+    OCRPipeline pipeline;
+    Spent spent;
+    double peakBytes = residentBytes();
+    qint64 outputBytes = 0;
+    for (auto _ : state) {
+        QEventLoop loop;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] { peakBytes = std::max(peakBytes, residentBytes()); });
+        QObject::connect(&pipeline, &OCRPipeline::isRunningChanged, &loop, [&](bool running) {
+            if (!running) {
+                loop.quit();
+            }
+        });
+        sampler.start(20);
+        const Clocks before;
+        pipeline.process(source, output, options);
+        if (pipeline.isRunning()) {
+            loop.exec();
+        }
+        spent.add(before, Clocks());
+        if (pipeline.phase().kind != Phase::Kind::done) {
+            static std::string failure; // the library keeps the pointer
+            failure = ("the run failed: " + pipeline.phase().message).toStdString();
+            state.SkipWithError(failure.c_str());
+            return;
+        }
+        outputBytes = QFileInfo(output).size();
+        QFile::remove(output);
+    }
+    report(state, spent, pages);
+    state.counters["size_ratio"] = double(outputBytes) / double(QFileInfo(source).size());
+    state.counters["peak_rss_MiB"] = peakBytes / (1024.0 * 1024.0);
+    state.SetLabel(QStringLiteral("%1, %2")
+                       .arg(QFileInfo(source).fileName(), state.range(1) == 0 ? "en-US, corrections off" : "defaults")
+                       .toStdString());
+}
+
+// The baseline: linn.pdf's page rendered and recognised directly, with the first configuration.
+void BM_RenderAndRecognize(benchmark::State& state) {
+    const auto document = PdfDocument::open(linnPdf);
+    const auto page = document ? document->page(0) : std::nullopt;
+    if (!page) {
+        state.SkipWithError("linn.pdf is missing from the corpus");
+        return;
+    }
+    const OCROptions options = optionsFor(0);
+    warmEngines(options);
+    const TesseractOCRService ocr;
+    Spent spent;
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        const Clocks before;
+        const auto bitmap = PDFPageRasterizer::render(*page, PDFPageRasterizer::targetDPI);
+        if (!bitmap) {
+            state.SkipWithError("linn.pdf's page could not be rendered");
+            return;
+        }
+        lines = ocr.recognize(*bitmap, options).size();
+        spent.add(before, Clocks());
+    }
+    report(state, spent, 1);
+    state.counters["lines"] = double(lines);
+}
+
+// Processor time of the calling thread, in seconds.
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// linn.pdf's page through the pipeline's steps one at a time, with the first configuration.
+void BM_Stages(benchmark::State& state) {
+    if (!QFileInfo(linnPdf).isFile()) {
+        state.SkipWithError("linn.pdf is missing from the corpus");
+        return;
+    }
+    const OCROptions options = optionsFor(0);
+    warmEngines(options);
+    const TesseractOCRService ocr;
+    QTemporaryDir outputDir;
+    const QString output = outputDir.filePath(QStringLiteral("out.pdf"));
+    std::map<std::string, double> seconds;
+    for (auto _ : state) {
+        double start = threadSeconds();
+        const auto document = PdfDocument::open(linnPdf);
+        const auto page = document ? document->page(0) : std::nullopt;
+        if (!page) {
+            state.SkipWithError("linn.pdf could not be opened");
+            return;
+        }
+        seconds["open"] += threadSeconds() - start;
+
+        // The pipeline's look at the page before rendering: existing text, resolution.
+        start = threadSeconds();
+        benchmark::DoNotOptimize(page->text().isEmpty());
+        benchmark::DoNotOptimize(DPIAnalyzer::effectiveDPI(*page));
+        seconds["inspect"] += threadSeconds() - start;
+
+        start = threadSeconds();
+        const auto bitmap = PDFPageRasterizer::render(*page, PDFPageRasterizer::targetDPI);
+        if (!bitmap) {
+            state.SkipWithError("linn.pdf's page could not be rendered");
+            return;
+        }
+        seconds["render"] += threadSeconds() - start;
+
+        start = threadSeconds();
+        const Raster cleaned = Preprocessor::apply(*bitmap, options.preprocessing);
+        seconds["clean"] += threadSeconds() - start;
+
+        start = threadSeconds();
+        const auto before = TesseractEnginePool::recognitionTime();
+        auto lines = ocr.recognize(cleaned, options);
+        seconds["recognize_call"] += threadSeconds() - start;
+        seconds["recognize_inside"] +=
+            1e-9 * double(TesseractEnginePool::recognitionTime().processorNanoseconds - before.processorNanoseconds);
+
+        start = threadSeconds();
+        lines = ReadingOrder::order(std::move(lines));
+        seconds["order"] += threadSeconds() - start;
+
+        start = threadSeconds();
+        TextLayerWriter::write({TextLayerWriter::PageInput{.page = *page,
+                                                           .outputBounds = CoordinateMapper::displayBounds(*page),
+                                                           .lines = std::move(lines)}},
+                               document->attributes(), output, false, document.get());
+        seconds["write"] += threadSeconds() - start;
+        QFile::remove(output);
+    }
+    for (const auto& [stage, total] : seconds) {
+        state.counters[stage + "_cpu_s"] = total / double(state.iterations());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_Stages)->Iterations(2)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_RenderAndRecognize)->Iterations(2)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_Pipeline)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+int main(int argc, char** argv) {
+    qputenv("OMP_THREAD_LIMIT", "1");
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

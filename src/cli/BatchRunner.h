@@ -1,0 +1,66 @@
+#pragma once
+
+// Runs several documents as a batch (two at a time), or watches a folder and runs what arrives,
+// and prints how each document turned out.
+
+#include "core/OCROptions.h"
+#include "jobs/BatchCoordinator.h"
+#include "jobs/FolderWatcher.h"
+
+#include <QObject>
+#include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <memory>
+#include <optional>
+
+namespace quorvane::cli {
+
+struct BatchSettings {
+    OCROptions options;
+    std::optional<QString> outputFolder;
+    QString nameTemplate;
+    bool skipExisting = true;
+    bool retry = false;
+    std::optional<QString> reportPath;
+};
+
+class BatchRunner : public QObject {
+    Q_OBJECT
+
+public:
+    explicit BatchRunner(BatchSettings settings, QObject* parent = nullptr);
+
+    void run(const QStringList& files);
+    void watch(const QString& folder, bool processExisting);
+    // Ctrl-C: documents in flight finish, nothing new starts.
+    void interrupt();
+
+    // 0 when every document is done, skipped or already searchable; 1 otherwise.
+    int exitCode() const { return failed_ ? 1 : 0; }
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    void showItems();
+    void batchFinished();
+    void writeReport();
+
+    BatchSettings settings_;
+    BatchCoordinator coordinator_;
+    std::unique_ptr<FolderWatcher> watcher_;
+    // The watcher's state stays private to this run: watching from a terminal does not change
+    // the folder that the desktop application watches.
+    QTemporaryDir watcherStateFolder_;
+    std::unique_ptr<QSettings> watcherState_;
+    bool live_ = false;       // redraw the list in place on a terminal
+    int linesDrawn_ = 0;
+    QSet<QUuid> reported_;    // completed items already printed
+    bool retried_ = false;
+    bool interrupted_ = false;
+    bool failed_ = false;
+};
+
+} // namespace quorvane::cli

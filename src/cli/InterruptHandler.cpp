@@ -1,0 +1,51 @@
+#include "cli/InterruptHandler.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quorvane::cli {
+
+namespace {
+
+int signalSockets[2] = {-1, -1};
+
+// Only async-signal-safe work here: one byte through the socket wakes the event loop.
+void onSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalSockets[0], &byte, 1);
+}
+
+} // namespace
+
+InterruptHandler::InterruptHandler(QObject* parent) : QObject(parent) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0) {
+        return; // Ctrl-C then simply ends the program, as it would without us.
+    }
+    notifier_ = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        [[maybe_unused]] const auto read = ::read(signalSockets[1], &byte, 1);
+        Q_EMIT interrupted();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+InterruptHandler::~InterruptHandler() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (signalSockets[0] >= 0) {
+        ::close(signalSockets[0]);
+        ::close(signalSockets[1]);
+        signalSockets[0] = signalSockets[1] = -1;
+    }
+}
+
+} // namespace quorvane::cli

@@ -1,0 +1,241 @@
+// quorvane-cli running batches, presets and a watched folder, with real files and real signals.
+
+#include "e2e/CliSupport.h"
+#include "support/PdfFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using namespace quorvane::test;
+
+namespace {
+
+const QStringList quick{"--languages", "en-US", "--no-auto-language", "--no-rotate", "--no-deskew", "--no-perspective"};
+
+QString smallScan(const QString& folder, const QString& name, const QString& words) {
+    const QString path = folder + "/" + name;
+    writePdf(path, {{.image = renderParagraph(QSize(1275, 600), {words}, 50), .width = 306, .height = 144}});
+    return path;
+}
+
+// A folder of real documents: two scans, an image, one already searchable, one damaged, one locked.
+QString documentFolder(const QString& root) {
+    const QString in = root + "/in";
+    QDir().mkpath(in);
+    smallScan(in, "a2 minutes.pdf", "Minutes of the committee");
+    smallScan(in, "a10 letter.pdf", "Letter to the keeper");
+    renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(in + "/b photo.png");
+    QFile::copy(corpusPath("graph_ocred.pdf"), in + "/c searchable.pdf");
+    QFile::copy(corpusPath("invalid.pdf"), in + "/d damaged.pdf");
+    const QString plain = smallScan(root, "plain.pdf", "Locked away");
+    runProgram("qpdf", {"--encrypt", "u", "o", "256", "--", plain, in + "/e locked.pdf"});
+    for (const auto& name : QDir(in).entryList(QDir::Files)) {
+        QFile::setPermissions(in + "/" + name, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return in;
+}
+
+QList<QStringList> csvRows(const QString& path) {
+    QList<QStringList> rows;
+    const auto lines = readTextFile(path).split('\n', Qt::SkipEmptyParts);
+    for (const auto& line : lines) {
+        // Our fixtures need no quoting except the error texts, which contain no commas.
+        rows.append(line.split(','));
+    }
+    return rows;
+}
+
+void setModified(const QString& path, const QDateTime& when) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+// Reads a running program's output until `text` shows up (or the limit passes).
+bool waitForOutput(QProcess& process, QString& seen, const QString& text, int limitMs = 120000) {
+    QElapsedTimer timer;
+    timer.start();
+    process.waitForStarted();
+    while (!seen.contains(text) && timer.elapsed() < limitMs && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        seen += QString::fromUtf8(process.readAllStandardOutput());
+    }
+    return seen.contains(text);
+}
+
+} // namespace
+
+TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
+    QTemporaryDir root;
+    const QString in = documentFolder(root.path());
+    const QString out = root.filePath("out");
+
+    const auto first = runCli(quick + QStringList{"-o", out, "--report", root.filePath("first.csv"), "--retry", in});
+    EXPECT_EQ(first.result.exitCode, 1) << first.result.standardError.toStdString();
+    const QString log = first.result.standardOutput;
+    EXPECT_TRUE(log.contains("a2 minutes.pdf -> " + out + "/a2 minutes_searchable.pdf: 1 recognized, 0 skipped"));
+    EXPECT_TRUE(log.contains("c searchable.pdf: Already searchable"));
+    EXPECT_TRUE(log.contains("e locked.pdf: This PDF is password-protected."));
+    EXPECT_TRUE(log.contains("Retrying 2 failed document(s)…"));
+    EXPECT_TRUE(log.contains("Batch finished — 3 processed · 1 already searchable · 2 failed")) << log.toStdString();
+    EXPECT_TRUE(first.leftoverTemporaryFiles.isEmpty());
+
+    const auto rows = csvRows(root.filePath("first.csv"));
+    ASSERT_EQ(rows.size(), 7);
+    EXPECT_EQ(rows[0].first(), "source");
+    const QStringList order{"a2 minutes.pdf", "a10 letter.pdf", "b photo.png", "c searchable.pdf", "d damaged.pdf",
+                            "e locked.pdf"};
+    const QStringList statuses{"processed", "processed", "processed", "already-searchable", "failed", "failed"};
+    for (int i = 0; i < 6; ++i) {
+        const QStringList& row = rows[i + 1];
+        ASSERT_EQ(row.size(), 13) << row.join("|").toStdString();
+        EXPECT_EQ(row[0], in + "/" + order[i]);
+        EXPECT_EQ(row[1], statuses[i]);
+        EXPECT_EQ(row[2], statuses[i] == "processed" ? "1" : "0");
+        EXPECT_EQ(row[3], statuses[i] == "already-searchable" ? "1" : "0");
+        if (statuses[i] == "processed") {
+            EXPECT_GT(row[4].toDouble(), 0.5);
+            EXPECT_TRUE(QFile::exists(row[10])) << row[10].toStdString();
+        }
+    }
+    EXPECT_EQ(rows[5][12], "The PDF could not be opened. The file may be corrupted.");
+
+    // Again: every output is up to date. Then one source changes and only it is made again.
+    const auto second = runCli(quick + QStringList{"-o", out, "--report", root.filePath("second.json"), in});
+    EXPECT_EQ(second.result.exitCode, 1);
+    EXPECT_EQ(second.result.standardOutput.count("Skipped — output exists"), 3);
+    const auto documents = QJsonDocument::fromJson(readTextFile(root.filePath("second.json")).toUtf8())
+                               .object()
+                               .value("documents")
+                               .toArray();
+    ASSERT_EQ(documents.size(), 6);
+    EXPECT_EQ(documents[0].toObject().value("status").toString(), "skipped-existing");
+    EXPECT_EQ(documents[0].toObject().value("output").toString(), out + "/a2 minutes_searchable.pdf");
+    EXPECT_EQ(documents[3].toObject().value("status").toString(), "already-searchable");
+    EXPECT_EQ(documents[4].toObject().value("status").toString(), "failed");
+
+    setModified(in + "/a10 letter.pdf", QDateTime::currentDateTime().addSecs(60));
+    const auto third = runCli(quick + QStringList{"-o", out, in});
+    EXPECT_TRUE(third.result.standardOutput.contains("a10 letter.pdf -> ")) << third.result.standardOutput.toStdString();
+    EXPECT_EQ(third.result.standardOutput.count("Skipped — output exists"), 2);
+
+    const auto forced = runCli(quick + QStringList{"-o", out, "--force", in});
+    EXPECT_EQ(forced.result.standardOutput.count("Skipped — output exists"), 0);
+    EXPECT_TRUE(forced.result.standardOutput.contains("3 processed"));
+}
+
+TEST(CliBatch, InterruptFinishesDocumentsInFlightAndCancelsTheRest) {
+    QTemporaryDir root;
+    const QString in = root.filePath("in");
+    QDir().mkpath(in);
+    for (int i = 1; i <= 8; ++i) {
+        smallScan(in, QString("scan %1.pdf").arg(i), "Minutes of the committee meeting");
+    }
+    QProcess cli;
+    cli.start(binPath("quorvane-cli"), quick + QStringList{"--report", root.filePath("r.json"), in});
+    QString seen;
+    ASSERT_TRUE(waitForOutput(cli, seen, "recognized")) << seen.toStdString();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    seen += QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_GT(seen.count(": Cancelled"), 0) << seen.toStdString();
+    const int done = seen.count(" recognized, ");
+    EXPECT_EQ(done + seen.count(": Cancelled"), 8) << seen.toStdString();
+    const auto documents =
+        QJsonDocument::fromJson(readTextFile(root.filePath("r.json")).toUtf8()).object().value("documents").toArray();
+    EXPECT_EQ(documents.size(), 8);
+    // Whatever was started was finished: every processed output is complete and nothing half-made remains.
+    for (const auto& name : QDir(in).entryList({"*_searchable.pdf"}, QDir::Files)) {
+        EXPECT_EQ(runProgram("qpdf", {"--check", in + "/" + name}).exitCode, 0) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(in).entryList({"*_searchable.pdf"}, QDir::Files).size(), done);
+    EXPECT_TRUE(QDir(in).entryList({".*.tmp.pdf"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
+    QTemporaryDir folder;
+    const QString scan = smallScan(folder.path(), "scan.pdf", "Minutes of the committee");
+
+    EXPECT_EQ(runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US"})
+                  .result.exitCode,
+              0);
+    EXPECT_EQ(runCli({"--set", "quorvane.settings.deskew=perhaps"}).result.exitCode, 2);
+    EXPECT_EQ(runCli({"--set", "quorvane.settings.colour=blue"}).result.exitCode, 2);
+    const auto shown = runCli({"--show-settings"}).result.standardOutput;
+    EXPECT_TRUE(shown.contains("quorvane.settings.deskew = false\n"));
+    EXPECT_TRUE(shown.contains("quorvane.settings.languages = en-US\n"));
+    EXPECT_TRUE(shown.contains("quorvane.settings.perspective = true\n"));
+
+    const auto saved = runCli(quick + QStringList{"--name", "{name}_preset", "--save-preset", "Archive"});
+    EXPECT_EQ(saved.result.exitCode, 0);
+    EXPECT_TRUE(saved.result.standardOutput.contains("Saved preset \"Archive\"."));
+    const auto duplicate = runCli(quick + QStringList{"--name", "{name}_preset", "--save-preset", "Again"});
+    EXPECT_EQ(duplicate.result.exitCode, 1);
+    EXPECT_TRUE(duplicate.result.standardError.contains("An existing preset already has exactly these settings"));
+    EXPECT_EQ(runCli(quick + QStringList{"--save-preset", "Archive"}).result.standardOutput, "Saved preset \"Archive 2\".\n");
+    EXPECT_EQ(runCli({"--list-presets"}).result.standardOutput, "  Archive\n  Archive 2\n");
+
+    // The preset's template names the output; the stored settings stay as they were.
+    const auto run = runCli({"--preset", "Archive", scan});
+    EXPECT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    EXPECT_TRUE(QFile::exists(folder.filePath("scan_preset.pdf")));
+    EXPECT_TRUE(runCli({"--show-settings"}).result.standardOutput.contains("outputNameTemplate = {name}_searchable\n"));
+    EXPECT_EQ(runCli({"--preset", "Nothing", scan}).result.exitCode, 2);
+
+    EXPECT_EQ(runCli({"--delete-preset", "Archive"}).result.exitCode, 0);
+    EXPECT_EQ(runCli({"--list-presets"}).result.standardOutput, "  Archive 2\n");
+    EXPECT_EQ(runCli({"--delete-preset", "Archive"}).result.exitCode, 1);
+}
+
+TEST(CliBatch, WatchedFolderProcessesArrivalsUntilInterrupted) {
+    QTemporaryDir root;
+    const QString watched = root.filePath("watched");
+    QDir().mkpath(watched + "/sub");
+    smallScan(watched, "already there.pdf", "Minutes of the committee");
+    smallScan(root.path(), "arrival.pdf", "Letter to the keeper");
+    smallScan(root.path(), "report_searchable.pdf", "Not to be processed");
+
+    QProcess cli;
+    cli.start(binPath("quorvane-cli"), quick + QStringList{"--watch", watched, "--process-existing"});
+    QString seen;
+    ASSERT_TRUE(waitForOutput(cli, seen, "already there.pdf -> ")) << seen.toStdString();
+
+    QFile::copy(root.filePath("report_searchable.pdf"), watched + "/report_searchable.pdf");
+    QFile::copy(root.filePath("arrival.pdf"), watched + "/sub/arrival.pdf");
+    QFile::copy(root.filePath("arrival.pdf"), watched + "/arrival.pdf");
+    ASSERT_TRUE(waitForOutput(cli, seen, "arrival.pdf -> ")) << seen.toStdString();
+    QThread::msleep(3000); // room for anything that should not happen
+
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    seen += QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_EQ(cli.exitCode(), 0) << QString::fromUtf8(cli.readAllStandardError()).toStdString();
+    EXPECT_EQ(seen.count("arrival.pdf -> "), 1) << seen.toStdString();
+    EXPECT_FALSE(seen.contains("report_searchable.pdf -> "));
+    EXPECT_FALSE(QFile::exists(watched + "/sub/arrival_searchable.pdf"));
+    EXPECT_TRUE(QFile::exists(watched + "/arrival_searchable.pdf"));
+}
+
+TEST(CliBatch, TwoSourcesWithOneOutputNameDoNotOverwriteEachOther) {
+    QTemporaryDir folder;
+    renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(folder.filePath("scan.png"));
+    smallScan(folder.path(), "scan.pdf", "Minutes of the committee");
+    const auto run = runCli(quick + QStringList{folder.path()});
+    EXPECT_EQ(run.result.exitCode, 1);
+    EXPECT_TRUE(run.result.standardOutput.contains(
+        "scan.png: Another file of this batch is saved under the same output name, so this one was not processed."))
+        << run.result.standardOutput.toStdString();
+    // The one output there is comes from the first source in name order, complete and untouched.
+    EXPECT_TRUE(pdfText(folder.filePath("scan_searchable.pdf")).contains("committee", Qt::CaseInsensitive));
+}

@@ -1,0 +1,257 @@
+// What quorvane-cli carries over from a source PDF besides its pages: the outline, the title,
+// author, subject and keywords, read back with qpdf --json and pdfinfo; the creator is Quorvane,
+// nothing else of the source's information survives, and --srgb adds the one output intent.
+
+#include "e2e/CliSupport.h"
+#include "support/PdfFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <functional>
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+using namespace quorvane::test;
+
+namespace {
+
+const QStringList plainRecognition{"--languages", "en-US", "--no-auto-language", "--no-rotate", "--no-deskew",
+                                   "--no-perspective"};
+
+// What pdfinfo says about the document, "Title" -> "...", in UTF-8.
+QMap<QString, QString> documentInfo(const QString& pdf) {
+    QMap<QString, QString> info;
+    for (const auto& line : runProgram("pdfinfo", {"-enc", "UTF-8", pdf}).standardOutput.split('\n')) {
+        const auto colon = line.indexOf(':');
+        if (colon > 0) {
+            info.insert(line.left(colon), line.mid(colon + 1).trimmed());
+        }
+    }
+    return info;
+}
+
+// The outline as qpdf --json reads it, reduced to what a reader sees: each entry's title, open
+// state, the 1-based page its destination shows and the view on it, and its children in order.
+QJsonArray readerOutline(const QJsonArray& entries) {
+    QJsonArray result;
+    for (const auto& value : entries) {
+        const QJsonObject entry = value.toObject();
+        QJsonArray view = entry.value("dest").toArray();
+        if (!view.isEmpty()) {
+            view.removeFirst(); // the page object, whose number differs between files
+        }
+        result.append(QJsonObject{{"title", entry.value("title")},
+                                  {"open", entry.value("open")},
+                                  {"page", entry.value("destpageposfrom1")},
+                                  {"view", view},
+                                  {"kids", readerOutline(entry.value("kids").toArray())}});
+    }
+    return result;
+}
+
+QJsonArray outlineOf(const QString& pdf) {
+    const auto json = runProgram("qpdf", {"--json", "--json-key=outlines", pdf}).standardOutput.toUtf8();
+    return readerOutline(QJsonDocument::fromJson(json).object().value("outlines").toArray());
+}
+
+std::string printed(const QJsonArray& outline) {
+    return QJsonDocument(outline).toJson(QJsonDocument::Indented).toStdString();
+}
+
+// Edits a PDF in place with QPDF.
+void rewrite(const QString& path, const std::function<void(QPDF&)>& change) {
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(path).constData());
+    change(pdf);
+    const QString edited = path + ".new";
+    QPDFWriter writer(pdf, QFile::encodeName(edited).constData());
+    writer.write();
+    QFile::remove(path);
+    QFile::rename(edited, path);
+}
+
+// toc.pdf with two entries folded: " " (its children hidden) and "Deeper".
+void foldEntries(QPDF& pdf) {
+    const std::function<void(std::vector<QPDFOutlineObjectHelper>)> visit = [&](auto entries) {
+        for (auto& entry : entries) {
+            const std::string title = entry.getTitle();
+            if (title == " ") {
+                entry.getObjectHandle().replaceKey("/Count", QPDFObjectHandle::newInteger(-2));
+            } else if (title == "Deeper") {
+                entry.getObjectHandle().replaceKey("/Count", QPDFObjectHandle::newInteger(-1));
+            }
+            visit(entry.getKids());
+        }
+    };
+    visit(QPDFOutlineDocumentHelper(pdf).getTopLevelOutlines());
+}
+
+void setInfo(QPDF& pdf, const char* key, const QString& value) {
+    pdf.getTrailer().getKey("/Info").replaceKey(key, QPDFObjectHandle::newUnicodeString(value.toStdString()));
+}
+
+QString output(const QString& folder, const QString& source) {
+    return folder + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
+}
+
+// Every output has Quorvane as its creator and none of its source's producer, dates or XMP.
+void expectOnlyOurCreator(const QMap<QString, QString>& info) {
+    EXPECT_EQ(info.value("Creator"), "Quorvane");
+    for (const char* key : {"Producer", "CreationDate", "ModDate"}) {
+        EXPECT_FALSE(info.contains(key)) << key << ": " << info.value(key).toStdString();
+    }
+    EXPECT_EQ(info.value("Metadata Stream"), "no");
+}
+
+class DocumentInfo : public ::testing::Test {
+protected:
+    QTemporaryDir folder;
+    QString source(const QString& name) const { return folder.filePath("sources/" + name); }
+    void SetUp() override { ASSERT_TRUE(QDir().mkpath(folder.filePath("sources"))); }
+};
+
+} // namespace
+
+TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) {
+    const QString sources = folder.filePath("sources"), outputs = folder.filePath("searchable");
+    for (const char* name : {"toc.pdf", "meta.pdf", "missing_docinfo.pdf"}) {
+        copyCorpusFile(name, sources);
+    }
+    ASSERT_TRUE(QFile::copy(corpusPath("toc.pdf"), source("folded.pdf")));
+    rewrite(source("folded.pdf"), foldEntries);
+    ASSERT_TRUE(printed(outlineOf(source("folded.pdf"))).find("\"open\": false") != std::string::npos);
+    ASSERT_TRUE(QFile::copy(corpusPath("meta.pdf"), source("accented.pdf")));
+    const QString accentedTitle = "Überblick — 東京の地図", accentedAuthor = "Zoë Ångström";
+    rewrite(source("accented.pdf"), [&](QPDF& pdf) {
+        setInfo(pdf, "/Title", accentedTitle);
+        setInfo(pdf, "/Author", accentedAuthor);
+    });
+    // A document without an information dictionary that needs recognition: missing_docinfo.pdf's
+    // page followed by a scanned one.
+    const QString scan = folder.filePath("scan.pdf");
+    ASSERT_TRUE(writePdf(scan, {{.image = renderParagraph(QSize(1275, 825), {"Harbour committee minutes"}, 50),
+                                 .width = 306, .height = 198}}));
+    ASSERT_EQ(runProgram("qpdf", {corpusPath("missing_docinfo.pdf"), "--pages", ".", scan, "--",
+                                  source("no_info_scan.pdf")})
+                  .exitCode,
+              0);
+    ASSERT_FALSE(documentInfo(source("no_info_scan.pdf")).contains("Creator"));
+
+    const auto run = runCli(plainRecognition + QStringList{"-o", outputs, sources});
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
+
+    // The outline: same titles, nesting, open state, and each destination on the page of the same index.
+    for (const char* name : {"toc.pdf", "folded.pdf"}) {
+        SCOPED_TRACE(name);
+        const QJsonArray before = outlineOf(source(name));
+        ASSERT_EQ(before.size(), 6);
+        EXPECT_EQ(printed(outlineOf(output(outputs, name))), printed(before));
+        expectOnlyOurCreator(documentInfo(output(outputs, name)));
+    }
+
+    // Title, author, subject and keywords, whatever their script.
+    for (const char* name : {"meta.pdf", "accented.pdf"}) {
+        SCOPED_TRACE(name);
+        const auto before = documentInfo(source(name));
+        const auto after = documentInfo(output(outputs, name));
+        for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
+            EXPECT_FALSE(before.value(key).isEmpty()) << key;
+            EXPECT_EQ(after.value(key), before.value(key)) << key;
+        }
+        expectOnlyOurCreator(after);
+        EXPECT_TRUE(runProgram("qpdf", {"--show-object=trailer", output(outputs, name)}).standardOutput.contains("/Info"));
+    }
+    EXPECT_EQ(documentInfo(output(outputs, "accented.pdf")).value("Title"), accentedTitle);
+    EXPECT_EQ(documentInfo(output(outputs, "accented.pdf")).value("Author"), accentedAuthor);
+
+    // Without an information dictionary: an already searchable file is left alone, one that needs
+    // recognition gets just the creator.
+    EXPECT_TRUE(run.result.standardOutput.contains("missing_docinfo.pdf: Already searchable"))
+        << run.result.standardOutput.toStdString();
+    EXPECT_FALSE(QFile::exists(output(outputs, "missing_docinfo.pdf")));
+    const auto bare = documentInfo(output(outputs, "no_info_scan.pdf"));
+    expectOnlyOurCreator(bare);
+    for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
+        EXPECT_FALSE(bare.contains(key)) << key;
+    }
+    EXPECT_EQ(bare.value("Pages"), "2");
+    EXPECT_TRUE(pdfText(output(outputs, "no_info_scan.pdf"), 1).contains("This file has no /DocumentInfo block"));
+    EXPECT_TRUE(pdfText(output(outputs, "no_info_scan.pdf"), 2).contains("committee", Qt::CaseInsensitive));
+
+    // No output intent unless asked for.
+    for (const auto& name : QDir(outputs).entryList(QDir::Files)) {
+        EXPECT_EQ(runProgram("qpdf", {"--check", outputs + "/" + name}).exitCode, 0) << name.toStdString();
+        QPDF pdf;
+        pdf.processFile(QFile::encodeName(outputs + "/" + name).constData());
+        EXPECT_FALSE(pdf.getRoot().hasKey("/OutputIntents")) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(outputs).entryList(QDir::Files).size(), 5);
+}
+
+// In a password-protected source the titles and the information are encrypted strings: they
+// arrive readable, and the copy is not locked.
+TEST_F(DocumentInfo, ALockedSourceKeepsItsOutlineAndInformationReadable) {
+    const QString outputs = folder.filePath("searchable");
+    for (const char* name : {"toc.pdf", "meta.pdf"}) {
+        ASSERT_EQ(runProgram("qpdf", {"--encrypt", "sesame", "owner-secret", "256", "--", corpusPath(name),
+                                      source(QString("locked-") + name)})
+                      .exitCode,
+                  0);
+    }
+    for (const char* name : {"locked-toc.pdf", "locked-meta.pdf"}) {
+        const auto run = runCli(plainRecognition + QStringList{"--password", "-o", outputs, source(name)}, "sesame\n");
+        ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+    }
+
+    EXPECT_EQ(printed(outlineOf(output(outputs, "locked-toc.pdf"))), printed(outlineOf(corpusPath("toc.pdf"))));
+    const auto before = documentInfo(corpusPath("meta.pdf"));
+    const auto after = documentInfo(output(outputs, "locked-meta.pdf"));
+    for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
+        EXPECT_EQ(after.value(key), before.value(key)) << key;
+    }
+    expectOnlyOurCreator(after);
+    EXPECT_EQ(after.value("Encrypted"), "no");
+}
+
+TEST_F(DocumentInfo, SrgbAddsExactlyOneOutputIntentAndChangesNothingElse) {
+    const QString plainOutputs = folder.filePath("plain"), srgbOutputs = folder.filePath("srgb");
+    const QString meta = copyCorpusFile("meta.pdf", folder.filePath("sources"));
+    const auto plain = runCli(plainRecognition + QStringList{"-o", plainOutputs, meta});
+    const auto srgb = runCli(plainRecognition + QStringList{"--srgb", "-o", srgbOutputs, meta});
+    ASSERT_EQ(plain.result.exitCode, 0) << plain.result.standardError.toStdString();
+    ASSERT_EQ(srgb.result.exitCode, 0) << srgb.result.standardError.toStdString();
+
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(output(srgbOutputs, meta)).constData());
+    auto intents = pdf.getRoot().getKey("/OutputIntents");
+    ASSERT_TRUE(intents.isArray());
+    ASSERT_EQ(intents.getArrayNItems(), 1);
+    auto intent = intents.getArrayItem(0);
+    ASSERT_TRUE(intent.isDictionary());
+    EXPECT_TRUE(intent.getKey("/Type").isNameAndEquals("/OutputIntent"));
+    EXPECT_TRUE(intent.getKey("/S").isName());
+    EXPECT_EQ(intent.getKey("/Info").getUTF8Value(), "sRGB IEC61966-2.1");
+    EXPECT_EQ(intent.getKey("/OutputConditionIdentifier").getUTF8Value(), "sRGB IEC61966-2.1");
+    EXPECT_EQ(intent.getKey("/OutputCondition").getUTF8Value(), "sRGB");
+    EXPECT_FALSE(intent.hasKey("/DestOutputProfile"));
+    EXPECT_EQ(runProgram("qpdf", {"--check", output(srgbOutputs, meta)}).exitCode, 0);
+
+    auto withIntent = documentInfo(output(srgbOutputs, meta));
+    auto without = documentInfo(output(plainOutputs, meta));
+    for (auto* info : {&withIntent, &without}) {
+        info->remove("File size");
+    }
+    EXPECT_EQ(withIntent, without);
+    for (const auto& run : {plain, srgb}) {
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+    }
+}

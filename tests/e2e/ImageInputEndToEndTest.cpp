@@ -1,0 +1,244 @@
+// quorvane-cli on image files made with libvips in every supported format: each becomes a one-page
+// searchable PDF of the image's size at 300 DPI, upright, and no temporary PDF is left anywhere.
+// Several images go through one run, as a user would hand over a folder, to keep recognition
+// costs down; a band of the scan stands in for the whole page where the page size is not the point.
+
+#include "e2e/CliSupport.h"
+#include "support/TestPdfBuilder.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <vips/vips8>
+
+using namespace quorvane::test;
+using vips::VImage;
+
+namespace {
+
+const QStringList plainRecognition{"--languages", "en-US", "--no-auto-language", "--no-rotate", "--no-deskew",
+                                   "--no-perspective"};
+
+// The top of linn.png: title, introduction and the first six features, ending clear of the next line.
+constexpr int bandHeight = 960;
+
+VImage load(const QString& path) {
+    static const bool ready = VIPS_INIT("ImageInputEndToEndTest") == 0;
+    EXPECT_TRUE(ready);
+    return VImage::new_from_file(QFile::encodeName(path).constData());
+}
+
+VImage linn() { return load(corpusPath("linn.png")); }
+VImage band() { return linn().crop(0, 0, 2550, bandHeight); }
+// "Additional Features" and what follows: text that the band does not have.
+VImage lowerBand() { return linn().crop(0, 2300, 2550, bandHeight); }
+
+void save(const VImage& image, const QString& path, vips::VOption* options = nullptr) {
+    image.write_to_file(QFile::encodeName(path).constData(), options);
+}
+
+// Two frames one above the other, as libvips writes a multi-page TIFF or an animated GIF.
+VImage twoFrames(const VImage& first, const VImage& second) {
+    VImage frames = first.join(second, VIPS_DIRECTION_VERTICAL).copy();
+    frames.set("page-height", first.height());
+    return frames;
+}
+
+QString linnTruth() { return readTextFile(corpusPath("linn.txt")); }
+// What the band shows: the transcription up to the feature after "real-time ERASE".
+QString bandTruth() {
+    const QString truth = linnTruth();
+    return truth.left(truth.indexOf("Exclusive REPEAT"));
+}
+
+int pageCount(const QString& pdf) {
+    QPDF document;
+    document.processFile(QFile::encodeName(pdf).constData());
+    return static_cast<int>(QPDFPageDocumentHelper(document).getAllPages().size());
+}
+
+struct Expected {
+    QString source;      // file name in the input folder
+    double width;        // page size, points
+    double height;
+    QString truth;       // what the page says
+    double minimumRecall;
+};
+
+QStringList sorted(QStringList names) {
+    names.sort();
+    return names;
+}
+
+QString outputFor(const QString& outputs, const QString& source) {
+    return outputs + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
+}
+
+// Each output: one upright page of the expected size whose text reads like the truth. The run
+// left no temporary file in its temporary folder, and the folders hold just the inputs and outputs.
+void expectSearchablePages(const CliRun& run, const QString& inputs, const QString& outputs,
+                           const QList<Expected>& expected) {
+    ASSERT_TRUE(run.result.finished);
+    EXPECT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    QStringList sources, outputNames;
+    for (const auto& page : expected) {
+        SCOPED_TRACE(page.source.toStdString());
+        sources.append(page.source);
+        const QString output = outputFor(outputs, page.source);
+        outputNames.append(QFileInfo(output).fileName());
+        ASSERT_TRUE(QFile::exists(output)) << run.result.standardOutput.toStdString();
+        EXPECT_TRUE(run.result.standardOutput.contains(page.source + " -> " + output + ": "));
+        EXPECT_EQ(pageCount(output), 1);
+        const PdfPageInfo geometry = pdfPageInfo(output, 1);
+        EXPECT_EQ(geometry.rotation, 0);
+        for (const char* box : {"MediaBox", "CropBox"}) {
+            const auto rect = geometry.boxes.value(box);
+            EXPECT_NEAR(rect.x, 0, 0.01) << box;
+            EXPECT_NEAR(rect.y, 0, 0.01) << box;
+            EXPECT_NEAR(rect.width, page.width, 0.01) << box;
+            EXPECT_NEAR(rect.height, page.height, 0.01) << box;
+        }
+        const QString documentInfo = runProgram("pdfinfo", {output}).standardOutput;
+        EXPECT_TRUE(documentInfo.contains(QRegularExpression("^Creator:\\s+Quorvane$", QRegularExpression::MultilineOption)));
+        EXPECT_FALSE(documentInfo.contains("Producer:"));
+        const QString text = pdfText(output);
+        EXPECT_GE(wordRecall(text, page.truth), page.minimumRecall) << text.toStdString();
+    }
+    EXPECT_EQ(sorted(filesIn(inputs)), sorted(sources));
+    EXPECT_EQ(sorted(filesIn(outputs)), sorted(outputNames));
+    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
+}
+
+} // namespace
+
+// Whole pages where their size and reading matter: a plain PNG, a JPEG stored sideways with an
+// orientation tag, and a JPEG larger than 4096 pixels that is scaled down to fit.
+TEST(ImageInput, WholePagesComeOutAtTheirSizeUprightAndReadable) {
+    QTemporaryDir folder;
+    const QString inputs = folder.filePath("images"), outputs = folder.filePath("searchable");
+    ASSERT_TRUE(QDir().mkpath(inputs));
+
+    save(linn(), inputs + "/linn.png");
+    VImage sideways = linn().rot270().copy(); // stored 3300 x 2550
+    sideways.set(VIPS_META_ORIENTATION, 6);   // "turn a quarter clockwise to display"
+    save(sideways, inputs + "/turned.jpg", VImage::option()->set("Q", 90));
+    ASSERT_EQ(load(inputs + "/turned.jpg").get_int(VIPS_META_ORIENTATION), 6);
+    const VImage large = linn().resize(6000.0 / 2550.0, VImage::option()
+                                                          ->set("vscale", 8000.0 / 3300.0)
+                                                          ->set("kernel", VIPS_KERNEL_NEAREST));
+    save(large, inputs + "/large.jpeg", VImage::option()->set("Q", 90));
+    ASSERT_EQ(load(inputs + "/large.jpeg").width(), 6000);
+
+    const auto run = runCli(plainRecognition + QStringList{"-o", outputs, inputs});
+    expectSearchablePages(run, inputs, outputs,
+                          {{"large.jpeg", 737.28, 983.04, linnTruth(), 0.90},
+                           {"linn.png", 612, 792, linnTruth(), 0.95},
+                           {"turned.jpg", 612, 792, linnTruth(), 0.95}});
+}
+
+// Every other supported kind of file, each holding the band of the scan: the first frame of a
+// multi-page TIFF and of an animated GIF, HEIC and HEIF, BMP, and an extension in capitals.
+TEST(ImageInput, EveryFormatIsDecodedAndMadeSearchable) {
+    QTemporaryDir folder;
+    const QString inputs = folder.filePath("images"), outputs = folder.filePath("searchable");
+    ASSERT_TRUE(QDir().mkpath(inputs));
+
+    const VImage top = band().copy_memory();
+    const VImage frames = twoFrames(top, lowerBand());
+    save(frames, inputs + "/pages.tiff", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
+    save(frames, inputs + "/animation.gif");
+    for (const char* name : {"pages.tiff", "animation.gif"}) {
+        ASSERT_EQ(load(inputs + "/" + name).get_int("n-pages"), 2) << name;
+    }
+    save(top, inputs + "/band-tif.tif");
+    save(top, inputs + "/band-bmp.bmp");
+    save(top, inputs + "/band-heic.heic", VImage::option()->set("Q", 80));
+    ASSERT_TRUE(QFile::copy(inputs + "/band-heic.heic", inputs + "/band-heif.heif"));
+    save(top, inputs + "/band-jpg.JPG", VImage::option()->set("Q", 85));
+    ASSERT_STREQ(load(inputs + "/band-heif.heif").get_string("vips-loader"), "heifload");
+    ASSERT_STREQ(load(inputs + "/band-bmp.bmp").get_string("vips-loader"), "magickload");
+
+    const QStringList files{"pages.tiff", "animation.gif", "band-tif.tif", "band-bmp.bmp", "band-heic.heic", "band-heif.heif", "band-jpg.JPG"};
+    QStringList arguments = plainRecognition + QStringList{"-o", outputs};
+    for (const auto& file : files) {
+        arguments.append(inputs + "/" + file);
+    }
+    const auto run = runCli(arguments);
+    QList<Expected> expected;
+    for (const auto& file : files) {
+        expected.append({file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90});
+    }
+    expectSearchablePages(run, inputs, outputs, expected);
+
+    // Only the first frame: nothing of the second one's words.
+    for (const char* name : {"pages.tiff", "animation.gif"}) {
+        const QString text = pdfText(outputFor(outputs, name));
+        EXPECT_FALSE(text.contains("FOOTSWITCH", Qt::CaseInsensitive)) << name;
+        EXPECT_FALSE(text.contains("TRIGGER", Qt::CaseInsensitive)) << name;
+    }
+}
+
+// Real photographs and maps from elsewhere: a typewritten recipe and a small map.
+TEST(ImageInput, PhotoAndMapBecomeSearchable) {
+    QTemporaryDir folder;
+    const QString inputs = folder.filePath("images"), outputs = folder.filePath("searchable");
+    ASSERT_TRUE(QDir().mkpath(inputs));
+    copyCorpusFile("typewriter.png", inputs);
+    copyCorpusFile("baiona.png", inputs);
+
+    const auto run = runCli(plainRecognition + QStringList{"-o", outputs, inputs});
+    // What the pictures say. The map's small labels are hard to read at its size; most of the
+    // recipe (in Dutch, recognised as English) is found.
+    const QString mapLabels = "Bokale Tarnose Lehuntze Mugerre Hiriburu Angelu Milafranga Basusarri BAIONA "
+                              "Komunikabideak Autobideak Errepide nagusiak Trenbideak";
+    const QString recipe =
+        "Linzensoep à la Waterman. 4 ons linzen, 3 liter water, 3 uien, bloem, boter, 2 kopjes melk, laurier, "
+        "kruidnagel, kerrie, zout. De linzen wassen en in 1 liter kokend water 1 dag laten weken. 2 liter "
+        "water bij de linzen voegen, zonder het water waarin ze geweekt zijn af te gieten. De helft van de "
+        "uien bakken met laurier en kruidnagel. Alle uien, kerrie en zout bij de linzen voegen. Alles aan de "
+        "kook brengen. Van de bloem met boter en melk een papje maken en verder afmaken met de soep. Als de "
+        "linzen gaar zijn is de soep klaar.";
+    expectSearchablePages(run, inputs, outputs,
+                          {{"baiona.png", 640 * 0.24, 682 * 0.24, mapLabels, 0.35},
+                           {"typewriter.png", 4000 * 0.24, 2864 * 0.24, recipe, 0.85}});
+}
+
+TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
+    QTemporaryDir folder;
+    {
+        QFile notes(folder.filePath("notes.png"));
+        ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+        notes.write("These are plain words, not pixels.\n");
+    }
+    ASSERT_TRUE(QFile::copy(corpusPath("linn.pdf"), folder.filePath("scan.tiff")));
+    QFile(folder.filePath("empty.gif")).open(QIODevice::WriteOnly);
+    const QStringList names{"empty.gif", "notes.png", "scan.tiff"};
+
+    QStringList arguments = plainRecognition;
+    for (const auto& name : names) {
+        arguments.append(folder.filePath(name));
+    }
+    const QString cannotOpenImage =
+        "The image could not be opened. The file may be damaged or in an unsupported format.";
+    // Together, as a batch, and one on its own.
+    const auto batch = runCli(arguments);
+    EXPECT_EQ(batch.result.exitCode, 1);
+    for (const auto& name : names) {
+        EXPECT_TRUE(batch.result.standardOutput.contains(name + ": " + cannotOpenImage))
+            << batch.result.standardOutput.toStdString();
+    }
+    const auto single = runCli(plainRecognition + QStringList{folder.filePath("notes.png")});
+    EXPECT_EQ(single.result.exitCode, 1);
+    EXPECT_TRUE(single.result.standardError.contains(folder.filePath("notes.png") + ": " + cannotOpenImage))
+        << single.result.standardError.toStdString();
+
+    EXPECT_EQ(filesIn(folder.path()), names);
+    for (const auto& run : {batch, single}) {
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
+    }
+}
