@@ -36,7 +36,7 @@ inline constexpr double confidenceMargin = 0.15;    // least rise of mean confid
 // the page's own recognition (four recognitions) and could only confirm it. Measured first passes
 // of linn.png (character-weighted mean confidence, English; with the four default languages and
 // script detection in brackets): upright 0.944 (0.951), tilted 1, 2 and 4 degrees 0.935 to 0.947
-// (0.947 to 0.956), keystoned 0.950 (0.955); turned 90 and 270 degrees 0.000 (sideways lines
+// (0.945 to 0.956), keystoned 0.950 (0.955); turned 90 and 270 degrees 0.000 (sideways lines
 // count for nothing), upside down 0.302 (0.530). The threshold sits between the two groups. The
 // character minimum keeps a page with a few confidently read words, where the mean says little,
 // in the probe.

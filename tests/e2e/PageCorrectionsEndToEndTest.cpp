@@ -3,7 +3,8 @@
 // a keystoned and tilted sheet of prose, and the corpus's skew.pdf. Every output page must be
 // upright, searchable (word recall), and carry its text layer on the words as a reader sees them
 // (pdftotext -bbox against Tesseract on the page rendered by pdftoppm). The pages travel in a few
-// multi-page documents run at the same time, and all pages are checked at the same time.
+// multi-page documents run at the same time, and a document's pages are checked as soon as its
+// run ends.
 
 #include "e2e/CliSupport.h"
 #include "e2e/TextLayerSupport.h"
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <gtest/gtest.h>
 
@@ -151,63 +153,52 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
     for (const auto& document : documents) {
         ASSERT_TRUE(writePdf(document.path, document.pages)) << document.path.toStdString();
     }
-    const QString skew = copyCorpusFile("skew.pdf", folder.path());
+    documents << Document{
+        copyCorpusFile("skew.pdf", folder.path()), {}, {{"skew.pdf", linnText, 612, true}}, 0, 0};
 
-    // One run per document, side by side, so that each prints its full result lines.
-    const QList<QStringList> runs = {{documents[0].path}, {documents[1].path}, {documents[2].path}, {skew}};
-    const QList<CliRun> results = QtConcurrent::blockingMapped(runs, [&](const QStringList& inputs) {
-        return runCli(englishOnly + QStringList{"-o", outputs} + inputs);
-    });
-    struct Summary {
-        QString source;
-        QString text;
-        int pages, rotated, perspective;
+    // One run per document, so that each prints its full result lines, all at the same time (the
+    // documents differ much in cost); each document's pages are checked as soon as its run ends.
+    struct Outcome {
+        CliRun run;
+        QList<CheckedPage> pages;
     };
-    QList<Summary> summaries = {{skew, summaryOf(results[3].result.standardOutput, skew), 1, 0, 0}};
+    QThreadPool allAtOnce;
+    allAtOnce.setMaxThreadCount(int(documents.size()));
+    const QList<Outcome> outcomes =
+        QtConcurrent::blockingMapped(&allAtOnce, documents, [&](const Document& document) {
+            Outcome outcome{runCli(englishOnly + QStringList{"-o", outputs, document.path}), {}};
+            const QString pdf =
+                outputs + "/" + QFileInfo(document.path).completeBaseName() + "_searchable.pdf";
+            for (int page = 1; page <= document.expected.size(); ++page) {
+                const QString number = QString::number(page);
+                CheckedPage checked{
+                    document.expected[page - 1],
+                    runProgram("pdfinfo", {"-box", "-f", number, "-l", number, pdf}).standardOutput};
+                checked.recall = wordRecall(pdfText(pdf, page), checked.expected.truth);
+                checked.placement = comparePlacement(layerWords(pdf, page), seenWords(pdf, page));
+                outcome.pages << checked;
+            }
+            return outcome;
+        });
+
+    QList<CheckedPage> checked;
     for (int i = 0; i < documents.size(); ++i) {
-        ASSERT_EQ(results[i].result.exitCode, 0) << results[i].result.standardError.toStdString();
-        EXPECT_TRUE(results[i].leftoverTemporaryFiles.isEmpty());
         const auto& document = documents[i];
-        summaries << Summary{document.path, summaryOf(results[i].result.standardOutput, document.path),
-                             int(document.pages.size()), document.rotated, document.perspective};
-    }
-    for (const auto& summary : summaries) {
-        SCOPED_TRACE((summary.source + ":\n" + summary.text).toStdString());
-        EXPECT_TRUE(
-            summary.text.contains(QStringLiteral("%1 page(s) recognized, 0 skipped").arg(summary.pages)));
+        const auto& run = outcomes[i].run;
+        const QString summary = summaryOf(run.result.standardOutput, document.path);
+        SCOPED_TRACE((document.path + ":\n" + summary).toStdString());
+        ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+        EXPECT_TRUE(summary.contains(
+            QStringLiteral("%1 page(s) recognized, 0 skipped").arg(document.expected.size())));
         const auto hasCount = [&](const QString& what, int count) {
-            return count == 0 ? !summary.text.contains(what)
-                              : summary.text.contains(QStringLiteral("%1 page(s) %2").arg(count).arg(what));
+            return count == 0 ? !summary.contains(what)
+                              : summary.contains(QStringLiteral("%1 page(s) %2").arg(count).arg(what));
         };
-        EXPECT_TRUE(hasCount("were sideways or upside-down and have been saved upright.", summary.rotated));
-        EXPECT_TRUE(hasCount("were captured at an angle and have been straightened.", summary.perspective));
+        EXPECT_TRUE(hasCount("were sideways or upside-down and have been saved upright.", document.rotated));
+        EXPECT_TRUE(hasCount("were captured at an angle and have been straightened.", document.perspective));
+        checked << outcomes[i].pages;
     }
-
-    QList<std::pair<QString, int>> outputPages; // output file and 1-based page of each expectation
-    QList<ExpectedPage> expected;
-    for (const auto& document : documents) {
-        for (int page = 0; page < document.expected.size(); ++page) {
-            outputPages.append({QFileInfo(document.path).completeBaseName(), page + 1});
-            expected.append(document.expected[page]);
-        }
-    }
-    outputPages.append({"skew", 1});
-    expected.append({"skew.pdf", linnText, 612, true});
-
-    QList<int> indices;
-    for (int i = 0; i < expected.size(); ++i) {
-        indices << i;
-    }
-    const QList<CheckedPage> checked = QtConcurrent::blockingMapped(indices, [&](int i) {
-        const QString pdf = outputs + "/" + outputPages[i].first + "_searchable.pdf";
-        const int page = outputPages[i].second;
-        const QString number = QString::number(page);
-        CheckedPage result{expected[i],
-                           runProgram("pdfinfo", {"-box", "-f", number, "-l", number, pdf}).standardOutput};
-        result.recall = wordRecall(pdfText(pdf, page), expected[i].truth);
-        result.placement = comparePlacement(layerWords(pdf, page), seenWords(pdf, page));
-        return result;
-    });
 
     static const QRegularExpression sizeLine(R"(Page +\d+ size: +([\d.]+) x ([\d.]+) pts)");
     static const QRegularExpression rotationLine(R"(Page +\d+ rot: +(\d+))");
