@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace quorvane {
 
@@ -23,6 +25,11 @@ namespace {
 // much less (it reads every line at a fixed height). On a 300-DPI page this is about 1.75 times
 // faster and loses under 1% of the words; smaller copies lose more without getting much faster.
 constexpr int fastLongSide = 1300;
+
+// Tesseract reads every poorly read line a second time as white on black. Upright pages have few
+// such lines, but on a turned or garbled page every line is one, which doubles its cost: the fast
+// level (and with it every candidate of the orientation probe) does without that second reading.
+const char* invertedRetry(OCRRecognitionLevel level) { return level == OCRRecognitionLevel::fast ? "0" : "1"; }
 
 // Script detection classifies character shapes; on smaller copies of a 300-DPI letter page they
 // got too coarse (at 825 pixels Latin text was taken for Cyrillic).
@@ -190,6 +197,7 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
     const Raster image =
         options.recognitionLevel == OCRRecognitionLevel::fast ? shrunkTo(bitmap, fastLongSide) : bitmap;
     setImage(lease.engine(), image);
+    lease.engine().SetVariable("tessedit_do_invert", invertedRetry(options.recognitionLevel));
     if (!lease.recognize()) {
         lease.engine().Clear();
         throw PlatformError("Tesseract could not recognise the page.");
@@ -199,24 +207,79 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
     return lines;
 }
 
-// Detection only helps to choose languages: when its model cannot be used the page is read as
-// without detection.
-QString TesseractOCRService::detectScript(const Raster& bitmap) {
-    if (bitmap.empty() || !isReadable(bitmap) || !TesseractEnginePool::isInstalled("osd")) {
-        return {};
+namespace {
+
+struct OrientationAndScript {
+    int degrees = 0; // how far the text is turned, counter-clockwise
+    float orientationConfidence = 0;
+    QString script;
+};
+
+// Tesseract's orientation and script detection on the characters it finds first; nothing when
+// the detection model cannot be used.
+std::optional<OrientationAndScript> detectOrientationAndScript(const Raster& image, int characters) {
+    if (image.empty() || !isReadable(image) || !TesseractEnginePool::isInstalled("osd")) {
+        return std::nullopt;
     }
     try {
         auto lease = TesseractEnginePool::shared().borrow({"osd", false, {}});
-        setImage(lease.engine(), shrunkTo(bitmap, scriptDetectionLongSide));
+        lease.engine().SetVariable("min_characters_to_try", std::to_string(characters).c_str());
+        setImage(lease.engine(), image);
         int degrees = 0;
         float orientationConfidence = 0, scriptConfidence = 0;
         const char* script = nullptr;
         const bool found = lease.engine().DetectOrientationScript(&degrees, &orientationConfidence, &script,
                                                                   &scriptConfidence);
         lease.engine().Clear();
-        return found && script ? QString::fromLatin1(script) : QString();
+        if (!found) {
+            return std::nullopt;
+        }
+        return OrientationAndScript{degrees, orientationConfidence, script ? QString::fromLatin1(script) : QString()};
     } catch (const PlatformError&) {
-        return {};
+        return std::nullopt;
+    }
+}
+
+// Tesseract's own default: enough characters to tell scripts apart.
+constexpr int scriptDetectionCharacters = 50;
+
+// Telling the four orientations apart needs fewer characters than telling scripts apart; 15 take
+// a third of the time of Tesseract's default 50 (about 0.08 s on a 1200-pixel page). Measured
+// on 1200-pixel copies of corpus pages, cleaned or not: right guesses had confidences of 0.94 to
+// 3.5; the one wrong guess on a text page (skew.pdf uncleaned, taken as upside down) had 0.16.
+constexpr int orientationCharacters = 15;
+constexpr float orientationConfidenceFloor = 0.5f;
+
+} // namespace
+
+// Detection only helps to choose languages: when its model cannot be used the page is read as
+// without detection.
+QString TesseractOCRService::detectScript(const Raster& bitmap) {
+    const auto detected = detectOrientationAndScript(shrunkTo(bitmap, scriptDetectionLongSide), scriptDetectionCharacters);
+    return detected ? detected->script : QString();
+}
+
+int TesseractOCRService::orientationHint(const Raster& bitmap) {
+    const auto detected = detectOrientationAndScript(bitmap, orientationCharacters);
+    if (!detected || detected->orientationConfidence < orientationConfidenceFloor) {
+        return 0;
+    }
+    const int quarterTurns = ((detected->degrees / 90) % 4 + 4) % 4;
+    return (4 - quarterTurns) % 4;
+}
+
+void TesseractOCRService::prepareEngines(const OCROptions& options) {
+    try {
+        if (options.autoRotate || options.automaticallyDetectsLanguage) {
+            if (TesseractEnginePool::isInstalled("osd")) {
+                TesseractEnginePool::shared().borrow({"osd", false, {}}); // given back at once, ready
+            }
+        }
+        const TesseractEngineKey key{tesseractLanguages(recognitionLanguages(options, supportedLanguages())),
+                                     options.usesLanguageCorrection, userWords(options.customWords)};
+        TesseractEnginePool::shared().borrow(key);
+    } catch (const PlatformError&) {
+        // The recognition that needs the engine reports the same failure to the user.
     }
 }
 

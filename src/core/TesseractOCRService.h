@@ -20,6 +20,11 @@ public:
     // left. Throws PlatformError when the recognizer fails.
     std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const;
 
+    // Loads the models a page recognised with `options` will start with (orientation and script
+    // detection, the job's languages) into idle engines, so that loading can overlap other work.
+    // Failures are left for the recognition itself to report.
+    static void prepareEngines(const OCROptions& options);
+
     // The catalog tags whose language data is installed, in catalog order.
     static QStringList supportedLanguages();
 
@@ -36,6 +41,11 @@ public:
     // The script the page is written in as Tesseract's script detection names it ("Latin",
     // "Cyrillic", "Han", ...); empty when it cannot tell or its model is not installed.
     static QString detectScript(const Raster& bitmap);
+
+    // Tesseract's quick guess from character shapes, a small fraction of a recognition: the
+    // clockwise quarter turns (0..3) that would make `bitmap` upright; 0 when it looks upright or
+    // the guess is unsure. Not a recognition and not counted as one.
+    static int orientationHint(const Raster& bitmap);
 };
 
 } // namespace quorvane

@@ -13,15 +13,28 @@ PageOutcome process(const Raster& bitmap, const OCROptions& options, const Tesse
     const Raster cleaned = Preprocessor::apply(bitmap, options.preprocessing);
     Raster current = cleaned;
     PageOutcome outcome;
-    outcome.lines = ocr.recognize(current, options);
-
-    if (options.autoRotate) {
-        const int turns = PageOrientation::probe(cleaned, outcome.lines, options, ocr);
-        if (turns != 0) {
-            current = PageOrientation::rotated(cleaned, turns);
-            outcome.turnsCW = turns;
-            outcome.lines = ocr.recognize(current, options);
+    int turns = 0;
+    bool probed = false;
+    // A first pass over a turned page costs a whole recognition and is thrown away. Tesseract's
+    // orientation guess tells most turned pages apart for a small fraction of that, so such a
+    // page is probed straight away; the probe still decides, and when it keeps the page as it is
+    // the first pass follows.
+    if (options.autoRotate &&
+        TesseractOCRService::orientationHint(
+            PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension)) != 0) {
+        turns = PageOrientation::probe(cleaned, std::nullopt, options, ocr);
+        probed = true;
+    }
+    if (turns == 0) {
+        outcome.lines = ocr.recognize(current, options);
+        if (options.autoRotate && !probed) {
+            turns = PageOrientation::probe(cleaned, outcome.lines, options, ocr);
         }
+    }
+    if (turns != 0) {
+        current = PageOrientation::rotated(cleaned, turns);
+        outcome.turnsCW = turns;
+        outcome.lines = ocr.recognize(current, options);
     }
 
     if (options.deskew) {

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
@@ -139,6 +140,35 @@ TEST(TesseractOCRService, TurnedPagesDoNotComeBackAsWellReadLines) {
         EXPECT_LT(characterWeightedConfidence(lines), 0.5) << "turned by " << name;
         EXPECT_GT(lines.size(), 40u) << "turned by " << name; // the lines are kept, only trusted less
     }
+}
+
+TEST(TesseractOCRService, OrientationHintTellsHowFarATurnedPageIsTurned) {
+    if (!TesseractEnginePool::isInstalled("osd")) {
+        GTEST_SKIP() << "needs the orientation detection model";
+    }
+    const auto before = TesseractEnginePool::recognitionCount();
+    Raster small;
+    cv::resize(linnPage(), small, {}, 1200.0 / linnPage().rows, 1200.0 / linnPage().rows, cv::INTER_AREA);
+    EXPECT_EQ(TesseractOCRService::orientationHint(small), 0);
+    // Turned clockwise by 90, 180 and 270 degrees: 3, 2 and 1 more clockwise turns make it upright.
+    const std::pair<cv::RotateFlags, int> turns[] = {
+        {cv::ROTATE_90_CLOCKWISE, 3}, {cv::ROTATE_180, 2}, {cv::ROTATE_90_COUNTERCLOCKWISE, 1}};
+    for (const auto& [flag, upright] : turns) {
+        Raster turned;
+        cv::rotate(small, turned, flag);
+        EXPECT_EQ(TesseractOCRService::orientationHint(turned), upright) << "flag " << flag;
+    }
+    EXPECT_EQ(TesseractOCRService::orientationHint(Raster()), 0);
+    EXPECT_EQ(TesseractOCRService::orientationHint(Raster(400, 300, CV_8UC3, cv::Scalar::all(255))), 0);
+    EXPECT_EQ(TesseractEnginePool::recognitionCount(), before);
+}
+
+TEST(TesseractOCRService, WhiteOnBlackTextIsReadAtTheAccurateLevel) {
+    const QStringList texts{"Quarterly figures for the northern region", "were better than anyone expected"};
+    Raster inverted;
+    cv::bitwise_not(test::drawTextPage(texts, 2000, 500, 40).raster, inverted);
+    const auto lines = TesseractOCRService().recognize(inverted, englishOnly());
+    EXPECT_EQ(joinedText(lines), texts.join('\n'));
 }
 
 TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevels) {
