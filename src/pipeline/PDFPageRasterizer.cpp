@@ -1,6 +1,7 @@
 #include "pipeline/PDFPageRasterizer.h"
 
 #include "pipeline/CoordinateMapper.h"
+#include "pipeline/PageColour.h"
 
 #include <cmath>
 #include <opencv2/imgproc.hpp>
@@ -73,7 +74,9 @@ std::optional<Raster> render(const PdfPage& page, double dpi) {
         renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
         renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
         renderer.set_paper_color(0xffffffff); // opaque white wherever the page draws nothing
-        renderer.set_image_format(poppler::image::format_bgr24);
+        // Most scans are grey; Poppler draws them in grey in half the time of colour.
+        const bool grey = PageColour::drawsOnlyGrey(page);
+        renderer.set_image_format(grey ? poppler::image::format_gray8 : poppler::image::format_bgr24);
 
         // Poppler shows the crop box with the page's rotation applied; the slice starting at the
         // top-left corner is exactly the raster we promise.
@@ -81,13 +84,13 @@ std::optional<Raster> render(const PdfPage& page, double dpi) {
         const poppler::image image = renderer.render_page(popplerPage.get(), resolution, resolution, 0, 0,
                                                           columns, rows, extraTurn(page, *popplerPage));
         if (!image.is_valid() || image.width() != columns || image.height() != rows ||
-            image.format() != poppler::image::format_bgr24) {
+            image.format() != (grey ? poppler::image::format_gray8 : poppler::image::format_bgr24)) {
             return std::nullopt;
         }
-        const cv::Mat bgr(rows, columns, CV_8UC3, const_cast<char*>(image.const_data()),
-                          static_cast<size_t>(image.bytes_per_row()));
+        const cv::Mat pixels(rows, columns, grey ? CV_8UC1 : CV_8UC3, const_cast<char*>(image.const_data()),
+                             static_cast<size_t>(image.bytes_per_row()));
         Raster rgb;
-        cv::cvtColor(bgr, rgb, cv::COLOR_BGR2RGB); // copies out of Poppler's buffer
+        cv::cvtColor(pixels, rgb, grey ? cv::COLOR_GRAY2RGB : cv::COLOR_BGR2RGB); // copies out of Poppler's buffer
         return rgb;
     } catch (const std::exception&) {
         return std::nullopt; // out of memory for the bitmap, or OpenCV refusing it
