@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThreadPool>
 #include <QtConcurrent>
 
 #include <algorithm>
@@ -62,6 +63,7 @@ struct OCRPipeline::Run {
     std::unique_ptr<PdfDocument> document;
     int pageCount = 0;
     int nextPage = 0;
+    bool enginesPrepared = false;
     std::vector<std::optional<TextLayerWriter::PageInput>> slots;
 
     int skippedPages = 0;
@@ -222,6 +224,11 @@ void OCRPipeline::continueWithNextPage() {
             run.lowDPIPages += 1;
         }
 
+        if (!run.enginesPrepared) {
+            // Loading the models (a few tenths of a second) overlaps rendering the first page.
+            run.enginesPrepared = true;
+            QThreadPool::globalInstance()->start([options = run.options] { TesseractOCRService::prepareEngines(options); });
+        }
         auto runRef = run_;
         QtConcurrent::run([page = *page, options = run.options, ocr = ocr_, index] {
             return attempt([&] {
