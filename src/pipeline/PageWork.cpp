@@ -6,6 +6,9 @@
 #include "corrections/PagePerspective.h"
 #include "corrections/Preprocessor.h"
 
+#include <exception>
+#include <future>
+
 namespace quorvane::PageWork {
 
 PageOutcome process(const Raster& bitmap, const OCROptions& options, const TesseractOCRService& ocr) {
@@ -15,15 +18,36 @@ PageOutcome process(const Raster& bitmap, const OCROptions& options, const Tesse
     PageOutcome outcome;
     int turns = 0;
     bool probed = false;
+    bool recognisedTurned = false;
     // A first pass over a turned page costs a whole recognition and is thrown away. Tesseract's
     // orientation guess tells most turned pages apart for a small fraction of that, so such a
-    // page is probed straight away; the probe still decides, and when it keeps the page as it is
-    // the first pass follows.
-    if (options.autoRotate &&
-        TesseractOCRService::orientationHint(
-            PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension)) != 0) {
-        turns = PageOrientation::probe(cleaned, std::nullopt, options, ocr);
+    // page is probed straight away, while the page turned as guessed is recognised on a thread of
+    // its own. The probe still decides: when it disagrees, that recognition is dropped, and when
+    // it keeps the page as it is, the first pass follows.
+    const int hint = options.autoRotate ? TesseractOCRService::orientationHint(PageOrientation::downscaled(
+                                              cleaned, PageOrientation::probeMaxDimension))
+                                        : 0;
+    if (hint != 0) {
+        const Raster guessed = PageOrientation::rotated(cleaned, hint);
+        auto guessedLines = std::async(std::launch::async, [&ocr, &options, guessed] {
+            return ocr.recognize(guessed, options);
+        });
+        std::exception_ptr probeError;
+        try {
+            turns = PageOrientation::probe(cleaned, std::nullopt, options, ocr);
+        } catch (...) {
+            probeError = std::current_exception();
+        }
+        guessedLines.wait(); // it borrows this frame's options
+        if (probeError) {
+            std::rethrow_exception(probeError);
+        }
         probed = true;
+        if (turns == hint) {
+            current = guessed;
+            outcome.lines = guessedLines.get();
+            recognisedTurned = true;
+        }
     }
     if (turns == 0) {
         outcome.lines = ocr.recognize(current, options);
@@ -32,9 +56,11 @@ PageOutcome process(const Raster& bitmap, const OCROptions& options, const Tesse
         }
     }
     if (turns != 0) {
-        current = PageOrientation::rotated(cleaned, turns);
         outcome.turnsCW = turns;
-        outcome.lines = ocr.recognize(current, options);
+        if (!recognisedTurned) {
+            current = PageOrientation::rotated(cleaned, turns);
+            outcome.lines = ocr.recognize(current, options);
+        }
     }
 
     if (options.deskew) {
