@@ -7,6 +7,7 @@
 #include "cli/SettingsCommands.h"
 #include "jobs/InputFiles.h"
 #include "pipeline/OutputPath.h"
+#include "platform/HeapPolicy.h"
 #include "settings/AppSettings.h"
 
 #include <QCoreApplication>
@@ -65,6 +66,7 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
 } // namespace
 
 int main(int argc, char** argv) {
+    HeapPolicy::returnFreedMemory();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));

@@ -12,6 +12,7 @@
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageWork.h"
 #include "pipeline/TextLayerWriter.h"
+#include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
 
 #include <QFile>
@@ -231,13 +232,15 @@ void OCRPipeline::continueWithNextPage() {
         }
         auto runRef = run_;
         QtConcurrent::run([page = *page, options = run.options, ocr = ocr_, index] {
-            return attempt([&] {
+            auto outcome = attempt([&] {
                 const auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
                 if (!bitmap) {
                     throw OCRError::rasterizationFailed(index);
                 }
                 return PageWork::process(*bitmap, options, ocr);
             });
+            HeapPolicy::trimNow(); // the page's bitmaps are gone
+            return outcome;
         }).then(this, [this, runRef, index](const Attempt<PageOutcome>& outcome) {
             if (runRef != run_) {
                 return;
