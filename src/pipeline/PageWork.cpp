@@ -6,62 +6,65 @@
 #include "corrections/PagePerspective.h"
 #include "corrections/Preprocessor.h"
 
-#include <exception>
 #include <future>
 
 namespace quorvane::PageWork {
 
-PageOutcome process(const Raster& bitmap, const OCROptions& options, const TesseractOCRService& ocr) {
-    // Every later step starts from the cleaned page; the uncleaned one is not used again.
-    const Raster cleaned = Preprocessor::apply(bitmap, options.preprocessing);
-    Raster current = cleaned;
-    PageOutcome outcome;
-    int turns = 0;
-    bool probed = false;
-    bool recognisedTurned = false;
+namespace {
+
+struct Upright {
+    int turns = 0; // clockwise quarter turns applied
+    Raster raster;
+    std::vector<OCRLine> lines;
+};
+
+Upright turnedAndRecognised(const Raster& page, int turns, const OCROptions& options, const TesseractOCRService& ocr) {
+    const Raster turned = PageOrientation::rotated(page, turns);
+    return {turns, turned, ocr.recognize(turned, options)};
+}
+
+// The cleaned page turned upright, when the rotation switch is on, and recognised.
+Upright uprightPage(const Raster& cleaned, const OCROptions& options, const TesseractOCRService& ocr) {
+    if (!options.autoRotate) {
+        return {0, cleaned, ocr.recognize(cleaned, options)};
+    }
+    const int guess =
+        TesseractOCRService::orientationHint(PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension));
+    if (guess == 0) {
+        auto firstPass = ocr.recognize(cleaned, options);
+        const int turns = PageOrientation::probe(cleaned, firstPass, options, ocr);
+        return turns == 0 ? Upright{0, cleaned, std::move(firstPass)} : turnedAndRecognised(cleaned, turns, options, ocr);
+    }
     // A first pass over a turned page costs a whole recognition and is thrown away. Tesseract's
     // orientation guess tells most turned pages apart for a small fraction of that, so such a
     // page is probed straight away, while the page turned as guessed is recognised on a thread of
-    // its own. The probe still decides: when it disagrees, that recognition is dropped, and when
-    // it keeps the page as it is, the first pass follows.
-    const int hint = options.autoRotate ? TesseractOCRService::orientationHint(PageOrientation::downscaled(
-                                              cleaned, PageOrientation::probeMaxDimension))
-                                        : 0;
-    if (hint != 0) {
-        const Raster guessed = PageOrientation::rotated(cleaned, hint);
-        auto guessedLines = std::async(std::launch::async, [&ocr, &options, guessed] {
-            return ocr.recognize(guessed, options);
-        });
-        std::exception_ptr probeError;
-        try {
-            turns = PageOrientation::probe(cleaned, std::nullopt, options, ocr);
-        } catch (...) {
-            probeError = std::current_exception();
-        }
-        guessedLines.wait(); // it borrows this frame's options
-        if (probeError) {
-            std::rethrow_exception(probeError);
-        }
-        probed = true;
-        if (turns == hint) {
-            current = guessed;
-            outcome.lines = guessedLines.get();
-            recognisedTurned = true;
-        }
+    // its own. The probe still decides: when it disagrees, that recognition is dropped.
+    auto guessed = std::async(std::launch::async, [&] { return turnedAndRecognised(cleaned, guess, options, ocr); });
+    int turns = 0;
+    try {
+        turns = PageOrientation::probe(cleaned, std::nullopt, options, ocr);
+    } catch (...) {
+        guessed.wait(); // it borrows this frame's arguments
+        throw;
     }
-    if (turns == 0) {
-        outcome.lines = ocr.recognize(current, options);
-        if (options.autoRotate && !probed) {
-            turns = PageOrientation::probe(cleaned, outcome.lines, options, ocr);
-        }
+    if (turns == guess) {
+        return guessed.get();
     }
-    if (turns != 0) {
-        outcome.turnsCW = turns;
-        if (!recognisedTurned) {
-            current = PageOrientation::rotated(cleaned, turns);
-            outcome.lines = ocr.recognize(current, options);
-        }
-    }
+    guessed.wait();
+    return turns == 0 ? Upright{0, cleaned, ocr.recognize(cleaned, options)}
+                      : turnedAndRecognised(cleaned, turns, options, ocr);
+}
+
+} // namespace
+
+PageOutcome process(const Raster& bitmap, const OCROptions& options, const TesseractOCRService& ocr) {
+    // Every later step starts from the cleaned page; the uncleaned one is not used again.
+    const Raster cleaned = Preprocessor::apply(bitmap, options.preprocessing);
+    Upright upright = uprightPage(cleaned, options, ocr);
+    Raster current = upright.raster;
+    PageOutcome outcome;
+    outcome.turnsCW = upright.turns;
+    outcome.lines = std::move(upright.lines);
 
     if (options.deskew) {
         const double skew = PageDeskew::estimateAngle(outcome.lines, current.cols, current.rows);
