@@ -23,15 +23,6 @@ using namespace quorvane;
 
 namespace {
 
-OCROptions englishOnly(OCRRecognitionLevel level = OCRRecognitionLevel::accurate) {
-    OCROptions options;
-    options.recognitionLevel = level;
-    options.languages = {"en-US"};
-    options.automaticallyDetectsLanguage = false;
-    options.usesLanguageCorrection = false;
-    return options;
-}
-
 const Raster& linnPage() {
     static const Raster page = test::corpusRaster("linn.png");
     return page;
@@ -39,7 +30,7 @@ const Raster& linnPage() {
 
 // The real page is recognised once per program: it costs seconds.
 const std::vector<OCRLine>& linnLines() {
-    static const std::vector<OCRLine> lines = TesseractOCRService().recognize(linnPage(), englishOnly());
+    static const std::vector<OCRLine> lines = TesseractOCRService().recognize(linnPage(), test::englishOnly());
     return lines;
 }
 
@@ -130,18 +121,6 @@ TEST(TesseractOCRService, ReadsARealPageWithBoxesOnItsLines) {
     EXPECT_GT(characterWeightedConfidence(lines), 0.85);
 }
 
-TEST(TesseractOCRService, TurnedPagesDoNotComeBackAsWellReadLines) {
-    const std::pair<cv::RotateFlags, const char*> turns[] = {
-        {cv::ROTATE_90_CLOCKWISE, "90"}, {cv::ROTATE_180, "180"}, {cv::ROTATE_90_COUNTERCLOCKWISE, "270"}};
-    for (const auto& [flag, name] : turns) {
-        Raster turned;
-        cv::rotate(linnPage(), turned, flag);
-        const auto lines = TesseractOCRService().recognize(turned, englishOnly());
-        EXPECT_LT(characterWeightedConfidence(lines), 0.5) << "turned by " << name;
-        EXPECT_GT(lines.size(), 40u) << "turned by " << name; // the lines are kept, only trusted less
-    }
-}
-
 TEST(TesseractOCRService, OrientationHintTellsHowFarATurnedPageIsTurned) {
     if (!TesseractEnginePool::isInstalled("osd")) {
         GTEST_SKIP() << "needs the orientation detection model";
@@ -167,7 +146,7 @@ TEST(TesseractOCRService, WhiteOnBlackTextIsReadAtTheAccurateLevel) {
     const QStringList texts{"Quarterly figures for the northern region", "were better than anyone expected"};
     Raster inverted;
     cv::bitwise_not(test::drawTextPage(texts, 2000, 500, 40).raster, inverted);
-    const auto lines = TesseractOCRService().recognize(inverted, englishOnly());
+    const auto lines = TesseractOCRService().recognize(inverted, test::englishOnly());
     EXPECT_EQ(joinedText(lines), texts.join('\n'));
 }
 
@@ -177,7 +156,7 @@ TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevels) {
     const auto drawn = test::drawTextPage(texts, 2600, 1800, 56);
     for (const auto level : {OCRRecognitionLevel::accurate, OCRRecognitionLevel::fast}) {
         SCOPED_TRACE(rawValue(level).toStdString());
-        const auto lines = TesseractOCRService().recognize(drawn.raster, englishOnly(level));
+        const auto lines = TesseractOCRService().recognize(drawn.raster, test::englishOnly(level));
         ASSERT_EQ(lines.size(), texts.size());
         for (qsizetype i = 0; i < texts.size(); ++i) {
             EXPECT_EQ(lines[i].text, texts[i]);
@@ -197,9 +176,9 @@ TEST(TesseractOCRService, EnginesAreReusedAndEveryRecognitionIsCounted) {
     const TesseractOCRService ocr;
     auto& pool = TesseractEnginePool::shared();
     const auto before = TesseractEnginePool::recognitionCount();
-    const auto first = ocr.recognize(drawn.raster, englishOnly());
+    const auto first = ocr.recognize(drawn.raster, test::englishOnly());
     const auto engines = pool.initialisationCount();
-    const auto second = ocr.recognize(drawn.raster, englishOnly());
+    const auto second = ocr.recognize(drawn.raster, test::englishOnly());
     EXPECT_EQ(pool.initialisationCount(), engines);
     EXPECT_EQ(TesseractEnginePool::recognitionCount(), before + 2);
     EXPECT_EQ(first, second);
@@ -210,7 +189,7 @@ TEST(TesseractOCRService, EnginesAreReusedAndEveryRecognitionIsCounted) {
     std::vector<std::vector<OCRLine>> results(3);
     std::vector<std::thread> threads;
     for (auto& result : results) {
-        threads.emplace_back([&] { result = ocr.recognize(drawn.raster, englishOnly()); });
+        threads.emplace_back([&] { result = ocr.recognize(drawn.raster, test::englishOnly()); });
     }
     for (auto& thread : threads) {
         thread.join();
@@ -235,7 +214,7 @@ TEST(TesseractOCRService, EnginesAreReusedAndEveryRecognitionIsCounted) {
 
 TEST(TesseractOCRService, LanguagesFilterExactlyAndFallBackToEnglish) {
     const QStringList supported{"en-US", "ru-RU", "fr-FR", "de-DE"};
-    OCROptions options = englishOnly();
+    OCROptions options = test::englishOnly();
     const auto languages = [&](const QStringList& tags, const QString& script = {}) {
         options.languages = tags;
         return TesseractOCRService::recognitionLanguages(options, supported, script);
@@ -277,7 +256,7 @@ TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
 
     qputenv("TESSDATA_PREFIX", onlyEnglish.path().toLocal8Bit());
     EXPECT_EQ(TesseractOCRService::supportedLanguages(), QStringList{"en-US"});
-    OCROptions german = englishOnly();
+    OCROptions german = test::englishOnly();
     german.languages = {"de-DE"};
     const auto lines = TesseractOCRService().recognize(drawn.raster, german);
     ASSERT_EQ(lines.size(), 1u);
@@ -289,7 +268,7 @@ TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
     damaged.write(QByteArray(4096, 'x'));
     damaged.close();
-    OCROptions detecting = englishOnly();
+    OCROptions detecting = test::englishOnly();
     detecting.automaticallyDetectsLanguage = true;
     const auto detected = TesseractOCRService().recognize(drawn.raster, detecting);
     ASSERT_EQ(detected.size(), 1u);
@@ -308,7 +287,7 @@ TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
 TEST(TesseractOCRService, CustomWordsReachTesseractOnlyWhenThereAreSome) {
     const auto drawn = test::drawTextPage({"Sondek turntables from Linn"}, 1200, 300);
     auto& pool = TesseractEnginePool::shared();
-    OCROptions options = englishOnly();
+    OCROptions options = test::englishOnly();
 
     QStringList manyWords;
     for (int i = 0; i < 10000; ++i) {
@@ -337,7 +316,7 @@ TEST(TesseractOCRService, CustomWordsReachTesseractOnlyWhenThereAreSome) {
 }
 
 TEST(TesseractOCRService, AutomaticDetectionReadsWithTheLanguagesOfTheDetectedScript) {
-    OCROptions options = englishOnly();
+    OCROptions options = test::englishOnly();
     options.automaticallyDetectsLanguage = true;
     options.customWords = {"Qaxwyvern"}; // an engine key no other test uses
     // With Latin detected: English, then the other installed Latin languages. Without
@@ -366,19 +345,19 @@ TEST(TesseractOCRService, AutomaticDetectionReadsWithTheLanguagesOfTheDetectedSc
 TEST(TesseractOCRService, DegenerateBitmapsGiveNoLinesAndOddFormatsAClearError) {
     const TesseractOCRService ocr;
     for (const auto level : {OCRRecognitionLevel::accurate, OCRRecognitionLevel::fast}) {
-        EXPECT_TRUE(ocr.recognize(Raster(), englishOnly(level)).empty());
+        EXPECT_TRUE(ocr.recognize(Raster(), test::englishOnly(level)).empty());
         EXPECT_TRUE(
-            ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(255, 255, 255)), englishOnly(level)).empty());
-        EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(0, 0, 0)), englishOnly(level)).empty());
+            ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(255, 255, 255)), test::englishOnly(level)).empty());
+        EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(0, 0, 0)), test::englishOnly(level)).empty());
     }
-    OCROptions detecting = englishOnly();
+    OCROptions detecting = test::englishOnly();
     detecting.automaticallyDetectsLanguage = true;
     EXPECT_TRUE(ocr.recognize(Raster(1, 1, CV_8UC3, cv::Scalar(0, 0, 0)), detecting).empty());
     // A sliver far longer than the fast level's copy: the copy keeps at least one pixel across.
     EXPECT_TRUE(
-        ocr.recognize(Raster(1, 5000, CV_8UC3, cv::Scalar(0, 0, 0)), englishOnly(OCRRecognitionLevel::fast))
+        ocr.recognize(Raster(1, 5000, CV_8UC3, cv::Scalar(0, 0, 0)), test::englishOnly(OCRRecognitionLevel::fast))
             .empty());
-    EXPECT_THROW(ocr.recognize(Raster(10, 10, CV_16UC1, cv::Scalar(0)), englishOnly()), PlatformError);
+    EXPECT_THROW(ocr.recognize(Raster(10, 10, CV_16UC1, cv::Scalar(0)), test::englishOnly()), PlatformError);
 }
 
 TEST(TesseractOCRService, ReadingOrderOfARealTwoColumnPage) {

@@ -196,9 +196,7 @@ TEST(PreprocessorRecognition, ShadowedSpeckledPageReadsBetterWhenCleaned) {
     castShadow(page, 0.25);
     sprinkleSpecks(page, 6000);
 
-    OCROptions options;
-    options.languages = {QStringLiteral("en-US")};
-    options.automaticallyDetectsLanguage = false;
+    const OCROptions options = englishOnly();
     const TesseractOCRService ocr;
     const PreprocessStrength strengths[] = {PreprocessStrength::off, PreprocessStrength::standard,
                                             PreprocessStrength::aggressive};

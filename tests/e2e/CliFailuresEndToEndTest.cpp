@@ -2,7 +2,8 @@
 // nothing of the user's lost and nothing left behind.
 
 #include "e2e/CliSupport.h"
-#include "support/PdfFixtures.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -14,9 +15,6 @@ using namespace quorvane::test;
 
 namespace {
 
-const QStringList englishOnly{"--languages", "en-US", "--no-auto-language", "--no-rotate", "--no-deskew",
-                              "--no-perspective"};
-
 QByteArray bytesOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -24,8 +22,7 @@ QByteArray bytesOf(const QString& path) {
 
 QString smallScan(const QString& folder, const QString& name) {
     const QString path = folder + "/" + name;
-    writePdf(path, {{.image = renderParagraph(QSize(1275, 825), {"Harbour committee minutes"}, 50),
-                     .width = 306, .height = 198}});
+    EXPECT_TRUE(writeScan(path, "Harbour committee minutes"));
     return path;
 }
 
@@ -38,17 +35,17 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
     ASSERT_EQ(runProgram("qpdf", {"--encrypt", "sesame", "owner-secret", "256", "--", plain, locked}).exitCode, 0);
     QFile::remove(plain);
 
-    const auto noPassword = runCli(englishOnly + QStringList{locked});
+    const auto noPassword = runCli(plainRecognition + QStringList{locked});
     EXPECT_EQ(noPassword.result.exitCode, 1);
     EXPECT_TRUE(noPassword.result.standardError.contains(
         "This PDF is password-protected. Enter its password to make it searchable."));
 
-    const auto wrong = runCli(englishOnly + QStringList{"--password", locked}, "open up\n");
+    const auto wrong = runCli(plainRecognition + QStringList{"--password", locked}, "open up\n");
     EXPECT_EQ(wrong.result.exitCode, 1);
     EXPECT_TRUE(wrong.result.standardError.contains("That password didn't unlock the PDF. Check it and try again."));
     EXPECT_EQ(filesIn(folder.path()), QStringList{"locked.pdf"});
 
-    const auto right = runCli(englishOnly + QStringList{"--password", locked}, "sesame\n");
+    const auto right = runCli(plainRecognition + QStringList{"--password", locked}, "sesame\n");
     ASSERT_EQ(right.result.exitCode, 0) << right.result.standardError.toStdString();
     const QString output = folder.filePath("locked_searchable.pdf");
     EXPECT_TRUE(runProgram("qpdf", {"--show-encryption", output}).standardOutput.contains("File is not encrypted"));
@@ -69,7 +66,7 @@ TEST(CliFailures, DamagedPdfsAreRefusedAndNothingIsWritten) {
         file.write(whole.left(whole.size() / 3));
     }
     for (const auto& source : {invalid, truncated}) {
-        const auto run = runCli(englishOnly + QStringList{source});
+        const auto run = runCli(plainRecognition + QStringList{source});
         EXPECT_EQ(run.result.exitCode, 1) << source.toStdString();
         EXPECT_TRUE(run.result.standardError.contains("The PDF could not be opened. The file may be corrupted."))
             << run.result.standardError.toStdString();
@@ -82,7 +79,7 @@ TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
     QTemporaryDir folder;
     const QString source = smallScan(folder.path(), "scan.pdf");
     const QByteArray before = bytesOf(source);
-    const auto run = runCli(englishOnly + QStringList{"--name", "{name}", source});
+    const auto run = runCli(plainRecognition + QStringList{"--name", "{name}", source});
     EXPECT_EQ(run.result.exitCode, 1);
     EXPECT_TRUE(run.result.standardError.contains("This output name would overwrite the original PDF"));
     EXPECT_EQ(bytesOf(source), before);
@@ -105,7 +102,7 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
     if (geteuid() == 0) {
         prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     }
-    const auto run = runCli(englishOnly + QStringList{"-o", locked, source}, {}, prefix);
+    const auto run = runCli(plainRecognition + QStringList{"-o", locked, source}, {}, prefix);
     EXPECT_EQ(run.result.exitCode, 1) << run.result.standardOutput.toStdString();
     EXPECT_TRUE(run.result.standardError.contains(
         "Writing the searchable PDF failed: Quorvane is not allowed to write to \"closed\". Check the folder's "

@@ -6,6 +6,10 @@
 
 namespace quorvane::test {
 
+const QStringList englishOnlyArguments{"--languages", "en-US", "--no-auto-language"};
+const QStringList plainRecognition =
+    englishOnlyArguments + QStringList{"--no-rotate", "--no-deskew", "--no-perspective"};
+
 CliRun runCli(const QStringList& arguments, const QByteArray& input, const QStringList& prefix) {
     QTemporaryDir temporary;
     QFile::setPermissions(temporary.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |

@@ -15,6 +15,10 @@ struct CliRun {
     QStringList leftoverTemporaryFiles; // what the run left in its temporary folder
 };
 
+// English only, and recognition alone: no turning, deskewing or perspective correction.
+extern const QStringList englishOnlyArguments;
+extern const QStringList plainRecognition;
+
 // `prefix` runs the program through another one (e.g. setpriv) when not empty.
 CliRun runCli(const QStringList& arguments, const QByteArray& input = {}, const QStringList& prefix = {});
 

@@ -3,67 +3,21 @@
 // nothing else of the source's information survives, and --srgb adds the one output intent.
 
 #include "e2e/CliSupport.h"
-#include "support/PdfFixtures.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
 #include <functional>
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
 using namespace quorvane::test;
 
 namespace {
-
-const QStringList plainRecognition{"--languages", "en-US", "--no-auto-language", "--no-rotate", "--no-deskew",
-                                   "--no-perspective"};
-
-// What pdfinfo says about the document, "Title" -> "...", in UTF-8.
-QMap<QString, QString> documentInfo(const QString& pdf) {
-    QMap<QString, QString> info;
-    for (const auto& line : runProgram("pdfinfo", {"-enc", "UTF-8", pdf}).standardOutput.split('\n')) {
-        const auto colon = line.indexOf(':');
-        if (colon > 0) {
-            info.insert(line.left(colon), line.mid(colon + 1).trimmed());
-        }
-    }
-    return info;
-}
-
-// The outline as qpdf --json reads it, reduced to what a reader sees: each entry's title, open
-// state, the 1-based page its destination shows and the view on it, and its children in order.
-QJsonArray readerOutline(const QJsonArray& entries) {
-    QJsonArray result;
-    for (const auto& value : entries) {
-        const QJsonObject entry = value.toObject();
-        QJsonArray view = entry.value("dest").toArray();
-        if (!view.isEmpty()) {
-            view.removeFirst(); // the page object, whose number differs between files
-        }
-        result.append(QJsonObject{{"title", entry.value("title")},
-                                  {"open", entry.value("open")},
-                                  {"page", entry.value("destpageposfrom1")},
-                                  {"view", view},
-                                  {"kids", readerOutline(entry.value("kids").toArray())}});
-    }
-    return result;
-}
-
-QJsonArray outlineOf(const QString& pdf) {
-    const auto json = runProgram("qpdf", {"--json", "--json-key=outlines", pdf}).standardOutput.toUtf8();
-    return readerOutline(QJsonDocument::fromJson(json).object().value("outlines").toArray());
-}
-
-std::string printed(const QJsonArray& outline) {
-    return QJsonDocument(outline).toJson(QJsonDocument::Indented).toStdString();
-}
 
 // Edits a PDF in place with QPDF.
 void rewrite(const QString& path, const std::function<void(QPDF&)>& change) {
@@ -71,8 +25,7 @@ void rewrite(const QString& path, const std::function<void(QPDF&)>& change) {
     pdf.processFile(QFile::encodeName(path).constData());
     change(pdf);
     const QString edited = path + ".new";
-    QPDFWriter writer(pdf, QFile::encodeName(edited).constData());
-    writer.write();
+    savePdf(pdf, edited);
     QFile::remove(path);
     QFile::rename(edited, path);
 }
@@ -126,7 +79,7 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     }
     ASSERT_TRUE(QFile::copy(corpusPath("toc.pdf"), source("folded.pdf")));
     rewrite(source("folded.pdf"), foldEntries);
-    ASSERT_TRUE(printed(outlineOf(source("folded.pdf"))).find("\"open\": false") != std::string::npos);
+    ASSERT_TRUE(outlineSummary(source("folded.pdf")).join('\n').contains(" closed "));
     ASSERT_TRUE(QFile::copy(corpusPath("meta.pdf"), source("accented.pdf")));
     const QString accentedTitle = "Überblick — 東京の地図", accentedAuthor = "Zoë Ångström";
     rewrite(source("accented.pdf"), [&](QPDF& pdf) {
@@ -136,8 +89,7 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     // A document without an information dictionary that needs recognition: missing_docinfo.pdf's
     // page followed by a scanned one.
     const QString scan = folder.filePath("scan.pdf");
-    ASSERT_TRUE(writePdf(scan, {{.image = renderParagraph(QSize(1275, 825), {"Harbour committee minutes"}, 50),
-                                 .width = 306, .height = 198}}));
+    ASSERT_TRUE(writeScan(scan, "Harbour committee minutes"));
     ASSERT_EQ(runProgram("qpdf", {corpusPath("missing_docinfo.pdf"), "--pages", ".", scan, "--",
                                   source("no_info_scan.pdf")})
                   .exitCode,
@@ -151,9 +103,9 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     // The outline: same titles, nesting, open state, and each destination on the page of the same index.
     for (const char* name : {"toc.pdf", "folded.pdf"}) {
         SCOPED_TRACE(name);
-        const QJsonArray before = outlineOf(source(name));
-        ASSERT_EQ(before.size(), 6);
-        EXPECT_EQ(printed(outlineOf(output(outputs, name))), printed(before));
+        const QStringList before = outlineSummary(source(name));
+        ASSERT_GE(before.size(), 6);
+        EXPECT_EQ(outlineSummary(output(outputs, name)), before);
         expectOnlyOurCreator(documentInfo(output(outputs, name)));
     }
 
@@ -212,7 +164,7 @@ TEST_F(DocumentInfo, ALockedSourceKeepsItsOutlineAndInformationReadable) {
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
     }
 
-    EXPECT_EQ(printed(outlineOf(output(outputs, "locked-toc.pdf"))), printed(outlineOf(corpusPath("toc.pdf"))));
+    EXPECT_EQ(outlineSummary(output(outputs, "locked-toc.pdf")), outlineSummary(corpusPath("toc.pdf")));
     const auto before = documentInfo(corpusPath("meta.pdf"));
     const auto after = documentInfo(output(outputs, "locked-meta.pdf"));
     for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
@@ -235,15 +187,9 @@ TEST_F(DocumentInfo, SrgbAddsExactlyOneOutputIntentAndChangesNothingElse) {
     auto intents = pdf.getRoot().getKey("/OutputIntents");
     ASSERT_TRUE(intents.isArray());
     ASSERT_EQ(intents.getArrayNItems(), 1);
-    auto intent = intents.getArrayItem(0);
-    ASSERT_TRUE(intent.isDictionary());
-    EXPECT_TRUE(intent.getKey("/Type").isNameAndEquals("/OutputIntent"));
-    EXPECT_TRUE(intent.getKey("/S").isName());
-    EXPECT_EQ(intent.getKey("/Info").getUTF8Value(), "sRGB IEC61966-2.1");
-    EXPECT_EQ(intent.getKey("/OutputConditionIdentifier").getUTF8Value(), "sRGB IEC61966-2.1");
-    EXPECT_EQ(intent.getKey("/OutputCondition").getUTF8Value(), "sRGB");
-    EXPECT_FALSE(intent.hasKey("/DestOutputProfile"));
-    EXPECT_EQ(runProgram("qpdf", {"--check", output(srgbOutputs, meta)}).exitCode, 0);
+    // Its entries are checked where PDFAuxBuilder writes them; here the switch must reach it.
+    EXPECT_EQ(intents.getArrayItem(0).getKey("/Info").getUTF8Value(), "sRGB IEC61966-2.1");
+    expectCleanPdf(output(srgbOutputs, meta));
 
     auto withIntent = documentInfo(output(srgbOutputs, meta));
     auto without = documentInfo(output(plainOutputs, meta));

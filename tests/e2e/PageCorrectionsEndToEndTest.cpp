@@ -7,15 +7,12 @@
 // run ends.
 
 #include "e2e/CliSupport.h"
-#include "e2e/TextLayerSupport.h"
-#include "support/PageVariants.h"
-#include "support/PdfFixtures.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
-#include <QFont>
-#include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -27,46 +24,11 @@ using namespace quorvane::test;
 
 namespace {
 
-const QStringList englishOnly{"--languages", "en-US", "--no-auto-language"};
-
-// A sheet of prose for the page whose perspective is corrected: its first and last lines span
-// the text block, as the perspective rules need.
-const QStringList prose = {
-    QStringLiteral("The harbour committee met on a wet Tuesday morning"),
-    QStringLiteral("to discuss repairs to the northern wall and landing."),
-    QStringLiteral("Winter storms had damaged the old timber supports,"),
-    QStringLiteral("and the fishing boats could no longer unload safely."),
-    QStringLiteral("After a long debate the chairman proposed that both"),
-    QStringLiteral("projects begin in spring, the wall receiving priority."),
-    QStringLiteral("The engineer expected the work to take eleven months"),
-    QStringLiteral("and to need forty labourers, two cranes and a barge."),
-    QStringLiteral("Residents welcomed the plan but asked for quiet hours"),
-    QStringLiteral("near the school, the library and the small hospital."),
-    QStringLiteral("The treasurer promised a detailed budget next month,"),
-    QStringLiteral("and the meeting closed shortly after eleven o'clock."),
-};
-
-Raster proseSheet() {
-    QImage image(1275, 1650, QImage::Format_RGB888);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Serif"));
-    font.setPixelSize(40);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    for (int i = 0; i < prose.size(); ++i) {
-        painter.drawText(80, 150 + i * 122, prose[i]);
-    }
-    painter.end();
-    return rasterFromImage(image);
-}
-
 // A page showing the raster at 300 DPI, displayed turned by `rotate` degrees.
 FixturePage scanPage(const Raster& raster, int rotate = 0) {
-    return {.image = imageFromRaster(raster),
-            .width = raster.cols * 72.0 / 300,
-            .height = raster.rows * 72.0 / 300,
-            .rotate = rotate};
+    return {.mediaBox = {0, 0, raster.cols * 72.0 / 300, raster.rows * 72.0 / 300},
+            .rotate = rotate,
+            .image = imageFromRaster(raster)};
 }
 
 struct ExpectedPage {
@@ -78,7 +40,7 @@ struct ExpectedPage {
 
 struct Document {
     QString path;
-    QList<FixturePage> pages;
+    std::vector<FixturePage> pages;
     QList<ExpectedPage> expected;
     int rotated = 0;     // pages the summary must count as turned upright
     int perspective = 0; // and as straightened photographs
@@ -125,7 +87,7 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
     // bottommost line (the address at the right) span only half the page's width together, which
     // the detection takes for a text block too narrow to warp. Tesseract reads it well as it is.
     const Raster photographed = tiltedPage(keystonedPage(proseSheet(), 0.12, 0.04), 2);
-    const QString sheetText = prose.join('\n');
+    const QString sheetText = proseLines.join('\n');
     QList<Document> documents = {
         {folder.filePath("turned-pixels.pdf"),
          {scanPage(turnedPage(linn, 1)), scanPage(turnedPage(linn, 2)), scanPage(turnedPage(linn, 3))},
@@ -143,11 +105,12 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
     };
     for (double tilt : {1.0, 2.0, 4.0}) {
         const Raster tilted = tiltedPage(linn, tilt);
-        documents[2].pages << scanPage(tilted);
+        documents[2].pages.push_back(scanPage(tilted));
         documents[2].expected << ExpectedPage{QStringLiteral("tilted %1").arg(tilt), linnText,
                                               points(tilted.cols), true};
     }
-    documents[2].pages << scanPage(keystonedPage(linn)) << scanPage(photographed);
+    documents[2].pages.push_back(scanPage(keystonedPage(linn)));
+    documents[2].pages.push_back(scanPage(photographed));
     documents[2].expected << ExpectedPage{"keystoned", linnText, 612, false}
                           << ExpectedPage{"photographed prose", sheetText, points(photographed.cols), true};
     for (const auto& document : documents) {
@@ -166,7 +129,7 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
     allAtOnce.setMaxThreadCount(int(documents.size()));
     const QList<Outcome> outcomes =
         QtConcurrent::blockingMapped(&allAtOnce, documents, [&](const Document& document) {
-            Outcome outcome{runCli(englishOnly + QStringList{"-o", outputs, document.path}), {}};
+            Outcome outcome{runCli(englishOnlyArguments + QStringList{"-o", outputs, document.path}), {}};
             const QString pdf =
                 outputs + "/" + QFileInfo(document.path).completeBaseName() + "_searchable.pdf";
             for (int page = 1; page <= document.expected.size(); ++page) {
@@ -175,7 +138,7 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
                     document.expected[page - 1],
                     runProgram("pdfinfo", {"-box", "-f", number, "-l", number, pdf}).standardOutput};
                 checked.recall = wordRecall(pdfText(pdf, page), checked.expected.truth);
-                checked.placement = comparePlacement(layerWords(pdf, page), seenWords(pdf, page));
+                checked.placement = comparePlacement(pdfWords(pdf, page), seenWords(pdf, page));
                 outcome.pages << checked;
             }
             return outcome;

@@ -1,7 +1,9 @@
 // quorvane-cli on real scanned PDFs, its output read back with poppler-utils and qpdf.
 
 #include "e2e/CliSupport.h"
-#include "support/PdfFixtures.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
+#include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -9,50 +11,12 @@
 #include <QRegularExpression>
 #include <QTransform>
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 
 using namespace quorvane::test;
 
 namespace {
 
-const QStringList englishOnly{"--languages", "en-US", "--no-auto-language"};
-
-struct WordBox {
-    QString text;
-    QRectF box; // points, top-left origin, as pdftotext -bbox reports it
-};
-
-QList<WordBox> wordBoxes(const QString& pdf) {
-    const auto html = runProgram("pdftotext", {"-bbox", pdf, "-"}).standardOutput;
-    static const QRegularExpression word(
-        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
-    QList<WordBox> boxes;
-    auto it = word.globalMatch(html);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        boxes.append({m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
-                                            QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
-    }
-    return boxes;
-}
-
 QString pdfInfo(const QString& pdf) { return runProgram("pdfinfo", {"-box", pdf}).standardOutput; }
-
-// The raw (still encoded) data of every image XObject of the document.
-QList<QByteArray> imageStreams(const QString& pdf) {
-    QList<QByteArray> streams;
-    QPDF document;
-    document.processFile(pdf.toLocal8Bit().constData());
-    for (auto& object : document.getAllObjects()) {
-        if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
-            const auto data = object.getRawStreamData();
-            streams.append(QByteArray(reinterpret_cast<const char*>(data->getBuffer()),
-                                      static_cast<qsizetype>(data->getSize())));
-        }
-    }
-    return streams;
-}
 
 class CorpusScan : public ::testing::TestWithParam<const char*> {};
 
@@ -64,7 +28,7 @@ TEST_P(CorpusScan, BecomesSearchableWithItsImageUntouched) {
     const QString outputs = folder.filePath("out");
     const QByteArray sourceBytes = readTextFile(source).toLatin1();
 
-    const auto run = runCli(englishOnly + QStringList{"-o", outputs, source});
+    const auto run = runCli(englishOnlyArguments + QStringList{"-o", outputs, source});
     ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
     const QString output = outputs + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
     ASSERT_TRUE(QFile::exists(output));
@@ -96,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Encodings, CorpusScan, ::testing::Values("linn.pdf", "c
 TEST(ScannedPdf, AlreadySearchableDocumentWritesNothing) {
     QTemporaryDir folder;
     const QString source = copyCorpusFile("graph_ocred.pdf", folder.path());
-    const auto run = runCli(englishOnly + QStringList{"--sidecar", source});
+    const auto run = runCli(englishOnlyArguments + QStringList{"--sidecar", source});
     EXPECT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
     EXPECT_TRUE(run.result.standardOutput.contains(
         "Already searchable — every page has a text layer, so no new file was created."));
@@ -108,8 +72,8 @@ TEST(ScannedPdf, AlreadySearchableDocumentWritesNothing) {
 // its boxes are the displayed size, and the text layer lies where the reader saw the words.
 TEST(ScannedPdf, RotatedAndCroppedPageComesOutUprightWithTextInPlace) {
     const double dpi = 300;
-    const QRectF crop(50, 60, 512, 672); // points; displayed turned: 672 wide, 512 high
-    const QSize displayPixels(qRound(crop.height() * dpi / 72), qRound(crop.width() * dpi / 72));
+    const quorvane::Rect crop{50, 60, 512, 672}; // points; displayed turned: 672 wide, 512 high
+    const QSize displayPixels(qRound(crop.height * dpi / 72), qRound(crop.width * dpi / 72));
     const QRect wordPixels(300, 400, 1400, 110);
     const QImage display = renderWords(displayPixels, {{wordPixels, "Harbour committee minutes"},
                                                        {QRect(300, 800, 2000, 90), "The keeper reported on the registers."}});
@@ -118,8 +82,8 @@ TEST(ScannedPdf, RotatedAndCroppedPageComesOutUprightWithTextInPlace) {
 
     QTemporaryDir folder;
     const QString source = folder.filePath("turned.pdf");
-    ASSERT_TRUE(writePdf(source, {{.image = stored, .imageRect = crop, .cropBox = crop, .rotate = 90}}));
-    const auto run = runCli(englishOnly + QStringList{"--no-rotate", source});
+    ASSERT_TRUE(writePdf(source, {{.cropBox = crop, .rotate = 90, .image = stored, .imageRect = crop}}));
+    const auto run = runCli(englishOnlyArguments + QStringList{"--no-rotate", source});
     ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
     const QString output = folder.filePath("turned_searchable.pdf");
 
@@ -131,11 +95,11 @@ TEST(ScannedPdf, RotatedAndCroppedPageComesOutUprightWithTextInPlace) {
     const QRectF expected(wordPixels.x() * 72 / dpi, wordPixels.y() * 72 / dpi, wordPixels.width() * 72 / dpi,
                           wordPixels.height() * 72 / dpi);
     bool found = false;
-    for (const auto& word : wordBoxes(output)) {
+    for (const auto& word : pdfWords(output, 1)) {
         if (word.text.compare("committee", Qt::CaseInsensitive) == 0) {
             found = true;
-            EXPECT_TRUE(expected.adjusted(-4, -4, 4, 4).contains(word.box.center()))
-                << "word at " << word.box.x() << "," << word.box.y();
+            EXPECT_TRUE(expected.adjusted(-4, -4, 4, 4).contains(word.box().center()))
+                << "word at " << word.xMin << "," << word.yMin;
         }
     }
     EXPECT_TRUE(found) << pdfText(output).toStdString();
@@ -145,10 +109,10 @@ TEST(ScannedPdf, MixedDocumentKeepsEveryPageAndWritesTheSidecarInPageOrder) {
     QTemporaryDir folder;
     const QString source = folder.filePath("mixed.pdf");
     const QImage scan = renderParagraph(QSize(2550, 3300), {"Minutes of the archive committee", "The harbour photographs arrived"}, 60);
-    ASSERT_TRUE(writePdf(source, {{.textLayer = "First page already has text"},
+    ASSERT_TRUE(writePdf(source, {{.text = "First page already has text"},
                                   {.image = scan},
-                                  {.textLayer = "Third page also has text"}}));
-    const auto run = runCli(englishOnly + QStringList{"--sidecar", source});
+                                  {.text = "Third page also has text"}}));
+    const auto run = runCli(englishOnlyArguments + QStringList{"--sidecar", source});
     ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
     EXPECT_TRUE(run.result.standardOutput.contains("1 page(s) recognized, 2 skipped (already had text)."));
 

@@ -4,8 +4,10 @@
 #include "pipeline/OCRPipeline.h"
 #include "platform/PdfDocument.h"
 #include "support/EventLoop.h"
-#include "support/QtPrinters.h"
-#include "support/PdfFixtures.h"
+#include "support/QtPrinting.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
+#include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -25,13 +27,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Small pages keep the recognition cheap: a few words on a 3 x 2 inch page scanned at 300 DPI.
 void writeNote(const QString& path, const QString& words, int pages = 1) {
-    test::FixturePage page;
-    page.image = test::renderParagraph(QSize(900, 600), {words}, 70);
-    page.width = 216;
-    page.height = 144;
-    ASSERT_TRUE(test::writePdf(path, QList<test::FixturePage>(pages, page)));
+    ASSERT_TRUE(test::writeScan(path, words, pages));
 }
 
 void touchEmpty(const QString& path) {
@@ -49,17 +46,6 @@ void setModified(const QString& path, const QDateTime& date) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     ASSERT_TRUE(file.setFileTime(date, QFileDevice::FileModificationTime));
-}
-
-OCROptions quickOptions() {
-    OCROptions options;
-    options.languages = {"en-US"};
-    options.automaticallyDetectsLanguage = false;
-    options.preprocessing = PreprocessStrength::off;
-    options.autoRotate = false;
-    options.deskew = false;
-    options.perspective = false;
-    return options;
 }
 
 bool runToEnd(BatchCoordinator& coordinator) {
@@ -205,7 +191,7 @@ TEST(BatchCoordinatorIdle, NewQueueEmptyDropAndClear) {
 
     // Nothing to retry yet, and an empty drop starts nothing.
     coordinator.retryFailed();
-    coordinator.start({}, quickOptions());
+    coordinator.start({}, test::recognitionOnly());
     EXPECT_FALSE(coordinator.isRunning());
     EXPECT_FALSE(coordinator.lastRun().has_value());
 }
@@ -243,7 +229,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
                                           "note2.pdf", "scan.png"}));
 
     RunObserver observer(coordinator);
-    coordinator.start(inputs, quickOptions(), std::nullopt, BatchCoordinator::defaultNameTemplate, {"/scope"}, true);
+    coordinator.start(inputs, test::recognitionOnly(), std::nullopt, BatchCoordinator::defaultNameTemplate, {"/scope"}, true);
     EXPECT_TRUE(coordinator.isRunning());
     EXPECT_EQ(coordinator.items().size(), 7);
     EXPECT_EQ(coordinator.headerText(), QString::fromUtf8("Batch — 0 of 7 done"));
@@ -293,10 +279,10 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     ASSERT_TRUE(coordinator.lastRun().has_value());
     EXPECT_EQ(coordinator.lastRun()->securityScopeURLs, QStringList({"/scope"}));
     EXPECT_EQ(coordinator.lastRun()->nameTemplate, "{name}_searchable");
-    EXPECT_EQ(coordinator.lastRun()->options, quickOptions());
+    EXPECT_EQ(coordinator.lastRun()->options, test::recognitionOnly());
 
     // Again, skipping existing outputs: only what has no output runs.
-    coordinator.start(inputs, quickOptions(), std::nullopt, BatchCoordinator::defaultNameTemplate, {}, true);
+    coordinator.start(inputs, test::recognitionOnly(), std::nullopt, BatchCoordinator::defaultNameTemplate, {}, true);
     ASSERT_TRUE(runToEnd(coordinator));
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::skippedExisting, Kind::failed,
                                                Kind::skippedExisting, Kind::skippedExisting, Kind::skippedExisting}));
@@ -313,7 +299,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     const QDateTime note2Date = QFileInfo(folder + "/note2.pdf").lastModified();
     writeNote(folder + "/note2_searchable.pdf", "wrong", 2);
     setModified(folder + "/note2_searchable.pdf", note2Date.addSecs(60));
-    coordinator.start(inputs, quickOptions(), std::nullopt, BatchCoordinator::defaultNameTemplate, {}, true);
+    coordinator.start(inputs, test::recognitionOnly(), std::nullopt, BatchCoordinator::defaultNameTemplate, {}, true);
     ASSERT_TRUE(runToEnd(coordinator));
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::skippedExisting, Kind::failed,
                                                Kind::done, Kind::done, Kind::skippedExisting}));
@@ -324,9 +310,9 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
 
     // Without skip-existing everything runs, and a run while running is ignored.
     const QList<BatchItem> before = coordinator.items();
-    coordinator.start({folder + "/note2.pdf"}, quickOptions());
+    coordinator.start({folder + "/note2.pdf"}, test::recognitionOnly());
     EXPECT_TRUE(coordinator.isRunning());
-    coordinator.start(inputs, quickOptions());
+    coordinator.start(inputs, test::recognitionOnly());
     coordinator.clear();
     EXPECT_EQ(coordinator.items().size(), 1);
     ASSERT_TRUE(runToEnd(coordinator));
@@ -334,7 +320,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     EXPECT_NE(coordinator.items(), before);
 
     // An empty drop leaves the finished queue as it is; clear empties it and keeps the last run.
-    coordinator.start({}, quickOptions());
+    coordinator.start({}, test::recognitionOnly());
     EXPECT_EQ(coordinator.items().size(), 1);
     coordinator.clear();
     EXPECT_TRUE(coordinator.items().isEmpty());
@@ -363,7 +349,7 @@ TEST(BatchCoordinatorCancel, InFlightFinishRestCancelledThenRetryOnlyFailed) {
         }
     });
     RunObserver observer(coordinator);
-    coordinator.start(inputs, quickOptions(), out, "{name}_ocr");
+    coordinator.start(inputs, test::recognitionOnly(), out, "{name}_ocr");
     ASSERT_TRUE(runToEnd(coordinator));
     using Kind = ItemStatus::Kind;
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::failed, Kind::done, Kind::cancelled, Kind::cancelled}));

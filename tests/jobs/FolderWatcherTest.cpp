@@ -2,7 +2,7 @@
 
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
-#include "support/QtPrinters.h"
+#include "support/QtPrinting.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

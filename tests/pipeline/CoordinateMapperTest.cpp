@@ -1,6 +1,6 @@
 #include "pipeline/CoordinateMapper.h"
 
-#include "support/TestPdfBuilder.h"
+#include "support/PdfBuilder.h"
 
 #include <QTemporaryDir>
 #include <cmath>
@@ -32,12 +32,12 @@ TEST(CoordinateMapper, DisplayBoundsFollowCropAndRotation) {
     QTemporaryDir folder;
     const QString path = folder.filePath("pages.pdf");
     const Rect crop{50, 60, 500, 700};
-    test::writeVectorPdf(path, {{.cropBox = crop},
+    ASSERT_TRUE(test::writePdf(path, {{.cropBox = crop},
                                 {.cropBox = crop, .rotate = 90},
                                 {.cropBox = crop, .rotate = 180},
                                 {.cropBox = crop, .rotate = 270},
                                 {.cropBox = crop, .rotate = 45},
-                                {.rotate = -90}});
+                                {.rotate = -90}}));
     const auto document = PdfDocument::open(path);
     ASSERT_TRUE(document);
     EXPECT_EQ(CM::displayBounds(*document->page(0)), (Rect{0, 0, 500, 700}));

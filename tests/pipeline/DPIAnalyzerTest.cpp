@@ -1,6 +1,6 @@
 #include "pipeline/DPIAnalyzer.h"
 
-#include "support/PdfFixtureBuilder.h"
+#include "support/PdfBuilder.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

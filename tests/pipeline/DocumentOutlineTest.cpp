@@ -1,12 +1,10 @@
 #include "pipeline/DocumentOutline.h"
 
-#include "support/PdfCopies.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -14,30 +12,6 @@
 using namespace quorvane;
 
 namespace {
-
-// The outline as qpdf, an independent reader, reports it: one line per entry, indented by depth,
-// with its title, open state, 1-based destination page and the destination's view.
-QStringList outlineSummary(const QString& pdfPath) {
-    const auto run = test::runProgram("qpdf", {"--json", "--json-key=outlines", pdfPath});
-    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
-    QStringList lines;
-    const std::function<void(const QJsonArray&, int)> walk = [&](const QJsonArray& entries, int depth) {
-        for (const auto& value : entries) {
-            const QJsonObject entry = value.toObject();
-            QJsonArray view = entry["dest"].toArray();
-            if (!view.isEmpty()) {
-                view.removeFirst();
-            }
-            lines << QString(depth * 2, ' ') + entry["title"].toString() +
-                         (entry["open"].toBool() ? " open" : " closed") + " p" +
-                         QString::number(entry["destpageposfrom1"].toInt()) + " " +
-                         QString::fromUtf8(QJsonDocument(view).toJson(QJsonDocument::Compact));
-            walk(entry["kids"].toArray(), depth + 1);
-        }
-    };
-    walk(QJsonDocument::fromJson(run.standardOutput.toUtf8()).object()["outlines"].toArray(), 0);
-    return lines;
-}
 
 // Hand-made outlines on a document of `pageCount` blank pages.
 class OutlineSource {
@@ -87,7 +61,7 @@ public:
     }
 
     std::unique_ptr<PdfDocument> save(const QString& path) {
-        test::writePdf(pdf, path);
+        test::savePdf(pdf, path);
         return PdfDocument::open(path);
     }
 
@@ -105,7 +79,7 @@ protected:
         auto output = test::pageCopies(source, pages);
         *installed = DocumentOutline::copyOutline(source, *output);
         const QString written = path("output.pdf");
-        test::writePdf(*output, written);
+        test::savePdf(*output, written);
         return written;
     }
 
@@ -120,10 +94,10 @@ TEST_F(DocumentOutlineTest, ARealOutlineKeepsTitlesNestingStateAndDestinations) 
     bool installed = false;
     const QString output = copyInto(*source, -1, &installed);
     EXPECT_TRUE(installed);
-    const QStringList expected = outlineSummary(test::corpusPath("toc.pdf"));
+    const QStringList expected = test::outlineSummary(test::corpusPath("toc.pdf"));
     ASSERT_GE(expected.size(), 8);
     EXPECT_TRUE(expected.join('\n').contains("\n  ")) << "the corpus file has nested entries";
-    EXPECT_EQ(outlineSummary(output).join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_EQ(test::outlineSummary(output).join('\n').toStdString(), expected.join('\n').toStdString());
     EXPECT_EQ(test::runProgram("qpdf", {"--check", output}).exitCode, 0);
 }
 
@@ -166,7 +140,7 @@ TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowher
         "By string open p5 [\"/Fit\"]",
         "Résumé — 日本語 open p6 [\"/Fit\"]",
     };
-    EXPECT_EQ(outlineSummary(output).join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_EQ(test::outlineSummary(output).join('\n').toStdString(), expected.join('\n').toStdString());
 }
 
 TEST_F(DocumentOutlineTest, LoopsAndDamageAreLeftOutWithoutHanging) {
@@ -201,7 +175,7 @@ TEST_F(DocumentOutlineTest, LoopsAndDamageAreLeftOutWithoutHanging) {
     bool installed = false;
     const QString output = copyInto(*source, -1, &installed);
     EXPECT_TRUE(installed);
-    const QStringList summary = outlineSummary(output);
+    const QStringList summary = test::outlineSummary(output);
     ASSERT_GE(summary.size(), 4);
     EXPECT_EQ(summary.mid(0, 4).join('\n').toStdString(),
               "A open p1 [\"/Fit\"]\n  C open p3 [\"/Fit\"]\nB closed p2 [\"/Fit\"]\n  Deep 0 closed p1 "

@@ -1,6 +1,7 @@
 #include "pipeline/HelveticaMetrics.h"
 
-#include "support/TestPdfBuilder.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ TEST(HelveticaMetrics, WidthsAndCharactersMatchAnIndependentReader) {
     }
     QTemporaryDir folder;
     const QString path = folder.filePath("helvetica.pdf");
-    test::writeVectorPdf(path, {{.content = content}});
+    ASSERT_TRUE(test::writePdf(path, {{.content = content}}));
     const auto words = test::pdfWords(path, 1);
 
     for (size_t i = 0; i < chunks.size(); ++i) {

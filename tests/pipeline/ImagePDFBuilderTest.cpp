@@ -227,38 +227,8 @@ TEST_F(ImagePDFBuilderTest, AJpegThatNeedsNoChangeIsEmbeddedByteForByte) {
     EXPECT_EQ(QByteArray::fromStdString(page.rawData), file.readAll());
 }
 
-TEST_F(ImagePDFBuilderTest, OnlyTheFirstFrameOfAMultiFrameFileIsUsed) {
-    const VImage first = smallLinn()[0];
-    const VImage second = first.rot180();
-    VImage frames = VImage::arrayjoin({first, second}, VImage::option()->set("across", 1)).copy();
-    frames.set("page-height", first.height());
-    for (const QString name : {"pages.tiff", "animation.gif"}) {
-        save(frames, fixture(name));
-        ASSERT_EQ(VImage::new_from_file(fixture(name).toUtf8().constData()).get_int("n-pages"), 2);
-        const QString pdf = ImagePDFBuilder::makePDF(fixture(name));
-        const ImagePage page = readImagePage(pdf);
-        EXPECT_EQ(page.pageCount, 1);
-        EXPECT_EQ(page.pixelHeight, 1100) << name.toStdString();
-        const VImage shown = render(pdf, scratch.path());
-        EXPECT_GT(correlation(shown, first), 0.9) << name.toStdString();
-        EXPECT_LT(correlation(shown, second), 0.5) << name.toStdString();
-    }
-}
-
-TEST_F(ImagePDFBuilderTest, TheOrientationTagTurnsThePageUpright) {
-    const VImage upright = smallLinn();
-    VImage stored = upright.rot270().copy(); // stored sideways: 1100 x 850
-    stored.set(VIPS_META_ORIENTATION, 6);    // "turn a quarter clockwise to display"
-    save(stored, fixture("sideways.jpg"));
-
-    const QString pdf = ImagePDFBuilder::makePDF(fixture("sideways.jpg"));
-    const ImagePage page = readImagePage(pdf);
-    EXPECT_EQ(page.pixelWidth, 850);
-    EXPECT_EQ(page.pixelHeight, 1100);
-    EXPECT_NEAR(page.width, 204.0, 1e-3);
-    EXPECT_NEAR(page.height, 264.0, 1e-3);
-    EXPECT_GT(correlation(render(pdf, scratch.path()), upright), 0.9);
-}
+// The first frame of a multi-frame file and the orientation tag are shown end to end, where the
+// output's text proves which frame went in and which way up (ImageInput).
 
 TEST_F(ImagePDFBuilderTest, ALargeImageIsScaledToFourThousandNinetySixPixels) {
     const QString big = fixture("big.jpg");

@@ -4,7 +4,8 @@
 #include "core/OCRError.h"
 #include "pipeline/OCRPipeline.h"
 #include "support/EventLoop.h"
-#include "support/PdfFixtures.h"
+#include "support/PdfBuilder.h"
+#include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -19,24 +20,15 @@ using namespace quorvane::test;
 
 namespace {
 
-OCROptions quickOptions() {
-    OCROptions options;
-    options.languages = {"en-US"};
-    options.automaticallyDetectsLanguage = false;
-    options.autoRotate = options.deskew = options.perspective = false;
-    return options;
-}
-
 QString smallScan(const QString& folder, const QString& name) {
     const QString path = folder + "/" + name;
-    writePdf(path, {{.image = renderParagraph(QSize(1275, 600), {"Minutes of the committee"}, 50),
-                     .width = 306, .height = 144}});
+    EXPECT_TRUE(writeScan(path, "Minutes of the committee"));
     return path;
 }
 
 // Runs the pipeline to its end and returns every phase it published.
 QList<Phase> runToEnd(OCRPipeline& pipeline, const QString& source, const QString& output,
-                      const OCROptions& options = quickOptions()) {
+                      const OCROptions& options = recognitionOnly()) {
     QList<Phase> phases;
     QObject listener; // ends the connection with this call
     QObject::connect(&pipeline, &OCRPipeline::phaseChanged, &listener,
@@ -56,9 +48,9 @@ TEST(OCRPipeline, PublishesEachStepAndIgnoresASecondRunWhileBusy) {
     QList<Phase> phases;
     QObject::connect(&pipeline, &OCRPipeline::phaseChanged, [&](const Phase& phase) { phases.append(phase); });
 
-    pipeline.process(source, folder.filePath("scan_searchable.pdf"), quickOptions());
+    pipeline.process(source, folder.filePath("scan_searchable.pdf"), recognitionOnly());
     EXPECT_TRUE(pipeline.isRunning());
-    pipeline.process(other, folder.filePath("other_searchable.pdf"), quickOptions());
+    pipeline.process(other, folder.filePath("other_searchable.pdf"), recognitionOnly());
     ASSERT_TRUE(runUntil([&] { return !pipeline.isRunning(); }, std::chrono::seconds(120)));
 
     ASSERT_EQ(phases.size(), 4);
@@ -108,7 +100,7 @@ TEST(OCRPipeline, SidecarThatCannotBeWrittenLeavesThePdfAndSaysWhy) {
     const QString source = smallScan(folder.path(), "scan.pdf");
     // A folder where the sidecar should go makes the sidecar fail, as a full disk would.
     ASSERT_TRUE(QDir().mkdir(folder.filePath("scan_searchable.txt")));
-    OCROptions options = quickOptions();
+    OCROptions options = recognitionOnly();
     options.writesTextSidecar = true;
     OCRPipeline pipeline;
     const auto phases = runToEnd(pipeline, source, folder.filePath("scan_searchable.pdf"), options);

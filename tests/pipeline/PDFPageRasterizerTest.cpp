@@ -1,6 +1,6 @@
 #include "pipeline/PDFPageRasterizer.h"
 
-#include "support/PdfFixtureBuilder.h"
+#include "support/PdfBuilder.h"
 #include "support/TestSupport.h"
 
 #include <QtConcurrent>
@@ -45,7 +45,8 @@ struct Rendered {
 
 std::unique_ptr<Rendered> open(const std::vector<FixturePage>& pages) {
     auto rendered = std::make_unique<Rendered>();
-    rendered->document = PdfDocument::open(writePdf(rendered->folder.filePath("page.pdf"), pages));
+    const QString path = rendered->folder.filePath("page.pdf");
+    rendered->document = writePdf(path, pages) ? PdfDocument::open(path) : nullptr;
     return rendered;
 }
 

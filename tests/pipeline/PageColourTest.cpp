@@ -1,7 +1,7 @@
 #include "pipeline/PageColour.h"
 #include "pipeline/PDFPageRasterizer.h"
 
-#include "support/PdfFixtureBuilder.h"
+#include "support/PdfBuilder.h"
 #include "support/TestSupport.h"
 
 #include <QTemporaryDir>

@@ -9,14 +9,11 @@
 #include "platform/TesseractEnginePool.h"
 
 #include "support/EventLoop.h"
-#include "support/PageVariants.h"
-#include "support/PdfFixtures.h"
+#include "support/PdfBuilder.h"
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
-#include <QFont>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -26,54 +23,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Enough text, set evenly across the page, for a first pass that reads the page well and for the
-// perspective rules (a text block spanning most of the page, lines of equal height).
-const QStringList prose = {
-    QStringLiteral("The harbour committee met on a wet Tuesday morning"),
-    QStringLiteral("to discuss repairs to the northern wall and landing."),
-    QStringLiteral("Winter storms had damaged the old timber supports,"),
-    QStringLiteral("and the fishing boats could no longer unload safely."),
-    QStringLiteral("After a long debate the chairman proposed that both"),
-    QStringLiteral("projects begin in spring, the wall receiving priority."),
-    QStringLiteral("The engineer expected the work to take eleven months"),
-    QStringLiteral("and to need forty labourers, two cranes and a barge."),
-    QStringLiteral("Residents welcomed the plan but asked for quiet hours"),
-    QStringLiteral("near the school, the library and the small hospital."),
-    QStringLiteral("The treasurer promised a detailed budget next month,"),
-    QStringLiteral("and the meeting closed shortly after eleven o'clock."),
-};
-
-// A 4.25 x 5.5 inch sheet at 300 DPI, its lines spread from top to bottom.
-Raster sheet() {
-    const int width = 1275, height = 1650, pixelSize = 40;
-    QImage image(width, height, QImage::Format_RGB888);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Serif"));
-    font.setPixelSize(pixelSize);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    const int top = 150, step = (height - 2 * top) / int(prose.size() - 1);
-    for (int i = 0; i < prose.size(); ++i) {
-        painter.drawText(80, top + i * step, prose[i]);
-    }
-    painter.end();
-    return rasterFromImage(image);
-}
-
 // A one-page PDF showing the raster at 300 DPI.
-QString writeScan(const QTemporaryDir& folder, const QString& name, const Raster& raster) {
+QString writeSheet(const QTemporaryDir& folder, const QString& name, const Raster& raster) {
     const QString path = folder.filePath(name);
-    const bool written = writePdf(path, {{.image = imageFromRaster(raster),
-                                          .width = raster.cols * 72.0 / 300,
-                                          .height = raster.rows * 72.0 / 300}});
+    const bool written = writePdf(
+        path, {{.mediaBox = {0, 0, raster.cols * 72.0 / 300, raster.rows * 72.0 / 300}, .image = imageFromRaster(raster)}});
     return written ? path : QString();
 }
 
-OCROptions englishOnly() {
-    OCROptions options;
-    options.languages = {QStringLiteral("en-US")};
-    options.automaticallyDetectsLanguage = false;
+OCROptions withSidecar() {
+    OCROptions options = englishOnly();
     options.writesTextSidecar = true;
     return options;
 }
@@ -114,10 +73,10 @@ std::string describe(const Phase& phase) {
 
 TEST(PageRecognitionCount, AnUprightStraightPageIsRecognisedOnceWhateverTheSwitches) {
     QTemporaryDir folder;
-    const QString source = writeScan(folder, "upright.pdf", sheet());
+    const QString source = writeSheet(folder, "upright.pdf", proseSheet());
     ASSERT_FALSE(source.isEmpty());
     for (int switches = 0; switches < 8; ++switches) {
-        OCROptions options = englishOnly();
+        OCROptions options = withSidecar();
         options.autoRotate = (switches & 1) != 0;
         options.deskew = (switches & 2) != 0;
         options.perspective = (switches & 4) != 0;
@@ -130,29 +89,29 @@ TEST(PageRecognitionCount, AnUprightStraightPageIsRecognisedOnceWhateverTheSwitc
                       run.phase.summary.perspectiveCorrectedPages,
                   0)
             << context;
-        EXPECT_GE(wordRecall(run.text, prose.join('\n')), 0.95) << context;
+        EXPECT_GE(wordRecall(run.text, proseLines.join('\n')), 0.95) << context;
     }
 }
 
 TEST(PageRecognitionCount, ATiltedPageIsRecognisedAgainOnlyForTheDeskew) {
     QTemporaryDir folder;
-    const QString source = writeScan(folder, "tilted.pdf", tiltedPage(sheet(), 2));
-    const PipelineRun run = process(source, englishOnly());
+    const QString source = writeSheet(folder, "tilted.pdf", tiltedPage(proseSheet(), 2));
+    const PipelineRun run = process(source, withSidecar());
     ASSERT_EQ(run.phase.kind, Phase::Kind::done) << describe(run.phase);
     // The first pass reads the page well, so the probe does not run.
     EXPECT_EQ(run.recognitions, 2u) << describe(run.phase);
     EXPECT_EQ(run.phase.summary.deskewedPages, 1);
     EXPECT_EQ(run.phase.summary.rotatedPages, 0);
     EXPECT_EQ(run.phase.summary.perspectiveCorrectedPages, 0);
-    EXPECT_GE(wordRecall(run.text, prose.join('\n')), 0.95);
+    EXPECT_GE(wordRecall(run.text, proseLines.join('\n')), 0.95);
 }
 
 TEST(PageRecognitionCount, EachCorrectionThatAppliesAddsOneRecognition) {
     // Photographed at an angle, slightly tilted, and scanned sideways.
     QTemporaryDir folder;
-    const Raster page = turnedPage(tiltedPage(keystonedPage(sheet(), 0.12, 0.04), 3), 1);
-    const QString source = writeScan(folder, "photographed.pdf", page);
-    const PipelineRun run = process(source, englishOnly());
+    const Raster page = turnedPage(tiltedPage(keystonedPage(proseSheet(), 0.12, 0.04), 3), 1);
+    const QString source = writeSheet(folder, "photographed.pdf", page);
+    const PipelineRun run = process(source, withSidecar());
     ASSERT_EQ(run.phase.kind, Phase::Kind::done) << describe(run.phase);
     EXPECT_EQ(run.phase.summary.rotatedPages, 1) << describe(run.phase);
     EXPECT_EQ(run.phase.summary.deskewedPages, 1) << describe(run.phase);
@@ -160,5 +119,5 @@ TEST(PageRecognitionCount, EachCorrectionThatAppliesAddsOneRecognition) {
     // Orientation detection sees the turn, so no first pass: the probe's four candidates and one
     // after each of the three corrections.
     EXPECT_EQ(run.recognitions, 4u + 3u);
-    EXPECT_GE(wordRecall(run.text, prose.join('\n')), 0.9) << run.text.toStdString();
+    EXPECT_GE(wordRecall(run.text, proseLines.join('\n')), 0.9) << run.text.toStdString();
 }

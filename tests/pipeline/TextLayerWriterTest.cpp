@@ -2,7 +2,8 @@
 
 #include "core/OCRError.h"
 #include "pipeline/CoordinateMapper.h"
-#include "support/TestPdfBuilder.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -21,7 +21,7 @@
 #include <unistd.h>
 
 using namespace quorvane;
-using quorvane::test::VectorPage;
+using quorvane::test::FixturePage;
 using TextLayerWriter::PageInput;
 
 namespace {
@@ -32,8 +32,8 @@ struct Source {
     QString path;
     std::unique_ptr<PdfDocument> document;
 
-    explicit Source(const std::vector<VectorPage>& pages) : path(folder.filePath("source.pdf")) {
-        test::writeVectorPdf(path, pages);
+    explicit Source(const std::vector<FixturePage>& pages) : path(folder.filePath("source.pdf")) {
+        test::writePdf(path, pages);
         document = PdfDocument::open(path);
     }
     QString output(const QString& name = "out.pdf") const { return folder.filePath(name); }
@@ -73,12 +73,6 @@ OCRError::Kind errorKindOf(const std::function<void()>& action, QString* descrip
     return OCRError::Kind::cannotOpenPDF;
 }
 
-void expectCleanPdf(const QString& path) {
-    const auto check = test::runProgram("qpdf", {"--check", path});
-    EXPECT_EQ(check.exitCode, 0) << check.standardOutput.toStdString() << check.standardError.toStdString();
-    EXPECT_FALSE(check.standardOutput.contains("WARNING")) << check.standardOutput.toStdString();
-}
-
 // The decoded content of a page of a written PDF (1-based), for checking operators.
 std::string pageContent(const QString& path, int page) {
     QPDF pdf;
@@ -98,7 +92,7 @@ void expectNear(const QRect& actual, const QRect& expected, int tolerance) {
 } // namespace
 
 TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
-    const Source source({{.content = test::blackRectangle({100, 600, 50, 50})}});
+    const Source source({FixturePage{.blackRects = {{100, 600, 50, 50}}}});
     const Rect box{61.2, 396, 489.6, 24}; // points, bottom-left origin
     const QString output = source.output();
     source.write(
@@ -131,18 +125,17 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
     }
     EXPECT_TRUE(test::runProgram("pdfinfo", {output})
                     .standardOutput.contains(QRegularExpression("Creator:\\s+Quorvane")));
-    expectCleanPdf(output);
+    test::expectCleanPdf(output);
 }
 
 TEST(TextLayerWriter, RotatedAndCroppedPagesComeOutUprightAsReadersShowThem) {
     // A rectangle inside the crop box, and one outside it that readers do not show.
-    const std::string content =
-        test::blackRectangle({100, 650, 40, 60}) + test::blackRectangle({0, 0, 20, 20});
+    const std::vector<Rect> marks{{100, 650, 40, 60}, {0, 0, 20, 20}};
     const Rect crop{30, 40, 500, 700};
-    const Source source({{.cropBox = crop, .rotate = 0, .content = content},
-                         {.cropBox = crop, .rotate = 90, .content = content},
-                         {.cropBox = crop, .rotate = 180, .content = content},
-                         {.cropBox = crop, .rotate = 270, .content = content}});
+    const Source source({{.cropBox = crop, .rotate = 0, .blackRects = marks},
+                         {.cropBox = crop, .rotate = 90, .blackRects = marks},
+                         {.cropBox = crop, .rotate = 180, .blackRects = marks},
+                         {.cropBox = crop, .rotate = 270, .blackRects = marks}});
     const QString output = source.output();
     source.write({source.input(0), source.input(1), source.input(2), source.input(3)}, output);
 
@@ -158,13 +151,13 @@ TEST(TextLayerWriter, RotatedAndCroppedPagesComeOutUprightAsReadersShowThem) {
             EXPECT_EQ(info.boxes.value(name), upright) << name;
         }
     }
-    expectCleanPdf(output);
+    test::expectCleanPdf(output);
 }
 
 TEST(TextLayerWriter, QuarterTurnsAndDeskewMoveTheContentWithTheCanvas) {
     const Source source(
-        {{.mediaBox = {0, 0, 600, 800}, .content = test::blackRectangle({250, 700, 100, 50})},
-         {.mediaBox = {0, 0, 600, 800}, .content = test::blackRectangle({280, 380, 40, 40})}});
+        {{.mediaBox = {0, 0, 600, 800}, .blackRects = {{250, 700, 100, 50}}},
+         {.mediaBox = {0, 0, 600, 800}, .blackRects = {{280, 380, 40, 40}}}});
     const QString output = source.output();
     PageInput turned = source.input(0);
     turned.turnsCW = 1;
@@ -187,12 +180,12 @@ TEST(TextLayerWriter, QuarterTurnsAndDeskewMoveTheContentWithTheCanvas) {
     EXPECT_NEAR(square.center().x() + 0.5, canvas.width / 2, 1.5);
     EXPECT_NEAR(square.center().y() + 0.5, canvas.height / 2, 1.5);
     EXPECT_GT(square.width(), 41); // a turned square's bounding box is wider than the square
-    expectCleanPdf(output);
+    test::expectCleanPdf(output);
 }
 
 TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
-    const Source source({{.content = test::blackRectangle({400, 100, 100, 100})},
-                         {.content = test::blackRectangle({400, 100, 100, 100})}});
+    const Source source({{.blackRects = {{400, 100, 100, 100}}},
+                         {.blackRects = {{400, 100, 100, 100}}}});
     // Grey raster: white with the left quarter black. Colour raster: a red band at the top.
     Raster grey(100, 200, CV_8UC3, cv::Scalar(255, 255, 255));
     grey(cv::Rect(0, 0, 50, 100)).setTo(cv::Scalar(0, 0, 0));
@@ -227,12 +220,12 @@ TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
     // The red band renders as the top rows of the second page (red is mid-grey: darker than 128
     // only in the grey rendering's luminance, about 76).
     expectNear(test::darkArea(test::renderPage(output, 2)), QRect(0, 0, 400, 20), 1);
-    expectCleanPdf(output);
+    test::expectCleanPdf(output);
 }
 
 TEST(TextLayerWriter, PagesAreWrittenInPageOrderKeepingTheirText) {
     auto page = [](const char* word) {
-        return VectorPage{.content = std::string("BT /F1 24 Tf 72 700 Td (") + word + ") Tj ET\n"};
+        return FixturePage{.text = word};
     };
     const Source source({page("Zero"), page("One"), page("Two")});
     const Rect box{0.1, 0.2, 0.3, 0.03};
@@ -250,7 +243,7 @@ TEST(TextLayerWriter, PagesAreWrittenInPageOrderKeepingTheirText) {
 }
 
 TEST(TextLayerWriter, TinyBoxesAndEmptyTextsAreLeftOutAndSizesFollowTheBoxHeight) {
-    const Source source({VectorPage{}});
+    const Source source({FixturePage{}});
     const QString output = source.output();
     source.write({source.input(0, {line("narrow", normalised({100, 700, 0.4, 12}, 612, 792)),
                                    line("flat", normalised({100, 650, 100, 0.4}, 612, 792)),
@@ -274,7 +267,7 @@ TEST(TextLayerWriter, TinyBoxesAndEmptyTextsAreLeftOutAndSizesFollowTheBoxHeight
 }
 
 TEST(TextLayerWriter, TextBeyondWinAnsiStaysSearchable) {
-    const Source source({VectorPage{}});
+    const Source source({FixturePage{}});
     const QString output = source.output();
     // Boxes about as wide as the words would be printed at their height.
     const Rect cyrillicBox{72, 700, 120, 20};
@@ -297,12 +290,17 @@ TEST(TextLayerWriter, TextBeyondWinAnsiStaysSearchable) {
     const QString fonts = test::runProgram("pdffonts", {output}).standardOutput;
     EXPECT_TRUE(fonts.contains("Helvetica"));
     EXPECT_TRUE(fonts.contains("GlyphLessFont"));
-    expectCleanPdf(output);
+    test::expectCleanPdf(output);
 }
 
 TEST(TextLayerWriter, SourceStreamsAreCarriedOverAsTheyAreWithoutAnnotations) {
-    const Source source(
-        {{.content = "q 100 0 0 100 50 50 cm /Im0 Do Q\n", .withImage = true, .withAnnotation = true}});
+    QImage gradient(16, 16, QImage::Format_Grayscale8);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            gradient.setPixel(x, y, qRgb(x * 16 + y * 7, x * 16 + y * 7, x * 16 + y * 7));
+        }
+    }
+    const Source source({FixturePage{.image = gradient, .imageRect = Rect{50, 50, 100, 100}, .withAnnotation = true}});
     const QString output = source.output();
     source.write({source.input(0, {line("words", {0.5, 0.5, 0.2, 0.02})})}, output);
 
@@ -311,25 +309,11 @@ TEST(TextLayerWriter, SourceStreamsAreCarriedOverAsTheyAreWithoutAnnotations) {
     auto page = QPDFPageDocumentHelper(written).getAllPages().at(0);
     EXPECT_FALSE(page.getObjectHandle().hasKey("/Annots"));
     EXPECT_EQ(page.getObjectHandle().getKey("/Rotate").isNull(), true);
-
-    auto original = source.document->page(0)->pageObject().getImages().at("/Im0");
-    bool found = false;
-    for (auto& object : written.getAllObjects()) {
-        if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
-            found = true;
-            EXPECT_EQ(object.getRawStreamData()->getSize(), original.getRawStreamData()->getSize());
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(object.getRawStreamData()->getBuffer()),
-                                  object.getRawStreamData()->getSize()),
-                      std::string(reinterpret_cast<const char*>(original.getRawStreamData()->getBuffer()),
-                                  original.getRawStreamData()->getSize()));
-            EXPECT_EQ(object.getDict().getKey("/Filter").unparse(),
-                      original.getDict().getKey("/Filter").unparse());
-        }
-    }
-    EXPECT_TRUE(found);
+    // The image stream byte for byte, and drawn the same.
+    EXPECT_EQ(test::imageStreams(output), test::imageStreams(source.path));
     expectNear(test::darkArea(test::renderPage(output, 1)), test::darkArea(test::renderPage(source.path, 1)),
                0);
-    expectCleanPdf(output);
+    test::expectCleanPdf(output);
 }
 
 TEST(TextLayerWriter, AScannedPageGrowsOnlyByItsTextLayer) {
@@ -350,24 +334,12 @@ TEST(TextLayerWriter, AScannedPageGrowsOnlyByItsTextLayer) {
     EXPECT_TRUE(test::pdfText(output).contains("SONDEK"));
 
     // The scan is the same image stream, byte for byte.
-    QPDF written;
-    written.processFile(QFile::encodeName(output).constData());
-    auto original = page.pageObject().getImages().begin()->second;
-    bool same = false;
-    for (auto& object : written.getAllObjects()) {
-        if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
-            same =
-                object.getRawStreamData()->getSize() == original.getRawStreamData()->getSize() &&
-                std::memcmp(object.getRawStreamData()->getBuffer(), original.getRawStreamData()->getBuffer(),
-                            object.getRawStreamData()->getSize()) == 0;
-        }
-    }
-    EXPECT_TRUE(same);
-    expectCleanPdf(output);
+    EXPECT_EQ(test::imageStreams(output), test::imageStreams(test::corpusPath("linn.pdf")));
+    test::expectCleanPdf(output);
 }
 
 TEST(TextLayerWriter, RefusesToWriteOverItsSourceOrAnEmptyDocument) {
-    const Source source({VectorPage{}});
+    const Source source({FixturePage{}});
     ASSERT_TRUE(QFile::link(source.path, source.output("link.pdf")));
     const QStringList before = test::filesIn(source.folder.path());
     for (const char* name : {"source.pdf", "link.pdf", "SOURCE.pdf", "./source.pdf"}) {
@@ -380,7 +352,7 @@ TEST(TextLayerWriter, RefusesToWriteOverItsSourceOrAnEmptyDocument) {
 }
 
 TEST(TextLayerWriter, AnExistingOutputIsReplacedOnlyByACompleteFile) {
-    const Source source({VectorPage{}});
+    const Source source({FixturePage{}});
     const QString output = source.output();
     {
         QFile previous(output);
@@ -414,17 +386,17 @@ TEST(TextLayerWriter, AnExistingOutputIsReplacedOnlyByACompleteFile) {
 }
 
 TEST(TextLayerWriter, TheLongestOutputNameStillWorks) {
-    const Source source({VectorPage{}});
+    const Source source({FixturePage{}});
     // 255 bytes, the most a file name can have; the hidden temporary name is shortened instead.
     const QString name = QString(60, QChar(0x00E9)) + QString(131, 'a') + ".pdf";
     ASSERT_EQ(QFile::encodeName(name).size(), 255);
     source.write({source.input(0)}, source.output(name));
     EXPECT_EQ(test::filesIn(source.folder.path()), (QStringList{"source.pdf", name}));
-    expectCleanPdf(source.output(name));
+    test::expectCleanPdf(source.output(name));
 }
 
 TEST(TextLayerWriter, FolderProblemsAreExplained) {
-    const Source source({VectorPage{}});
+    const Source source({FixturePage{}});
     const QString gone = source.folder.filePath("gone");
     ASSERT_TRUE(QDir().mkdir(gone));
     ASSERT_TRUE(QDir().rmdir(gone)); // deleted after the job started
@@ -468,7 +440,7 @@ TEST(TextLayerWriter, UnwritableFolderIsNamed) {
     const QString expected =
         "Writing the searchable PDF failed: Quorvane is not allowed to write to \"locked\". "
         "Check the folder's permissions, or choose another output folder.";
-    const Source source({VectorPage{}});
+    const Source source({FixturePage{}});
     const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                       QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     const QString locked = source.folder.filePath("locked");
@@ -516,7 +488,7 @@ TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
         const QString output = folder.filePath(name);
         TextLayerWriter::write(pages, {}, output, false, document.get());
 
-        expectCleanPdf(output);
+        test::expectCleanPdf(output);
         const qint64 sourceSize = QFileInfo(path).size(), outputSize = QFileInfo(output).size();
         std::cout << name << ": " << sourceSize << " -> " << outputSize << " bytes\n";
         EXPECT_LT(outputSize, sourceSize + 2000);

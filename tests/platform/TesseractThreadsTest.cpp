@@ -6,6 +6,7 @@
 #include "core/TesseractOCRService.h"
 
 #include "support/RasterFixtures.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,9 +34,7 @@ TEST(TesseractThreads, ChildRecognisesOnTwoThreads) {
     }
     const Raster page =
         test::drawTextPage({"Harbour committee minutes", "The keeper reported"}, 900, 300).raster;
-    OCROptions options;
-    options.languages = {"en-US"};
-    options.automaticallyDetectsLanguage = false;
+    const OCROptions options = test::englishOnly();
     const TesseractOCRService ocr;
     ASSERT_FALSE(ocr.recognize(page, options).empty()); // the first engine, on this thread
 

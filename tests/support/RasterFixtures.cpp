@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <opencv2/imgproc.hpp>
 
+#include <cmath>
+
 namespace quorvane::test {
 
 Raster rasterFromImage(const QImage& image) {
@@ -68,6 +70,60 @@ QImage textPage(const QStringList& lines, int width, int height, int pixelSize) 
     return page;
 }
 
+QImage renderWords(QSize size, const QList<Word>& words) {
+    QImage image(size, QImage::Format_Grayscale8);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    for (const auto& word : words) {
+        QFont font(QStringLiteral("DejaVu Serif"));
+        font.setPixelSize(std::max(word.pixels.height(), 4));
+        painter.setFont(font);
+        painter.drawText(word.pixels, Qt::AlignLeft | Qt::AlignVCenter, word.text);
+    }
+    return image;
+}
+
+QImage renderParagraph(QSize size, const QStringList& lines, int pixelHeight) {
+    QList<Word> words;
+    int y = pixelHeight * 2;
+    for (const auto& line : lines) {
+        words.append({QRect(pixelHeight * 2, y, size.width() - pixelHeight * 4, pixelHeight), line});
+        y += pixelHeight * 2;
+    }
+    return renderWords(size, words);
+}
+
+const QStringList proseLines = {
+    QStringLiteral("The harbour committee met on a wet Tuesday morning"),
+    QStringLiteral("to discuss repairs to the northern wall and landing."),
+    QStringLiteral("Winter storms had damaged the old timber supports,"),
+    QStringLiteral("and the fishing boats could no longer unload safely."),
+    QStringLiteral("After a long debate the chairman proposed that both"),
+    QStringLiteral("projects begin in spring, the wall receiving priority."),
+    QStringLiteral("The engineer expected the work to take eleven months"),
+    QStringLiteral("and to need forty labourers, two cranes and a barge."),
+    QStringLiteral("Residents welcomed the plan but asked for quiet hours"),
+    QStringLiteral("near the school, the library and the small hospital."),
+    QStringLiteral("The treasurer promised a detailed budget next month,"),
+    QStringLiteral("and the meeting closed shortly after eleven o'clock."),
+};
+
+Raster proseSheet() {
+    QImage image(1275, 1650, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPixelSize(40);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    for (int i = 0; i < proseLines.size(); ++i) {
+        painter.drawText(80, 150 + i * 122, proseLines[i]);
+    }
+    painter.end();
+    return rasterFromImage(image);
+}
+
 double inkShare(const Raster& raster, const Rect& pixels) {
     const cv::Rect area = cv::Rect(int(pixels.x), int(pixels.y), int(pixels.width), int(pixels.height)) &
                           cv::Rect(0, 0, raster.cols, raster.rows);
@@ -83,6 +139,63 @@ double meanDarkness(const Raster& raster, const QRect& area) {
     cv::Mat grey;
     cv::cvtColor(raster(cv::Rect(area.x(), area.y(), area.width(), area.height())), grey, cv::COLOR_RGB2GRAY);
     return 255.0 - cv::mean(grey)[0];
+}
+
+
+Raster turnedPage(const Raster& page, int turnsCW) {
+    static constexpr cv::RotateFlags flags[] = {cv::ROTATE_90_CLOCKWISE, cv::ROTATE_180,
+                                                cv::ROTATE_90_COUNTERCLOCKWISE};
+    if (turnsCW < 1 || turnsCW > 3) {
+        return page.clone();
+    }
+    Raster turned;
+    cv::rotate(page, turned, flags[turnsCW - 1]);
+    return turned;
+}
+
+Raster tiltedPage(const Raster& page, double degrees) {
+    const double radians = degrees * CV_PI / 180;
+    const double s = std::abs(std::sin(radians)), c = std::abs(std::cos(radians));
+    const cv::Size canvas(int(std::ceil(c * page.cols + s * page.rows)),
+                          int(std::ceil(s * page.cols + c * page.rows)));
+    cv::Mat transform =
+        cv::getRotationMatrix2D(cv::Point2f(page.cols / 2.0f, page.rows / 2.0f), degrees, 1.0);
+    transform.at<double>(0, 2) += (canvas.width - page.cols) / 2.0;
+    transform.at<double>(1, 2) += (canvas.height - page.rows) / 2.0;
+    Raster tilted;
+    cv::warpAffine(page, tilted, transform, canvas, cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                   cv::Scalar(255, 255, 255));
+    return tilted;
+}
+
+Raster keystonedPage(const Raster& page, double narrowing, double drop) {
+    const float w = float(page.cols), h = float(page.rows);
+    const cv::Point2f corners[] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+    const cv::Point2f seen[] = {{float(narrowing) * w, float(drop) * h},
+                                {(1 - float(narrowing)) * w, float(drop) * h},
+                                {w, h},
+                                {0, h}};
+    Raster keystoned;
+    cv::warpPerspective(page, keystoned, cv::getPerspectiveTransform(corners, seen), page.size(),
+                        cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(255, 255, 255));
+    return keystoned;
+}
+
+std::vector<PageVariant> linnVariants() {
+    const Raster linn = corpusRaster(QStringLiteral("linn.png"));
+    if (linn.empty()) {
+        return {};
+    }
+    std::vector<PageVariant> variants = {{QStringLiteral("upright"), linn}};
+    for (double tilt : {1.0, 2.0, 4.0}) {
+        variants.push_back({QStringLiteral("tilted %1 degrees").arg(tilt), tiltedPage(linn, tilt), 0, tilt});
+    }
+    variants.push_back({QStringLiteral("keystoned"), keystonedPage(linn), 0, 0, true});
+    for (int turns : {1, 2, 3}) {
+        variants.push_back(
+            {QStringLiteral("turned %1 degrees").arg(turns * 90), turnedPage(linn, turns), turns});
+    }
+    return variants;
 }
 
 } // namespace quorvane::test

@@ -1,13 +1,15 @@
 #pragma once
 
-// Page rasters for tests: real files as rasters, conversions to and from QImage, and pages with
-// text drawn by QPainter.
+// Page images for tests: real files as rasters, conversions to and from QImage, pages with text
+// drawn by QPainter, and pages turned, tilted or keystoned as scanners and phone cameras deliver
+// them.
 
 #include "core/Geometry.h"
 #include "platform/Raster.h"
 
 #include <QImage>
 #include <QRect>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -34,9 +36,50 @@ DrawnPage drawTextPage(const QStringList& lines, int width, int height, int pixe
 // The same kind of page as a QImage, with a wider margin.
 QImage textPage(const QStringList& lines, int width, int height, int pixelSize);
 
+// A white greyscale page image with each word drawn in black, filling its rectangle's height.
+struct Word {
+    QRect pixels; // where the word is drawn, in image pixels (top-left origin)
+    QString text;
+};
+QImage renderWords(QSize size, const QList<Word>& words);
+
+// Lines of text, one under another, for pages that need readable text.
+QImage renderParagraph(QSize size, const QStringList& lines, int pixelHeight = 40);
+
+// Twelve lines of prose spread over a 4.25 x 5.5 inch sheet at 300 DPI: enough text for a first
+// pass that reads the page well, and for the perspective rules (first and last lines spanning the
+// text block, lines of equal height).
+extern const QStringList proseLines;
+Raster proseSheet();
+
 // The fraction of pixels darker than mid-grey inside a rectangle (pixels, origin top left).
 double inkShare(const Raster& raster, const Rect& pixels);
 // The mean darkness (255 - grey level, 0..255) of the raster's pixels inside `area`.
 double meanDarkness(const Raster& raster, const QRect& area);
+
+
+// The page turned by `turnsCW` clockwise quarter turns (exactly, no resampling).
+Raster turnedPage(const Raster& page, int turnsCW);
+
+// The page rotated counter-clockwise by `degrees` about its centre, on a white canvas that
+// holds all of it.
+Raster tiltedPage(const Raster& page, double degrees);
+
+// The page as a phone held above its lower edge sees it: the far (top) edge narrowed by
+// `narrowing` of the width on each side and pulled down by `drop` of the height, the near
+// (bottom) edge as it was; a projective warp on a white canvas of the same size.
+Raster keystonedPage(const Raster& page, double narrowing = 0.08, double drop = 0.03);
+
+// linn.png from the corpus in the variants the corrections must handle.
+struct PageVariant {
+    QString name;
+    Raster raster;
+    int turnsCW = 0;        // quarter turns that were applied (the probe must undo them)
+    double tiltDegrees = 0; // counter-clockwise tilt that was applied
+    bool keystoned = false;
+};
+
+// Upright; tilted 1, 2 and 4 degrees; keystoned; turned 90, 180 and 270 degrees.
+std::vector<PageVariant> linnVariants();
 
 } // namespace quorvane::test

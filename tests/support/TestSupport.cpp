@@ -68,13 +68,19 @@ double wordRecall(const QString& text, const QString& truth) {
     return total == 0 ? 0.0 : double(hit) / total;
 }
 
-QString pdfText(const QString& pdfPath, int page) {
-    QStringList arguments;
-    if (page > 0) {
-        arguments << "-f" << QString::number(page) << "-l" << QString::number(page);
-    }
-    arguments << pdfPath << "-";
-    return runProgram("pdftotext", arguments).standardOutput;
+OCROptions englishOnly(OCRRecognitionLevel level) {
+    OCROptions options;
+    options.recognitionLevel = level;
+    options.languages = {QStringLiteral("en-US")};
+    options.automaticallyDetectsLanguage = false;
+    return options;
+}
+
+OCROptions recognitionOnly() {
+    OCROptions options = englishOnly();
+    options.preprocessing = PreprocessStrength::off;
+    options.autoRotate = options.deskew = options.perspective = false;
+    return options;
 }
 
 QStringList filesIn(const QString& folder) {

@@ -1,6 +1,8 @@
 #pragma once
 
-// Helpers shared by the tests: corpus files, scratch folders, running programs, word recall.
+// Helpers shared by the tests: corpus files, running programs, word recall, English options.
+
+#include "core/OCROptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,8 +32,10 @@ ProcessResult runProgram(const QString& program, const QStringList& arguments, c
 // occurrence counted once) found in `text`.
 double wordRecall(const QString& text, const QString& truth);
 
-// Text that pdftotext extracts from a PDF (all pages, or one 1-based page).
-QString pdfText(const QString& pdfPath, int page = 0);
+// Recognition in English only, without script detection: what most tests need.
+OCROptions englishOnly(OCRRecognitionLevel level = OCRRecognitionLevel::accurate);
+// And nothing but recognition: no cleaning, turning, deskewing or perspective correction.
+OCROptions recognitionOnly();
 
 // The names of the files in a folder, hidden ones included.
 QStringList filesIn(const QString& folder);

@@ -1,0 +1,164 @@
+#include "support/PdfBuilder.h"
+
+#include "support/RasterFixtures.h"
+
+#include <QFile>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
+
+namespace quorvane::test {
+
+namespace {
+
+using Object = QPDFObjectHandle;
+
+Object rectangle(const Rect& r) {
+    return Object::newArray(Object::Rectangle(r.minX(), r.minY(), r.maxX(), r.maxY()));
+}
+
+std::string num(double v) { return QUtil::double_to_string(v); }
+
+Object scanObject(QPDF& pdf, const QImage& image) {
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    std::string data;
+    for (int y = 0; y < grey.height(); ++y) {
+        data.append(reinterpret_cast<const char*>(grey.constScanLine(y)), static_cast<size_t>(grey.width()));
+    }
+    auto stream = pdf.newStream(data);
+    auto dict = stream.getDict();
+    dict.replaceKey("/Type", Object::newName("/XObject"));
+    dict.replaceKey("/Subtype", Object::newName("/Image"));
+    dict.replaceKey("/Width", Object::newInteger(grey.width()));
+    dict.replaceKey("/Height", Object::newInteger(grey.height()));
+    dict.replaceKey("/ColorSpace", Object::newName("/DeviceGray"));
+    dict.replaceKey("/BitsPerComponent", Object::newInteger(8));
+    return stream;
+}
+
+std::string pdfString(const QString& text) {
+    std::string escaped;
+    for (const char c : text.toLatin1()) {
+        if (c == '(' || c == ')' || c == '\\') {
+            escaped += '\\';
+        }
+        escaped += c;
+    }
+    return escaped;
+}
+
+std::string contentOf(const FixturePage& page) {
+    std::string content = page.content;
+    if (!page.image.isNull()) {
+        const Rect r = page.imageRect.value_or(page.mediaBox);
+        content += "q " + num(r.width) + " 0 0 " + num(r.height) + " " + num(r.x) + " " + num(r.y) +
+                   " cm /Scan Do Q\n";
+    }
+    content += "0 g\n";
+    for (const Rect& r : page.blackRects) {
+        content += num(r.x) + " " + num(r.y) + " " + num(r.width) + " " + num(r.height) + " re f\n";
+    }
+    if (!page.text.isEmpty()) {
+        content += "BT /F1 24 Tf " + num(page.mediaBox.minX() + 72) + " " + num(page.mediaBox.maxY() - 72) +
+                   " Td (" + pdfString(page.text) + ") Tj ET\n";
+    }
+    return content;
+}
+
+} // namespace
+
+QPDFObjectHandle newImage(QPDF& pdf, ImageSize size) {
+    const size_t rowBytes = static_cast<size_t>((size.width + 7) / 8);
+    auto image = pdf.newStream(std::string(rowBytes * static_cast<size_t>(size.height), '\xff'));
+    auto dict = image.getDict();
+    dict.replaceKey("/Type", Object::newName("/XObject"));
+    dict.replaceKey("/Subtype", Object::newName("/Image"));
+    dict.replaceKey("/Width", Object::newInteger(size.width));
+    dict.replaceKey("/Height", Object::newInteger(size.height));
+    dict.replaceKey("/ColorSpace", Object::newName("/DeviceGray"));
+    dict.replaceKey("/BitsPerComponent", Object::newInteger(1));
+    return image;
+}
+
+std::unique_ptr<QPDF> buildPdf(const std::vector<FixturePage>& pages) {
+    auto pdf = std::make_unique<QPDF>();
+    pdf->emptyPDF();
+    const Object font = pdf->makeIndirectObject(
+        Object::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
+    QPDFPageDocumentHelper helper(*pdf);
+    for (const FixturePage& fixture : pages) {
+        auto resources = Object::newDictionary();
+        resources.replaceKey("/Font", Object::newDictionary());
+        resources.getKey("/Font").replaceKey("/F1", font);
+        if (!fixture.images.empty() || !fixture.image.isNull()) {
+            auto xobjects = Object::newDictionary();
+            for (size_t i = 0; i < fixture.images.size(); ++i) {
+                xobjects.replaceKey("/Im" + std::to_string(i), newImage(*pdf, fixture.images[i]));
+            }
+            if (!fixture.image.isNull()) {
+                xobjects.replaceKey("/Scan", scanObject(*pdf, fixture.image));
+            }
+            resources.replaceKey("/XObject", xobjects);
+        }
+        auto page = pdf->makeIndirectObject(Object::newDictionary());
+        page.replaceKey("/Type", Object::newName("/Page"));
+        page.replaceKey("/MediaBox", rectangle(fixture.mediaBox));
+        if (fixture.cropBox) {
+            page.replaceKey("/CropBox", rectangle(*fixture.cropBox));
+        }
+        if (fixture.rotate) {
+            page.replaceKey("/Rotate", Object::newInteger(*fixture.rotate));
+        }
+        page.replaceKey("/Resources", resources);
+        page.replaceKey("/Contents", pdf->newStream(contentOf(fixture)));
+        if (fixture.withAnnotation) {
+            page.replaceKey("/Annots",
+                            Object::parse("[ << /Type /Annot /Subtype /Link /Rect [ 10 10 50 50 ] /Border [ 0 0 0 ] "
+                                          "/A << /S /URI /URI (https://example.com/) >> >> ]"));
+        }
+        helper.addPage(QPDFPageObjectHelper(page), false);
+    }
+    return pdf;
+}
+
+// QPDFWriter keeps the file name pointer until it writes: the bytes must outlive it.
+void savePdf(QPDF& pdf, const QString& path) {
+    const QByteArray fileName = QFile::encodeName(path);
+    QPDFWriter writer(pdf, fileName.constData());
+    writer.write();
+}
+
+void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, const char* ownerPassword) {
+    const QByteArray fileName = QFile::encodeName(path);
+    QPDFWriter writer(pdf, fileName.constData());
+    writer.setR6EncryptionParameters(userPassword, ownerPassword, true, false, false, false, false, false,
+                                     qpdf_r3p_none, true);
+    writer.write();
+}
+
+bool writePdf(const QString& path, const std::vector<FixturePage>& pages) {
+    try {
+        savePdf(*buildPdf(pages), path);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool writeScan(const QString& path, const QString& words, int pages) {
+    const FixturePage page{.mediaBox = {0, 0, 306, 144}, .image = renderParagraph(QSize(1275, 600), {words}, 50)};
+    return writePdf(path, std::vector<FixturePage>(static_cast<size_t>(pages), page));
+}
+
+std::unique_ptr<QPDF> pageCopies(const PdfDocument& source, int count) {
+    auto copy = std::make_unique<QPDF>();
+    copy->emptyPDF();
+    QPDFPageDocumentHelper pages(*copy);
+    const int total = count < 0 ? source.pageCount() : std::min(count, source.pageCount());
+    for (int index = 0; index < total; ++index) {
+        pages.addPage(source.page(index)->pageObject(), false);
+    }
+    return copy;
+}
+
+} // namespace quorvane::test

@@ -1,0 +1,61 @@
+#pragma once
+
+// Small PDFs built with QPDF for the tests: pages of given boxes and rotation with content
+// operators, black rectangles, a line of Helvetica, a scanned image, or image XObjects of given
+// pixel sizes; plain or encrypted.
+
+#include "core/Geometry.h"
+#include "platform/PdfDocument.h"
+
+#include <QImage>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <string>
+#include <vector>
+
+namespace quorvane::test {
+
+struct ImageSize {
+    long long width = 0;
+    long long height = 0;
+};
+
+// Every page has /F1, Helvetica in WinAnsiEncoding, among its resources. Drawn in this order:
+// `content`, `image`, `blackRects`, `text`.
+struct FixturePage {
+    Rect mediaBox{0, 0, 612, 792};
+    std::optional<Rect> cropBox = {};
+    std::optional<int> rotate = {};
+    std::string content = {};           // operators in the page's user space
+    std::vector<Rect> blackRects = {};  // filled in the page's user space
+    QString text = {};                  // one line of 24-point Helvetica near the top left
+    QImage image = {};                  // a scan, as 8-bit grey XObject /Scan
+    std::optional<Rect> imageRect = {}; // where the scan is drawn; the whole media box by default
+    std::vector<ImageSize> images = {}; // 1-bit white XObjects /Im0, /Im1, ..., not drawn
+    bool withAnnotation = false;        // a link annotation
+};
+
+// An empty document with these pages added.
+std::unique_ptr<QPDF> buildPdf(const std::vector<FixturePage>& pages);
+
+// A 1-bit white image XObject of the given size (compressed when written).
+QPDFObjectHandle newImage(QPDF& pdf, ImageSize size);
+
+// Writes the document; encrypted with AES-256 (an empty user password restricts permissions only).
+void savePdf(QPDF& pdf, const QString& path);
+void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, const char* ownerPassword);
+
+// buildPdf and savePdf; false when it could not be written.
+bool writePdf(const QString& path, const std::vector<FixturePage>& pages);
+
+// A scan of one line of words, 4.25 x 2 inches at 300 DPI (quick to recognise), `pages` times.
+bool writeScan(const QString& path, const QString& words, int pages = 1);
+
+// A new document with copies of the first `count` pages of `source` (all when negative), as the
+// searchable copy starts.
+std::unique_ptr<QPDF> pageCopies(const PdfDocument& source, int count = -1);
+
+} // namespace quorvane::test
