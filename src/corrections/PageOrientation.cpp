@@ -24,6 +24,12 @@ public:
 };
 Q_GLOBAL_STATIC(CandidatePool, candidatePool)
 
+} // namespace
+
+QThreadPool* recognitionPool() { return candidatePool(); }
+
+namespace {
+
 // QtConcurrent passes on only its own exception type, so each candidate carries its error back.
 struct Candidate {
     std::vector<OCRLine> lines;

@@ -10,6 +10,7 @@
 #include "core/TesseractOCRService.h"
 #include "platform/Raster.h"
 
+#include <QThreadPool>
 #include <QtGlobal>
 #include <optional>
 #include <vector>
@@ -53,6 +54,10 @@ bool readsWell(const std::vector<OCRLine>& firstPass);
 // concurrently at the fast level. Throws the recognizer's error unchanged.
 int probe(const Raster& raster, const std::optional<std::vector<OCRLine>>& firstPass, const OCROptions& options,
           const TesseractOCRService& ocr);
+
+// The threads the probe's candidates are recognised on. A recognition that runs beside the probe
+// uses them too, so that no more recognitions (and engines) are busy at once than there are cores.
+QThreadPool* recognitionPool();
 
 // The raster turned by `turns` clockwise quarter turns (exactly, no resampling); the same raster
 // for any number outside 1..3.

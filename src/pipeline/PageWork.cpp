@@ -6,7 +6,9 @@
 #include "corrections/PagePerspective.h"
 #include "corrections/Preprocessor.h"
 
-#include <future>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exception>
 
 namespace quorvane::PageWork {
 
@@ -39,18 +41,34 @@ Upright uprightPage(const Raster& cleaned, const OCROptions& options, const Tess
     // orientation guess tells most turned pages apart for a small fraction of that, so such a
     // page is probed straight away, while the page turned as guessed is recognised on a thread of
     // its own. The probe still decides: when it disagrees, that recognition is dropped.
-    auto guessed = std::async(std::launch::async, [&] { return turnedAndRecognised(cleaned, guess, options, ocr); });
+    struct Guessed {
+        Upright upright;
+        std::exception_ptr error; // QtConcurrent passes on only its own exception type
+    };
+    // Queued before the probe's candidates, on the same threads: the longest recognition starts first.
+    QFuture<Guessed> guessed = QtConcurrent::run(PageOrientation::recognitionPool(), [&] {
+        Guessed result;
+        try {
+            result.upright = turnedAndRecognised(cleaned, guess, options, ocr);
+        } catch (...) {
+            result.error = std::current_exception();
+        }
+        return result;
+    });
     int turns = 0;
     try {
         turns = PageOrientation::probe(cleaned, std::nullopt, options, ocr);
     } catch (...) {
-        guessed.wait(); // it borrows this frame's arguments
+        guessed.waitForFinished(); // it borrows this frame's arguments
         throw;
     }
+    Guessed result = guessed.result();
     if (turns == guess) {
-        return guessed.get();
+        if (result.error) {
+            std::rethrow_exception(result.error);
+        }
+        return std::move(result.upright);
     }
-    guessed.wait();
     return turns == 0 ? Upright{0, cleaned, ocr.recognize(cleaned, options)}
                       : turnedAndRecognised(cleaned, turns, options, ocr);
 }
