@@ -161,6 +161,12 @@ QStringList userWords(const QStringList& customWords) {
     return words;
 }
 
+// The engine that reads `languages` (catalog tags) with the job's dictionaries and words.
+TesseractEngineKey engineKey(const OCROptions& options, const QStringList& languages) {
+    return {TesseractOCRService::tesseractLanguages(languages), options.usesLanguageCorrection,
+            userWords(options.customWords)};
+}
+
 // Tesseract takes 8-bit grey, RGB or RGBA pixels.
 bool isReadable(const Raster& bitmap) {
     return bitmap.depth() == CV_8U &&
@@ -190,9 +196,7 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
     if (options.automaticallyDetectsLanguage && detectionCanMatter(options, supported)) {
         script = detectScript(bitmap);
     }
-    const TesseractEngineKey key{tesseractLanguages(recognitionLanguages(options, supported, script)),
-                                 options.usesLanguageCorrection, userWords(options.customWords)};
-    auto lease = TesseractEnginePool::shared().borrow(key);
+    auto lease = TesseractEnginePool::shared().borrow(engineKey(options, recognitionLanguages(options, supported, script)));
 
     const Raster image =
         options.recognitionLevel == OCRRecognitionLevel::fast ? shrunkTo(bitmap, fastLongSide) : bitmap;
@@ -275,9 +279,7 @@ void TesseractOCRService::prepareEngines(const OCROptions& options) {
                 TesseractEnginePool::shared().borrow({"osd", false, {}}); // given back at once, ready
             }
         }
-        const TesseractEngineKey key{tesseractLanguages(recognitionLanguages(options, supportedLanguages())),
-                                     options.usesLanguageCorrection, userWords(options.customWords)};
-        TesseractEnginePool::shared().borrow(key);
+        TesseractEnginePool::shared().borrow(engineKey(options, recognitionLanguages(options, supportedLanguages())));
     } catch (const PlatformError&) {
         // The recognition that needs the engine reports the same failure to the user.
     }
