@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
+#include "ProcessUsage.h"
+
 #include <algorithm>
 #include <sys/resource.h>
 #include <memory>
@@ -62,16 +64,6 @@ OCROptions options() {
     return options;
 }
 
-// Resident memory now, in bytes (Linux /proc).
-double residentBytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    const auto fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 : 0;
-}
-
 // Runs the event loop until the coordinator's run ends, sampling resident memory meanwhile.
 void runBatch(BatchCoordinator& coordinator, const QStringList& documents, double& peakBytes) {
     QEventLoop loop;
@@ -84,13 +76,6 @@ void runBatch(BatchCoordinator& coordinator, const QStringList& documents, doubl
 }
 
 // Processor time of the whole process so far (all threads), in seconds.
-double processSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // The machine is shared: the processor time used shows how much of the two cores the run got.
 void report(benchmark::State& state, int failures, double peakBytes, double cpuSeconds) {
     state.counters["failed"] = failures;

@@ -35,6 +35,8 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
+#include "ProcessUsage.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -106,22 +108,6 @@ OCROptions optionsFor(int configuration) {
 void warmEngines(const OCROptions& options) {
     const Raster blank(64, 64, CV_8UC3, cv::Scalar(255, 255, 255));
     TesseractOCRService().recognize(blank, options);
-}
-
-double residentBytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    const auto fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 : 0;
-}
-
-double processSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // What the recognizer and the process spent between two readings.
