@@ -114,9 +114,7 @@ Raster apply(const Raster& raster, PreprocessStrength strength) {
         if (chosen.despeckle) {
             cv::medianBlur(grey, grey, 3);
         }
-        Raster result;
-        cv::cvtColor(grey, result, cv::COLOR_GRAY2RGB);
-        return result;
+        return grey;
     } catch (const cv::Exception&) {
         return raster;
     } catch (const std::bad_alloc&) {

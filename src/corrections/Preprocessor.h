@@ -14,8 +14,7 @@ namespace quorvane::Preprocessor {
 inline constexpr double noiseLevel = 0.02;
 inline constexpr double sharpness = 0.4;
 
-// A cleaned raster of the same size (grey levels in all three channels); the very same raster when
-// the strength is off. Never fails: a raster that cannot be cleaned comes back as it is.
+// A cleaned grey raster of the same size; the very same raster when the strength is off. Never fails: a raster that cannot be cleaned comes back as it is.
 Raster apply(const Raster& raster, PreprocessStrength strength);
 
 } // namespace quorvane::Preprocessor

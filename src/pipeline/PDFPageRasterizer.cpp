@@ -89,8 +89,12 @@ std::optional<Raster> render(const PdfPage& page, double dpi) {
         }
         const cv::Mat pixels(rows, columns, grey ? CV_8UC1 : CV_8UC3, const_cast<char*>(image.const_data()),
                              static_cast<size_t>(image.bytes_per_row()));
+        // Copied out of Poppler's buffer, which goes with `image`.
+        if (grey) {
+            return pixels.clone();
+        }
         Raster rgb;
-        cv::cvtColor(pixels, rgb, grey ? cv::COLOR_GRAY2RGB : cv::COLOR_BGR2RGB); // copies out of Poppler's buffer
+        cv::cvtColor(pixels, rgb, cv::COLOR_BGR2RGB);
         return rgb;
     } catch (const std::exception&) {
         return std::nullopt; // out of memory for the bitmap, or OpenCV refusing it

@@ -1,6 +1,7 @@
 #pragma once
 
-// Renders one PDF page, upright as displayed, to the RGB raster that recognition works on.
+// Renders one PDF page, upright as displayed, to the raster that recognition works on: grey for
+// a page that cannot show colour, RGB otherwise.
 
 #include "platform/PdfDocument.h"
 #include "platform/Raster.h"

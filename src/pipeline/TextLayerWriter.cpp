@@ -60,19 +60,22 @@ Object rectangle(const Rect& r) {
 // Pixels of a corrected raster handed to the output file while it is written, so no second copy
 // of the pixels is kept meanwhile. A raster whose three channels agree is stored as grey, a third
 // of the size.
+bool isUncoloured(const Raster& rgb) {
+    cv::Mat channels[3];
+    cv::split(rgb, channels);
+    return cv::countNonZero(channels[0] != channels[1]) == 0 && cv::countNonZero(channels[1] != channels[2]) == 0;
+}
+
 class RasterData : public Object::StreamDataProvider {
 public:
     explicit RasterData(Raster raster) : raster_(std::move(raster)) {
-        cv::Mat channels[3];
-        cv::split(raster_, channels);
-        grey_ = cv::countNonZero(channels[0] != channels[1]) == 0 &&
-                cv::countNonZero(channels[1] != channels[2]) == 0;
+        grey_ = raster_.channels() == 1 || isUncoloured(raster_);
     }
     bool isGrey() const { return grey_; }
 
     void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
         cv::Mat pixels = raster_;
-        if (grey_) {
+        if (grey_ && raster_.channels() == 3) {
             cv::extractChannel(raster_, pixels, 0);
         } else if (!pixels.isContinuous()) {
             pixels = pixels.clone();

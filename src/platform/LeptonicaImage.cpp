@@ -41,6 +41,24 @@ Image greyIfUncoloured(const Raster& raster) {
     return pix;
 }
 
+// Grey rows copied into Leptonica's byte order in one pass over uninitialised memory.
+Image fromGrey(const Raster& raster) {
+    Image pix(pixCreateNoInit(raster.cols, raster.rows, 8));
+    if (!pix) {
+        return nullptr;
+    }
+    const size_t rowBytes = static_cast<size_t>(pixGetWpl(pix.get())) * 4;
+    for (int y = 0; y < raster.rows; ++y) {
+        const uchar* source = raster.ptr<uchar>(y);
+        uchar* target = row(pix.get(), y);
+        std::memset(target + rowBytes - 4, 0, 4); // the row's padding, as in a zero-filled image
+        for (int x = 0; x < raster.cols; ++x) {
+            target[x ^ 3] = source[x];
+        }
+    }
+    return pix;
+}
+
 } // namespace
 
 Image fromRaster(const Raster& raster) {
@@ -48,17 +66,19 @@ Image fromRaster(const Raster& raster) {
     if (raster.empty() || raster.depth() != CV_8U || (channels != 1 && channels != 3 && channels != 4)) {
         return nullptr;
     }
+    if (channels == 1) {
+        return fromGrey(raster);
+    }
     if (channels == 3) {
         if (Image grey = greyIfUncoloured(raster)) {
             return grey;
         }
     }
-    Image pix(pixCreate(raster.cols, raster.rows, channels == 1 ? 8 : 32)); // zero-filled
+    Image pix(pixCreate(raster.cols, raster.rows, 32)); // zero-filled
     if (!pix) {
         return nullptr;
     }
-    cv::Mat words(raster.rows, raster.cols, channels == 1 ? CV_8UC1 : CV_8UC4, pixGetData(pix.get()),
-                  static_cast<size_t>(pixGetWpl(pix.get())) * 4);
+    cv::Mat words(raster.rows, raster.cols, CV_8UC4, pixGetData(pix.get()), static_cast<size_t>(pixGetWpl(pix.get())) * 4);
     if (channels == 3) {
         // Red, green, blue into the word's high three bytes (memory bytes 3, 2, 1); the low byte
         // stays 0 as in Tesseract's own conversion.

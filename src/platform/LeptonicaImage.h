@@ -20,9 +20,8 @@ using Image = std::unique_ptr<Pix, Destroy>;
 // The image Tesseract's raw-buffer input makes of `raster` (8-bit grey, RGB or RGBA rows), byte
 // for byte, without a resolution; except that an RGB raster whose three channels agree in every
 // pixel becomes 8-bit grey, which Tesseract reads the same (the grey level it derives from such a
-// pixel is that value; its per-channel thresholds agree) from a quarter of the memory. Every page
-// that has been through the cleaning step is such a raster. Null when `raster` has another format
-// or memory is short.
+// pixel is that value; its per-channel thresholds agree) from a quarter of the memory. Null when
+// `raster` has another format or memory is short.
 Image fromRaster(const Raster& raster);
 
 } // namespace quorvane::LeptonicaImage

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
 #include <iostream>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -185,10 +186,14 @@ TEST(TextLayerWriter, QuarterTurnsAndDeskewMoveTheContentWithTheCanvas) {
 
 TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
     const Source source({{.blackRects = {{400, 100, 100, 100}}},
+                         {.blackRects = {{400, 100, 100, 100}}},
                          {.blackRects = {{400, 100, 100, 100}}}});
-    // Grey raster: white with the left quarter black. Colour raster: a red band at the top.
-    Raster grey(100, 200, CV_8UC3, cv::Scalar(255, 255, 255));
-    grey(cv::Rect(0, 0, 50, 100)).setTo(cv::Scalar(0, 0, 0));
+    // Grey raster: white with the left quarter black; the same in RGB. Colour raster: a red band
+    // at the top.
+    Raster grey(100, 200, CV_8UC1, cv::Scalar(255));
+    grey(cv::Rect(0, 0, 50, 100)).setTo(cv::Scalar(0));
+    Raster greyInRGB;
+    cv::cvtColor(grey, greyInRGB, cv::COLOR_GRAY2RGB);
     Raster colour(100, 200, CV_8UC3, cv::Scalar(255, 255, 255));
     colour(cv::Rect(0, 0, 200, 10)).setTo(cv::Scalar(255, 0, 0));
 
@@ -198,10 +203,14 @@ TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
     PageInput second = source.input(1);
     second.outputBounds = {0, 0, 400, 200};
     second.correctedRaster = colour;
+    PageInput third = source.input(2);
+    third.outputBounds = {0, 0, 400, 200};
+    third.correctedRaster = greyInRGB;
     const QString output = source.output();
-    source.write({first, second}, output);
+    source.write({first, second, third}, output);
 
     expectNear(test::darkArea(test::renderPage(output, 1)), QRect(0, 0, 100, 200), 1);
+    expectNear(test::darkArea(test::renderPage(output, 3)), QRect(0, 0, 100, 200), 1);
     EXPECT_TRUE(test::findWord(test::pdfWords(output, 1), "raster"));
     EXPECT_EQ(test::pdfPageInfo(output, 1).boxes.value("MediaBox"), (Rect{0, 0, 400, 200}));
 
@@ -211,10 +220,12 @@ TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
     const auto images = [&](size_t i) { return pages.at(i).getImages(); };
     ASSERT_EQ(images(0).size(), 1u);
     ASSERT_EQ(images(1).size(), 1u);
+    ASSERT_EQ(images(2).size(), 1u);
     auto greyImage = images(0).begin()->second.getDict();
     auto colourImage = images(1).begin()->second.getDict();
     EXPECT_EQ(greyImage.getKey("/ColorSpace").getName(), "/DeviceGray");
     EXPECT_EQ(colourImage.getKey("/ColorSpace").getName(), "/DeviceRGB");
+    EXPECT_EQ(images(2).begin()->second.getDict().getKey("/ColorSpace").getName(), "/DeviceGray");
     EXPECT_EQ(greyImage.getKey("/Width").getIntValue(), 200);
     EXPECT_EQ(greyImage.getKey("/Filter").getName(), "/FlateDecode");
     // The red band renders as the top rows of the second page (red is mid-grey: darker than 128

@@ -66,6 +66,7 @@ TEST(LeptonicaImage, matchesTesseractsOwnConversionOfEveryAcceptedFormat) {
     tesseract::TessBaseAPI& engine = lease.engine();
 
     const Raster wide = randomRaster(CV_8UC3, 80, 30);
+    const Raster wideGrey = randomRaster(CV_8UC1, 80, 30);
     const struct {
         const char* name;
         Raster raster;
@@ -74,6 +75,7 @@ TEST(LeptonicaImage, matchesTesseractsOwnConversionOfEveryAcceptedFormat) {
         {"coloured rgb", randomRaster(CV_8UC3)},
         {"rgba", randomRaster(CV_8UC4)},
         {"coloured rgb with row padding (a region of a wider raster)", wide(cv::Rect(3, 2, 41, 25))},
+        {"grey with row padding", wideGrey(cv::Rect(3, 2, 41, 25))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

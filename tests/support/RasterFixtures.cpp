@@ -22,8 +22,18 @@ Raster rasterFromImage(const QImage& image) {
 }
 
 QImage imageFromRaster(const Raster& raster) {
-    const QImage view(raster.data, raster.cols, raster.rows, int(raster.step), QImage::Format_RGB888);
+    const QImage view(raster.data, raster.cols, raster.rows, int(raster.step),
+                      raster.channels() == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     return view.copy();
+}
+
+cv::Mat greyLevels(const Raster& raster) {
+    if (raster.channels() == 1) {
+        return raster;
+    }
+    cv::Mat grey;
+    cv::cvtColor(raster, grey, cv::COLOR_RGB2GRAY);
+    return grey;
 }
 
 Raster loadRaster(const QString& path) { return rasterFromImage(QImage(path)); }
@@ -130,15 +140,11 @@ double inkShare(const Raster& raster, const Rect& pixels) {
     if (area.area() == 0) {
         return 0;
     }
-    cv::Mat grey;
-    cv::cvtColor(raster(area), grey, cv::COLOR_RGB2GRAY);
-    return double(cv::countNonZero(grey < 128)) / area.area();
+    return double(cv::countNonZero(greyLevels(raster(area)) < 128)) / area.area();
 }
 
 double meanDarkness(const Raster& raster, const QRect& area) {
-    cv::Mat grey;
-    cv::cvtColor(raster(cv::Rect(area.x(), area.y(), area.width(), area.height())), grey, cv::COLOR_RGB2GRAY);
-    return 255.0 - cv::mean(grey)[0];
+    return 255.0 - cv::mean(greyLevels(raster(cv::Rect(area.x(), area.y(), area.width(), area.height()))))[0];
 }
 
 

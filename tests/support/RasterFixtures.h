@@ -18,7 +18,10 @@ namespace quorvane::test {
 
 // A deep copy of the image as an 8-bit RGB raster; empty for a null image.
 Raster rasterFromImage(const QImage& image);
-QImage imageFromRaster(const Raster& raster);
+QImage imageFromRaster(const Raster& raster); // grey or RGB
+
+// The raster's grey levels: the raster itself when it is grey, its luma when it is RGB.
+cv::Mat greyLevels(const Raster& raster);
 
 // An image file as an RGB raster; empty when it cannot be read.
 Raster loadRaster(const QString& path);
