@@ -24,6 +24,7 @@
 #include "pipeline/OCRPipeline.h"
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/TextLayerWriter.h"
+#include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
 #include "platform/TesseractEnginePool.h"
 
@@ -302,6 +303,7 @@ BENCHMARK(BM_Pipeline)
 
 int main(int argc, char** argv) {
     qputenv("OMP_THREAD_LIMIT", "1");
+    HeapPolicy::keepMemoryWithinPages(); // as quorvane-cli runs
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -66,7 +66,7 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
 } // namespace
 
 int main(int argc, char** argv) {
-    HeapPolicy::returnFreedMemory();
+    HeapPolicy::keepMemoryWithinPages();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));

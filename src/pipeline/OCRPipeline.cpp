@@ -232,16 +232,16 @@ void OCRPipeline::continueWithNextPage() {
         }
         auto runRef = run_;
         QtConcurrent::run([page = *page, options = run.options, ocr = ocr_, index] {
-            auto outcome = attempt([&] {
+            return attempt([&] {
                 const auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
                 if (!bitmap) {
                     throw OCRError::rasterizationFailed(index);
                 }
                 return PageWork::process(*bitmap, options, ocr);
             });
-            HeapPolicy::trimNow(); // the page's bitmaps are gone
-            return outcome;
         }).then(this, [this, runRef, index](const Attempt<PageOutcome>& outcome) {
+            // The page's bitmaps are gone; their memory goes back beside the next page's work.
+            QThreadPool::globalInstance()->start(&HeapPolicy::trimNow);
             if (runRef != run_) {
                 return;
             }
