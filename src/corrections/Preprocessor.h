@@ -14,7 +14,8 @@ namespace quorvane::Preprocessor {
 inline constexpr double noiseLevel = 0.02;
 inline constexpr double sharpness = 0.4;
 
-// A cleaned grey raster of the same size; the very same raster when the strength is off. Never fails: a raster that cannot be cleaned comes back as it is.
+// A cleaned grey raster of the same size; the very same raster when the strength is off. Never
+// fails: a raster that cannot be cleaned comes back as it is.
 Raster apply(const Raster& raster, PreprocessStrength strength);
 
 } // namespace quorvane::Preprocessor

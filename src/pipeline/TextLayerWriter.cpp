@@ -57,15 +57,16 @@ Object rectangle(const Rect& r) {
     return Object::newFromRectangle({r.minX(), r.minY(), r.maxX(), r.maxY()});
 }
 
-// Pixels of a corrected raster handed to the output file while it is written, so no second copy
-// of the pixels is kept meanwhile. A raster whose three channels agree is stored as grey, a third
-// of the size.
 bool isUncoloured(const Raster& rgb) {
     cv::Mat channels[3];
     cv::split(rgb, channels);
-    return cv::countNonZero(channels[0] != channels[1]) == 0 && cv::countNonZero(channels[1] != channels[2]) == 0;
+    return cv::countNonZero(channels[0] != channels[1]) == 0 &&
+           cv::countNonZero(channels[1] != channels[2]) == 0;
 }
 
+// Pixels of a corrected raster handed to the output file while it is written, so no second copy
+// of the pixels is kept meanwhile. A grey raster, or an RGB one whose three channels agree, is
+// stored as grey, a third of the size.
 class RasterData : public Object::StreamDataProvider {
 public:
     explicit RasterData(Raster raster) : raster_(std::move(raster)) {

@@ -78,7 +78,8 @@ Image fromRaster(const Raster& raster) {
     if (!pix) {
         return nullptr;
     }
-    cv::Mat words(raster.rows, raster.cols, CV_8UC4, pixGetData(pix.get()), static_cast<size_t>(pixGetWpl(pix.get())) * 4);
+    cv::Mat words(raster.rows, raster.cols, CV_8UC4, pixGetData(pix.get()),
+                  static_cast<size_t>(pixGetWpl(pix.get())) * 4);
     if (channels == 3) {
         // Red, green, blue into the word's high three bytes (memory bytes 3, 2, 1); the low byte
         // stays 0 as in Tesseract's own conversion.
