@@ -145,6 +145,12 @@ bool writePdf(const QString& path, const std::vector<FixturePage>& pages) {
     }
 }
 
+FixturePage scanPage(const Raster& raster, int rotate) {
+    return {.mediaBox = {0, 0, raster.cols * 72.0 / 300, raster.rows * 72.0 / 300},
+            .rotate = rotate,
+            .image = imageFromRaster(raster)};
+}
+
 bool writeScan(const QString& path, const QString& words, int pages) {
     const FixturePage page{.mediaBox = {0, 0, 306, 144}, .image = renderParagraph(QSize(1275, 600), {words}, 50)};
     return writePdf(path, std::vector<FixturePage>(static_cast<size_t>(pages), page));

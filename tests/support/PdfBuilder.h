@@ -6,6 +6,7 @@
 
 #include "core/Geometry.h"
 #include "platform/PdfDocument.h"
+#include "platform/Raster.h"
 
 #include <QImage>
 #include <QString>
@@ -50,6 +51,9 @@ void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, 
 
 // buildPdf and savePdf; false when it could not be written.
 bool writePdf(const QString& path, const std::vector<FixturePage>& pages);
+
+// A page showing the raster at 300 DPI, displayed turned by `rotate` degrees.
+FixturePage scanPage(const Raster& raster, int rotate = 0);
 
 // A scan of one line of words, 4.25 x 2 inches at 300 DPI (quick to recognise), `pages` times.
 bool writeScan(const QString& path, const QString& words, int pages = 1);
