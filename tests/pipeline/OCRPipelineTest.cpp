@@ -114,8 +114,7 @@ TEST(OCRPipeline, SidecarThatCannotBeWrittenLeavesThePdfAndSaysWhy) {
 TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
     QTemporaryDir folder;
     QTemporaryDir temporary;
-    const QByteArray savedTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", temporary.path().toLocal8Bit());
+    const ScopedEnvironment temporaryFolder("TMPDIR", temporary.path().toLocal8Bit());
 
     const QString image = folder.filePath("note.png");
     renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(image);
@@ -128,6 +127,4 @@ TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
     const auto failed = runToEnd(pipeline, image, missingFolder);
     EXPECT_EQ(failed.last().kind, Phase::Kind::failed);
     EXPECT_TRUE(filesIn(temporary.path()).isEmpty());
-
-    qputenv("TMPDIR", savedTemp);
 }

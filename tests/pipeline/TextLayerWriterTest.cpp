@@ -365,25 +365,20 @@ TEST(TextLayerWriter, RefusesToWriteOverItsSourceOrAnEmptyDocument) {
 TEST(TextLayerWriter, AnExistingOutputIsReplacedOnlyByACompleteFile) {
     const Source source({FixturePage{}});
     const QString output = source.output();
-    {
-        QFile previous(output);
-        ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
-        previous.write("previous output");
-    }
+    ASSERT_TRUE(test::writeFile(output, "previous output"));
     const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     QFile::setPermissions(output, permissions);
     const QStringList files{"out.pdf", "source.pdf"};
     const std::vector<OCRLine> cyrillic{line(QString::fromUtf8("Привет"), {0.1, 0.1, 0.3, 0.03})};
 
     // A failure after the hidden file was made: the font for non-Latin text is missing.
-    QTemporaryDir noFonts;
-    const QByteArray savedPrefix = qgetenv("TESSDATA_PREFIX");
-    const bool hadPrefix = qEnvironmentVariableIsSet("TESSDATA_PREFIX");
-    qputenv("TESSDATA_PREFIX", noFonts.path().toLocal8Bit());
     QString description;
-    const auto kind = errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }, &description);
-    hadPrefix ? qputenv("TESSDATA_PREFIX", savedPrefix) : qunsetenv("TESSDATA_PREFIX");
-    EXPECT_EQ(kind, OCRError::Kind::outputWriteFailed);
+    {
+        QTemporaryDir noFonts;
+        const test::ScopedEnvironment dataDirectory("TESSDATA_PREFIX", noFonts.path().toLocal8Bit());
+        EXPECT_EQ(errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }, &description),
+                  OCRError::Kind::outputWriteFailed);
+    }
     EXPECT_TRUE(description.contains("pdf.ttf")) << description.toStdString();
     EXPECT_EQ(test::readTextFile(output), "previous output");
     EXPECT_EQ(test::filesIn(source.folder.path()), files);
