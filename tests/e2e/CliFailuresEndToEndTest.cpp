@@ -13,16 +13,6 @@
 
 using namespace quorvane::test;
 
-namespace {
-
-QString smallScan(const QString& folder, const QString& name) {
-    const QString path = folder + "/" + name;
-    EXPECT_TRUE(writeScan(path, "Harbour committee minutes"));
-    return path;
-}
-
-} // namespace
-
 TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
     QTemporaryDir folder;
     const QString plain = smallScan(folder.path(), "plain.pdf");

@@ -20,12 +20,6 @@ using namespace quorvane::test;
 
 namespace {
 
-QString smallScan(const QString& folder, const QString& name) {
-    const QString path = folder + "/" + name;
-    EXPECT_TRUE(writeScan(path, "Minutes of the committee"));
-    return path;
-}
-
 // Runs the pipeline to its end and returns every phase it published.
 QList<Phase> runToEnd(OCRPipeline& pipeline, const QString& source, const QString& output,
                       const OCROptions& options = recognitionOnly()) {

@@ -3,6 +3,7 @@
 #include "support/RasterFixtures.h"
 
 #include <QFile>
+#include <gtest/gtest.h>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
@@ -154,6 +155,12 @@ FixturePage scanPage(const Raster& raster, int rotate) {
 bool writeScan(const QString& path, const QString& words, int pages) {
     const FixturePage page{.mediaBox = {0, 0, 306, 144}, .image = renderParagraph(QSize(1275, 600), {words}, 50)};
     return writePdf(path, std::vector<FixturePage>(static_cast<size_t>(pages), page));
+}
+
+QString smallScan(const QString& folder, const QString& name) {
+    const QString path = folder + "/" + name;
+    EXPECT_TRUE(writeScan(path, QStringLiteral("Minutes of the committee")));
+    return path;
 }
 
 std::unique_ptr<QPDF> pageCopies(const PdfDocument& source, int count) {
