@@ -1,6 +1,5 @@
 #include "core/CustomWordList.h"
 #include "core/OCROptions.h"
-#include "core/OCRLanguageCatalog.h"
 
 #include <gtest/gtest.h>
 
@@ -21,15 +20,10 @@ TEST(CustomWordList, MergeAppendsOnlyNewWordsAndTextRoundTrips) {
     EXPECT_EQ(CustomWordList::parse(CustomWordList::text(words)), words);
 }
 
-TEST(OCROptions, EffectiveLanguagesAndRawValues) {
+TEST(OCROptions, EffectiveLanguages) {
     OCROptions options;
     options.languages = {};
     EXPECT_EQ(options.effectiveLanguages(), QStringList{"en-US"});
     options.languages = {"de-DE", "en-US"};
     EXPECT_EQ(options.effectiveLanguages(), (QStringList{"de-DE", "en-US"}));
-    EXPECT_FALSE(preprocessStrengthFromRaw("Standard").has_value());
-    EXPECT_EQ(preprocessStrengthFromRaw("standard"), PreprocessStrength::standard);
-    EXPECT_EQ(recognitionLevelFromRaw("fast"), OCRRecognitionLevel::fast);
-    EXPECT_EQ(OCRLanguageCatalog::sanitized({"xx-XX", "de-DE", "vi-VN", "de-DE", "vi-VT"}),
-              (QStringList{"de-DE", "vi-VT"}));
 }

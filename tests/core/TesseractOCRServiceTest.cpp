@@ -65,19 +65,6 @@ const OCRLine* lineContaining(const std::vector<OCRLine>& lines, const QString& 
     return it == lines.end() ? nullptr : &*it;
 }
 
-// Puts TESSDATA_PREFIX back as it was, however the test ends.
-struct DataDirectoryRestorer {
-    const QByteArray saved = qgetenv("TESSDATA_PREFIX");
-    const bool wasSet = qEnvironmentVariableIsSet("TESSDATA_PREFIX");
-    ~DataDirectoryRestorer() {
-        if (wasSet) {
-            qputenv("TESSDATA_PREFIX", saved);
-        } else {
-            qunsetenv("TESSDATA_PREFIX");
-        }
-    }
-};
-
 } // namespace
 
 TEST(TesseractOCRService, ReadsARealPageWithBoxesOnItsLines) {
@@ -252,9 +239,7 @@ TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
     QTemporaryDir onlyEnglish, nothing;
     const QString installed = TesseractEnginePool::dataDirectory();
     ASSERT_TRUE(QFile::copy(installed + "/eng.traineddata", onlyEnglish.filePath("eng.traineddata")));
-    const DataDirectoryRestorer restorer;
-
-    qputenv("TESSDATA_PREFIX", onlyEnglish.path().toLocal8Bit());
+    const test::ScopedEnvironment dataDirectory("TESSDATA_PREFIX", onlyEnglish.path().toLocal8Bit());
     EXPECT_EQ(TesseractOCRService::supportedLanguages(), QStringList{"en-US"});
     OCROptions german = test::englishOnly();
     german.languages = {"de-DE"};
@@ -264,17 +249,14 @@ TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
 
     // A damaged script detection model: the page is read as without detection.
     ASSERT_TRUE(QFile::copy(installed + "/fra.traineddata", onlyEnglish.filePath("fra.traineddata")));
-    QFile damaged(onlyEnglish.filePath("osd.traineddata"));
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write(QByteArray(4096, 'x'));
-    damaged.close();
+    ASSERT_TRUE(test::writeFile(onlyEnglish.filePath("osd.traineddata"), QByteArray(4096, 'x')));
     OCROptions detecting = test::englishOnly();
     detecting.automaticallyDetectsLanguage = true;
     const auto detected = TesseractOCRService().recognize(drawn.raster, detecting);
     ASSERT_EQ(detected.size(), 1u);
     EXPECT_EQ(detected[0].text, "Fallback to English works");
 
-    qputenv("TESSDATA_PREFIX", nothing.path().toLocal8Bit());
+    dataDirectory.set(nothing.path().toLocal8Bit());
     EXPECT_TRUE(TesseractOCRService::supportedLanguages().isEmpty());
     try {
         TesseractOCRService().recognize(drawn.raster, german);

@@ -60,7 +60,7 @@ void castShadow(Raster& page, double darkest) {
 } // namespace
 
 TEST(PreprocessorApply, OffReturnsTheVerySameRaster) {
-    const Raster page = rasterFromImage(textPage(sampleText, 600, 400, 14));
+    const Raster page = drawTextPage(sampleText, 600, 400, 14, 3).raster;
     EXPECT_TRUE(isSameRaster(Preprocessor::apply(page, PreprocessStrength::off), page));
     const Raster empty;
     for (auto strength : allPreprocessStrengths) {
@@ -69,7 +69,7 @@ TEST(PreprocessorApply, OffReturnsTheVerySameRaster) {
 }
 
 TEST(PreprocessorApply, EveryStrengthKeepsTheSizeAndRemovesColour) {
-    Raster page = rasterFromImage(textPage(sampleText, 601, 403, 14));
+    Raster page = drawTextPage(sampleText, 601, 403, 14, 3).raster;
     cv::rectangle(page, cv::Rect(400, 300, 100, 50), cv::Scalar(200, 40, 40), cv::FILLED);
     for (auto strength : {PreprocessStrength::conservative, PreprocessStrength::standard,
                           PreprocessStrength::aggressive}) {
@@ -98,7 +98,7 @@ TEST(PreprocessorApply, ConservativeOnlyStretchesContrastAroundMidGrey) {
 }
 
 TEST(PreprocessorApply, ConservativeKeepsAFaintStampAndSignature) {
-    QImage image = textPage(sampleText, 1200, 900, 24);
+    QImage image = imageFromRaster(drawTextPage(sampleText, 1200, 900, 24, 3).raster);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -125,7 +125,7 @@ TEST(PreprocessorApply, ConservativeKeepsAFaintStampAndSignature) {
 }
 
 TEST(PreprocessorApply, StrongerSettingsLiftShadowsAndKeepWhitePaper) {
-    Raster page = rasterFromImage(textPage(sampleText, 1200, 600, 24));
+    Raster page = drawTextPage(sampleText, 1200, 600, 24, 3).raster;
     castShadow(page, 0.3);
     const cv::Rect shadowedPaper(1150, 500, 40, 90); // blank paper near the right edge
     const cv::Rect whitePaper(10, 500, 40, 90);
@@ -178,7 +178,7 @@ TEST(PreprocessorApply, StandardSmoothsNoiseAndAggressiveRemovesSpecks) {
 TEST(PreprocessorRecognition, ShadowedSpeckledPageReadsBetterWhenCleaned) {
     // Without cleaning, the recognizer's global threshold turns the darkest part of the shadow
     // into ink and loses the words there; the specks cost a few more.
-    Raster page = rasterFromImage(textPage(prose, 2000, 1400, 38));
+    Raster page = drawTextPage(prose, 2000, 1400, 38, 3).raster;
     castShadow(page, 0.25);
     sprinkleSpecks(page, 6000);
 

@@ -13,21 +13,6 @@
 
 using namespace quorvane::test;
 
-namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString smallScan(const QString& folder, const QString& name) {
-    const QString path = folder + "/" + name;
-    EXPECT_TRUE(writeScan(path, "Harbour committee minutes"));
-    return path;
-}
-
-} // namespace
-
 TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
     QTemporaryDir folder;
     const QString plain = smallScan(folder.path(), "plain.pdf");
@@ -58,13 +43,9 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
 TEST(CliFailures, DamagedPdfsAreRefusedAndNothingIsWritten) {
     QTemporaryDir folder;
     const QString invalid = copyCorpusFile("invalid.pdf", folder.path());
-    const QByteArray whole = bytesOf(corpusPath("linn.pdf"));
+    const QByteArray whole = readBytes(corpusPath("linn.pdf"));
     const QString truncated = folder.filePath("truncated.pdf");
-    {
-        QFile file(truncated);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(whole.left(whole.size() / 3));
-    }
+    ASSERT_TRUE(writeFile(truncated, whole.left(whole.size() / 3)));
     for (const auto& source : {invalid, truncated}) {
         const auto run = runCli(plainRecognition + QStringList{source});
         EXPECT_EQ(run.result.exitCode, 1) << source.toStdString();
@@ -78,11 +59,11 @@ TEST(CliFailures, DamagedPdfsAreRefusedAndNothingIsWritten) {
 TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
     QTemporaryDir folder;
     const QString source = smallScan(folder.path(), "scan.pdf");
-    const QByteArray before = bytesOf(source);
+    const QByteArray before = readBytes(source);
     const auto run = runCli(plainRecognition + QStringList{"--name", "{name}", source});
     EXPECT_EQ(run.result.exitCode, 1);
     EXPECT_TRUE(run.result.standardError.contains("This output name would overwrite the original PDF"));
-    EXPECT_EQ(bytesOf(source), before);
+    EXPECT_EQ(readBytes(source), before);
     EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
 }
 

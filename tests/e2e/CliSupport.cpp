@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 namespace quorvane::test {
@@ -40,6 +41,10 @@ CliRun runCli(const QStringList& arguments, const QByteArray& input, const QStri
     run.result.standardError = QString::fromUtf8(process.readAllStandardError());
     run.leftoverTemporaryFiles = QDir(temporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     return run;
+}
+
+QString searchableOutput(const QString& folder, const QString& source) {
+    return folder + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
 }
 
 QString copyCorpusFile(const QString& name, const QString& folder) {

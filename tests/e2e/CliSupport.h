@@ -22,6 +22,9 @@ extern const QStringList plainRecognition;
 // `prefix` runs the program through another one (e.g. setpriv) when not empty.
 CliRun runCli(const QStringList& arguments, const QByteArray& input = {}, const QStringList& prefix = {});
 
+// Where a run with the default name template writes the searchable copy of `source` in `folder`.
+QString searchableOutput(const QString& folder, const QString& source);
+
 // Copies a corpus file into `folder` and returns the copy's path.
 QString copyCorpusFile(const QString& name, const QString& folder);
 

@@ -50,10 +50,6 @@ void setInfo(QPDF& pdf, const char* key, const QString& value) {
     pdf.getTrailer().getKey("/Info").replaceKey(key, QPDFObjectHandle::newUnicodeString(value.toStdString()));
 }
 
-QString output(const QString& folder, const QString& source) {
-    return folder + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
-}
-
 // Every output has Quorvane as its creator and none of its source's producer, dates or XMP.
 void expectOnlyOurCreator(const QMap<QString, QString>& info) {
     EXPECT_EQ(info.value("Creator"), "Quorvane");
@@ -105,38 +101,38 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
         SCOPED_TRACE(name);
         const QStringList before = outlineSummary(source(name));
         ASSERT_GE(before.size(), 6);
-        EXPECT_EQ(outlineSummary(output(outputs, name)), before);
-        expectOnlyOurCreator(documentInfo(output(outputs, name)));
+        EXPECT_EQ(outlineSummary(searchableOutput(outputs, name)), before);
+        expectOnlyOurCreator(documentInfo(searchableOutput(outputs, name)));
     }
 
     // Title, author, subject and keywords, whatever their script.
     for (const char* name : {"meta.pdf", "accented.pdf"}) {
         SCOPED_TRACE(name);
         const auto before = documentInfo(source(name));
-        const auto after = documentInfo(output(outputs, name));
+        const auto after = documentInfo(searchableOutput(outputs, name));
         for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
             EXPECT_FALSE(before.value(key).isEmpty()) << key;
             EXPECT_EQ(after.value(key), before.value(key)) << key;
         }
         expectOnlyOurCreator(after);
-        EXPECT_TRUE(runProgram("qpdf", {"--show-object=trailer", output(outputs, name)}).standardOutput.contains("/Info"));
+        EXPECT_TRUE(runProgram("qpdf", {"--show-object=trailer", searchableOutput(outputs, name)}).standardOutput.contains("/Info"));
     }
-    EXPECT_EQ(documentInfo(output(outputs, "accented.pdf")).value("Title"), accentedTitle);
-    EXPECT_EQ(documentInfo(output(outputs, "accented.pdf")).value("Author"), accentedAuthor);
+    EXPECT_EQ(documentInfo(searchableOutput(outputs, "accented.pdf")).value("Title"), accentedTitle);
+    EXPECT_EQ(documentInfo(searchableOutput(outputs, "accented.pdf")).value("Author"), accentedAuthor);
 
     // Without an information dictionary: an already searchable file is left alone, one that needs
     // recognition gets just the creator.
     EXPECT_TRUE(run.result.standardOutput.contains("missing_docinfo.pdf: Already searchable"))
         << run.result.standardOutput.toStdString();
-    EXPECT_FALSE(QFile::exists(output(outputs, "missing_docinfo.pdf")));
-    const auto bare = documentInfo(output(outputs, "no_info_scan.pdf"));
+    EXPECT_FALSE(QFile::exists(searchableOutput(outputs, "missing_docinfo.pdf")));
+    const auto bare = documentInfo(searchableOutput(outputs, "no_info_scan.pdf"));
     expectOnlyOurCreator(bare);
     for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
         EXPECT_FALSE(bare.contains(key)) << key;
     }
     EXPECT_EQ(bare.value("Pages"), "2");
-    EXPECT_TRUE(pdfText(output(outputs, "no_info_scan.pdf"), 1).contains("This file has no /DocumentInfo block"));
-    EXPECT_TRUE(pdfText(output(outputs, "no_info_scan.pdf"), 2).contains("committee", Qt::CaseInsensitive));
+    EXPECT_TRUE(pdfText(searchableOutput(outputs, "no_info_scan.pdf"), 1).contains("This file has no /DocumentInfo block"));
+    EXPECT_TRUE(pdfText(searchableOutput(outputs, "no_info_scan.pdf"), 2).contains("committee", Qt::CaseInsensitive));
 
     // No output intent unless asked for.
     for (const auto& name : QDir(outputs).entryList(QDir::Files)) {
@@ -164,9 +160,9 @@ TEST_F(DocumentInfo, ALockedSourceKeepsItsOutlineAndInformationReadable) {
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
     }
 
-    EXPECT_EQ(outlineSummary(output(outputs, "locked-toc.pdf")), outlineSummary(corpusPath("toc.pdf")));
+    EXPECT_EQ(outlineSummary(searchableOutput(outputs, "locked-toc.pdf")), outlineSummary(corpusPath("toc.pdf")));
     const auto before = documentInfo(corpusPath("meta.pdf"));
-    const auto after = documentInfo(output(outputs, "locked-meta.pdf"));
+    const auto after = documentInfo(searchableOutput(outputs, "locked-meta.pdf"));
     for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
         EXPECT_EQ(after.value(key), before.value(key)) << key;
     }
@@ -183,16 +179,16 @@ TEST_F(DocumentInfo, SrgbAddsExactlyOneOutputIntentAndChangesNothingElse) {
     ASSERT_EQ(srgb.result.exitCode, 0) << srgb.result.standardError.toStdString();
 
     QPDF pdf;
-    pdf.processFile(QFile::encodeName(output(srgbOutputs, meta)).constData());
+    pdf.processFile(QFile::encodeName(searchableOutput(srgbOutputs, meta)).constData());
     auto intents = pdf.getRoot().getKey("/OutputIntents");
     ASSERT_TRUE(intents.isArray());
     ASSERT_EQ(intents.getArrayNItems(), 1);
     // Its entries are checked where PDFAuxBuilder writes them; here the switch must reach it.
     EXPECT_EQ(intents.getArrayItem(0).getKey("/Info").getUTF8Value(), "sRGB IEC61966-2.1");
-    expectCleanPdf(output(srgbOutputs, meta));
+    expectCleanPdf(searchableOutput(srgbOutputs, meta));
 
-    auto withIntent = documentInfo(output(srgbOutputs, meta));
-    auto without = documentInfo(output(plainOutputs, meta));
+    auto withIntent = documentInfo(searchableOutput(srgbOutputs, meta));
+    auto without = documentInfo(searchableOutput(plainOutputs, meta));
     for (auto* info : {&withIntent, &without}) {
         info->remove("File size");
     }

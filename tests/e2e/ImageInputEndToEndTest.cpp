@@ -12,8 +12,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 #include <vips/vips8>
 
 using namespace quorvane::test;
@@ -53,12 +51,6 @@ QString bandTruth() {
     return truth.left(truth.indexOf("Exclusive REPEAT"));
 }
 
-int pageCount(const QString& pdf) {
-    QPDF document;
-    document.processFile(QFile::encodeName(pdf).constData());
-    return static_cast<int>(QPDFPageDocumentHelper(document).getAllPages().size());
-}
-
 struct Expected {
     QString source;      // file name in the input folder
     double width;        // page size, points
@@ -72,10 +64,6 @@ QStringList sorted(QStringList names) {
     return names;
 }
 
-QString outputFor(const QString& outputs, const QString& source) {
-    return outputs + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
-}
-
 // Each output: one upright page of the expected size whose text reads like the truth. The run
 // left no temporary file in its temporary folder, and the folders hold just the inputs and outputs.
 void expectSearchablePages(const CliRun& run, const QString& inputs, const QString& outputs,
@@ -86,11 +74,11 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
     for (const auto& page : expected) {
         SCOPED_TRACE(page.source.toStdString());
         sources.append(page.source);
-        const QString output = outputFor(outputs, page.source);
+        const QString output = searchableOutput(outputs, page.source);
         outputNames.append(QFileInfo(output).fileName());
         ASSERT_TRUE(QFile::exists(output)) << run.result.standardOutput.toStdString();
         EXPECT_TRUE(run.result.standardOutput.contains(page.source + " -> " + output + ": "));
-        EXPECT_EQ(pageCount(output), 1);
+        EXPECT_EQ(pdfPageCount(output), 1);
         const PdfPageInfo geometry = pdfPageInfo(output, 1);
         EXPECT_EQ(geometry.rotation, 0);
         for (const char* box : {"MediaBox", "CropBox"}) {
@@ -145,7 +133,7 @@ TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableFromTheFirstFrame) {
 
     // Only the first frame: nothing of the second one's words.
     for (const char* name : {"pages.tiff", "animation.gif"}) {
-        const QString text = pdfText(outputFor(outputs, name));
+        const QString text = pdfText(searchableOutput(outputs, name));
         EXPECT_FALSE(text.contains("FOOTSWITCH", Qt::CaseInsensitive)) << name;
         EXPECT_FALSE(text.contains("TRIGGER", Qt::CaseInsensitive)) << name;
     }
@@ -178,13 +166,9 @@ TEST(ImageInput, PhotoAndMapBecomeSearchable) {
 
 TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
     QTemporaryDir folder;
-    {
-        QFile notes(folder.filePath("notes.png"));
-        ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
-        notes.write("These are plain words, not pixels.\n");
-    }
+    ASSERT_TRUE(writeFile(folder.filePath("notes.png"), "These are plain words, not pixels.\n"));
     ASSERT_TRUE(QFile::copy(corpusPath("linn.pdf"), folder.filePath("scan.tiff")));
-    QFile(folder.filePath("empty.gif")).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(writeFile(folder.filePath("empty.gif")));
     const QStringList names{"empty.gif", "notes.png", "scan.tiff"};
 
     QStringList arguments = plainRecognition;

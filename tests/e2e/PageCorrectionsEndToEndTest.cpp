@@ -12,7 +12,6 @@
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -23,13 +22,6 @@ using namespace quorvane;
 using namespace quorvane::test;
 
 namespace {
-
-// A page showing the raster at 300 DPI, displayed turned by `rotate` degrees.
-FixturePage scanPage(const Raster& raster, int rotate = 0) {
-    return {.mediaBox = {0, 0, raster.cols * 72.0 / 300, raster.rows * 72.0 / 300},
-            .rotate = rotate,
-            .image = imageFromRaster(raster)};
-}
 
 struct ExpectedPage {
     QString name;
@@ -130,8 +122,7 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
     const QList<Outcome> outcomes =
         QtConcurrent::blockingMapped(&allAtOnce, documents, [&](const Document& document) {
             Outcome outcome{runCli(englishOnlyArguments + QStringList{"-o", outputs, document.path}), {}};
-            const QString pdf =
-                outputs + "/" + QFileInfo(document.path).completeBaseName() + "_searchable.pdf";
+            const QString pdf = searchableOutput(outputs, document.path);
             for (int page = 1; page <= document.expected.size(); ++page) {
                 const QString number = QString::number(page);
                 CheckedPage checked{

@@ -2,7 +2,6 @@
 
 #include "core/OCRError.h"
 #include "pipeline/OCRPipeline.h"
-#include "platform/PdfDocument.h"
 #include "support/EventLoop.h"
 #include "support/QtPrinting.h"
 #include "support/PdfBuilder.h"
@@ -31,11 +30,6 @@ void writeNote(const QString& path, const QString& words, int pages = 1) {
     ASSERT_TRUE(test::writeScan(path, words, pages));
 }
 
-void touchEmpty(const QString& path) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-}
-
 // A writable copy: the corpus files themselves may be read-only.
 void copyCorpus(const QString& name, const QString& to) {
     ASSERT_TRUE(QFile::copy(test::corpusPath(name), to));
@@ -52,25 +46,12 @@ bool runToEnd(BatchCoordinator& coordinator) {
     return test::runUntil([&] { return !coordinator.isRunning(); }, 240s);
 }
 
-QStringList names(const QStringList& paths) {
-    QStringList result;
-    for (const auto& path : paths) {
-        result.append(QFileInfo(path).fileName());
-    }
-    return result;
-}
-
 QList<ItemStatus::Kind> kinds(const BatchCoordinator& coordinator) {
     QList<ItemStatus::Kind> result;
     for (const auto& item : coordinator.items()) {
         result.append(item.status.kind);
     }
     return result;
-}
-
-int pageCount(const QString& path) {
-    const auto document = PdfDocument::open(path);
-    return document ? document->pageCount() : -1;
 }
 
 // Watches a run the way the batch list does: every status change, which items start when, and
@@ -120,24 +101,24 @@ TEST(BatchCoordinatorInputs, FoldersFilesDuplicatesAndOrder) {
     ASSERT_TRUE(root.mkpath("other"));
     for (const char* name : {"drop/b.pdf", "drop/a10.png", "drop/a2.jpg", "drop/.hidden.pdf", "drop/notes.txt",
                              "drop/sub/a1.pdf", "drop/X.PDF", "other/a3.tiff", "other/b.pdf", "loose.HEIC"}) {
-        touchEmpty(root.filePath(name));
+        ASSERT_TRUE(test::writeFile(root.filePath(name)));
     }
     const QString drop = root.filePath("drop");
 
     // A folder: its accepted immediate children by name, numbers by value, case ignored.
-    EXPECT_EQ(names(BatchCoordinator::expandInputs({drop})), QStringList({"a2.jpg", "a10.png", "b.pdf", "X.PDF"}));
+    EXPECT_EQ(test::fileNames(BatchCoordinator::expandInputs({drop})), QStringList({"a2.jpg", "a10.png", "b.pdf", "X.PDF"}));
 
     // The same file twice, or a file and its folder, is queued once, in the form first given.
     const QString roundabout = drop + "/sub/../b.pdf";
     const auto expanded = BatchCoordinator::expandInputs({roundabout, drop, root.filePath("drop/b.pdf")});
-    EXPECT_EQ(names(expanded), QStringList({"a2.jpg", "a10.png", "b.pdf", "X.PDF"}));
+    EXPECT_EQ(test::fileNames(expanded), QStringList({"a2.jpg", "a10.png", "b.pdf", "X.PDF"}));
     EXPECT_TRUE(expanded.contains(roundabout));
 
     // Files of several folders are interleaved by name; equal names keep their discovery order;
     // missing paths and files of other kinds are dropped.
     const auto mixed = BatchCoordinator::expandInputs({root.filePath("other"), root.filePath("missing.pdf"), drop,
                                                        root.filePath("drop/notes.txt"), root.filePath("loose.HEIC")});
-    EXPECT_EQ(names(mixed), QStringList({"a2.jpg", "a3.tiff", "a10.png", "b.pdf", "b.pdf", "loose.HEIC", "X.PDF"}));
+    EXPECT_EQ(test::fileNames(mixed), QStringList({"a2.jpg", "a3.tiff", "a10.png", "b.pdf", "b.pdf", "loose.HEIC", "X.PDF"}));
     EXPECT_EQ(mixed[3], root.filePath("other/b.pdf"));
     EXPECT_EQ(mixed[4], root.filePath("drop/b.pdf"));
 
@@ -215,7 +196,7 @@ protected:
         const QImage linn(test::corpusPath("linn.png"));
         ASSERT_FALSE(linn.isNull());
         ASSERT_TRUE(linn.copy(QRect(250, 40, 2050, 560)).save(folder + "/scan.png"));
-        touchEmpty(folder + "/notes.txt");
+        ASSERT_TRUE(test::writeFile(folder + "/notes.txt"));
     }
 
     QTemporaryDir dir;
@@ -225,7 +206,7 @@ protected:
 TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     BatchCoordinator coordinator;
     const QStringList inputs = BatchCoordinator::expandInputs({folder});
-    ASSERT_EQ(names(inputs), QStringList({"graph_ocred.pdf", "invalid.pdf", "linn.pdf", "locked.pdf", "note1.pdf",
+    ASSERT_EQ(test::fileNames(inputs), QStringList({"graph_ocred.pdf", "invalid.pdf", "linn.pdf", "locked.pdf", "note1.pdf",
                                           "note2.pdf", "scan.png"}));
 
     RunObserver observer(coordinator);
@@ -272,7 +253,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     EXPECT_EQ(coordinator.alreadySearchableCount(), 1);
     EXPECT_EQ(coordinator.skippedCount(), 0);
     EXPECT_EQ(coordinator.failedCount(), 2);
-    EXPECT_EQ(names(coordinator.outputURLs()), QStringList({"linn_searchable.pdf", "note1_searchable.pdf",
+    EXPECT_EQ(test::fileNames(coordinator.outputURLs()), QStringList({"linn_searchable.pdf", "note1_searchable.pdf",
                                                              "note2_searchable.pdf", "scan_searchable.pdf"}));
     EXPECT_EQ(coordinator.headerText(),
               QString::fromUtf8("Batch finished — 4 processed · 1 already searchable · 2 failed"));
@@ -287,7 +268,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::skippedExisting, Kind::failed,
                                                Kind::skippedExisting, Kind::skippedExisting, Kind::skippedExisting}));
     EXPECT_EQ(coordinator.items()[2].status.output, folder + "/linn_searchable.pdf");
-    EXPECT_EQ(names(coordinator.outputURLs()), QStringList({"linn_searchable.pdf", "note1_searchable.pdf",
+    EXPECT_EQ(test::fileNames(coordinator.outputURLs()), QStringList({"linn_searchable.pdf", "note1_searchable.pdf",
                                                              "note2_searchable.pdf", "scan_searchable.pdf"}));
     EXPECT_EQ(coordinator.headerText(),
               QString::fromUtf8("Batch finished — 1 already searchable · 4 skipped · 2 failed"));
@@ -303,7 +284,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     ASSERT_TRUE(runToEnd(coordinator));
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::skippedExisting, Kind::failed,
                                                Kind::done, Kind::done, Kind::skippedExisting}));
-    EXPECT_EQ(pageCount(folder + "/note2_searchable.pdf"), 1);
+    EXPECT_EQ(test::pdfPageCount(folder + "/note2_searchable.pdf"), 1);
     EXPECT_GT(QFileInfo(folder + "/note1_searchable.pdf").lastModified(), earlier);
     EXPECT_EQ(coordinator.headerText(),
               QString::fromUtf8("Batch finished — 2 processed · 1 already searchable · 2 skipped · 2 failed"));

@@ -5,10 +5,8 @@
 using namespace quorvane;
 
 TEST(BatchItem, StatusTextsAndCompletion) {
-    DocumentSummary summary;
-    summary.processedPages = 3;
-    summary.outputURL = "/out/a_searchable.pdf";
-    summary.sidecarError = "No space left on device";
+    const DocumentSummary summary{
+        .outputURL = "/out/a_searchable.pdf", .sidecarError = "No space left on device", .processedPages = 3};
 
     EXPECT_EQ(ItemStatus::pending().text(), "Pending");
     EXPECT_EQ(ItemStatus::processing("Page 2 of 7").text(), "Page 2 of 7");
@@ -42,10 +40,7 @@ TEST(BatchItem, QueuedItemsAreDistinctAndKnowTheirOutput) {
     EXPECT_EQ(a.outputURL(), std::nullopt);
 
     auto done = a;
-    DocumentSummary summary;
-    summary.processedPages = 1;
-    summary.outputURL = "/out/a_searchable.pdf";
-    done.status = ItemStatus::done(summary);
+    done.status = ItemStatus::done({.outputURL = "/out/a_searchable.pdf", .processedPages = 1});
     EXPECT_EQ(done.outputURL(), "/out/a_searchable.pdf");
     done.status = ItemStatus::done(DocumentSummary{}); // already searchable: nothing written
     EXPECT_EQ(done.outputURL(), std::nullopt);

@@ -18,26 +18,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes = "%PDF-1.4\n%%EOF\n") {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QStringList names(const QStringList& paths) {
-    QStringList result;
-    for (const auto& path : paths) {
-        result.append(QFileInfo(path).fileName());
-    }
-    return result;
-}
+void writeFile(const QString& path) { ASSERT_TRUE(test::writeFile(path, "%PDF-1.4\n%%EOF\n")); }
 
 // A watcher over its own settings file and folder that records every hand-over.
 struct WatchedFolder {
     WatchedFolder() : settings(dir.filePath("settings.conf"), QSettings::IniFormat), watcher(settings) {
         EXPECT_TRUE(QDir(dir.path()).mkpath("in"));
         folder = dir.filePath("in");
-        watcher.setHandler([this](const QStringList& files) { handOvers.append(names(files)); });
+        watcher.setHandler([this](const QStringList& files) { handOvers.append(test::fileNames(files)); });
     }
 
     QString path(const QString& name) const { return folder + "/" + name; }
@@ -67,13 +55,11 @@ TEST(FolderWatcher, SlowCopyIsHandedOverOnceAfterItSettles) {
     ASSERT_TRUE(watched.watcher.isWatching());
 
     // A scanner writing a document in ten pieces over three seconds.
-    QByteArray content;
-    QFile source(test::corpusPath("linn.pdf"));
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    content = source.readAll();
+    const QByteArray content = test::readBytes(test::corpusPath("linn.pdf"));
+    ASSERT_FALSE(content.isEmpty());
     qint64 sizeWhenHandedOver = -1;
     watched.watcher.setHandler([&](const QStringList& files) {
-        watched.handOvers.append(names(files));
+        watched.handOvers.append(test::fileNames(files));
         sizeWhenHandedOver = QFileInfo(files.value(0)).size();
     });
     QFile incoming(watched.path("incoming.pdf"));
@@ -118,7 +104,7 @@ TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
     ASSERT_TRUE(watched.waitForHandOvers(1));
     test::runFor(1500ms); // one more settle period: nothing else comes
     EXPECT_EQ(watched.handOvers, QList<QStringList>({{"report.pdf", "scan 9.png", "scan 10.TIFF"}}));
-    EXPECT_EQ(names(watched.watcher.existingFiles()), QStringList({"report.pdf", "scan 9.png", "scan 10.TIFF"}));
+    EXPECT_EQ(test::fileNames(watched.watcher.existingFiles()), QStringList({"report.pdf", "scan 9.png", "scan 10.TIFF"}));
 }
 
 TEST(FolderWatcher, FilesAlreadyThereWaitForProcessExisting) {
@@ -129,7 +115,7 @@ TEST(FolderWatcher, FilesAlreadyThereWaitForProcessExisting) {
     EXPECT_TRUE(watched.watcher.existingFiles().isEmpty()) << "no folder chosen yet";
 
     watched.watcher.startWatching(watched.folder);
-    EXPECT_EQ(names(watched.watcher.existingFiles()), QStringList({"a.pdf", "b.png"}));
+    EXPECT_EQ(test::fileNames(watched.watcher.existingFiles()), QStringList({"a.pdf", "b.png"}));
     writeFile(watched.path("new.pdf"));
     ASSERT_TRUE(watched.waitForHandOvers(1));
     EXPECT_EQ(watched.handOvers, QList<QStringList>({{"new.pdf"}}));

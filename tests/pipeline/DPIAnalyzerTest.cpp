@@ -37,8 +37,9 @@ TEST(DPIAnalyzer, LongerSideOverElevenInches) {
         FixturePage{.images = {{551, 2}}},          // just over 50
         FixturePage{.images = {{26400, 2}, {2550, 3300}}}, // exactly 2400 skipped, the next one counts
         FixturePage{.images = {{1, 3300}, {2, 1650}}},     // a side under 2 disqualifies the first
+        FixturePage{.images = {{1275, 1650}, {2550, 3300}}}, // only the first accepted image counts
     });
-    ASSERT_EQ(dpi.size(), 7u);
+    ASSERT_EQ(dpi.size(), 8u);
     EXPECT_DOUBLE_EQ(dpi[0].value_or(0), 300.0);
     EXPECT_DOUBLE_EQ(dpi[1].value_or(0), 300.0);
     EXPECT_FALSE(dpi[2]);
@@ -46,12 +47,7 @@ TEST(DPIAnalyzer, LongerSideOverElevenInches) {
     EXPECT_NEAR(dpi[4].value_or(0), 50.09, 0.01);
     EXPECT_DOUBLE_EQ(dpi[5].value_or(0), 300.0);
     EXPECT_DOUBLE_EQ(dpi[6].value_or(0), 150.0);
-}
-
-TEST(DPIAnalyzer, OnlyTheFirstAcceptedImageCounts) {
-    const auto dpi = estimates({FixturePage{.images = {{1275, 1650}, {2550, 3300}}}});
-    ASSERT_EQ(dpi.size(), 1u);
-    EXPECT_DOUBLE_EQ(dpi[0].value_or(0), 150.0);
+    EXPECT_DOUBLE_EQ(dpi[7].value_or(0), 150.0);
 }
 
 TEST(DPIAnalyzer, NothingWithoutAnImageInThePagesOwnResources) {

@@ -1,6 +1,7 @@
 #include "pipeline/ImagePDFBuilder.h"
 
 #include "core/OCRError.h"
+#include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -105,10 +106,6 @@ VImage render(const QString& pdfPath, const QString& scratch) {
         .copy_memory();
 }
 
-bool qpdfChecks(const QString& pdfPath) {
-    return test::runProgram("qpdf", {"--check", pdfPath}).exitCode == 0;
-}
-
 VImage linn() {
     return VImage::new_from_file(test::corpusPath("linn.png").toUtf8().constData());
 }
@@ -163,7 +160,7 @@ TEST_P(ImagePDFBuilderFormats, EveryFormatBecomesOneUprightPageAtThreeHundredDPI
     static const QRegularExpression name("^quorvane-image-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.pdf$");
     EXPECT_EQ(QFileInfo(pdf).absolutePath(), QDir(tempFolder).absolutePath());
     EXPECT_TRUE(name.match(QFileInfo(pdf).fileName()).hasMatch()) << pdf.toStdString();
-    EXPECT_TRUE(qpdfChecks(pdf));
+    test::expectCleanPdf(pdf);
 
     const ImagePage page = readImagePage(pdf);
     EXPECT_EQ(page.pageCount, 1);
@@ -219,12 +216,10 @@ TEST_F(ImagePDFBuilderTest, AJpegThatNeedsNoChangeIsEmbeddedByteForByte) {
     const QString photo = fixture("map.jpg");
     save(VImage::new_from_file(test::corpusPath("baiona.png").toUtf8().constData()), photo,
          VImage::option()->set("Q", 80));
-    QFile file(photo);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const ImagePage page = readImagePage(ImagePDFBuilder::makePDF(photo));
     EXPECT_EQ(page.filter, "/DCTDecode");
     EXPECT_EQ(page.components, 3);
-    EXPECT_EQ(QByteArray::fromStdString(page.rawData), file.readAll());
+    EXPECT_EQ(QByteArray::fromStdString(page.rawData), test::readBytes(photo));
 }
 
 // The first frame of a multi-frame file and the orientation tag are shown end to end, where the
@@ -246,24 +241,19 @@ TEST_F(ImagePDFBuilderTest, ALargeImageIsScaledToFourThousandNinetySixPixels) {
     EXPECT_NEAR(page.height, 983.04, 1e-3);
     EXPECT_EQ(page.filter, "/DCTDecode");
     EXPECT_GT(correlation(render(pdf, scratch.path()), linn()), 0.9);
-    EXPECT_TRUE(qpdfChecks(pdf));
+    test::expectCleanPdf(pdf);
 }
 
 TEST_F(ImagePDFBuilderTest, WhatIsNotAnImageFailsAndLeavesNothingBehind) {
     const std::string before = tempFiles();
-    QFile text(fixture("notes.png"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("These are plain words, not pixels.\n");
-    text.close();
-    QFile(fixture("empty.jpg")).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(test::writeFile(fixture("notes.png"), "These are plain words, not pixels.\n"));
+    ASSERT_TRUE(test::writeFile(fixture("empty.jpg")));
     ASSERT_TRUE(QFile::copy(test::corpusPath("linn.pdf"), fixture("document.png"))); // a PDF is no image here
     // Files cut short: a PNG after its header, a JPEG (that would otherwise go in as it is) halfway.
     save(VImage::new_from_file(test::corpusPath("baiona.png").toUtf8().constData()), fixture("whole.jpg"));
     for (const auto& [from, to, length] : {std::tuple{test::corpusPath("baiona.png"), fixture("cut.png"), 60},
                                            std::tuple{fixture("whole.jpg"), fixture("cut.jpg"), 20000}}) {
-        QFile source(from), cut(to);
-        ASSERT_TRUE(source.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
-        cut.write(source.read(length));
+        ASSERT_TRUE(test::writeFile(to, test::readBytes(from).left(length)));
     }
 
     for (const QString name :
@@ -281,14 +271,15 @@ TEST_F(ImagePDFBuilderTest, WhatIsNotAnImageFailsAndLeavesNothingBehind) {
 TEST_F(ImagePDFBuilderTest, AnUnwritableTemporaryFolderIsAWriteFailure) {
     save(smallLinn(), fixture("page.png"));
     const std::string before = tempFiles();
-    qputenv("TMPDIR", QFile::encodeName(fixture("no-such-folder")));
-    try {
-        ImagePDFBuilder::makePDF(fixture("page.png"));
-        ADD_FAILURE() << "no error";
-    } catch (const OCRError& error) {
-        EXPECT_EQ(error, OCRError::outputWriteFailed("could not create PDF context for image"));
+    {
+        const test::ScopedEnvironment missingFolder("TMPDIR", QFile::encodeName(fixture("no-such-folder")));
+        try {
+            ImagePDFBuilder::makePDF(fixture("page.png"));
+            ADD_FAILURE() << "no error";
+        } catch (const OCRError& error) {
+            EXPECT_EQ(error, OCRError::outputWriteFailed("could not create PDF context for image"));
+        }
     }
-    qputenv("TMPDIR", QFile::encodeName(tempFolder));
     EXPECT_EQ(tempFiles(), before);
     EXPECT_FALSE(QFileInfo::exists(fixture("no-such-folder")));
 }

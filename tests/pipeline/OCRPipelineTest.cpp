@@ -20,12 +20,6 @@ using namespace quorvane::test;
 
 namespace {
 
-QString smallScan(const QString& folder, const QString& name) {
-    const QString path = folder + "/" + name;
-    EXPECT_TRUE(writeScan(path, "Minutes of the committee"));
-    return path;
-}
-
 // Runs the pipeline to its end and returns every phase it published.
 QList<Phase> runToEnd(OCRPipeline& pipeline, const QString& source, const QString& output,
                       const OCROptions& options = recognitionOnly()) {
@@ -114,8 +108,7 @@ TEST(OCRPipeline, SidecarThatCannotBeWrittenLeavesThePdfAndSaysWhy) {
 TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
     QTemporaryDir folder;
     QTemporaryDir temporary;
-    const QByteArray savedTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", temporary.path().toLocal8Bit());
+    const ScopedEnvironment temporaryFolder("TMPDIR", temporary.path().toLocal8Bit());
 
     const QString image = folder.filePath("note.png");
     renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(image);
@@ -128,6 +121,4 @@ TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
     const auto failed = runToEnd(pipeline, image, missingFolder);
     EXPECT_EQ(failed.last().kind, Phase::Kind::failed);
     EXPECT_TRUE(filesIn(temporary.path()).isEmpty());
-
-    qputenv("TMPDIR", savedTemp);
 }

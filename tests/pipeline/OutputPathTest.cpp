@@ -1,5 +1,7 @@
 #include "pipeline/OutputPath.h"
 
+#include "support/TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,12 +17,6 @@ const QDateTime fifthOfDecember(QDate(2026, 12, 5), QTime(12, 0));
 
 QString nameFor(const QString& source, const QString& nameTemplate) {
     return OutputPath::fileName(source, nameTemplate, fifthOfDecember);
-}
-
-void touch(const QString& path) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("x");
 }
 
 } // namespace
@@ -62,20 +58,14 @@ TEST(OutputPathOutputURL, FolderOrTheSourcesOwn) {
         << dated.toStdString();
 }
 
-TEST(OutputPathIsSameFile, TheTemplateNameAloneReplacesTheSource) {
-    QTemporaryDir folder;
-    const QString source = folder.filePath("scan.pdf");
-    touch(source);
-    const QString output = OutputPath::outputURL(source, std::nullopt, "{name}");
-    EXPECT_EQ(output, source);
-    EXPECT_TRUE(OutputPath::isSameFile(source, output));
-    EXPECT_FALSE(OutputPath::isSameFile(source, OutputPath::outputURL(source, std::nullopt, "{name}_x")));
-}
-
 TEST(OutputPathIsSameFile, SpellingsOfOnePath) {
     QTemporaryDir folder;
     const QString scan = folder.filePath("scan.pdf");
-    touch(scan);
+    ASSERT_TRUE(test::writeFile(scan, "x"));
+    // The template's name alone replaces the source.
+    EXPECT_EQ(OutputPath::outputURL(scan, std::nullopt, "{name}"), scan);
+    EXPECT_TRUE(OutputPath::isSameFile(scan, OutputPath::outputURL(scan, std::nullopt, "{name}")));
+    EXPECT_FALSE(OutputPath::isSameFile(scan, OutputPath::outputURL(scan, std::nullopt, "{name}_x")));
     EXPECT_TRUE(OutputPath::isSameFile(folder.filePath("Scan.pdf"), scan)); // case: refuse
     EXPECT_TRUE(OutputPath::isSameFile(folder.path() + "/./scan.pdf", scan));
     EXPECT_TRUE(OutputPath::isSameFile(folder.path() + "/sub/../scan.pdf", scan));
@@ -93,8 +83,8 @@ TEST(OutputPathIsSameFile, LinksAndIdentities) {
     const QDir dir(folder.path());
     const QString scan = dir.filePath("scan.pdf");
     const QString other = dir.filePath("other.pdf");
-    touch(scan);
-    touch(other);
+    ASSERT_TRUE(test::writeFile(scan, "x"));
+    ASSERT_TRUE(test::writeFile(other, "x"));
     ASSERT_TRUE(dir.mkdir("real"));
     ASSERT_TRUE(QFile::link(scan, dir.filePath("link.pdf")));
     ASSERT_TRUE(QFile::link(dir.filePath("real"), dir.filePath("linked-folder")));

@@ -26,15 +26,7 @@ namespace {
 // A one-page PDF showing the raster at 300 DPI.
 QString writeSheet(const QTemporaryDir& folder, const QString& name, const Raster& raster) {
     const QString path = folder.filePath(name);
-    const bool written = writePdf(
-        path, {{.mediaBox = {0, 0, raster.cols * 72.0 / 300, raster.rows * 72.0 / 300}, .image = imageFromRaster(raster)}});
-    return written ? path : QString();
-}
-
-OCROptions withSidecar() {
-    OCROptions options = englishOnly();
-    options.writesTextSidecar = true;
-    return options;
+    return writePdf(path, {scanPage(raster)}) ? path : QString();
 }
 
 struct PipelineRun {
@@ -71,53 +63,49 @@ std::string describe(const Phase& phase) {
 
 } // namespace
 
-TEST(PageRecognitionCount, AnUprightStraightPageIsRecognisedOnceWhateverTheSwitches) {
+// An upright, straight page is run with every switch off and with every switch on (each
+// correction's code path taken, none applying), with and without cleaning; the other pages need
+// corrections, with every switch on.
+TEST(PageRecognitionCount, OnceForAStraightPageAndOnceMoreForEachCorrectionThatApplies) {
+    const auto switches = [](bool on, PreprocessStrength preprocessing) {
+        OCROptions options = englishOnly();
+        options.writesTextSidecar = true;
+        options.autoRotate = options.deskew = options.perspective = on;
+        options.preprocessing = preprocessing;
+        return options;
+    };
+    const OCROptions allOn = switches(true, PreprocessStrength::conservative);
+    struct Case {
+        const char* name;
+        Raster page;
+        OCROptions options;
+        std::uint64_t recognitions;
+        int rotated, deskewed, perspective;
+        double recall;
+    };
+    const std::vector<Case> cases = {
+        {"upright, every switch off", proseSheet(), switches(false, PreprocessStrength::off), 1, 0, 0, 0, 0.95},
+        {"upright, every switch on, not cleaned", proseSheet(), switches(true, PreprocessStrength::off), 1, 0, 0, 0, 0.95},
+        {"upright, every switch on, cleaned hard", proseSheet(), switches(true, PreprocessStrength::aggressive), 1, 0, 0, 0,
+         0.95},
+        // The first pass reads the page well, so the orientation probe does not run.
+        {"tilted", tiltedPage(proseSheet(), 2), allOn, 2, 0, 1, 0, 0.95},
+        // Photographed at an angle, slightly tilted, and scanned sideways: orientation detection sees
+        // the turn, so no first pass; the probe's four candidates and one after each correction.
+        {"photographed", turnedPage(tiltedPage(keystonedPage(proseSheet(), 0.12, 0.04), 3), 1), allOn, 4 + 3, 1, 1, 1,
+         0.9},
+    };
     QTemporaryDir folder;
-    const QString source = writeSheet(folder, "upright.pdf", proseSheet());
-    ASSERT_FALSE(source.isEmpty());
-    for (int switches = 0; switches < 8; ++switches) {
-        OCROptions options = withSidecar();
-        options.autoRotate = (switches & 1) != 0;
-        options.deskew = (switches & 2) != 0;
-        options.perspective = (switches & 4) != 0;
-        options.preprocessing = allPreprocessStrengths[switches % 4];
-        const PipelineRun run = process(source, options);
-        const std::string context = "switches " + std::to_string(switches) + ", " + describe(run.phase);
-        ASSERT_EQ(run.phase.kind, Phase::Kind::done) << context;
-        EXPECT_EQ(run.recognitions, 1u) << context;
-        EXPECT_EQ(run.phase.summary.rotatedPages + run.phase.summary.deskewedPages +
-                      run.phase.summary.perspectiveCorrectedPages,
-                  0)
-            << context;
-        EXPECT_GE(wordRecall(run.text, proseLines.join('\n')), 0.95) << context;
+    for (const Case& c : cases) {
+        const QString source = writeSheet(folder, QString("sheet%1.pdf").arg(&c - cases.data()), c.page);
+        ASSERT_FALSE(source.isEmpty());
+        const PipelineRun run = process(source, c.options);
+        SCOPED_TRACE(std::string(c.name) + ": " + describe(run.phase));
+        ASSERT_EQ(run.phase.kind, Phase::Kind::done);
+        EXPECT_EQ(run.recognitions, c.recognitions);
+        EXPECT_EQ(run.phase.summary.rotatedPages, c.rotated);
+        EXPECT_EQ(run.phase.summary.deskewedPages, c.deskewed);
+        EXPECT_EQ(run.phase.summary.perspectiveCorrectedPages, c.perspective);
+        EXPECT_GE(wordRecall(run.text, proseLines.join('\n')), c.recall) << run.text.toStdString();
     }
-}
-
-TEST(PageRecognitionCount, ATiltedPageIsRecognisedAgainOnlyForTheDeskew) {
-    QTemporaryDir folder;
-    const QString source = writeSheet(folder, "tilted.pdf", tiltedPage(proseSheet(), 2));
-    const PipelineRun run = process(source, withSidecar());
-    ASSERT_EQ(run.phase.kind, Phase::Kind::done) << describe(run.phase);
-    // The first pass reads the page well, so the probe does not run.
-    EXPECT_EQ(run.recognitions, 2u) << describe(run.phase);
-    EXPECT_EQ(run.phase.summary.deskewedPages, 1);
-    EXPECT_EQ(run.phase.summary.rotatedPages, 0);
-    EXPECT_EQ(run.phase.summary.perspectiveCorrectedPages, 0);
-    EXPECT_GE(wordRecall(run.text, proseLines.join('\n')), 0.95);
-}
-
-TEST(PageRecognitionCount, EachCorrectionThatAppliesAddsOneRecognition) {
-    // Photographed at an angle, slightly tilted, and scanned sideways.
-    QTemporaryDir folder;
-    const Raster page = turnedPage(tiltedPage(keystonedPage(proseSheet(), 0.12, 0.04), 3), 1);
-    const QString source = writeSheet(folder, "photographed.pdf", page);
-    const PipelineRun run = process(source, withSidecar());
-    ASSERT_EQ(run.phase.kind, Phase::Kind::done) << describe(run.phase);
-    EXPECT_EQ(run.phase.summary.rotatedPages, 1) << describe(run.phase);
-    EXPECT_EQ(run.phase.summary.deskewedPages, 1) << describe(run.phase);
-    EXPECT_EQ(run.phase.summary.perspectiveCorrectedPages, 1) << describe(run.phase);
-    // Orientation detection sees the turn, so no first pass: the probe's four candidates and one
-    // after each of the three corrections.
-    EXPECT_EQ(run.recognitions, 4u + 3u);
-    EXPECT_GE(wordRecall(run.text, proseLines.join('\n')), 0.9) << run.text.toStdString();
 }

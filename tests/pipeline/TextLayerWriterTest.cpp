@@ -6,7 +6,6 @@
 #include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +18,6 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <unistd.h>
 
 using namespace quorvane;
 using quorvane::test::FixturePage;
@@ -365,25 +363,20 @@ TEST(TextLayerWriter, RefusesToWriteOverItsSourceOrAnEmptyDocument) {
 TEST(TextLayerWriter, AnExistingOutputIsReplacedOnlyByACompleteFile) {
     const Source source({FixturePage{}});
     const QString output = source.output();
-    {
-        QFile previous(output);
-        ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
-        previous.write("previous output");
-    }
+    ASSERT_TRUE(test::writeFile(output, "previous output"));
     const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     QFile::setPermissions(output, permissions);
     const QStringList files{"out.pdf", "source.pdf"};
     const std::vector<OCRLine> cyrillic{line(QString::fromUtf8("Привет"), {0.1, 0.1, 0.3, 0.03})};
 
     // A failure after the hidden file was made: the font for non-Latin text is missing.
-    QTemporaryDir noFonts;
-    const QByteArray savedPrefix = qgetenv("TESSDATA_PREFIX");
-    const bool hadPrefix = qEnvironmentVariableIsSet("TESSDATA_PREFIX");
-    qputenv("TESSDATA_PREFIX", noFonts.path().toLocal8Bit());
     QString description;
-    const auto kind = errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }, &description);
-    hadPrefix ? qputenv("TESSDATA_PREFIX", savedPrefix) : qunsetenv("TESSDATA_PREFIX");
-    EXPECT_EQ(kind, OCRError::Kind::outputWriteFailed);
+    {
+        QTemporaryDir noFonts;
+        const test::ScopedEnvironment dataDirectory("TESSDATA_PREFIX", noFonts.path().toLocal8Bit());
+        EXPECT_EQ(errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }, &description),
+                  OCRError::Kind::outputWriteFailed);
+    }
     EXPECT_TRUE(description.contains("pdf.ttf")) << description.toStdString();
     EXPECT_EQ(test::readTextFile(output), "previous output");
     EXPECT_EQ(test::filesIn(source.folder.path()), files);
@@ -420,65 +413,6 @@ TEST(TextLayerWriter, FolderProblemsAreExplained) {
     const QStringList before = test::filesIn(source.folder.path());
     EXPECT_EQ(TextLayerWriter::diagnoseContextFailure(source.output()), "could not create PDF context");
     EXPECT_EQ(test::filesIn(source.folder.path()), before);
-}
-
-namespace {
-
-const char* const childSource = "QUORVANE_TEST_WRITER_SOURCE";
-const char* const childOutput = "QUORVANE_TEST_WRITER_OUTPUT";
-
-// The write of UnwritableFolderIsNamed, in a child process run as an unprivileged user.
-void writeAsChild() {
-    const auto document = PdfDocument::open(qEnvironmentVariable(childSource));
-    ASSERT_TRUE(document);
-    const PdfPage page = *document->page(0);
-    try {
-        TextLayerWriter::write({{.page = page, .outputBounds = CoordinateMapper::displayBounds(page)}}, {},
-                               qEnvironmentVariable(childOutput), false, document.get());
-        std::cout << "WRITTEN\n";
-    } catch (const OCRError& error) {
-        std::cout << "ERROR:" << error.description().toStdString() << "\n";
-    }
-}
-
-} // namespace
-
-TEST(TextLayerWriter, UnwritableFolderIsNamed) {
-    if (qEnvironmentVariableIsSet(childOutput)) {
-        writeAsChild();
-        return;
-    }
-    const QString expected =
-        "Writing the searchable PDF failed: Quorvane is not allowed to write to \"locked\". "
-        "Check the folder's permissions, or choose another output folder.";
-    const Source source({FixturePage{}});
-    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-    const QString locked = source.folder.filePath("locked");
-    ASSERT_TRUE(QDir().mkdir(locked));
-    QFile::setPermissions(source.folder.path(), open);
-    QFile::setPermissions(locked, open & ~QFile::WriteOwner);
-    const QString output = locked + "/out.pdf";
-
-    QString description;
-    if (::geteuid() != 0) {
-        EXPECT_EQ(errorKindOf([&] { source.write({source.input(0)}, output); }, &description),
-                  OCRError::Kind::outputWriteFailed);
-    } else {
-        // Permission bits do not stop root: the write runs in a child process as nobody.
-        const auto child = test::runProgram(
-            "setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "env", "HOME=/tmp",
-                        QString(childSource) + "=" + source.path, QString(childOutput) + "=" + output,
-                        QCoreApplication::applicationFilePath(),
-                        "--gtest_filter=TextLayerWriter.UnwritableFolderIsNamed"});
-        const auto match = QRegularExpression("ERROR:(.*)\n").match(child.standardOutput);
-        if (!match.hasMatch() && !child.standardOutput.contains("WRITTEN")) {
-            GTEST_SKIP() << "could not run the write as user nobody: " << child.standardError.toStdString();
-        }
-        description = match.captured(1);
-    }
-    EXPECT_EQ(description, expected);
-    EXPECT_TRUE(test::filesIn(locked).isEmpty());
 }
 
 TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {

@@ -5,7 +5,6 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 #include <qpdf/Buffer.hh>
@@ -95,7 +94,7 @@ TEST_F(PdfDocumentEncryption, LockedDocumentShowsNothingUntilTheRightPassword) {
     EXPECT_TRUE(again->page(0)->text().contains("Quarterly ledger"));
 }
 
-TEST(PdfDocument, PagesOfARealScan) {
+TEST(PdfDocument, PagesOfCorpusFiles) {
     const auto document = PdfDocument::open(corpusPath("linn.pdf"));
     ASSERT_TRUE(document);
     EXPECT_FALSE(document->isLocked());
@@ -113,6 +112,15 @@ TEST(PdfDocument, PagesOfARealScan) {
     const auto recognised = PdfDocument::open(corpusPath("graph_ocred.pdf"));
     ASSERT_TRUE(recognised);
     EXPECT_TRUE(recognised->page(0)->text().contains("Percentage"));
+
+    const auto trivial = PdfDocument::open(corpusPath("trivial.pdf"));
+    ASSERT_TRUE(trivial);
+    EXPECT_EQ(trivial->pageCount(), 1);
+    EXPECT_EQ(trivial->page(0)->cropBox(), (Rect{0, 0, 300, 300}));
+    const auto noContents = PdfDocument::open(corpusPath("no_contents.pdf"));
+    ASSERT_TRUE(noContents);
+    EXPECT_EQ(noContents->pageCount(), 1);
+    EXPECT_TRUE(noContents->page(0)->text().trimmed().isEmpty());
 }
 
 TEST(PdfDocument, CropBoxAndRotationInheritedFromThePageTree) {
@@ -169,44 +177,27 @@ TEST(PdfDocument, AttributesAsTheDocumentStatesThem) {
     EXPECT_FALSE(unicode->attributes().subject);
 }
 
-TEST(PdfDocument, SmallCorpusEdgeCases) {
-    const auto trivial = PdfDocument::open(corpusPath("trivial.pdf"));
-    ASSERT_TRUE(trivial);
-    EXPECT_EQ(trivial->pageCount(), 1);
-    EXPECT_EQ(trivial->page(0)->cropBox(), (Rect{0, 0, 300, 300}));
-
-    const auto noContents = PdfDocument::open(corpusPath("no_contents.pdf"));
-    ASSERT_TRUE(noContents);
-    EXPECT_EQ(noContents->pageCount(), 1);
-    EXPECT_TRUE(noContents->page(0)->text().trimmed().isEmpty());
-}
-
 TEST(PdfDocument, WhatIsNotAPdfGivesNothing) {
     QTemporaryDir folder;
     EXPECT_FALSE(PdfDocument::open(corpusPath("invalid.pdf")));
     EXPECT_FALSE(PdfDocument::open(folder.filePath("missing.pdf")));
     EXPECT_FALSE(PdfDocument::open(folder.path())); // a folder
     EXPECT_FALSE(PdfDocument::open(corpusPath("linn.png")));
-    QFile empty(folder.filePath("empty.pdf"));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    EXPECT_FALSE(PdfDocument::open(empty.fileName()));
+    ASSERT_TRUE(writeFile(folder.filePath("empty.pdf")));
+    EXPECT_FALSE(PdfDocument::open(folder.filePath("empty.pdf")));
 }
 
 TEST(PdfDocument, TruncatedFilesGiveNothingOrWhatSurvived) {
     QTemporaryDir folder;
     const auto writeCut = [&](const QByteArray& bytes, qsizetype length) {
         const QString path = folder.filePath(QString("cut-%1.pdf").arg(length));
-        QFile cut(path);
-        cut.open(QIODevice::WriteOnly);
-        cut.write(bytes.left(length));
+        EXPECT_TRUE(writeFile(path, bytes.left(length)));
         return path;
     };
 
     // linn.pdf keeps its trailer in the last bytes: without it QPDF finds no document.
-    QFile source(corpusPath("linn.pdf"));
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    const QByteArray linn = source.readAll();
+    const QByteArray linn = readBytes(corpusPath("linn.pdf"));
+    ASSERT_FALSE(linn.isEmpty());
     for (const double fraction : {0.05, 0.5, 0.9, 0.999}) {
         SCOPED_TRACE(fraction);
         EXPECT_FALSE(PdfDocument::open(writeCut(linn, static_cast<qsizetype>(linn.size() * fraction))));
@@ -217,9 +208,7 @@ TEST(PdfDocument, TruncatedFilesGiveNothingOrWhatSurvived) {
     const QString whole = folder.filePath("whole.pdf");
     ASSERT_TRUE(writePdf(whole, {FixturePage{.text = "First"}, FixturePage{.text = "Second"},
                                  FixturePage{.blackRects = {{0, 0, 612, 792}}}}));
-    QFile wholeFile(whole);
-    ASSERT_TRUE(wholeFile.open(QIODevice::ReadOnly));
-    const QByteArray bytes = wholeFile.readAll();
+    const QByteArray bytes = readBytes(whole);
     for (const QByteArray& cutBefore : {QByteArray("startxref"), QByteArray("%%EOF")}) {
         SCOPED_TRACE(cutBefore.toStdString());
         const auto document = PdfDocument::open(writeCut(bytes, bytes.lastIndexOf(cutBefore)));
@@ -282,10 +271,7 @@ TEST(PdfDocument, CorruptedCopiesNeverCrash) {
             bytes[at] = junk[static_cast<qsizetype>(random.bounded(static_cast<quint32>(junk.size())))];
         }
         const QString path = folder.filePath(QString("copy%1.pdf").arg(copy));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
+        ASSERT_TRUE(writeFile(path, bytes));
         if (const auto document = PdfDocument::open(path)) {
             ++opened;
             exerciseEverything(*document);

@@ -145,44 +145,64 @@ TEST_F(AppSettingsTest, StoredValuesAreHonouredIncludingFalseAndEmpty) {
     EXPECT_EQ(open(other)->languages(), QStringList{"ja-JP"});
 }
 
-TEST_F(AppSettingsTest, EveryPropertyRoundTripsThroughTheFile) {
+TEST_F(AppSettingsTest, EachChangeIsPublishedOnceAndRoundTripsThroughTheFile) {
+    // Written through the property system, as a view would; texts with the file's separators.
+    const QMap<QString, QVariant> changes{
+        {"recognitionLevel", QVariant::fromValue(OCRRecognitionLevel::fast)},
+        {"languages", QStringList{"ko-KR"}},
+        {"automaticallyDetectsLanguage", false},
+        {"usesLanguageCorrection", true},
+        {"customWordsText", "Linn, LP12\n@Sondek; \"Ittok\"\n"},
+        {"preprocessing", QVariant::fromValue(PreprocessStrength::off)},
+        {"autoRotate", false},
+        {"deskew", false},
+        {"perspective", false},
+        {"writesTextSidecar", true},
+        {"pdfAExport", true},
+        {"outputNameTemplate", "{date}, {name}"},
+        {"completionNotificationsEnabled", false},
+        {"menuBarOnly", true},
+        {"batchSkipExistingOutputs", false},
+    };
     {
         const auto settings = open();
-        settings->setRecognitionLevel(OCRRecognitionLevel::fast);
-        settings->setLanguages({"ko-KR"});
-        settings->setAutomaticallyDetectsLanguage(false);
-        settings->setUsesLanguageCorrection(true);
-        settings->setCustomWordsText("Linn, LP12\n@Sondek; \"Ittok\"\n");
-        settings->setPreprocessing(PreprocessStrength::off);
-        settings->setAutoRotate(false);
-        settings->setDeskew(false);
-        settings->setPerspective(false);
-        settings->setWritesTextSidecar(true);
-        settings->setPdfAExport(true);
-        settings->setOutputNameTemplate("{date}, {name}");
-        settings->setCompletionNotificationsEnabled(false);
-        settings->setMenuBarOnly(true);
-        settings->setBatchSkipExistingOutputs(false);
+        QMap<QString, int> counts;
+        const auto count = [&](const char* name) { return [&counts, name] { ++counts[name]; }; };
+        QObject::connect(settings.get(), &AppSettings::recognitionLevelChanged, count("recognitionLevel"));
+        QObject::connect(settings.get(), &AppSettings::languagesChanged, count("languages"));
+        QObject::connect(settings.get(), &AppSettings::automaticallyDetectsLanguageChanged,
+                         count("automaticallyDetectsLanguage"));
+        QObject::connect(settings.get(), &AppSettings::usesLanguageCorrectionChanged, count("usesLanguageCorrection"));
+        QObject::connect(settings.get(), &AppSettings::customWordsTextChanged, count("customWordsText"));
+        QObject::connect(settings.get(), &AppSettings::preprocessingChanged, count("preprocessing"));
+        QObject::connect(settings.get(), &AppSettings::autoRotateChanged, count("autoRotate"));
+        QObject::connect(settings.get(), &AppSettings::deskewChanged, count("deskew"));
+        QObject::connect(settings.get(), &AppSettings::perspectiveChanged, count("perspective"));
+        QObject::connect(settings.get(), &AppSettings::writesTextSidecarChanged, count("writesTextSidecar"));
+        QObject::connect(settings.get(), &AppSettings::pdfAExportChanged, count("pdfAExport"));
+        QObject::connect(settings.get(), &AppSettings::outputNameTemplateChanged, count("outputNameTemplate"));
+        QObject::connect(settings.get(), &AppSettings::completionNotificationsEnabledChanged,
+                         count("completionNotificationsEnabled"));
+        QObject::connect(settings.get(), &AppSettings::menuBarOnlyChanged, count("menuBarOnly"));
+        QObject::connect(settings.get(), &AppSettings::batchSkipExistingOutputsChanged,
+                         count("batchSkipExistingOutputs"));
+        for (auto change = changes.begin(); change != changes.end(); ++change) {
+            const auto name = change.key().toUtf8();
+            ASSERT_TRUE(settings->setProperty(name.constData(), change.value())) << name.constData();
+            EXPECT_EQ(counts.value(change.key()), 1) << name.constData();
+            // The same value again publishes nothing.
+            settings->setProperty(name.constData(), change.value());
+            EXPECT_EQ(counts.value(change.key()), 1) << name.constData();
+        }
+        EXPECT_EQ(counts.size(), changes.size());
     }
-    const auto check = [](const AppSettings& settings) {
-        EXPECT_EQ(settings.recognitionLevel(), OCRRecognitionLevel::fast);
-        EXPECT_EQ(settings.languages(), QStringList{"ko-KR"});
-        EXPECT_FALSE(settings.automaticallyDetectsLanguage());
-        EXPECT_TRUE(settings.usesLanguageCorrection());
-        EXPECT_EQ(settings.customWordsText(), "Linn, LP12\n@Sondek; \"Ittok\"\n");
-        EXPECT_EQ(settings.preprocessing(), PreprocessStrength::off);
-        EXPECT_FALSE(settings.autoRotate());
-        EXPECT_FALSE(settings.deskew());
-        EXPECT_FALSE(settings.perspective());
-        EXPECT_TRUE(settings.writesTextSidecar());
-        EXPECT_TRUE(settings.pdfAExport());
-        EXPECT_EQ(settings.outputNameTemplate(), "{date}, {name}");
-        EXPECT_FALSE(settings.completionNotificationsEnabled());
-        EXPECT_TRUE(settings.menuBarOnly());
-        EXPECT_FALSE(settings.batchSkipExistingOutputs());
+    const auto expectChanged = [&](const AppSettings& settings) {
+        for (auto change = changes.begin(); change != changes.end(); ++change) {
+            EXPECT_EQ(settings.property(change.key().toUtf8().constData()), change.value()) << change.key().toStdString();
+        }
     };
-    check(*open());
-    check(*reopenFromDisk());
+    expectChanged(*open());
+    expectChanged(*reopenFromDisk());
 
     // The stored forms: raw-value strings, Booleans as true/false, the language list as a list.
     QSettings raw(path, QSettings::IniFormat);
@@ -201,58 +221,6 @@ TEST_F(AppSettingsTest, EveryPropertyRoundTripsThroughTheFile) {
     const auto again = reopenFromDisk("Second.conf");
     EXPECT_EQ(again->outputNameTemplate(), "");
     EXPECT_EQ(again->languages(), (QStringList{"uk-UA", "en-US", "zh-Hant"}));
-}
-
-TEST_F(AppSettingsTest, EachChangePublishesItsOwnSignalOnce) {
-    const auto settings = open();
-    QMap<QString, int> counts;
-    const auto count = [&](const char* name) { return [&counts, name] { ++counts[name]; }; };
-    QObject::connect(settings.get(), &AppSettings::recognitionLevelChanged, count("recognitionLevel"));
-    QObject::connect(settings.get(), &AppSettings::languagesChanged, count("languages"));
-    QObject::connect(settings.get(), &AppSettings::automaticallyDetectsLanguageChanged,
-                     count("automaticallyDetectsLanguage"));
-    QObject::connect(settings.get(), &AppSettings::usesLanguageCorrectionChanged, count("usesLanguageCorrection"));
-    QObject::connect(settings.get(), &AppSettings::customWordsTextChanged, count("customWordsText"));
-    QObject::connect(settings.get(), &AppSettings::preprocessingChanged, count("preprocessing"));
-    QObject::connect(settings.get(), &AppSettings::autoRotateChanged, count("autoRotate"));
-    QObject::connect(settings.get(), &AppSettings::deskewChanged, count("deskew"));
-    QObject::connect(settings.get(), &AppSettings::perspectiveChanged, count("perspective"));
-    QObject::connect(settings.get(), &AppSettings::writesTextSidecarChanged, count("writesTextSidecar"));
-    QObject::connect(settings.get(), &AppSettings::pdfAExportChanged, count("pdfAExport"));
-    QObject::connect(settings.get(), &AppSettings::outputNameTemplateChanged, count("outputNameTemplate"));
-    QObject::connect(settings.get(), &AppSettings::completionNotificationsEnabledChanged,
-                     count("completionNotificationsEnabled"));
-    QObject::connect(settings.get(), &AppSettings::menuBarOnlyChanged, count("menuBarOnly"));
-    QObject::connect(settings.get(), &AppSettings::batchSkipExistingOutputsChanged, count("batchSkipExistingOutputs"));
-
-    // Written through the property system, as a view would.
-    const QMap<QString, QVariant> changes{
-        {"recognitionLevel", QVariant::fromValue(OCRRecognitionLevel::fast)},
-        {"languages", QStringList{"it-IT"}},
-        {"automaticallyDetectsLanguage", false},
-        {"usesLanguageCorrection", true},
-        {"customWordsText", "Quorvane"},
-        {"preprocessing", QVariant::fromValue(PreprocessStrength::standard)},
-        {"autoRotate", false},
-        {"deskew", false},
-        {"perspective", false},
-        {"writesTextSidecar", true},
-        {"pdfAExport", true},
-        {"outputNameTemplate", "{name}-ocr"},
-        {"completionNotificationsEnabled", false},
-        {"menuBarOnly", true},
-        {"batchSkipExistingOutputs", false},
-    };
-    for (auto change = changes.begin(); change != changes.end(); ++change) {
-        const auto name = change.key().toUtf8();
-        ASSERT_TRUE(settings->setProperty(name.constData(), change.value())) << name.constData();
-        EXPECT_EQ(settings->property(name.constData()), change.value()) << name.constData();
-        EXPECT_EQ(counts.value(change.key()), 1) << name.constData();
-        // The same value again publishes nothing.
-        settings->setProperty(name.constData(), change.value());
-        EXPECT_EQ(counts.value(change.key()), 1) << name.constData();
-    }
-    EXPECT_EQ(counts.size(), changes.size());
 }
 
 TEST_F(AppSettingsTest, OptionsComeFromTheCurrentSettings) {

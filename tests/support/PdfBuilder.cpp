@@ -3,6 +3,7 @@
 #include "support/RasterFixtures.h"
 
 #include <QFile>
+#include <gtest/gtest.h>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
@@ -145,9 +146,21 @@ bool writePdf(const QString& path, const std::vector<FixturePage>& pages) {
     }
 }
 
+FixturePage scanPage(const Raster& raster, int rotate) {
+    return {.mediaBox = {0, 0, raster.cols * 72.0 / 300, raster.rows * 72.0 / 300},
+            .rotate = rotate,
+            .image = imageFromRaster(raster)};
+}
+
 bool writeScan(const QString& path, const QString& words, int pages) {
     const FixturePage page{.mediaBox = {0, 0, 306, 144}, .image = renderParagraph(QSize(1275, 600), {words}, 50)};
     return writePdf(path, std::vector<FixturePage>(static_cast<size_t>(pages), page));
+}
+
+QString smallScan(const QString& folder, const QString& name) {
+    const QString path = folder + "/" + name;
+    EXPECT_TRUE(writeScan(path, QStringLiteral("Minutes of the committee")));
+    return path;
 }
 
 std::unique_ptr<QPDF> pageCopies(const PdfDocument& source, int count) {

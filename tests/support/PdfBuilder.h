@@ -6,6 +6,7 @@
 
 #include "core/Geometry.h"
 #include "platform/PdfDocument.h"
+#include "platform/Raster.h"
 
 #include <QImage>
 #include <QString>
@@ -51,8 +52,13 @@ void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, 
 // buildPdf and savePdf; false when it could not be written.
 bool writePdf(const QString& path, const std::vector<FixturePage>& pages);
 
+// A page showing the raster at 300 DPI, displayed turned by `rotate` degrees.
+FixturePage scanPage(const Raster& raster, int rotate = 0);
+
 // A scan of one line of words, 4.25 x 2 inches at 300 DPI (quick to recognise), `pages` times.
 bool writeScan(const QString& path, const QString& words, int pages = 1);
+// One page of it, named `name` in `folder`; its path (a failure to write it fails the test).
+QString smallScan(const QString& folder, const QString& name);
 
 // A new document with copies of the first `count` pages of `source` (all when negative), as the
 // searchable copy starts.

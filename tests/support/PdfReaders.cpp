@@ -148,6 +148,11 @@ PdfPageInfo pdfPageInfo(const QString& pdfPath, int page) {
     return info;
 }
 
+int pdfPageCount(const QString& pdfPath) {
+    const auto run = runProgram("qpdf", {"--show-npages", pdfPath});
+    return run.exitCode == 0 ? run.standardOutput.trimmed().toInt() : -1;
+}
+
 QMap<QString, QString> documentInfo(const QString& pdfPath) {
     const auto run = runProgram("pdfinfo", {"-enc", "UTF-8", pdfPath});
     EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();

@@ -45,6 +45,9 @@ struct PdfPageInfo {
 };
 PdfPageInfo pdfPageInfo(const QString& pdfPath, int page);
 
+// The number of pages qpdf counts; -1 when it cannot read the file.
+int pdfPageCount(const QString& pdfPath);
+
 // What pdfinfo says about the document: "Title" -> "...", in UTF-8.
 QMap<QString, QString> documentInfo(const QString& pdfPath);
 

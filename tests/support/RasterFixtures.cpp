@@ -36,11 +36,9 @@ cv::Mat greyLevels(const Raster& raster) {
     return grey;
 }
 
-Raster loadRaster(const QString& path) { return rasterFromImage(QImage(path)); }
+Raster corpusRaster(const QString& name) { return rasterFromImage(QImage(corpusPath(name))); }
 
-Raster corpusRaster(const QString& name) { return loadRaster(corpusPath(name)); }
-
-DrawnPage drawTextPage(const QStringList& lines, int width, int height, int pixelSize) {
+DrawnPage drawTextPage(const QStringList& lines, int width, int height, int pixelSize, int margins) {
     QImage image(width, height, QImage::Format_RGB888);
     image.fill(Qt::white);
     QFont font("DejaVu Serif");
@@ -50,33 +48,17 @@ DrawnPage drawTextPage(const QStringList& lines, int width, int height, int pixe
     painter.setFont(font);
     painter.setPen(Qt::black);
     DrawnPage page;
-    int baseline = pixelSize * 2;
+    const int margin = pixelSize * margins;
+    int baseline = margin + pixelSize;
     for (const auto& text : lines) {
-        const QRect ink = metrics.tightBoundingRect(text).translated(pixelSize, baseline);
-        painter.drawText(pixelSize, baseline, text);
+        const QRect ink = metrics.tightBoundingRect(text).translated(margin, baseline);
+        painter.drawText(margin, baseline, text);
         page.lineRects.push_back(
             {double(ink.x()), double(ink.y()), double(ink.width()), double(ink.height())});
         baseline += pixelSize * 2;
     }
     painter.end();
     page.raster = rasterFromImage(image);
-    return page;
-}
-
-QImage textPage(const QStringList& lines, int width, int height, int pixelSize) {
-    QImage page(width, height, QImage::Format_RGB888);
-    page.fill(Qt::white);
-    QPainter painter(&page);
-    QFont font(QStringLiteral("DejaVu Serif"));
-    font.setPixelSize(pixelSize);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    const int margin = pixelSize * 3;
-    int baseline = margin + pixelSize;
-    for (const auto& line : lines) {
-        painter.drawText(margin, baseline, line);
-        baseline += pixelSize * 2;
-    }
     return page;
 }
 
@@ -142,11 +124,6 @@ double inkShare(const Raster& raster, const Rect& pixels) {
     }
     return double(cv::countNonZero(greyLevels(raster(area)) < 128)) / area.area();
 }
-
-double meanDarkness(const Raster& raster, const QRect& area) {
-    return 255.0 - cv::mean(greyLevels(raster(cv::Rect(area.x(), area.y(), area.width(), area.height()))))[0];
-}
-
 
 Raster turnedPage(const Raster& page, int turnsCW) {
     static constexpr cv::RotateFlags flags[] = {cv::ROTATE_90_CLOCKWISE, cv::ROTATE_180,

@@ -23,21 +23,16 @@ QImage imageFromRaster(const Raster& raster); // grey or RGB
 // The raster's grey levels: the raster itself when it is grey, its luma when it is RGB.
 cv::Mat greyLevels(const Raster& raster);
 
-// An image file as an RGB raster; empty when it cannot be read.
-Raster loadRaster(const QString& path);
-// A corpus image as an RGB raster.
+// A corpus image as an RGB raster; empty when it cannot be read.
 Raster corpusRaster(const QString& name);
 
 // A white page of `width` x `height` pixels with each text drawn in black on its own line, in a
-// serif font, starting at the upper left; with where each line's ink landed.
+// serif font, starting at the upper left `margins` text sizes in; with where each line's ink landed.
 struct DrawnPage {
     Raster raster;
     std::vector<Rect> lineRects; // pixels, origin top left
 };
-DrawnPage drawTextPage(const QStringList& lines, int width, int height, int pixelSize = 48);
-
-// The same kind of page as a QImage, with a wider margin.
-QImage textPage(const QStringList& lines, int width, int height, int pixelSize);
+DrawnPage drawTextPage(const QStringList& lines, int width, int height, int pixelSize = 48, int margins = 1);
 
 // A white greyscale page image with each word drawn in black, filling its rectangle's height.
 struct Word {
@@ -57,9 +52,6 @@ Raster proseSheet();
 
 // The fraction of pixels darker than mid-grey inside a rectangle (pixels, origin top left).
 double inkShare(const Raster& raster, const Rect& pixels);
-// The mean darkness (255 - grey level, 0..255) of the raster's pixels inside `area`.
-double meanDarkness(const Raster& raster, const QRect& area);
-
 
 // The page turned by `turnsCW` clockwise quarter turns (exactly, no resampling).
 Raster turnedPage(const Raster& page, int turnsCW);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
@@ -85,6 +86,37 @@ OCROptions recognitionOnly() {
 
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+QStringList fileNames(const QStringList& paths) {
+    QStringList names;
+    for (const auto& path : paths) {
+        names.append(QFileInfo(path).fileName());
+    }
+    return names;
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const QByteArray& value)
+    : name(name), saved(qgetenv(name)), wasSet(qEnvironmentVariableIsSet(name)) {
+    set(value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    if (wasSet) {
+        qputenv(name, saved);
+    } else {
+        qunsetenv(name);
+    }
 }
 
 } // namespace quorvane::test

@@ -39,5 +39,24 @@ OCROptions recognitionOnly();
 
 // The names of the files in a folder, hidden ones included.
 QStringList filesIn(const QString& folder);
+// The paths' file names, without their folders.
+QStringList fileNames(const QStringList& paths);
+
+// A file's bytes (empty when it cannot be read), and a file made (or replaced) with these bytes.
+QByteArray readBytes(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes = {});
+
+// An environment variable set for the lifetime of this object, then put back as it was.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const QByteArray& value);
+    ~ScopedEnvironment();
+    void set(const QByteArray& value) const { qputenv(name, value); }
+
+private:
+    const char* name;
+    QByteArray saved;
+    bool wasSet;
+};
 
 } // namespace quorvane::test
