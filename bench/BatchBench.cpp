@@ -71,7 +71,7 @@ void runBatch(BatchCoordinator& coordinator, const QStringList& documents, doubl
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] { peakBytes = std::max(peakBytes, residentBytes()); });
     QObject::connect(&coordinator, &BatchCoordinator::finished, &loop, &QEventLoop::quit);
-    sampler.start(20);
+    sampler.start(100); // often enough for bitmaps that live seconds; reading /proc costs processor time
     coordinator.start(documents, options(), corpus().outputFolder);
     loop.exec();
 }
