@@ -20,29 +20,10 @@ uchar* row(Pix* pix, int y) {
     return reinterpret_cast<uchar*>(pixGetData(pix) + static_cast<size_t>(y) * static_cast<size_t>(pixGetWpl(pix)));
 }
 
-// The grey image of an RGB raster, or null as soon as a pixel has colour.
-Image greyIfUncoloured(const Raster& raster) {
-    Image pix(pixCreateNoInit(raster.cols, raster.rows, 8));
-    if (!pix) {
-        return nullptr;
-    }
-    const size_t rowBytes = static_cast<size_t>(pixGetWpl(pix.get())) * 4;
-    for (int y = 0; y < raster.rows; ++y) {
-        const uchar* source = raster.ptr<uchar>(y);
-        uchar* target = row(pix.get(), y);
-        std::memset(target + rowBytes - 4, 0, 4); // the row's padding, as in a zero-filled image
-        for (int x = 0; x < raster.cols; ++x, source += 3) {
-            if (source[0] != source[1] || source[1] != source[2]) {
-                return nullptr;
-            }
-            target[x ^ 3] = source[0]; // byte x of the row, in Leptonica's order
-        }
-    }
-    return pix;
-}
-
-// Grey rows copied into Leptonica's byte order in one pass over uninitialised memory.
-Image fromGrey(const Raster& raster) {
+// An 8-bit image of the raster's rows in one pass over uninitialised memory: byte x of a row is
+// `level(row, x)`; null as soon as that is negative.
+template <typename Level>
+Image greyImage(const Raster& raster, Level level) {
     Image pix(pixCreateNoInit(raster.cols, raster.rows, 8));
     if (!pix) {
         return nullptr;
@@ -53,10 +34,26 @@ Image fromGrey(const Raster& raster) {
         uchar* target = row(pix.get(), y);
         std::memset(target + rowBytes - 4, 0, 4); // the row's padding, as in a zero-filled image
         for (int x = 0; x < raster.cols; ++x) {
-            target[x ^ 3] = source[x];
+            const int value = level(source, x);
+            if (value < 0) {
+                return nullptr;
+            }
+            target[x ^ 3] = static_cast<uchar>(value); // byte x of the row, in Leptonica's order
         }
     }
     return pix;
+}
+
+// The grey image of an RGB raster, or null as soon as a pixel has colour.
+Image greyIfUncoloured(const Raster& raster) {
+    return greyImage(raster, [](const uchar* row, int x) {
+        const uchar* pixel = row + 3 * x;
+        return pixel[0] == pixel[1] && pixel[1] == pixel[2] ? int(pixel[0]) : -1;
+    });
+}
+
+Image fromGrey(const Raster& raster) {
+    return greyImage(raster, [](const uchar* row, int x) { return int(row[x]); });
 }
 
 } // namespace
