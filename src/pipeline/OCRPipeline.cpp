@@ -233,11 +233,11 @@ void OCRPipeline::continueWithNextPage() {
         auto runRef = run_;
         QtConcurrent::run([page = *page, options = run.options, ocr = ocr_, index] {
             return attempt([&] {
-                const auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
+                auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
                 if (!bitmap) {
                     throw OCRError::rasterizationFailed(index);
                 }
-                return PageWork::process(*bitmap, options, ocr);
+                return PageWork::process(std::move(*bitmap), options, ocr);
             });
         }).then(this, [this, runRef, index](const Attempt<PageOutcome>& outcome) {
             // The page's bitmaps are gone: what the next pages will not reuse goes back, beside their work.

@@ -75,9 +75,11 @@ Upright uprightPage(const Raster& cleaned, const OCROptions& options, const Tess
 
 } // namespace
 
-PageOutcome process(const Raster& bitmap, const OCROptions& options, const TesseractOCRService& ocr) {
-    // Every later step starts from the cleaned page; the uncleaned one is not used again.
+PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCRService& ocr) {
+    // Every later step starts from the cleaned page; the uncleaned one is not used again, and its
+    // memory serves the copies that recognition makes.
     const Raster cleaned = Preprocessor::apply(bitmap, options.preprocessing);
+    bitmap.release();
     Upright upright = uprightPage(cleaned, options, ocr);
     Raster current = upright.raster;
     PageOutcome outcome;

@@ -22,8 +22,9 @@ struct PageOutcome {
 
 namespace PageWork {
 
-// Throws the recognizer's error unchanged.
-PageOutcome process(const Raster& bitmap, const OCROptions& options, const TesseractOCRService& ocr);
+// Takes the page's bitmap over and lets go of it once it is cleaned, so that it is not kept
+// through recognition. Throws the recognizer's error unchanged.
+PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCRService& ocr);
 
 } // namespace PageWork
 
