@@ -240,7 +240,8 @@ void OCRPipeline::continueWithNextPage() {
                 return PageWork::process(std::move(*bitmap), options, ocr);
             });
         }).then(this, [this, runRef, index](const Attempt<PageOutcome>& outcome) {
-            // The page's bitmaps are gone: what the next pages will not reuse goes back, beside their work.
+            // The page's bitmaps are gone: what the next pages will not reuse goes back, beside
+            // their work.
             QThreadPool::globalInstance()->start(&HeapPolicy::trimExcess);
             if (runRef != run_) {
                 return;
