@@ -1,6 +1,5 @@
 #include "core/TesseractOCRService.h"
 #include "core/OCRError.h"
-#include "core/OCRLanguageCatalog.h"
 #include "core/ReadingOrder.h"
 #include "platform/TesseractEnginePool.h"
 #include "support/QtPrinting.h"
@@ -8,7 +7,6 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -17,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 using namespace quorvane;
 
@@ -167,20 +164,6 @@ TEST(TesseractOCRService, EnginesAreReusedAndEveryRecognitionIsCounted) {
     EXPECT_EQ(first, second);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].text, "Engines are expensive to start");
-
-    // Concurrent recognitions each get an engine of their own and read the same.
-    std::vector<std::vector<OCRLine>> results(3);
-    std::vector<std::thread> threads;
-    for (auto& result : results) {
-        threads.emplace_back([&] { result = ocr.recognize(drawn.raster, test::englishOnly()); });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    for (const auto& result : results) {
-        EXPECT_EQ(result, first);
-    }
-
 }
 
 TEST(TesseractOCRService, LanguagesFilterExactlyAndFallBackToEnglish) {
@@ -204,18 +187,6 @@ TEST(TesseractOCRService, LanguagesFilterExactlyAndFallBackToEnglish) {
     // No installed language is written in it: as without detection.
     EXPECT_EQ(languages({"de-DE", "ru-RU"}, "Han"), (QStringList{"de-DE", "ru-RU"}));
     EXPECT_EQ(languages({"xx-XX"}, "Arabic"), QStringList{"en-US"});
-
-    // What is installed, in catalog order.
-    QStringList installed;
-    for (const auto& language : OCRLanguageCatalog::languages()) {
-        const QString code = TesseractEnginePool::tesseractCode(language.tag);
-        ASSERT_FALSE(code.isEmpty()) << language.tag.toStdString();
-        if (QFileInfo::exists(TesseractEnginePool::dataDirectory() + "/" + code + ".traineddata")) {
-            installed << language.tag;
-        }
-    }
-    EXPECT_EQ(TesseractOCRService::supportedLanguages(), installed);
-    EXPECT_TRUE(installed.contains("en-US"));
 }
 
 TEST(TesseractOCRService, UnsupportedLanguagesAndMissingDataBehaveSensibly) {
