@@ -1,5 +1,4 @@
 #include "core/CustomWordList.h"
-#include "core/OCROptions.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +17,4 @@ TEST(CustomWordList, MergeAppendsOnlyNewWordsAndTextRoundTrips) {
     EXPECT_EQ(CustomWordList::text({"x", "y"}), "x\ny\n");
     const QStringList words{"Linn", "LP12", "Sondek"};
     EXPECT_EQ(CustomWordList::parse(CustomWordList::text(words)), words);
-}
-
-TEST(OCROptions, EffectiveLanguages) {
-    OCROptions options;
-    options.languages = {};
-    EXPECT_EQ(options.effectiveLanguages(), QStringList{"en-US"});
-    options.languages = {"de-DE", "en-US"};
-    EXPECT_EQ(options.effectiveLanguages(), (QStringList{"de-DE", "en-US"}));
 }

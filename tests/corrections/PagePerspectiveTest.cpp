@@ -35,17 +35,14 @@ std::optional<PerspectiveParams> detect(const std::vector<OCRLine>& lines) {
 
 } // namespace
 
-TEST(PagePerspectiveDetect, NeedsFourConfidentLines) {
+TEST(PagePerspectiveDetect, NothingToCorrectWithoutFourConfidentLinesAndAGradient) {
     EXPECT_FALSE(detect(lines({.count = 3, .upperAngle = 0.05})));
     auto some = lines({.count = 3, .upperAngle = 0.05});
     auto unsure = lines({.count = 8, .upperAngle = 0.05, .confidence = 0.3f});
     some.insert(some.end(), unsure.begin(), unsure.end());
     EXPECT_FALSE(detect(some));
-}
-
-TEST(PagePerspectiveDetect, NoGradientNoCorrection) {
     EXPECT_FALSE(detect(lines({})));
-    EXPECT_FALSE(detect(lines({.upperAngle = 0.3})));                       // beyond 15 degrees
+    EXPECT_FALSE(detect(lines({.upperAngle = 0.3})));                              // beyond 15 degrees
     EXPECT_FALSE(detect(lines({.top = 0.75, .bottom = 0.2, .upperAngle = 0.02}))); // spans only 0.55
 }
 
@@ -56,7 +53,6 @@ TEST(PagePerspectiveDetect, AngleGradientNarrowsTheTopEdge) {
     EXPECT_NEAR(params->angleGradient, 0.02, 1e-12);
     EXPECT_NEAR(params->heightGradient, 0, 1e-12);
     EXPECT_NEAR(params->topLeft.x, 0.5 - 0.4 * (1 - k), 1e-12);
-    EXPECT_NEAR(params->topLeft.x, 0.10244, 1e-5);
     EXPECT_NEAR(params->topRight.x, 0.89756, 1e-5);
     EXPECT_NEAR(params->topLeft.y, 0.9, 1e-12);
     EXPECT_NEAR(params->bottomLeft.x, 0.1, 1e-12);
@@ -75,7 +71,6 @@ TEST(PagePerspectiveDetect, TallerLowerLinesNarrowTheTopEdgeByTheAngleGradient) 
     ASSERT_TRUE(params);
     EXPECT_NEAR(params->heightGradient, 0.0909, 1e-4);
     const double k = 0.08 * 0.005 / 0.2617993877991494;
-    EXPECT_NEAR(k, 0.00153, 1e-5);
     EXPECT_NEAR(params->topLeft.x, 0.5 - 0.4 * (1 - k), 1e-12);
     EXPECT_NEAR(params->bottomLeft.x, 0.1, 1e-12);
     // Taller upper lines narrow the bottom edge.

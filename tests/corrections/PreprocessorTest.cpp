@@ -15,13 +15,6 @@ using namespace quorvane::test;
 
 namespace {
 
-const QStringList sampleText = {
-    QStringLiteral("The quick brown fox jumps over the lazy dog near the river bank."),
-    QStringLiteral("Seven wizards quietly boxed jumping frogs before the winter night."),
-    QStringLiteral("Amplifier output power measured at forty watts into eight ohms."),
-    QStringLiteral("Turntable speed stability remains within tolerance after warming."),
-};
-
 // A page of ordinary prose, about 300 DPI at 11 points.
 const QStringList prose = {
     QStringLiteral("The committee met on a wet Tuesday morning to discuss the harbour repairs."),
@@ -59,46 +52,8 @@ void castShadow(Raster& page, double darkest) {
 
 } // namespace
 
-TEST(PreprocessorApply, OffReturnsTheVerySameRaster) {
-    const Raster page = drawTextPage(sampleText, 600, 400, 14, 3).raster;
-    EXPECT_TRUE(isSameRaster(Preprocessor::apply(page, PreprocessStrength::off), page));
-    const Raster empty;
-    for (auto strength : allPreprocessStrengths) {
-        EXPECT_TRUE(Preprocessor::apply(empty, strength).empty());
-    }
-}
-
-TEST(PreprocessorApply, EveryStrengthKeepsTheSizeAndRemovesColour) {
-    Raster page = drawTextPage(sampleText, 601, 403, 14, 3).raster;
-    cv::rectangle(page, cv::Rect(400, 300, 100, 50), cv::Scalar(200, 40, 40), cv::FILLED);
-    for (auto strength : {PreprocessStrength::conservative, PreprocessStrength::standard,
-                          PreprocessStrength::aggressive}) {
-        const Raster cleaned = Preprocessor::apply(page, strength);
-        EXPECT_EQ(cleaned.size(), page.size()) << rawValue(strength).toStdString();
-        EXPECT_EQ(cleaned.type(), CV_8UC1) << rawValue(strength).toStdString();
-    }
-}
-
-TEST(PreprocessorApply, ConservativeOnlyStretchesContrastAroundMidGrey) {
-    // Every grey level and a few colours, side by side.
-    Raster page(2, 256, CV_8UC3);
-    for (int level = 0; level < 256; ++level) {
-        page.at<cv::Vec3b>(0, level) = cv::Vec3b(level, level, level);
-        page.at<cv::Vec3b>(1, level) = cv::Vec3b(level, 255 - level, (level * 7) % 256);
-    }
-    const cv::Mat cleaned = Preprocessor::apply(page, PreprocessStrength::conservative);
-    for (int row = 0; row < 2; ++row) {
-        for (int x = 0; x < 256; ++x) {
-            const cv::Vec3b p = page.at<cv::Vec3b>(row, x);
-            const double luma = 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
-            const double expected = std::clamp((luma - 127.5) * 1.05 + 127.5, 0.0, 255.0);
-            EXPECT_NEAR(cleaned.at<uchar>(row, x), expected, 1.5) << "row " << row << " x " << x;
-        }
-    }
-}
-
 TEST(PreprocessorApply, ConservativeKeepsAFaintStampAndSignature) {
-    QImage image = imageFromRaster(drawTextPage(sampleText, 1200, 900, 24, 3).raster);
+    QImage image = imageFromRaster(drawTextPage(prose.mid(0, 4), 1200, 900, 24, 3).raster);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -122,57 +77,6 @@ TEST(PreprocessorApply, ConservativeKeepsAFaintStampAndSignature) {
     double lightest = 0;
     cv::minMaxLoc(after, nullptr, &lightest, nullptr, nullptr, stamp & (before < 235));
     EXPECT_LT(lightest, 245);
-}
-
-TEST(PreprocessorApply, StrongerSettingsLiftShadowsAndKeepWhitePaper) {
-    Raster page = drawTextPage(sampleText, 1200, 600, 24, 3).raster;
-    castShadow(page, 0.3);
-    const cv::Rect shadowedPaper(1150, 500, 40, 90); // blank paper near the right edge
-    const cv::Rect whitePaper(10, 500, 40, 90);
-    const auto meanLevel = [](const Raster& raster, const cv::Rect& area) { return cv::mean(greyLevels(raster)(area))[0]; };
-
-    const double conservative = meanLevel(Preprocessor::apply(page, PreprocessStrength::conservative), shadowedPaper);
-    const Raster standardPage = Preprocessor::apply(page, PreprocessStrength::standard);
-    const Raster aggressivePage = Preprocessor::apply(page, PreprocessStrength::aggressive);
-    const double standard = meanLevel(standardPage, shadowedPaper);
-    const double aggressive = meanLevel(aggressivePage, shadowedPaper);
-    EXPECT_LT(conservative, 90);
-    EXPECT_GT(standard, conservative + 40);
-    EXPECT_GT(aggressive, standard + 20);
-    EXPECT_GE(meanLevel(standardPage, whitePaper), 250);
-    EXPECT_GE(meanLevel(aggressivePage, whitePaper), 250);
-    // Text in the shadow stays dark.
-    double darkest = 255;
-    cv::minMaxLoc(greyLevels(aggressivePage)(cv::Rect(700, 50, 450, 300)), &darkest);
-    EXPECT_LT(darkest, 40);
-}
-
-TEST(PreprocessorApply, StandardSmoothsNoiseAndAggressiveRemovesSpecks) {
-    Raster paper(400, 400, CV_8UC3, cv::Scalar(230, 230, 230));
-    cv::Mat noise(paper.size(), CV_16SC3);
-    cv::randn(noise, 0, 2);
-    paper.convertTo(paper, CV_16SC3);
-    paper += noise;
-    paper.convertTo(paper, CV_8UC3);
-    const auto spread = [](const Raster& raster) {
-        cv::Scalar mean, deviation;
-        cv::meanStdDev(greyLevels(raster)(cv::Rect(20, 20, 360, 360)), mean, deviation);
-        return deviation[0];
-    };
-    EXPECT_LT(spread(Preprocessor::apply(paper, PreprocessStrength::standard)),
-              0.8 * spread(Preprocessor::apply(paper, PreprocessStrength::conservative)));
-
-    // Isolated one-pixel specks on blank paper.
-    Raster specked(400, 400, CV_8UC3, cv::Scalar(255, 255, 255));
-    for (int y = 10; y < 400; y += 23) {
-        for (int x = 10; x < 400; x += 29) {
-            specked.at<cv::Vec3b>(y, x) = cv::Vec3b(0, 0, 0);
-        }
-    }
-    const auto specks = [](const Raster& raster) { return cv::countNonZero(greyLevels(raster) < 128); };
-    ASSERT_GT(specks(specked), 200);
-    EXPECT_GT(specks(Preprocessor::apply(specked, PreprocessStrength::standard)), 200);
-    EXPECT_EQ(specks(Preprocessor::apply(specked, PreprocessStrength::aggressive)), 0);
 }
 
 TEST(PreprocessorRecognition, ShadowedSpeckledPageReadsBetterWhenCleaned) {

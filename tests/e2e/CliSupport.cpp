@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 namespace quorvane::test {
 
@@ -15,30 +14,13 @@ CliRun runCli(const QStringList& arguments, const QByteArray& input, const QStri
     QTemporaryDir temporary;
     QFile::setPermissions(temporary.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                 QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
-    QProcess process;
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("TMPDIR", temporary.path());
-    process.setProcessEnvironment(environment);
     const QString cli = binPath("quorvane-cli");
-    if (prefix.isEmpty()) {
-        process.start(cli, arguments);
-    } else {
-        process.start(prefix.first(), prefix.mid(1) + QStringList{cli} + arguments);
-    }
     CliRun run;
-    if (!process.waitForStarted()) {
-        return run;
-    }
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(600000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    run.result.finished = process.exitStatus() == QProcess::NormalExit;
-    run.result.exitCode = process.exitCode();
-    run.result.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
-    run.result.standardError = QString::fromUtf8(process.readAllStandardError());
+    run.result = prefix.isEmpty()
+                     ? runProgram(cli, arguments, input, 600000, environment)
+                     : runProgram(prefix.first(), prefix.mid(1) + QStringList{cli} + arguments, input, 600000, environment);
     run.leftoverTemporaryFiles = QDir(temporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     return run;
 }

@@ -78,9 +78,11 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     ASSERT_TRUE(outlineSummary(source("folded.pdf")).join('\n').contains(" closed "));
     ASSERT_TRUE(QFile::copy(corpusPath("meta.pdf"), source("accented.pdf")));
     const QString accentedTitle = "Überblick — 東京の地図", accentedAuthor = "Zoë Ångström";
+    const QString accentedKeywords = "invoice, März 2024, 東京";
     rewrite(source("accented.pdf"), [&](QPDF& pdf) {
         setInfo(pdf, "/Title", accentedTitle);
         setInfo(pdf, "/Author", accentedAuthor);
+        setInfo(pdf, "/Keywords", accentedKeywords);
     });
     // A document without an information dictionary that needs recognition: missing_docinfo.pdf's
     // page followed by a scanned one.
@@ -119,6 +121,7 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     }
     EXPECT_EQ(documentInfo(searchableOutput(outputs, "accented.pdf")).value("Title"), accentedTitle);
     EXPECT_EQ(documentInfo(searchableOutput(outputs, "accented.pdf")).value("Author"), accentedAuthor);
+    EXPECT_EQ(documentInfo(searchableOutput(outputs, "accented.pdf")).value("Keywords"), accentedKeywords);
 
     // Without an information dictionary: an already searchable file is left alone, one that needs
     // recognition gets just the creator.
@@ -183,8 +186,11 @@ TEST_F(DocumentInfo, SrgbAddsExactlyOneOutputIntentAndChangesNothingElse) {
     auto intents = pdf.getRoot().getKey("/OutputIntents");
     ASSERT_TRUE(intents.isArray());
     ASSERT_EQ(intents.getArrayNItems(), 1);
-    // Its entries are checked where PDFAuxBuilder writes them; here the switch must reach it.
-    EXPECT_EQ(intents.getArrayItem(0).getKey("/Info").getUTF8Value(), "sRGB IEC61966-2.1");
+    auto intent = intents.getArrayItem(0);
+    EXPECT_TRUE(intent.getKey("/S").isNameAndEquals("/GTS_PDFA1"));
+    EXPECT_EQ(intent.getKey("/OutputConditionIdentifier").getUTF8Value(), "sRGB IEC61966-2.1");
+    EXPECT_EQ(intent.getKey("/Info").getUTF8Value(), "sRGB IEC61966-2.1");
+    EXPECT_EQ(intent.getKey("/OutputCondition").getUTF8Value(), "sRGB");
     expectCleanPdf(searchableOutput(srgbOutputs, meta));
 
     auto withIntent = documentInfo(searchableOutput(srgbOutputs, meta));

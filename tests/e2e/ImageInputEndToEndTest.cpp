@@ -169,7 +169,12 @@ TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
     ASSERT_TRUE(writeFile(folder.filePath("notes.png"), "These are plain words, not pixels.\n"));
     ASSERT_TRUE(QFile::copy(corpusPath("linn.pdf"), folder.filePath("scan.tiff")));
     ASSERT_TRUE(writeFile(folder.filePath("empty.gif")));
-    const QStringList names{"empty.gif", "notes.png", "scan.tiff"};
+    // Files cut short: a PNG after its header, a JPEG (that would otherwise go in as it is) halfway.
+    ASSERT_TRUE(writeFile(folder.filePath("header.png"), readBytes(corpusPath("baiona.png")).left(60)));
+    save(load(corpusPath("baiona.png")), folder.filePath("whole.jpg"));
+    ASSERT_TRUE(writeFile(folder.filePath("halfway.jpg"), readBytes(folder.filePath("whole.jpg")).left(20000)));
+    ASSERT_TRUE(QFile::remove(folder.filePath("whole.jpg")));
+    const QStringList names{"empty.gif", "halfway.jpg", "header.png", "notes.png", "scan.tiff"};
 
     QStringList arguments = plainRecognition;
     for (const auto& name : names) {

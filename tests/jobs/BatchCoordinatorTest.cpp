@@ -163,20 +163,6 @@ TEST(BatchCoordinatorUpToDate, ExistencePagesAndDates) {
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, damaged));
 }
 
-TEST(BatchCoordinatorIdle, NewQueueEmptyDropAndClear) {
-    BatchCoordinator coordinator;
-    EXPECT_TRUE(coordinator.items().isEmpty());
-    EXPECT_FALSE(coordinator.isRunning());
-    EXPECT_FALSE(coordinator.cancelRequested());
-    EXPECT_FALSE(coordinator.lastRun().has_value());
-
-    // Nothing to retry yet, and an empty drop starts nothing.
-    coordinator.retryFailed();
-    coordinator.start({}, test::recognitionOnly());
-    EXPECT_FALSE(coordinator.isRunning());
-    EXPECT_FALSE(coordinator.lastRun().has_value());
-}
-
 // One folder of real documents run as a batch, then run again with skip-existing, then with one
 // source touched and one output of the wrong length.
 class BatchCoordinatorFolder : public ::testing::Test {

@@ -107,24 +107,6 @@ TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
     EXPECT_EQ(test::fileNames(watched.watcher.existingFiles()), QStringList({"report.pdf", "scan 9.png", "scan 10.TIFF"}));
 }
 
-TEST(FolderWatcher, FilesAlreadyThereWaitForProcessExisting) {
-    WatchedFolder watched;
-    writeFile(watched.path("b.png"));
-    writeFile(watched.path("a.pdf"));
-    writeFile(watched.path("a_searchable.pdf"));
-    EXPECT_TRUE(watched.watcher.existingFiles().isEmpty()) << "no folder chosen yet";
-
-    watched.watcher.startWatching(watched.folder);
-    EXPECT_EQ(test::fileNames(watched.watcher.existingFiles()), QStringList({"a.pdf", "b.png"}));
-    writeFile(watched.path("new.pdf"));
-    ASSERT_TRUE(watched.waitForHandOvers(1));
-    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"new.pdf"}}));
-
-    // "Process Now": everything there, including what was handed over before.
-    watched.watcher.processExisting();
-    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"new.pdf"}, {"a.pdf", "b.png", "new.pdf"}}));
-}
-
 TEST(FolderWatcher, ArrivalsDuringABatchArePickedUpAfterIt) {
     WatchedFolder watched;
     bool batchRunning = true;

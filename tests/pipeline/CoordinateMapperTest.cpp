@@ -5,7 +5,6 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
-#include <numbers>
 
 using namespace quorvane;
 namespace CM = quorvane::CoordinateMapper;
@@ -75,62 +74,8 @@ TEST(CoordinateMapper, PageRotationDrawsThePageAsAReaderShowsIt) {
     EXPECT_EQ(std::abs(turned.m12()), 1.0);
 }
 
-TEST(CoordinateMapper, QuarterTurnsTurnTheDisplayedPageClockwise) {
-    const Rect page{0, 0, 600, 800};
-    const QTransform one = CM::drawTransform(page, 0, 1);
-    EXPECT_EQ(mapped(one, page), QRectF(0, 0, 800, 600));
-    // The top edge's middle ends at the right edge's middle.
-    expectPoint(map(one, 300, 800), 800, 300);
-
-    const QTransform two = CM::drawTransform(page, 0, 2);
-    EXPECT_EQ(mapped(two, page), QRectF(0, 0, 600, 800));
-    expectPoint(map(two, 0, 0), 600, 800);
-
-    const QTransform three = CM::drawTransform(page, 0, 3);
-    EXPECT_EQ(mapped(three, page), QRectF(0, 0, 800, 600));
-    expectPoint(map(three, 300, 800), 0, 300);
-
-    // Turns combine with the page's rotation: rotation 90 then one more turn is upside down.
-    const Rect crop{0, 0, 600, 800};
-    const QTransform combined = CM::drawTransform(crop, 90, 1);
-    EXPECT_EQ(mapped(combined, crop), QRectF(0, 0, 600, 800));
-    expectPoint(map(combined, 0, 0), 600, 800);
-
-    EXPECT_EQ(CM::canvasBounds(page, 1, 0), (Rect{0, 0, 800, 600}));
-    EXPECT_EQ(CM::canvasBounds(page, 2, 0), page);
-}
-
-TEST(CoordinateMapper, DeskewRotatesAboutTheCentreOfTheEnlargedCanvas) {
-    const Rect page{0, 0, 600, 800};
-    // Below the threshold an angle changes nothing.
-    EXPECT_EQ(CM::drawTransform(page, 0, 0, 0.00005), CM::drawTransform(page, 0, 0, 0));
-    EXPECT_EQ(CM::canvasBounds(page, 0, 0.00005), page);
-
-    const Rect canvas = CM::canvasBounds(page, 0, 0.01);
-    EXPECT_NEAR(canvas.width, 607.97, 0.005);
-    EXPECT_NEAR(canvas.height, 805.96, 0.005);
-
-    const QTransform t = CM::drawTransform(page, 0, 0, 0.01);
-    // The page's centre goes to the canvas centre; the page's corners stay inside the canvas,
-    // touching its edges.
-    expectPoint(map(t, 300, 400), canvas.width / 2, canvas.height / 2);
-    const QRectF drawn = mapped(t, page);
-    EXPECT_NEAR(drawn.left(), 0, 1e-9);
-    EXPECT_NEAR(drawn.top(), 0, 1e-9);
-    EXPECT_NEAR(drawn.right(), canvas.width, 1e-9);
-    EXPECT_NEAR(drawn.bottom(), canvas.height, 1e-9);
-    // Counter-clockwise: the bottom-right corner rises.
-    EXPECT_GT(map(t, 600, 0).y(), map(t, 0, 0).y());
-
-    // With a quarter turn the canvas is that of the turned page.
-    const Rect turned = CM::canvasBounds(page, 1, -0.01);
-    EXPECT_NEAR(turned.width, 805.96, 0.005);
-    EXPECT_NEAR(turned.height, 607.97, 0.005);
-    expectPoint(map(CM::drawTransform(page, 0, 1, -0.01), 300, 400), turned.width / 2, turned.height / 2);
-
-    const double quarter = std::numbers::pi / 2;
-    EXPECT_NEAR(CM::canvasBounds(page, 0, quarter).width, 800, 1e-9);
-}
+// Quarter turns and deskew angles on top of the page's rotation are shown end to end: turned and
+// tilted pages come out upright with their text layer on the words (PageCorrections).
 
 TEST(CoordinateMapper, NormalizedRectsScaleIntoTheTarget) {
     EXPECT_EQ(CM::mapNormalizedRect({0, 0, 1, 1}, {0, 0, 600, 800}), (Rect{0, 0, 600, 800}));

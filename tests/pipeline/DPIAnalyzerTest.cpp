@@ -98,15 +98,3 @@ TEST(DPIAnalyzer, ResourcesInheritedFromThePageTreeAreThePagesOwn) {
     ASSERT_EQ(dpi.size(), 1u);
     EXPECT_DOUBLE_EQ(dpi[0].value_or(0), 300.0);
 }
-
-TEST(DPIAnalyzer, RealScans) {
-    for (const char* name : {"linn.pdf", "ccitt.pdf", "jbig2.pdf"}) {
-        SCOPED_TRACE(name);
-        const auto document = PdfDocument::open(corpusPath(name));
-        ASSERT_TRUE(document);
-        EXPECT_NEAR(DPIAnalyzer::effectiveDPI(*document->page(0)).value_or(0), 300.0, 0.001);
-    }
-    const auto text = PdfDocument::open(corpusPath("trivial.pdf"));
-    ASSERT_TRUE(text);
-    EXPECT_FALSE(DPIAnalyzer::effectiveDPI(*text->page(0)));
-}

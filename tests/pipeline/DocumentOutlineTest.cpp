@@ -171,27 +171,3 @@ TEST_F(DocumentOutlineTest, LoopsAndDamageAreLeftOutWithoutHanging) {
     EXPECT_TRUE(summary.last().startsWith(QString(2 * (summary.size() - 3), ' ') + "Deep "));
     test::expectCleanPdf(output);
 }
-
-TEST_F(DocumentOutlineTest, NoOutlineOrAnEmptyOneInstallsNothing) {
-    auto plain = PdfDocument::open(test::corpusPath("meta.pdf"));
-    ASSERT_TRUE(plain);
-    auto output = test::pageCopies(*plain);
-    EXPECT_FALSE(DocumentOutline::copyOutline(*plain, *output));
-    EXPECT_FALSE(output->getRoot().hasKey("/Outlines"));
-
-    OutlineSource made(2);
-    made.outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(0));
-    auto empty = made.save(path("empty.pdf"));
-    ASSERT_TRUE(empty);
-    output = test::pageCopies(*empty);
-    EXPECT_FALSE(DocumentOutline::copyOutline(*empty, *output));
-    EXPECT_FALSE(output->getRoot().hasKey("/Outlines"));
-
-    // Entries that all lead past the copy's pages leave nothing to install either.
-    OutlineSource beyond(4);
-    OutlineSource::nest(beyond.outlines, {beyond.entry("Last page", beyond.dest(3, "[/Fit]"))});
-    auto source = beyond.save(path("beyond.pdf"));
-    output = test::pageCopies(*source, 3);
-    EXPECT_FALSE(DocumentOutline::copyOutline(*source, *output));
-    EXPECT_FALSE(output->getRoot().hasKey("/Outlines"));
-}

@@ -22,8 +22,9 @@ QString readTextFile(const QString& path) {
 QString binPath(const QString& program) { return QStringLiteral(QUORVANE_BIN_DIR "/") + program; }
 
 ProcessResult runProgram(const QString& program, const QStringList& arguments, const QByteArray& input,
-                         int timeoutMs) {
+                         int timeoutMs, const QProcessEnvironment& environment) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     ProcessResult result;
     if (!process.waitForStarted()) {

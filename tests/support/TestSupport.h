@@ -4,6 +4,7 @@
 
 #include "core/OCROptions.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -24,9 +25,11 @@ struct ProcessResult {
     bool finished = false; // false when it crashed or timed out
 };
 
-// Runs a program to completion (at most `timeoutMs`), optionally feeding `input` on stdin.
+// Runs a program to completion (at most `timeoutMs`), optionally feeding `input` on stdin, in
+// this process's environment or the one given.
 ProcessResult runProgram(const QString& program, const QStringList& arguments, const QByteArray& input = {},
-                         int timeoutMs = 300000);
+                         int timeoutMs = 300000,
+                         const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 // The fraction of the truth's words (letters and digits, three or more, case-insensitive, each
 // occurrence counted once) found in `text`.
