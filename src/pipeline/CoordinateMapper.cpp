@@ -40,11 +40,6 @@ Rect displayBounds(const PdfPage& page) {
     return {0, 0, crop.width, crop.height};
 }
 
-Rect canvasBounds(const Rect& displayBounds, int turnsCW, double deskewAngle) {
-    const Size canvas = deskewedSize(turnedSize(displayBounds.size(), turnsCW), deskewAngle);
-    return {0, 0, canvas.width, canvas.height};
-}
-
 QTransform drawTransform(const PdfPage& page, int turnsCW, double deskewAngle) {
     return drawTransform(page.cropBox(), page.rotation(), turnsCW, deskewAngle);
 }

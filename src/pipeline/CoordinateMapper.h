@@ -14,10 +14,6 @@ namespace quorvane::CoordinateMapper {
 // for a rotation of 90 or 270.
 Rect displayBounds(const PdfPage& page);
 
-// The canvas of a corrected page: the display size turned by `turnsCW` quarter turns, then
-// enlarged to hold it rotated by `deskewAngle` radians. Origin (0, 0).
-Rect canvasBounds(const Rect& displayBounds, int turnsCW, double deskewAngle);
-
 // The transformation (a PDF "cm" matrix: m11 m12 m21 m22 dx dy) that draws the page's content,
 // given in its own user space, upright into display space, turned clockwise by `turnsCW` quarter
 // turns and rotated by `deskewAngle` radians (counter-clockwise positive) about the centre of the
