@@ -101,10 +101,11 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
 
 } // namespace
 
-// Whole pages where their size and reading matter: a plain PNG, and a JPEG stored sideways with
-// an orientation tag. How each format decodes, and how a large image is scaled, is checked pixel
-// by pixel in ImagePDFBuilderTest; here the first frame of a multi-frame TIFF and of an animated
-// GIF (the band, over text that only the second frame shows), and an extension in capitals.
+// Whole pages where their size and reading matter: a plain PNG, a JPEG stored sideways with an
+// orientation tag, and a 6000 x 8000 JPEG that is shrunk to 4096 pixels on load. How each format
+// decodes is checked pixel by pixel in ImagePDFBuilderTest; here the first frame of a multi-frame
+// TIFF and of an animated GIF (the band, over text that only the second frame shows), and an
+// extension in capitals.
 TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableFromTheFirstFrame) {
     QTemporaryDir folder;
     const QString inputs = folder.filePath("images"), outputs = folder.filePath("searchable");
@@ -123,9 +124,13 @@ TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableFromTheFirstFrame) {
         ASSERT_EQ(load(inputs + "/" + name).get_int("n-pages"), 2) << name;
     }
     save(top, inputs + "/band-jpg.JPG", VImage::option()->set("Q", 85));
+    save(linn().resize(6000.0 / 2550.0, VImage::option()->set("vscale", 8000.0 / 3300.0)),
+         inputs + "/large.jpg", VImage::option()->set("Q", 85));
 
     const auto run = runCli(plainRecognition + QStringList{"-o", outputs, inputs});
-    QList<Expected> expected{{"linn.png", 612, 792, linnTruth(), 0.95}, {"turned.jpg", 612, 792, linnTruth(), 0.95}};
+    QList<Expected> expected{{"linn.png", 612, 792, linnTruth(), 0.95},
+                             {"turned.jpg", 612, 792, linnTruth(), 0.95},
+                             {"large.jpg", 737.28, 983.04, linnTruth(), 0.90}};
     for (const char* file : {"pages.tiff", "animation.gif", "band-jpg.JPG"}) {
         expected.append({file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90});
     }
