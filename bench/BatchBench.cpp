@@ -7,6 +7,7 @@
 
 #include "jobs/BatchCoordinator.h"
 #include "platform/HeapPolicy.h"
+#include "platform/TesseractOCRService.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -95,7 +96,7 @@ void BM_OneAfterAnother(benchmark::State& state) {
     int failures = 0;
     const double cpuBefore = processSeconds();
     for (auto _ : state) {
-        BatchCoordinator coordinator;
+        BatchCoordinator coordinator(std::make_shared<TesseractOCRService>());
         for (const auto& document : corpus().documents) {
             runBatch(coordinator, {document}, peakBytes);
             failures += coordinator.failedCount();
@@ -113,7 +114,7 @@ void BM_TwoInFlight(benchmark::State& state) {
     int failures = 0;
     const double cpuBefore = processSeconds();
     for (auto _ : state) {
-        BatchCoordinator coordinator;
+        BatchCoordinator coordinator(std::make_shared<TesseractOCRService>());
         runBatch(coordinator, corpus().documents, peakBytes);
         failures += coordinator.failedCount();
     }

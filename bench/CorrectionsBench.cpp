@@ -2,9 +2,9 @@
 // scan linn.png: aggressive cleaning against an accurate recognition of the page, and the
 // orientation probe of a turned page against a plain recognition of it.
 
-#include "core/TesseractOCRService.h"
 #include "corrections/PageOrientation.h"
 #include "corrections/Preprocessor.h"
+#include "platform/TesseractOCRService.h"
 
 #include <QImage>
 #include <benchmark/benchmark.h>

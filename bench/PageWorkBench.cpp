@@ -9,14 +9,14 @@
 //   PageWorkBench --write-inputs DIR    writes the three made pages as 300-DPI PNG files and stops
 //                                       (inputs for bench/compare-with-ocrmypdf)
 
-#include "core/TesseractOCRService.h"
 #include "corrections/PageDeskew.h"
 #include "corrections/PageOrientation.h"
 #include "pipeline/ImagePDFBuilder.h"
-#include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageWork.h"
+#include "pipeline/PDFPageRasterizer.h"
 #include "platform/PdfDocument.h"
 #include "platform/TesseractEnginePool.h"
+#include "platform/TesseractOCRService.h"
 
 #include <QDir>
 #include <QFile>

@@ -21,7 +21,6 @@
 // document after a process's first does.
 
 #include "core/ReadingOrder.h"
-#include "core/TesseractOCRService.h"
 #include "corrections/Preprocessor.h"
 #include "pipeline/CoordinateMapper.h"
 #include "pipeline/DPIAnalyzer.h"
@@ -31,6 +30,7 @@
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
 #include "platform/TesseractEnginePool.h"
+#include "platform/TesseractOCRService.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -185,7 +185,7 @@ void BM_Pipeline(benchmark::State& state) {
     const OCROptions options = optionsFor(int(state.range(1)));
     QTemporaryDir outputDir;
     const QString output = outputDir.filePath(QStringLiteral("out.pdf"));
-    OCRPipeline pipeline;
+    OCRPipeline pipeline(std::make_shared<TesseractOCRService>());
     double peakBytes = residentBytes();
     Spent first;
     static std::string failureText; // the library keeps the pointer

@@ -3,7 +3,7 @@
 // within one run, interleaved, by their fastest repetition:
 //   RecognizerBench --benchmark_enable_random_interleaving=true
 
-#include "core/TesseractOCRService.h"
+#include "platform/TesseractOCRService.h"
 
 #include <QImage>
 #include <benchmark/benchmark.h>

@@ -4,6 +4,7 @@
 // and prints how each document turned out.
 
 #include "core/OCROptions.h"
+#include "core/TextRecognizer.h"
 #include "jobs/BatchCoordinator.h"
 #include "jobs/FolderWatcher.h"
 
@@ -30,7 +31,7 @@ class BatchRunner : public QObject {
     Q_OBJECT
 
 public:
-    explicit BatchRunner(BatchSettings settings, QObject* parent = nullptr);
+    BatchRunner(BatchSettings settings, std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
 
     void run(const QStringList& files);
     void watch(const QString& folder, bool processExisting);

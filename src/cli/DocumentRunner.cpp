@@ -20,9 +20,10 @@ void print(FILE* stream, const QString& text) {
 
 } // namespace
 
-DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword, QObject* parent)
+DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
+                               std::shared_ptr<const TextRecognizer> recognizer, QObject* parent)
     : QObject(parent), file_(std::move(file)), output_(std::move(output)), options_(std::move(options)),
-      asksPassword_(asksPassword), showsProgress_(isatty(STDERR_FILENO) != 0) {
+      asksPassword_(asksPassword), showsProgress_(isatty(STDERR_FILENO) != 0), pipeline_(std::move(recognizer)) {
     connect(&pipeline_, &OCRPipeline::phaseChanged, this, &DocumentRunner::showPhase);
     connect(&pipeline_, &OCRPipeline::isRunningChanged, this, [this](bool running) {
         if (!running) {

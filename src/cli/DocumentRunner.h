@@ -4,10 +4,12 @@
 // turned out.
 
 #include "core/OCROptions.h"
+#include "core/TextRecognizer.h"
 #include "pipeline/OCRPipeline.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace quorvane::cli {
@@ -16,7 +18,8 @@ class DocumentRunner : public QObject {
     Q_OBJECT
 
 public:
-    DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword, QObject* parent = nullptr);
+    DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
+                   std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
 
     void start();
     // Ctrl-C: a started document cannot be stopped halfway; it is finished first.

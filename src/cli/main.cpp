@@ -8,6 +8,7 @@
 #include "jobs/InputFiles.h"
 #include "pipeline/OutputPath.h"
 #include "platform/HeapPolicy.h"
+#include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
 
 #include <QCoreApplication>
@@ -100,10 +101,12 @@ int main(int argc, char** argv) {
     options.region = commandLine.region;
 
     cli::InterruptHandler interrupts;
+    const auto recognizer = std::make_shared<TesseractOCRService>();
 
     if (commandLine.watchFolder) {
         cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
-                                 settings.batchSkipExistingOutputs() && !commandLine.force, false, commandLine.reportPath});
+                                 settings.batchSkipExistingOutputs() && !commandLine.force, false, commandLine.reportPath},
+                                recognizer);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.watch(*commandLine.watchFolder, commandLine.processExisting);
@@ -139,7 +142,7 @@ int main(int argc, char** argv) {
     if (files.size() == 1 && !anyFolder) {
         // One file on its own: the single-document path, which can ask for a password.
         const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, runSettings.outputNameTemplate);
-        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword);
+        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword, recognizer);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
         QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
         runner.start();
@@ -152,7 +155,8 @@ int main(int argc, char** argv) {
         }
         cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
                                  settings.batchSkipExistingOutputs() && !commandLine.force, commandLine.retry,
-                                 commandLine.reportPath});
+                                 commandLine.reportPath},
+                                recognizer);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.run(files);

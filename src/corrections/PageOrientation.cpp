@@ -53,7 +53,7 @@ bool readsWell(const std::vector<OCRLine>& firstPass) {
 }
 
 int probe(const Raster& raster, const std::optional<std::vector<OCRLine>>& firstPass, const OCROptions& options,
-          const TesseractOCRService& ocr) {
+          const TextRecognizer& recognizer) {
     if (firstPass && (firstPass->empty() || readsWell(*firstPass))) {
         return 0;
     }
@@ -64,10 +64,10 @@ int probe(const Raster& raster, const std::optional<std::vector<OCRLine>>& first
     QThreadPool* pool = candidatePool();
     std::array<QFuture<Candidate>, 4> futures;
     for (int turns = 0; turns < 4; ++turns) {
-        futures[std::size_t(turns)] = QtConcurrent::run(pool, [&ocr, &probeOptions, small, turns] {
+        futures[std::size_t(turns)] = QtConcurrent::run(pool, [&recognizer, &probeOptions, small, turns] {
             Candidate candidate;
             try {
-                candidate.lines = ocr.recognize(rotated(small, turns), probeOptions);
+                candidate.lines = recognizer.recognize(rotated(small, turns), probeOptions);
             } catch (...) {
                 candidate.error = std::current_exception();
             }

@@ -7,8 +7,8 @@
 #include "core/Geometry.h"
 #include "core/OCROptions.h"
 #include "core/OCRRecords.h"
-#include "core/TesseractOCRService.h"
-#include "platform/Raster.h"
+#include "core/Raster.h"
+#include "core/TextRecognizer.h"
 
 #include <QThreadPool>
 #include <QtGlobal>
@@ -53,7 +53,7 @@ bool readsWell(const std::vector<OCRLine>& firstPass);
 // recognising anything. Otherwise the four orientations of the page, downscaled, are recognised
 // concurrently at the fast level. Throws the recognizer's error unchanged.
 int probe(const Raster& raster, const std::optional<std::vector<OCRLine>>& firstPass, const OCROptions& options,
-          const TesseractOCRService& ocr);
+          const TextRecognizer& recognizer);
 
 // The threads the probe's candidates are recognised on. A recognition that runs beside the probe
 // uses them too, so that no more recognitions (and engines) are busy at once than there are cores.

@@ -8,7 +8,7 @@
 
 #include "core/Geometry.h"
 #include "core/OCRRecords.h"
-#include "platform/Raster.h"
+#include "core/Raster.h"
 
 #include <numbers>
 #include <optional>

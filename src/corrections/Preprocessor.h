@@ -5,7 +5,7 @@
 // so faint stamps and signatures are never erased.
 
 #include "core/OCROptions.h"
-#include "platform/Raster.h"
+#include "core/Raster.h"
 
 namespace quorvane::Preprocessor {
 

@@ -15,7 +15,8 @@
 
 namespace quorvane {
 
-BatchCoordinator::BatchCoordinator(QObject* parent) : QObject(parent) {}
+BatchCoordinator::BatchCoordinator(std::shared_ptr<const TextRecognizer> recognizer, QObject* parent)
+    : QObject(parent), m_recognizer(std::move(recognizer)) {}
 
 // Pipelines still in flight are children and go with the coordinator; their worker threads
 // finish on their own and find nobody to report to.
@@ -224,7 +225,7 @@ void BatchCoordinator::startItem(int index) {
     const QString source = m_items[index].sourceURL;
     const QString output = OutputPath::outputURL(source, run.outputFolder, run.nameTemplate);
 
-    auto* pipeline = new OCRPipeline(this);
+    auto* pipeline = new OCRPipeline(m_recognizer, this);
     ++m_livePipelines;
     m_peakPipelines = std::max(m_peakPipelines, m_livePipelines);
 

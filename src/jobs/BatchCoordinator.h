@@ -7,6 +7,7 @@
 // every change is announced by a signal.
 
 #include "core/OCROptions.h"
+#include "core/TextRecognizer.h"
 #include "jobs/BatchItem.h"
 #include "pipeline/OutputPath.h"
 
@@ -15,6 +16,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 namespace quorvane {
@@ -42,7 +44,8 @@ public:
         bool operator==(const LastRun&) const = default;
     };
 
-    explicit BatchCoordinator(QObject* parent = nullptr);
+    // Every document's pipeline recognises with `recognizer`.
+    explicit BatchCoordinator(std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
     ~BatchCoordinator() override;
 
     const QList<BatchItem>& items() const { return m_items; }
@@ -113,6 +116,7 @@ private:
     void itemFinished(int index, OCRPipeline* pipeline);
     void endRun();
 
+    std::shared_ptr<const TextRecognizer> m_recognizer;
     QList<BatchItem> m_items;
     QStringList m_outputKeys;                 // each item's output path, for spotting shared outputs
     QHash<QString, int> m_firstItemWithOutput;

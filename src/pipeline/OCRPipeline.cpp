@@ -143,7 +143,8 @@ QString pageText(const TextLayerWriter::PageInput& input) {
 
 } // namespace
 
-OCRPipeline::OCRPipeline(QObject* parent) : QObject(parent) {}
+OCRPipeline::OCRPipeline(std::shared_ptr<const TextRecognizer> recognizer, QObject* parent)
+    : QObject(parent), recognizer_(std::move(recognizer)) {}
 
 OCRPipeline::~OCRPipeline() = default;
 
@@ -228,16 +229,18 @@ void OCRPipeline::continueWithNextPage() {
         if (!run.enginesPrepared) {
             // Loading the models (a few tenths of a second) overlaps rendering the first page.
             run.enginesPrepared = true;
-            QThreadPool::globalInstance()->start([options = run.options] { TesseractOCRService::prepareEngines(options); });
+            QThreadPool::globalInstance()->start(
+                [recognizer = recognizer_, options = run.options] { recognizer->prepare(options); });
         }
         auto runRef = run_;
-        QtConcurrent::run([page = *page, options = run.options, ocr = ocr_, index] {
+        // The work holds the recognizer too: a pipeline deleted meanwhile leaves it in use.
+        QtConcurrent::run([page = *page, options = run.options, recognizer = recognizer_, index] {
             return attempt([&] {
                 auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
                 if (!bitmap) {
                     throw OCRError::rasterizationFailed(index);
                 }
-                return PageWork::process(std::move(*bitmap), options, ocr);
+                return PageWork::process(std::move(*bitmap), options, *recognizer);
             });
         }).then(this, [this, runRef, index](const Attempt<PageOutcome>& outcome) {
             // The page's bitmaps are gone: what the next pages will not reuse goes back, beside

@@ -4,7 +4,7 @@
 // phase: done with a summary, or failed with the message the user sees.
 
 #include "core/OCROptions.h"
-#include "core/TesseractOCRService.h"
+#include "core/TextRecognizer.h"
 
 #include <QObject>
 #include <QString>
@@ -86,7 +86,8 @@ public:
     static constexpr float lowConfidenceThreshold = 0.5f;
     static constexpr double lowDPIThreshold = 300.0;
 
-    explicit OCRPipeline(QObject* parent = nullptr);
+    // Every page of every run is recognised with `recognizer`.
+    explicit OCRPipeline(std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
     ~OCRPipeline() override;
 
     const Phase& phase() const { return phase_; }
@@ -121,7 +122,7 @@ private:
 
     Phase phase_;
     bool isRunning_ = false;
-    TesseractOCRService ocr_;
+    std::shared_ptr<const TextRecognizer> recognizer_;
     std::shared_ptr<Run> run_;
 };
 

@@ -3,8 +3,8 @@
 // Renders one PDF page, upright as displayed, to the raster that recognition works on: grey for
 // a page that cannot show colour, RGB otherwise.
 
+#include "core/Raster.h"
 #include "platform/PdfDocument.h"
-#include "platform/Raster.h"
 
 #include <optional>
 

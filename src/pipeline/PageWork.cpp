@@ -20,22 +20,22 @@ struct Upright {
     std::vector<OCRLine> lines;
 };
 
-Upright turnedAndRecognised(const Raster& page, int turns, const OCROptions& options, const TesseractOCRService& ocr) {
+Upright turnedAndRecognised(const Raster& page, int turns, const OCROptions& options, const TextRecognizer& recognizer) {
     const Raster turned = PageOrientation::rotated(page, turns);
-    return {turns, turned, ocr.recognize(turned, options)};
+    return {turns, turned, recognizer.recognize(turned, options)};
 }
 
 // The cleaned page turned upright, when the rotation switch is on, and recognised.
-Upright uprightPage(const Raster& cleaned, const OCROptions& options, const TesseractOCRService& ocr) {
+Upright uprightPage(const Raster& cleaned, const OCROptions& options, const TextRecognizer& recognizer) {
     if (!options.autoRotate) {
-        return {0, cleaned, ocr.recognize(cleaned, options)};
+        return {0, cleaned, recognizer.recognize(cleaned, options)};
     }
     const int guess =
-        TesseractOCRService::orientationHint(PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension));
+        recognizer.detectOrientation(PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension));
     if (guess == 0) {
-        auto firstPass = ocr.recognize(cleaned, options);
-        const int turns = PageOrientation::probe(cleaned, firstPass, options, ocr);
-        return turns == 0 ? Upright{0, cleaned, std::move(firstPass)} : turnedAndRecognised(cleaned, turns, options, ocr);
+        auto firstPass = recognizer.recognize(cleaned, options);
+        const int turns = PageOrientation::probe(cleaned, firstPass, options, recognizer);
+        return turns == 0 ? Upright{0, cleaned, std::move(firstPass)} : turnedAndRecognised(cleaned, turns, options, recognizer);
     }
     // A first pass over a turned page costs a whole recognition and is thrown away. Tesseract's
     // orientation guess tells most turned pages apart for a small fraction of that, so such a
@@ -49,7 +49,7 @@ Upright uprightPage(const Raster& cleaned, const OCROptions& options, const Tess
     QFuture<Guessed> guessed = QtConcurrent::run(PageOrientation::recognitionPool(), [&] {
         Guessed result;
         try {
-            result.upright = turnedAndRecognised(cleaned, guess, options, ocr);
+            result.upright = turnedAndRecognised(cleaned, guess, options, recognizer);
         } catch (...) {
             result.error = std::current_exception();
         }
@@ -57,7 +57,7 @@ Upright uprightPage(const Raster& cleaned, const OCROptions& options, const Tess
     });
     int turns = 0;
     try {
-        turns = PageOrientation::probe(cleaned, std::nullopt, options, ocr);
+        turns = PageOrientation::probe(cleaned, std::nullopt, options, recognizer);
     } catch (...) {
         guessed.waitForFinished(); // it borrows this frame's arguments
         throw;
@@ -69,18 +69,18 @@ Upright uprightPage(const Raster& cleaned, const OCROptions& options, const Tess
         }
         return std::move(result.upright);
     }
-    return turns == 0 ? Upright{0, cleaned, ocr.recognize(cleaned, options)}
-                      : turnedAndRecognised(cleaned, turns, options, ocr);
+    return turns == 0 ? Upright{0, cleaned, recognizer.recognize(cleaned, options)}
+                      : turnedAndRecognised(cleaned, turns, options, recognizer);
 }
 
 } // namespace
 
-PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCRService& ocr) {
+PageOutcome process(Raster bitmap, const OCROptions& options, const TextRecognizer& recognizer) {
     // Every later step starts from the cleaned page; the uncleaned one is not used again, and its
     // memory serves the copies that recognition makes.
     const Raster cleaned = Preprocessor::apply(bitmap, options.preprocessing);
     bitmap.release();
-    Upright upright = uprightPage(cleaned, options, ocr);
+    Upright upright = uprightPage(cleaned, options, recognizer);
     Raster current = upright.raster;
     PageOutcome outcome;
     outcome.turnsCW = upright.turns;
@@ -94,7 +94,7 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCR
             if (auto straightened = PageDeskew::rotated(current, -skew)) {
                 current = *straightened;
                 outcome.deskewAngle = -skew;
-                outcome.lines = ocr.recognize(current, options);
+                outcome.lines = recognizer.recognize(current, options);
             }
         }
     }
@@ -104,7 +104,7 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCR
             if (auto corrected = PagePerspective::apply(current, *params, current.cols, current.rows)) {
                 current = *corrected;
                 outcome.correctedRaster = current;
-                outcome.lines = ocr.recognize(current, options);
+                outcome.lines = recognizer.recognize(current, options);
             }
         }
     }

@@ -5,8 +5,8 @@
 
 #include "core/OCROptions.h"
 #include "core/OCRRecords.h"
-#include "core/TesseractOCRService.h"
-#include "platform/Raster.h"
+#include "core/Raster.h"
+#include "core/TextRecognizer.h"
 
 #include <optional>
 #include <vector>
@@ -24,7 +24,7 @@ namespace PageWork {
 
 // Takes the page's bitmap over and lets go of it once it is cleaned, so that it is not kept
 // through recognition. Throws the recognizer's error unchanged.
-PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCRService& ocr);
+PageOutcome process(Raster bitmap, const OCROptions& options, const TextRecognizer& recognizer);
 
 } // namespace PageWork
 

@@ -4,8 +4,8 @@
 // the recognised lines as invisible text over the words.
 
 #include "core/OCRRecords.h"
+#include "core/Raster.h"
 #include "platform/PdfDocument.h"
-#include "platform/Raster.h"
 
 #include <QString>
 #include <optional>

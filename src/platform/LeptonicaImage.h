@@ -4,7 +4,7 @@
 // pixel. Tesseract copies the pixels of its raw-buffer input one at a time; a Leptonica image it
 // copies whole.
 
-#include "platform/Raster.h"
+#include "core/Raster.h"
 
 #include <memory>
 

@@ -5,13 +5,13 @@
 // What the probe then decides on turned pages is shown end to end, on the same variants, by the
 // page-corrections test of quorvane-cli.
 
-#include "core/TesseractOCRService.h"
 #include "corrections/PageDeskew.h"
 #include "corrections/PageOrientation.h"
 #include "corrections/PagePerspective.h"
-#include "platform/TesseractEnginePool.h"
+#include "platform/TesseractOCRService.h"
 
 #include "support/RasterFixtures.h"
+#include "support/ScriptedRecognizer.h"
 #include "support/TestSupport.h"
 
 #include <QtConcurrent/QtConcurrentMap>
@@ -80,14 +80,13 @@ TEST(CorrectionsCorpus, FirstPassesOfUprightTiltedKeystonedAndTurnedPages) {
     }
     {
         SCOPED_TRACE("the probe recognises nothing when the first pass decides");
-        const TesseractOCRService ocr;
+        const ScriptedRecognizer recognizer([](const ScriptedRecognizer::Request&) { return std::vector<OCRLine>{}; });
         const Raster& turned = variant(all, "turned 90 degrees").variant.raster;
-        const auto before = TesseractEnginePool::recognitionCount();
         // A first pass without lines: nothing to turn.
-        EXPECT_EQ(PageOrientation::probe(turned, std::vector<OCRLine>{}, englishOnly(), ocr), 0);
+        EXPECT_EQ(PageOrientation::probe(turned, std::vector<OCRLine>{}, englishOnly(), recognizer), 0);
         // A first pass that reads well (here the upright page's) is trusted.
-        EXPECT_EQ(PageOrientation::probe(turned, variant(all, "upright").firstPass, englishOnly(), ocr), 0);
-        EXPECT_EQ(TesseractEnginePool::recognitionCount(), before);
+        EXPECT_EQ(PageOrientation::probe(turned, variant(all, "upright").firstPass, englishOnly(), recognizer), 0);
+        EXPECT_EQ(recognizer.recognitions(), 0);
     }
     {
         SCOPED_TRACE("deskew measures the tilt");

@@ -1,4 +1,4 @@
-#include "core/TesseractOCRService.h"
+#include "platform/TesseractOCRService.h"
 #include "corrections/Preprocessor.h"
 
 #include "support/RasterFixtures.h"

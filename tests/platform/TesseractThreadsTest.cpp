@@ -3,7 +3,7 @@
 // copy of itself without it). A recognition that starts an OpenMP team costs about twice the
 // processor time, spinning.
 
-#include "core/TesseractOCRService.h"
+#include "platform/TesseractOCRService.h"
 
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"

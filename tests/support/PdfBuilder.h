@@ -5,8 +5,8 @@
 // pixel sizes; plain or encrypted.
 
 #include "core/Geometry.h"
+#include "core/Raster.h"
 #include "platform/PdfDocument.h"
-#include "platform/Raster.h"
 
 #include <QImage>
 #include <QString>

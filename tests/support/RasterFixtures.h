@@ -5,7 +5,7 @@
 // them.
 
 #include "core/Geometry.h"
-#include "platform/Raster.h"
+#include "core/Raster.h"
 
 #include <QImage>
 #include <QRect>

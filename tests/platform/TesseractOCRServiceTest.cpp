@@ -1,4 +1,4 @@
-#include "core/TesseractOCRService.h"
+#include "platform/TesseractOCRService.h"
 #include "core/OCRError.h"
 #include "core/ReadingOrder.h"
 #include "platform/TesseractEnginePool.h"

@@ -1,4 +1,4 @@
-#include "core/TesseractOCRService.h"
+#include "platform/TesseractOCRService.h"
 
 #include "core/OCRError.h"
 #include "core/OCRLanguageCatalog.h"
@@ -267,7 +267,7 @@ QString TesseractOCRService::detectScript(const Raster& bitmap) {
     return detected ? detected->script : QString();
 }
 
-int TesseractOCRService::orientationHint(const Raster& bitmap) {
+int TesseractOCRService::detectOrientation(const Raster& bitmap) const {
     const auto detected = detectOrientationAndScript(bitmap, orientationCharacters);
     if (!detected || detected->orientationConfidence < orientationConfidenceFloor) {
         return 0;
@@ -276,7 +276,7 @@ int TesseractOCRService::orientationHint(const Raster& bitmap) {
     return (4 - quarterTurns) % 4;
 }
 
-void TesseractOCRService::prepareEngines(const OCROptions& options) {
+void TesseractOCRService::prepare(const OCROptions& options) const {
     try {
         if (options.autoRotate || options.automaticallyDetectsLanguage) {
             if (TesseractEnginePool::isInstalled("osd")) {

@@ -1,12 +1,9 @@
 #pragma once
 
-// The one adapter between the system and the text recognizer: a page bitmap and the job's
-// options in, recognised lines out. It keeps no state between calls; the engines it borrows
-// come from a process-wide pool, so concurrent calls from different threads are safe.
+// The text recognizer on Tesseract. It keeps no state between calls; the engines it borrows come
+// from a process-wide pool, each lent to one thread at a time, so one instance serves every thread.
 
-#include "core/OCROptions.h"
-#include "core/OCRRecords.h"
-#include "platform/Raster.h"
+#include "core/TextRecognizer.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,16 +11,16 @@
 
 namespace quorvane {
 
-class TesseractOCRService {
+class TesseractOCRService : public TextRecognizer {
 public:
-    // Lines in the recognizer's order, boxes normalised to `bitmap` with the origin at the bottom
-    // left. Throws PlatformError when the recognizer fails.
-    std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const;
+    std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const override;
+
+    // Tesseract's orientation detection on the characters it finds first.
+    int detectOrientation(const Raster& bitmap) const override;
 
     // Loads the models a page recognised with `options` will start with (orientation and script
-    // detection, the job's languages) into idle engines, so that loading can overlap other work.
-    // Failures are left for the recognition itself to report.
-    static void prepareEngines(const OCROptions& options);
+    // detection, the job's languages) into idle engines.
+    void prepare(const OCROptions& options) const override;
 
     // The catalog tags whose language data is installed, in catalog order.
     static QStringList supportedLanguages();
@@ -41,11 +38,6 @@ public:
     // The script the page is written in as Tesseract's script detection names it ("Latin",
     // "Cyrillic", "Han", ...); empty when it cannot tell or its model is not installed.
     static QString detectScript(const Raster& bitmap);
-
-    // Tesseract's quick guess from character shapes, a small fraction of a recognition: the
-    // clockwise quarter turns (0..3) that would make `bitmap` upright; 0 when it looks upright or
-    // the guess is unsure. Not a recognition and not counted as one.
-    static int orientationHint(const Raster& bitmap);
 };
 
 } // namespace quorvane

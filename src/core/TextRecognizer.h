@@ -1,0 +1,38 @@
+#pragma once
+
+// The text recognizer as the rest of the system sees it: a page bitmap and the job's options in,
+// recognised lines out. The programs hand one recognizer to everything that recognises (page work,
+// orientation probe, pipeline, batch coordinator); tests hand a scripted one.
+//
+// Implementations keep no state between calls that a caller could notice, and every operation may
+// be called from several threads at once on one shared instance: pages of several documents, and
+// the candidates of one page's orientation probe, are recognised concurrently.
+
+#include "core/OCROptions.h"
+#include "core/OCRRecords.h"
+#include "core/Raster.h"
+
+#include <vector>
+
+namespace quorvane {
+
+class TextRecognizer {
+public:
+    virtual ~TextRecognizer() = default;
+
+    // Lines in the recognizer's order, boxes normalised to `bitmap` with the origin at the bottom
+    // left. With automatic language detection on, the recognizer picks the languages from the
+    // script it detects on the page. Throws the recognizer's own error (PlatformError) when it fails.
+    virtual std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const = 0;
+
+    // A quick guess from character shapes, a small fraction of a recognition and not counted as
+    // one: the clockwise quarter turns (0..3) that would make `bitmap` upright; 0 when it looks
+    // upright or the guess is unsure. Never fails.
+    virtual int detectOrientation(const Raster& bitmap) const = 0;
+
+    // Gets ready for recognising with `options` (loading models, say), so that this can overlap
+    // other work. Failures are left for the recognition itself to report.
+    virtual void prepare(const OCROptions& options) const { (void)options; }
+};
+
+} // namespace quorvane
