@@ -1,5 +1,6 @@
 #include "cli/BatchRunner.h"
 
+#include "cli/ExitStatus.h"
 #include "jobs/ReportExporter.h"
 
 #include <QDateTime>
@@ -71,6 +72,13 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
     }
 }
 
+int BatchRunner::exitCode() const {
+    if (cancelled_) {
+        return ExitStatus::cancelled;
+    }
+    return failed_ ? ExitStatus::documentFailed : ExitStatus::done;
+}
+
 void BatchRunner::interrupt() {
     if (interrupted_) {
         print(stderr, QStringLiteral("Still finishing the documents in progress…\n"));
@@ -122,8 +130,8 @@ void BatchRunner::batchFinished() {
         return;
     }
     for (const auto& item : coordinator_.items()) {
-        failed_ = failed_ || item.status.kind == ItemStatus::Kind::failed ||
-                  item.status.kind == ItemStatus::Kind::cancelled;
+        failed_ = failed_ || item.status.kind == ItemStatus::Kind::failed;
+        cancelled_ = cancelled_ || item.status.kind == ItemStatus::Kind::cancelled;
     }
     if (!live_ && !watcher_) {
         print(stdout, coordinator_.headerText() + QLatin1Char('\n'));

@@ -38,8 +38,9 @@ public:
     // Ctrl-C: documents in flight finish, nothing new starts.
     void interrupt();
 
-    // 0 when every document is done, skipped or already searchable; 1 otherwise.
-    int exitCode() const { return failed_ ? 1 : 0; }
+    // 0 when every document is done, skipped or already searchable; cancelled when any document was
+    // cancelled; otherwise 1 when any failed or the report could not be written (see ExitStatus).
+    int exitCode() const;
 
 Q_SIGNALS:
     void finished();
@@ -62,6 +63,7 @@ private:
     bool retried_ = false;
     bool interrupted_ = false;
     bool failed_ = false;
+    bool cancelled_ = false;
 };
 
 } // namespace quorvane::cli

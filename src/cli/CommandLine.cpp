@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/ExitStatus.h"
 #include "core/OCRLanguageCatalog.h"
 
 #include <QCommandLineParser>
@@ -30,7 +31,7 @@ const Switch switches[] = {
     {"perspective", "Correct photographed, keystoned pages.", &SettingOverrides::perspective},
 };
 
-ParseOutcome failure(const QString& message) { return {std::nullopt, usageError(message), 2}; }
+ParseOutcome failure(const QString& message) { return {std::nullopt, usageError(message), ExitStatus::usage}; }
 
 std::optional<Rect> parseRegion(const QString& text) {
     const QStringList parts = text.split(QLatin1Char(','));
@@ -147,7 +148,7 @@ ParseOutcome parse(const QStringList& arguments) {
         return failure(parser.errorText());
     }
     if (parser.isSet(helpOption)) {
-        return {std::nullopt, parser.helpText(), 0};
+        return {std::nullopt, parser.helpText() + QLatin1Char('\n') + ExitStatus::helpText(), ExitStatus::done};
     }
     if (parser.isSet(versionOption)) {
         return {std::nullopt, QStringLiteral("quorvane-cli " QUORVANE_VERSION), 0};

@@ -1,5 +1,6 @@
 #include "cli/DocumentRunner.h"
 
+#include "cli/ExitStatus.h"
 #include "cli/PasswordPrompt.h"
 #include "pipeline/ResultLines.h"
 
@@ -58,7 +59,7 @@ void DocumentRunner::showPhase(const Phase& phase) {
 void DocumentRunner::report() {
     const Phase& phase = pipeline_.phase();
     if (phase.kind != Phase::Kind::done) {
-        failed_ = true;
+        exitCode_ = ExitStatus::forFailure(phase.errorKind);
         print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(file_, phase.message));
         return;
     }

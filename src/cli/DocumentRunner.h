@@ -24,8 +24,8 @@ public:
     void start();
     // Ctrl-C: a started document cannot be stopped halfway; it is finished first.
     void interrupt();
-    // 0 when the document is done, 1 when it failed.
-    int exitCode() const { return failed_ ? 1 : 0; }
+    // 0 when the document is done, else the status of its failure (see ExitStatus).
+    int exitCode() const { return exitCode_; }
 
 Q_SIGNALS:
     void finished();
@@ -38,7 +38,7 @@ private:
     QString output_;
     OCROptions options_;
     bool asksPassword_ = false;
-    bool failed_ = false;
+    int exitCode_ = 0;
     bool showsProgress_ = false;
     OCRPipeline pipeline_;
 };

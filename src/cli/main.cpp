@@ -3,6 +3,7 @@
 #include "cli/BatchRunner.h"
 #include "cli/CommandLine.h"
 #include "cli/DocumentRunner.h"
+#include "cli/ExitStatus.h"
 #include "cli/InterruptHandler.h"
 #include "cli/SettingsCommands.h"
 #include "jobs/InputFiles.h"
@@ -28,7 +29,7 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
     for (const auto& [key, value] : commandLine.settingsToStore) {
         if (const auto error = cli::storeSetting(settings, key, value)) {
             print(stderr, cli::usageError(*error) + QLatin1Char('\n'));
-            return 2;
+            return cli::ExitStatus::usage;
         }
     }
     if (commandLine.deletePresetName) {
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
             print(stderr, cli::usageError(QStringLiteral("no preset is named \"%1\"; --list-presets lists them.")
                                               .arg(*commandLine.presetName)) +
                               QLatin1Char('\n'));
-            return 2;
+            return cli::ExitStatus::usage;
         }
         runSettings = *preset;
     }
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     }
     const QStringList files = InputFiles::expandInputs(inputs);
 
-    int status = 0;
+    int status = cli::ExitStatus::done;
     if (files.size() == 1 && !anyFolder) {
         // One file on its own: the single-document path, which can ask for a password.
         const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, runSettings.outputNameTemplate);
@@ -163,5 +164,12 @@ int main(int argc, char** argv) {
         app.exec();
         status = runner.exitCode();
     }
-    return refused > 0 ? 1 : status;
+    if (refused == 0) {
+        return status;
+    }
+    // A file named alone that cannot be taken is an unreadable input; among others, a failed document.
+    if (commandLine.inputs.size() == 1) {
+        return cli::ExitStatus::unreadableInput;
+    }
+    return status == cli::ExitStatus::done ? cli::ExitStatus::documentFailed : status;
 }

@@ -55,6 +55,30 @@ QString OCRError::description() const {
     return {};
 }
 
+QString OCRError::kindName(Kind kind) {
+    switch (kind) {
+    case Kind::rasterizationFailed: return QStringLiteral("rasterizationFailed");
+    case Kind::missingPageContent: return QStringLiteral("missingPageContent");
+    case Kind::recognitionFailed: return QStringLiteral("recognitionFailed");
+    case Kind::outputWriteFailed: return QStringLiteral("outputWriteFailed");
+    case Kind::documentTooLarge: return QStringLiteral("documentTooLarge");
+    case Kind::cannotOpenPDF: return QStringLiteral("cannotOpenPDF");
+    case Kind::cannotOpenImage: return QStringLiteral("cannotOpenImage");
+    case Kind::passwordRequired: return QStringLiteral("passwordRequired");
+    case Kind::incorrectPassword: return QStringLiteral("incorrectPassword");
+    case Kind::emptyDocument: return QStringLiteral("emptyDocument");
+    case Kind::outputOverwritesSource: return QStringLiteral("outputOverwritesSource");
+    }
+    return {};
+}
+
+std::optional<OCRError::Kind> errorKind(const std::exception& error) {
+    if (const auto* ocr = dynamic_cast<const OCRError*>(&error)) {
+        return ocr->kind();
+    }
+    return std::nullopt;
+}
+
 QString errorText(const std::exception& error) {
     if (const auto* ocr = dynamic_cast<const OCRError*>(&error)) {
         return ocr->description();

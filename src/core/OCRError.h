@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace quorvane {
@@ -35,6 +36,9 @@ public:
     static OCRError incorrectPassword();
     static OCRError emptyDocument();
     static OCRError outputOverwritesSource();
+
+    // The case's name as written in code, e.g. "passwordRequired": how reports name the kind.
+    static QString kindName(Kind kind);
 
     Kind kind() const { return kind_; }
     int pageIndex() const { return pageIndex_; }
@@ -72,5 +76,7 @@ private:
 
 // The readable text of any error that ends a run.
 QString errorText(const std::exception& error);
+// The kind of an OCRError; nothing for any other error.
+std::optional<OCRError::Kind> errorKind(const std::exception& error);
 
 } // namespace quorvane

@@ -265,7 +265,7 @@ void BatchCoordinator::itemFinished(int index, OCRPipeline* pipeline) {
 
     switch (outcome.kind) {
     case Phase::Kind::done: setStatus(index, ItemStatus::done(outcome.summary)); break;
-    case Phase::Kind::failed: setStatus(index, ItemStatus::failed(outcome.message)); break;
+    case Phase::Kind::failed: setStatus(index, ItemStatus::failed(outcome.message, outcome.errorKind)); break;
     default: setStatus(index, ItemStatus::failed(interruptedMessage)); break;
     }
     --m_inFlight;

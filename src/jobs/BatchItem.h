@@ -19,11 +19,14 @@ struct ItemStatus {
     DocumentSummary summary; // done
     QString message;         // failed: the message shown
     QString output;          // skippedExisting: the path of the up-to-date output
+    std::optional<OCRError::Kind> errorKind; // failed: the kind of OCRError that ended the run, if it was one
 
     static ItemStatus pending() { return {}; }
     static ItemStatus processing(const QString& detail) { return {Kind::processing, detail, {}, {}, {}}; }
     static ItemStatus done(const DocumentSummary& summary) { return {Kind::done, {}, summary, {}, {}}; }
-    static ItemStatus failed(const QString& message) { return {Kind::failed, {}, {}, message, {}}; }
+    static ItemStatus failed(const QString& message, std::optional<OCRError::Kind> errorKind = std::nullopt) {
+        return {Kind::failed, {}, {}, message, {}, errorKind};
+    }
     static ItemStatus skippedExisting(const QString& output) { return {Kind::skippedExisting, {}, {}, {}, output}; }
     static ItemStatus cancelled() { return {Kind::cancelled, {}, {}, {}, {}}; }
 

@@ -55,6 +55,9 @@ Row row(const BatchItem& item) {
     case ItemStatus::Kind::failed:
         row.status = QStringLiteral("failed");
         row.error = status.message;
+        if (status.errorKind) {
+            row.errorKind = OCRError::kindName(*status.errorKind);
+        }
         break;
     case ItemStatus::Kind::skippedExisting:
         row.status = QStringLiteral("skipped-existing");
@@ -122,6 +125,9 @@ QJsonObject jsonObject(const Row& row) {
     if (row.error) {
         object.insert(QStringLiteral("error"), *row.error);
     }
+    if (row.errorKind) {
+        object.insert(QStringLiteral("errorKind"), *row.errorKind);
+    }
     return object;
 }
 
@@ -130,7 +136,7 @@ QJsonObject jsonObject(const Row& row) {
 QByteArray csv(const QList<Row>& rows) {
     QStringList lines{QStringLiteral("source,status,processedPages,skippedPages,averageConfidence,"
                                      "lowConfidencePages,lowDPIPages,rotatedPages,deskewedPages,"
-                                     "perspectiveCorrectedPages,output,sidecar,error")};
+                                     "perspectiveCorrectedPages,output,sidecar,error,errorKind")};
     for (const auto& row : rows) {
         // QString::asprintf formats "%.4f" with a full stop whatever the user's locale.
         const auto confidence =
@@ -141,7 +147,7 @@ QByteArray csv(const QList<Row>& rows) {
                                  QString::number(row.lowDPIPages), QString::number(row.rotatedPages),
                                  QString::number(row.deskewedPages),
                                  QString::number(row.perspectiveCorrectedPages), escaped(row.output),
-                                 escaped(row.sidecar), escaped(row.error)}
+                                 escaped(row.sidecar), escaped(row.error), escaped(row.errorKind)}
                          .join(QLatin1Char(',')));
     }
     return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();

@@ -37,6 +37,7 @@ struct Row {
     std::optional<QString> output;
     std::optional<QString> sidecar;
     std::optional<QString> error;
+    std::optional<QString> errorKind; // with an error that is an OCRError: its case, e.g. "passwordRequired"
 
     bool operator==(const Row&) const = default;
 };

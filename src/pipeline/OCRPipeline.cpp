@@ -36,11 +36,12 @@ QString Phase::progressText() const {
 
 namespace {
 
-// The result of work done off the main thread: a value, or the readable text of what stopped it.
+// The result of work done off the main thread: a value, or the phase that what stopped it ends
+// the run with.
 template <typename T>
 struct Attempt {
     std::optional<T> value;
-    QString error;
+    Phase failure;
 };
 
 template <typename Work>
@@ -48,7 +49,7 @@ auto attempt(Work&& work) -> Attempt<std::invoke_result_t<Work>> {
     try {
         return {work(), {}};
     } catch (const std::exception& error) {
-        return {std::nullopt, errorText(error)};
+        return {std::nullopt, Phase::failed(errorText(error), errorKind(error))};
     }
 }
 
@@ -176,7 +177,7 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
     }
     setRunning(true);
     if (OutputPath::isSameFile(source, output)) {
-        setPhase(Phase::failed(OCRError::outputOverwritesSource().description()));
+        setPhase(Phase::failed(OCRError::outputOverwritesSource()));
         setRunning(false);
         return;
     }
@@ -195,7 +196,7 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
                 return;
             }
             if (!prepared.value) {
-                finish(Phase::failed(prepared.error));
+                finish(prepared.failure);
                 return;
             }
             continueWithNextPage();
@@ -250,7 +251,7 @@ void OCRPipeline::continueWithNextPage() {
                 return;
             }
             if (!outcome.value) {
-                finish(Phase::failed(outcome.error));
+                finish(outcome.failure);
                 return;
             }
             storePage(index, *outcome.value);
@@ -333,7 +334,7 @@ void OCRPipeline::writeOutput() {
             auto sidecar = attempt([&] { return writeTextSidecar(inputs, run.output); });
             run.sidecarURL = sidecar.value;
             if (!sidecar.value) {
-                run.sidecarError = sidecar.error;
+                run.sidecarError = sidecar.failure.message;
             }
         }
         return written;
@@ -342,7 +343,7 @@ void OCRPipeline::writeOutput() {
             return;
         }
         if (!written.value) {
-            finish(Phase::failed(written.error));
+            finish(written.failure);
             return;
         }
         summary.sidecarURL = runRef->sidecarURL;

@@ -3,6 +3,7 @@
 // Turns one source file (a PDF or an image) into one searchable PDF. Its outcome is its final
 // phase: done with a summary, or failed with the message the user sees.
 
+#include "core/OCRError.h"
 #include "core/OCROptions.h"
 #include "core/TextRecognizer.h"
 
@@ -40,6 +41,7 @@ struct Phase {
     int totalPages = 0;  // recognizing
     DocumentSummary summary; // done
     QString message;     // failed
+    std::optional<OCRError::Kind> errorKind; // failed: what kind of OCRError ended the run, none for other errors
 
     static Phase idle() { return {}; }
     static Phase preparing() { return withKind(Kind::preparing); }
@@ -55,11 +57,13 @@ struct Phase {
         phase.summary = summary;
         return phase;
     }
-    static Phase failed(const QString& message) {
+    static Phase failed(const QString& message, std::optional<OCRError::Kind> errorKind = std::nullopt) {
         Phase phase = withKind(Kind::failed);
         phase.message = message;
+        phase.errorKind = errorKind;
         return phase;
     }
+    static Phase failed(const OCRError& error) { return failed(error.description(), error.kind()); }
 
     // The progress text the user sees ("Recognizing page 3 of 12…"); empty for done and failed.
     QString progressText() const;

@@ -86,7 +86,7 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     const QStringList statuses{"processed", "processed", "processed", "already-searchable", "failed", "failed"};
     for (int i = 0; i < 6; ++i) {
         const QStringList& row = rows[i + 1];
-        ASSERT_EQ(row.size(), 13) << row.join("|").toStdString();
+        ASSERT_EQ(row.size(), 14) << row.join("|").toStdString();
         EXPECT_EQ(row[0], in + "/" + order[i]);
         EXPECT_EQ(row[1], statuses[i]);
         EXPECT_EQ(row[2], statuses[i] == "processed" ? "1" : "0");
@@ -97,6 +97,8 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
         }
     }
     EXPECT_EQ(rows[5][12], "The PDF could not be opened. The file may be corrupted.");
+    EXPECT_EQ(rows[5][13], "cannotOpenPDF");
+    EXPECT_EQ(rows[6][13], "passwordRequired");
 
     // Again: every output is up to date (what makes one out of date is BatchCoordinator's to
     // judge, and tested there); forced, everything is made again.
@@ -132,7 +134,7 @@ TEST(CliBatch, InterruptFinishesDocumentsInFlightAndCancelsTheRest) {
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(120000));
     seen += QString::fromUtf8(cli.readAllStandardOutput());
-    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_EQ(cli.exitCode(), 130);
     EXPECT_GT(seen.count(": Cancelled"), 0) << seen.toStdString();
     const int done = seen.count(" recognized, ");
     EXPECT_EQ(done + seen.count(": Cancelled"), 8) << seen.toStdString();

@@ -1,5 +1,5 @@
-// How quorvane-cli treats locked, damaged and unwritable cases: a clear message, exit status 1,
-// nothing of the user's lost and nothing left behind.
+// How quorvane-cli treats locked, damaged and unwritable cases: a clear message, the exit status
+// documented for the case, nothing of the user's lost and nothing left behind.
 
 #include "e2e/CliSupport.h"
 #include "support/PdfBuilder.h"
@@ -21,12 +21,12 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
     QFile::remove(plain);
 
     const auto noPassword = runCli(plainRecognition + QStringList{locked});
-    EXPECT_EQ(noPassword.result.exitCode, 1);
+    EXPECT_EQ(noPassword.result.exitCode, 4);
     EXPECT_TRUE(noPassword.result.standardError.contains(
         "This PDF is password-protected. Enter its password to make it searchable."));
 
     const auto wrong = runCli(plainRecognition + QStringList{"--password", locked}, "open up\n");
-    EXPECT_EQ(wrong.result.exitCode, 1);
+    EXPECT_EQ(wrong.result.exitCode, 5);
     EXPECT_TRUE(wrong.result.standardError.contains("That password didn't unlock the PDF. Check it and try again."));
     EXPECT_EQ(filesIn(folder.path()), QStringList{"locked.pdf"});
 
@@ -48,7 +48,7 @@ TEST(CliFailures, DamagedPdfsAreRefusedAndNothingIsWritten) {
     ASSERT_TRUE(writeFile(truncated, whole.left(whole.size() / 3)));
     for (const auto& source : {invalid, truncated}) {
         const auto run = runCli(plainRecognition + QStringList{source});
-        EXPECT_EQ(run.result.exitCode, 1) << source.toStdString();
+        EXPECT_EQ(run.result.exitCode, 3) << source.toStdString();
         EXPECT_TRUE(run.result.standardError.contains("The PDF could not be opened. The file may be corrupted."))
             << run.result.standardError.toStdString();
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
@@ -61,7 +61,7 @@ TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
     const QString source = smallScan(folder.path(), "scan.pdf");
     const QByteArray before = readBytes(source);
     const auto run = runCli(plainRecognition + QStringList{"--name", "{name}", source});
-    EXPECT_EQ(run.result.exitCode, 1);
+    EXPECT_EQ(run.result.exitCode, 6);
     EXPECT_TRUE(run.result.standardError.contains("This output name would overwrite the original PDF"));
     EXPECT_EQ(readBytes(source), before);
     EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
@@ -84,7 +84,7 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
         prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     }
     const auto run = runCli(plainRecognition + QStringList{"-o", locked, source}, {}, prefix);
-    EXPECT_EQ(run.result.exitCode, 1) << run.result.standardOutput.toStdString();
+    EXPECT_EQ(run.result.exitCode, 6) << run.result.standardOutput.toStdString();
     EXPECT_TRUE(run.result.standardError.contains(
         "Writing the searchable PDF failed: Quorvane is not allowed to write to \"closed\". Check the folder's "
         "permissions, or choose another output folder."))
@@ -93,7 +93,7 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
 }
 
-TEST(CliFailures, UsageErrorsExitWithTwo) {
+TEST(CliFailures, UsageErrorsExitWithTwoAndHelpListsEveryStatus) {
     EXPECT_EQ(runCli({}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--clean", "sparkling", "x.pdf"}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--languages", "xx-XX", "x.pdf"}).result.exitCode, 2);
@@ -102,7 +102,9 @@ TEST(CliFailures, UsageErrorsExitWithTwo) {
     const auto help = runCli({"--help"});
     EXPECT_EQ(help.result.exitCode, 0);
     EXPECT_TRUE(help.result.standardOutput.contains("--output-dir"));
+    EXPECT_TRUE(help.result.standardOutput.contains("Exit status:\n  0 "));
+    EXPECT_TRUE(help.result.standardOutput.contains("  130  cancelled"));
     const auto missing = runCli({"/nonexistent/scan.pdf"});
-    EXPECT_EQ(missing.result.exitCode, 1);
+    EXPECT_EQ(missing.result.exitCode, 3);
     EXPECT_TRUE(missing.result.standardError.contains("No such file or folder."));
 }

@@ -231,8 +231,9 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
                                                Kind::done, Kind::done}));
     EXPECT_EQ(items[0].status.summary.processedPages, 0);
     EXPECT_FALSE(items[0].status.summary.outputURL.has_value());
-    EXPECT_EQ(items[1].status.message, OCRError::cannotOpenPDF().description());
-    EXPECT_EQ(items[3].status.message, OCRError::passwordRequired().description());
+    EXPECT_EQ(items[1].status, ItemStatus::failed(OCRError::cannotOpenPDF().description(), OCRError::Kind::cannotOpenPDF));
+    EXPECT_EQ(items[3].status,
+              ItemStatus::failed(OCRError::passwordRequired().description(), OCRError::Kind::passwordRequired));
     for (const int index : {2, 4, 5, 6}) {
         EXPECT_EQ(items[index].status.summary.processedPages, 1) << index;
     }

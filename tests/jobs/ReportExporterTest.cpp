@@ -40,7 +40,7 @@ QList<BatchItem> sampleQueue() {
     return {
         item("/scans/a, b.pdf", ItemStatus::done(processedSummary())),
         item("/scans/has text.pdf", ItemStatus::done(DocumentSummary{.skippedPages = 4})),
-        item("/scans/say \"hi\".pdf", ItemStatus::failed("Line one\nline two")),
+        item("/scans/say \"hi\".pdf", ItemStatus::failed("Line one\nline two", OCRError::Kind::cannotOpenPDF)),
         item("/scans/c.pdf", ItemStatus::skippedExisting("/scans/c_searchable.pdf")),
         item("/scans/d.png", ItemStatus::processing("Page 2 of 5")),
         item("/scans/e.tif", ItemStatus::cancelled()),
@@ -59,20 +59,20 @@ TEST(ReportExporter, CSVBytesAreExact) {
     const auto bytes = Report::data(Report::Format::csv, queue, generated);
     const QByteArray expected =
         "source,status,processedPages,skippedPages,averageConfidence,lowConfidencePages,lowDPIPages,"
-        "rotatedPages,deskewedPages,perspectiveCorrectedPages,output,sidecar,error\n"
-        "\"/scans/a, b.pdf\",processed,3,1,0.9312,1,2,1,2,0,\"/out/a, b_searchable.pdf\",/out/a.txt,\n"
-        "/scans/has text.pdf,already-searchable,0,4,,0,0,0,0,0,,,\n"
-        "\"/scans/say \"\"hi\"\".pdf\",failed,0,0,,0,0,0,0,0,,,\"Line one\nline two\"\n"
-        "/scans/c.pdf,skipped-existing,0,0,,0,0,0,0,0,/scans/c_searchable.pdf,,\n"
-        "/scans/d.png,pending,0,0,,0,0,0,0,0,,,\n"
-        "/scans/e.tif,cancelled,0,0,,0,0,0,0,0,,,\n"
-        "\"/scans/f\r.pdf\",pending,0,0,,0,0,0,0,0,,,\n"
-        "/scans/\xc3\x89lan \xc3\xbcn\xc3\xaf" "code.pdf,cancelled,0,0,,0,0,0,0,0,,,\n";
+        "rotatedPages,deskewedPages,perspectiveCorrectedPages,output,sidecar,error,errorKind\n"
+        "\"/scans/a, b.pdf\",processed,3,1,0.9312,1,2,1,2,0,\"/out/a, b_searchable.pdf\",/out/a.txt,,\n"
+        "/scans/has text.pdf,already-searchable,0,4,,0,0,0,0,0,,,,\n"
+        "\"/scans/say \"\"hi\"\".pdf\",failed,0,0,,0,0,0,0,0,,,\"Line one\nline two\",cannotOpenPDF\n"
+        "/scans/c.pdf,skipped-existing,0,0,,0,0,0,0,0,/scans/c_searchable.pdf,,,\n"
+        "/scans/d.png,pending,0,0,,0,0,0,0,0,,,,\n"
+        "/scans/e.tif,cancelled,0,0,,0,0,0,0,0,,,,\n"
+        "\"/scans/f\r.pdf\",pending,0,0,,0,0,0,0,0,,,,\n"
+        "/scans/\xc3\x89lan \xc3\xbcn\xc3\xaf" "code.pdf,cancelled,0,0,,0,0,0,0,0,,,,\n";
     EXPECT_EQ(bytes, expected);
 
     EXPECT_EQ(Report::data(Report::Format::csv, {}, generated),
               "source,status,processedPages,skippedPages,averageConfidence,lowConfidencePages,lowDPIPages,"
-              "rotatedPages,deskewedPages,perspectiveCorrectedPages,output,sidecar,error\n");
+              "rotatedPages,deskewedPages,perspectiveCorrectedPages,output,sidecar,error,errorKind\n");
 }
 
 TEST(ReportExporter, JSONBytesAreExact) {
@@ -96,6 +96,7 @@ TEST(ReportExporter, JSONBytesAreExact) {
     {
       "deskewedPages" : 0,
       "error" : "Line one\nline two",
+      "errorKind" : "cannotOpenPDF",
       "lowConfidencePages" : 0,
       "lowDPIPages" : 0,
       "perspectiveCorrectedPages" : 0,

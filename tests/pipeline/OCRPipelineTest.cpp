@@ -104,7 +104,7 @@ TEST(OCRPipeline, PhasesCountersAndSidecarFollowThePagesInOrder) {
     EXPECT_FALSE(QFile::exists(folder.filePath("other.pdf")));
 }
 
-TEST(OCRPipeline, RefusalsComeWithTheirText) {
+TEST(OCRPipeline, RefusalsComeWithTheirTextAndKind) {
     QTemporaryDir folder;
     const auto recognizer = reading([](const Request&) { return std::vector<OCRLine>{}; });
     OCRPipeline pipeline(recognizer);
@@ -113,7 +113,8 @@ TEST(OCRPipeline, RefusalsComeWithTheirText) {
     const QString source = numberedDocument(folder.path(), {numberedPage(1)});
     const auto overwrite = runToEnd(pipeline, source, folder.filePath("DOC.pdf"));
     ASSERT_EQ(overwrite.size(), 1);
-    EXPECT_EQ(overwrite[0], Phase::failed(OCRError::outputOverwritesSource().description()));
+    EXPECT_EQ(overwrite[0], Phase::failed(OCRError::outputOverwritesSource()));
+    EXPECT_EQ(overwrite[0].errorKind, OCRError::Kind::outputOverwritesSource);
 
     const QString longDocument = folder.filePath("long.pdf");
     {
@@ -130,7 +131,8 @@ TEST(OCRPipeline, RefusalsComeWithTheirText) {
     const auto tooLong = runToEnd(pipeline, longDocument, folder.filePath("long_searchable.pdf"));
     EXPECT_EQ(tooLong.last(),
               Phase::failed("This document has 2001 pages to process, over the 2000-page limit for a single job. "
-                            "Split it into smaller files and process the parts separately."));
+                            "Split it into smaller files and process the parts separately.",
+                            OCRError::Kind::documentTooLarge));
     EXPECT_EQ(filesIn(folder.path()), (QStringList{"doc.pdf", "long.pdf"}));
     EXPECT_EQ(recognizer->recognitions(), 0);
 }
@@ -151,6 +153,7 @@ TEST(OCRPipeline, ARecognizerThatFailsEndsTheRunWithItsOwnTextAndLeavesNothing) 
     ASSERT_GE(phases.size(), 2);
     EXPECT_EQ(phases[phases.size() - 2], Phase::recognizing(2, 3));
     EXPECT_EQ(phases.last(), Phase::failed("Tesseract could not recognise the page."));
+    EXPECT_FALSE(phases.last().errorKind.has_value());
     EXPECT_EQ(failsOnPage2->recognitions(), 2);
     EXPECT_EQ(filesIn(folder.path()), QStringList{"doc.pdf"});
 
@@ -214,5 +217,6 @@ TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
     // The image is made, then the output cannot be written: the temporary PDF still goes.
     const auto failed = runToEnd(pipeline, image, folder.filePath("gone/note_searchable.pdf"));
     EXPECT_EQ(failed.last().kind, Phase::Kind::failed);
+    EXPECT_EQ(failed.last().errorKind, OCRError::Kind::outputWriteFailed);
     EXPECT_TRUE(filesIn(temporary.path()).isEmpty());
 }
