@@ -40,14 +40,14 @@ Rect displayBounds(const PdfPage& page) {
     return {0, 0, crop.width, crop.height};
 }
 
-QTransform drawTransform(const PdfPage& page, int turnsCW, double deskewAngle) {
+AffineTransform drawTransform(const PdfPage& page, int turnsCW, double deskewAngle) {
     return drawTransform(page.cropBox(), page.rotation(), turnsCW, deskewAngle);
 }
 
 // Each call below is appended to the transformation the way a drawing context's CTM calls are, so
 // the steps act on the page's content in reverse order: crop origin first, deskew last. Quarter
-// turns use QTransform::rotate with whole multiples of 90 degrees, which are exact (no 6e-17 terms).
-QTransform drawTransform(const Rect& cropBox, int rotation, int turnsCW, double deskewAngle) {
+// turns rotate by whole multiples of 90 degrees, which are exact (no 6e-17 terms).
+AffineTransform drawTransform(const Rect& cropBox, int rotation, int turnsCW, double deskewAngle) {
     if (!isQuarterTurnRotation(rotation)) {
         rotation = 0;
     }
@@ -55,7 +55,7 @@ QTransform drawTransform(const Rect& cropBox, int rotation, int turnsCW, double 
     const Size display = rotation == 90 || rotation == 270 ? Size{ch, cw} : Size{cw, ch};
     const double W = display.width, H = display.height;
 
-    QTransform t;
+    AffineTransform t;
     if (std::abs(deskewAngle) > smallestAngle) {
         const Size turned = turnedSize(display, turnsCW);
         const Size canvas = deskewedSize(turned, deskewAngle);

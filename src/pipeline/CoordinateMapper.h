@@ -3,10 +3,9 @@
 // Ties together a page's own user space (crop box, rotation), the upright display space in which
 // pages are rendered, recognised and rewritten, and the normalised boxes of recognition.
 
+#include "core/AffineTransform.h"
 #include "core/Geometry.h"
 #include "platform/PdfDocument.h"
-
-#include <QTransform>
 
 namespace quorvane::CoordinateMapper {
 
@@ -18,9 +17,9 @@ Rect displayBounds(const PdfPage& page);
 // given in its own user space, upright into display space, turned clockwise by `turnsCW` quarter
 // turns and rotated by `deskewAngle` radians (counter-clockwise positive) about the centre of the
 // enlarged canvas.
-QTransform drawTransform(const PdfPage& page, int turnsCW = 0, double deskewAngle = 0);
+AffineTransform drawTransform(const PdfPage& page, int turnsCW = 0, double deskewAngle = 0);
 // The same for a crop box and a clockwise page rotation given directly.
-QTransform drawTransform(const Rect& cropBox, int rotation, int turnsCW = 0, double deskewAngle = 0);
+AffineTransform drawTransform(const Rect& cropBox, int rotation, int turnsCW = 0, double deskewAngle = 0);
 
 // A normalised box (0..1, origin bottom left) placed into `bounds`.
 Rect mapNormalizedRect(const Rect& normalized, const Rect& bounds);

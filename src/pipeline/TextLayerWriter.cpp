@@ -125,7 +125,7 @@ Object sourcePageForm(QPDF& output, const PageInput& input) {
     }
 }
 
-std::string matrix(const QTransform& t) {
+std::string matrix(const AffineTransform& t) {
     return num(t.m11()) + " " + num(t.m12()) + " " + num(t.m21()) + " " + num(t.m22()) + " " + num(t.dx()) +
            " " + num(t.dy()) + " cm";
 }
@@ -176,7 +176,7 @@ void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
                    num(bounds.minY()) + " cm /Im0 Do Q\n";
     } else {
         xObjects.replaceKey("/Page0", sourcePageForm(output, input));
-        const QTransform transform =
+        const AffineTransform transform =
             CoordinateMapper::drawTransform(input.page, input.turnsCW, input.deskewAngle);
         content += "q " + matrix(transform) + " /Page0 Do Q\n";
     }

@@ -11,18 +11,13 @@ namespace CM = quorvane::CoordinateMapper;
 
 namespace {
 
-QPointF map(const QTransform& t, double x, double y) {
-    return t.map(QPointF(x, y));
+Point map(const AffineTransform& t, double x, double y) {
+    return t.map({x, y});
 }
 
-void expectPoint(const QPointF& actual, double x, double y) {
-    EXPECT_NEAR(actual.x(), x, 1e-9);
-    EXPECT_NEAR(actual.y(), y, 1e-9);
-}
-
-// The rectangle the transformation makes of `r`, axis-aligned.
-QRectF mapped(const QTransform& t, const Rect& r) {
-    return t.mapRect(QRectF(r.x, r.y, r.width, r.height));
+void expectPoint(const Point& actual, double x, double y) {
+    EXPECT_NEAR(actual.x, x, 1e-9);
+    EXPECT_NEAR(actual.y, y, 1e-9);
 }
 
 } // namespace
@@ -63,12 +58,12 @@ TEST(CoordinateMapper, PageRotationDrawsThePageAsAReaderShowsIt) {
     expectPoint(map(CM::drawTransform(crop, 270), 50 + x, 50 + y), ch - y, x);
 
     // The whole crop box fills the display bounds; what lies left of it lands at negative x.
-    EXPECT_EQ(mapped(CM::drawTransform(crop, 90), crop), QRectF(0, 0, ch, cw));
-    EXPECT_EQ(mapped(CM::drawTransform(crop, 270), crop), QRectF(0, 0, ch, cw));
-    EXPECT_LT(map(CM::drawTransform(crop, 0), 0, 0).x(), 0);
+    EXPECT_EQ(CM::drawTransform(crop, 90).mapRect(crop), (Rect{0, 0, ch, cw}));
+    EXPECT_EQ(CM::drawTransform(crop, 270).mapRect(crop), (Rect{0, 0, ch, cw}));
+    EXPECT_LT(map(CM::drawTransform(crop, 0), 0, 0).x, 0);
 
     // Quarter turns are exact: no 1e-17 residues in the matrix.
-    const QTransform turned = CM::drawTransform(crop, 90);
+    const AffineTransform turned = CM::drawTransform(crop, 90);
     EXPECT_EQ(turned.m11(), 0.0);
     EXPECT_EQ(turned.m22(), 0.0);
     EXPECT_EQ(std::abs(turned.m12()), 1.0);
