@@ -5,12 +5,12 @@
 #include "corrections/PageDeskew.h"
 #include "corrections/PageOrientation.h"
 #include "pipeline/CoordinateMapper.h"
-#include "pipeline/DPIAnalyzer.h"
 #include "pipeline/DocumentLimits.h"
+#include "pipeline/DPIAnalyzer.h"
 #include "pipeline/ImagePDFBuilder.h"
 #include "pipeline/OutputPath.h"
-#include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageWork.h"
+#include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/TextLayerWriter.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
@@ -90,10 +90,6 @@ struct OCRPipeline::Run {
     ~Run() { releaseFiles(); }
 };
 
-namespace {
-
-} // namespace
-
 // Everything between the overwrite check and the page loop; throws what stops the run.
 void OCRPipeline::prepare(Run& run) {
     DocumentLimits::checkFileSize(run.source, DocumentLimits::maxFileSize);
@@ -123,7 +119,29 @@ void OCRPipeline::prepare(Run& run) {
     run.slots.assign(static_cast<size_t>(run.pageCount), std::nullopt);
 }
 
+// What decides how a page is treated, read off the main thread: its text and its resources are
+// parsed from the file.
+struct PageLook {
+    int index = 0;
+    std::optional<PdfPage> page; // none when the document yields no page here
+    Rect bounds;                 // as displayed
+    bool hasText = false;        // existing text beyond white space: passed through, not recognised
+    std::optional<double> dpi;   // the scan's effective resolution, when known
+};
+
 namespace {
+
+PageLook lookAt(const PdfDocument& document, int index) {
+    PageLook look{.index = index, .page = document.page(index)};
+    if (look.page) {
+        look.bounds = CoordinateMapper::displayBounds(*look.page);
+        look.hasText = !look.page->text().trimmed().isEmpty();
+        if (!look.hasText) {
+            look.dpi = DPIAnalyzer::effectiveDPI(*look.page);
+        }
+    }
+    return look;
+}
 
 // The canvas of a page after its quarter turns and deskew rotation.
 Rect outputRect(const Rect& pageRect, int turnsCW, double deskewAngle) {
@@ -207,62 +225,78 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
 // page's outcome is stored, so one page's rasters are alive at a time.
 void OCRPipeline::continueWithNextPage() {
     Run& run = *run_;
-    while (run.nextPage < run.pageCount) {
-        const int index = run.nextPage++;
-        const auto page = run.document->page(index);
-        if (!page) {
-            continue;
-        }
-        const Rect pageRect = CoordinateMapper::displayBounds(*page);
-        if (!page->text().trimmed().isEmpty()) {
-            run.slots[static_cast<size_t>(index)] = TextLayerWriter::PageInput{
-                .page = *page, .outputBounds = pageRect, .pageIndex = index, .skippedExistingText = true};
-            run.skippedPages += 1;
-            continue;
-        }
-
-        setPhase(Phase::recognizing(index + 1, run.pageCount));
-        const auto dpi = DPIAnalyzer::effectiveDPI(*page);
-        if (dpi && *dpi < lowDPIThreshold) {
-            run.lowDPIPages += 1;
-        }
-
-        if (!run.enginesPrepared) {
-            // Loading the models (a few tenths of a second) overlaps rendering the first page.
-            run.enginesPrepared = true;
-            QThreadPool::globalInstance()->start(
-                [recognizer = recognizer_, options = run.options] { recognizer->prepare(options); });
-        }
-        auto runRef = run_;
-        // The work holds the recognizer too: a pipeline deleted meanwhile leaves it in use.
-        QtConcurrent::run([page = *page, options = run.options, recognizer = recognizer_, index] {
-            return attempt([&] {
-                auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
-                if (!bitmap) {
-                    throw OCRError::rasterizationFailed(index);
-                }
-                return PageWork::process(std::move(*bitmap), options, *recognizer);
-            });
-        }).then(this, [this, runRef, index](const Attempt<PageOutcome>& outcome) {
-            // The page's bitmaps are gone: what the next pages will not reuse goes back, beside
-            // their work.
-            QThreadPool::globalInstance()->start(&HeapPolicy::trimExcess);
+    if (run.nextPage >= run.pageCount) {
+        writeOutput();
+        return;
+    }
+    const int index = run.nextPage++;
+    auto runRef = run_;
+    QtConcurrent::run([runRef, index] { return attempt([&] { return lookAt(*runRef->document, index); }); })
+        .then(this, [this, runRef](const Attempt<PageLook>& look) {
             if (runRef != run_) {
                 return;
             }
-            if (!outcome.value) {
-                finish(outcome.failure);
+            if (!look.value) {
+                finish(look.failure);
                 return;
             }
-            storePage(index, *outcome.value);
-            continueWithNextPage();
+            if (!look.value->page) {
+                continueWithNextPage(); // the document yields no page here: it is left out
+                return;
+            }
+            if (look.value->hasText) {
+                run_->slots[static_cast<size_t>(look.value->index)] =
+                    TextLayerWriter::PageInput{.page = *look.value->page,
+                                               .outputBounds = look.value->bounds,
+                                               .pageIndex = look.value->index,
+                                               .skippedExistingText = true};
+                run_->skippedPages += 1;
+                continueWithNextPage();
+                return;
+            }
+            recognizePage(*look.value);
         });
-        return;
-    }
-    writeOutput();
 }
 
-void OCRPipeline::storePage(int index, const PageOutcome& outcome) {
+void OCRPipeline::recognizePage(const PageLook& look) {
+    Run& run = *run_;
+    setPhase(Phase::recognizing(look.index + 1, run.pageCount));
+    if (look.dpi && *look.dpi < lowDPIThreshold) {
+        run.lowDPIPages += 1;
+    }
+    if (!run.enginesPrepared) {
+        // Loading the models (a few tenths of a second) overlaps rendering the first page.
+        run.enginesPrepared = true;
+        QThreadPool::globalInstance()->start(
+            [recognizer = recognizer_, options = run.options] { recognizer->prepare(options); });
+    }
+    auto runRef = run_;
+    // The work holds the recognizer too: a pipeline deleted meanwhile leaves it in use.
+    QtConcurrent::run([page = *look.page, options = run.options, recognizer = recognizer_, index = look.index] {
+        return attempt([&] {
+            auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
+            if (!bitmap) {
+                throw OCRError::rasterizationFailed(index);
+            }
+            return PageWork::process(std::move(*bitmap), options, *recognizer);
+        });
+    }).then(this, [this, runRef, look](const Attempt<PageOutcome>& outcome) {
+        // The page's bitmaps are gone: what the next pages will not reuse goes back, beside
+        // their work.
+        QThreadPool::globalInstance()->start(&HeapPolicy::trimExcess);
+        if (runRef != run_) {
+            return;
+        }
+        if (!outcome.value) {
+            finish(outcome.failure);
+            return;
+        }
+        storePage(look, *outcome.value);
+        continueWithNextPage();
+    });
+}
+
+void OCRPipeline::storePage(const PageLook& look, const PageOutcome& outcome) {
     Run& run = *run_;
     run.rotatedPages += outcome.turnsCW != 0 ? 1 : 0;
     run.deskewedPages += outcome.deskewAngle != 0 ? 1 : 0;
@@ -282,16 +316,14 @@ void OCRPipeline::storePage(int index, const PageOutcome& outcome) {
         }
     }
 
-    const auto page = run.document->page(index);
-    const Rect pageRect = CoordinateMapper::displayBounds(*page);
-    run.slots[static_cast<size_t>(index)] = TextLayerWriter::PageInput{
-        .page = *page,
-        .outputBounds = outputRect(pageRect, outcome.turnsCW, outcome.deskewAngle),
+    run.slots[static_cast<size_t>(look.index)] = TextLayerWriter::PageInput{
+        .page = *look.page,
+        .outputBounds = outputRect(look.bounds, outcome.turnsCW, outcome.deskewAngle),
         .turnsCW = outcome.turnsCW,
         .deskewAngle = outcome.deskewAngle,
         .correctedRaster = outcome.correctedRaster,
         .lines = std::move(lines),
-        .pageIndex = index,
+        .pageIndex = look.index,
         .skippedExistingText = false,
     };
 }

@@ -120,7 +120,8 @@ private:
     void setPhase(const Phase& phase);
     void setRunning(bool running);
     void continueWithNextPage();
-    void storePage(int pageIndex, const struct PageOutcome& outcome);
+    void recognizePage(const struct PageLook& look);
+    void storePage(const PageLook& look, const struct PageOutcome& outcome);
     void writeOutput();
     void finish(const Phase& outcome);
 
