@@ -33,7 +33,8 @@ QString itemLine(const BatchItem& item) {
 
 } // namespace
 
-BatchRunner::BatchRunner(BatchSettings settings, std::shared_ptr<const TextRecognizer> recognizer, QObject* parent)
+BatchRunner::BatchRunner(BatchSettings settings, std::shared_ptr<const TextRecognizer> recognizer,
+                         QObject* parent)
     : QObject(parent), settings_(std::move(settings)), coordinator_(std::move(recognizer)),
       live_(isatty(STDOUT_FILENO) != 0) {
     connect(&coordinator_, &BatchCoordinator::itemChanged, this, &BatchRunner::showItems);

@@ -31,7 +31,8 @@ class BatchRunner : public QObject {
     Q_OBJECT
 
 public:
-    BatchRunner(BatchSettings settings, std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
+    BatchRunner(BatchSettings settings, std::shared_ptr<const TextRecognizer> recognizer,
+                QObject* parent = nullptr);
 
     void run(const QStringList& files);
     void watch(const QString& folder, bool processExisting);

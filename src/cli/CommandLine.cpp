@@ -31,7 +31,9 @@ const Switch switches[] = {
     {"perspective", "Correct photographed, keystoned pages.", &SettingOverrides::perspective},
 };
 
-ParseOutcome failure(const QString& message) { return {std::nullopt, usageError(message), ExitStatus::usage}; }
+ParseOutcome failure(const QString& message) {
+    return {std::nullopt, usageError(message), ExitStatus::usage};
+}
 
 std::optional<Rect> parseRegion(const QString& text) {
     const QStringList parts = text.split(QLatin1Char(','));
@@ -148,7 +150,8 @@ ParseOutcome parse(const QStringList& arguments) {
         return failure(parser.errorText());
     }
     if (parser.isSet(helpOption)) {
-        return {std::nullopt, parser.helpText() + QLatin1Char('\n') + ExitStatus::helpText(), ExitStatus::done};
+        return {std::nullopt, parser.helpText() + QLatin1Char('\n') + ExitStatus::helpText(),
+                ExitStatus::done};
     }
     if (parser.isSet(versionOption)) {
         return {std::nullopt, QStringLiteral("quorvane-cli " QUORVANE_VERSION), 0};

@@ -24,7 +24,8 @@ void print(FILE* stream, const QString& text) {
 DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
                                std::shared_ptr<const TextRecognizer> recognizer, QObject* parent)
     : QObject(parent), file_(std::move(file)), output_(std::move(output)), options_(std::move(options)),
-      asksPassword_(asksPassword), showsProgress_(isatty(STDERR_FILENO) != 0), pipeline_(std::move(recognizer)) {
+      asksPassword_(asksPassword), showsProgress_(isatty(STDERR_FILENO) != 0),
+      pipeline_(std::move(recognizer)) {
     connect(&pipeline_, &OCRPipeline::phaseChanged, this, &DocumentRunner::showPhase);
     connect(&pipeline_, &OCRPipeline::isRunningChanged, this, [this](bool running) {
         if (!running) {

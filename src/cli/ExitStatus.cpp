@@ -25,7 +25,7 @@ int forFailure(std::optional<OCRError::Kind> kind) {
 QString helpText() {
     return QStringLiteral("Exit status:\n"
                           "  0    every document is done, skipped as up to date, or already searchable\n"
-                          "  1    a document failed: any failure in a batch; alone, a failure not listed below\n"
+                          "  1    a document failed: any failure in a batch; alone, one not listed below\n"
                           "  2    the command line is wrong\n"
                           "  3    the input is damaged, unreadable, empty, or over the size limits\n"
                           "  4    the PDF is locked and no password was given (see --password)\n"

@@ -37,13 +37,4 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
-// The smallest rectangle holding both; an empty rectangle counts as no area.
-inline Rect united(const Rect& a, const Rect& b) {
-    const double x0 = std::min(a.minX(), b.minX());
-    const double y0 = std::min(a.minY(), b.minY());
-    const double x1 = std::max(a.maxX(), b.maxX());
-    const double y1 = std::max(a.maxY(), b.maxY());
-    return {x0, y0, x1 - x0, y1 - y0};
-}
-
 } // namespace quorvane

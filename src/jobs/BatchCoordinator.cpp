@@ -1,13 +1,11 @@
 #include "jobs/BatchCoordinator.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include "jobs/InputFiles.h"
 #include "pipeline/OCRPipeline.h"
 #include "platform/PdfDocument.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 

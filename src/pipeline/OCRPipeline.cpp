@@ -272,7 +272,8 @@ void OCRPipeline::recognizePage(const PageLook& look) {
     }
     auto runRef = run_;
     // The work holds the recognizer too: a pipeline deleted meanwhile leaves it in use.
-    QtConcurrent::run([page = *look.page, options = run.options, recognizer = recognizer_, index = look.index] {
+    QtConcurrent::run([page = *look.page, options = run.options, recognizer = recognizer_,
+                       index = look.index] {
         return attempt([&] {
             auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
             if (!bitmap) {

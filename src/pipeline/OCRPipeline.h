@@ -41,7 +41,7 @@ struct Phase {
     int totalPages = 0;  // recognizing
     DocumentSummary summary; // done
     QString message;     // failed
-    std::optional<OCRError::Kind> errorKind; // failed: what kind of OCRError ended the run, none for other errors
+    std::optional<OCRError::Kind> errorKind; // failed: the OCRError's kind; none for other errors
 
     static Phase idle() { return {}; }
     static Phase preparing() { return withKind(Kind::preparing); }

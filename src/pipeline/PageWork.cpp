@@ -20,7 +20,8 @@ struct Upright {
     std::vector<OCRLine> lines;
 };
 
-Upright turnedAndRecognised(const Raster& page, int turns, const OCROptions& options, const TextRecognizer& recognizer) {
+Upright turnedAndRecognised(const Raster& page, int turns, const OCROptions& options,
+                            const TextRecognizer& recognizer) {
     const Raster turned = PageOrientation::rotated(page, turns);
     return {turns, turned, recognizer.recognize(turned, options)};
 }
@@ -35,7 +36,8 @@ Upright uprightPage(const Raster& cleaned, const OCROptions& options, const Text
     if (guess == 0) {
         auto firstPass = recognizer.recognize(cleaned, options);
         const int turns = PageOrientation::probe(cleaned, firstPass, options, recognizer);
-        return turns == 0 ? Upright{0, cleaned, std::move(firstPass)} : turnedAndRecognised(cleaned, turns, options, recognizer);
+        return turns == 0 ? Upright{0, cleaned, std::move(firstPass)}
+                          : turnedAndRecognised(cleaned, turns, options, recognizer);
     }
     // A first pass over a turned page costs a whole recognition and is thrown away. Tesseract's
     // orientation guess tells most turned pages apart for a small fraction of that, so such a

@@ -38,8 +38,4 @@ QStringList lines(const DocumentSummary& summary) {
     return result;
 }
 
-QString shortLine(const DocumentSummary& summary) {
-    return QStringLiteral("%1 recognized, %2 skipped").arg(summary.processedPages).arg(summary.skippedPages);
-}
-
 } // namespace quorvane::ResultLines

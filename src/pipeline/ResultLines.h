@@ -11,7 +11,4 @@ namespace quorvane::ResultLines {
 // The full result lines of a finished document, in the order they are shown.
 QStringList lines(const DocumentSummary& summary);
 
-// The short form for a batch row: "{processed} recognized, {skipped} skipped".
-QString shortLine(const DocumentSummary& summary);
-
 } // namespace quorvane::ResultLines

@@ -80,7 +80,9 @@ TEST(CorrectionsCorpus, FirstPassesOfUprightTiltedKeystonedAndTurnedPages) {
     }
     {
         SCOPED_TRACE("the probe recognises nothing when the first pass decides");
-        const ScriptedRecognizer recognizer([](const ScriptedRecognizer::Request&) { return std::vector<OCRLine>{}; });
+        const ScriptedRecognizer recognizer([](const ScriptedRecognizer::Request&) {
+            return std::vector<OCRLine>{};
+        });
         const Raster& turned = variant(all, "turned 90 degrees").variant.raster;
         // A first pass without lines: nothing to turn.
         EXPECT_EQ(PageOrientation::probe(turned, std::vector<OCRLine>{}, englishOnly(), recognizer), 0);

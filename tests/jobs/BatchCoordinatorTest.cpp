@@ -35,7 +35,9 @@ std::shared_ptr<ScriptedRecognizer> readingPageNumbers() {
     });
 }
 
-void writeNumbered(const QString& path, int number) { ASSERT_TRUE(test::writePdf(path, {test::numberedPage(number)})); }
+void writeNumbered(const QString& path, int number) {
+    ASSERT_TRUE(test::writePdf(path, {test::numberedPage(number)}));
+}
 
 // A writable copy: the corpus files themselves may be read-only.
 void copyCorpus(const QString& name, const QString& to) {
@@ -231,7 +233,8 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
                                                Kind::done, Kind::done}));
     EXPECT_EQ(items[0].status.summary.processedPages, 0);
     EXPECT_FALSE(items[0].status.summary.outputURL.has_value());
-    EXPECT_EQ(items[1].status, ItemStatus::failed(OCRError::cannotOpenPDF().description(), OCRError::Kind::cannotOpenPDF));
+    EXPECT_EQ(items[1].status,
+              ItemStatus::failed(OCRError::cannotOpenPDF().description(), OCRError::Kind::cannotOpenPDF));
     EXPECT_EQ(items[3].status,
               ItemStatus::failed(OCRError::passwordRequired().description(), OCRError::Kind::passwordRequired));
     for (const int index : {2, 4, 5, 6}) {
@@ -316,14 +319,16 @@ TEST(BatchCoordinatorCancel, InFlightFinishRestCancelledThenRetryOnlyFailed) {
         writeNumbered(in + "/" + name, 2);
     }
     const QStringList inputs = BatchCoordinator::expandInputs({in});
-    const QString missingModel = "The Tesseract language data fra.traineddata is not installed in /usr/share/tessdata.";
+    const QString missingModel =
+        "The Tesseract language data fra.traineddata is not installed in /usr/share/tessdata.";
     std::atomic<bool> frenchInstalled = false;
-    BatchCoordinator coordinator(std::make_shared<ScriptedRecognizer>([&](const ScriptedRecognizer::Request& request) {
+    const auto recognizer = std::make_shared<ScriptedRecognizer>([&](const ScriptedRecognizer::Request& request) {
         if (request.page == 9 && !frenchInstalled) {
             throw PlatformError(missingModel);
         }
         return test::linesReading({"Bonjour"});
-    }));
+    });
+    BatchCoordinator coordinator(recognizer);
 
     // Cancel as soon as the second document has started: both in flight run to their end.
     QObject context;
