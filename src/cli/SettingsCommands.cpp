@@ -30,7 +30,8 @@ QString settingsListing(const AppSettings& settings) {
     }
     text += AppSettings::presetsKey + QStringLiteral(" = %1 preset(s)").arg(settings.presets().size());
     if (settings.unreadablePresetCount() > 0) {
-        text += QStringLiteral(", and %1 this version cannot read (kept)").arg(settings.unreadablePresetCount());
+        text +=
+            QStringLiteral(", and %1 this version cannot read (kept)").arg(settings.unreadablePresetCount());
     }
     return text + QLatin1Char('\n');
 }
@@ -66,7 +67,8 @@ QString presetListing(const AppSettings& settings) {
     QString text;
     const auto current = settings.matchingPresetID();
     for (const auto& preset : settings.presets()) {
-        text += (current == preset.id ? QStringLiteral("* ") : QStringLiteral("  ")) + preset.name + QLatin1Char('\n');
+        text += (current == preset.id ? QStringLiteral("* ") : QStringLiteral("  ")) + preset.name +
+                QLatin1Char('\n');
     }
     if (settings.presets().isEmpty()) {
         text += QStringLiteral("No presets saved; --save-preset NAME saves the settings as one.\n");
@@ -76,13 +78,15 @@ QString presetListing(const AppSettings& settings) {
         text += QStringLiteral("No preset has exactly the stored settings (none is marked *).\n");
     }
     if (settings.unreadablePresetCount() > 0) {
-        text += QStringLiteral("%1 more preset(s), made by a newer version or damaged, cannot be read here; they "
-                               "are kept as stored.\n")
-                    .arg(settings.unreadablePresetCount());
+        text +=
+            QStringLiteral("%1 more preset(s), made by a newer version or damaged, cannot be read here; they "
+                           "are kept as stored.\n")
+                .arg(settings.unreadablePresetCount());
     }
     if (settings.storedPresetsUnreadable()) {
-        text += QStringLiteral("The stored presets cannot be read; the next preset saved keeps them under %1.\n")
-                    .arg(AppSettings::unreadablePresetsKey);
+        text +=
+            QStringLiteral("The stored presets cannot be read; the next preset saved keeps them under %1.\n")
+                .arg(AppSettings::unreadablePresetsKey);
     }
     return text;
 }
@@ -107,7 +111,8 @@ SavedPreset savePreset(AppSettings& settings, const SettingValues& values, const
             return {SavedPreset::refused, candidate.name, AppSettings::duplicatePresetMessage};
         }
     }
-    const auto named = std::find_if(presets.begin(), presets.end(), [&](const auto& p) { return p.name == candidate.name; });
+    const auto named =
+        std::find_if(presets.begin(), presets.end(), [&](const auto& p) { return p.name == candidate.name; });
     if (named != presets.end()) {
         named->settings = candidate.settings; // its id, place and other keys stay
         settings.setPresets(presets);

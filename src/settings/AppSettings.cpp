@@ -21,7 +21,9 @@ AppSettings::AppSettings(std::unique_ptr<QSettings> store, QObject* parent)
 
 AppSettings::~AppSettings() = default;
 
-QString AppSettings::fileName() const { return m_store->fileName(); }
+QString AppSettings::fileName() const {
+    return m_store->fileName();
+}
 
 // A missing or unreadable value gives the default; a readable one is normalised (languages).
 void AppSettings::load() {
@@ -94,7 +96,8 @@ void AppSettings::setPresets(const QList<OCRPreset>& value) {
     for (auto& element : m_unreadablePresets) {
         const auto before = m_presets.mid(0, element.readableBefore);
         element.readableBefore = std::count_if(before.begin(), before.end(), [&](const OCRPreset& preset) {
-            return std::any_of(value.begin(), value.end(), [&](const OCRPreset& kept) { return kept.id == preset.id; });
+            return std::any_of(value.begin(), value.end(),
+                               [&](const OCRPreset& kept) { return kept.id == preset.id; });
         });
     }
     m_presets = value;

@@ -64,7 +64,9 @@ bool OCRPreset::hasSameSettings(const OCRPreset& other) const {
     return settings.presetPart() == other.settings.presetPart();
 }
 
-QString OCRPreset::tag() const { return uuidText(id); }
+QString OCRPreset::tag() const {
+    return uuidText(id);
+}
 
 QJsonObject OCRPreset::toJson() const {
     QJsonObject object = otherKeys;
@@ -83,7 +85,8 @@ std::optional<OCRPreset> OCRPreset::fromJson(const QJsonValue& value) {
         return std::nullopt;
     }
     auto object = value.toObject();
-    const auto id = object.value(idKey).isString() ? uuidFromText(object.take(idKey).toString()) : std::nullopt;
+    const auto id =
+        object.value(idKey).isString() ? uuidFromText(object.take(idKey).toString()) : std::nullopt;
     if (!id || !object.value(nameKey).isString()) {
         return std::nullopt;
     }
@@ -142,12 +145,14 @@ std::optional<StoredPresets> decodePresets(const QByteArray& data) {
     return stored;
 }
 
-QString uuidText(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString uuidText(const QUuid& id) {
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
 std::optional<QUuid> uuidFromText(const QString& text) {
     // QUuid alone also accepts braces and reads garbage as the null UUID; only the plain form counts.
-    static const QRegularExpression form(QStringLiteral(
-        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+    static const QRegularExpression form(
+        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
     if (!form.match(text).hasMatch()) {
         return std::nullopt;
     }

@@ -43,8 +43,8 @@ struct OCRPreset {
 
 // An element of the stored array that this version cannot read.
 struct UnreadablePreset {
-    QByteArray json;           // exactly as stored
-    qsizetype readableBefore;  // how many readable presets came before it: it keeps its place after them
+    QByteArray json;          // exactly as stored
+    qsizetype readableBefore; // how many readable presets came before it: it keeps its place after them
     bool operator==(const UnreadablePreset&) const = default;
 };
 

@@ -19,8 +19,7 @@ std::optional<bool> booleanFromText(const QString& text) {
 }
 
 // The conversions of one value type. Enumerations share one form: their raw-value strings.
-template <typename T>
-struct Codec {
+template <typename T> struct Codec {
     static std::optional<T> fromRaw(const QString& raw) {
         for (const auto value : allValues()) {
             if (rawValue(value) == raw) {
@@ -56,8 +55,7 @@ struct Codec {
     }
 };
 
-template <>
-struct Codec<bool> {
+template <> struct Codec<bool> {
     // A bool while QSettings still holds the value it was given, the text once read from disk.
     // Anything else ("yes", 1, a list) is not a Boolean; a hand-written string "true" counts as one.
     static std::optional<bool> fromStored(const QVariant& stored) {
@@ -76,8 +74,7 @@ struct Codec<bool> {
     static QString accepted() { return QStringLiteral("true or false"); }
 };
 
-template <>
-struct Codec<QString> {
+template <> struct Codec<QString> {
     // A list ("a, b" in the file) is not a text.
     static std::optional<QString> fromStored(const QVariant& stored) {
         return stored.typeId() == QMetaType::QString ? std::optional(stored.toString()) : std::nullopt;
@@ -88,7 +85,9 @@ struct Codec<QString> {
     }
     static QJsonValue toJson(const QString& value) { return value; }
     static QString toText(const QString& value) {
-        return QString(value).replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+        return QString(value)
+            .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     }
     static std::optional<QString> fromText(const QString& text) {
         QString result;
@@ -105,14 +104,14 @@ struct Codec<QString> {
     static QString accepted() { return QStringLiteral("any text"); }
 };
 
-template <>
-struct Codec<QStringList> {
+template <> struct Codec<QStringList> {
     // The file writes a list of one as a plain string.
     static std::optional<QStringList> fromStored(const QVariant& stored) {
         if (stored.typeId() == QMetaType::QStringList) {
             return stored.toStringList();
         }
-        return stored.typeId() == QMetaType::QString ? std::optional(QStringList{stored.toString()}) : std::nullopt;
+        return stored.typeId() == QMetaType::QString ? std::optional(QStringList{stored.toString()})
+                                                     : std::nullopt;
     }
     static QVariant toStored(const QStringList& value) { return value; }
     static std::optional<QStringList> fromJson(const QJsonValue& json) {
@@ -143,8 +142,7 @@ struct Codec<QStringList> {
 };
 
 // Runs `convert` with the codec of `like`'s type and wraps its optional result as a SettingValue.
-template <typename Convert>
-std::optional<SettingValue> converted(const SettingValue& like, Convert convert) {
+template <typename Convert> std::optional<SettingValue> converted(const SettingValue& like, Convert convert) {
     return std::visit(
         [&]<typename T>(const T&) -> std::optional<SettingValue> {
             if (auto value = convert(Codec<T>{})) {

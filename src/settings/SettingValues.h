@@ -13,10 +13,7 @@ namespace quorvane {
 class SettingValues {
 public:
     SettingValue value(Setting setting) const;
-    template <typename T>
-    T get(Setting setting) const {
-        return std::get<T>(value(setting));
-    }
+    template <typename T> T get(Setting setting) const { return std::get<T>(value(setting)); }
     void set(Setting setting, const SettingValue& value);
     bool holds(Setting setting) const { return m_values.contains(setting); }
 

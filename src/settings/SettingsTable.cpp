@@ -40,7 +40,8 @@ QList<SettingDescription> makeTable() {
          .key = QStringLiteral("quorvane.settings.recognitionLevel"),
          .defaultValue = OCRRecognitionLevel::accurate,
          .presetKey = QStringLiteral("recognitionLevel"),
-         .commandLine = {.name = QStringLiteral("level"), .help = QStringLiteral("Recognition accuracy: %1."),
+         .commandLine = {.name = QStringLiteral("level"),
+                         .help = QStringLiteral("Recognition accuracy: %1."),
                          .switchPerChoice = true},
          .section = Section::recognition,
          .displayName = QStringLiteral("Accuracy")},
@@ -49,7 +50,8 @@ QList<SettingDescription> makeTable() {
          .defaultValue = true,
          .presetKey = QStringLiteral("automaticallyDetectsLanguage"),
          .commandLine = {.name = QStringLiteral("auto-language"),
-                         .help = QStringLiteral("Detect the page's script and recognise with its languages.")},
+                         .help =
+                             QStringLiteral("Detect the page's script and recognise with its languages.")},
          .section = Section::recognition,
          .displayName = QStringLiteral("Detect language automatically")},
         {.setting = S::usesLanguageCorrection,
@@ -66,9 +68,11 @@ QList<SettingDescription> makeTable() {
          .key = QStringLiteral("quorvane.settings.languages"),
          .defaultValue = OCRLanguageCatalog::defaultLanguages(),
          .presetKey = QStringLiteral("languages"),
-         .commandLine = {.name = QStringLiteral("languages"), .shortName = QStringLiteral("l"),
+         .commandLine = {.name = QStringLiteral("languages"),
+                         .shortName = QStringLiteral("l"),
                          .valueName = QStringLiteral("TAGS"),
-                         .help = QStringLiteral("Recognition languages in order of preference, e.g. en-US,de-DE.")},
+                         .help = QStringLiteral(
+                             "Recognition languages in order of preference, e.g. en-US,de-DE.")},
          .section = Section::recognition,
          .displayName = QStringLiteral("Languages"),
          .normalised = knownLanguages,
@@ -77,42 +81,52 @@ QList<SettingDescription> makeTable() {
          .key = QStringLiteral("quorvane.settings.customWords"),
          .defaultValue = QString(),
          .presetKey = QStringLiteral("customWordsText"),
-         .commandLine = {.name = QStringLiteral("words"), .valueName = QStringLiteral("FILE"),
-                         .help = QStringLiteral("Extra words for the recognizer, one per line."), .readsFile = true},
+         .commandLine = {.name = QStringLiteral("words"),
+                         .valueName = QStringLiteral("FILE"),
+                         .help = QStringLiteral("Extra words for the recognizer, one per line."),
+                         .readsFile = true},
          .section = Section::vocabulary,
          .displayName = QStringLiteral("Custom words (one per line)"),
-         .helpText = QStringLiteral("Names, company names, case numbers and jargon. Improves proper-noun accuracy. "
-                                    "Import accepts .txt or .csv (one word per line, or comma-separated)."),
+         .helpText =
+             QStringLiteral("Names, company names, case numbers and jargon. Improves proper-noun accuracy. "
+                            "Import accepts .txt or .csv (one word per line, or comma-separated)."),
          .multiLine = true},
         {.setting = S::preprocessing,
          .key = QStringLiteral("quorvane.settings.preprocessing"),
          .defaultValue = PreprocessStrength::conservative,
          .presetKey = QStringLiteral("preprocessing"),
-         .commandLine = {.name = QStringLiteral("clean"), .valueName = QStringLiteral("STRENGTH"),
-                         .help = QStringLiteral("Image cleaning: off, conservative, standard or aggressive.")},
+         .commandLine = {.name = QStringLiteral("clean"),
+                         .valueName = QStringLiteral("STRENGTH"),
+                         .help =
+                             QStringLiteral("Image cleaning: off, conservative, standard or aggressive.")},
          .section = Section::preprocessing,
          .displayName = QStringLiteral("Strength"),
-         .helpText = QStringLiteral("Conservative only lifts contrast \u2014 it never erases faint stamps or "
-                                    "signatures. Standard and above add shadow removal, denoise and despeckle.")},
+         .helpText =
+             QStringLiteral("Conservative only lifts contrast \u2014 it never erases faint stamps or "
+                            "signatures. Standard and above add shadow removal, denoise and despeckle.")},
         {.setting = S::autoRotate,
          .key = QStringLiteral("quorvane.settings.autoRotate"),
          .defaultValue = true,
          .presetKey = QStringLiteral("autoRotate"),
-         .commandLine = {.name = QStringLiteral("rotate"), .help = QStringLiteral("Turn sideways and upside-down pages upright.")},
+         .commandLine = {.name = QStringLiteral("rotate"),
+                         .help = QStringLiteral("Turn sideways and upside-down pages upright.")},
          .section = Section::preprocessing,
          .displayName = QStringLiteral("Auto-rotate sideways or upside-down pages"),
-         .helpText = QStringLiteral("Detects pages whose text is rotated (90\u00b0/180\u00b0/270\u00b0) and saves the "
-                                    "PDF upright, text layer aligned. Only runs on pages the first recognition pass "
-                                    "can barely read.")},
+         .helpText = QStringLiteral(
+             "Detects pages whose text is rotated (90\u00b0/180\u00b0/270\u00b0) and saves the "
+             "PDF upright, text layer aligned. Only runs on pages the first recognition pass "
+             "can barely read.")},
         {.setting = S::deskew,
          .key = QStringLiteral("quorvane.settings.deskew"),
          .defaultValue = true,
          .presetKey = QStringLiteral("deskew"),
-         .commandLine = {.name = QStringLiteral("deskew"), .help = QStringLiteral("Straighten slightly tilted pages.")},
+         .commandLine = {.name = QStringLiteral("deskew"),
+                         .help = QStringLiteral("Straighten slightly tilted pages.")},
          .section = Section::preprocessing,
          .displayName = QStringLiteral("Deskew tilted pages"),
-         .helpText = QStringLiteral("Straightens pages scanned at a slight angle. Text layer stays aligned with the "
-                                    "corrected content.")},
+         .helpText =
+             QStringLiteral("Straightens pages scanned at a slight angle. Text layer stays aligned with the "
+                            "corrected content.")},
         {.setting = S::perspective,
          .key = QStringLiteral("quorvane.settings.perspective"),
          .defaultValue = true,
@@ -121,18 +135,21 @@ QList<SettingDescription> makeTable() {
                          .help = QStringLiteral("Correct photographed, keystoned pages.")},
          .section = Section::preprocessing,
          .displayName = QStringLiteral("Fix trapezoid / keystone perspective"),
-         .helpText = QStringLiteral("Corrects pages captured at an angle (phone photos of documents laid flat). Runs "
-                                    "after deskew to handle remaining non-uniform tilt.")},
+         .helpText =
+             QStringLiteral("Corrects pages captured at an angle (phone photos of documents laid flat). Runs "
+                            "after deskew to handle remaining non-uniform tilt.")},
         {.setting = S::outputNameTemplate,
          .key = QStringLiteral("quorvane.settings.outputNameTemplate"),
          .defaultValue = OutputPath::defaultTemplate,
          .presetKey = QStringLiteral("outputNameTemplate"),
-         .commandLine = {.name = QStringLiteral("name"), .valueName = QStringLiteral("TEMPLATE"),
+         .commandLine = {.name = QStringLiteral("name"),
+                         .valueName = QStringLiteral("TEMPLATE"),
                          .help = QStringLiteral("Output name template with {name} and {date}.")},
          .section = Section::output,
          .displayName = QStringLiteral("Output file name"),
-         .helpText = QStringLiteral("Tokens: {name} \u2192 the original file name, {date} \u2192 today (YYYY-MM-DD). "
-                                    "Always saved as .pdf."),
+         .helpText =
+             QStringLiteral("Tokens: {name} \u2192 the original file name, {date} \u2192 today (YYYY-MM-DD). "
+                            "Always saved as .pdf."),
          .problem = unusableTemplate,
          .warning = riskyTemplate},
         {.setting = S::batchSkipExistingOutputs,
@@ -140,39 +157,46 @@ QList<SettingDescription> makeTable() {
          .defaultValue = true,
          .section = Section::output,
          .displayName = QStringLiteral("Skip files that already have an output (batch resume)"),
-         .helpText = QStringLiteral("Re-running a batch only processes what's new or changed. To force a redo, "
-                                    "delete the old outputs or change the name template.")},
+         .helpText =
+             QStringLiteral("Re-running a batch only processes what's new or changed. To force a redo, "
+                            "delete the old outputs or change the name template.")},
         {.setting = S::writesTextSidecar,
          .key = QStringLiteral("quorvane.settings.textSidecar"),
          .defaultValue = false,
          .presetKey = QStringLiteral("writesTextSidecar"),
          .commandLine = {.name = QStringLiteral("sidecar"),
-                         .help = QStringLiteral("Also write the recognised text as a .txt file next to the output.")},
+                         .help = QStringLiteral(
+                             "Also write the recognised text as a .txt file next to the output.")},
          .section = Section::output,
          .displayName = QStringLiteral("Also export plain text (.txt)"),
-         .helpText = QStringLiteral("Writes a sidecar next to the searchable PDF, useful for feeding other tools.")},
+         .helpText =
+             QStringLiteral("Writes a sidecar next to the searchable PDF, useful for feeding other tools.")},
         {.setting = S::pdfAExport,
          .key = QStringLiteral("quorvane.settings.pdfAExport"),
          .defaultValue = false,
          .presetKey = QStringLiteral("pdfAExport"),
-         .commandLine = {.name = QStringLiteral("srgb"), .help = QStringLiteral("Add an sRGB output intent to the output.")},
+         .commandLine = {.name = QStringLiteral("srgb"),
+                         .help = QStringLiteral("Add an sRGB output intent to the output.")},
          .section = Section::output,
          .displayName = QStringLiteral("sRGB color management (PDF/A-ready)"),
-         .helpText = QStringLiteral("Adds an sRGB output intent so the searchable PDF renders consistently across "
-                                    "tools. Full PDF/A-2b compliance will be added in a future update.")},
+         .helpText =
+             QStringLiteral("Adds an sRGB output intent so the searchable PDF renders consistently across "
+                            "tools. Full PDF/A-2b compliance will be added in a future update.")},
         {.setting = S::completionNotificationsEnabled,
          .key = QStringLiteral("quorvane.settings.completionNotifications"),
          .defaultValue = true,
          .section = Section::notifications,
          .displayName = QStringLiteral("Show a notification when OCR finishes"),
-         .helpText = QStringLiteral("Turn off to keep Quorvane silent. The queue still updates in the app window.")},
+         .helpText =
+             QStringLiteral("Turn off to keep Quorvane silent. The queue still updates in the app window.")},
         {.setting = S::menuBarOnly,
          .key = QStringLiteral("quorvane.settings.menuBarOnly"),
          .defaultValue = false,
          .section = Section::systemTray,
          .displayName = QStringLiteral("Keep running in the system tray"),
-         .helpText = QStringLiteral("Quorvane keeps running in the system tray when the window is closed. Use the "
-                                    "tray icon to reopen the window, drop files onto it, or quit.")},
+         .helpText =
+             QStringLiteral("Quorvane keeps running in the system tray when the window is closed. Use the "
+                            "tray icon to reopen the window, drop files onto it, or quit.")},
     };
 }
 
@@ -180,12 +204,18 @@ QList<SettingDescription> makeTable() {
 
 QString sectionTitle(SettingsSection section) {
     switch (section) {
-    case SettingsSection::recognition: return QStringLiteral("Recognition");
-    case SettingsSection::vocabulary: return QStringLiteral("Vocabulary");
-    case SettingsSection::preprocessing: return QStringLiteral("Preprocessing");
-    case SettingsSection::output: return QStringLiteral("Output");
-    case SettingsSection::notifications: return QStringLiteral("Notifications");
-    case SettingsSection::systemTray: return QStringLiteral("System Tray");
+    case SettingsSection::recognition:
+        return QStringLiteral("Recognition");
+    case SettingsSection::vocabulary:
+        return QStringLiteral("Vocabulary");
+    case SettingsSection::preprocessing:
+        return QStringLiteral("Preprocessing");
+    case SettingsSection::output:
+        return QStringLiteral("Output");
+    case SettingsSection::notifications:
+        return QStringLiteral("Notifications");
+    case SettingsSection::systemTray:
+        return QStringLiteral("System Tray");
     }
     return {};
 }
@@ -197,7 +227,12 @@ const QList<SettingDescription>& settingsTable() {
 
 const SettingDescription& describe(Setting setting) {
     const auto& table = settingsTable();
-    return *std::find_if(table.begin(), table.end(), [&](const auto& row) { return row.setting == setting; });
+    const auto row =
+        std::find_if(table.begin(), table.end(), [&](const auto& row) { return row.setting == setting; });
+    if (row == table.end()) {
+        qFatal("Setting %d has no row in the settings table", static_cast<int>(setting));
+    }
+    return *row;
 }
 
 TypedSetting settingFromText(Setting setting, const QString& text, const QString& givenAs) {

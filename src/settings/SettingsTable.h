@@ -3,7 +3,7 @@
 // Every user setting, described once: where it is stored, its default, whether presets carry it,
 // how the command line sets it and how the settings screen shows it. The store, the presets, the
 // command line and the settings listing are all built from this table, so adding a setting is
-// one entry here plus the code that uses its value.
+// one entry here (its name in `Setting` and its row) plus the code that uses its value.
 
 #include "settings/SettingValue.h"
 

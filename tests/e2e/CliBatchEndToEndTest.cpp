@@ -154,14 +154,16 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
     ASSERT_TRUE(writeScan(scan, "Minutes of the committee"));
     // A preset of a newer version, with a strength this one does not know.
     const QString settingsFile = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quorvane/Quorvane.conf";
-    const QByteArray newer = R"({"id":"5F0C6A55-3E0B-4C9A-9E1B-2D0C3B4A5F60","name":"Newer","preprocessing":"extreme"})";
+    const QByteArray newer =
+        R"({"id":"5F0C6A55-3E0B-4C9A-9E1B-2D0C3B4A5F60","name":"Newer","preprocessing":"extreme"})";
     QSettings(settingsFile, QSettings::IniFormat).setValue("quorvane.presets", QByteArray("[" + newer + "]"));
     const QString unreadableNote =
         "1 more preset(s), made by a newer version or damaged, cannot be read here; they are kept as stored.\n";
     EXPECT_EQ(runCli({"--list-presets"}).result.standardOutput,
               "No presets saved; --save-preset NAME saves the settings as one.\n" + unreadableNote);
 
-    const auto stored = runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US,en-US"});
+    const auto stored =
+        runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US,en-US"});
     EXPECT_EQ(stored.result.standardOutput,
               "Stored quorvane.settings.deskew = false\nStored quorvane.settings.languages = en-US\n");
     const std::pair<QStringList, QString> refusals[] = {
@@ -203,7 +205,8 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
     // The newer version's preset is still first in the stored array, as it was written.
     const QString copy = folder.filePath("Copy.conf");
     ASSERT_TRUE(QFile::copy(settingsFile, copy));
-    EXPECT_TRUE(QSettings(copy, QSettings::IniFormat).value("quorvane.presets").toByteArray().startsWith("[" + newer + ",{"));
+    const auto presets = QSettings(copy, QSettings::IniFormat).value("quorvane.presets").toByteArray();
+    EXPECT_TRUE(presets.startsWith("[" + newer + ",{")) << presets.toStdString();
 }
 
 TEST(CliBatch, WatchedFolderProcessesArrivalsUntilInterrupted) {

@@ -71,13 +71,15 @@ TEST_F(AppSettingsTest, AFileOfTheFirstReleaseReadsAndIsWrittenBackByteForByte) 
             EXPECT_NE(settings->value(row.setting), row.defaultValue) << row.key.toStdString();
         }
         EXPECT_EQ(settings->value<QStringList>(Setting::languages), (QStringList{"de-DE", "en-US", "vi-VT"}));
-        EXPECT_EQ(settings->value<QString>(Setting::customWordsText), "Linn\nSondek, LP12\n\"Ittok\"; @home\\x");
+        EXPECT_EQ(settings->value<QString>(Setting::customWordsText),
+                  "Linn\nSondek, LP12\n\"Ittok\"; @home\\x");
         EXPECT_EQ(settings->value<QString>(Setting::outputNameTemplate), "{date}, {name} = \u00fc");
         ASSERT_EQ(settings->presets().size(), 2);
         const auto office = settings->presets()[0];
         EXPECT_EQ(office.name, "Office");
         EXPECT_EQ(office.settings.get<QStringList>(Setting::languages), QStringList{"ja-JP"});
-        EXPECT_EQ(office.options().customWords, (QStringList{"Linn", "Sondek", "LP12", "\"Ittok\"", "@home"}));
+        EXPECT_EQ(office.options().customWords,
+                  (QStringList{"Linn", "Sondek", "LP12", "\"Ittok\"", "@home"}));
         EXPECT_EQ(settings->presets()[1].name, "Archive; \u00fc");
 
         // Every value stored again, as the settings screen and the command line store them.
@@ -101,8 +103,8 @@ TEST_F(AppSettingsTest, MissingAndUnreadableValuesGiveTheDefaults) {
                              "quorvane.settings.languageCorrection=yes\n"
                              "quorvane.settings.batchSkipExisting=TRUE\n"
                              "quorvane.settings.textSidecar=1\n"
-                             "quorvane.settings.customWords=Linn, Sondek\n"   // a list, not a text
-                             "quorvane.settings.outputNameTemplate=a, b\n",  // a list, not a text
+                             "quorvane.settings.customWords=Linn, Sondek\n" // a list, not a text
+                             "quorvane.settings.outputNameTemplate=a, b\n", // a list, not a text
                              "Unreadable.conf"));
 
     // Written by this process, values keep their types in QSettings' shared cache.
@@ -125,8 +127,9 @@ TEST_F(AppSettingsTest, MissingAndUnreadableValuesGiveTheDefaults) {
     EXPECT_FALSE(stored->value<bool>(Setting::deskew));
     EXPECT_EQ(stored->value<QString>(Setting::outputNameTemplate), ""); // an empty template stays empty
     // The file writes a list of one as a plain string.
-    EXPECT_EQ(openWith("quorvane.settings.languages=ja-JP\n", "One.conf")->value<QStringList>(Setting::languages),
-              QStringList{"ja-JP"});
+    EXPECT_EQ(
+        openWith("quorvane.settings.languages=ja-JP\n", "One.conf")->value<QStringList>(Setting::languages),
+        QStringList{"ja-JP"});
 }
 
 TEST_F(AppSettingsTest, EachChangeIsAnnouncedOnceAndReadBackFromTheFile) {
@@ -135,7 +138,8 @@ TEST_F(AppSettingsTest, EachChangeIsAnnouncedOnceAndReadBackFromTheFile) {
         settings->saveNewPreset("Defaults");
         QList<Setting> announced;
         int selections = 0;
-        QObject::connect(settings.get(), &AppSettings::settingChanged, [&](Setting s) { announced.append(s); });
+        QObject::connect(settings.get(), &AppSettings::settingChanged,
+                         [&](Setting s) { announced.append(s); });
         QObject::connect(settings.get(), &AppSettings::presetSelectionChanged, [&] { ++selections; });
         for (const auto& row : settingsTable()) {
             announced.clear();

@@ -23,7 +23,8 @@ protected:
     }
 
     // A store whose file holds this presets value.
-    std::unique_ptr<AppSettings> openWithStored(const QVariant& presets, const QString& name = "Stored.conf") const {
+    std::unique_ptr<AppSettings> openWithStored(const QVariant& presets,
+                                                const QString& name = "Stored.conf") const {
         const auto file = dir.filePath(name);
         QSettings(file, QSettings::IniFormat).setValue(AppSettings::presetsKey, presets);
         return open(file);
@@ -39,7 +40,8 @@ protected:
 };
 
 OCRPreset scanPreset() {
-    OCRPreset preset{QUuid::fromString(QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F")), "Scans", {}, {}};
+    OCRPreset preset{
+        QUuid::fromString(QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F")), "Scans", {}, {}};
     preset.settings = SettingValues().presetPart();
     preset.settings.set(Setting::recognitionLevel, OCRRecognitionLevel::fast);
     preset.settings.set(Setting::languages, QStringList{"de-DE", "en-US"});
@@ -50,7 +52,9 @@ OCRPreset scanPreset() {
     return preset;
 }
 
-QByteArray compact(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
 
 } // namespace
 
@@ -70,7 +74,8 @@ TEST_F(PresetsTest, SavedNamesAreUniqueAndTheSameSettingsAreNotSavedTwice) {
     ASSERT_EQ(settings->saveNewPreset("scans")->name, "scans"); // case matters
     EXPECT_EQ(names(), (QStringList{"Preset", "Preset 2", "Scans", "Scans 2", "scans"}));
     EXPECT_EQ(settings->uniquePresetName("Scans"), "Scans 3");
-    EXPECT_EQ(settings->uniquePresetName("Scans", settings->presets()[2].id), "Scans"); // its own name is free
+    EXPECT_EQ(settings->uniquePresetName("Scans", settings->presets()[2].id),
+              "Scans"); // its own name is free
 
     // Rename and delete act on the preset with the current settings ("scans"), and only on it.
     settings->renameCurrentPreset("Scans");
@@ -116,8 +121,9 @@ TEST_F(PresetsTest, ThePickerFollowsTheSettingsAndAppliesPresets) {
     EXPECT_EQ(changes.size(), 6);
 
     // "custom", tags that are no UUID and unknown ids change nothing.
-    for (const auto& tag : {QStringLiteral("custom"), QStringLiteral("{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}"),
-                            QUuid::createUuid().toString(QUuid::WithoutBraces)}) {
+    for (const auto& tag :
+         {QStringLiteral("custom"), QStringLiteral("{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}"),
+          QUuid::createUuid().toString(QUuid::WithoutBraces)}) {
         settings->setPresetSelection(tag);
         EXPECT_EQ(settings->presetSelection(), scanPreset().tag()) << tag.toStdString();
     }
@@ -166,7 +172,8 @@ TEST_F(PresetsTest, PresetsThisVersionCannotReadAreKeptAsStored) {
     newer["id"] = "5F0C6A55-3E0B-4C9A-9E1B-2D0C3B4A5F60";
     newer["preprocessing"] = "extreme";
     const QByteArray newerText = "{ \"preprocessing\" : \"extreme\",\n" + compact(newer).mid(1);
-    auto store = openWithStored(QByteArray('[' + compact(good) + ",  " + newerText + " ,\n" + compact(other) + ']'));
+    auto store =
+        openWithStored(QByteArray('[' + compact(good) + ",  " + newerText + " ,\n" + compact(other) + ']'));
     EXPECT_EQ(store->presets().size(), 2);
     EXPECT_EQ(store->unreadablePresetCount(), 1);
     store->setValue(Setting::pdfAExport, true);
@@ -191,5 +198,6 @@ TEST_F(PresetsTest, AStoredValueThatIsNoArrayIsKeptAside) {
     const auto reopened = open(dir.filePath("Stored.conf"));
     ASSERT_EQ(reopened->presets().size(), 1);
     EXPECT_FALSE(reopened->storedPresetsUnreadable());
-    EXPECT_EQ(reopened->store().value(AppSettings::unreadablePresetsKey).toByteArray(), "[{\"id\": \"E621E1F8");
+    EXPECT_EQ(reopened->store().value(AppSettings::unreadablePresetsKey).toByteArray(),
+              "[{\"id\": \"E621E1F8");
 }
