@@ -66,10 +66,9 @@ SingleInstance::SingleInstance(PendingDrops& drops, QObject* parent) : QObject(p
 
 bool SingleInstance::listen() {
     const QString path = socketPath();
-    if (m_server.listen(path)) {
-        return true;
-    }
-    if (m_server.serverError() != QAbstractSocket::AddressInUseError || someoneListens(path)) {
+    // Listening with access options replaces whatever socket file is there, so a live instance
+    // is looked for first.
+    if (someoneListens(path)) {
         return false;
     }
     QLocalServer::removeServer(path); // left by an instance that did not end cleanly
