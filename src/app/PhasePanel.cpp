@@ -4,6 +4,7 @@
 #include "app/StatusIcons.h"
 #include "pipeline/ResultLines.h"
 
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -41,27 +42,6 @@ QLabel* fileLabel(QWidget* parent) {
     font.setPointSizeF(font.pointSizeF() * 1.15);
     label->setFont(font);
     return label;
-}
-
-// One result line with its symbol (or an empty space of the symbol's width, so texts align).
-QWidget* resultLine(const QString& text, std::optional<StatusIcons::Symbol> symbol, const QColor& colour,
-                    QWidget* parent) {
-    auto* row = new QWidget(parent);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* icon = new QLabel(row);
-    icon->setFixedSize(18, 18);
-    if (symbol) {
-        icon->setPixmap(StatusIcons::pixmap(*symbol, 18, row->devicePixelRatioF()));
-    }
-    auto* label = wrappingLabel(row);
-    label->setText(text);
-    if (colour.isValid()) {
-        label->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
-    }
-    layout->addWidget(icon, 0, Qt::AlignTop);
-    layout->addWidget(label, 1);
-    return row;
 }
 
 } // namespace
@@ -129,8 +109,9 @@ QWidget* PhasePanel::buildResultPage() {
     auto* lines = new QWidget(page);
     lines->setObjectName(QStringLiteral("resultLines"));
     lines->setFixedWidth(resultWidth);
-    m_resultLines = new QVBoxLayout(lines);
+    m_resultLines = new QGridLayout(lines);
     m_resultLines->setContentsMargins(0, 0, 0, 0);
+    m_resultLines->setColumnStretch(1, 1);
     m_showOutput = new QPushButton(QStringLiteral("Show in file manager"), page);
     m_openSidecar = new QPushButton(QStringLiteral("Open .txt"), page);
     connect(m_showOutput, &QPushButton::clicked, this, &PhasePanel::showOutputRequested);
@@ -143,7 +124,12 @@ QWidget* PhasePanel::buildResultPage() {
     layout->addStretch();
     layout->addWidget(m_resultFile);
     layout->addSpacing(8);
-    layout->addWidget(lines, 0, Qt::AlignHCenter);
+    // Centred by stretches: an aligned widget would not get the height its wrapped lines need.
+    auto* centred = new QHBoxLayout;
+    centred->addStretch();
+    centred->addWidget(lines);
+    centred->addStretch();
+    layout->addLayout(centred);
     layout->addSpacing(8);
     layout->addLayout(buttons);
     layout->addStretch();
@@ -176,14 +162,31 @@ void PhasePanel::show(const Phase& phase, const QString& fileName) {
     m_pages->setCurrentWidget(m_progressPage);
 }
 
+void PhasePanel::addResultLine(const QString& text, std::optional<StatusIcons::Symbol> symbol, const QColor& colour) {
+    QWidget* parent = m_resultLines->parentWidget();
+    const int row = m_resultLines->rowCount();
+    if (symbol) {
+        auto* icon = new QLabel(parent);
+        icon->setPixmap(StatusIcons::pixmap(*symbol, 18, devicePixelRatioF()));
+        m_resultLines->addWidget(icon, row, 0, Qt::AlignTop);
+    }
+    auto* label = wrappingLabel(parent);
+    label->setText(text);
+    if (colour.isValid()) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+    }
+    m_resultLines->addWidget(label, row, 1);
+}
+
 void PhasePanel::showResult(const Phase& phase) {
     while (QLayoutItem* item = m_resultLines->takeAt(0)) {
         delete item->widget();
         delete item;
     }
-    QWidget* parent = m_resultLines->parentWidget();
     if (phase.kind == Phase::Kind::failed) {
-        m_resultLines->addWidget(resultLine(phase.message, StatusIcons::Symbol::failure, {}, parent));
+        addResultLine(phase.message, StatusIcons::Symbol::failure);
         m_showOutput->hide();
         m_openSidecar->hide();
         return;
@@ -192,11 +195,11 @@ void PhasePanel::showResult(const Phase& phase) {
     const QStringList lines = ResultLines::lines(summary);
     for (int index = 0; index < lines.size(); ++index) {
         if (index > 0) {
-            m_resultLines->addWidget(resultLine(lines[index], std::nullopt, {}, parent));
+            addResultLine(lines[index]);
         } else if (summary.processedPages == 0) {
-            m_resultLines->addWidget(resultLine(lines[index], StatusIcons::Symbol::sealed, {}, parent));
+            addResultLine(lines[index], StatusIcons::Symbol::sealed);
         } else {
-            m_resultLines->addWidget(resultLine(lines[index], StatusIcons::Symbol::checkmark, QColor(0x1f, 0x8a, 0x38), parent));
+            addResultLine(lines[index], StatusIcons::Symbol::checkmark, QColor(0x1f, 0x8a, 0x38));
         }
     }
     m_showOutput->setVisible(summary.outputURL.has_value());

@@ -4,15 +4,18 @@
 // progress bar while a document runs, the result lines with their actions when it is done, and
 // the message when it failed.
 
+#include "app/StatusIcons.h"
 #include "pipeline/OCRPipeline.h"
 
+#include <QColor>
 #include <QWidget>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
-class QVBoxLayout;
+class QGridLayout;
 
 namespace quorvane {
 
@@ -38,6 +41,8 @@ private:
     QWidget* buildProgressPage();
     QWidget* buildResultPage();
     void showResult(const Phase& phase);
+    void addResultLine(const QString& text, std::optional<StatusIcons::Symbol> symbol = std::nullopt,
+                       const QColor& colour = {});
 
     QStackedWidget* m_pages = nullptr;
     QWidget* m_idlePage = nullptr;
@@ -50,7 +55,7 @@ private:
     QLabel* m_progressHint = nullptr;
 
     QLabel* m_resultFile = nullptr;
-    QVBoxLayout* m_resultLines = nullptr;
+    QGridLayout* m_resultLines = nullptr;
     QPushButton* m_showOutput = nullptr;
     QPushButton* m_openSidecar = nullptr;
 };
