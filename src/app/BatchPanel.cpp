@@ -21,6 +21,9 @@ class BatchItemDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // Turns the symbol of the rows in progress a step further.
+    void advanceSpinner() { m_spinnerDegrees = (m_spinnerDegrees + 30) % 360; }
+
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QStyleOptionViewItem background = option;
         initStyleOption(&background, index);
@@ -35,7 +38,16 @@ public:
         painter->save();
         const QRect area = option.rect.adjusted(8, 4, -8, -4);
         const QPixmap symbol = index.data(Qt::DecorationRole).value<QPixmap>();
-        painter->drawPixmap(area.left(), area.top() + 2, symbol);
+        const auto kind = static_cast<ItemStatus::Kind>(index.data(BatchListModel::statusKindRole).toInt());
+        if (kind == ItemStatus::Kind::processing) {
+            painter->save();
+            painter->translate(area.left() + 8, area.top() + 10);
+            painter->rotate(m_spinnerDegrees);
+            painter->drawPixmap(-8, -8, symbol);
+            painter->restore();
+        } else {
+            painter->drawPixmap(area.left(), area.top() + 2, symbol);
+        }
 
         const int textLeft = area.left() + 26;
         const QRect textArea(textLeft, area.top(), area.right() - textLeft, area.height());
@@ -52,7 +64,6 @@ public:
         painter->setFont(option.font);
         const QFontMetrics metrics(option.font);
         int baseline = textArea.top() + nameMetrics.height() + metrics.ascent();
-        const auto kind = static_cast<ItemStatus::Kind>(index.data(BatchListModel::statusKindRole).toInt());
         QColor statusColour = palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText);
         if (kind == ItemStatus::Kind::failed && !selected) {
             statusColour = QColor(0xc0, 0x20, 0x20);
@@ -77,6 +88,9 @@ public:
         const int height = QFontMetrics(nameFont).height() + lines * QFontMetrics(option.font).height() + 8;
         return {200, height};
     }
+
+private:
+    int m_spinnerDegrees = 0;
 };
 
 } // namespace
@@ -91,7 +105,13 @@ BatchPanel::BatchPanel(BatchCoordinator& batch, QWidget* parent) : QWidget(paren
     m_model = new BatchListModel(this);
     m_list = new QListView(this);
     m_list->setModel(m_model);
-    m_list->setItemDelegate(new BatchItemDelegate(m_list));
+    auto* delegate = new BatchItemDelegate(m_list);
+    m_list->setItemDelegate(delegate);
+    m_spinner.setInterval(100);
+    connect(&m_spinner, &QTimer::timeout, this, [this, delegate] {
+        delegate->advanceSpinner();
+        m_list->viewport()->update();
+    });
     m_list->setUniformItemSizes(false);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setAlternatingRowColors(true);
@@ -133,6 +153,11 @@ BatchPanel::BatchPanel(BatchCoordinator& batch, QWidget* parent) : QWidget(paren
     });
     connect(&m_batch, &BatchCoordinator::isRunningChanged, this, [this](bool running) {
         m_cancel->setEnabled(running);
+        if (running) {
+            m_spinner.start();
+        } else {
+            m_spinner.stop();
+        }
         refresh();
     });
     m_model->setItems(m_batch.items());

@@ -4,6 +4,7 @@
 // queued file, and the controls Cancel, Clear, Show outputs in file manager, Export Report… and
 // Retry Failed, each shown when it applies. Hidden while the queue is empty.
 
+#include <QTimer>
 #include <QWidget>
 
 class QLabel;
@@ -37,6 +38,7 @@ private:
     QPushButton* m_showOutputs = nullptr;
     QPushButton* m_export = nullptr;
     QPushButton* m_retry = nullptr;
+    QTimer m_spinner;
 };
 
 } // namespace quorvane
