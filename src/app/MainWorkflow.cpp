@@ -141,8 +141,9 @@ void MainWorkflow::startSingleRun(const QString& file, const std::optional<QStri
     m_pipeline.process(file, output, options, password);
 }
 
+// The dropped folders are the run's security scopes; without a sandbox the coordinator only keeps
+// them with the run.
 void MainWorkflow::startBatch(const QStringList& files, const QStringList& heldFolders) {
-    m_heldFolderScopes = heldFolders;
     m_batch.start(files, m_settings.makeOptions(), std::nullopt, m_settings.outputNameTemplate(), heldFolders,
                   m_settings.batchSkipExistingOutputs());
 }
@@ -157,7 +158,6 @@ void MainWorkflow::documentFinished() {
 }
 
 void MainWorkflow::batchFinished() {
-    m_heldFolderScopes.clear();
     const auto content = NotificationService::batchContent(m_batch.items());
     NotificationService::post(content.title, content.body, m_settings.completionNotificationsEnabled());
 }

@@ -85,7 +85,6 @@ private:
     BatchCoordinator m_batch;
     std::optional<QString> m_selectedURL;
     QPointer<PasswordPrompt> m_passwordPrompt;
-    QStringList m_heldFolderScopes;
     bool m_inspectingArrival = false;
 };
 
