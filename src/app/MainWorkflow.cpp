@@ -127,7 +127,7 @@ void MainWorkflow::startSingleRun(const QString& file, const std::optional<QStri
         return;
     }
     const OCROptions options = m_settings.makeOptions();
-    QString output = OutputPath::outputURL(file, std::nullopt, m_settings.outputNameTemplate());
+    QString output = OutputPath::outputURL(file, std::nullopt, m_settings.value<QString>(Setting::outputNameTemplate));
     const QString folder = QFileInfo(output).absolutePath();
     if (!isFolderWritable(folder)) {
         const auto chosen = m_dialogs.chooseSaveLocation(folder, QFileInfo(output).fileName(), saveLocationMessage);
@@ -144,8 +144,8 @@ void MainWorkflow::startSingleRun(const QString& file, const std::optional<QStri
 // The dropped folders are the run's security scopes; without a sandbox the coordinator only keeps
 // them with the run.
 void MainWorkflow::startBatch(const QStringList& files, const QStringList& heldFolders) {
-    m_batch.start(files, m_settings.makeOptions(), std::nullopt, m_settings.outputNameTemplate(), heldFolders,
-                  m_settings.batchSkipExistingOutputs());
+    m_batch.start(files, m_settings.makeOptions(), std::nullopt, m_settings.value<QString>(Setting::outputNameTemplate), heldFolders,
+                  m_settings.value<bool>(Setting::batchSkipExistingOutputs));
 }
 
 void MainWorkflow::documentFinished() {
@@ -154,12 +154,12 @@ void MainWorkflow::documentFinished() {
         return;
     }
     const auto content = NotificationService::documentContent(QFileInfo(*m_selectedURL).fileName(), phase.summary);
-    NotificationService::post(content.title, content.body, m_settings.completionNotificationsEnabled());
+    NotificationService::post(content.title, content.body, m_settings.value<bool>(Setting::completionNotificationsEnabled));
 }
 
 void MainWorkflow::batchFinished() {
     const auto content = NotificationService::batchContent(m_batch.items());
-    NotificationService::post(content.title, content.body, m_settings.completionNotificationsEnabled());
+    NotificationService::post(content.title, content.body, m_settings.value<bool>(Setting::completionNotificationsEnabled));
 }
 
 void MainWorkflow::showOutput() const {

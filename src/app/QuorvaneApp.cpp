@@ -77,7 +77,7 @@ void QuorvaneApp::launch(const QStringList& files) {
     }
 }
 
-bool QuorvaneApp::keepsRunningInTray() const { return m_settings->menuBarOnly() && m_tray->isInstalled(); }
+bool QuorvaneApp::keepsRunningInTray() const { return m_settings->value<bool>(Setting::menuBarOnly) && m_tray->isInstalled(); }
 
 void QuorvaneApp::openMainWindow() { m_mainWindow->open(); }
 

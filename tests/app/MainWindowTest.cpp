@@ -97,7 +97,7 @@ TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
     writeLockedScan(locked, "secret");
 
     AppUnderTest t;
-    t.app.settings().setCompletionNotificationsEnabled(true);
+    t.app.settings().setValue(Setting::completionNotificationsEnabled, true);
     t.workflow().arrive({locked});
     ASSERT_TRUE(test::runUntil([&] { return t.dialogs->passwordPrompts.size() == 1; }, 20s));
     PasswordPrompt* prompt = t.dialogs->passwordPrompts.first();
@@ -174,7 +174,7 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     const QString late = test::smallScan(folder.path(), "late.pdf");
 
     AppUnderTest t;
-    t.app.settings().setCompletionNotificationsEnabled(false);
+    t.app.settings().setValue(Setting::completionNotificationsEnabled, false);
     auto& content = t.app.mainWindow().contentView();
     dropOn(content, {scans});
     BatchCoordinator& batch = t.workflow().batch();

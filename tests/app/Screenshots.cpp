@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     QFile::copy(QStringLiteral(QUORVANE_CORPUS_DIR "/graph_ocred.pdf"), inputs.filePath("graph.pdf"));
     const QStringList batchFiles{memo, inputs.filePath("minutes.pdf"), inputs.filePath("agenda.pdf"),
                                  inputs.filePath("locked.pdf"), inputs.filePath("graph.pdf")};
-    app.settings().setCompletionNotificationsEnabled(false);
+    app.settings().setValue(Setting::completionNotificationsEnabled, false);
     window.workflow().arrive(batchFiles);
     BatchCoordinator& batch = window.workflow().batch();
     test::runUntil([&] { return batch.completedCount() >= 2 || !batch.isRunning(); }, 120s);
