@@ -5,12 +5,13 @@
 #include "corrections/PageDeskew.h"
 #include "corrections/PageOrientation.h"
 #include "pipeline/CoordinateMapper.h"
-#include "pipeline/DocumentLimits.h"
 #include "pipeline/DPIAnalyzer.h"
+#include "pipeline/DocumentLimits.h"
 #include "pipeline/ImagePDFBuilder.h"
 #include "pipeline/OutputPath.h"
-#include "pipeline/PageWork.h"
 #include "pipeline/PDFPageRasterizer.h"
+#include "pipeline/PageTaskPool.h"
+#include "pipeline/PageWork.h"
 #include "pipeline/TextLayerWriter.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
@@ -208,7 +209,7 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
     run_ = run;
     setPhase(Phase::preparing());
 
-    QtConcurrent::run([run] { return attempt([&] { prepare(*run); return true; }); })
+    QtConcurrent::run(pageTaskPool(), [run] { return attempt([&] { prepare(*run); return true; }); })
         .then(this, [this, run](const Attempt<bool>& prepared) {
             if (run != run_) {
                 return;
@@ -231,8 +232,9 @@ void OCRPipeline::continueWithNextPage() {
     }
     const int index = run.nextPage++;
     auto runRef = run_;
-    QtConcurrent::run([runRef, index] { return attempt([&] { return lookAt(*runRef->document, index); }); })
-        .then(this, [this, runRef](const Attempt<PageLook>& look) {
+    QtConcurrent::run(pageTaskPool(), [runRef, index] {
+        return attempt([&] { return lookAt(*runRef->document, index); });
+    }).then(this, [this, runRef](const Attempt<PageLook>& look) {
             if (runRef != run_) {
                 return;
             }
@@ -267,13 +269,12 @@ void OCRPipeline::recognizePage(const PageLook& look) {
     if (!run.enginesPrepared) {
         // Loading the models (a few tenths of a second) overlaps rendering the first page.
         run.enginesPrepared = true;
-        QThreadPool::globalInstance()->start(
-            [recognizer = recognizer_, options = run.options] { recognizer->prepare(options); });
+        pageTaskPool()->start([recognizer = recognizer_, options = run.options] { recognizer->prepare(options); });
     }
     auto runRef = run_;
     // The work holds the recognizer too: a pipeline deleted meanwhile leaves it in use.
-    QtConcurrent::run([page = *look.page, options = run.options, recognizer = recognizer_,
-                       index = look.index] {
+    QtConcurrent::run(pageTaskPool(), [page = *look.page, options = run.options, recognizer = recognizer_,
+                                       index = look.index] {
         return attempt([&] {
             auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
             if (!bitmap) {
@@ -284,7 +285,7 @@ void OCRPipeline::recognizePage(const PageLook& look) {
     }).then(this, [this, runRef, look](const Attempt<PageOutcome>& outcome) {
         // The page's bitmaps are gone: what the next pages will not reuse goes back, beside
         // their work.
-        QThreadPool::globalInstance()->start(&HeapPolicy::trimExcess);
+        pageTaskPool()->start(&HeapPolicy::trimExcess);
         if (runRef != run_) {
             return;
         }
@@ -350,7 +351,7 @@ void OCRPipeline::writeOutput() {
     summary.perspectiveCorrectedPages = run.perspectiveCorrectedPages;
 
     auto runRef = run_;
-    QtConcurrent::run([runRef] {
+    QtConcurrent::run(pageTaskPool(), [runRef] {
         Run& run = *runRef;
         std::vector<TextLayerWriter::PageInput> inputs;
         for (const auto& slot : run.slots) {

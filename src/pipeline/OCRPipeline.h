@@ -94,6 +94,7 @@ public:
     explicit OCRPipeline(std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
     ~OCRPipeline() override;
 
+    const std::shared_ptr<const TextRecognizer>& recognizer() const { return recognizer_; }
     const Phase& phase() const { return phase_; }
     bool isRunning() const { return isRunning_; }
 

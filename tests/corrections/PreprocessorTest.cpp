@@ -1,5 +1,5 @@
-#include "platform/TesseractOCRService.h"
 #include "corrections/Preprocessor.h"
+#include "platform/TesseractOCRService.h"
 
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
