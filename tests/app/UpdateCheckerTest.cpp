@@ -56,10 +56,8 @@ TEST(UpdateChecker, WindowOffersANewerReleaseAndNothingElse) {
 
     PendingDrops drops;
     auto* dialogs = new test::FakeDialogs;
-    // Nothing is recognised here.
-    const auto recognizer = std::make_shared<test::ScriptedRecognizer>(
-        [](const test::ScriptedRecognizer::Request&) { return std::vector<OCRLine>{}; });
-    QuorvaneApp app(drops, recognizer, std::unique_ptr<DialogProvider>(dialogs));
+    QuorvaneApp app(drops, std::make_shared<test::ScriptedRecognizer>(nullptr), // recognises nothing
+                    std::unique_ptr<DialogProvider>(dialogs));
     UpdateChecker& updates = app.updates();
     ASSERT_EQ(updates.currentVersion(), QStringLiteral("1.2.0"));
     const auto check = [&](const char* path) {

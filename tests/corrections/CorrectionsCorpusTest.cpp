@@ -11,7 +11,6 @@
 #include "platform/TesseractOCRService.h"
 
 #include "support/RasterFixtures.h"
-#include "support/ScriptedRecognizer.h"
 #include "support/TestSupport.h"
 
 #include <QtConcurrent/QtConcurrentMap>
@@ -77,18 +76,6 @@ TEST(CorrectionsCorpus, FirstPassesOfUprightTiltedKeystonedAndTurnedPages) {
                 EXPECT_LT(meanConfidence(stats), 0.5) << nameOf(page);
             }
         }
-    }
-    {
-        SCOPED_TRACE("the probe recognises nothing when the first pass decides");
-        const ScriptedRecognizer recognizer([](const ScriptedRecognizer::Request&) {
-            return std::vector<OCRLine>{};
-        });
-        const Raster& turned = variant(all, "turned 90 degrees").variant.raster;
-        // A first pass without lines: nothing to turn.
-        EXPECT_EQ(PageOrientation::probe(turned, std::vector<OCRLine>{}, englishOnly(), recognizer), 0);
-        // A first pass that reads well (here the upright page's) is trusted.
-        EXPECT_EQ(PageOrientation::probe(turned, variant(all, "upright").firstPass, englishOnly(), recognizer), 0);
-        EXPECT_EQ(recognizer.recognitions(), 0);
     }
     {
         SCOPED_TRACE("deskew measures the tilt");

@@ -195,7 +195,7 @@ TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
             << batch.result.standardOutput.toStdString();
     }
     const auto single = runCli(plainRecognition + QStringList{folder.filePath("notes.png")});
-    EXPECT_EQ(single.result.exitCode, 1);
+    EXPECT_EQ(single.result.exitCode, 3);
     EXPECT_TRUE(single.result.standardError.contains(folder.filePath("notes.png") + ": " + cannotOpenImage))
         << single.result.standardError.toStdString();
 

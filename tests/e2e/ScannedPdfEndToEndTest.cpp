@@ -100,29 +100,3 @@ TEST(ScannedPdf, RotatedAndCroppedPageComesOutUprightWithTextInPlace) {
     }
     EXPECT_TRUE(found) << pdfText(output).toStdString();
 }
-
-TEST(ScannedPdf, MixedDocumentKeepsEveryPageAndWritesTheSidecarInPageOrder) {
-    QTemporaryDir folder;
-    const QString source = folder.filePath("mixed.pdf");
-    const QImage scan = renderParagraph(QSize(2550, 3300), {"Minutes of the archive committee", "The harbour photographs arrived"}, 60);
-    ASSERT_TRUE(writePdf(source, {{.text = "First page already has text"},
-                                  {.image = scan},
-                                  {.text = "Third page also has text"}}));
-    const auto run = runCli(englishOnlyArguments + QStringList{"--sidecar", source});
-    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
-    EXPECT_TRUE(run.result.standardOutput.contains("1 page(s) recognized, 2 skipped (already had text)."));
-
-    const QString output = folder.filePath("mixed_searchable.pdf");
-    EXPECT_EQ(pdfPageCount(output), 3);
-    EXPECT_TRUE(pdfText(output, 1).contains("First page already has text"));
-    EXPECT_TRUE(pdfText(output, 2).contains("harbour", Qt::CaseInsensitive));
-
-    const QString sidecar = readTextFile(folder.filePath("mixed_searchable.txt"));
-    const QStringList pages = sidecar.split("\n\n");
-    ASSERT_EQ(pages.size(), 3) << sidecar.toStdString();
-    EXPECT_EQ(pages[0].trimmed(), "First page already has text");
-    EXPECT_TRUE(pages[1].startsWith("Minutes of the archive committee\n")) << pages[1].toStdString();
-    EXPECT_EQ(pages[2].trimmed(), "Third page also has text");
-    EXPECT_FALSE(sidecar.endsWith("\n\n"));
-    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
-}

@@ -1,5 +1,6 @@
 // The document pipeline driven in a real event loop with a scripted recognizer: its phases, its
-// counters, the order of what it writes, its refusals and failures, and what it leaves behind.
+// counters, the order of what it writes, how often it recognises a page, its refusals and
+// failures, and what it leaves behind.
 
 #include "core/OCRError.h"
 #include "pipeline/OCRPipeline.h"
@@ -13,10 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -36,72 +35,130 @@ QList<Phase> runToEnd(OCRPipeline& pipeline, const QString& source, const QStrin
     QObject::connect(&pipeline, &OCRPipeline::phaseChanged, &listener,
                      [&](const Phase& phase) { phases.append(phase); });
     pipeline.process(source, output, options);
+    if (pipeline.isRunning()) {
+        pipeline.process(source, output + ".again.pdf", options); // ignored while busy
+    }
     EXPECT_TRUE(runUntil([&] { return !pipeline.isRunning(); }, std::chrono::seconds(60)));
+    EXPECT_FALSE(QFile::exists(output + ".again.pdf"));
     return phases;
 }
 
-QString numberedDocument(const QString& folder, std::vector<FixturePage> pages) {
-    const QString path = folder + "/doc.pdf";
-    EXPECT_TRUE(writePdf(path, pages));
-    return path;
+// Twelve lines of forty characters read well: a first pass that is trusted.
+std::vector<OCRLine> prose(double angle = 0, double upperHalfAngle = 0) {
+    QStringList texts;
+    for (int i = 0; i < 12; ++i) {
+        texts << QString("A line of prose long enough to be read %1").arg(i, 2);
+    }
+    auto lines = linesReading(texts, 0.95f);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        lines[i].angle = angle + (i < lines.size() / 2 ? upperHalfAngle : 0);
+    }
+    return lines;
 }
+
+constexpr double tilt = 0.035;     // two degrees
+constexpr double keystone = 0.02; // upper lines slope more than lower ones: a photographed page
+
+// The page's accurate recognitions answer these in turn, the last one any more. Turned probe
+// candidates (landscape at the fast level) read well, upright ones read nothing.
+struct Script {
+    std::vector<std::vector<OCRLine>> accurate;
+    std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);
+
+    std::vector<OCRLine> operator()(const Request& request) const {
+        if (request.level == OCRRecognitionLevel::fast) {
+            return request.width > request.height ? prose() : std::vector<OCRLine>{};
+        }
+        return accurate[std::min(std::size_t(calls->fetch_add(1)), accurate.size() - 1)];
+    }
+};
 
 } // namespace
 
 // Pages with text pass through; the others are recognised in page order, their lines put in
-// reading order, counted, written and copied to the sidecar.
+// reading order, counted, written and copied to the sidecar, which may fail on its own.
 TEST(OCRPipeline, PhasesCountersAndSidecarFollowThePagesInOrder) {
     QTemporaryDir folder;
-    const QString source = numberedDocument(
-        folder.path(), {numberedPage(1), {.text = "Already searchable"}, numberedPage(3), numberedPage(4)});
-    QStringList tenLines;
-    for (int i = 1; i <= 10; ++i) {
-        tenLines << QString("line %1").arg(i);
-    }
+    const QString source = folder.filePath("doc.pdf");
+    ASSERT_TRUE(writePdf(source, {numberedPage(1), {.text = "Already searchable"}, numberedPage(3), numberedPage(4)}));
+    const QStringList tenLines{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
     const auto recognizer = reading([&](const Request& request) {
-        if (request.page == 1) {
-            auto lines = linesReading(tenLines, 0.9f);
-            std::reverse(lines.begin(), lines.end()); // the recognizer's order is not the reading order
-            return lines;
-        }
-        return request.page == 3 ? linesReading({"faint"}, 0.1f) : std::vector<OCRLine>{};
+        auto lines = request.page == 1 ? linesReading(tenLines, 0.9f) : std::vector<OCRLine>{};
+        std::reverse(lines.begin(), lines.end()); // the recognizer's order is not the reading order
+        return request.page == 3 ? linesReading({"faint"}, 0.1f) : lines;
     });
     OCROptions options = recognitionOnly();
     options.writesTextSidecar = true;
     OCRPipeline pipeline(recognizer);
-    QList<Phase> phases;
-    QObject::connect(&pipeline, &OCRPipeline::phaseChanged, [&](const Phase& phase) { phases.append(phase); });
-
-    const QString output = folder.filePath("doc_searchable.pdf");
-    pipeline.process(source, output, options);
-    EXPECT_TRUE(pipeline.isRunning());
-    pipeline.process(source, folder.filePath("other.pdf"), options); // ignored while busy
-    ASSERT_TRUE(runUntil([&] { return !pipeline.isRunning(); }, std::chrono::seconds(60)));
+    const auto phases = runToEnd(pipeline, source, folder.filePath("doc_searchable.pdf"), options);
 
     ASSERT_EQ(phases.size(), 6);
-    EXPECT_EQ(phases[0], Phase::preparing());
-    EXPECT_EQ(phases[1], Phase::recognizing(1, 4));
-    EXPECT_EQ(phases[2], Phase::recognizing(3, 4));
-    EXPECT_EQ(phases[3], Phase::recognizing(4, 4));
-    EXPECT_EQ(phases[4], Phase::writing());
-    ASSERT_EQ(phases[5].kind, Phase::Kind::done);
+    EXPECT_EQ(phases.mid(0, 5), (QList<Phase>{Phase::preparing(), Phase::recognizing(1, 4), Phase::recognizing(3, 4),
+                                             Phase::recognizing(4, 4), Phase::writing()}));
     const DocumentSummary& summary = phases[5].summary;
-    EXPECT_EQ(summary.outputURL, output);
+    EXPECT_EQ(summary.outputURL, folder.filePath("doc_searchable.pdf"));
     EXPECT_EQ(summary.processedPages, 3);
     EXPECT_EQ(summary.skippedPages, 1);
-    // Every line weighs the same: (10 x 0.9 + 0.1) / 11. Only the faint page is low; the page
-    // without lines counts for nothing.
-    EXPECT_NEAR(summary.averageConfidence, 9.1f / 11, 1e-6);
+    // Every line weighs the same; only the faint page is low, the page without lines counts for nothing.
+    EXPECT_NEAR(summary.averageConfidence, (10 * 0.9f + 0.1f) / 11, 1e-6);
     EXPECT_EQ(summary.lowConfidencePages, 1);
-    EXPECT_EQ(summary.lowDPIPages, 0);
     EXPECT_EQ(recognizer->recognitions(), 3);
-
-    EXPECT_EQ(pdfPageCount(output), 4);
-    EXPECT_EQ(summary.sidecarURL, folder.filePath("doc_searchable.txt"));
+    EXPECT_EQ(pdfPageCount(folder.filePath("doc_searchable.pdf")), 4);
     // Existing text as the document gives it (Poppler ends a page with a form feed).
-    EXPECT_EQ(readTextFile(folder.filePath("doc_searchable.txt")).toStdString(),
+    EXPECT_EQ(readTextFile(*summary.sidecarURL).toStdString(),
               (tenLines.join('\n') + "\n\nAlready searchable\n\f\n\nfaint\n\n").toStdString());
-    EXPECT_FALSE(QFile::exists(folder.filePath("other.pdf")));
+
+    // A folder where the sidecar should go makes it fail, as a full disk would; the PDF stays.
+    ASSERT_TRUE(QDir().mkdir(folder.filePath("again.txt")));
+    const Phase again = runToEnd(pipeline, source, folder.filePath("again.pdf"), options).last();
+    ASSERT_EQ(again.kind, Phase::Kind::done);
+    EXPECT_TRUE(QFile::exists(folder.filePath("again.pdf")));
+    EXPECT_FALSE(again.summary.sidecarURL.has_value());
+    EXPECT_FALSE(again.summary.sidecarError.value_or("").isEmpty());
+}
+
+// An upright, straight page is recognised once whatever the switches; every correction that
+// changes the image adds one recognition, and the orientation probe its four candidates when the
+// first pass reads badly or orientation detection says the page is turned.
+TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
+    const auto switches = [](bool on) {
+        OCROptions options = recognitionOnly();
+        options.autoRotate = options.deskew = options.perspective = on;
+        return options;
+    };
+    struct Case {
+        const char* name;
+        Script script;
+        int orientation; // what orientation detection reports
+        OCROptions options;
+        int recognitions, rotated, deskewed, perspective;
+    };
+    const std::vector<Case> cases = {
+        {"upright, every switch off", {{prose()}}, 0, switches(false), 1, 0, 0, 0},
+        // A first pass without lines, or one that reads the page well, leaves the probe out.
+        {"blank, every switch on", {{std::vector<OCRLine>{}}}, 0, switches(true), 1, 0, 0, 0},
+        {"upright, every switch on", {{prose()}}, 0, switches(true), 1, 0, 0, 0},
+        {"tilted", {{prose(tilt), prose()}}, 0, switches(true), 2, 0, 1, 0},
+        // Photographed at an angle, slightly tilted, and scanned sideways: orientation detection sees
+        // the turn, so no first pass; the probe's four candidates, the turned page read beside them,
+        // and one recognition after each correction.
+        {"photographed", {{prose(tilt), prose(0, keystone), prose()}}, 1, switches(true), 4 + 3, 1, 1, 1},
+    };
+    QTemporaryDir folder;
+    const QString source = folder.filePath("sheet.pdf");
+    ASSERT_TRUE(writePdf(source, {numberedPage(1)}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto recognizer =
+            std::make_shared<ScriptedRecognizer>(c.script, [&c](const Request&) { return c.orientation; });
+        OCRPipeline pipeline(recognizer);
+        const Phase done = runToEnd(pipeline, source, folder.filePath("sheet_searchable.pdf"), c.options).last();
+        ASSERT_EQ(done.kind, Phase::Kind::done) << done.message.toStdString();
+        EXPECT_EQ(recognizer->recognitions(), c.recognitions);
+        EXPECT_EQ(QList<int>({done.summary.rotatedPages, done.summary.deskewedPages,
+                              done.summary.perspectiveCorrectedPages}),
+                  QList<int>({c.rotated, c.deskewed, c.perspective}));
+    }
 }
 
 TEST(OCRPipeline, RefusalsComeWithTheirTextAndKind) {
@@ -110,26 +167,14 @@ TEST(OCRPipeline, RefusalsComeWithTheirTextAndKind) {
     OCRPipeline pipeline(recognizer);
 
     // The output would replace the source: nothing is opened.
-    const QString source = numberedDocument(folder.path(), {numberedPage(1)});
-    const auto overwrite = runToEnd(pipeline, source, folder.filePath("DOC.pdf"));
-    ASSERT_EQ(overwrite.size(), 1);
-    EXPECT_EQ(overwrite[0], Phase::failed(OCRError::outputOverwritesSource()));
-    EXPECT_EQ(overwrite[0].errorKind, OCRError::Kind::outputOverwritesSource);
+    const QString source = folder.filePath("doc.pdf");
+    ASSERT_TRUE(writePdf(source, {numberedPage(1)}));
+    EXPECT_EQ(runToEnd(pipeline, source, folder.filePath("DOC.pdf")),
+              QList<Phase>{Phase::failed(OCRError::outputOverwritesSource())});
 
     const QString longDocument = folder.filePath("long.pdf");
-    {
-        QPDF pdf;
-        pdf.emptyPDF();
-        QPDFPageDocumentHelper pages(pdf);
-        for (int i = 0; i < 2001; ++i) {
-            auto page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 100 100] >>");
-            pages.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
-        }
-        QPDFWriter writer(pdf, QFile::encodeName(longDocument).constData());
-        writer.write();
-    }
-    const auto tooLong = runToEnd(pipeline, longDocument, folder.filePath("long_searchable.pdf"));
-    EXPECT_EQ(tooLong.last(),
+    ASSERT_TRUE(writePdf(longDocument, std::vector<FixturePage>(2001, FixturePage{.mediaBox = {0, 0, 100, 100}})));
+    EXPECT_EQ(runToEnd(pipeline, longDocument, folder.filePath("long_searchable.pdf")).last(),
               Phase::failed("This document has 2001 pages to process, over the 2000-page limit for a single job. "
                             "Split it into smaller files and process the parts separately.",
                             OCRError::Kind::documentTooLarge));
@@ -137,11 +182,12 @@ TEST(OCRPipeline, RefusalsComeWithTheirTextAndKind) {
     EXPECT_EQ(recognizer->recognitions(), 0);
 }
 
-// Recognition failing on one page, and an engine lost while the orientation probe recognises the
-// page's four turns at once: the run ends with the recognizer's own text, and nothing is left.
+// Recognition failing on one page, and an engine lost while the orientation probe reads the page's
+// four turns at once: the run ends with the recognizer's own text, and nothing is left.
 TEST(OCRPipeline, ARecognizerThatFailsEndsTheRunWithItsOwnTextAndLeavesNothing) {
     QTemporaryDir folder;
-    const QString source = numberedDocument(folder.path(), {numberedPage(1), numberedPage(2), numberedPage(3)});
+    const QString source = folder.filePath("doc.pdf");
+    ASSERT_TRUE(writePdf(source, {numberedPage(1), numberedPage(2), numberedPage(3)}));
     const auto failsOnPage2 = reading([](const Request& request) {
         if (request.page == 2) {
             throw PlatformError("Tesseract could not recognise the page.");
@@ -150,16 +196,14 @@ TEST(OCRPipeline, ARecognizerThatFailsEndsTheRunWithItsOwnTextAndLeavesNothing) 
     });
     OCRPipeline pipeline(failsOnPage2);
     const auto phases = runToEnd(pipeline, source, folder.filePath("doc_searchable.pdf"));
-    ASSERT_GE(phases.size(), 2);
-    EXPECT_EQ(phases[phases.size() - 2], Phase::recognizing(2, 3));
-    EXPECT_EQ(phases.last(), Phase::failed("Tesseract could not recognise the page."));
-    EXPECT_FALSE(phases.last().errorKind.has_value());
+    EXPECT_EQ(phases.mid(phases.size() - 2),
+              (QList<Phase>{Phase::recognizing(2, 3), Phase::failed("Tesseract could not recognise the page.")}));
     EXPECT_EQ(failsOnPage2->recognitions(), 2);
     EXPECT_EQ(filesIn(folder.path()), QStringList{"doc.pdf"});
 
-    // A first pass that reads badly sends the page to the probe; its upright and upside-down
-    // candidates lose their engine while the two sideways ones are still being read.
-    std::atomic<int> sidewaysFinished = 0;
+    // A badly read first pass sends the page to the probe, whose upright and upside-down candidates
+    // lose their engine while the two sideways ones are still being read.
+    std::atomic<int> sidewaysRead = 0;
     const auto losesEngine = reading([&](const Request& request) {
         if (request.level == OCRRecognitionLevel::accurate) {
             return linesReading({"s0me g@rbled w0rds"}, 0.3f);
@@ -168,39 +212,21 @@ TEST(OCRPipeline, ARecognizerThatFailsEndsTheRunWithItsOwnTextAndLeavesNothing) 
             throw PlatformError("The Tesseract engine stopped responding.");
         }
         QThread::msleep(300);
-        sidewaysFinished += 1;
+        sidewaysRead += 1;
         return std::vector<OCRLine>{};
     });
     OCROptions options = recognitionOnly();
     options.autoRotate = true;
     OCRPipeline probing(losesEngine);
-    int finishedWhenFailed = -1;
+    int sidewaysReadWhenFailed = -1;
     QObject::connect(&probing, &OCRPipeline::phaseChanged, [&](const Phase& phase) {
-        if (phase.kind == Phase::Kind::failed) {
-            finishedWhenFailed = sidewaysFinished;
-        }
+        sidewaysReadWhenFailed = phase.kind == Phase::Kind::failed ? sidewaysRead.load() : -1;
     });
-    const auto probed = runToEnd(probing, source, folder.filePath("doc_searchable.pdf"), options);
-    EXPECT_EQ(probed.last(), Phase::failed("The Tesseract engine stopped responding."));
+    EXPECT_EQ(runToEnd(probing, source, folder.filePath("doc_searchable.pdf"), options).last(),
+              Phase::failed("The Tesseract engine stopped responding."));
     EXPECT_EQ(losesEngine->recognitions(), 5);
-    EXPECT_EQ(finishedWhenFailed, 2) << "the probe's candidates borrow its frame: all end before it throws";
+    EXPECT_EQ(sidewaysReadWhenFailed, 2) << "the candidates borrow the probe's frame: all end before it throws";
     EXPECT_EQ(filesIn(folder.path()), QStringList{"doc.pdf"});
-}
-
-TEST(OCRPipeline, SidecarThatCannotBeWrittenLeavesThePdfAndSaysWhy) {
-    QTemporaryDir folder;
-    const QString source = numberedDocument(folder.path(), {numberedPage(1)});
-    // A folder where the sidecar should go makes the sidecar fail, as a full disk would.
-    ASSERT_TRUE(QDir().mkdir(folder.filePath("doc_searchable.txt")));
-    OCROptions options = recognitionOnly();
-    options.writesTextSidecar = true;
-    OCRPipeline pipeline(reading([](const Request&) { return linesReading({"words"}); }));
-    const auto phases = runToEnd(pipeline, source, folder.filePath("doc_searchable.pdf"), options);
-    ASSERT_EQ(phases.last().kind, Phase::Kind::done);
-    EXPECT_TRUE(QFile::exists(folder.filePath("doc_searchable.pdf")));
-    EXPECT_FALSE(phases.last().summary.sidecarURL.has_value());
-    ASSERT_TRUE(phases.last().summary.sidecarError.has_value());
-    EXPECT_FALSE(phases.last().summary.sidecarError->isEmpty());
 }
 
 TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
@@ -216,7 +242,6 @@ TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
 
     // The image is made, then the output cannot be written: the temporary PDF still goes.
     const auto failed = runToEnd(pipeline, image, folder.filePath("gone/note_searchable.pdf"));
-    EXPECT_EQ(failed.last().kind, Phase::Kind::failed);
     EXPECT_EQ(failed.last().errorKind, OCRError::Kind::outputWriteFailed);
     EXPECT_TRUE(filesIn(temporary.path()).isEmpty());
 }

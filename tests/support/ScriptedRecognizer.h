@@ -1,10 +1,9 @@
 #pragma once
 
-// A recognizer whose answers the test writes, without Tesseract, for the tests of what the
-// pipeline and the batch do with recognised lines: order, phases, counters, failures, cancelling.
-// Fixture pages are told apart by their shade: numberedPage(n) is filled with a grey that the
-// recognizer reads back as page n at any size and in any orientation, so that a script answers
-// page by page in whatever order, and on whatever threads, the pages are recognised.
+// A recognizer without Tesseract whose lines and failures the test writes, for the tests of order,
+// phases, counters, failures and cancelling. Fixture pages are told apart by their shade:
+// numberedPage(n) is filled with a grey read back as page n at any size and turn, so a script
+// answers page by page whatever order, and threads, the pages are recognised in.
 
 #include "core/TextRecognizer.h"
 #include "support/PdfBuilder.h"
@@ -19,17 +18,15 @@ class ScriptedRecognizer : public TextRecognizer {
 public:
     struct Request {
         int page = 0; // as numberedPage() numbered it; 0 for any other bitmap
-        int width = 0;
-        int height = 0;
+        int width = 0, height = 0;
         OCRRecognitionLevel level = OCRRecognitionLevel::accurate;
     };
-    // The lines of one recognition; a script fails a recognition by throwing. Scripts are called
-    // from several threads at once.
+    // The lines of one recognition; it fails by throwing. Called from several threads at once.
     using Script = std::function<std::vector<OCRLine>(const Request&)>;
-    // The quarter turns that orientation detection reports; none reports 0.
-    using Orientation = std::function<int(const Request&)>;
 
-    explicit ScriptedRecognizer(Script script, Orientation orientation = {});
+    // `orientation` gives what orientation detection reports; 0 without one.
+    explicit ScriptedRecognizer(Script script, std::function<int(const Request&)> orientation = {})
+        : script_(std::move(script)), orientation_(std::move(orientation)) {}
 
     std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const override;
     int detectOrientation(const Raster& bitmap) const override;
@@ -39,14 +36,14 @@ public:
 
 private:
     Script script_;
-    Orientation orientation_;
+    std::function<int(const Request&)> orientation_;
     mutable std::atomic<int> recognitions_{0};
 };
 
-// A US Letter page, no text of its own, that ScriptedRecognizer reads as page `number` (1 to 20).
+// A US Letter page without text of its own that ScriptedRecognizer reads as page `number` (1 to 20).
 FixturePage numberedPage(int number);
 
-// Lines one under another from the top of the page, each across most of its width, in this order.
+// Lines one under another from the top of the page, each across most of its width.
 std::vector<OCRLine> linesReading(const QStringList& texts, float confidence = 0.9f);
 
 } // namespace quorvane::test
