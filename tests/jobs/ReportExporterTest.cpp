@@ -75,42 +75,20 @@ TEST(ReportExporter, CSVBytesAreExact) {
               "rotatedPages,deskewedPages,perspectiveCorrectedPages,output,sidecar,error,errorKind\n");
 }
 
-TEST(ReportExporter, JSONBytesAreExact) {
-    const QList<BatchItem> queue{sampleQueue()[0], sampleQueue()[2]};
-    const QByteArray expected = R"({
-  "documents" : [
-    {
-      "averageConfidence" : 0.9312000274658203,
-      "deskewedPages" : 2,
-      "lowConfidencePages" : 1,
-      "lowDPIPages" : 2,
-      "output" : "\/out\/a, b_searchable.pdf",
-      "perspectiveCorrectedPages" : 0,
-      "processedPages" : 3,
-      "rotatedPages" : 1,
-      "sidecar" : "\/out\/a.txt",
-      "skippedPages" : 1,
-      "source" : "\/scans\/a, b.pdf",
-      "status" : "processed"
-    },
-    {
-      "deskewedPages" : 0,
-      "error" : "Line one\nline two",
-      "errorKind" : "cannotOpenPDF",
-      "lowConfidencePages" : 0,
-      "lowDPIPages" : 0,
-      "perspectiveCorrectedPages" : 0,
-      "processedPages" : 0,
-      "rotatedPages" : 0,
-      "skippedPages" : 0,
-      "source" : "\/scans\/say \"hi\".pdf",
-      "status" : "failed"
-    }
-  ],
-  "generatedAt" : "2026-03-01T09:15:00Z"
-})";
-    EXPECT_EQ(Report::data(Report::Format::json, queue, generated), expected);
-
+// Pretty-printed with sorted keys; absent values are left out rather than null.
+TEST(ReportExporter, JSONRowsReadBackWithSortedKeysAndNoNulls) {
+    const QByteArray text = Report::data(Report::Format::json, {sampleQueue()[0], sampleQueue()[2]}, generated);
+    EXPECT_TRUE(text.startsWith("{\n  \"documents\" : [\n    {\n      \"averageConfidence\" : 0.9312000274658203,\n"));
+    EXPECT_TRUE(text.endsWith("  ],\n  \"generatedAt\" : \"2026-03-01T09:15:00Z\"\n}"));
+    EXPECT_TRUE(text.contains("\"output\" : \"\\/out\\/a, b_searchable.pdf\""));
+    const QJsonArray rows = QJsonDocument::fromJson(text).object()["documents"].toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].toObject().keys().size(), 12); // no error or errorKind
+    const QJsonObject failed = rows[1].toObject();
+    EXPECT_EQ(failed.keys(), (QStringList{"deskewedPages", "error", "errorKind", "lowConfidencePages", "lowDPIPages",
+                                          "perspectiveCorrectedPages", "processedPages", "rotatedPages",
+                                          "skippedPages", "source", "status"}));
+    EXPECT_EQ(failed["errorKind"].toString(), "cannotOpenPDF");
     EXPECT_EQ(Report::data(Report::Format::json, {}, generated),
               "{\n  \"documents\" : [\n\n  ],\n  \"generatedAt\" : \"2026-03-01T09:15:00Z\"\n}");
 }
