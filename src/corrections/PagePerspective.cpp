@@ -246,6 +246,11 @@ std::optional<Raster> apply(const Raster& raster, const PerspectiveParams& param
         Raster result;
         cv::warpPerspective(raster, result, transform, cv::Size(int(outWidth), int(outHeight)),
                             cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(255, 255, 255));
+        // A page of pure black and white stays so (and compact when stored), rather than gaining
+        // the greys of interpolation.
+        if (raster.channels() == 1 && cv::countNonZero((raster != 0) & (raster != 255)) == 0) {
+            cv::threshold(result, result, 127, 255, cv::THRESH_BINARY);
+        }
         return result;
     } catch (const cv::Exception&) {
         return std::nullopt;

@@ -48,7 +48,8 @@ std::optional<PerspectiveParams> detect(const std::vector<OCRLine>& lines, doubl
 
 // A new width x height raster in which the quadrilateral of `params` is mapped onto the rectangle
 // that bounds it, its top edge at the top, and the rest of the page with it (so margins and words
-// outside the quadrilateral stay on the page); nothing when the warp cannot be made.
+// outside the quadrilateral stay on the page); a black-and-white raster stays black and white.
+// Nothing when the warp cannot be made.
 std::optional<Raster> apply(const Raster& raster, const PerspectiveParams& params, double width,
                             double height);
 

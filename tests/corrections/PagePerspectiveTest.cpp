@@ -157,6 +157,14 @@ TEST(PagePerspectiveApply, MapsTheQuadrilateralOntoItsBoundingRectangleAndKeepsT
     // The page's white margins stay white.
     EXPECT_EQ(warped->at<cv::Vec3b>(height - 3, width / 2), cv::Vec3b(255, 255, 255));
     EXPECT_EQ(warped->at<cv::Vec3b>(height / 2, 3), cv::Vec3b(255, 255, 255));
+
+    // A page of black and white gains no greys.
+    Raster bilevel(height, width, CV_8UC1, cv::Scalar(255));
+    cv::circle(bilevel, at(params.topLeft, 40, 40), 20, cv::Scalar(0), cv::FILLED);
+    const auto warpedBilevel = PagePerspective::apply(bilevel, params, width, height);
+    ASSERT_TRUE(warpedBilevel);
+    EXPECT_EQ(cv::countNonZero((*warpedBilevel != 0) & (*warpedBilevel != 255)), 0);
+    EXPECT_GT(cv::countNonZero(*warpedBilevel == 0), 900);
 }
 
 TEST(PagePerspectiveApply, SaysSoWhenTheWarpCannotBeMade) {
