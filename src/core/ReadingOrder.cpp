@@ -209,7 +209,7 @@ std::vector<OCRLine> orderRegion(std::vector<OCRLine> lines, const Grid& grid, i
     std::vector<OCRLine> result;
     for (auto& band : bands) {
         append(result, band.columned ? orderRegion(std::move(band.lines), grid, gutterBins)
-                                    : byRows(std::move(band.lines)));
+                                     : byRows(std::move(band.lines)));
     }
     return result;
 }

@@ -48,7 +48,8 @@ double median(std::vector<double> values) {
 
 // How much smaller the lines of the upper third of the text are than those of the lower third.
 double heightShrinkUpwards(std::vector<LineBox> lines) {
-    std::sort(lines.begin(), lines.end(), [](const LineBox& a, const LineBox& b) { return a.middle() < b.middle(); });
+    std::sort(lines.begin(), lines.end(),
+              [](const LineBox& a, const LineBox& b) { return a.middle() < b.middle(); });
     const std::size_t third = lines.size() / 3;
     if (third == 0) {
         return 0;
@@ -169,8 +170,9 @@ std::optional<PerspectiveParams> detect(const std::vector<OCRLine>& lines, doubl
     auto vanishing = fromMargins(margins, foot, textWidth);
     const bool oneMargin = !vanishing;
     if (oneMargin) {
-        const Margin& strongest = *std::max_element(
-            margins.begin(), margins.end(), [](const Margin& a, const Margin& b) { return a.lines < b.lines; });
+        const Margin& strongest =
+            *std::max_element(margins.begin(), margins.end(),
+                              [](const Margin& a, const Margin& b) { return a.lines < b.lines; });
         vanishing = fromMargin(strongest, foot, (leftmost + rightmost) / 2, textWidth, median(tilts));
         if (!vanishing) {
             return std::nullopt;
@@ -199,8 +201,12 @@ std::optional<PerspectiveParams> detect(const std::vector<OCRLine>& lines, doubl
         }
     }
     const auto atTop = [&](double x) { return vanishing->x + (x - vanishing->x) * scaleAt(top); };
-    PerspectiveParams params{{atTop(left) / w, top / h},   {atTop(right) / w, top / h}, {left / w, foot / h},
-                             {right / w, foot / h},        angleGradient,               heightGradient};
+    PerspectiveParams params{{atTop(left) / w, top / h},
+                             {atTop(right) / w, top / h},
+                             {left / w, foot / h},
+                             {right / w, foot / h},
+                             angleGradient,
+                             heightGradient};
 
     Point* corners[] = {&params.topLeft, &params.topRight, &params.bottomLeft, &params.bottomRight};
     for (const Point* corner : corners) {

@@ -42,11 +42,12 @@ struct Text {
 
 struct Candidate {
     Margin margin;
-    double scatter = 0;               // root mean square distance of its ends from it
-    std::vector<std::size_t> ends;    // indices of the lines that end on it
+    double scatter = 0;            // root mean square distance of its ends from it
+    std::vector<std::size_t> ends; // indices of the lines that end on it
 };
 
-std::vector<std::size_t> endsOn(const Text& text, const std::vector<std::size_t>& candidates, double a, double b) {
+std::vector<std::size_t> endsOn(const Text& text, const std::vector<std::size_t>& candidates, double a,
+                                double b) {
     std::vector<std::size_t> on;
     for (const std::size_t index : candidates) {
         const LineBox& line = text.lines[index];
@@ -120,8 +121,9 @@ bool isMostlyReached(const Text& text, const Margin& margin) {
 
 bool isMargin(const Text& text, const Candidate& candidate) {
     const Margin& margin = candidate.margin;
-    return margin.lines >= minLines && margin.high - margin.low >= text.minSpan && std::abs(margin.b) <= maxLean &&
-           candidate.scatter <= text.maxScatter && isClear(text, margin) && isMostlyReached(text, margin);
+    return margin.lines >= minLines && margin.high - margin.low >= text.minSpan &&
+           std::abs(margin.b) <= maxLean && candidate.scatter <= text.maxScatter && isClear(text, margin) &&
+           isMostlyReached(text, margin);
 }
 
 // The edge with the most ends on it among `candidates`, refined by least squares.

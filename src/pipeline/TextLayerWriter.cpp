@@ -62,7 +62,8 @@ public:
     explicit EncodedData(QByteArray bytes) : bytes_(std::move(bytes)) {}
 
     void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
-        pipeline->write(reinterpret_cast<const unsigned char*>(bytes_.constData()), std::size_t(bytes_.size()));
+        pipeline->write(reinterpret_cast<const unsigned char*>(bytes_.constData()),
+                        std::size_t(bytes_.size()));
         pipeline->finish();
     }
 
@@ -80,7 +81,8 @@ Object imageXObject(QPDF& output, const EncodedRaster& raster) {
     dict.replaceKey("/ColorSpace", Object::newName(raster.colour ? "/DeviceRGB" : "/DeviceGray"));
     dict.replaceKey("/BitsPerComponent", Object::newInteger(raster.bitsPerComponent));
     const char* filter = raster.filter == EncodedRaster::Filter::dct ? "/DCTDecode" : "/FlateDecode";
-    image.replaceStreamData(std::make_shared<EncodedData>(raster.data), Object::newName(filter), Object::newNull());
+    image.replaceStreamData(std::make_shared<EncodedData>(raster.data), Object::newName(filter),
+                            Object::newNull());
     return image;
 }
 

@@ -16,7 +16,8 @@ namespace {
 bool isUncoloured(const Raster& rgb) {
     cv::Mat channels[3];
     cv::split(rgb, channels);
-    return cv::countNonZero(channels[0] != channels[1]) == 0 && cv::countNonZero(channels[1] != channels[2]) == 0;
+    return cv::countNonZero(channels[0] != channels[1]) == 0 &&
+           cv::countNonZero(channels[1] != channels[2]) == 0;
 }
 
 bool isBlackAndWhite(const cv::Mat& grey) {
@@ -50,7 +51,8 @@ QByteArray jpegStream(const cv::Mat& pixels, bool colour) {
         cv::cvtColor(pixels, ordered, cv::COLOR_RGB2BGR); // the order OpenCV's codecs expect
     }
     std::vector<uchar> bytes;
-    if (!cv::imencode(".jpg", ordered, bytes, {cv::IMWRITE_JPEG_QUALITY, jpegQuality, cv::IMWRITE_JPEG_OPTIMIZE, 1})) {
+    if (!cv::imencode(".jpg", ordered, bytes,
+                      {cv::IMWRITE_JPEG_QUALITY, jpegQuality, cv::IMWRITE_JPEG_OPTIMIZE, 1})) {
         return {};
     }
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));

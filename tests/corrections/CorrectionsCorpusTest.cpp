@@ -113,7 +113,8 @@ TEST(CorrectionsCorpus, FirstPassesOfUprightTiltedKeystonedAndTurnedPages) {
         for (const auto& page : all) {
             if (page.variant.turnsCW == 0) {
                 const Raster& raster = page.variant.raster;
-                EXPECT_EQ(bool(PagePerspective::detect(page.firstPass, raster.cols, raster.rows)), page.variant.keystoned)
+                EXPECT_EQ(bool(PagePerspective::detect(page.firstPass, raster.cols, raster.rows)),
+                          page.variant.keystoned)
                     << nameOf(page);
             }
         }

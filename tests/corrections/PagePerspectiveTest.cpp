@@ -70,7 +70,8 @@ TEST(PagePerspectiveDetect, FlatLayoutsAreLeftAlone) {
     // A bulleted list: bullets on the margin, wrapped lines further in.
     std::vector<OCRLine> bullets;
     for (int i = 0; i < 24; ++i) {
-        bullets.push_back(line(i % 2 ? 0.15 : 0.12, i % 2 ? 0.5 + 0.01 * (i % 7) : 0.86, 0.85 - 0.028 * i, 0.012));
+        bullets.push_back(
+            line(i % 2 ? 0.15 : 0.12, i % 2 ? 0.5 + 0.01 * (i % 7) : 0.86, 0.85 - 0.028 * i, 0.012));
     }
     EXPECT_FALSE(detect(bullets));
     // A keystone too slight to matter or too strong to believe, lines that turn by 15 degrees
