@@ -18,6 +18,9 @@ constexpr double rowTolerance = 0.01; // top edges closer than this form one row
 // by side; less is taken for the ascenders and descenders of consecutive lines touching.
 constexpr double sideBySideOverlap = 0.25;
 
+// Which of the bins across the text some line covers.
+using Occupancy = std::array<bool, binCount>;
+
 struct Column {
     int first = 0;
     int last = 0;
@@ -62,8 +65,8 @@ int binOf(double x, const Grid& grid) {
     return static_cast<int>(std::clamp(share, -1.0, double(binCount)));
 }
 
-std::array<bool, binCount> occupancy(const std::vector<OCRLine>& lines, const Grid& grid) {
-    std::array<bool, binCount> occupied{};
+Occupancy occupancy(const std::vector<OCRLine>& lines, const Grid& grid) {
+    Occupancy occupied{};
     for (const auto& line : lines) {
         const int start = std::clamp(binOf(line.boundingBox.minX(), grid), 0, binCount - 1);
         int end = binOf(line.boundingBox.maxX(), grid);
@@ -78,7 +81,7 @@ std::array<bool, binCount> occupancy(const std::vector<OCRLine>& lines, const Gr
 }
 
 // Runs of occupied bins; gaps of fewer than `gapBins` empty bins are bridged.
-std::vector<Column> columns(const std::array<bool, binCount>& occupied, int gapBins) {
+std::vector<Column> columns(const Occupancy& occupied, int gapBins) {
     std::vector<Column> result;
     bool inRun = false;
     int first = 0, lastOccupied = 0, emptyRun = 0;
@@ -123,12 +126,23 @@ void append(std::vector<OCRLine>& to, std::vector<OCRLine>&& lines) {
     to.insert(to.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
 }
 
+Occupancy operator|(Occupancy a, const Occupancy& b) {
+    for (int bin = 0; bin < binCount; ++bin) {
+        a[bin] = a[bin] || b[bin];
+    }
+    return a;
+}
+
+bool hasGutter(const Occupancy& occupied) {
+    return columns(occupied, gutterBins).size() >= 2;
+}
+
 // A horizontal slice of the page: lines that overlap one another vertically, with no line above
 // or below it reaching in.
 struct Strip {
     std::vector<OCRLine> lines;
     double bottom = 0;
-    bool sideBySide = false; // it has lines in two columns or more
+    Occupancy occupied{};
 };
 
 std::vector<Strip> stripsOf(std::vector<OCRLine> lines, const Grid& grid) {
@@ -139,13 +153,13 @@ std::vector<Strip> stripsOf(std::vector<OCRLine> lines, const Grid& grid) {
     for (auto& line : lines) {
         const Rect& box = line.boundingBox;
         if (strips.empty() || box.maxY() - strips.back().bottom <= sideBySideOverlap * box.height) {
-            strips.push_back({{}, box.minY(), false});
+            strips.push_back({{}, box.minY()});
         }
         strips.back().bottom = std::min(strips.back().bottom, box.minY());
         strips.back().lines.push_back(std::move(line));
     }
     for (auto& strip : strips) {
-        strip.sideBySide = columnsOf(strip.lines, grid, gutterBins).size() >= 2;
+        strip.occupied = occupancy(strip.lines, grid);
     }
     return strips;
 }
@@ -153,6 +167,7 @@ std::vector<Strip> stripsOf(std::vector<OCRLine> lines, const Grid& grid) {
 // Consecutive strips read as one part of the page: either columns side by side, or rows.
 struct Band {
     std::vector<OCRLine> lines;
+    Occupancy occupied{};
     bool columned = false;
 };
 
@@ -163,18 +178,19 @@ struct Band {
 std::vector<Band> bandsOf(std::vector<OCRLine> lines, const Grid& grid) {
     std::vector<Band> bands;
     for (auto& strip : stripsOf(std::move(lines), grid)) {
+        const bool sideBySide = hasGutter(strip.occupied);
         if (!bands.empty()) {
             Band& band = bands.back();
-            std::vector<OCRLine> joined = band.lines;
-            joined.insert(joined.end(), strip.lines.begin(), strip.lines.end());
-            const bool gutter = columnsOf(joined, grid, gutterBins).size() >= 2;
-            if (gutter || (!band.columned && !strip.sideBySide)) {
-                band.lines = std::move(joined);
-                band.columned = gutter && (band.columned || strip.sideBySide);
+            const Occupancy joined = band.occupied | strip.occupied;
+            const bool gutter = hasGutter(joined);
+            if (gutter || (!band.columned && !sideBySide)) {
+                append(band.lines, std::move(strip.lines));
+                band.occupied = joined;
+                band.columned = gutter && (band.columned || sideBySide);
                 continue;
             }
         }
-        bands.push_back({std::move(strip.lines), strip.sideBySide});
+        bands.push_back({std::move(strip.lines), strip.occupied, sideBySide});
     }
     return bands;
 }

@@ -36,8 +36,8 @@ inline constexpr int minLineCount = 4;
 inline constexpr double maxAngleGradient = 15 * std::numbers::pi / 180;
 // A margin's line ends must spread over at least this share of the raster's height.
 inline constexpr double minMarginSpan = 0.25;
-// The narrower edge of the text block must be shorter than the wider one by at least this share
-// to be corrected, and by no more than this share to be believed.
+// The text's top edge must be narrower or wider than its foot by at least this share of the
+// foot's width to be corrected, and by no more than this share to be believed.
 inline constexpr double minNarrowing = 0.05;
 inline constexpr double maxNarrowing = 0.6;
 inline constexpr double cornerTolerance = 0.02;
