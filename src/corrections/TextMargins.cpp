@@ -88,18 +88,21 @@ Candidate fitted(const Text& text, std::vector<std::size_t> ends) {
     return fit;
 }
 
+// How many lines beside the margin's ends satisfy `counts`, given the margin's x at their middle.
+template <typename Predicate> int linesAlong(const Text& text, const Margin& margin, Predicate counts) {
+    return int(std::count_if(text.lines.begin(), text.lines.end(), [&](const LineBox& line) {
+        const double y = line.middle();
+        return y >= margin.low && y <= margin.high && counts(line, margin.xAt(y));
+    }));
+}
+
 // No text runs across a margin: a line that starts before it and ends after it where it passes
 // shows that the ends line up by chance. One such line in ten is forgiven (a title across a
 // gutter).
 bool isClear(const Text& text, const Margin& margin) {
-    int across = 0;
-    for (const LineBox& line : text.lines) {
-        const double y = line.middle();
-        if (y >= margin.low && y <= margin.high) {
-            const double x = margin.xAt(y);
-            across += line.left < x - text.tolerance && line.right > x + text.tolerance ? 1 : 0;
-        }
-    }
+    const int across = linesAlong(text, margin, [&](const LineBox& line, double x) {
+        return line.left < x - text.tolerance && line.right > x + text.tolerance;
+    });
     return across <= margin.lines / 10;
 }
 
@@ -107,15 +110,10 @@ bool isClear(const Text& text, const Margin& margin) {
 // with its indents and headings. The longest lines of ragged text, which often line up, are a
 // few among many that end short of them.
 bool isMostlyReached(const Text& text, const Margin& margin) {
-    int near = 0;
-    for (const LineBox& line : text.lines) {
-        const double y = line.middle();
-        if (y >= margin.low && y <= margin.high) {
-            const double x = margin.xAt(y);
-            const double inside = text.side == Side::left ? text.endOf(line) - x : x - text.endOf(line);
-            near += inside >= -text.tolerance && inside <= reach * text.width ? 1 : 0;
-        }
-    }
+    const int near = linesAlong(text, margin, [&](const LineBox& line, double x) {
+        const double inside = text.side == Side::left ? text.endOf(line) - x : x - text.endOf(line);
+        return inside >= -text.tolerance && inside <= reach * text.width;
+    });
     return margin.lines >= minShare * near;
 }
 
