@@ -8,6 +8,8 @@
 //   PageWorkBench [benchmark flags]
 //   PageWorkBench --write-inputs DIR    writes the three made pages as 300-DPI PNG files and stops
 //                                       (inputs for bench/compare-with-ocrmypdf)
+//   PageWorkBench --image-pdf IMAGE PDF writes IMAGE as a one-page PDF, as the pipeline makes one
+//                                       (inputs for bench/memory-bench --corrected)
 
 #include "corrections/PageDeskew.h"
 #include "corrections/PageOrientation.h"
@@ -144,6 +146,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot write the pages into %s\n", argv[2]);
         }
         return written ? 0 : 1;
+    }
+
+    if (argc == 4 && QByteArray(argv[1]) == "--image-pdf") {
+        try {
+            const QString pdf = ImagePDFBuilder::makePDF(QString::fromLocal8Bit(argv[2]));
+            QFile::remove(QString::fromLocal8Bit(argv[3]));
+            return QFile::rename(pdf, QString::fromLocal8Bit(argv[3])) ? 0 : 1;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "cannot make a PDF of %s: %s\n", argv[2], error.what());
+            return 1;
+        }
     }
 
     QTemporaryDir folder;

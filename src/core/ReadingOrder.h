@@ -1,7 +1,9 @@
 #pragma once
 
 // Puts the lines recognised on one page into the order a person reads them: column by column
-// from left to right, and within a column from top to bottom, left to right within a row.
+// from left to right, and within a column from top to bottom, left to right within a row. Where
+// lines across the page (a title, a heading, a list) stand above and below columns, the page is
+// read band by band from the top, and each band column by column.
 
 #include "core/OCRRecords.h"
 

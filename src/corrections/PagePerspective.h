@@ -1,10 +1,12 @@
 #pragma once
 
 // Corrects pages photographed at an angle (keystone distortion). Detection works only from the
-// recognised lines: when the upper and lower halves of the text differ in mean line angle or mean
-// line height, the text block's quadrilateral is taken from the topmost and bottommost lines, one
-// edge narrowed in proportion to the distortion, and the raster is warped so that the
-// quadrilateral fills it.
+// recognised lines: the margins of the text (the straight edges along which many lines start or
+// end) are vertical and parallel on a flat page, while on a page photographed from below or above
+// its edge they converge towards one vanishing point. When they converge by a measurable amount,
+// the text block's quadrilateral follows them, and the raster is warped so that it becomes a
+// rectangle. Headings, indents, bullets and short lines do not make a margin, so layout alone is
+// never taken for a keystone.
 
 #include "core/Geometry.h"
 #include "core/OCRRecords.h"
@@ -30,21 +32,24 @@ struct PerspectiveParams {
 
 inline constexpr float minLineConfidence = 0.3f; // a line is used only when strictly greater
 inline constexpr int minLineCount = 4;
-inline constexpr double minAngleGradient = 0.01;
-inline constexpr double minHeightGradient = 0.05;
+// At or above this difference of the halves' mean line angles the detection gives up.
 inline constexpr double maxAngleGradient = 15 * std::numbers::pi / 180;
-inline constexpr double minSpan = 0.6;
-inline constexpr double minEdgeRatio = 0.5;
-inline constexpr double maxNarrowing = 0.08;
+// A margin's line ends must spread over at least this share of the raster's height.
+inline constexpr double minMarginSpan = 0.25;
+// The text's top edge must be narrower or wider than its foot by at least this share of the
+// foot's width to be corrected, and by no more than this share to be believed.
+inline constexpr double minNarrowing = 0.05;
+inline constexpr double maxNarrowing = 0.6;
 inline constexpr double cornerTolerance = 0.02;
 
-// The page's quadrilateral, or nothing when the lines show no usable distortion. The raster size
-// does not influence the result.
+// The text block's quadrilateral on a `width` x `height` pixel raster, or nothing when the lines
+// show no keystone.
 std::optional<PerspectiveParams> detect(const std::vector<OCRLine>& lines, double width, double height);
 
 // A new width x height raster in which the quadrilateral of `params` is mapped onto the rectangle
 // that bounds it, its top edge at the top, and the rest of the page with it (so margins and words
-// outside the quadrilateral stay on the page); nothing when the warp cannot be made.
+// outside the quadrilateral stay on the page); a black-and-white raster stays black and white.
+// Nothing when the warp cannot be made.
 std::optional<Raster> apply(const Raster& raster, const PerspectiveParams& params, double width,
                             double height);
 

@@ -103,9 +103,13 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TextRecogniz
 
     if (options.perspective) {
         if (const auto params = PagePerspective::detect(outcome.lines, current.cols, current.rows)) {
-            if (auto corrected = PagePerspective::apply(current, *params, current.cols, current.rows)) {
+            // The corrected page is kept compressed from here on; one that cannot be compressed
+            // is left uncorrected, its source picture and text layer going together.
+            auto corrected = PagePerspective::apply(current, *params, current.cols, current.rows);
+            auto encoded = corrected ? RasterEncoder::encode(*corrected) : std::nullopt;
+            if (encoded) {
                 current = *corrected;
-                outcome.correctedRaster = current;
+                outcome.correctedRaster = std::move(encoded);
                 outcome.lines = recognizer.recognize(current, options);
             }
         }

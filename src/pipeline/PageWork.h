@@ -7,6 +7,7 @@
 #include "core/OCRRecords.h"
 #include "core/Raster.h"
 #include "core/TextRecognizer.h"
+#include "platform/RasterEncoder.h"
 
 #include <optional>
 #include <vector>
@@ -17,7 +18,7 @@ struct PageOutcome {
     std::vector<OCRLine> lines;           // of the last image recognised, possibly limited to the region
     int turnsCW = 0;                      // clockwise quarter turns applied
     double deskewAngle = 0;               // radians applied by deskew, 0 when none
-    std::optional<Raster> correctedRaster; // the perspective-corrected page, when applied
+    std::optional<EncodedRaster> correctedRaster; // the perspective-corrected page, when applied
 };
 
 namespace PageWork {

@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QUuid>
 #include <algorithm>
-#include <opencv2/core.hpp>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFSystemError.hh>
@@ -57,52 +56,33 @@ Object rectangle(const Rect& r) {
     return Object::newFromRectangle({r.minX(), r.minY(), r.maxX(), r.maxY()});
 }
 
-bool isUncoloured(const Raster& rgb) {
-    cv::Mat channels[3];
-    cv::split(rgb, channels);
-    return cv::countNonZero(channels[0] != channels[1]) == 0 &&
-           cv::countNonZero(channels[1] != channels[2]) == 0;
-}
-
-// Pixels of a corrected raster handed to the output file while it is written, so no second copy
-// of the pixels is kept meanwhile. A grey raster, or an RGB one whose three channels agree, is
-// stored as grey, a third of the size.
-class RasterData : public Object::StreamDataProvider {
+// A corrected page's compressed bytes, handed to the output file while it is written.
+class EncodedData : public Object::StreamDataProvider {
 public:
-    explicit RasterData(Raster raster) : raster_(std::move(raster)) {
-        grey_ = raster_.channels() == 1 || isUncoloured(raster_);
-    }
-    bool isGrey() const { return grey_; }
+    explicit EncodedData(QByteArray bytes) : bytes_(std::move(bytes)) {}
 
     void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
-        cv::Mat pixels = raster_;
-        if (grey_ && raster_.channels() == 3) {
-            cv::extractChannel(raster_, pixels, 0);
-        } else if (!pixels.isContinuous()) {
-            pixels = pixels.clone();
-        }
-        pipeline->write(pixels.data, pixels.total() * pixels.elemSize());
+        pipeline->write(reinterpret_cast<const unsigned char*>(bytes_.constData()),
+                        std::size_t(bytes_.size()));
         pipeline->finish();
     }
 
 private:
-    Raster raster_;
-    bool grey_ = false;
+    QByteArray bytes_;
 };
 
-Object imageXObject(QPDF& output, const Raster& raster) {
-    auto data = std::make_shared<RasterData>(raster);
+Object imageXObject(QPDF& output, const EncodedRaster& raster) {
     Object image = output.newStream();
     Object dict = image.getDict();
     dict.replaceKey("/Type", Object::newName("/XObject"));
     dict.replaceKey("/Subtype", Object::newName("/Image"));
-    dict.replaceKey("/Width", Object::newInteger(raster.cols));
-    dict.replaceKey("/Height", Object::newInteger(raster.rows));
-    dict.replaceKey("/ColorSpace", Object::newName(data->isGrey() ? "/DeviceGray" : "/DeviceRGB"));
-    dict.replaceKey("/BitsPerComponent", Object::newInteger(8));
-    // Unfiltered here; the writer compresses it with Flate (lossless: these are the pixels that
-    // were recognised).
-    image.replaceStreamData(data, Object::newNull(), Object::newNull());
+    dict.replaceKey("/Width", Object::newInteger(raster.width));
+    dict.replaceKey("/Height", Object::newInteger(raster.height));
+    dict.replaceKey("/ColorSpace", Object::newName(raster.colour ? "/DeviceRGB" : "/DeviceGray"));
+    dict.replaceKey("/BitsPerComponent", Object::newInteger(raster.bitsPerComponent));
+    const char* filter = raster.filter == EncodedRaster::Filter::dct ? "/DCTDecode" : "/FlateDecode";
+    image.replaceStreamData(std::make_shared<EncodedData>(raster.data), Object::newName(filter),
+                            Object::newNull());
     return image;
 }
 
@@ -164,7 +144,7 @@ void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
     const Rect& bounds = input.outputBounds;
 
     std::string content;
-    if (input.correctedRaster && !input.correctedRaster->empty()) {
+    if (input.correctedRaster) {
         if (!input.page.pageObject().getObjectHandle().isDictionary()) {
             throw OCRError::missingPageContent(input.pageIndex);
         }

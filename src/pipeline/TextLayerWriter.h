@@ -4,8 +4,8 @@
 // the recognised lines as invisible text over the words.
 
 #include "core/OCRRecords.h"
-#include "core/Raster.h"
 #include "platform/PdfDocument.h"
+#include "platform/RasterEncoder.h"
 
 #include <QString>
 #include <optional>
@@ -18,7 +18,7 @@ struct PageInput {
     Rect outputBounds;                          // the page's canvas in display space, and its boxes
     int turnsCW = 0;                            // clockwise quarter turns applied to the page
     double deskewAngle = 0;                     // radians, counter-clockwise positive
-    std::optional<Raster> correctedRaster = {}; // replaces the page content when present
+    std::optional<EncodedRaster> correctedRaster = {}; // replaces the page content when present
     std::vector<OCRLine> lines = {};            // reading order, boxes normalised to the canvas
     int pageIndex = 0;
     bool skippedExistingText = false;

@@ -77,13 +77,26 @@ TEST(ReadingOrder, SixEmptyBinsSeparateColumnsAndFiveAreBridged) {
     EXPECT_EQ(order(57), (QStringList{"left low", "right high"}));
 }
 
-TEST(ReadingOrder, AFullWidthHeadingJoinsTheColumnsIntoRows) {
+TEST(ReadingOrder, ColumnsBetweenFullWidthLinesAreReadBandByBandAndColumnByColumn) {
+    // Rows of the two columns at the same heights, their gutter (0.47 to 0.49) narrower than six
+    // bins: lines side by side mark it.
     const std::vector<OCRLine> page{
-        line("heading", 0.0, 1.0, 0.90, 0.95), line("L1", 0.0, 0.45, 0.80, 0.85),
-        line("R1", 0.55, 1.0, 0.80, 0.851),    line("L2", 0.0, 0.45, 0.70, 0.75),
-        line("R2", 0.55, 1.0, 0.70, 0.75),
+        line("title", 0.0, 1.0, 0.90, 0.95), line("L1", 0.0, 0.47, 0.80, 0.85),
+        line("R1", 0.49, 1.0, 0.80, 0.851),  line("L2", 0.0, 0.45, 0.70, 0.75),
+        line("R2", 0.49, 1.0, 0.70, 0.75),   line("across", 0.0, 1.0, 0.60, 0.65),
+        line("L3", 0.0, 0.47, 0.50, 0.55),   line("R3", 0.49, 0.9, 0.50, 0.55),
     };
-    EXPECT_EQ(texts(ReadingOrder::order(page)), (QStringList{"heading", "L1", "R1", "L2", "R2"}));
+    EXPECT_EQ(texts(ReadingOrder::order(page)),
+              (QStringList{"title", "L1", "L2", "R1", "R2", "across", "L3", "R3"}));
+    // Nothing stands beside the date: above the address and the text across the page, it is
+    // read first, as rows are.
+    const std::vector<OCRLine> letter{
+        line("date", 0.7, 1.0, 0.90, 0.95),
+        line("street", 0.0, 0.3, 0.80, 0.85),
+        line("town", 0.0, 0.25, 0.70, 0.75),
+        line("body", 0.0, 1.0, 0.50, 0.55),
+    };
+    EXPECT_EQ(texts(ReadingOrder::order(letter)), (QStringList{"date", "street", "town", "body"}));
 }
 
 TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAlone) {

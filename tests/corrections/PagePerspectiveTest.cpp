@@ -8,98 +8,112 @@ using PagePerspective::PerspectiveParams;
 
 namespace {
 
-struct Block {
-    int count = 10;
-    double top = 0.9, bottom = 0.1; // the text block's vertical extent
-    double upperAngle = 0, lowerAngle = 0;
-    double upperHeight = 0.02, lowerHeight = 0.02;
-    float confidence = 0.9f;
+constexpr double pageWidth = 2550, pageHeight = 3300;
+
+struct Text {
+    int count = 30;
+    double left = 0.12, right = 0.88; // the margins of the flat page
+    bool justified = true;            // otherwise the right ends are ragged
+    double narrowing = 0;             // how much narrower the top line is than the foot, as photographed
+    double growth = 0;                // how much taller the top lines are than the foot's, as set
 };
 
-// Lines spread evenly from the block's top to its bottom, each spanning x 0.1..0.9, in reading order.
-std::vector<OCRLine> lines(const Block& block) {
-    std::vector<OCRLine> result;
-    for (int i = 0; i < block.count; ++i) {
-        const bool upper = i < block.count / 2;
-        const double height = upper ? block.upperHeight : block.lowerHeight;
-        const double maxY = block.top - (block.top - block.bottom - height) * i / (block.count - 1);
-        result.push_back({"line", {0.1, maxY - height, 0.8, height}, block.confidence,
-                          upper ? block.upperAngle : block.lowerAngle});
+// Body lines from y 0.85 down to 0.15, every fifth indented and every seventh a short last line,
+// as read from a photograph whose text is narrowed towards its top (about the middle, x 0.5),
+// the lines' heights shrinking alike.
+std::vector<OCRLine> body(const Text& text) {
+    std::vector<OCRLine> lines;
+    for (int i = 0; i < text.count; ++i) {
+        const double share = 1 - double(i) / (text.count - 1); // 1 at the top, 0 at the foot
+        const double y = 0.15 + 0.7 * share;
+        const double scale = 1 - text.narrowing * share;
+        double left = text.left + (i % 5 == 0 ? 0.03 : 0);
+        double right = text.justified ? text.right : text.right - 0.06 * ((i * 37) % 11) / 10.0;
+        if (i % 7 == 6) {
+            right = 0.4;
+        }
+        const double height = 0.012 * scale * (1 + text.growth * share);
+        lines.push_back({"line", {0.5 + (left - 0.5) * scale, y, (right - left) * scale, height}, 0.9f, 0});
     }
-    return result;
+    return lines;
 }
 
 std::optional<PerspectiveParams> detect(const std::vector<OCRLine>& lines) {
-    return PagePerspective::detect(lines, 2550, 3300);
+    return PagePerspective::detect(lines, pageWidth, pageHeight);
+}
+
+OCRLine line(double minX, double maxX, double minY, double height) {
+    return {"line", {minX, minY, maxX - minX, height}, 0.9f, 0};
+}
+
+double topToFoot(const PerspectiveParams& params) {
+    return (params.topRight.x - params.topLeft.x) / (params.bottomRight.x - params.bottomLeft.x);
 }
 
 } // namespace
 
-TEST(PagePerspectiveDetect, NothingToCorrectWithoutFourConfidentLinesAndAGradient) {
-    EXPECT_FALSE(detect(lines({.count = 3, .upperAngle = 0.05})));
-    auto some = lines({.count = 3, .upperAngle = 0.05});
-    auto unsure = lines({.count = 8, .upperAngle = 0.05, .confidence = 0.3f});
-    some.insert(some.end(), unsure.begin(), unsure.end());
-    EXPECT_FALSE(detect(some));
-    EXPECT_FALSE(detect(lines({})));
-    EXPECT_FALSE(detect(lines({.upperAngle = 0.3})));                              // beyond 15 degrees
-    EXPECT_FALSE(detect(lines({.top = 0.75, .bottom = 0.2, .upperAngle = 0.02}))); // spans only 0.55
+TEST(PagePerspectiveDetect, FlatLayoutsAreLeftAlone) {
+    // A centred title set larger than the text, and a larger first line.
+    auto titled = body({});
+    titled.push_back(line(0.3, 0.7, 0.9, 0.025));
+    titled.push_back(line(0.12, 0.6, 0.87, 0.02));
+    EXPECT_FALSE(detect(titled));
+    // Ragged lines, and a page whose lines grow towards the top.
+    EXPECT_FALSE(detect(body({.justified = false, .growth = 0.3})));
+    // Two columns under a line across them.
+    auto columns = body({.right = 0.48});
+    for (const auto& l : body({.left = 0.52})) {
+        columns.push_back(l);
+    }
+    columns.push_back(line(0.12, 0.88, 0.9, 0.012));
+    EXPECT_FALSE(detect(columns));
+    // A bulleted list: bullets on the margin, wrapped lines further in.
+    std::vector<OCRLine> bullets;
+    for (int i = 0; i < 24; ++i) {
+        bullets.push_back(
+            line(i % 2 ? 0.15 : 0.12, i % 2 ? 0.5 + 0.01 * (i % 7) : 0.86, 0.85 - 0.028 * i, 0.012));
+    }
+    EXPECT_FALSE(detect(bullets));
+    // A keystone too slight to matter or too strong to believe, lines that turn by 15 degrees
+    // or more from the top half to the bottom one, and too few lines.
+    EXPECT_FALSE(detect(body({.narrowing = 0.03})));
+    EXPECT_FALSE(detect(body({.narrowing = 0.7})));
+    auto turning = body({.narrowing = 0.2});
+    for (std::size_t i = 0; i < turning.size() / 2; ++i) {
+        turning[i].angle = 0.27;
+    }
+    EXPECT_FALSE(detect(turning));
+    auto few = body({.narrowing = 0.2});
+    few.resize(3);
+    EXPECT_FALSE(detect(few));
 }
 
-TEST(PagePerspectiveDetect, AngleGradientNarrowsTheTopEdge) {
-    const auto params = detect(lines({.upperAngle = 0.02}));
+TEST(PagePerspectiveDetect, ConvergingMarginsGiveTheTextBlockAsPhotographed) {
+    const auto params = detect(body({.narrowing = 0.2}));
     ASSERT_TRUE(params);
-    const double k = 0.08 * 0.02 / 0.2617993877991494;
-    EXPECT_NEAR(params->angleGradient, 0.02, 1e-12);
-    EXPECT_NEAR(params->heightGradient, 0, 1e-12);
-    EXPECT_NEAR(params->topLeft.x, 0.5 - 0.4 * (1 - k), 1e-12);
-    EXPECT_NEAR(params->topRight.x, 0.89756, 1e-5);
-    EXPECT_NEAR(params->topLeft.y, 0.9, 1e-12);
-    EXPECT_NEAR(params->bottomLeft.x, 0.1, 1e-12);
-    EXPECT_NEAR(params->bottomRight.x, 0.9, 1e-12);
-    EXPECT_NEAR(params->bottomRight.y, 0.1, 1e-12);
+    EXPECT_NEAR(topToFoot(*params), 0.8, 0.02);
+    EXPECT_NEAR(params->bottomLeft.x, 0.12, 0.01);
+    EXPECT_NEAR(params->bottomRight.x, 0.88, 0.01);
+    EXPECT_GT(params->topLeft.y, 0.85);
+    EXPECT_LT(params->bottomLeft.y, 0.16);
+    EXPECT_EQ(params->topLeft.y, params->topRight.y);
 
-    // The other way round the bottom edge is narrowed.
-    const auto flipped = detect(lines({.lowerAngle = 0.02}));
-    ASSERT_TRUE(flipped);
-    EXPECT_NEAR(flipped->topLeft.x, 0.1, 1e-12);
-    EXPECT_NEAR(flipped->bottomLeft.x, 0.10244, 1e-5);
+    // Photographed from the other side: the foot is the narrower edge.
+    auto flipped = body({.narrowing = 0.2});
+    for (auto& l : flipped) {
+        l.boundingBox.y = 1 - l.boundingBox.y - l.boundingBox.height;
+    }
+    const auto bottomNarrower = detect(flipped);
+    ASSERT_TRUE(bottomNarrower);
+    EXPECT_NEAR(1 / topToFoot(*bottomNarrower), 0.8, 0.02);
 }
 
-TEST(PagePerspectiveDetect, TallerLowerLinesNarrowTheTopEdgeByTheAngleGradient) {
-    const auto params = detect(lines({.upperAngle = 0.005, .upperHeight = 0.02, .lowerHeight = 0.022}));
-    ASSERT_TRUE(params);
-    EXPECT_NEAR(params->heightGradient, 0.0909, 1e-4);
-    const double k = 0.08 * 0.005 / 0.2617993877991494;
-    EXPECT_NEAR(params->topLeft.x, 0.5 - 0.4 * (1 - k), 1e-12);
-    EXPECT_NEAR(params->bottomLeft.x, 0.1, 1e-12);
-    // Taller upper lines narrow the bottom edge.
-    const auto flipped = detect(lines({.upperAngle = 0.005, .upperHeight = 0.022, .lowerHeight = 0.02}));
-    ASSERT_TRUE(flipped);
-    EXPECT_NEAR(flipped->bottomLeft.x, 0.5 - 0.4 * (1 - k), 1e-12);
-}
-
-TEST(PagePerspectiveDetect, RejectsUnevenEdgesAndCornersOffThePage) {
-    auto shortTop = lines({.upperAngle = 0.02});
-    shortTop.front().boundingBox = {0.1, 0.88, 0.3, 0.02}; // top edge 0.3 against a bottom edge of 0.8
-    EXPECT_FALSE(detect(shortTop));
-
-    auto high = lines({.top = 1.03, .upperAngle = 0.02});
-    EXPECT_FALSE(detect(high));
-    const auto clamped = detect(lines({.top = 1.01, .upperAngle = 0.02}));
-    ASSERT_TRUE(clamped);
-    EXPECT_EQ(clamped->topLeft.y, 1.0);
-    EXPECT_EQ(clamped->topRight.y, 1.0);
-}
-
-TEST(PagePerspectiveDetect, CornersComeFromTheFirstTopmostAndBottommostLines) {
-    auto block = lines({.upperAngle = 0.02});
-    // A second line as high as the first, later in reading order, does not take the top edge.
-    block.push_back({"late", {0.3, 0.88, 0.5, 0.02}, 0.9f, 0.02});
-    const auto params = detect(block);
-    ASSERT_TRUE(params);
-    EXPECT_NEAR(params->bottomLeft.x, 0.1, 1e-12);
-    EXPECT_GT(params->topRight.x, 0.89);
+TEST(PagePerspectiveDetect, OneMarginNeedsLinesThatDoNotGrowTowardsTheNarrowEdge) {
+    const auto ragged = detect(body({.justified = false, .narrowing = 0.2}));
+    ASSERT_TRUE(ragged);
+    EXPECT_NEAR(topToFoot(*ragged), 0.8, 0.03);
+    // The same left edge with lines set ever larger towards the top: a slanted layout.
+    EXPECT_FALSE(detect(body({.justified = false, .narrowing = 0.2, .growth = 0.5})));
 }
 
 TEST(PagePerspectiveApply, MapsTheQuadrilateralOntoItsBoundingRectangleAndKeepsThePage) {
@@ -144,6 +158,14 @@ TEST(PagePerspectiveApply, MapsTheQuadrilateralOntoItsBoundingRectangleAndKeepsT
     // The page's white margins stay white.
     EXPECT_EQ(warped->at<cv::Vec3b>(height - 3, width / 2), cv::Vec3b(255, 255, 255));
     EXPECT_EQ(warped->at<cv::Vec3b>(height / 2, 3), cv::Vec3b(255, 255, 255));
+
+    // A page of black and white gains no greys.
+    Raster bilevel(height, width, CV_8UC1, cv::Scalar(255));
+    cv::circle(bilevel, at(params.topLeft, 40, 40), 20, cv::Scalar(0), cv::FILLED);
+    const auto warpedBilevel = PagePerspective::apply(bilevel, params, width, height);
+    ASSERT_TRUE(warpedBilevel);
+    EXPECT_EQ(cv::countNonZero((*warpedBilevel != 0) & (*warpedBilevel != 255)), 0);
+    EXPECT_GT(cv::countNonZero(*warpedBilevel == 0), 900);
 }
 
 TEST(PagePerspectiveApply, SaysSoWhenTheWarpCannotBeMade) {

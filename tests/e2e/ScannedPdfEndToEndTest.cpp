@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QTransform>
 #include <gtest/gtest.h>
 
@@ -25,13 +26,18 @@ TEST_P(CorpusScan, BecomesSearchableWithItsImageUntouched) {
     const QString outputs = folder.filePath("out");
     const QByteArray sourceBytes = readBytes(source);
 
-    const auto run = runCli(englishOnlyArguments + QStringList{"-o", outputs, source});
+    const auto run = runCli(englishOnlyArguments + QStringList{"--sidecar", "-o", outputs, source});
     ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
     const QString output = searchableOutput(outputs, source);
+    const QString sidecar = QFileInfo(output).path() + "/" + QFileInfo(output).completeBaseName() + ".txt";
     ASSERT_TRUE(QFile::exists(output));
     EXPECT_TRUE(run.result.standardOutput.contains("1 page(s) recognized, 0 skipped (already had text)."));
 
     EXPECT_GE(wordRecall(pdfText(output), readTextFile(corpusPath("linn.txt"))), 0.97);
+    // The two columns between the headings and lists across the page are read one after the
+    // other, in the text layer and in its copy.
+    EXPECT_GE(wordOrder(output, corpusPath("linn.txt")), 0.98);
+    EXPECT_GE(wordOrder(output, corpusPath("linn.txt"), sidecar), 0.98);
     expectCleanPdf(output);
 
     EXPECT_EQ(pdfPageCount(output), 1);
@@ -45,13 +51,65 @@ TEST_P(CorpusScan, BecomesSearchableWithItsImageUntouched) {
     ASSERT_EQ(before.size(), 1);
     EXPECT_TRUE(after.contains(before.first())) << "the scan's image must be carried over byte for byte";
 
-    EXPECT_EQ(QDir(outputs).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(output).fileName()});
+    EXPECT_EQ(QDir(outputs).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{QFileInfo(output).fileName(), QFileInfo(sidecar).fileName()}));
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
     EXPECT_EQ(readBytes(source), sourceBytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, CorpusScan, ::testing::Values("linn.pdf", "ccitt.pdf", "jbig2.pdf"),
                          [](const auto& info) { return QFileInfo(info.param).baseName().toStdString(); });
+
+// Flat scans of different layouts, pieced together from the corpus's pages: a centred title in
+// larger type over text across the page, with short last lines and, far below, a list in smaller
+// type under a heading (whose line heights once made the page pass for a photograph); two
+// columns; a map beside a column of text. With every correction on, none is taken for a
+// photograph: each output page still shows its source's scan, unchanged.
+TEST(ScannedPdf, FlatPagesOfManyLayoutsKeepTheirScans) {
+    const QImage linn(corpusPath("linn.png"));
+    const QImage map = QImage(corpusPath("baiona.png")).scaled(1280, 1364);
+    ASSERT_FALSE(linn.isNull() || map.isNull());
+    // Parts of pages, drawn at a place of a blank page.
+    struct Piece {
+        QImage image;
+        QRect from;
+        QPoint to;
+    };
+    const QRect titleAndList(0, 219, 2550, 1041), columns(0, 1270, 2550, 990), list(0, 2270, 2550, 543),
+        leftColumn(330, 1270, 930, 990);
+    const std::vector<std::vector<Piece>> layouts{
+        {{linn, titleAndList, {0, 200}}, {linn, list, {0, 2400}}},
+        {{linn, columns, {0, 300}}},
+        {{map, map.rect(), {150, 300}}, {linn, leftColumn, {1450, 300}}},
+    };
+    std::vector<FixturePage> pages;
+    for (const auto& layout : layouts) {
+        QImage page(2550, 3300, QImage::Format_Grayscale8);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        for (const auto& piece : layout) {
+            painter.drawImage(piece.to, piece.image, piece.from);
+        }
+        painter.end();
+        pages.push_back({.image = page});
+    }
+    QTemporaryDir folder;
+    const QString source = folder.filePath("layouts.pdf");
+    ASSERT_TRUE(writePdf(source, pages));
+
+    const auto run = runCli(englishOnlyArguments + QStringList{source});
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    EXPECT_TRUE(run.result.standardOutput.contains("3 page(s) recognized, 0 skipped"));
+    EXPECT_FALSE(run.result.standardOutput.contains("captured at an angle"))
+        << run.result.standardOutput.toStdString();
+    const QString output = folder.filePath("layouts_searchable.pdf");
+    EXPECT_EQ(imageList(output), imageList(source));
+    EXPECT_EQ(imageList(source).size(), 3);
+    const auto written = imageStreams(output);
+    for (const auto& scan : imageStreams(source)) {
+        EXPECT_TRUE(written.contains(scan));
+    }
+}
 
 TEST(ScannedPdf, AlreadySearchableDocumentWritesNothing) {
     QTemporaryDir folder;

@@ -123,7 +123,7 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContentWithoutAnnotat
 
 TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
     const Source source({{.blackRects = {{400, 100, 100, 100}}}, {.blackRects = {{400, 100, 100, 100}}}});
-    // Grey raster: white with the left quarter black. Colour raster: a red band at the top.
+    // Black and white: the left quarter black. Colour: a red band at the top.
     Raster grey(100, 200, CV_8UC1, cv::Scalar(255));
     grey(cv::Rect(0, 0, 50, 100)).setTo(cv::Scalar(0));
     Raster colour(100, 200, CV_8UC3, cv::Scalar(255, 255, 255));
@@ -131,10 +131,10 @@ TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
 
     PageInput first = source.input(0, {line("raster", {0.6, 0.5, 0.2, 0.05})});
     first.outputBounds = {0, 0, 400, 200};
-    first.correctedRaster = grey;
+    first.correctedRaster = RasterEncoder::encode(grey);
     PageInput second = source.input(1);
     second.outputBounds = {0, 0, 400, 200};
-    second.correctedRaster = colour;
+    second.correctedRaster = RasterEncoder::encode(colour);
     const QString output = source.output();
     source.write({first, second}, output);
 
@@ -148,11 +148,15 @@ TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
     const auto images = [&](size_t i) { return pages.at(i).getImages(); };
     ASSERT_EQ(images(0).size(), 1u);
     ASSERT_EQ(images(1).size(), 1u);
-    auto greyImage = images(0).begin()->second.getDict();
-    EXPECT_EQ(greyImage.getKey("/ColorSpace").getName(), "/DeviceGray");
-    EXPECT_EQ(images(1).begin()->second.getDict().getKey("/ColorSpace").getName(), "/DeviceRGB");
-    EXPECT_EQ(greyImage.getKey("/Width").getIntValue(), 200);
-    EXPECT_EQ(greyImage.getKey("/Filter").getName(), "/FlateDecode");
+    // Black and white is stored losslessly at one bit per pixel, colour as a JPEG.
+    auto bilevelImage = images(0).begin()->second.getDict();
+    auto colourImage = images(1).begin()->second.getDict();
+    EXPECT_EQ(bilevelImage.getKey("/ColorSpace").getName(), "/DeviceGray");
+    EXPECT_EQ(bilevelImage.getKey("/BitsPerComponent").getIntValue(), 1);
+    EXPECT_EQ(bilevelImage.getKey("/Filter").getName(), "/FlateDecode");
+    EXPECT_EQ(bilevelImage.getKey("/Width").getIntValue(), 200);
+    EXPECT_EQ(colourImage.getKey("/ColorSpace").getName(), "/DeviceRGB");
+    EXPECT_EQ(colourImage.getKey("/Filter").getName(), "/DCTDecode");
     // The red band renders as the top rows of the second page (red is mid-grey: darker than 128
     // only in the grey rendering's luminance, about 76).
     expectNear(test::darkArea(test::renderPage(output, 2)), QRect(0, 0, 400, 20), 1);

@@ -188,6 +188,29 @@ QStringList outlineSummary(const QString& pdfPath) {
     return lines;
 }
 
+QStringList imageList(const QString& pdfPath) {
+    QStringList rows;
+    const QStringList lines = runProgram("pdfimages", {"-list", pdfPath}).standardOutput.split('\n');
+    for (const auto& line : lines.mid(2)) { // below the header and its rule
+        QStringList fields = line.simplified().split(' ');
+        if (fields.size() >= 16) {
+            fields.remove(10, 2); // object number and generation
+            rows << fields.join(' ');
+        }
+    }
+    return rows;
+}
+
+double wordOrder(const QString& pdfPath, const QString& truthPath, const QString& sidecarPath) {
+    QStringList arguments{corpusPath("../tools/word-order"), pdfPath, truthPath};
+    if (!sidecarPath.isEmpty()) {
+        arguments << "--sidecar" << sidecarPath;
+    }
+    bool ok = false;
+    const double score = runProgram("python3", arguments).standardOutput.trimmed().toDouble(&ok);
+    return ok ? score : -1;
+}
+
 QByteArrayList imageStreams(const QString& pdfPath) {
     QByteArrayList streams;
     QPDF document;

@@ -57,6 +57,13 @@ QStringList outlineSummary(const QString& pdfPath);
 
 // The raw (still encoded) data of every image XObject of the document.
 QByteArrayList imageStreams(const QString& pdfPath);
+// The images each page shows as pdfimages -list reports them (page, size, colour, encoding,
+// resolution, bytes), one line each, without the object numbers.
+QStringList imageList(const QString& pdfPath);
+
+// The shared reading-order score (../shared/tools/word-order) of a PDF's text layer, or of a text
+// file, against a transcription; -1 when it cannot be computed.
+double wordOrder(const QString& pdfPath, const QString& truthPath, const QString& sidecarPath = {});
 
 // qpdf --check finds neither errors nor warnings.
 void expectCleanPdf(const QString& pdfPath);
