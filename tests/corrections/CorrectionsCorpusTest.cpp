@@ -40,15 +40,6 @@ std::vector<Recognised> recognise(std::vector<PageVariant> variants) {
     return result;
 }
 
-const Recognised& variant(const std::vector<Recognised>& all, const QString& name) {
-    for (const auto& page : all) {
-        if (page.variant.name == name) {
-            return page;
-        }
-    }
-    throw std::runtime_error("no variant " + name.toStdString());
-}
-
 double meanConfidence(const PageOrientation::ProbeStats& stats) {
     return stats.charCount > 0 ? stats.weightedConf / double(stats.charCount) : 0;
 }
