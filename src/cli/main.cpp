@@ -7,7 +7,7 @@
 #include "cli/SettingsCommands.h"
 #include "jobs/InputFiles.h"
 #include "pipeline/OutputPath.h"
-#include "platform/HeapPolicy.h"
+#include "platform/ProcessStart.h"
 #include "settings/AppSettings.h"
 
 #include <QCoreApplication>
@@ -66,7 +66,7 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
 } // namespace
 
 int main(int argc, char** argv) {
-    HeapPolicy::keepMemoryWithinPages();
+    ProcessStart::beforeAnyThread();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));

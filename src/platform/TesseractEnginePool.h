@@ -59,6 +59,11 @@ public:
     TesseractEnginePool(const TesseractEnginePool&) = delete;
     TesseractEnginePool& operator=(const TesseractEnginePool&) = delete;
 
+    // Settles OpenMP's thread limit for the process: one thread per recognition unless the user
+    // set OMP_THREAD_LIMIT to something else. Touches the environment, so it runs at program
+    // start, before any thread exists (ProcessStart::beforeAnyThread).
+    static void limitOpenMPThreads();
+
     // The pool every recognition of the process uses.
     static TesseractEnginePool& shared();
 
