@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <utility>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -91,6 +92,30 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
         << run.result.standardError.toStdString();
     EXPECT_TRUE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+}
+
+// The temporary PDF of an image needs the temporary folder: when it is missing, full or read-only
+// the run says so, and nothing is left anywhere. (Full and read-only need a tmpfs of our own.)
+TEST(CliFailures, TemporaryFolderProblemsAreNamed) {
+    QTemporaryDir folder;
+    const QString image = folder.filePath("page.png");
+    ASSERT_TRUE(QFile::copy(corpusPath("linn.png"), image));
+    const auto missing = runCli(plainRecognition + QStringList{image}, {}, {"env", "TMPDIR=/nonexistent/tmp"});
+    EXPECT_EQ(missing.result.exitCode, 1);
+    EXPECT_TRUE(missing.result.standardError.contains("the temporary folder \"/nonexistent/tmp\" does not exist"))
+        << missing.result.standardError.toStdString();
+    if (runProgram("unshare", {"-m", "true"}).exitCode != 0) {
+        GTEST_SKIP() << "no mount namespace for a tmpfs of our own";
+    }
+    for (const auto& [options, problem] : {std::pair<QString, QString>{"size=4k", "there is not enough space in the temporary folder"},
+                                          {"ro", "cannot be written to"}}) {
+        const QString mount = "mount -t tmpfs -o " + options + " tmpfs \"$TMPDIR\" && exec \"$@\"";
+        const auto run = runCli(plainRecognition + QStringList{image}, {}, {"unshare", "-m", "sh", "-c", mount, "sh"});
+        EXPECT_EQ(run.result.exitCode, 1);
+        EXPECT_TRUE(run.result.standardError.contains(problem)) << run.result.standardError.toStdString();
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+    }
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"page.png"});
 }
 
 TEST(CliFailures, UsageErrorsExitWithTwo) {
