@@ -22,6 +22,12 @@ OCRError OCRError::passwordRequired() { return {Kind::passwordRequired}; }
 OCRError OCRError::incorrectPassword() { return {Kind::incorrectPassword}; }
 OCRError OCRError::emptyDocument() { return {Kind::emptyDocument}; }
 OCRError OCRError::outputOverwritesSource() { return {Kind::outputOverwritesSource}; }
+OCRError OCRError::outputOfAnotherSource(const QString& output, const QString& recordedSource, const QString& source) {
+    return {Kind::outputOfAnotherSource, 0,
+            QStringLiteral("\"%1\" is the searchable copy of \"%2\", so the copy of \"%3\" was not written over it. "
+                           "Rename one of the two files, or choose another name template or output folder.")
+                .arg(output, recordedSource, source)};
+}
 
 QString OCRError::description() const {
     const QString page = QString::number(pageIndex_ + 1);
@@ -35,6 +41,7 @@ QString OCRError::description() const {
     case Kind::outputWriteFailed:
         return QStringLiteral("Writing the searchable PDF failed: ") + detail_;
     case Kind::documentTooLarge:
+    case Kind::outputOfAnotherSource:
         return detail_;
     case Kind::cannotOpenPDF:
         return QStringLiteral("The PDF could not be opened. The file may be corrupted.");

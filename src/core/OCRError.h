@@ -22,6 +22,7 @@ public:
         incorrectPassword,
         emptyDocument,
         outputOverwritesSource,
+        outputOfAnotherSource,
     };
 
     static OCRError rasterizationFailed(int pageIndex);
@@ -35,6 +36,8 @@ public:
     static OCRError incorrectPassword();
     static OCRError emptyDocument();
     static OCRError outputOverwritesSource();
+    // The output file exists and records another source file (names without folders).
+    static OCRError outputOfAnotherSource(const QString& output, const QString& recordedSource, const QString& source);
 
     Kind kind() const { return kind_; }
     int pageIndex() const { return pageIndex_; }

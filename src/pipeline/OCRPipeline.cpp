@@ -12,6 +12,7 @@
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageWork.h"
 #include "pipeline/TextLayerWriter.h"
+#include "pipeline/WrittenOutputs.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
 
@@ -32,6 +33,14 @@ QString Phase::progressText() const {
     case Kind::writing: return QStringLiteral("Writing text layer…");
     default: return {};
     }
+}
+
+QStringList DocumentSummary::problems() const {
+    QStringList lines;
+    if (sidecarError) {
+        lines << QStringLiteral("the .txt copy could not be saved: ") + *sidecarError;
+    }
+    return lines + omissions;
 }
 
 namespace {
@@ -59,6 +68,8 @@ struct OCRPipeline::Run {
     QString output;
     OCROptions options;
     std::optional<QString> password;
+    std::optional<SourceRecord> record; // the source as the run found it, recorded in the output
+    bool cancelled = false;
 
     QString temporaryPdf; // made from an image source, deleted when the run ends
     std::unique_ptr<PdfDocument> document;
@@ -78,6 +89,7 @@ struct OCRPipeline::Run {
 
     std::optional<QString> sidecarURL;
     std::optional<QString> sidecarError;
+    QStringList omissions;
 
     void releaseFiles() {
         document.reset();
@@ -91,11 +103,28 @@ struct OCRPipeline::Run {
 
 namespace {
 
+// An output that records another source file is that file's searchable copy (report.pdf and
+// report.jpg both make report_searchable.pdf): it is not replaced. An output that records
+// nothing, or cannot be read, is replaced as before.
+void refuseOutputOfAnotherSource(const QString& output, const QString& source) {
+    if (!QFileInfo(output).isFile()) {
+        return;
+    }
+    const auto existing = PdfDocument::open(output);
+    const auto recorded = existing && !existing->isLocked() ? existing->attributes().source : std::nullopt;
+    const QString sourceName = QFileInfo(source).fileName();
+    if (recorded && recorded->name != sourceName) {
+        throw OCRError::outputOfAnotherSource(QFileInfo(output).fileName(), recorded->name, sourceName);
+    }
+}
+
 } // namespace
 
 // Everything between the overwrite check and the page loop; throws what stops the run.
 void OCRPipeline::prepare(Run& run) {
     DocumentLimits::checkFileSize(run.source, DocumentLimits::maxFileSize);
+    run.record = SourceRecord::of(run.source);
+    refuseOutputOfAnotherSource(run.output, run.source);
 
     QString pdfPath = run.source;
     if (ImagePDFBuilder::isSupportedImage(run.source)) {
@@ -174,6 +203,7 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
         return;
     }
     setRunning(true);
+    wasCancelled_ = false;
     if (OutputPath::isSameFile(source, output)) {
         setPhase(Phase::failed(OCRError::outputOverwritesSource().description()));
         setRunning(false);
@@ -191,6 +221,9 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
     QtConcurrent::run([run] { return attempt([&] { prepare(*run); return true; }); })
         .then(this, [this, run](const Attempt<bool>& prepared) {
             if (run != run_) {
+                return;
+            }
+            if (stopIfCancelled()) {
                 return;
             }
             if (!prepared.value) {
@@ -244,6 +277,9 @@ void OCRPipeline::continueWithNextPage() {
             // their work.
             QThreadPool::globalInstance()->start(&HeapPolicy::trimExcess);
             if (runRef != run_) {
+                return;
+            }
+            if (stopIfCancelled()) { // also when the stop ended the page's recognition
                 return;
             }
             if (!outcome.value) {
@@ -322,8 +358,11 @@ void OCRPipeline::writeOutput() {
             }
         }
         auto written = attempt([&] {
-            TextLayerWriter::write(inputs, run.document->attributes(), run.output, run.options.pdfAExport,
-                                   run.document.get());
+            DocumentAttributes attributes = run.document->attributes();
+            attributes.source = run.record;
+            run.omissions = TextLayerWriter::write(inputs, attributes, run.output, run.options.pdfAExport,
+                                                   run.document.get());
+            WrittenOutputs::add(run.output);
             return true;
         });
         if (written.value && run.options.writesTextSidecar) {
@@ -344,8 +383,29 @@ void OCRPipeline::writeOutput() {
         }
         summary.sidecarURL = runRef->sidecarURL;
         summary.sidecarError = runRef->sidecarError;
+        summary.omissions = runRef->omissions;
+        if (runRef->document->encryption() != nullptr) {
+            summary.protection = runRef->document->neededPassword() ? DocumentSummary::Protection::password
+                                                                    : DocumentSummary::Protection::permissions;
+        }
         finish(Phase::done(summary));
     });
+}
+
+void OCRPipeline::cancel() {
+    if (run_) {
+        run_->cancelled = true;
+    }
+}
+
+// Ends a cancelled run between two steps; false when the run goes on.
+bool OCRPipeline::stopIfCancelled() {
+    if (!run_->cancelled) {
+        return false;
+    }
+    wasCancelled_ = true;
+    finish(Phase::failed(cancelledMessage));
+    return true;
 }
 
 void OCRPipeline::finish(const Phase& outcome) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <sys/stat.h>
 
 namespace quorvane::OutputPath {
@@ -59,12 +60,9 @@ std::optional<FileIdentity> identityOf(const QString& path) {
     return FileIdentity{status.st_dev, status.st_ino};
 }
 
-} // namespace
-
-QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date) {
+// The output file name with `dateText` standing for the date.
+QString nameWithDate(const QString& sourcePath, const QString& nameTemplate, const QString& dateText) {
     const QString base = baseName(sourcePath);
-    const QString dateText = QLocale::c().toString(date.toLocalTime(), QStringLiteral("yyyy-MM-dd"));
-
     QString name = nameTemplate;
     name.replace(QStringLiteral("{name}"), base);
     name.replace(QStringLiteral("{date}"), dateText);
@@ -77,6 +75,22 @@ QString fileName(const QString& sourcePath, const QString& nameTemplate, const Q
         name += QStringLiteral(".pdf");
     }
     return name;
+}
+
+} // namespace
+
+QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date) {
+    return nameWithDate(sourcePath, nameTemplate,
+                        QLocale::c().toString(date.toLocalTime(), QStringLiteral("yyyy-MM-dd")));
+}
+
+QString nameKey(const QString& name) {
+    static const QRegularExpression date(QStringLiteral("[0-9]{4}-[0-9]{2}-[0-9]{2}"));
+    return name.toLower().replace(date, QStringLiteral("0000-00-00"));
+}
+
+QString outputNameKey(const QString& sourcePath, const QString& nameTemplate) {
+    return nameKey(nameWithDate(sourcePath, nameTemplate, QStringLiteral("0000-00-00")));
 }
 
 QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate) {
