@@ -1,5 +1,6 @@
 #include "cli/BatchRunner.h"
 
+#include "jobs/InputFiles.h"
 #include "jobs/ReportExporter.h"
 
 #include <QDateTime>
@@ -23,9 +24,8 @@ QString itemLine(const BatchItem& item) {
         line += QStringLiteral(" -> ") + *item.outputURL();
     }
     line += QStringLiteral(": ") + item.status.text();
-    const QString note = item.status.sidecarNote();
-    if (!note.isEmpty()) {
-        line += QStringLiteral(" (") + note + QLatin1Char(')');
+    if (item.status.kind == ItemStatus::Kind::done && !item.status.summary.problems().isEmpty()) {
+        line += QStringLiteral(" (but ") + item.status.summary.problems().join(QStringLiteral("; ")) + QLatin1Char(')');
     }
     return line;
 }
@@ -40,12 +40,18 @@ BatchRunner::BatchRunner(BatchSettings settings, QObject* parent)
 }
 
 void BatchRunner::run(const QStringList& files) {
-    if (files.isEmpty()) {
+    const QStringList sources = InputFiles::withoutOutputs(files, settings_.nameTemplate);
+    if (sources.size() < files.size()) {
+        print(stdout, QStringLiteral("Left out %1 searchable cop%2 of other files.\n")
+                          .arg(files.size() - sources.size())
+                          .arg(files.size() - sources.size() == 1 ? "y" : "ies"));
+    }
+    if (sources.isEmpty()) {
         print(stdout, QStringLiteral("No PDFs or images to process.\n"));
         QMetaObject::invokeMethod(this, &BatchRunner::finished, Qt::QueuedConnection);
         return;
     }
-    coordinator_.start(files, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
+    coordinator_.start(sources, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
                        settings_.skipExisting);
 }
 
@@ -54,6 +60,7 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
     watcherState_ = std::make_unique<QSettings>(watcherStateFolder_.filePath("watcher.conf"), QSettings::IniFormat);
     watcher_ = std::make_unique<FolderWatcher>(*watcherState_);
     watcher_->setShouldAccept([this](const QString&) { return !coordinator_.isRunning(); });
+    watcher_->setNameTemplate(settings_.nameTemplate);
     watcher_->setHandler([this](const QStringList& files) {
         coordinator_.start(files, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
                            settings_.skipExisting);
@@ -64,6 +71,11 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
         }
     });
     watcher_->startWatching(folder);
+    if (!watcher_->isWatching()) { // the status message has said why
+        failed_ = true;
+        QMetaObject::invokeMethod(this, &BatchRunner::finished, Qt::QueuedConnection);
+        return;
+    }
     print(stdout, QStringLiteral("Watching %1 for new scans. Press Ctrl-C to stop.\n").arg(folder));
     if (processExisting) {
         watcher_->processExisting();
@@ -122,7 +134,8 @@ void BatchRunner::batchFinished() {
     }
     for (const auto& item : coordinator_.items()) {
         failed_ = failed_ || item.status.kind == ItemStatus::Kind::failed ||
-                  item.status.kind == ItemStatus::Kind::cancelled;
+                  item.status.kind == ItemStatus::Kind::cancelled ||
+                  (item.status.kind == ItemStatus::Kind::done && !item.status.summary.problems().isEmpty());
     }
     if (!live_ && !watcher_) {
         print(stdout, coordinator_.headerText() + QLatin1Char('\n'));

@@ -37,7 +37,7 @@ public:
     // Ctrl-C: documents in flight finish, nothing new starts.
     void interrupt();
 
-    // 0 when every document is done, skipped or already searchable; 1 otherwise.
+    // 0 when every document is done (and complete), skipped or already searchable; 1 otherwise.
     int exitCode() const { return failed_ ? 1 : 0; }
 
 Q_SIGNALS:

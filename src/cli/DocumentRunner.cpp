@@ -70,6 +70,12 @@ void DocumentRunner::report() {
         text += QStringLiteral("  Text copy: ") + *phase.summary.sidecarURL + QLatin1Char('\n');
     }
     print(stdout, text);
+    // The searchable PDF is there, but not everything that should have come with it.
+    for (const auto& problem : phase.summary.problems()) {
+        failed_ = true;
+        print(stderr, QStringLiteral("quorvane-cli: %1: %2 was written, but %3\n")
+                          .arg(file_, phase.summary.outputURL.value_or(output_), problem));
+    }
 }
 
 } // namespace quorvane::cli

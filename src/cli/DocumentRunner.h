@@ -21,7 +21,8 @@ public:
     void start();
     // Ctrl-C: a started document cannot be stopped halfway; it is finished first.
     void interrupt();
-    // 0 when the document is done, 1 when it failed.
+    // 0 when the document is done and complete; 1 when it failed or was stopped, or when what was
+    // written lacks something (the text copy, the outline).
     int exitCode() const { return failed_ ? 1 : 0; }
 
 Q_SIGNALS:

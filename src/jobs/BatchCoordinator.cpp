@@ -26,12 +26,13 @@ QStringList BatchCoordinator::expandInputs(const QStringList& paths) { return In
 void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
                              const std::optional<QString>& outputFolder, const QString& nameTemplate,
                              const QStringList& securityScopeURLs, bool skipExisting) {
-    if (m_isRunning || urls.isEmpty()) {
+    const QStringList sources = InputFiles::withoutOutputs(urls, nameTemplate);
+    if (m_isRunning || sources.isEmpty()) {
         return;
     }
     m_cancelRequested = false;
     m_items.clear();
-    for (const auto& url : urls) {
+    for (const auto& url : sources) {
         m_items.append(BatchItem::queued(url));
     }
     // There is no sandbox here: access to the security-scope URLs needs no starting or stopping,
@@ -84,7 +85,13 @@ bool BatchCoordinator::isUpToDate(const QString& output, const QString& source) 
         return false;
     }
     const auto outputDocument = PdfDocument::open(output);
-    if (!outputDocument || outputDocument->pageCount() < 1) {
+    if (!outputDocument) {
+        return false;
+    }
+    // The output must record this very source as it is now; one that keeps its source's
+    // password cannot be read without it and is judged by the dates alone.
+    if (!outputDocument->isLocked() &&
+        (outputDocument->pageCount() < 1 || outputDocument->attributes().source != SourceRecord::of(source))) {
         return false;
     }
     // An image, or a source that does not open, has no page count to compare.

@@ -59,8 +59,9 @@ public:
     static QStringList expandInputs(const QStringList& paths);
 
     // Replaces the queue by these files and starts running it; returns at once. The run's end is
-    // isRunning turning false, followed by finished(). Ignored while a run is under way and for an
-    // empty list. With skipExisting, documents whose output is up to date are not run again.
+    // isRunning turning false, followed by finished(). Outputs among the files are left out (see
+    // InputFiles::withoutOutputs). Ignored while a run is under way and when no file is left.
+    // With skipExisting, documents whose output is up to date are not run again.
     void start(const QStringList& urls, const OCROptions& options,
                const std::optional<QString>& outputFolder = std::nullopt,
                const QString& nameTemplate = defaultNameTemplate, const QStringList& securityScopeURLs = {},
@@ -73,8 +74,9 @@ public:
     // nothing while running, without a last run, or when nothing failed.
     void retryFailed();
 
-    // True when `output` exists as a PDF of at least one page, has as many pages as a PDF source,
-    // and was modified no earlier than the source.
+    // True when `output` exists as a PDF of at least one page that records `source` as it is now
+    // (name, size, modification time), has as many pages as a PDF source, and was modified no
+    // earlier than the source. An output locked by its source's password is judged by the dates.
     static bool isUpToDate(const QString& output, const QString& source);
 
     // Done, failed, skipped or cancelled items.

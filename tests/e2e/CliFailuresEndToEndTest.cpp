@@ -98,6 +98,39 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
 }
 
+// What goes wrong after the searchable PDF is written still fails the run: the PDF stays and is
+// named, and a batch report marks the document. A folder that cannot be watched ends the run.
+TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
+    QTemporaryDir folder;
+    const QString source = smallScan(folder.path(), "scan.pdf");
+    ASSERT_TRUE(QDir().mkdir(folder.filePath("scan_searchable.txt"))); // where the text copy would go
+    const auto single = runCli(plainRecognition + QStringList{"--sidecar", source});
+    EXPECT_EQ(single.result.exitCode, 1);
+    const QString output = folder.filePath("scan_searchable.pdf");
+    EXPECT_TRUE(single.result.standardError.contains(source + ": " + output +
+                                                     " was written, but the .txt copy could not be saved"))
+        << single.result.standardError.toStdString();
+    expectCleanPdf(output);
+
+    const auto batch = runCli(plainRecognition + QStringList{"--sidecar", "--force", "--report",
+                                                             folder.filePath("report.csv"), folder.path()});
+    EXPECT_EQ(batch.result.exitCode, 1);
+    EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains(",processed,1,0,"));
+    EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains("the .txt copy could not be saved"));
+
+    // Root reads any folder, so the watch goes through an unprivileged user when we are root.
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
+    const QString closed = folder.filePath("closed");
+    ASSERT_TRUE(QDir().mkdir(closed));
+    QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
+    const QStringList asNobody = geteuid() == 0 ? QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}
+                                                : QStringList{};
+    const auto watch = runCli({"--watch", closed}, {}, asNobody);
+    EXPECT_EQ(watch.result.exitCode, 1);
+    EXPECT_TRUE(watch.result.standardError.contains("Could not watch this folder.")) << watch.result.standardError.toStdString();
+    EXPECT_FALSE(watch.result.standardOutput.contains("Watching"));
+}
+
 // The temporary PDF of an image needs the temporary folder: when it is missing, full or read-only
 // the run says so, and nothing is left anywhere. (Full and read-only need a tmpfs of our own.)
 TEST(CliFailures, TemporaryFolderProblemsAreNamed) {

@@ -2,6 +2,7 @@
 
 #include "core/OCRError.h"
 #include "pipeline/OCRPipeline.h"
+#include "pipeline/PDFAuxBuilder.h"
 #include "support/EventLoop.h"
 #include "support/QtPrinting.h"
 #include "support/PdfBuilder.h"
@@ -40,6 +41,15 @@ void setModified(const QString& path, const QDateTime& date) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     ASSERT_TRUE(file.setFileTime(date, QFileDevice::FileModificationTime));
+}
+
+// Makes `output` record `source` as it is now, as a searchable copy made from it does.
+void recordSource(const QString& output, const QString& source) {
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(output).constData());
+    PDFAuxBuilder::apply({.source = SourceRecord::of(source)}, pdf);
+    test::savePdf(pdf, output + ".new");
+    ASSERT_TRUE(QFile::remove(output) && QFile::rename(output + ".new", output));
 }
 
 bool runToEnd(BatchCoordinator& coordinator) {
@@ -126,13 +136,15 @@ TEST(BatchCoordinatorInputs, FoldersFilesDuplicatesAndOrder) {
     EXPECT_TRUE(BatchCoordinator::expandInputs({root.filePath("drop/sub/../../nowhere")}).isEmpty());
 }
 
-TEST(BatchCoordinatorUpToDate, ExistencePagesAndDates) {
+TEST(BatchCoordinatorUpToDate, RecordedSourcePagesAndDates) {
     QTemporaryDir dir;
     const QDir root(dir.path());
     const QString source = root.filePath("scan.pdf");
     const QString output = root.filePath("scan_searchable.pdf");
     writeNote(source, "one page");
     const QDateTime sourceDate = QFileInfo(source).lastModified();
+    const QString image = root.filePath("photo.png");
+    ASSERT_TRUE(test::renderParagraph(QSize(300, 200), {"photo"}).save(image));
 
     EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "no output yet";
 
@@ -143,23 +155,29 @@ TEST(BatchCoordinatorUpToDate, ExistencePagesAndDates) {
     QFile::remove(output);
     writeNote(output, "one page");
     setModified(output, sourceDate.addSecs(60));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "an output that records no source";
+    recordSource(output, image);
+    setModified(output, sourceDate.addSecs(60));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "made from another file";
+    recordSource(output, source);
+    setModified(output, sourceDate.addSecs(60));
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source));
     setModified(output, sourceDate);
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source)) << "equal dates count as up to date";
-    setModified(source, sourceDate.addSecs(120));
-    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "source changed after the output";
+    setModified(source, sourceDate.addSecs(-120));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "the source changed, even to an older date";
 
     writeNote(output, "two pages", 2);
+    recordSource(output, source);
     EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "page counts differ";
 
     // A source that is no PDF (an image, or a damaged file) has no page count to compare.
-    const QString image = root.filePath("photo.png");
-    ASSERT_TRUE(test::renderParagraph(QSize(300, 200), {"photo"}).save(image));
-    setModified(image, sourceDate);
+    writeNote(output, "one page");
+    recordSource(output, image);
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, image));
     const QString damaged = root.filePath("damaged.pdf");
     copyCorpus("invalid.pdf", damaged);
-    setModified(damaged, sourceDate);
+    recordSource(output, damaged);
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, damaged));
 }
 
