@@ -2,6 +2,7 @@
 
 #include "jobs/InputFiles.h"
 #include "jobs/ReportExporter.h"
+#include "platform/TesseractEnginePool.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -84,7 +85,7 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
 
 void BatchRunner::interrupt() {
     if (interrupted_) {
-        print(stderr, QStringLiteral("Still finishing the documents in progress…\n"));
+        stop();
         return;
     }
     interrupted_ = true;
@@ -95,8 +96,27 @@ void BatchRunner::interrupt() {
         Q_EMIT finished();
         return;
     }
-    print(stderr, QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest…\n"));
+    print(stderr, QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest… "
+                                 "(Ctrl-C again stops at once)\n"));
     coordinator_.cancel();
+}
+
+void BatchRunner::stop() {
+    if (stopping_) {
+        return;
+    }
+    stopping_ = true;
+    interrupted_ = true;
+    if (watcher_) {
+        watcher_->stopWatching();
+    }
+    if (!coordinator_.isRunning()) {
+        Q_EMIT finished();
+        return;
+    }
+    print(stderr, QStringLiteral("Stopping: the documents in progress are cancelled; nothing more is written.\n"));
+    coordinator_.stopNow();
+    TesseractEnginePool::stopAllRecognitions(); // the pages in progress need not be finished
 }
 
 void BatchRunner::showItems() {

@@ -34,8 +34,11 @@ public:
 
     void run(const QStringList& files);
     void watch(const QString& folder, bool processExisting);
-    // Ctrl-C: documents in flight finish, nothing new starts.
+    // The first Ctrl-C: documents in flight finish, nothing new starts. The second: as stop().
     void interrupt();
+    // SIGTERM: documents in flight stop at once without output, nothing new starts;
+    // the report is still written.
+    void stop();
 
     // 0 when every document is done (and complete), skipped or already searchable; 1 otherwise.
     int exitCode() const { return failed_ ? 1 : 0; }
@@ -60,6 +63,7 @@ private:
     QSet<QUuid> reported_;    // completed items already printed
     bool retried_ = false;
     bool interrupted_ = false;
+    bool stopping_ = false;
     bool failed_ = false;
 };
 

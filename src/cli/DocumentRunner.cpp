@@ -2,6 +2,7 @@
 
 #include "cli/PasswordPrompt.h"
 #include "pipeline/ResultLines.h"
+#include "platform/TesseractEnginePool.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -34,6 +35,11 @@ DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options,
 
 void DocumentRunner::start() {
     QTimer::singleShot(0, this, [this] {
+        if (stopping_) {
+            failed_ = true;
+            Q_EMIT finished();
+            return;
+        }
         std::optional<QString> password;
         if (asksPassword_ && OCRPipeline::requiresPassword(file_)) {
             password = readPassword(QStringLiteral("Password for %1: ").arg(QFileInfo(file_).fileName()));
@@ -43,7 +49,22 @@ void DocumentRunner::start() {
 }
 
 void DocumentRunner::interrupt() {
-    print(stderr, QStringLiteral("\nInterrupted: finishing the document in progress…\n"));
+    if (interrupted_) {
+        stop();
+        return;
+    }
+    interrupted_ = true;
+    print(stderr, QStringLiteral("\nInterrupted: finishing the document in progress… (Ctrl-C again stops at once)\n"));
+}
+
+void DocumentRunner::stop() {
+    if (stopping_) {
+        return;
+    }
+    stopping_ = true;
+    print(stderr, QStringLiteral("\nStopping: the document is cancelled; nothing is written.\n"));
+    pipeline_.cancel();
+    TesseractEnginePool::stopAllRecognitions(); // the page in progress need not be finished
 }
 
 void DocumentRunner::showPhase(const Phase& phase) {

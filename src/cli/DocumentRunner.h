@@ -19,8 +19,10 @@ public:
     DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword, QObject* parent = nullptr);
 
     void start();
-    // Ctrl-C: a started document cannot be stopped halfway; it is finished first.
+    // The first Ctrl-C: the document is finished first. The second: as stop().
     void interrupt();
+    // SIGTERM: the document stops at once, leaving no output.
+    void stop();
     // 0 when the document is done and complete; 1 when it failed or was stopped, or when what was
     // written lacks something (the text copy, the outline).
     int exitCode() const { return failed_ ? 1 : 0; }
@@ -38,6 +40,8 @@ private:
     bool asksPassword_ = false;
     bool failed_ = false;
     bool showsProgress_ = false;
+    bool interrupted_ = false;
+    bool stopping_ = false;
     OCRPipeline pipeline_;
 };
 

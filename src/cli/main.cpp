@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
         cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
                                  settings.batchSkipExistingOutputs() && !commandLine.force, false, commandLine.reportPath});
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
+        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.watch(*commandLine.watchFolder, commandLine.processExisting);
         app.exec();
@@ -141,6 +142,7 @@ int main(int argc, char** argv) {
         const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, runSettings.outputNameTemplate);
         cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
+        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::DocumentRunner::stop);
         QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
         runner.start();
         app.exec();
@@ -154,6 +156,7 @@ int main(int argc, char** argv) {
                                  settings.batchSkipExistingOutputs() && !commandLine.force, commandLine.retry,
                                  commandLine.reportPath});
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
+        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.run(files);
         app.exec();

@@ -53,6 +53,13 @@ void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
 
 void BatchCoordinator::cancel() { m_cancelRequested = true; }
 
+void BatchCoordinator::stopNow() {
+    cancel();
+    for (OCRPipeline* pipeline : std::as_const(m_pipelines)) {
+        pipeline->cancel();
+    }
+}
+
 void BatchCoordinator::clear() {
     if (m_isRunning) {
         return;
@@ -232,6 +239,7 @@ void BatchCoordinator::startItem(int index) {
     const QString output = OutputPath::outputURL(source, run.outputFolder, run.nameTemplate);
 
     auto* pipeline = new OCRPipeline(this);
+    m_pipelines.append(pipeline);
     ++m_livePipelines;
     m_peakPipelines = std::max(m_peakPipelines, m_livePipelines);
 
@@ -266,12 +274,16 @@ void BatchCoordinator::startItem(int index) {
 void BatchCoordinator::itemFinished(int index, OCRPipeline* pipeline) {
     disconnect(pipeline, nullptr, this, nullptr);
     const Phase outcome = pipeline->phase();
+    const bool cancelled = pipeline->wasCancelled();
+    m_pipelines.removeOne(pipeline);
     delete pipeline;
     --m_livePipelines;
 
     switch (outcome.kind) {
     case Phase::Kind::done: setStatus(index, ItemStatus::done(outcome.summary)); break;
-    case Phase::Kind::failed: setStatus(index, ItemStatus::failed(outcome.message)); break;
+    case Phase::Kind::failed:
+        setStatus(index, cancelled ? ItemStatus::cancelled() : ItemStatus::failed(outcome.message));
+        break;
     default: setStatus(index, ItemStatus::failed(interruptedMessage)); break;
     }
     --m_inFlight;

@@ -68,6 +68,9 @@ public:
                bool skipExisting = false);
     // Documents in flight finish; no new one starts; the rest end as cancelled.
     void cancel();
+    // As cancel(), and the documents in flight stop at their next page too: they end as
+    // cancelled, without output.
+    void stopNow();
     // Empties the queue; ignored while a run is under way.
     void clear();
     // Runs the failed documents again with the last run's parameters; returns at once. Does
@@ -116,6 +119,7 @@ private:
     void endRun();
 
     QList<BatchItem> m_items;
+    QList<OCRPipeline*> m_pipelines; // in flight
     QStringList m_outputKeys;                 // each item's output path, for spotting shared outputs
     QHash<QString, int> m_firstItemWithOutput;
     bool m_isRunning = false;

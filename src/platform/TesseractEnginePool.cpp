@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -25,6 +26,7 @@ namespace {
 constexpr std::size_t maxIdleEngines = 8;
 
 std::atomic<std::uint64_t> recognitions{0};
+std::atomic<bool> recognitionsStopped{false};
 std::atomic<std::uint64_t> recognitionElapsed{0};
 std::atomic<std::uint64_t> recognitionProcessor{0};
 
@@ -94,10 +96,15 @@ TesseractEnginePool::Lease::~Lease() {
 }
 
 bool TesseractEnginePool::Lease::recognize() {
+    if (recognitionsStopped.load()) {
+        return false;
+    }
     recognitions.fetch_add(1);
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t processorStarted = threadProcessorNanoseconds();
-    const bool recognised = engine_->Recognize(nullptr) == 0;
+    tesseract::ETEXT_DESC monitor; // Tesseract asks it after every word whether to go on
+    monitor.cancel = [](void*, int) { return recognitionsStopped.load(); };
+    const bool recognised = engine_->Recognize(&monitor) == 0 && !recognitionsStopped.load();
     recognitionProcessor.fetch_add(threadProcessorNanoseconds() - processorStarted);
     recognitionElapsed.fetch_add(static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - started).count()));
@@ -116,6 +123,8 @@ void TesseractEnginePool::limitOpenMPThreads() {
     setenv("OMP_THREAD_LIMIT", "1", 0);
     oneOpenMPThread = !userChoseLimit || qgetenv("OMP_THREAD_LIMIT").trimmed() == "1";
 }
+
+void TesseractEnginePool::stopAllRecognitions() { recognitionsStopped = true; }
 
 TesseractEnginePool& TesseractEnginePool::shared() {
     static TesseractEnginePool pool;

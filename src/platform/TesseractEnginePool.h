@@ -64,6 +64,10 @@ public:
     // start, before any thread exists (ProcessStart::beforeAnyThread).
     static void limitOpenMPThreads();
 
+    // For a process that is stopping: recognitions in progress end after their current word and
+    // later ones fail at once, as recognitions that Tesseract could not do.
+    static void stopAllRecognitions();
+
     // The pool every recognition of the process uses.
     static TesseractEnginePool& shared();
 

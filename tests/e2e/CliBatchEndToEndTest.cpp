@@ -249,6 +249,49 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     EXPECT_EQ(readBytes(output), first);
 }
 
+// SIGTERM stops a document at once: nothing is written and no temporary file is left. In a
+// batch, a second Ctrl-C does the same to the documents in flight, and the report is written.
+TEST(CliBatch, SigtermAndASecondCtrlCStopAtOnce) {
+    QTemporaryDir root;
+    const QString in = root.filePath("in"), temporary = root.filePath("tmp");
+    QDir().mkpath(in);
+    QDir().mkpath(temporary);
+    QStringList pages{"--empty", "--pages"};
+    for (int page = 0; page < 20; ++page) {
+        pages << corpusPath("linn.pdf") << "1";
+    }
+    ASSERT_EQ(runProgram("qpdf", pages + QStringList{"--", in + "/long.pdf"}).exitCode, 0);
+    writeScan(in + "/short.pdf", "Minutes of the committee");
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", temporary);
+
+    const auto stop = [&](const QStringList& arguments, const QList<int>& signalNumbers) {
+        QProcess cli;
+        cli.setProcessEnvironment(environment);
+        cli.start(binPath("quorvane-cli"), plainRecognition + arguments);
+        EXPECT_FALSE(cli.waitForFinished(8000)) << "finished before it could be stopped";
+        QElapsedTimer sinceStop;
+        sinceStop.start();
+        for (const int signalNumber : signalNumbers) {
+            ::kill(static_cast<pid_t>(cli.processId()), signalNumber);
+            QThread::msleep(200);
+        }
+        EXPECT_TRUE(cli.waitForFinished(15000));
+        EXPECT_LT(sinceStop.elapsed(), 15000);
+        EXPECT_EQ(cli.exitCode(), 1);
+        EXPECT_FALSE(QFile::exists(in + "/long_searchable.pdf"));
+        EXPECT_TRUE(QDir(in).entryList({".*"}, QDir::Files | QDir::Hidden).isEmpty());
+        EXPECT_TRUE(filesIn(temporary).isEmpty()) << filesIn(temporary).join(", ").toStdString();
+        return QString::fromUtf8(cli.readAllStandardError());
+    };
+    EXPECT_TRUE(stop({in + "/long.pdf"}, {SIGTERM}).contains("Stopped before it was finished; nothing was written."));
+    stop({"--report", root.filePath("r.json"), in}, {SIGINT, SIGINT});
+    const auto documents =
+        QJsonDocument::fromJson(readTextFile(root.filePath("r.json")).toUtf8()).object().value("documents").toArray();
+    ASSERT_EQ(documents.size(), 2);
+    EXPECT_EQ(documents[0].toObject().value("status").toString(), "cancelled");
+}
+
 TEST(CliBatch, TwoSourcesWithOneOutputNameDoNotOverwriteEachOther) {
     QTemporaryDir folder;
     renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(folder.filePath("scan.png"));
