@@ -28,6 +28,12 @@ OCRError OCRError::outputOfAnotherSource(const QString& output, const QString& r
                            "Rename one of the two files, or choose another name template or output folder.")
                 .arg(output, recordedSource, source)};
 }
+OCRError OCRError::outputNotMadeByQuorvane(const QString& output, const QString& source) {
+    return {Kind::outputNotMadeByQuorvane, 0,
+            QStringLiteral("\"%1\" is a PDF that Quorvane did not make, so the searchable copy of \"%2\" was not "
+                           "written over it. Move or rename it, or choose another name template or output folder.")
+                .arg(output, source)};
+}
 
 QString OCRError::description() const {
     const QString page = QString::number(pageIndex_ + 1);
@@ -42,6 +48,7 @@ QString OCRError::description() const {
         return QStringLiteral("Writing the searchable PDF failed: ") + detail_;
     case Kind::documentTooLarge:
     case Kind::outputOfAnotherSource:
+    case Kind::outputNotMadeByQuorvane:
         return detail_;
     case Kind::cannotOpenPDF:
         return QStringLiteral("The PDF could not be opened. The file may be corrupted.");

@@ -23,6 +23,7 @@ public:
         emptyDocument,
         outputOverwritesSource,
         outputOfAnotherSource,
+        outputNotMadeByQuorvane,
     };
 
     static OCRError rasterizationFailed(int pageIndex);
@@ -38,6 +39,8 @@ public:
     static OCRError outputOverwritesSource();
     // The output file exists and records another source file (names without folders).
     static OCRError outputOfAnotherSource(const QString& output, const QString& recordedSource, const QString& source);
+    // The output file exists and is a PDF that Quorvane did not make.
+    static OCRError outputNotMadeByQuorvane(const QString& output, const QString& source);
 
     Kind kind() const { return kind_; }
     int pageIndex() const { return pageIndex_; }

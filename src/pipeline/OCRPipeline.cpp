@@ -9,6 +9,7 @@
 #include "pipeline/DocumentLimits.h"
 #include "pipeline/ImagePDFBuilder.h"
 #include "pipeline/OutputPath.h"
+#include "pipeline/PDFAuxBuilder.h"
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageWork.h"
 #include "pipeline/TextLayerWriter.h"
@@ -104,17 +105,24 @@ struct OCRPipeline::Run {
 namespace {
 
 // An output that records another source file is that file's searchable copy (report.pdf and
-// report.jpg both make report_searchable.pdf): it is not replaced. An output that records
-// nothing, or cannot be read, is replaced as before.
-void refuseOutputOfAnotherSource(const QString& output, const QString& source) {
+// report.jpg both make report_searchable.pdf), and a PDF that Quorvane did not make is someone's
+// document (report.pdf itself, for report.png under the template "{name}"): neither is replaced.
+// A copy made before sources were recorded, or a file that cannot be read, is replaced.
+void refuseToReplaceAnotherDocument(const QString& output, const QString& source) {
     if (!QFileInfo(output).isFile()) {
         return;
     }
     const auto existing = PdfDocument::open(output);
-    const auto recorded = existing && !existing->isLocked() ? existing->attributes().source : std::nullopt;
-    const QString sourceName = QFileInfo(source).fileName();
-    if (recorded && recorded->name != sourceName) {
-        throw OCRError::outputOfAnotherSource(QFileInfo(output).fileName(), recorded->name, sourceName);
+    if (!existing || existing->isLocked()) {
+        return;
+    }
+    const DocumentAttributes attributes = existing->attributes();
+    const QString outputName = QFileInfo(output).fileName(), sourceName = QFileInfo(source).fileName();
+    if (attributes.source && attributes.source->name != sourceName) {
+        throw OCRError::outputOfAnotherSource(outputName, attributes.source->name, sourceName);
+    }
+    if (!attributes.source && attributes.creator != QLatin1String(PDFAuxBuilder::creatorName)) {
+        throw OCRError::outputNotMadeByQuorvane(outputName, sourceName);
     }
 }
 
@@ -124,7 +132,7 @@ void refuseOutputOfAnotherSource(const QString& output, const QString& source) {
 void OCRPipeline::prepare(Run& run) {
     DocumentLimits::checkFileSize(run.source, DocumentLimits::maxFileSize);
     run.record = SourceRecord::of(run.source);
-    refuseOutputOfAnotherSource(run.output, run.source);
+    refuseToReplaceAnotherDocument(run.output, run.source);
 
     QString pdfPath = run.source;
     if (ImagePDFBuilder::isSupportedImage(run.source)) {

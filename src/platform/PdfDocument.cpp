@@ -219,6 +219,7 @@ DocumentAttributes PdfDocument::attributes() const {
         if (auto keywords = infoString(info, "/Keywords")) {
             attributes.keywords = QStringList{*keywords};
         }
+        attributes.creator = infoString(info, "/Creator");
         const auto name = infoString(info, sourceNameKey);
         const auto size = infoString(info, sourceSizeKey);
         const auto modified = infoString(info, sourceModifiedKey);

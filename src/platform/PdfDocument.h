@@ -36,13 +36,14 @@ struct SourceRecord {
     static std::optional<SourceRecord> of(const QString& path);
 };
 
-// Title, author, subject and keywords of a document, and the record of its source when it is a
-// searchable copy; absent when the document has none.
+// Title, author, subject and keywords of a document, the program that made it (never carried
+// over), and the record of its source when it is a searchable copy; absent when it has none.
 struct DocumentAttributes {
     std::optional<QString> title;
     std::optional<QString> author;
     std::optional<QString> subject;
     std::optional<QStringList> keywords;
+    std::optional<QString> creator;
     std::optional<SourceRecord> source;
     bool operator==(const DocumentAttributes&) const = default;
 };

@@ -220,7 +220,7 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
 
 // An output records its source: report.jpg's copy does not replace report.pdf's, and a batch
 // knows report.pdf's copy as up to date but not as report.jpg's. A second run over the folder
-// takes no output as a source and makes nothing new.
+// takes no output as a source and makes nothing new. A document that is no copy is not replaced.
 TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     QTemporaryDir folder;
     smallScan(folder.path(), "report.pdf");
@@ -247,6 +247,16 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     EXPECT_TRUE(batch.result.standardOutput.contains("report.jpg: " + refusal)) << batch.result.standardOutput.toStdString();
     EXPECT_TRUE(batch.result.standardOutput.contains("report.pdf: Skipped — output exists"));
     EXPECT_EQ(readBytes(output), first);
+
+    // Nor is a PDF that Quorvane did not make: under the template "{name}", report.png's copy
+    // would replace report.pdf.
+    const QByteArray original = readBytes(folder.filePath("report.pdf"));
+    ASSERT_TRUE(QFile::copy(folder.filePath("report.jpg"), folder.filePath("report.png")));
+    const auto named = runCli(plainRecognition + QStringList{"--name", "{name}", folder.filePath("report.png")});
+    EXPECT_EQ(named.result.exitCode, 1);
+    EXPECT_TRUE(named.result.standardError.contains("\"report.pdf\" is a PDF that Quorvane did not make"))
+        << named.result.standardError.toStdString();
+    EXPECT_EQ(readBytes(folder.filePath("report.pdf")), original);
 }
 
 // SIGTERM stops a document at once: nothing is written and no temporary file is left. In a

@@ -283,6 +283,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     setModified(folder + "/note1_searchable.pdf", earlier);
     const QDateTime note2Date = QFileInfo(folder + "/note2.pdf").lastModified();
     writeNote(folder + "/note2_searchable.pdf", "wrong", 2);
+    recordSource(folder + "/note2_searchable.pdf", folder + "/note2.pdf");
     setModified(folder + "/note2_searchable.pdf", note2Date.addSecs(60));
     coordinator.start(inputs, test::recognitionOnly(), std::nullopt, BatchCoordinator::defaultNameTemplate, {}, true);
     ASSERT_TRUE(runToEnd(coordinator));
