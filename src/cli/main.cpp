@@ -29,6 +29,7 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
             print(stderr, cli::usageError(*error) + QLatin1Char('\n'));
             return 2;
         }
+        print(stdout, cli::storedSettingReport(settings, key));
     }
     if (commandLine.deletePresetName) {
         if (const auto error = cli::deletePreset(settings, *commandLine.deletePresetName)) {
@@ -38,18 +39,26 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
         print(stdout, QStringLiteral("Deleted preset \"%1\".\n").arg(*commandLine.deletePresetName));
     }
     if (commandLine.savePresetName) {
-        OCRPreset base = settings.currentSettingsPreset({}, {});
+        SettingValues base = settings.values();
         if (commandLine.presetName) {
             if (const auto preset = cli::presetNamed(settings, *commandLine.presetName)) {
-                base = *preset;
+                base = base.overriddenBy(preset->settings);
             }
         }
-        const auto saved = cli::savePreset(settings, commandLine.overrides.appliedTo(base), *commandLine.savePresetName);
-        if (!saved.name) {
+        const auto saved =
+            cli::savePreset(settings, base.overriddenBy(commandLine.overrides), *commandLine.savePresetName);
+        switch (saved.outcome) {
+        case cli::SavedPreset::refused:
             print(stderr, QStringLiteral("quorvane-cli: ") + saved.refusal + QLatin1Char('\n'));
             return 1;
+        case cli::SavedPreset::saved: print(stdout, QStringLiteral("Saved preset \"%1\".\n").arg(saved.name)); break;
+        case cli::SavedPreset::replaced:
+            print(stdout, QStringLiteral("Replaced the settings of preset \"%1\".\n").arg(saved.name));
+            break;
+        case cli::SavedPreset::unchanged:
+            print(stdout, QStringLiteral("Preset \"%1\" already has these settings.\n").arg(saved.name));
+            break;
         }
-        print(stdout, QStringLiteral("Saved preset \"%1\".\n").arg(*saved.name));
     }
     if (commandLine.listPresets) {
         print(stdout, cli::presetListing(settings));
@@ -84,7 +93,7 @@ int main(int argc, char** argv) {
     }
 
     // The settings of this run: the stored ones or a preset's, with the command line's on top.
-    OCRPreset runSettings = settings.currentSettingsPreset({}, {});
+    SettingValues runSettings = settings.values();
     if (commandLine.presetName) {
         const auto preset = cli::presetNamed(settings, *commandLine.presetName);
         if (!preset) {
@@ -93,17 +102,19 @@ int main(int argc, char** argv) {
                               QLatin1Char('\n'));
             return 2;
         }
-        runSettings = *preset;
+        runSettings = runSettings.overriddenBy(preset->settings);
     }
-    runSettings = commandLine.overrides.appliedTo(runSettings);
-    OCROptions options = runSettings.options();
+    runSettings = runSettings.overriddenBy(commandLine.overrides);
+    OCROptions options = jobOptions(runSettings);
     options.region = commandLine.region;
+    const QString nameTemplate = runSettings.get<QString>(Setting::outputNameTemplate);
+    const bool skipsExisting = runSettings.get<bool>(Setting::batchSkipExistingOutputs) && !commandLine.force;
 
     cli::InterruptHandler interrupts;
 
     if (commandLine.watchFolder) {
-        cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
-                                 settings.batchSkipExistingOutputs() && !commandLine.force, false, commandLine.reportPath});
+        cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate,
+                                 skipsExisting, false, commandLine.reportPath});
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
@@ -139,7 +150,7 @@ int main(int argc, char** argv) {
     int status = 0;
     if (files.size() == 1 && !anyFolder) {
         // One file on its own: the single-document path, which can ask for a password.
-        const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, runSettings.outputNameTemplate);
+        const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, nameTemplate);
         cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
         QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::DocumentRunner::stop);
@@ -152,8 +163,8 @@ int main(int argc, char** argv) {
             print(stderr, QStringLiteral("quorvane-cli: --password works with one PDF at a time; locked PDFs of a "
                                          "batch are reported as needing a password.\n"));
         }
-        cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
-                                 settings.batchSkipExistingOutputs() && !commandLine.force, commandLine.retry,
+        cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate,
+                                 skipsExisting, commandLine.retry,
                                  commandLine.reportPath});
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
