@@ -89,11 +89,7 @@ void BatchRunner::interrupt() {
         return;
     }
     interrupted_ = true;
-    if (watcher_) {
-        watcher_->stopWatching();
-    }
-    if (!coordinator_.isRunning()) {
-        Q_EMIT finished();
+    if (finishUnlessBusy()) {
         return;
     }
     print(stderr, QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest… "
@@ -107,16 +103,24 @@ void BatchRunner::stop() {
     }
     stopping_ = true;
     interrupted_ = true;
-    if (watcher_) {
-        watcher_->stopWatching();
-    }
-    if (!coordinator_.isRunning()) {
-        Q_EMIT finished();
+    if (finishUnlessBusy()) {
         return;
     }
     print(stderr, QStringLiteral("Stopping: the documents in progress are cancelled; nothing more is written.\n"));
     coordinator_.stopNow();
     TesseractEnginePool::stopAllRecognitions(); // the pages in progress need not be finished
+}
+
+// No more arrivals are taken; without a batch in progress the run is over (true).
+bool BatchRunner::finishUnlessBusy() {
+    if (watcher_) {
+        watcher_->stopWatching();
+    }
+    if (coordinator_.isRunning()) {
+        return false;
+    }
+    Q_EMIT finished();
+    return true;
 }
 
 void BatchRunner::showItems() {

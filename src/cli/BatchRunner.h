@@ -47,6 +47,7 @@ Q_SIGNALS:
     void finished();
 
 private:
+    bool finishUnlessBusy();
     void showItems();
     void batchFinished();
     void writeReport();
