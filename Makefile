@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench screenshots clean
 
 all: build
 
@@ -23,6 +23,10 @@ test: build
 
 demo: build
 	scripts/demo $(BUILD_DIR)
+
+# Every state of the desktop window as a PNG in $(BUILD_DIR)/screenshots, for reviewing the views.
+screenshots: build
+	$(BUILD_DIR)/bin/quorvane-screenshots $(BUILD_DIR)/screenshots
 
 bench: build
 	scripts/run-bench $(BUILD_DIR)
