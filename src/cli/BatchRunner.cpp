@@ -61,7 +61,7 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
     watcherState_ = std::make_unique<QSettings>(watcherStateFolder_.filePath("watcher.conf"), QSettings::IniFormat);
     watcher_ = std::make_unique<FolderWatcher>(*watcherState_);
     watcher_->setShouldAccept([this](const QString&) { return !coordinator_.isRunning(); });
-    watcher_->setNameTemplate(settings_.nameTemplate);
+    watcher_->setNameTemplate([this] { return settings_.nameTemplate; });
     watcher_->setHandler([this](const QStringList& files) {
         coordinator_.start(files, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
                            settings_.skipExisting);

@@ -102,7 +102,7 @@ QStringList FolderWatcher::candidateFiles(const QString& folder, const QString& 
 QString FolderWatcher::fileKey(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
 QStringList FolderWatcher::existingFiles() const {
-    return m_folderURL ? candidateFiles(*m_folderURL, m_nameTemplate) : QStringList();
+    return m_folderURL ? candidateFiles(*m_folderURL, m_nameTemplate()) : QStringList();
 }
 
 void FolderWatcher::processExisting() {
@@ -125,7 +125,7 @@ void FolderWatcher::beginWatching() {
         return;
     }
     // Only files arriving from now on are processed by themselves.
-    for (const auto& file : candidateFiles(folder, m_nameTemplate)) {
+    for (const auto& file : candidateFiles(folder, m_nameTemplate())) {
         m_handled.insert(fileKey(file));
     }
     setStatusMessage(std::nullopt);
@@ -162,7 +162,7 @@ void FolderWatcher::scan() {
     const QDateTime now = QDateTime::currentDateTime();
     QStringList ready;
     bool deferred = false;
-    for (const auto& file : candidateFiles(*m_folderURL, m_nameTemplate)) {
+    for (const auto& file : candidateFiles(*m_folderURL, m_nameTemplate())) {
         const QString key = fileKey(file);
         if (m_handled.contains(key)) {
             continue;

@@ -32,6 +32,7 @@ class FolderWatcher : public QObject {
 public:
     using Handler = std::function<void(const QStringList& files)>;
     using AcceptCheck = std::function<bool(const QString& file)>;
+    using NameTemplate = std::function<QString()>;
 
     static inline const QString enabledKey = QStringLiteral("quorvane.watcher.enabled");
     // Where the folder is found again. Without a sandbox the "bookmark" is the folder's path.
@@ -60,9 +61,9 @@ public:
     void setHandler(Handler handler) { m_handler = std::move(handler); }
     // Asked per ready file; false offers the file again on a later scan.
     void setShouldAccept(AcceptCheck shouldAccept) { m_shouldAccept = std::move(shouldAccept); }
-    // The name template that the handler's runs name their outputs with, so that the outputs
-    // they write into the folder are not taken as new arrivals.
-    void setNameTemplate(const QString& nameTemplate) { m_nameTemplate = nameTemplate; }
+    // The name template that the handler's runs name their outputs with (asked at each scan), so
+    // that the outputs they write into the folder are not taken as new arrivals.
+    void setNameTemplate(NameTemplate nameTemplate) { m_nameTemplate = std::move(nameTemplate); }
 
     // Starts watching the stored folder when watching is switched on and not yet under way.
     void resumeIfEnabled();
@@ -106,7 +107,7 @@ private:
     std::optional<QString> m_statusMessage;
     Handler m_handler;
     AcceptCheck m_shouldAccept;
-    QString m_nameTemplate = OutputPath::defaultTemplate;
+    NameTemplate m_nameTemplate = [] { return OutputPath::defaultTemplate; };
     QSettings& m_defaults;
     QFileSystemWatcher* m_source = nullptr;
     QSet<QString> m_handled;

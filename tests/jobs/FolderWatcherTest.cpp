@@ -92,7 +92,7 @@ TEST(FolderWatcher, SlowCopyIsHandedOverOnceAfterItSettles) {
 // folder on any date; notes.txt is no source, so the one named after it is taken).
 TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
     WatchedFolder watched;
-    watched.watcher.setNameTemplate("{name}_ocr {date}");
+    watched.watcher.setNameTemplate([] { return QStringLiteral("{name}_ocr {date}"); });
     watched.watcher.startWatching(watched.folder);
     ASSERT_TRUE(QDir(watched.folder).mkpath("sub"));
     for (const char* name : {"report_searchable.pdf", "REPORT_SEARCHABLE.PDF", "photo_Searchable.jpg", "sub/inner.pdf",
