@@ -6,7 +6,7 @@
 // inches at 300 DPI), given as image files, so each is a real scan of real text.
 
 #include "jobs/BatchCoordinator.h"
-#include "platform/HeapPolicy.h"
+#include "platform/ProcessStart.h"
 #include "platform/TesseractOCRService.h"
 
 #include <QCoreApplication>
@@ -129,7 +129,7 @@ BENCHMARK(BM_TwoInFlight)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond
 
 int main(int argc, char** argv) {
     qputenv("OMP_THREAD_LIMIT", "1");
-    HeapPolicy::keepMemoryWithinPages(); // as quorvane-cli runs
+    ProcessStart::beforeAnyThread(); // as quorvane-cli runs
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

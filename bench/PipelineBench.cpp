@@ -27,7 +27,7 @@
 #include "pipeline/OCRPipeline.h"
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/TextLayerWriter.h"
-#include "platform/HeapPolicy.h"
+#include "platform/ProcessStart.h"
 #include "platform/PdfDocument.h"
 #include "platform/TesseractEnginePool.h"
 #include "platform/TesseractOCRService.h"
@@ -305,7 +305,7 @@ BENCHMARK(BM_Pipeline)->Args({0, 1})->Iterations(2)->UseRealTime()->Unit(benchma
 
 int main(int argc, char** argv) {
     qputenv("OMP_THREAD_LIMIT", "1");
-    HeapPolicy::keepMemoryWithinPages(); // as quorvane-cli runs
+    ProcessStart::beforeAnyThread(); // as quorvane-cli runs
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

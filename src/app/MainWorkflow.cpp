@@ -32,6 +32,7 @@ MainWorkflow::MainWorkflow(AppSettings& settings, OCRPipeline& pipeline, FolderW
 
     // Files that land in the watched folder while a batch runs wait for the scan after it.
     m_watcher.setShouldAccept([this](const QString&) { return !m_batch.isRunning(); });
+    m_watcher.setNameTemplate([this] { return m_settings.value<QString>(Setting::outputNameTemplate); });
     m_watcher.setHandler([this](const QStringList& files) {
         if (m_batch.isRunning()) {
             m_dialogs.showAlert(busyTitle, busyMessage);
@@ -45,6 +46,7 @@ MainWorkflow::MainWorkflow(AppSettings& settings, OCRPipeline& pipeline, FolderW
 MainWorkflow::~MainWorkflow() {
     m_watcher.setHandler({});
     m_watcher.setShouldAccept({});
+    m_watcher.setNameTemplate([] { return OutputPath::defaultTemplate; });
 }
 
 bool MainWorkflow::isBusy() const { return m_batch.isRunning() || m_pipeline.isRunning() || m_inspectingArrival; }

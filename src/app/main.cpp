@@ -4,7 +4,7 @@
 #include "app/PendingDrops.h"
 #include "app/QuorvaneApp.h"
 #include "app/SingleInstance.h"
-#include "platform/HeapPolicy.h"
+#include "platform/ProcessStart.h"
 #include "platform/TesseractOCRService.h"
 
 #include <QApplication>
@@ -33,7 +33,7 @@ QStringList absolutePaths(const QStringList& arguments) {
 } // namespace
 
 int main(int argc, char** argv) {
-    HeapPolicy::keepMemoryWithinPages();
+    ProcessStart::beforeAnyThread();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));

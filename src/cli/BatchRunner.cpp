@@ -1,7 +1,9 @@
 #include "cli/BatchRunner.h"
 
 #include "cli/ExitStatus.h"
+#include "jobs/InputFiles.h"
 #include "jobs/ReportExporter.h"
+#include "platform/TesseractEnginePool.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -24,9 +26,8 @@ QString itemLine(const BatchItem& item) {
         line += QStringLiteral(" -> ") + *item.outputURL();
     }
     line += QStringLiteral(": ") + item.status.text();
-    const QString note = item.status.sidecarNote();
-    if (!note.isEmpty()) {
-        line += QStringLiteral(" (") + note + QLatin1Char(')');
+    if (item.status.kind == ItemStatus::Kind::done && !item.status.summary.problems().isEmpty()) {
+        line += QStringLiteral(" (but ") + item.status.summary.problems().join(QStringLiteral("; ")) + QLatin1Char(')');
     }
     return line;
 }
@@ -43,12 +44,18 @@ BatchRunner::BatchRunner(BatchSettings settings, std::shared_ptr<const TextRecog
 }
 
 void BatchRunner::run(const QStringList& files) {
-    if (files.isEmpty()) {
+    const QStringList sources = InputFiles::withoutOutputs(files, settings_.nameTemplate);
+    if (sources.size() < files.size()) {
+        print(stdout, QStringLiteral("Left out %1 searchable cop%2 of other files.\n")
+                          .arg(files.size() - sources.size())
+                          .arg(files.size() - sources.size() == 1 ? "y" : "ies"));
+    }
+    if (sources.isEmpty()) {
         print(stdout, QStringLiteral("No PDFs or images to process.\n"));
         QMetaObject::invokeMethod(this, &BatchRunner::finished, Qt::QueuedConnection);
         return;
     }
-    coordinator_.start(files, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
+    coordinator_.start(sources, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
                        settings_.skipExisting);
 }
 
@@ -57,6 +64,7 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
     watcherState_ = std::make_unique<QSettings>(watcherStateFolder_.filePath("watcher.conf"), QSettings::IniFormat);
     watcher_ = std::make_unique<FolderWatcher>(*watcherState_);
     watcher_->setShouldAccept([this](const QString&) { return !coordinator_.isRunning(); });
+    watcher_->setNameTemplate([this] { return settings_.nameTemplate; });
     watcher_->setHandler([this](const QStringList& files) {
         coordinator_.start(files, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
                            settings_.skipExisting);
@@ -67,6 +75,11 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
         }
     });
     watcher_->startWatching(folder);
+    if (!watcher_->isWatching()) { // the status message has said why
+        failed_ = true;
+        QMetaObject::invokeMethod(this, &BatchRunner::finished, Qt::QueuedConnection);
+        return;
+    }
     print(stdout, QStringLiteral("Watching %1 for new scans. Press Ctrl-C to stop.\n").arg(folder));
     if (processExisting) {
         watcher_->processExisting();
@@ -82,19 +95,42 @@ int BatchRunner::exitCode() const {
 
 void BatchRunner::interrupt() {
     if (interrupted_) {
-        print(stderr, QStringLiteral("Still finishing the documents in progress…\n"));
+        stop();
         return;
     }
     interrupted_ = true;
+    if (finishUnlessBusy()) {
+        return;
+    }
+    print(stderr, QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest… "
+                                 "(Ctrl-C again stops at once)\n"));
+    coordinator_.cancel();
+}
+
+void BatchRunner::stop() {
+    if (stopping_) {
+        return;
+    }
+    stopping_ = true;
+    interrupted_ = true;
+    if (finishUnlessBusy()) {
+        return;
+    }
+    print(stderr, QStringLiteral("Stopping: the documents in progress are cancelled; nothing more is written.\n"));
+    coordinator_.stopNow();
+    TesseractEnginePool::stopAllRecognitions(); // the pages in progress need not be finished
+}
+
+// No more arrivals are taken; without a batch in progress the run is over (true).
+bool BatchRunner::finishUnlessBusy() {
     if (watcher_) {
         watcher_->stopWatching();
     }
-    if (!coordinator_.isRunning()) {
-        Q_EMIT finished();
-        return;
+    if (coordinator_.isRunning()) {
+        return false;
     }
-    print(stderr, QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest…\n"));
-    coordinator_.cancel();
+    Q_EMIT finished();
+    return true;
 }
 
 void BatchRunner::showItems() {
@@ -131,7 +167,8 @@ void BatchRunner::batchFinished() {
         return;
     }
     for (const auto& item : coordinator_.items()) {
-        failed_ = failed_ || item.status.kind == ItemStatus::Kind::failed;
+        failed_ = failed_ || item.status.kind == ItemStatus::Kind::failed ||
+                  (item.status.kind == ItemStatus::Kind::done && !item.status.summary.problems().isEmpty());
         cancelled_ = cancelled_ || item.status.kind == ItemStatus::Kind::cancelled;
     }
     if (!live_ && !watcher_) {

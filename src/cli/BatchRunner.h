@@ -36,17 +36,22 @@ public:
 
     void run(const QStringList& files);
     void watch(const QString& folder, bool processExisting);
-    // Ctrl-C: documents in flight finish, nothing new starts.
+    // The first Ctrl-C: documents in flight finish, nothing new starts. The second: as stop().
     void interrupt();
+    // SIGTERM: documents in flight stop at once without output, nothing new starts;
+    // the report is still written.
+    void stop();
 
-    // 0 when every document is done, skipped or already searchable; cancelled when any document was
-    // cancelled; otherwise 1 when any failed or the report could not be written (see ExitStatus).
+    // 0 when every document is done (and complete), skipped or already searchable; cancelled when
+    // any document was cancelled; otherwise 1 when any failed, lacks something that should have been
+    // written with it, or the report could not be written (see ExitStatus).
     int exitCode() const;
 
 Q_SIGNALS:
     void finished();
 
 private:
+    bool finishUnlessBusy();
     void showItems();
     void batchFinished();
     void writeReport();
@@ -63,6 +68,7 @@ private:
     QSet<QUuid> reported_;    // completed items already printed
     bool retried_ = false;
     bool interrupted_ = false;
+    bool stopping_ = false;
     bool failed_ = false;
     bool cancelled_ = false;
 };

@@ -3,6 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/PasswordPrompt.h"
 #include "pipeline/ResultLines.h"
+#include "platform/TesseractEnginePool.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -37,6 +38,11 @@ DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options,
 
 void DocumentRunner::start() {
     QTimer::singleShot(0, this, [this] {
+        if (stopping_) {
+            exitCode_ = ExitStatus::cancelled;
+            Q_EMIT finished();
+            return;
+        }
         std::optional<QString> password;
         if (asksPassword_ && OCRPipeline::requiresPassword(file_)) {
             password = readPassword(QStringLiteral("Password for %1: ").arg(QFileInfo(file_).fileName()));
@@ -46,7 +52,22 @@ void DocumentRunner::start() {
 }
 
 void DocumentRunner::interrupt() {
-    print(stderr, QStringLiteral("\nInterrupted: finishing the document in progress…\n"));
+    if (interrupted_) {
+        stop();
+        return;
+    }
+    interrupted_ = true;
+    print(stderr, QStringLiteral("\nInterrupted: finishing the document in progress… (Ctrl-C again stops at once)\n"));
+}
+
+void DocumentRunner::stop() {
+    if (stopping_) {
+        return;
+    }
+    stopping_ = true;
+    print(stderr, QStringLiteral("\nStopping: the document is cancelled; nothing is written.\n"));
+    pipeline_.cancel();
+    TesseractEnginePool::stopAllRecognitions(); // the page in progress need not be finished
 }
 
 void DocumentRunner::showPhase(const Phase& phase) {
@@ -60,7 +81,7 @@ void DocumentRunner::showPhase(const Phase& phase) {
 void DocumentRunner::report() {
     const Phase& phase = pipeline_.phase();
     if (phase.kind != Phase::Kind::done) {
-        exitCode_ = ExitStatus::forFailure(phase.errorKind);
+        exitCode_ = stopping_ ? ExitStatus::cancelled : ExitStatus::forFailure(phase.errorKind);
         print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(file_, phase.message));
         return;
     }
@@ -73,6 +94,12 @@ void DocumentRunner::report() {
         text += QStringLiteral("  Text copy: ") + *phase.summary.sidecarURL + QLatin1Char('\n');
     }
     print(stdout, text);
+    // The searchable PDF is there, but not everything that should have come with it.
+    for (const auto& problem : phase.summary.problems()) {
+        exitCode_ = ExitStatus::documentFailed;
+        print(stderr, QStringLiteral("quorvane-cli: %1: %2 was written, but %3\n")
+                          .arg(file_, phase.summary.outputURL.value_or(output_), problem));
+    }
 }
 
 } // namespace quorvane::cli

@@ -22,9 +22,12 @@ public:
                    std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
 
     void start();
-    // Ctrl-C: a started document cannot be stopped halfway; it is finished first.
+    // The first Ctrl-C: the document is finished first. The second: as stop().
     void interrupt();
-    // 0 when the document is done, else the status of its failure (see ExitStatus).
+    // SIGTERM: the document stops at once, leaving no output.
+    void stop();
+    // 0 when the document is done and complete, else the status of its failure (see ExitStatus);
+    // 1 when what was written lacks something (the text copy, the outline).
     int exitCode() const { return exitCode_; }
 
 Q_SIGNALS:
@@ -40,6 +43,8 @@ private:
     bool asksPassword_ = false;
     int exitCode_ = 0;
     bool showsProgress_ = false;
+    bool interrupted_ = false;
+    bool stopping_ = false;
     OCRPipeline pipeline_;
 };
 

@@ -16,7 +16,9 @@ int forFailure(std::optional<OCRError::Kind> kind) {
     case OCRError::Kind::passwordRequired: return passwordRequired;
     case OCRError::Kind::incorrectPassword: return incorrectPassword;
     case OCRError::Kind::outputWriteFailed:
-    case OCRError::Kind::outputOverwritesSource: return outputNotWritten;
+    case OCRError::Kind::outputOverwritesSource:
+    case OCRError::Kind::outputOfAnotherSource:
+    case OCRError::Kind::outputNotMadeByQuorvane: return outputNotWritten;
     case OCRError::Kind::recognitionFailed: return documentFailed;
     }
     return documentFailed;

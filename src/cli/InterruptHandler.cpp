@@ -12,9 +12,9 @@ namespace {
 
 int signalSockets[2] = {-1, -1};
 
-// Only async-signal-safe work here: one byte through the socket wakes the event loop.
-void onSignal(int) {
-    const char byte = 1;
+// Only async-signal-safe work here: the signal's number through the socket wakes the event loop.
+void onSignal(int signalNumber) {
+    const char byte = static_cast<char>(signalNumber);
     [[maybe_unused]] const auto written = ::write(signalSockets[0], &byte, 1);
 }
 
@@ -27,8 +27,14 @@ InterruptHandler::InterruptHandler(QObject* parent) : QObject(parent) {
     notifier_ = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
-        [[maybe_unused]] const auto read = ::read(signalSockets[1], &byte, 1);
-        Q_EMIT interrupted();
+        if (::read(signalSockets[1], &byte, 1) != 1) {
+            return;
+        }
+        if (byte == SIGTERM) {
+            Q_EMIT terminated();
+        } else {
+            Q_EMIT interrupted();
+        }
     });
     struct sigaction action {};
     action.sa_handler = onSignal;

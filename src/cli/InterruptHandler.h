@@ -1,7 +1,7 @@
 #pragma once
 
-// Turns Ctrl-C (SIGINT) and SIGTERM into a Qt signal on the main thread, so that the program can
-// finish the documents in flight instead of dying with half-written files.
+// Turns Ctrl-C (SIGINT) and SIGTERM into Qt signals on the main thread, so that the program ends
+// its documents in an orderly way instead of dying with half-written files.
 
 #include <QObject>
 
@@ -17,7 +17,10 @@ public:
     ~InterruptHandler() override;
 
 Q_SIGNALS:
+    // Ctrl-C.
     void interrupted();
+    // SIGTERM, what `kill` and service managers send: stop at once.
+    void terminated();
 
 private:
     QSocketNotifier* notifier_ = nullptr;

@@ -8,7 +8,7 @@
 #include "cli/SettingsCommands.h"
 #include "jobs/InputFiles.h"
 #include "pipeline/OutputPath.h"
-#include "platform/HeapPolicy.h"
+#include "platform/ProcessStart.h"
 #include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
 
@@ -77,7 +77,7 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
 } // namespace
 
 int main(int argc, char** argv) {
-    HeapPolicy::keepMemoryWithinPages();
+    ProcessStart::beforeAnyThread();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
@@ -120,6 +120,7 @@ int main(int argc, char** argv) {
                                  commandLine.reportPath},
                                 recognizer);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
+        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.watch(*commandLine.watchFolder, commandLine.processExisting);
         app.exec();
@@ -156,6 +157,7 @@ int main(int argc, char** argv) {
         const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, nameTemplate);
         cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword, recognizer);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
+        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::DocumentRunner::stop);
         QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
         runner.start();
         app.exec();
@@ -169,6 +171,7 @@ int main(int argc, char** argv) {
                                  commandLine.reportPath},
                                 recognizer);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
+        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.run(files);
         app.exec();

@@ -22,6 +22,18 @@ OCRError OCRError::passwordRequired() { return {Kind::passwordRequired}; }
 OCRError OCRError::incorrectPassword() { return {Kind::incorrectPassword}; }
 OCRError OCRError::emptyDocument() { return {Kind::emptyDocument}; }
 OCRError OCRError::outputOverwritesSource() { return {Kind::outputOverwritesSource}; }
+OCRError OCRError::outputOfAnotherSource(const QString& output, const QString& recordedSource, const QString& source) {
+    return {Kind::outputOfAnotherSource, 0,
+            QStringLiteral("\"%1\" is the searchable copy of \"%2\", so the copy of \"%3\" was not written over it. "
+                           "Rename one of the two files, or choose another name template or output folder.")
+                .arg(output, recordedSource, source)};
+}
+OCRError OCRError::outputNotMadeByQuorvane(const QString& output, const QString& source) {
+    return {Kind::outputNotMadeByQuorvane, 0,
+            QStringLiteral("\"%1\" is a PDF that Quorvane did not make, so the searchable copy of \"%2\" was not "
+                           "written over it. Move or rename it, or choose another name template or output folder.")
+                .arg(output, source)};
+}
 
 QString OCRError::description() const {
     const QString page = QString::number(pageIndex_ + 1);
@@ -35,6 +47,8 @@ QString OCRError::description() const {
     case Kind::outputWriteFailed:
         return QStringLiteral("Writing the searchable PDF failed: ") + detail_;
     case Kind::documentTooLarge:
+    case Kind::outputOfAnotherSource:
+    case Kind::outputNotMadeByQuorvane:
         return detail_;
     case Kind::cannotOpenPDF:
         return QStringLiteral("The PDF could not be opened. The file may be corrupted.");
@@ -68,6 +82,8 @@ QString OCRError::kindName(Kind kind) {
     case Kind::incorrectPassword: return QStringLiteral("incorrectPassword");
     case Kind::emptyDocument: return QStringLiteral("emptyDocument");
     case Kind::outputOverwritesSource: return QStringLiteral("outputOverwritesSource");
+    case Kind::outputOfAnotherSource: return QStringLiteral("outputOfAnotherSource");
+    case Kind::outputNotMadeByQuorvane: return QStringLiteral("outputNotMadeByQuorvane");
     }
     return {};
 }

@@ -23,6 +23,8 @@ public:
         incorrectPassword,
         emptyDocument,
         outputOverwritesSource,
+        outputOfAnotherSource,
+        outputNotMadeByQuorvane,
     };
 
     static OCRError rasterizationFailed(int pageIndex);
@@ -36,6 +38,10 @@ public:
     static OCRError incorrectPassword();
     static OCRError emptyDocument();
     static OCRError outputOverwritesSource();
+    // The output file exists and records another source file (names without folders).
+    static OCRError outputOfAnotherSource(const QString& output, const QString& recordedSource, const QString& source);
+    // The output file exists and is a PDF that Quorvane did not make.
+    static OCRError outputNotMadeByQuorvane(const QString& output, const QString& source);
 
     // The case's name as written in code, e.g. "passwordRequired": how reports name the kind.
     static QString kindName(Kind kind);

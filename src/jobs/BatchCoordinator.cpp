@@ -25,12 +25,13 @@ QStringList BatchCoordinator::expandInputs(const QStringList& paths) { return In
 void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
                              const std::optional<QString>& outputFolder, const QString& nameTemplate,
                              const QStringList& securityScopeURLs, bool skipExisting) {
-    if (m_isRunning || urls.isEmpty()) {
+    const QStringList sources = InputFiles::withoutOutputs(urls, nameTemplate);
+    if (m_isRunning || sources.isEmpty()) {
         return;
     }
     m_cancelRequested = false;
     m_items.clear();
-    for (const auto& url : urls) {
+    for (const auto& url : sources) {
         m_items.append(BatchItem::queued(url));
     }
     // There is no sandbox here: access to the security-scope URLs needs no starting or stopping,
@@ -50,6 +51,13 @@ void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
 }
 
 void BatchCoordinator::cancel() { m_cancelRequested = true; }
+
+void BatchCoordinator::stopNow() {
+    cancel();
+    for (OCRPipeline* pipeline : std::as_const(m_pipelines)) {
+        pipeline->cancel();
+    }
+}
 
 void BatchCoordinator::clear() {
     if (m_isRunning) {
@@ -83,7 +91,13 @@ bool BatchCoordinator::isUpToDate(const QString& output, const QString& source) 
         return false;
     }
     const auto outputDocument = PdfDocument::open(output);
-    if (!outputDocument || outputDocument->pageCount() < 1) {
+    if (!outputDocument) {
+        return false;
+    }
+    // The output must record this very source as it is now; one that keeps its source's
+    // password cannot be read without it and is judged by the dates alone.
+    if (!outputDocument->isLocked() &&
+        (outputDocument->pageCount() < 1 || outputDocument->attributes().source != SourceRecord::of(source))) {
         return false;
     }
     // An image, or a source that does not open, has no page count to compare.
@@ -224,6 +238,7 @@ void BatchCoordinator::startItem(int index) {
     const QString output = OutputPath::outputURL(source, run.outputFolder, run.nameTemplate);
 
     auto* pipeline = new OCRPipeline(m_recognizer, this);
+    m_pipelines.append(pipeline);
     ++m_livePipelines;
     m_peakPipelines = std::max(m_peakPipelines, m_livePipelines);
 
@@ -258,12 +273,16 @@ void BatchCoordinator::startItem(int index) {
 void BatchCoordinator::itemFinished(int index, OCRPipeline* pipeline) {
     disconnect(pipeline, nullptr, this, nullptr);
     const Phase outcome = pipeline->phase();
+    const bool cancelled = pipeline->wasCancelled();
+    m_pipelines.removeOne(pipeline);
     delete pipeline;
     --m_livePipelines;
 
     switch (outcome.kind) {
     case Phase::Kind::done: setStatus(index, ItemStatus::done(outcome.summary)); break;
-    case Phase::Kind::failed: setStatus(index, ItemStatus::failed(outcome.message, outcome.errorKind)); break;
+    case Phase::Kind::failed:
+        setStatus(index, cancelled ? ItemStatus::cancelled() : ItemStatus::failed(outcome.message, outcome.errorKind));
+        break;
     default: setStatus(index, ItemStatus::failed(interruptedMessage)); break;
     }
     --m_inFlight;

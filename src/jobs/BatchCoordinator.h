@@ -62,22 +62,27 @@ public:
     static QStringList expandInputs(const QStringList& paths);
 
     // Replaces the queue by these files and starts running it; returns at once. The run's end is
-    // isRunning turning false, followed by finished(). Ignored while a run is under way and for an
-    // empty list. With skipExisting, documents whose output is up to date are not run again.
+    // isRunning turning false, followed by finished(). Outputs among the files are left out (see
+    // InputFiles::withoutOutputs). Ignored while a run is under way and when no file is left.
+    // With skipExisting, documents whose output is up to date are not run again.
     void start(const QStringList& urls, const OCROptions& options,
                const std::optional<QString>& outputFolder = std::nullopt,
                const QString& nameTemplate = defaultNameTemplate, const QStringList& securityScopeURLs = {},
                bool skipExisting = false);
     // Documents in flight finish; no new one starts; the rest end as cancelled.
     void cancel();
+    // As cancel(), and the documents in flight stop at their next page too: they end as
+    // cancelled, without output.
+    void stopNow();
     // Empties the queue; ignored while a run is under way.
     void clear();
     // Runs the failed documents again with the last run's parameters; returns at once. Does
     // nothing while running, without a last run, or when nothing failed.
     void retryFailed();
 
-    // True when `output` exists as a PDF of at least one page, has as many pages as a PDF source,
-    // and was modified no earlier than the source.
+    // True when `output` exists as a PDF of at least one page that records `source` as it is now
+    // (name, size, modification time), has as many pages as a PDF source, and was modified no
+    // earlier than the source. An output locked by its source's password is judged by the dates.
     static bool isUpToDate(const QString& output, const QString& source);
 
     // Done, failed, skipped or cancelled items.
@@ -118,6 +123,7 @@ private:
 
     std::shared_ptr<const TextRecognizer> m_recognizer;
     QList<BatchItem> m_items;
+    QList<OCRPipeline*> m_pipelines; // in flight
     QStringList m_outputKeys;                 // each item's output path, for spotting shared outputs
     QHash<QString, int> m_firstItemWithOutput;
     bool m_isRunning = false;

@@ -84,14 +84,14 @@ void FolderWatcher::forgetFolder() {
     setFolderURL(std::nullopt);
 }
 
-QStringList FolderWatcher::candidateFiles(const QString& folder) {
+QStringList FolderWatcher::candidateFiles(const QString& folder, const QString& nameTemplate) {
     QStringList candidates;
     if (!QFileInfo(folder).isDir()) {
         return candidates;
     }
-    // The fixed output suffix keeps the watcher's own outputs, written next to their sources,
-    // from coming back as new arrivals.
-    for (const auto& file : InputFiles::expandInputs({folder})) {
+    // The fixed output suffix, the name template and the outputs written by this process keep
+    // the outputs written next to their sources from coming back as new arrivals.
+    for (const auto& file : InputFiles::withoutOutputs(InputFiles::expandInputs({folder}), nameTemplate)) {
         if (!QFileInfo(file).completeBaseName().toLower().endsWith(QLatin1String("_searchable"))) {
             candidates.append(file);
         }
@@ -101,7 +101,9 @@ QStringList FolderWatcher::candidateFiles(const QString& folder) {
 
 QString FolderWatcher::fileKey(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
-QStringList FolderWatcher::existingFiles() const { return m_folderURL ? candidateFiles(*m_folderURL) : QStringList(); }
+QStringList FolderWatcher::existingFiles() const {
+    return m_folderURL ? candidateFiles(*m_folderURL, m_nameTemplate()) : QStringList();
+}
 
 void FolderWatcher::processExisting() {
     const QStringList files = existingFiles();
@@ -123,7 +125,7 @@ void FolderWatcher::beginWatching() {
         return;
     }
     // Only files arriving from now on are processed by themselves.
-    for (const auto& file : candidateFiles(folder)) {
+    for (const auto& file : candidateFiles(folder, m_nameTemplate())) {
         m_handled.insert(fileKey(file));
     }
     setStatusMessage(std::nullopt);
@@ -160,7 +162,7 @@ void FolderWatcher::scan() {
     const QDateTime now = QDateTime::currentDateTime();
     QStringList ready;
     bool deferred = false;
-    for (const auto& file : candidateFiles(*m_folderURL)) {
+    for (const auto& file : candidateFiles(*m_folderURL, m_nameTemplate())) {
         const QString key = fileKey(file);
         if (m_handled.contains(key)) {
             continue;

@@ -5,6 +5,8 @@
 // watching is on are kept in the settings file, so watching resumes after a restart. Lives on the
 // main thread.
 
+#include "pipeline/OutputPath.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
@@ -30,6 +32,7 @@ class FolderWatcher : public QObject {
 public:
     using Handler = std::function<void(const QStringList& files)>;
     using AcceptCheck = std::function<bool(const QString& file)>;
+    using NameTemplate = std::function<QString()>;
 
     static inline const QString enabledKey = QStringLiteral("quorvane.watcher.enabled");
     // Where the folder is found again. Without a sandbox the "bookmark" is the folder's path.
@@ -58,6 +61,9 @@ public:
     void setHandler(Handler handler) { m_handler = std::move(handler); }
     // Asked per ready file; false offers the file again on a later scan.
     void setShouldAccept(AcceptCheck shouldAccept) { m_shouldAccept = std::move(shouldAccept); }
+    // The name template that the handler's runs name their outputs with (asked at each scan), so
+    // that the outputs they write into the folder are not taken as new arrivals.
+    void setNameTemplate(NameTemplate nameTemplate) { m_nameTemplate = std::move(nameTemplate); }
 
     // Starts watching the stored folder when watching is switched on and not yet under way.
     void resumeIfEnabled();
@@ -70,13 +76,14 @@ public:
     void forgetFolder();
 
     // The PDFs and images now in the folder, in file-name order: immediate children only, hidden
-    // files and outputs ("…_searchable") left out. Empty when there is no folder.
+    // files and outputs left out ("…_searchable", and what InputFiles::withoutOutputs leaves out
+    // for the name template). Empty when there is no folder.
     QStringList existingFiles() const;
     // Hands everything now in the folder to the handler, also files handed over before.
     void processExisting();
 
     // The candidates of any folder, as existingFiles() lists them.
-    static QStringList candidateFiles(const QString& folder);
+    static QStringList candidateFiles(const QString& folder, const QString& nameTemplate);
     // The name by which a file is remembered as handed over.
     static QString fileKey(const QString& path);
 
@@ -100,6 +107,7 @@ private:
     std::optional<QString> m_statusMessage;
     Handler m_handler;
     AcceptCheck m_shouldAccept;
+    NameTemplate m_nameTemplate = [] { return OutputPath::defaultTemplate; };
     QSettings& m_defaults;
     QFileSystemWatcher* m_source = nullptr;
     QSet<QString> m_handled;

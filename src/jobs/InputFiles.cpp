@@ -1,10 +1,13 @@
 #include "jobs/InputFiles.h"
 
 #include "pipeline/ImagePDFBuilder.h"
+#include "pipeline/OutputPath.h"
+#include "pipeline/WrittenOutputs.h"
 
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QSet>
 
@@ -54,6 +57,36 @@ QStringList expandInputs(const QStringList& paths) {
     std::stable_sort(taken.begin(), taken.end(), [&](const QString& a, const QString& b) {
         return collator.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName()) < 0;
     });
+    return taken;
+}
+
+QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate) {
+    QHash<QString, QSet<QString>> outputsByFolder; // the output name keys of each folder's files
+    const auto outputsIn = [&](const QString& folder) -> const QSet<QString>& {
+        auto found = outputsByFolder.find(folder);
+        if (found == outputsByFolder.end()) {
+            QSet<QString> keys;
+            const QDir directory(folder);
+            for (const auto& name : directory.entryList(QDir::Files | QDir::Hidden, QDir::NoSort)) {
+                if (isAcceptedInput(name)) {
+                    keys.insert(OutputPath::outputNameKey(directory.filePath(name), nameTemplate));
+                }
+            }
+            found = outputsByFolder.insert(folder, keys);
+        }
+        return *found;
+    };
+    QStringList taken;
+    for (const auto& file : files) {
+        const QFileInfo info(file);
+        const QString key = OutputPath::nameKey(info.fileName());
+        const bool namedAfterItself = OutputPath::outputNameKey(file, nameTemplate) == key;
+        const bool output = WrittenOutputs::contains(file) ||
+                            (!namedAfterItself && outputsIn(info.absolutePath()).contains(key));
+        if (!output) {
+            taken.append(file);
+        }
+    }
     return taken;
 }
 

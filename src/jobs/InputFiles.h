@@ -15,4 +15,10 @@ bool isAcceptedInput(const QString& path);
 // sorted by file name as a file manager sorts (case-insensitive, numbers by value).
 QStringList expandInputs(const QStringList& paths);
 
+// The files that are no outputs: leaves out every file this process wrote as an output, and
+// every file whose name is what `nameTemplate` names the output of another file of its folder
+// (scan_searchable.pdf beside scan.pdf), whatever the template. A template that names a file
+// after itself ("{name}") leaves that file in.
+QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate);
+
 } // namespace quorvane::InputFiles

@@ -50,6 +50,9 @@ Row row(const BatchItem& item) {
         row.perspectiveCorrectedPages = summary.perspectiveCorrectedPages;
         row.output = summary.outputURL;
         row.sidecar = summary.sidecarURL;
+        if (const QStringList problems = summary.problems(); !problems.isEmpty()) {
+            row.error = problems.join(QStringLiteral("; ")); // the PDF is there, but incomplete
+        }
         break;
     }
     case ItemStatus::Kind::failed:

@@ -1,9 +1,10 @@
 #include "pipeline/DocumentOutline.h"
 
+#include "core/OCRError.h"
+#include "pipeline/PdfDestinations.h"
+
 #include <QString>
-#include <map>
 #include <optional>
-#include <qpdf/QPDFNameTreeObjectHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <set>
@@ -20,35 +21,14 @@ constexpr int maxDepth = 100;
 struct Item {
     QString label;
     bool open = false;
-    std::optional<int> pageIndex;       // the page with this index in the output
-    std::vector<QPDFObjectHandle> view; // the rest of the destination: /XYZ left top zoom, /FitH top, ...
-                                        // (empty: keep the position and zoom)
+    std::optional<PdfDestinations::Target> target; // on the output page with the same index
     std::vector<Item> children;
 };
-
-// Only numbers, names and null make up a destination's view; they are copied as new direct objects
-// because the output is another document.
-QPDFObjectHandle viewValue(QPDFObjectHandle value) {
-    if (value.isInteger()) {
-        return QPDFObjectHandle::newInteger(value.getIntValue());
-    }
-    if (value.isReal()) {
-        return QPDFObjectHandle::newReal(value.getRealValue());
-    }
-    if (value.isName()) {
-        return QPDFObjectHandle::newName(value.getName());
-    }
-    return QPDFObjectHandle::newNull();
-}
 
 class SourceOutline {
 public:
     SourceOutline(const PdfDocument& source, int outputPageCount)
-        : qpdf_(source.qpdf()), outputPageCount_(outputPageCount) {
-        for (int index = 0; index < source.pageCount(); ++index) {
-            pageIndex_.emplace(source.page(index)->pageObject().getObjectHandle().getObjGen(), index);
-        }
-    }
+        : qpdf_(source.qpdf()), destinations_(source), outputPageCount_(outputPageCount) {}
 
     std::vector<Item> topLevel() {
         auto outlines = qpdf_.getRoot().getKey("/Outlines");
@@ -82,71 +62,20 @@ private:
         copy.label = title.isString() ? QString::fromStdString(title.getUTF8Value()) : QString();
         auto count = node.getKey("/Count");
         copy.open = count.isInteger() && count.getIntValue() > 0;
-        setDestination(copy, destination(node));
+        copy.target = destinations_.targetOf(node);
+        if (copy.target && copy.target->pageIndex >= outputPageCount_) {
+            copy.target.reset();
+        }
         copy.children = children(node, depth + 1);
-        if (!copy.pageIndex && copy.children.empty()) {
+        if (!copy.target && copy.children.empty()) {
             return std::nullopt;
         }
         return copy;
     }
 
-    void setDestination(Item& copy, QPDFObjectHandle dest) {
-        if (!dest.isArray() || dest.getArrayNItems() < 1) {
-            return;
-        }
-        auto page = dest.getArrayItem(0);
-        const auto found = page.isIndirect() ? pageIndex_.find(page.getObjGen()) : pageIndex_.end();
-        if (found == pageIndex_.end() || found->second >= outputPageCount_) {
-            return;
-        }
-        copy.pageIndex = found->second;
-        for (int i = 1; i < dest.getArrayNItems(); ++i) {
-            copy.view.push_back(viewValue(dest.getArrayItem(i)));
-        }
-        if (!copy.view.empty() && !copy.view.front().isName()) {
-            copy.view.clear(); // no view type: the page as it is shown
-        }
-    }
-
-    // The destination array of an entry, from its /Dest or its GoTo action, named ones looked up.
-    QPDFObjectHandle destination(QPDFObjectHandle node) {
-        auto dest = node.getKey("/Dest");
-        if (dest.isNull()) {
-            auto action = node.getKey("/A");
-            if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")) {
-                dest = action.getKey("/D");
-            }
-        }
-        if (dest.isName() || dest.isString()) {
-            dest = named(dest);
-        }
-        if (dest.isDictionary()) {
-            dest = dest.getKey("/D");
-        }
-        return dest;
-    }
-
-    // Names live in the catalog's /Dests dictionary (PDF 1.1) or its /Names /Dests tree; writers
-    // mix up which takes names and which strings, so both are tried.
-    QPDFObjectHandle named(QPDFObjectHandle name) {
-        const std::string key = name.isName() ? name.getName().substr(1) : name.getUTF8Value();
-        auto root = qpdf_.getRoot();
-        auto dests = root.getKey("/Dests");
-        if (dests.isDictionary() && dests.hasKey("/" + key)) {
-            return dests.getKey("/" + key);
-        }
-        auto names = root.getKey("/Names");
-        auto tree = names.isDictionary() ? names.getKey("/Dests") : QPDFObjectHandle::newNull();
-        QPDFObjectHandle found;
-        if (tree.isDictionary() && QPDFNameTreeObjectHelper(tree, qpdf_, false).findObject(key, found)) {
-            return found;
-        }
-        return QPDFObjectHandle::newNull();
-    }
-
     QPDF& qpdf_;
+    PdfDestinations destinations_;
     int outputPageCount_;
-    std::map<QPDFObjGen, int> pageIndex_;
     std::set<QPDFObjGen> seen_;
 };
 
@@ -164,15 +93,9 @@ int writeChildren(QPDF& output, QPDFObjectHandle parent, const std::vector<Item>
         auto node = newDictionary(output);
         node.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(item.label.toStdString()));
         node.replaceKey("/Parent", parent);
-        if (item.pageIndex) {
-            std::vector<QPDFObjectHandle> dest{pages.at(size_t(*item.pageIndex)).getObjectHandle()};
-            if (item.view.empty()) {
-                dest.push_back(QPDFObjectHandle::newName("/XYZ"));
-                dest.insert(dest.end(), 3, QPDFObjectHandle::newNull());
-            } else {
-                dest.insert(dest.end(), item.view.begin(), item.view.end());
-            }
-            node.replaceKey("/Dest", QPDFObjectHandle::newArray(dest));
+        if (item.target) {
+            node.replaceKey("/Dest", PdfDestinations::destination(
+                                         *item.target, pages.at(size_t(item.target->pageIndex)).getObjectHandle()));
         }
         if (!item.children.empty()) {
             const int below = writeChildren(output, node, item.children, pages);
@@ -210,8 +133,9 @@ bool copyOutline(const PdfDocument& source, QPDF& output) {
                             QPDFObjectHandle::newInteger(writeChildren(output, outlines, items, pages)));
         output.getRoot().replaceKey("/Outlines", outlines);
         return true;
-    } catch (const std::exception&) {
-        return false; // nothing was attached to the output's catalog
+    } catch (const std::exception& error) { // nothing was attached to the output's catalog
+        throw PlatformError(QStringLiteral("the outline (bookmarks) could not be copied: %1")
+                                .arg(QString::fromUtf8(error.what())));
     }
 }
 

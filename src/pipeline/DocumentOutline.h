@@ -14,6 +14,7 @@ namespace quorvane::DocumentOutline {
 // Entries that lead nowhere (no destination, or a page the output lacks) stay only as parents of
 // entries that do. Loops and damage in the source's outline are left out rather than followed.
 // Returns whether an outline was installed; `output` is unchanged when there was nothing to copy.
+// Throws PlatformError, `output` unchanged, when the outline is there but cannot be copied.
 bool copyOutline(const PdfDocument& source, QPDF& output);
 
 } // namespace quorvane::DocumentOutline

@@ -1,20 +1,26 @@
 #include "pipeline/ImagePDFBuilder.h"
 
 #include "core/OCRError.h"
+#include "pipeline/DocumentLimits.h"
+#include "platform/PrivateTemporaryFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
-#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 #include <vips/vips8>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 
 namespace quorvane::ImagePDFBuilder {
 
@@ -175,7 +181,47 @@ bool canEmbedJpegAsIs(const VImage& header, const VImage& decoded) {
     return upright && plainColour && header.width() == decoded.width() && header.height() == decoded.height();
 }
 
-EncodedImage decodeAndEncode(const QString& imagePath) {
+// The pages an image file becomes: every page of a TIFF (a fax, a stack of scans), the first
+// frame of anything else (the later frames of an animated GIF are not pages).
+int pageCountOf(const VImage& header, const char* loader) {
+    if (qstrcmp(loader, "VipsForeignLoadTiffFile") != 0 || header.get_typeof(VIPS_META_N_PAGES) == 0) {
+        return 1;
+    }
+    return std::max(1, header.get_int(VIPS_META_N_PAGES));
+}
+
+// One page (frame) of the file, upright, its longer side at most maxPixelDimension; the decoder
+// shrinks while it reads where the format allows. A file cut short is reported as damaged rather
+// than shown with a blank part.
+EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& header, const char* loader,
+                                 int page, int pageCount) {
+    const QByteArray pagePath =
+        pageCount > 1 ? localPath + "[page=" + QByteArray::number(page) + "]" : localPath;
+    const int limit = static_cast<int>(maxPixelDimension);
+    const VImage thumbnail = VImage::thumbnail(pagePath.constData(), limit,
+                                               VImage::option()
+                                                   ->set("height", limit)
+                                                   ->set("size", VIPS_SIZE_DOWN)
+                                                   ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+    if (thumbnail.width() <= 0 || thumbnail.height() <= 0) {
+        throw OCRError::cannotOpenImage();
+    }
+    // Decoding happens here, once, for every page: a damaged one fails now, before anything is written.
+    const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
+    const bool fromJpeg = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
+    if (fromJpeg && canEmbedJpegAsIs(header, thumbnail)) {
+        EncodedImage encoded;
+        encoded.data = readAll(QFile::decodeName(localPath));
+        encoded.width = thumbnail.width();
+        encoded.height = thumbnail.height();
+        encoded.components = header.bands();
+        encoded.jpeg = true;
+        return encoded;
+    }
+    return fromJpeg ? jpegImage(pixels) : losslessImage(pixels);
+}
+
+std::vector<EncodedImage> decodeAndEncode(const QString& imagePath) {
     if (!vipsReady()) {
         throw OCRError::cannotOpenImage();
     }
@@ -185,46 +231,28 @@ EncodedImage decodeAndEncode(const QString& imagePath) {
         vips_error_clear();
         throw OCRError::cannotOpenImage();
     }
+    std::vector<EncodedImage> pages;
+    int pageCount = 0;
     try {
         const VImage header = VImage::new_from_file(localPath.constData());
-        // The first frame only, turned upright by its orientation tag, its longer side at most
-        // maxPixelDimension; the decoder shrinks while it reads where the format allows. A file
-        // cut short is reported as damaged rather than shown with a blank part.
-        const int limit = static_cast<int>(maxPixelDimension);
-        const VImage thumbnail = VImage::thumbnail(localPath.constData(), limit,
-                                                   VImage::option()
-                                                       ->set("height", limit)
-                                                       ->set("size", VIPS_SIZE_DOWN)
-                                                       ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
-        if (thumbnail.width() <= 0 || thumbnail.height() <= 0) {
-            throw OCRError::cannotOpenImage();
+        pageCount = pageCountOf(header, loader);
+        // A file of more pages than a job may have is refused before any of them is decoded.
+        DocumentLimits::checkPageCount(pageCount, DocumentLimits::maxPages);
+        for (int page = 0; page < pageCount; ++page) {
+            pages.push_back(decodeAndEncodePage(localPath, header, loader, page, pageCount));
         }
-        // Decoding happens here, once, for every file: a damaged one fails now, before anything is written.
-        const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
-        const bool fromJpeg = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
-        if (fromJpeg && canEmbedJpegAsIs(header, thumbnail)) {
-            EncodedImage encoded;
-            encoded.data = readAll(imagePath);
-            encoded.width = thumbnail.width();
-            encoded.height = thumbnail.height();
-            encoded.components = header.bands();
-            encoded.jpeg = true;
-            return encoded;
-        }
-        return fromJpeg ? jpegImage(pixels) : losslessImage(pixels);
     } catch (const OCRError&) {
         throw;
     } catch (const std::exception&) { // vips::VError, a decoder out of memory, an odd PNG
         throw OCRError::cannotOpenImage();
     }
+    return pages;
 }
 
-QByteArray onePagePdf(const EncodedImage& image) {
+// A page showing the image on white, scaled into the whole media box at imageDPI.
+void addImagePage(QPDF& pdf, const EncodedImage& image) {
     const double width = image.width * 72.0 / imageDPI;
     const double height = image.height * 72.0 / imageDPI;
-
-    QPDF pdf;
-    pdf.emptyPDF();
 
     auto xobject = QPDFObjectHandle::newStream(&pdf);
     QPDFObjectHandle decodeParms = QPDFObjectHandle::newNull();
@@ -246,7 +274,6 @@ QByteArray onePagePdf(const EncodedImage& image) {
                     QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB"));
     dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
 
-    // White under the image, then the image scaled into the whole media box.
     const std::string w = QUtil::double_to_string(width, 4), h = QUtil::double_to_string(height, 4);
     const std::string content =
         "q 1 g 0 0 " + w + " " + h + " re f Q\nq " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
@@ -264,29 +291,54 @@ QByteArray onePagePdf(const EncodedImage& image) {
     page.replaceKey("/Resources", resources);
     page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
-
-    QPDFWriter writer(pdf);
-    writer.setOutputMemory();
-    // The image data is already compressed as it should be; only the small content stream gets Flate.
-    writer.setDecodeLevel(qpdf_dl_none);
-    writer.write();
-    auto buffer = writer.getBufferSharedPointer();
-    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
-                      static_cast<qsizetype>(buffer->getSize()));
 }
 
-void writeNewFile(const QString& path, const QByteArray& bytes) {
-    const auto failed = [] { return OCRError::outputWriteFailed("could not create PDF context for image"); };
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        throw failed();
+// Writes the pages into a new file at `path` (never replacing one) and returns 0, or the
+// system's error number when the file cannot be made or written; throws when the PDF cannot be
+// built. Nothing is left at `path` after a failure.
+int writeNewPdf(const std::vector<EncodedImage>& images, const QString& path) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    for (const EncodedImage& image : images) {
+        addImagePage(pdf, image);
     }
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        file.remove();
-        throw failed();
+    const QByteArray localPath = QFile::encodeName(path);
+    const int fd = ::open(localPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return errno;
     }
+    FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(localPath.constData());
+        return error;
+    }
+    int error = 0;
+    errno = 0; // QPDF leaves a failed write to the stream's error flag; errno then says why
+    try {
+        QPDFWriter writer(pdf);
+        writer.setOutputFile(localPath.constData(), file, false);
+        // The image data is already compressed as it should be; only the small content streams get Flate.
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.write();
+    } catch (const QPDFSystemError& failure) {
+        error = failure.getErrno() != 0 ? failure.getErrno() : EIO;
+    } catch (...) {
+        std::fclose(file);
+        ::unlink(localPath.constData());
+        throw;
+    }
+    if (error == 0 && (std::fflush(file) != 0 || std::ferror(file) != 0)) {
+        error = errno != 0 ? errno : EIO;
+    }
+    if (std::fclose(file) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(localPath.constData());
+    }
+    return error;
 }
 
 } // namespace
@@ -302,23 +354,21 @@ bool isSupportedImage(const QString& path) {
 }
 
 QString makePDF(const QString& imagePath) {
-    const EncodedImage image = decodeAndEncode(imagePath);
-    QByteArray pdf;
+    const std::vector<EncodedImage> pages = decodeAndEncode(imagePath);
     try {
-        pdf = onePagePdf(image);
+        const QString path = QDir(PrivateTemporaryFolder::path())
+                                 .filePath(PrivateTemporaryFolder::newFileName("quorvane-image", ".pdf"));
+        if (const int error = writeNewPdf(pages, path); error != 0) {
+            throw OCRError::outputWriteFailed(PrivateTemporaryFolder::problem(error));
+        }
+        return path;
+    } catch (const OCRError&) {
+        throw;
+    } catch (const PlatformError& error) { // the private folder cannot be made
+        throw OCRError::outputWriteFailed(error.message());
     } catch (const std::exception&) {
         throw OCRError::outputWriteFailed("could not create PDF context for image");
     }
-    const QString name =
-        "quorvane-image-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + ".pdf";
-    // Qt gives an empty path when TMPDIR names a missing folder; never fall back to the working folder.
-    const QString folder = QDir::tempPath();
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        throw OCRError::outputWriteFailed("could not create PDF context for image");
-    }
-    const QString path = QDir(folder).filePath(name);
-    writeNewFile(path, pdf);
-    return path;
 }
 
 } // namespace quorvane::ImagePDFBuilder

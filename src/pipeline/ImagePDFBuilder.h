@@ -1,6 +1,6 @@
 #pragma once
 
-// Lets image files go through the same path as PDFs: a temporary one-page PDF per image.
+// Lets image files go through the same path as PDFs: a temporary PDF per image file.
 
 #include <QString>
 #include <QStringList>
@@ -15,12 +15,15 @@ const QStringList& supportedExtensions();
 // By the lower-cased extension; a file without one is not an image.
 bool isSupportedImage(const QString& path);
 
-// The path of a temporary one-page PDF ("quorvane-image-<UUID>.pdf" in QDir::tempPath()) showing
-// the image's first frame upright on white, its longer side at most maxPixelDimension pixels, at
-// imageDPI. The image is stored losslessly (grey or one bit per pixel where that loses nothing);
-// a JPEG stays a JPEG, byte for byte when it needed no turning or scaling. Safe to call from
-// several threads. The caller owns the file and deletes it. Throws OCRError::cannotOpenImage
-// (nothing is written) or OCRError::outputWriteFailed (nothing is left behind).
+// The path of a temporary PDF ("quorvane-image-<UUID>.pdf" in the process's private temporary
+// folder) with one page per page of a TIFF and one page for the first frame of any other image,
+// each upright on white, its longer side at most maxPixelDimension pixels, at imageDPI. The image
+// is stored losslessly (grey or one bit per pixel where that loses nothing); a JPEG stays a JPEG,
+// byte for byte when it needed no turning or scaling. Safe to call from several threads. The
+// caller owns the file and deletes it. Throws OCRError::cannotOpenImage (nothing is written),
+// OCRError::documentTooLarge for a TIFF of more pages than a job may have, or
+// OCRError::outputWriteFailed naming what is wrong with the temporary folder (nothing is left
+// behind).
 QString makePDF(const QString& imagePath);
 
 } // namespace quorvane::ImagePDFBuilder

@@ -9,10 +9,12 @@
 #include "pipeline/DocumentLimits.h"
 #include "pipeline/ImagePDFBuilder.h"
 #include "pipeline/OutputPath.h"
+#include "pipeline/PDFAuxBuilder.h"
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageTaskPool.h"
 #include "pipeline/PageWork.h"
 #include "pipeline/TextLayerWriter.h"
+#include "pipeline/WrittenOutputs.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
 
@@ -33,6 +35,14 @@ QString Phase::progressText() const {
     case Kind::writing: return QStringLiteral("Writing text layer…");
     default: return {};
     }
+}
+
+QStringList DocumentSummary::problems() const {
+    QStringList lines;
+    if (sidecarError) {
+        lines << QStringLiteral("the .txt copy could not be saved: ") + *sidecarError;
+    }
+    return lines + omissions;
 }
 
 namespace {
@@ -61,6 +71,8 @@ struct OCRPipeline::Run {
     QString output;
     OCROptions options;
     std::optional<QString> password;
+    std::optional<SourceRecord> record; // the source as the run found it, recorded in the output
+    bool cancelled = false;
 
     QString temporaryPdf; // made from an image source, deleted when the run ends
     std::unique_ptr<PdfDocument> document;
@@ -80,6 +92,7 @@ struct OCRPipeline::Run {
 
     std::optional<QString> sidecarURL;
     std::optional<QString> sidecarError;
+    QStringList omissions;
 
     void releaseFiles() {
         document.reset();
@@ -91,9 +104,37 @@ struct OCRPipeline::Run {
     ~Run() { releaseFiles(); }
 };
 
+namespace {
+
+// An output that records another source file is that file's searchable copy (report.pdf and
+// report.jpg both make report_searchable.pdf), and a PDF that Quorvane did not make is someone's
+// document (report.pdf itself, for report.png under the template "{name}"): neither is replaced.
+// A copy made before sources were recorded, or a file that cannot be read, is replaced.
+void refuseToReplaceAnotherDocument(const QString& output, const QString& source) {
+    if (!QFileInfo(output).isFile()) {
+        return;
+    }
+    const auto existing = PdfDocument::open(output);
+    if (!existing || existing->isLocked()) {
+        return;
+    }
+    const DocumentAttributes attributes = existing->attributes();
+    const QString outputName = QFileInfo(output).fileName(), sourceName = QFileInfo(source).fileName();
+    if (attributes.source && attributes.source->name != sourceName) {
+        throw OCRError::outputOfAnotherSource(outputName, attributes.source->name, sourceName);
+    }
+    if (!attributes.source && attributes.creator != QLatin1String(PDFAuxBuilder::creatorName)) {
+        throw OCRError::outputNotMadeByQuorvane(outputName, sourceName);
+    }
+}
+
+} // namespace
+
 // Everything between the overwrite check and the page loop; throws what stops the run.
 void OCRPipeline::prepare(Run& run) {
     DocumentLimits::checkFileSize(run.source, DocumentLimits::maxFileSize);
+    run.record = SourceRecord::of(run.source);
+    refuseToReplaceAnotherDocument(run.output, run.source);
 
     QString pdfPath = run.source;
     if (ImagePDFBuilder::isSupportedImage(run.source)) {
@@ -195,6 +236,7 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
         return;
     }
     setRunning(true);
+    wasCancelled_ = false;
     if (OutputPath::isSameFile(source, output)) {
         setPhase(Phase::failed(OCRError::outputOverwritesSource()));
         setRunning(false);
@@ -212,6 +254,9 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
     QtConcurrent::run(pageTaskPool(), [run] { return attempt([&] { prepare(*run); return true; }); })
         .then(this, [this, run](const Attempt<bool>& prepared) {
             if (run != run_) {
+                return;
+            }
+            if (stopIfCancelled()) {
                 return;
             }
             if (!prepared.value) {
@@ -236,6 +281,9 @@ void OCRPipeline::continueWithNextPage() {
         return attempt([&] { return lookAt(*runRef->document, index); });
     }).then(this, [this, runRef](const Attempt<PageLook>& look) {
             if (runRef != run_) {
+                return;
+            }
+            if (stopIfCancelled()) {
                 return;
             }
             if (!look.value) {
@@ -287,6 +335,9 @@ void OCRPipeline::recognizePage(const PageLook& look) {
         // their work.
         pageTaskPool()->start(&HeapPolicy::trimExcess);
         if (runRef != run_) {
+            return;
+        }
+        if (stopIfCancelled()) { // also when the stop ended the page's recognition
             return;
         }
         if (!outcome.value) {
@@ -360,8 +411,11 @@ void OCRPipeline::writeOutput() {
             }
         }
         auto written = attempt([&] {
-            TextLayerWriter::write(inputs, run.document->attributes(), run.output, run.options.pdfAExport,
-                                   run.document.get());
+            DocumentAttributes attributes = run.document->attributes();
+            attributes.source = run.record;
+            run.omissions = TextLayerWriter::write(inputs, attributes, run.output, run.options.pdfAExport,
+                                                   run.document.get());
+            WrittenOutputs::add(run.output);
             return true;
         });
         if (written.value && run.options.writesTextSidecar) {
@@ -382,8 +436,29 @@ void OCRPipeline::writeOutput() {
         }
         summary.sidecarURL = runRef->sidecarURL;
         summary.sidecarError = runRef->sidecarError;
+        summary.omissions = runRef->omissions;
+        if (runRef->document->encryption() != nullptr) {
+            summary.protection = runRef->document->neededPassword() ? DocumentSummary::Protection::password
+                                                                    : DocumentSummary::Protection::permissions;
+        }
         finish(Phase::done(summary));
     });
+}
+
+void OCRPipeline::cancel() {
+    if (run_) {
+        run_->cancelled = true;
+    }
+}
+
+// Ends a cancelled run between two steps; false when the run goes on.
+bool OCRPipeline::stopIfCancelled() {
+    if (!run_->cancelled) {
+        return false;
+    }
+    wasCancelled_ = true;
+    finish(Phase::failed(cancelledMessage));
+    return true;
 }
 
 void OCRPipeline::finish(const Phase& outcome) {

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -16,9 +17,13 @@
 namespace quorvane {
 
 struct DocumentSummary {
+    // How the copy is protected: like its source, with the same passwords and permissions.
+    enum class Protection { none, permissions, password };
+
     std::optional<QString> outputURL;   // absent when every page already had text
     std::optional<QString> sidecarURL;
     std::optional<QString> sidecarError;
+    QStringList omissions;              // what of the source the written copy lacks, and why
     int processedPages = 0;
     int skippedPages = 0;
     float averageConfidence = 0;
@@ -27,7 +32,11 @@ struct DocumentSummary {
     int rotatedPages = 0;
     int deskewedPages = 0;
     int perspectiveCorrectedPages = 0;
+    Protection protection = Protection::none;
 
+    // What the written copy lacks, one readable line each: the text copy that could not be saved,
+    // then the omissions. Empty when the copy is complete.
+    QStringList problems() const;
     bool hasLowConfidencePages() const { return lowConfidencePages > 0; }
     bool hasLowResolutionPages() const { return lowDPIPages > 0; }
     bool operator==(const DocumentSummary&) const = default;
@@ -89,6 +98,7 @@ class OCRPipeline : public QObject {
 public:
     static constexpr float lowConfidenceThreshold = 0.5f;
     static constexpr double lowDPIThreshold = 300.0;
+    static inline const QString cancelledMessage = QStringLiteral("Stopped before it was finished; nothing was written.");
 
     // Every page of every run is recognised with `recognizer`.
     explicit OCRPipeline(std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
@@ -102,6 +112,12 @@ public:
     // false. Ignored while a run is in progress.
     void process(const QString& source, const QString& output, const OCROptions& options,
                  const std::optional<QString>& password = std::nullopt);
+
+    // Stops the run at its next page: nothing is written, its temporary files are removed, and it
+    // ends as failed with cancelledMessage. A run that is already writing its output finishes.
+    void cancel();
+    // Whether the last run ended because cancel() stopped it.
+    bool wasCancelled() const { return wasCancelled_; }
 
     // True when the PDF is locked and the empty password does not open it.
     static bool requiresPassword(const QString& path);
@@ -126,8 +142,11 @@ private:
     void writeOutput();
     void finish(const Phase& outcome);
 
+    bool stopIfCancelled();
+
     Phase phase_;
     bool isRunning_ = false;
+    bool wasCancelled_ = false;
     std::shared_ptr<const TextRecognizer> recognizer_;
     std::shared_ptr<Run> run_;
 };

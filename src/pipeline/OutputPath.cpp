@@ -60,6 +60,23 @@ std::optional<FileIdentity> identityOf(const QString& path) {
     return FileIdentity{status.st_dev, status.st_ino};
 }
 
+// The output file name with `dateText` standing for the date.
+QString nameWithDate(const QString& sourcePath, const QString& nameTemplate, const QString& dateText) {
+    const QString base = baseName(sourcePath);
+    QString name = nameTemplate;
+    name.replace(QStringLiteral("{name}"), base);
+    name.replace(QStringLiteral("{date}"), dateText);
+    name = name.trimmed();
+    if (name.isEmpty()) {
+        name = base + QStringLiteral("_searchable");
+    }
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    if (!name.toLower().endsWith(QStringLiteral(".pdf"))) {
+        name += QStringLiteral(".pdf");
+    }
+    return name;
+}
+
 } // namespace
 
 std::optional<QString> templateProblem(const QString& nameTemplate) {
@@ -88,21 +105,17 @@ std::optional<QString> templateWarning(const QString& nameTemplate) {
 }
 
 QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date) {
-    const QString base = baseName(sourcePath);
-    const QString dateText = QLocale::c().toString(date.toLocalTime(), QStringLiteral("yyyy-MM-dd"));
+    return nameWithDate(sourcePath, nameTemplate,
+                        QLocale::c().toString(date.toLocalTime(), QStringLiteral("yyyy-MM-dd")));
+}
 
-    QString name = nameTemplate;
-    name.replace(QStringLiteral("{name}"), base);
-    name.replace(QStringLiteral("{date}"), dateText);
-    name = name.trimmed();
-    if (name.isEmpty()) {
-        name = base + QStringLiteral("_searchable");
-    }
-    name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    if (!name.toLower().endsWith(QStringLiteral(".pdf"))) {
-        name += QStringLiteral(".pdf");
-    }
-    return name;
+QString nameKey(const QString& name) {
+    static const QRegularExpression date(QStringLiteral("[0-9]{4}-[0-9]{2}-[0-9]{2}"));
+    return name.toLower().replace(date, QStringLiteral("0000-00-00"));
+}
+
+QString outputNameKey(const QString& sourcePath, const QString& nameTemplate) {
+    return nameKey(nameWithDate(sourcePath, nameTemplate, QStringLiteral("0000-00-00")));
 }
 
 QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate) {

@@ -25,6 +25,11 @@ std::optional<QString> templateWarning(const QString& nameTemplate);
 // The output file name for a source path, a name template ("{name}", "{date}") and a date.
 QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date);
 
+// A file name as outputs are compared: lower case, every date ("2026-03-01") alike. A file whose
+// nameKey() is the outputNameKey() of a source is, on some date, that source's output.
+QString nameKey(const QString& name);
+QString outputNameKey(const QString& sourcePath, const QString& nameTemplate);
+
 // The output path: `folder` (or the source's own folder) plus fileName() for now.
 QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate);
 

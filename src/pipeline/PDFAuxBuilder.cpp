@@ -35,6 +35,7 @@ AuxiliaryInfo auxiliaryInfo(const DocumentAttributes& attributes, bool srgbOutpu
     info.author = attributes.author;
     info.subject = attributes.subject;
     info.keywords = attributes.keywords;
+    info.source = attributes.source;
     if (srgbOutputIntent) {
         info.outputIntent = OutputIntent{};
     }
@@ -55,6 +56,11 @@ void apply(const AuxiliaryInfo& info, QPDF& output) {
         put("/Keywords", info.keywords->join(", "));
     }
     put("/Creator", info.creator);
+    if (info.source) {
+        put(sourceNameKey, info.source->name);
+        put(sourceSizeKey, QString::number(info.source->size));
+        put(sourceModifiedKey, info.source->modified.toUTC().toString(Qt::ISODateWithMs));
+    }
     output.getTrailer().replaceKey("/Info", output.makeIndirectObject(dictionary));
 
     auto root = output.getRoot();

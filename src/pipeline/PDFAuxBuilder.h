@@ -28,18 +28,20 @@ struct AuxiliaryInfo {
     std::optional<QString> subject;
     std::optional<QStringList> keywords;
     QString creator = creatorName;
+    std::optional<SourceRecord> source;
     std::optional<OutputIntent> outputIntent;
     bool operator==(const AuxiliaryInfo&) const = default;
 };
 
-// The source's title, author, subject and keywords (whatever it has of them), the creator, and
-// the output intent when `srgbOutputIntent` is set. The source's creator, producer and dates are
-// never carried over.
+// The source's title, author, subject and keywords (whatever it has of them), the creator, the
+// record of the source file, and the output intent when `srgbOutputIntent` is set. The source's
+// creator, producer and dates are never carried over.
 AuxiliaryInfo auxiliaryInfo(const DocumentAttributes& attributes, bool srgbOutputIntent);
 
 // Makes `output`'s document information exactly `info`: a fresh information dictionary (keywords
-// joined into one string, text stored so that any language survives), no metadata stream left
-// from elsewhere, and /OutputIntents holding the one output intent or absent.
+// joined into one string, text stored so that any language survives, the source record under
+// the Quorvane keys), no metadata stream left from elsewhere, and /OutputIntents holding the one
+// output intent or absent.
 void apply(const AuxiliaryInfo& info, QPDF& output);
 
 } // namespace quorvane::PDFAuxBuilder

@@ -16,6 +16,18 @@ QStringList lines(const DocumentSummary& summary) {
     if (summary.sidecarError) {
         result << QStringLiteral("The .txt copy could not be saved: ") + *summary.sidecarError;
     }
+    for (const auto& omission : summary.omissions) {
+        result << QStringLiteral("Incomplete copy: ") + omission + QLatin1Char('.');
+    }
+    switch (summary.protection) {
+    case DocumentSummary::Protection::password:
+        result << QStringLiteral("The searchable copy keeps the source's password and permissions.");
+        break;
+    case DocumentSummary::Protection::permissions:
+        result << QStringLiteral("The searchable copy keeps the source's permissions.");
+        break;
+    case DocumentSummary::Protection::none: break;
+    }
     if (summary.rotatedPages > 0) {
         result << QStringLiteral("%1 page(s) were sideways or upside-down and have been saved upright.")
                       .arg(summary.rotatedPages);

@@ -6,6 +6,7 @@
 #include "core/OCRError.h"
 #include "pipeline/CoordinateMapper.h"
 #include "pipeline/OutputPath.h"
+#include "pipeline/PageAnnotations.h"
 #include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerFonts.h"
 
@@ -14,6 +15,7 @@
 #include <QUuid>
 #include <algorithm>
 #include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFMatrix.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -137,12 +139,15 @@ std::string textLayer(const PageInput& input, TextLayerFonts& fonts, Object font
 }
 
 // One upright output page: the source content (or the corrected raster) filling the canvas, then
-// the invisible text. All five boxes are the canvas.
-void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
+// the invisible text. All five boxes are the canvas. The source page's annotations are moved with
+// its drawing, also onto a corrected raster, which shows the page in the same place.
+void addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, const PageInput& input,
+             QStringList& omissions) {
     Object xObjects = Object::newDictionary();
     Object fontResources = Object::newDictionary();
     const Rect& bounds = input.outputBounds;
 
+    const auto transform = CoordinateMapper::drawTransform(input.page, input.turnsCW, input.deskewAngle);
     std::string content;
     if (input.correctedRaster) {
         if (!input.page.pageObject().getObjectHandle().isDictionary()) {
@@ -156,8 +161,6 @@ void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
                    num(bounds.minY()) + " cm /Im0 Do Q\n";
     } else {
         xObjects.replaceKey("/Page0", sourcePageForm(output, input));
-        const AffineTransform transform =
-            CoordinateMapper::drawTransform(input.page, input.turnsCW, input.deskewAngle);
         content += "q " + matrix(transform) + " /Page0 Do Q\n";
     }
     content += textLayer(input, fonts, fontResources);
@@ -175,17 +178,42 @@ void addPage(QPDF& output, TextLayerFonts& fonts, const PageInput& input) {
     }
     page.replaceKey("/Resources", resources);
     page.replaceKey("/Contents", output.newStream(content));
-    QPDFPageDocumentHelper(output).addPage(QPDFPageObjectHelper(output.makeIndirectObject(page)), false);
+    QPDFPageObjectHelper outputPage(output.makeIndirectObject(page));
+    QPDFPageDocumentHelper(output).addPage(outputPage, false);
+    try {
+        annotations.copy(input.page, outputPage,
+                         QPDFMatrix(transform.m11(), transform.m12(), transform.m21(), transform.m22(),
+                                    transform.dx(), transform.dy()));
+    } catch (const std::exception& error) {
+        omissions << QStringLiteral("the links, notes and form fields of page %1 could not be copied: %2")
+                         .arg(input.pageIndex + 1)
+                         .arg(QString::fromUtf8(error.what()));
+    }
 }
 
 // The one place where document-level data reaches the output: the information dictionary (title,
-// author, subject, keywords, creator), the optional sRGB output intent, and the source's outline
-// re-pointed at the new pages.
+// author, subject, keywords, creator, the source's record), the optional sRGB output intent, and
+// the source's outline re-pointed at the new pages.
 void applyDocumentInformation(QPDF& output, const DocumentAttributes& attributes, bool srgbOutputIntent,
-                              const PdfDocument* source) {
+                              const PdfDocument* source, QStringList& omissions) {
     PDFAuxBuilder::apply(PDFAuxBuilder::auxiliaryInfo(attributes, srgbOutputIntent), output);
     if (source != nullptr) {
-        DocumentOutline::copyOutline(*source, output);
+        try {
+            DocumentOutline::copyOutline(*source, output);
+        } catch (const PlatformError& error) {
+            omissions << error.message();
+        }
+    }
+}
+
+// An encrypted source gives its copy the same encryption: the same user and owner passwords,
+// permissions and method.
+void keepSourceProtection(QPDFWriter& writer, const std::vector<PageInput>& pages) {
+    for (const PageInput& input : pages) {
+        if (QPDF* encryption = input.page.document().encryption()) {
+            writer.copyEncryptionParameters(*encryption);
+            return;
+        }
     }
 }
 
@@ -206,6 +234,7 @@ void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFi
                 writer.setMinimumPDFVersion(source.getPDFVersion(), source.getExtensionLevel());
             }
         }
+        keepSourceProtection(writer, pages);
         writer.write();
     } catch (const QPDFSystemError& error) {
         throw PlatformError(QStringLiteral("Could not write \"%1\": %2")
@@ -218,8 +247,8 @@ void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFi
 
 } // namespace
 
-void write(std::vector<PageInput> pages, const DocumentAttributes& attributes, const QString& outputPath,
-           bool srgbOutputIntent, const PdfDocument* source) {
+QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attributes, const QString& outputPath,
+                  bool srgbOutputIntent, const PdfDocument* source) {
     std::stable_sort(pages.begin(), pages.end(),
                      [](const PageInput& a, const PageInput& b) { return a.pageIndex < b.pageIndex; });
     if (pages.empty()) {
@@ -241,14 +270,18 @@ void write(std::vector<PageInput> pages, const DocumentAttributes& attributes, c
     output.emptyPDF();
     output.setSuppressWarnings(true);
     TextLayerFonts fonts(output);
+    PageAnnotations annotations(output);
+    QStringList omissions;
     for (const PageInput& input : pages) {
-        addPage(output, fonts, input);
+        addPage(output, fonts, annotations, input, omissions);
     }
     fonts.finish();
-    applyDocumentInformation(output, attributes, srgbOutputIntent, source);
+    annotations.finish();
+    applyDocumentInformation(output, attributes, srgbOutputIntent, source, omissions);
 
     serialise(output, pages, staged, outputPath);
     staged.commit();
+    return omissions;
 }
 
 QString diagnoseContextFailure(const QString& outputPath) {

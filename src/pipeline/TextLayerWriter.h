@@ -8,6 +8,7 @@
 #include "platform/RasterEncoder.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -25,10 +26,12 @@ struct PageInput {
 };
 
 // Writes the pages (sorted by page index) to a hidden temporary file next to `outputPath` and then
-// puts it in place; the output path is untouched on every failure. Throws OCRError (or
+// puts it in place; the output path is untouched on every failure. The copy keeps the source's
+// annotations, form fields, outline and encryption. Returns what of the source could not be
+// carried over, one readable text each (empty when everything was). Throws OCRError (or
 // PlatformError for file-system failures).
-void write(std::vector<PageInput> pages, const DocumentAttributes& attributes, const QString& outputPath,
-           bool srgbOutputIntent, const PdfDocument* source);
+QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attributes, const QString& outputPath,
+                  bool srgbOutputIntent, const PdfDocument* source);
 
 // Why the output could not be created in its folder, as a readable text.
 QString diagnoseContextFailure(const QString& outputPath);

@@ -1,6 +1,7 @@
 #include "platform/PdfDocument.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
@@ -49,6 +50,14 @@ std::optional<QString> infoString(QPDFObjectHandle info, const char* key) {
 }
 
 } // namespace
+
+std::optional<SourceRecord> SourceRecord::of(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.isFile()) {
+        return std::nullopt;
+    }
+    return SourceRecord{file.fileName(), file.size(), file.lastModified().toUTC()};
+}
 
 PdfPage::PdfPage(const PdfDocument* document, int index, QPDFPageObjectHelper object)
     : document_(document), index_(index), object_(std::move(object)) {}
@@ -142,6 +151,7 @@ bool PdfDocument::unlock(const QString& password) {
     if (!locked_) {
         return true;
     }
+    neededPassword_ = true;
     try {
         return load(password.toStdString());
     } catch (const std::exception&) {
@@ -158,6 +168,7 @@ bool PdfDocument::load(const std::string& password) {
     qpdf->processFile(localPath.constData(), password.c_str());
 
     std::unique_ptr<poppler::document> poppler;
+    std::unique_ptr<QPDF> encrypted;
     if (qpdf->isEncrypted()) {
         QPDFWriter writer(*qpdf);
         writer.setOutputMemory();
@@ -165,6 +176,7 @@ bool PdfDocument::load(const std::string& password) {
         writer.write();
         auto buffer = writer.getBufferSharedPointer();
         decrypted_.assign(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+        encrypted = std::move(qpdf);
         qpdf = std::make_unique<QPDF>();
         qpdf->setSuppressWarnings(true);
         qpdf->processMemoryFile(localPath.constData(), decrypted_.data(), decrypted_.size());
@@ -179,6 +191,7 @@ bool PdfDocument::load(const std::string& password) {
 
     pages_ = QPDFPageDocumentHelper(*qpdf).getAllPages();
     qpdf_ = std::move(qpdf);
+    encrypted_ = std::move(encrypted);
     poppler_ = std::move(poppler);
     locked_ = false;
     return true;
@@ -205,6 +218,13 @@ DocumentAttributes PdfDocument::attributes() const {
         attributes.subject = infoString(info, "/Subject");
         if (auto keywords = infoString(info, "/Keywords")) {
             attributes.keywords = QStringList{*keywords};
+        }
+        attributes.creator = infoString(info, "/Creator");
+        const auto name = infoString(info, sourceNameKey);
+        const auto size = infoString(info, sourceSizeKey);
+        const auto modified = infoString(info, sourceModifiedKey);
+        if (name && size && modified) {
+            attributes.source = SourceRecord{*name, size->toLongLong(), QDateTime::fromString(*modified, Qt::ISODateWithMs)};
         }
     } catch (const std::exception&) {
         return {}; // a damaged information dictionary counts as none

@@ -5,6 +5,7 @@
 
 #include "core/Geometry.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -22,14 +23,35 @@ namespace quorvane {
 
 class PdfDocument;
 
-// Title, author, subject and keywords of a document; absent when the source has none.
+// The file that a searchable copy was made from, as the copy records it in its document
+// information: what tells its own source apart from another file of the same base name, and from
+// a later version of itself.
+struct SourceRecord {
+    QString name;       // the file name, without its folder
+    qint64 size = 0;    // bytes
+    QDateTime modified; // to the millisecond
+    bool operator==(const SourceRecord&) const = default;
+
+    // The file at `path` as it is now; none when it cannot be read.
+    static std::optional<SourceRecord> of(const QString& path);
+};
+
+// Title, author, subject and keywords of a document, the program that made it (never carried
+// over), and the record of its source when it is a searchable copy; absent when it has none.
 struct DocumentAttributes {
     std::optional<QString> title;
     std::optional<QString> author;
     std::optional<QString> subject;
     std::optional<QStringList> keywords;
+    std::optional<QString> creator;
+    std::optional<SourceRecord> source;
     bool operator==(const DocumentAttributes&) const = default;
 };
+
+// The document-information keys of the source record.
+inline constexpr const char* sourceNameKey = "/QuorvaneSource";
+inline constexpr const char* sourceSizeKey = "/QuorvaneSourceSize";
+inline constexpr const char* sourceModifiedKey = "/QuorvaneSourceModified";
 
 // One page of an open document. Cheap to copy; valid while its document is alive.
 class PdfPage {
@@ -83,6 +105,12 @@ public:
 
     // The unlocked object model. Not available while locked.
     QPDF& qpdf() const { return *qpdf_; }
+    // The file as opened with its password, for giving a copy the same encryption (passwords,
+    // permissions, method); null when the file is not encrypted or still locked.
+    QPDF* encryption() const { return encrypted_.get(); }
+    // Whether the file needed a password to open: false for one without encryption and for one
+    // that restricts permissions only.
+    bool neededPassword() const { return neededPassword_; }
     poppler::document* popplerDocument() const { return poppler_.get(); }
 
 private:
@@ -93,6 +121,8 @@ private:
     bool locked_ = true;
     std::string decrypted_; // the decrypted bytes both libraries read, for encrypted sources
     std::unique_ptr<QPDF> qpdf_;
+    std::unique_ptr<QPDF> encrypted_;
+    bool neededPassword_ = false;
     std::unique_ptr<poppler::document> poppler_;
     std::vector<QPDFPageObjectHelper> pages_;
 };

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -25,36 +26,34 @@ namespace {
 constexpr std::size_t maxIdleEngines = 8;
 
 std::atomic<std::uint64_t> recognitions{0};
+std::atomic<bool> recognitionsStopped{false};
 std::atomic<std::uint64_t> recognitionElapsed{0};
 std::atomic<std::uint64_t> recognitionProcessor{0};
 
 // Processor time of the calling thread: Tesseract recognises on the thread that asks (see
-// limitOpenMP), so this is all the processor time a recognition costs.
+// limitOpenMPOnThisThread), so this is all the processor time a recognition costs.
 std::uint64_t threadProcessorNanoseconds() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u + static_cast<std::uint64_t>(now.tv_nsec);
 }
 
-// OpenMP makes Tesseract several times slower here; parallelism comes from running separate
-// recognitions on separate threads instead. The OpenMP runtime reads OMP_THREAD_LIMIT only when
-// it is loaded, which happens before main, so setting the variable now only reaches child
-// processes: the runtime's own switch turns the limit on for this process. That switch (the
-// maximum of active parallel levels) belongs to the thread that sets it, so every thread that
-// uses an engine sets it before its first use.
-void limitOpenMP() {
-    static bool wanted = false;
+// Whether recognitions keep OpenMP to one thread: yes, unless the user asked for another limit.
+// Decided once by limitOpenMPThreads, before any thread exists.
+std::atomic<bool> oneOpenMPThread{true};
+
+// The OpenMP runtime's switch that keeps a parallel region to one thread (the maximum of active
+// parallel levels) belongs to the thread that sets it, so every thread that uses an engine sets
+// it before its first use.
+void limitOpenMPOnThisThread() {
     static std::once_flag once;
     std::call_once(once, [] {
-        const bool userChoseLimit = qEnvironmentVariableIsSet("OMP_THREAD_LIMIT");
-        setenv("OMP_THREAD_LIMIT", "1", 0);
-        wanted = !userChoseLimit || qgetenv("OMP_THREAD_LIMIT").trimmed() == "1";
         // Tesseract's progress chatter ("Estimating resolution as ...") is not for our users;
         // failures reach them as PlatformError texts instead. debug_file is process-wide.
         tesseract::TessBaseAPI().SetVariable("debug_file", "/dev/null");
     });
     thread_local bool limitedHere = false;
-    if (!wanted || limitedHere) {
+    if (!oneOpenMPThread.load() || limitedHere) {
         return;
     }
     limitedHere = true;
@@ -97,10 +96,15 @@ TesseractEnginePool::Lease::~Lease() {
 }
 
 bool TesseractEnginePool::Lease::recognize() {
+    if (recognitionsStopped.load()) {
+        return false;
+    }
     recognitions.fetch_add(1);
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t processorStarted = threadProcessorNanoseconds();
-    const bool recognised = engine_->Recognize(nullptr) == 0;
+    tesseract::ETEXT_DESC monitor; // Tesseract asks it after every word whether to go on
+    monitor.cancel = [](void*, int) { return recognitionsStopped.load(); };
+    const bool recognised = engine_->Recognize(&monitor) == 0 && !recognitionsStopped.load();
     recognitionProcessor.fetch_add(threadProcessorNanoseconds() - processorStarted);
     recognitionElapsed.fetch_add(static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - started).count()));
@@ -110,13 +114,25 @@ bool TesseractEnginePool::Lease::recognize() {
 TesseractEnginePool::TesseractEnginePool() = default;
 TesseractEnginePool::~TesseractEnginePool() = default;
 
+// OpenMP makes Tesseract several times slower here; parallelism comes from running separate
+// recognitions on separate threads instead. The OpenMP runtime reads OMP_THREAD_LIMIT when it is
+// loaded, before main, so the variable set here reaches child processes only; this process keeps
+// to one thread through the runtime's own switch (limitOpenMPOnThisThread).
+void TesseractEnginePool::limitOpenMPThreads() {
+    const bool userChoseLimit = qEnvironmentVariableIsSet("OMP_THREAD_LIMIT");
+    setenv("OMP_THREAD_LIMIT", "1", 0);
+    oneOpenMPThread = !userChoseLimit || qgetenv("OMP_THREAD_LIMIT").trimmed() == "1";
+}
+
+void TesseractEnginePool::stopAllRecognitions() { recognitionsStopped = true; }
+
 TesseractEnginePool& TesseractEnginePool::shared() {
     static TesseractEnginePool pool;
     return pool;
 }
 
 TesseractEnginePool::Lease TesseractEnginePool::borrow(const TesseractEngineKey& key) {
-    limitOpenMP(); // the lease is for this thread
+    limitOpenMPOnThisThread(); // the lease is for this thread
     const QString directory = dataDirectory();
     {
         std::lock_guard lock(mutex_);

@@ -59,6 +59,15 @@ public:
     TesseractEnginePool(const TesseractEnginePool&) = delete;
     TesseractEnginePool& operator=(const TesseractEnginePool&) = delete;
 
+    // Settles OpenMP's thread limit for the process: one thread per recognition unless the user
+    // set OMP_THREAD_LIMIT to something else. Touches the environment, so it runs at program
+    // start, before any thread exists (ProcessStart::beforeAnyThread).
+    static void limitOpenMPThreads();
+
+    // For a process that is stopping: recognitions in progress end after their current word and
+    // later ones fail at once, as recognitions that Tesseract could not do.
+    static void stopAllRecognitions();
+
     // The pool every recognition of the process uses.
     static TesseractEnginePool& shared();
 

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -207,24 +208,29 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
     EXPECT_TRUE(presets.startsWith("[" + newer + ",{")) << presets.toStdString();
 }
 
-TEST(CliBatch, WatchedFolderProcessesArrivalsUntilInterrupted) {
+// Arrivals are processed once; the outputs, named by the run's own template, never come back as
+// arrivals: a blank page (whose output needs recognition again) makes one output in 30 seconds.
+TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     QTemporaryDir root;
     const QString watched = root.filePath("watched");
     QDir().mkpath(watched + "/sub");
     writeScan(watched + "/already there.pdf", "Minutes of the committee");
-    writeScan(root.filePath("arrival.pdf"), "Letter to the keeper");
+    writePdf(root.filePath("arrival.pdf"), {FixturePage{}});
     writeScan(root.filePath("report_searchable.pdf"), "Not to be processed");
 
     QProcess cli;
-    cli.start(binPath("quorvane-cli"), plainRecognition + QStringList{"--watch", watched, "--process-existing"});
+    cli.start(binPath("quorvane-cli"),
+              plainRecognition + QStringList{"--name", "{name}_ocr", "--watch", watched, "--process-existing"});
     QString seen;
     ASSERT_TRUE(waitForOutput(cli, seen, "already there.pdf -> ")) << seen.toStdString();
 
     QFile::copy(root.filePath("report_searchable.pdf"), watched + "/report_searchable.pdf");
     QFile::copy(root.filePath("arrival.pdf"), watched + "/sub/arrival.pdf");
     QFile::copy(root.filePath("arrival.pdf"), watched + "/arrival.pdf");
+    QElapsedTimer sinceArrival;
+    sinceArrival.start();
     ASSERT_TRUE(waitForOutput(cli, seen, "arrival.pdf -> ")) << seen.toStdString();
-    QThread::msleep(3000); // room for anything that should not happen
+    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 30000 - sinceArrival.elapsed())));
 
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(60000));
@@ -232,8 +238,92 @@ TEST(CliBatch, WatchedFolderProcessesArrivalsUntilInterrupted) {
     EXPECT_EQ(cli.exitCode(), 0) << QString::fromUtf8(cli.readAllStandardError()).toStdString();
     EXPECT_EQ(seen.count("arrival.pdf -> "), 1) << seen.toStdString();
     EXPECT_FALSE(seen.contains("report_searchable.pdf -> "));
-    EXPECT_FALSE(QFile::exists(watched + "/sub/arrival_searchable.pdf"));
-    EXPECT_TRUE(QFile::exists(watched + "/arrival_searchable.pdf"));
+    EXPECT_EQ(QDir(watched).entryList({"*_ocr*"}, QDir::Files), QStringList({"already there_ocr.pdf", "arrival_ocr.pdf"}));
+    EXPECT_TRUE(QDir(watched + "/sub").entryList({"*_ocr*"}, QDir::Files).isEmpty());
+}
+
+// An output records its source: report.jpg's copy does not replace report.pdf's, and a batch
+// knows report.pdf's copy as up to date but not as report.jpg's. A second run over the folder
+// takes no output as a source and makes nothing new. A document that is no copy is not replaced.
+TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
+    QTemporaryDir folder;
+    smallScan(folder.path(), "report.pdf");
+    ASSERT_TRUE(writePdf(folder.filePath("blank.pdf"), {FixturePage{}}));
+    const QStringList made{"blank.pdf", "blank_searchable.pdf", "report.pdf", "report_searchable.pdf"};
+    ASSERT_EQ(runCli(plainRecognition + QStringList{folder.path()}).result.exitCode, 0);
+    ASSERT_EQ(filesIn(folder.path()), made);
+    const auto again = runCli(plainRecognition + QStringList{folder.path()});
+    EXPECT_EQ(again.result.exitCode, 0);
+    EXPECT_TRUE(again.result.standardOutput.contains("Left out 2 searchable copies of other files."));
+    EXPECT_EQ(again.result.standardOutput.count("Skipped — output exists"), 2) << again.result.standardOutput.toStdString();
+    EXPECT_EQ(filesIn(folder.path()), made);
+
+    const QString output = folder.filePath("report_searchable.pdf");
+    const QByteArray first = readBytes(output);
+    ASSERT_TRUE(renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(folder.filePath("report.jpg")));
+    const QString refusal = "\"report_searchable.pdf\" is the searchable copy of \"report.pdf\", so the copy of "
+                            "\"report.jpg\" was not written over it.";
+    const auto single = runCli(plainRecognition + QStringList{folder.filePath("report.jpg")});
+    EXPECT_EQ(single.result.exitCode, 6); // its output cannot be written there
+    EXPECT_TRUE(single.result.standardError.contains(refusal)) << single.result.standardError.toStdString();
+    const auto batch = runCli(plainRecognition + QStringList{folder.path()});
+    EXPECT_EQ(batch.result.exitCode, 1);
+    EXPECT_TRUE(batch.result.standardOutput.contains("report.jpg: " + refusal)) << batch.result.standardOutput.toStdString();
+    EXPECT_TRUE(batch.result.standardOutput.contains("report.pdf: Skipped — output exists"));
+    EXPECT_EQ(readBytes(output), first);
+
+    // Nor is a PDF that Quorvane did not make: under the template "{name}", report.png's copy
+    // would replace report.pdf.
+    const QByteArray original = readBytes(folder.filePath("report.pdf"));
+    ASSERT_TRUE(QFile::copy(folder.filePath("report.jpg"), folder.filePath("report.png")));
+    const auto named = runCli(plainRecognition + QStringList{"--name", "{name}", folder.filePath("report.png")});
+    EXPECT_EQ(named.result.exitCode, 6);
+    EXPECT_TRUE(named.result.standardError.contains("\"report.pdf\" is a PDF that Quorvane did not make"))
+        << named.result.standardError.toStdString();
+    EXPECT_EQ(readBytes(folder.filePath("report.pdf")), original);
+}
+
+// SIGTERM stops a document at once: nothing is written and no temporary file is left. In a
+// batch, a second Ctrl-C does the same to the documents in flight, and the report is written.
+TEST(CliBatch, SigtermAndASecondCtrlCStopAtOnce) {
+    QTemporaryDir root;
+    const QString in = root.filePath("in"), temporary = root.filePath("tmp");
+    QDir().mkpath(in);
+    QDir().mkpath(temporary);
+    QStringList pages{"--empty", "--pages"};
+    for (int page = 0; page < 20; ++page) {
+        pages << corpusPath("linn.pdf") << "1";
+    }
+    ASSERT_EQ(runProgram("qpdf", pages + QStringList{"--", in + "/long.pdf"}).exitCode, 0);
+    writeScan(in + "/short.pdf", "Minutes of the committee");
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", temporary);
+
+    const auto stop = [&](const QStringList& arguments, const QList<int>& signalNumbers) {
+        QProcess cli;
+        cli.setProcessEnvironment(environment);
+        cli.start(binPath("quorvane-cli"), plainRecognition + arguments);
+        EXPECT_FALSE(cli.waitForFinished(8000)) << "finished before it could be stopped";
+        QElapsedTimer sinceStop;
+        sinceStop.start();
+        for (const int signalNumber : signalNumbers) {
+            ::kill(static_cast<pid_t>(cli.processId()), signalNumber);
+            QThread::msleep(200);
+        }
+        EXPECT_TRUE(cli.waitForFinished(15000));
+        EXPECT_LT(sinceStop.elapsed(), 15000);
+        EXPECT_EQ(cli.exitCode(), 130);
+        EXPECT_FALSE(QFile::exists(in + "/long_searchable.pdf"));
+        EXPECT_TRUE(QDir(in).entryList({".*"}, QDir::Files | QDir::Hidden).isEmpty());
+        EXPECT_TRUE(filesIn(temporary).isEmpty()) << filesIn(temporary).join(", ").toStdString();
+        return QString::fromUtf8(cli.readAllStandardError());
+    };
+    EXPECT_TRUE(stop({in + "/long.pdf"}, {SIGTERM}).contains("Stopped before it was finished; nothing was written."));
+    stop({"--report", root.filePath("r.json"), in}, {SIGINT, SIGINT});
+    const auto documents =
+        QJsonDocument::fromJson(readTextFile(root.filePath("r.json")).toUtf8()).object().value("documents").toArray();
+    ASSERT_EQ(documents.size(), 2);
+    EXPECT_EQ(documents[0].toObject().value("status").toString(), "cancelled");
 }
 
 TEST(CliBatch, TwoSourcesWithOneOutputNameDoNotOverwriteEachOther) {

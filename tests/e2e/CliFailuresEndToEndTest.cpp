@@ -8,17 +8,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <utility>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace quorvane::test;
 
-TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
+// A locked PDF needs its password, and its searchable copy keeps it: pdftotext reads the copy
+// with the password only. (Method, permissions and owner password: DocumentInfo.)
+TEST(CliFailures, EncryptedPdfAsksForThePasswordAndItsCopyKeepsIt) {
     QTemporaryDir folder;
-    const QString plain = smallScan(folder.path(), "plain.pdf");
     const QString locked = folder.filePath("locked.pdf");
-    ASSERT_EQ(runProgram("qpdf", {"--encrypt", "sesame", "owner-secret", "256", "--", plain, locked}).exitCode, 0);
-    QFile::remove(plain);
+    ASSERT_EQ(runProgram("qpdf", {"--encrypt", "sesame", "owner-secret", "256", "--", corpusPath("linn.pdf"), locked})
+                  .exitCode,
+              0);
 
     const auto noPassword = runCli(plainRecognition + QStringList{locked});
     EXPECT_EQ(noPassword.result.exitCode, 4);
@@ -32,9 +35,11 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
 
     const auto right = runCli(plainRecognition + QStringList{"--password", locked}, "sesame\n");
     ASSERT_EQ(right.result.exitCode, 0) << right.result.standardError.toStdString();
+    EXPECT_TRUE(right.result.standardOutput.contains("The searchable copy keeps the source's password and permissions."));
     const QString output = folder.filePath("locked_searchable.pdf");
-    EXPECT_TRUE(runProgram("qpdf", {"--show-encryption", output}).standardOutput.contains("File is not encrypted"));
-    EXPECT_TRUE(pdfText(output).contains("committee", Qt::CaseInsensitive));
+    EXPECT_NE(runProgram("pdftotext", {output, "-"}).exitCode, 0);
+    const auto text = runProgram("pdftotext", {"-upw", "sesame", output, "-"});
+    EXPECT_GE(wordRecall(text.standardOutput, readTextFile(corpusPath("linn.txt"))), 0.97);
     for (const auto& run : {noPassword, wrong, right}) {
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
     }
@@ -91,6 +96,63 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
         << run.result.standardError.toStdString();
     EXPECT_TRUE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+}
+
+// What goes wrong after the searchable PDF is written still fails the run: the PDF stays and is
+// named, and a batch report marks the document. A folder that cannot be watched ends the run.
+TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
+    QTemporaryDir folder;
+    const QString source = smallScan(folder.path(), "scan.pdf");
+    ASSERT_TRUE(QDir().mkdir(folder.filePath("scan_searchable.txt"))); // where the text copy would go
+    const auto single = runCli(plainRecognition + QStringList{"--sidecar", source});
+    EXPECT_EQ(single.result.exitCode, 1);
+    const QString output = folder.filePath("scan_searchable.pdf");
+    EXPECT_TRUE(single.result.standardError.contains(source + ": " + output +
+                                                     " was written, but the .txt copy could not be saved"))
+        << single.result.standardError.toStdString();
+    expectCleanPdf(output);
+
+    const auto batch = runCli(plainRecognition + QStringList{"--sidecar", "--force", "--report",
+                                                             folder.filePath("report.csv"), folder.path()});
+    EXPECT_EQ(batch.result.exitCode, 1);
+    EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains(",processed,1,0,"));
+    EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains("the .txt copy could not be saved"));
+
+    // Root reads any folder, so the watch goes through an unprivileged user when we are root.
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
+    const QString closed = folder.filePath("closed");
+    ASSERT_TRUE(QDir().mkdir(closed));
+    QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
+    const QStringList asNobody = geteuid() == 0 ? QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}
+                                                : QStringList{};
+    const auto watch = runCli({"--watch", closed}, {}, asNobody);
+    EXPECT_EQ(watch.result.exitCode, 1);
+    EXPECT_TRUE(watch.result.standardError.contains("Could not watch this folder.")) << watch.result.standardError.toStdString();
+    EXPECT_FALSE(watch.result.standardOutput.contains("Watching"));
+}
+
+// The temporary PDF of an image needs the temporary folder: when it is missing, full or read-only
+// the run says so, and nothing is left anywhere. (Full and read-only need a tmpfs of our own.)
+TEST(CliFailures, TemporaryFolderProblemsAreNamed) {
+    QTemporaryDir folder;
+    const QString image = folder.filePath("page.png");
+    ASSERT_TRUE(QFile::copy(corpusPath("linn.png"), image));
+    const auto missing = runCli(plainRecognition + QStringList{image}, {}, {"env", "TMPDIR=/nonexistent/tmp"});
+    EXPECT_EQ(missing.result.exitCode, 6);
+    EXPECT_TRUE(missing.result.standardError.contains("the temporary folder \"/nonexistent/tmp\" does not exist"))
+        << missing.result.standardError.toStdString();
+    if (runProgram("unshare", {"-m", "true"}).exitCode != 0) {
+        GTEST_SKIP() << "no mount namespace for a tmpfs of our own";
+    }
+    for (const auto& [options, problem] : {std::pair<QString, QString>{"size=4k", "there is not enough space in the temporary folder"},
+                                          {"ro", "cannot be written to"}}) {
+        const QString mount = "mount -t tmpfs -o " + options + " tmpfs \"$TMPDIR\" && exec \"$@\"";
+        const auto run = runCli(plainRecognition + QStringList{image}, {}, {"unshare", "-m", "sh", "-c", mount, "sh"});
+        EXPECT_EQ(run.result.exitCode, 6);
+        EXPECT_TRUE(run.result.standardError.contains(problem)) << run.result.standardError.toStdString();
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+    }
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"page.png"});
 }
 
 TEST(CliFailures, UsageErrorsExitWithTwoAndHelpListsEveryStatus) {

@@ -1,6 +1,7 @@
 // What quorvane-cli carries over from a source PDF besides its pages: the outline, the title,
-// author, subject and keywords, read back with qpdf --json and pdfinfo; the creator is Quorvane,
-// nothing else of the source's information survives, and --srgb adds the one output intent.
+// author, subject and keywords, the links, notes and form fields, and the protection, read back
+// with qpdf and poppler-utils; the creator is Quorvane, nothing else of the source's information
+// survives, and --srgb adds the one output intent.
 
 #include "e2e/CliSupport.h"
 #include "support/PdfBuilder.h"
@@ -11,11 +12,13 @@
 #include <QFile>
 #include <QMap>
 #include <functional>
+#include <tuple>
 #include <gtest/gtest.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 
 using namespace quorvane::test;
+using quorvane::Rect;
 
 namespace {
 
@@ -57,6 +60,13 @@ void expectOnlyOurCreator(const QMap<QString, QString>& info) {
         EXPECT_FALSE(info.contains(key)) << key << ": " << info.value(key).toStdString();
     }
     EXPECT_EQ(info.value("Metadata Stream"), "no");
+}
+
+void expectNear(const Rect& actual, const Rect& expected, double tolerance) {
+    EXPECT_NEAR(actual.minX(), expected.minX(), tolerance);
+    EXPECT_NEAR(actual.minY(), expected.minY(), tolerance);
+    EXPECT_NEAR(actual.maxX(), expected.maxX(), tolerance);
+    EXPECT_NEAR(actual.maxY(), expected.maxY(), tolerance);
 }
 
 class DocumentInfo : public ::testing::Test {
@@ -105,6 +115,10 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
         ASSERT_GE(before.size(), 6);
         EXPECT_EQ(outlineSummary(searchableOutput(outputs, name)), before);
         expectOnlyOurCreator(documentInfo(searchableOutput(outputs, name)));
+        // Its link to the web stays where it was.
+        const auto links = pdfAnnotations(searchableOutput(outputs, name), 1);
+        ASSERT_EQ(links.size(), 1);
+        EXPECT_EQ(rectOf(links[0]["/Rect"]), rectOf(pdfAnnotations(source(name), 1)[0]["/Rect"]));
     }
 
     // Title, author, subject and keywords, whatever their script.
@@ -147,9 +161,10 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     EXPECT_EQ(QDir(outputs).entryList(QDir::Files).size(), 5);
 }
 
-// In a password-protected source the titles and the information are encrypted strings: they
-// arrive readable, and the copy is not locked.
-TEST_F(DocumentInfo, ALockedSourceKeepsItsOutlineAndInformationReadable) {
+// A password-protected source gives a copy protected the same way (passwords, permissions,
+// method), whose outline and information read as the source's with the password; a source that
+// only restricts permissions gives a copy that opens freely, with the same restrictions.
+TEST_F(DocumentInfo, ALockedSourceKeepsItsProtectionOutlineAndInformation) {
     const QString outputs = folder.filePath("searchable");
     for (const char* name : {"toc.pdf", "meta.pdf"}) {
         ASSERT_EQ(runProgram("qpdf", {"--encrypt", "sesame", "owner-secret", "256", "--", corpusPath(name),
@@ -157,20 +172,112 @@ TEST_F(DocumentInfo, ALockedSourceKeepsItsOutlineAndInformationReadable) {
                       .exitCode,
                   0);
     }
-    for (const char* name : {"locked-toc.pdf", "locked-meta.pdf"}) {
+    ASSERT_EQ(runProgram("qpdf", {"--encrypt", "", "owner-secret", "256", "--print=none", "--modify=none", "--",
+                                  corpusPath("meta.pdf"), source("restricted-meta.pdf")})
+                  .exitCode,
+              0);
+    for (const char* name : {"locked-toc.pdf", "locked-meta.pdf", "restricted-meta.pdf"}) {
         const auto run = runCli(plainRecognition + QStringList{"--password", "-o", outputs, source(name)}, "sesame\n");
         ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+        for (const char* password : {"sesame", "owner-secret"}) {
+            const auto protection = [&](const QString& path) {
+                return runProgram("qpdf", {"--show-encryption", QString("--password=") + password, path}).standardOutput;
+            };
+            EXPECT_EQ(protection(searchableOutput(outputs, name)), protection(source(name))) << name << password;
+        }
     }
+    EXPECT_TRUE(runProgram("qpdf", {"--show-encryption", searchableOutput(outputs, "restricted-meta.pdf")})
+                    .standardOutput.contains("print high resolution: not allowed"));
 
-    EXPECT_EQ(outlineSummary(searchableOutput(outputs, "locked-toc.pdf")), outlineSummary(corpusPath("toc.pdf")));
+    const auto unlocked = [&](const char* name) {
+        const QString plain = folder.filePath(QString("plain-") + name);
+        EXPECT_EQ(runProgram("qpdf", {"--password=sesame", "--decrypt", searchableOutput(outputs, name), plain}).exitCode, 0);
+        return plain;
+    };
+    EXPECT_EQ(outlineSummary(unlocked("locked-toc.pdf")), outlineSummary(corpusPath("toc.pdf")));
     const auto before = documentInfo(corpusPath("meta.pdf"));
-    const auto after = documentInfo(searchableOutput(outputs, "locked-meta.pdf"));
-    for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
-        EXPECT_EQ(after.value(key), before.value(key)) << key;
+    for (const auto& after : {documentInfo(unlocked("locked-meta.pdf")),
+                              documentInfo(searchableOutput(outputs, "restricted-meta.pdf"))}) {
+        for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
+            EXPECT_EQ(after.value(key), before.value(key)) << key;
+        }
+        expectOnlyOurCreator(after);
     }
-    expectOnlyOurCreator(after);
-    EXPECT_EQ(after.value("Encrypted"), "no");
+}
+
+// Links, notes and form fields stay on their pages where readers show them: on linn.pdf's page,
+// on a small scan turned by /Rotate 90 within a crop box, and on a scanned form whose field
+// pdfinfo still finds (an empty one: Poppler counts a filled field's value as the page's text).
+// The note draws a black square, so where it lands can be seen.
+TEST_F(DocumentInfo, LinksNotesAndFormFieldsStayInPlace) {
+    // A link and a note, given as [x0 y0 x1 y1] in the page's own space.
+    const auto annotate = [&](const QString& path, const char* link, const char* note, bool turned) {
+        rewrite(path, [&](QPDF& pdf) {
+            auto page = pdf.getRoot().getKey("/Pages").getKey("/Kids").getArrayItem(0);
+            auto square = pdf.newStream("0 g 0 0 40 40 re f");
+            square.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 40 40]"));
+            auto text = QPDFObjectHandle::parse("<< /Type /Annot /Subtype /Text /Contents (Check) >>");
+            text.replaceKey("/Rect", QPDFObjectHandle::parse(note));
+            text.replaceKey("/AP", QPDFObjectHandle::newDictionary());
+            text.getKey("/AP").replaceKey("/N", square);
+            auto web = QPDFObjectHandle::parse(
+                "<< /Type /Annot /Subtype /Link /Border [0 0 0] /A << /S /URI /URI (https://example.com/) >> >>");
+            web.replaceKey("/Rect", QPDFObjectHandle::parse(link));
+            page.replaceKey("/Annots", QPDFObjectHandle::newArray({pdf.makeIndirectObject(web), pdf.makeIndirectObject(text)}));
+            if (turned) {
+                page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(90));
+                page.replaceKey("/CropBox", QPDFObjectHandle::parse("[6 6 300 138]"));
+            }
+        });
+    };
+    annotate(copyCorpusFile("linn.pdf", folder.filePath("sources")), "[300 300 400 320]", "[100 600 140 640]", false);
+    annotate(smallScan(folder.filePath("sources"), "turned.pdf"), "[200 80 300 100]", "[100 60 140 100]", true);
+    const QString form = smallScan(folder.filePath("sources"), "form.pdf");
+    rewrite(form, [](QPDF& pdf) {
+        auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Name) /TU (Your name) /Rect [20 20 120 40] /F 4 "
+            "/DA (/Helv 10 Tf 0 g) >>"));
+        pdf.getRoot().getKey("/Pages").getKey("/Kids").getArrayItem(0).replaceKey("/Annots", QPDFObjectHandle::newArray({field}));
+        auto acroForm = QPDFObjectHandle::parse("<< /DA (/Helv 0 Tf 0 g) /NeedAppearances true "
+                                                "/DR << /Font << /Helv << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> >>");
+        acroForm.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
+        pdf.getRoot().replaceKey("/AcroForm", acroForm);
+    });
+    const QString outputs = folder.filePath("searchable");
+    const auto run = runCli(plainRecognition + QStringList{"-o", outputs, folder.filePath("sources")});
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+
+    // Display space of the turned page: x = y - 6 and y = 300 - x of the page's own space.
+    for (const auto& [name, link, note] : {std::tuple<QString, Rect, Rect>{"linn.pdf", {300, 300, 100, 20}, {100, 600, 40, 40}},
+                                          {"turned.pdf", {74, 0, 20, 100}, {54, 160, 40, 40}}}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString output = searchableOutput(outputs, name);
+        const auto annotations = pdfAnnotations(output, 1);
+        ASSERT_EQ(annotations.size(), 2);
+        EXPECT_EQ(annotations[0]["/A"].toObject()["/URI"].toString(), "u:https://example.com/");
+        expectNear(rectOf(annotations[0]["/Rect"]), link, 0.01);
+        expectNear(rectOf(annotations[1]["/Rect"]), note, 0.01);
+        // What the note adds to the rendered page: its square, where its rectangle says.
+        const QImage bare = renderPage(output, 1), shown = renderPage(output, 1, 72, true);
+        QRect added;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                if (shown.pixelColor(x, y) != bare.pixelColor(x, y)) {
+                    added = added.united(QRect(x, y, 1, 1));
+                }
+            }
+        }
+        const double pageHeight = pdfPageInfo(output, 1).boxes.value("MediaBox").height;
+        expectNear(Rect{double(added.x()), double(added.y()), double(added.width()), double(added.height())},
+                   Rect{note.x, pageHeight - note.maxY(), 40, 40}, 1);
+    }
+    const QString formOutput = searchableOutput(outputs, "form.pdf");
+    EXPECT_EQ(documentInfo(formOutput).value("Form"), "AcroForm");
+    const auto fields = runProgram("qpdf", {"--json", "--json-key=acroform", formOutput}).standardOutput;
+    EXPECT_TRUE(fields.contains("\"fullname\": \"Name\"")) << fields.toStdString();
+    EXPECT_TRUE(fields.contains("\"alternativename\": \"Your name\"")) << fields.toStdString();
+    EXPECT_TRUE(pdfText(formOutput).contains("committee", Qt::CaseInsensitive));
 }
 
 TEST_F(DocumentInfo, SrgbAddsExactlyOneOutputIntentAndChangesNothingElse) {

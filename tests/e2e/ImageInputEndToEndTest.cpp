@@ -1,5 +1,6 @@
-// quorvane-cli on image files made with libvips: each becomes a one-page searchable PDF of the
-// image's size at 300 DPI, upright, and no temporary PDF is left anywhere.
+// quorvane-cli on image files made with libvips: each becomes a searchable PDF of the image's size
+// at 300 DPI, upright, one page per page of a TIFF and one page for any other image, and no
+// temporary PDF is left anywhere.
 // Several images go through one run, as a user would hand over a folder, to keep recognition
 // costs down; a band of the scan stands in for the whole page where the page size is not the point.
 
@@ -37,11 +38,11 @@ void save(const VImage& image, const QString& path, vips::VOption* options = nul
     image.write_to_file(QFile::encodeName(path).constData(), options);
 }
 
-// Two frames one above the other, as libvips writes a multi-page TIFF or an animated GIF.
-VImage twoFrames(const VImage& first, const VImage& second) {
-    VImage frames = first.join(second, VIPS_DIRECTION_VERTICAL).copy();
-    frames.set("page-height", first.height());
-    return frames;
+// Frames of one size one above the other, as libvips writes a multi-page TIFF or an animated GIF.
+VImage stacked(const std::vector<VImage>& frames) {
+    VImage all = VImage::arrayjoin(frames, VImage::option()->set("across", 1)).copy();
+    all.set("page-height", frames.front().height());
+    return all;
 }
 
 QString linnTruth() { return readTextFile(corpusPath("linn.txt")); }
@@ -55,8 +56,9 @@ struct Expected {
     QString source;      // file name in the input folder
     double width;        // page size, points
     double height;
-    QString truth;       // what the page says
+    QString truth;       // what the first page says
     double minimumRecall;
+    int pages = 1;
 };
 
 QStringList sorted(QStringList names) {
@@ -78,7 +80,7 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
         outputNames.append(QFileInfo(output).fileName());
         ASSERT_TRUE(QFile::exists(output)) << run.result.standardOutput.toStdString();
         EXPECT_TRUE(run.result.standardOutput.contains(page.source + " -> " + output + ": "));
-        EXPECT_EQ(pdfPageCount(output), 1);
+        EXPECT_EQ(pdfPageCount(output), page.pages);
         const PdfPageInfo geometry = pdfPageInfo(output, 1);
         EXPECT_EQ(geometry.rotation, 0);
         for (const char* box : {"MediaBox", "CropBox"}) {
@@ -91,7 +93,7 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
         const QString documentInfo = runProgram("pdfinfo", {output}).standardOutput;
         EXPECT_TRUE(documentInfo.contains(QRegularExpression("^Creator:\\s+Quorvane$", QRegularExpression::MultilineOption)));
         EXPECT_FALSE(documentInfo.contains("Producer:"));
-        const QString text = pdfText(output);
+        const QString text = pdfText(output, 1);
         EXPECT_GE(wordRecall(text, page.truth), page.minimumRecall) << text.toStdString();
     }
     EXPECT_EQ(sorted(filesIn(inputs)), sorted(sources));
@@ -103,10 +105,10 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
 
 // Whole pages where their size and reading matter: a plain PNG, a JPEG stored sideways with an
 // orientation tag, and a 6000 x 8000 JPEG that is shrunk to 4096 pixels on load. How each format
-// decodes is checked pixel by pixel in ImagePDFBuilderTest; here the first frame of a multi-frame
-// TIFF and of an animated GIF (the band, over text that only the second frame shows), and an
-// extension in capitals.
-TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableFromTheFirstFrame) {
+// decodes is checked pixel by pixel in ImagePDFBuilderTest; here every page of a three-page TIFF
+// and only the first frame of an animated GIF (the band, over text that only the second frame
+// shows), and an extension in capitals.
+TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableEveryTiffPage) {
     QTemporaryDir folder;
     const QString inputs = folder.filePath("images"), outputs = folder.filePath("searchable");
     ASSERT_TRUE(QDir().mkpath(inputs));
@@ -116,13 +118,12 @@ TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableFromTheFirstFrame) {
     sideways.set(VIPS_META_ORIENTATION, 6);   // "turn a quarter clockwise to display"
     save(sideways, inputs + "/turned.jpg", VImage::option()->set("Q", 90));
     ASSERT_EQ(load(inputs + "/turned.jpg").get_int(VIPS_META_ORIENTATION), 6);
-    const VImage top = band().copy_memory();
-    const VImage frames = twoFrames(top, lowerBand());
-    save(frames, inputs + "/pages.tiff", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
-    save(frames, inputs + "/animation.gif");
-    for (const char* name : {"pages.tiff", "animation.gif"}) {
-        ASSERT_EQ(load(inputs + "/" + name).get_int("n-pages"), 2) << name;
-    }
+    const VImage top = band().copy_memory(), lower = lowerBand().copy_memory();
+    save(stacked({top, lower, top}), inputs + "/pages.tiff",
+         VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
+    save(stacked({top, lower}), inputs + "/animation.gif");
+    ASSERT_EQ(load(inputs + "/pages.tiff").get_int("n-pages"), 3);
+    ASSERT_EQ(load(inputs + "/animation.gif").get_int("n-pages"), 2);
     save(top, inputs + "/band-jpg.JPG", VImage::option()->set("Q", 85));
     save(linn().resize(6000.0 / 2550.0, VImage::option()->set("vscale", 8000.0 / 3300.0)),
          inputs + "/large.jpg", VImage::option()->set("Q", 85));
@@ -132,16 +133,14 @@ TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableFromTheFirstFrame) {
                              {"turned.jpg", 612, 792, linnTruth(), 0.95},
                              {"large.jpg", 737.28, 983.04, linnTruth(), 0.90}};
     for (const char* file : {"pages.tiff", "animation.gif", "band-jpg.JPG"}) {
-        expected.append({file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90});
+        expected.append({file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90, file == QString("pages.tiff") ? 3 : 1});
     }
     expectSearchablePages(run, inputs, outputs, expected);
 
-    // Only the first frame: nothing of the second one's words.
-    for (const char* name : {"pages.tiff", "animation.gif"}) {
-        const QString text = pdfText(searchableOutput(outputs, name));
-        EXPECT_FALSE(text.contains("FOOTSWITCH", Qt::CaseInsensitive)) << name;
-        EXPECT_FALSE(text.contains("TRIGGER", Qt::CaseInsensitive)) << name;
-    }
+    // The TIFF's second page is its own; the GIF has nothing of its second frame's words.
+    EXPECT_TRUE(pdfText(searchableOutput(outputs, "pages.tiff"), 2).contains("TRIGGER OUTPUTS"));
+    EXPECT_FALSE(pdfText(searchableOutput(outputs, "animation.gif")).contains("FOOTSWITCH", Qt::CaseInsensitive));
+    EXPECT_FALSE(pdfText(searchableOutput(outputs, "animation.gif")).contains("TRIGGER", Qt::CaseInsensitive));
 }
 
 // Real photographs and maps from elsewhere: a typewritten recipe and a small map.

@@ -2,6 +2,7 @@
 
 #include "core/OCRError.h"
 #include "pipeline/OCRPipeline.h"
+#include "pipeline/PDFAuxBuilder.h"
 #include "support/EventLoop.h"
 #include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
@@ -49,6 +50,15 @@ void setModified(const QString& path, const QDateTime& date) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     ASSERT_TRUE(file.setFileTime(date, QFileDevice::FileModificationTime));
+}
+
+// Makes `output` record `source` as it is now, as a searchable copy made from it does.
+void recordSource(const QString& output, const QString& source) {
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(output).constData());
+    PDFAuxBuilder::apply({.source = SourceRecord::of(source)}, pdf);
+    test::savePdf(pdf, output + ".new");
+    ASSERT_TRUE(QFile::remove(output) && QFile::rename(output + ".new", output));
 }
 
 bool runToEnd(BatchCoordinator& coordinator) {
@@ -129,13 +139,15 @@ TEST(BatchCoordinatorInputs, FoldersFilesDuplicatesAndOrder) {
     EXPECT_TRUE(BatchCoordinator::expandInputs({root.filePath("drop/sub/../../nowhere")}).isEmpty());
 }
 
-TEST(BatchCoordinatorUpToDate, ExistencePagesAndDates) {
+TEST(BatchCoordinatorUpToDate, RecordedSourcePagesAndDates) {
     QTemporaryDir dir;
     const QDir root(dir.path());
     const QString source = root.filePath("scan.pdf");
     const QString output = root.filePath("scan_searchable.pdf");
     writeNumbered(source, 1);
     const QDateTime sourceDate = QFileInfo(source).lastModified();
+    const QString image = root.filePath("photo.png");
+    ASSERT_TRUE(test::renderParagraph(QSize(300, 200), {"photo"}).save(image));
 
     EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "no output yet";
 
@@ -146,23 +158,29 @@ TEST(BatchCoordinatorUpToDate, ExistencePagesAndDates) {
     QFile::remove(output);
     writeNumbered(output, 1);
     setModified(output, sourceDate.addSecs(60));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "an output that records no source";
+    recordSource(output, image);
+    setModified(output, sourceDate.addSecs(60));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "made from another file";
+    recordSource(output, source);
+    setModified(output, sourceDate.addSecs(60));
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source));
     setModified(output, sourceDate);
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source)) << "equal dates count as up to date";
-    setModified(source, sourceDate.addSecs(120));
-    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "source changed after the output";
+    setModified(source, sourceDate.addSecs(-120));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "the source changed, even to an older date";
 
     ASSERT_TRUE(test::writePdf(output, {test::numberedPage(1), test::numberedPage(1)}));
+    recordSource(output, source);
     EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source)) << "page counts differ";
 
     // A source that is no PDF (an image, or a damaged file) has no page count to compare.
-    const QString image = root.filePath("photo.png");
-    ASSERT_TRUE(test::renderParagraph(QSize(300, 200), {"photo"}).save(image));
-    setModified(image, sourceDate);
+    writeNumbered(output, 1);
+    recordSource(output, image);
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, image));
     const QString damaged = root.filePath("damaged.pdf");
     copyCorpus("invalid.pdf", damaged);
-    setModified(damaged, sourceDate);
+    recordSource(output, damaged);
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, damaged));
 }
 
@@ -258,6 +276,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     setModified(folder + "/note1_searchable.pdf", earlier);
     const QDateTime note2Date = QFileInfo(folder + "/note2.pdf").lastModified();
     ASSERT_TRUE(test::writePdf(folder + "/note2_searchable.pdf", {test::numberedPage(6), test::numberedPage(6)}));
+    recordSource(folder + "/note2_searchable.pdf", folder + "/note2.pdf");
     setModified(folder + "/note2_searchable.pdf", note2Date.addSecs(60));
     coordinator.start(inputs, test::recognitionOnly(), std::nullopt, BatchCoordinator::defaultNameTemplate, {}, true);
     ASSERT_TRUE(runToEnd(coordinator));

@@ -88,12 +88,16 @@ TEST(FolderWatcher, SlowCopyIsHandedOverOnceAfterItSettles) {
     EXPECT_EQ(watched.handOvers, QList<QStringList>({{"incoming.pdf"}, {"later.pdf"}}));
 }
 
+// Outputs: by the fixed suffix, and by the name template of the runs (outputs of files of the
+// folder on any date; notes.txt is no source, so the one named after it is taken).
 TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
     WatchedFolder watched;
+    watched.watcher.setNameTemplate([] { return QStringLiteral("{name}_ocr {date}"); });
     watched.watcher.startWatching(watched.folder);
     ASSERT_TRUE(QDir(watched.folder).mkpath("sub"));
     for (const char* name : {"report_searchable.pdf", "REPORT_SEARCHABLE.PDF", "photo_Searchable.jpg", "sub/inner.pdf",
-                             ".hidden.pdf", "notes.txt"}) {
+                             ".hidden.pdf", "notes.txt", "report_ocr 2025-01-31.pdf", "scan 9_OCR 2026-02-02.pdf",
+                             "notes_ocr 2025-01-31.pdf"}) {
         writeFile(watched.path(name));
     }
     // Written last, so the scan that takes these also judged the ones above.
@@ -103,8 +107,9 @@ TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
 
     ASSERT_TRUE(watched.waitForHandOvers(1));
     test::runFor(1500ms); // one more settle period: nothing else comes
-    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"report.pdf", "scan 9.png", "scan 10.TIFF"}}));
-    EXPECT_EQ(test::fileNames(watched.watcher.existingFiles()), QStringList({"report.pdf", "scan 9.png", "scan 10.TIFF"}));
+    const QStringList sources{"notes_ocr 2025-01-31.pdf", "report.pdf", "scan 9.png", "scan 10.TIFF"};
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({sources}));
+    EXPECT_EQ(test::fileNames(watched.watcher.existingFiles()), sources);
 }
 
 TEST(FolderWatcher, ArrivalsDuringABatchArePickedUpAfterIt) {

@@ -14,6 +14,10 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <vips/vips8>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace quorvane;
 using vips::VImage;
 
@@ -145,7 +149,10 @@ TEST_F(ImagePDFBuilderTest, EveryFormatBecomesOneUprightPageAtThreeHundredDPI) {
         save(source, input);
 
         const QString pdf = ImagePDFBuilder::makePDF(input);
-        EXPECT_EQ(QFileInfo(pdf).absolutePath(), QDir(tempFolder).absolutePath());
+        // In this process's own folder inside TMPDIR, which no other user can enter.
+        const QFileInfo folder(QFileInfo(pdf).absolutePath());
+        EXPECT_EQ(folder.absolutePath(), QDir(tempFolder).absolutePath());
+        EXPECT_EQ(folder.permissions() & 0x0077, 0) << "group and others have no access";
         EXPECT_TRUE(name.match(QFileInfo(pdf).fileName()).hasMatch()) << pdf.toStdString();
         test::expectCleanPdf(pdf);
 
@@ -227,20 +234,28 @@ TEST_F(ImagePDFBuilderTest, ALargeImageIsScaledToFourThousandNinetySixPixels) {
     test::expectCleanPdf(pdf);
 }
 
-TEST_F(ImagePDFBuilderTest, AnUnwritableTemporaryFolderIsAWriteFailure) {
+// What a killed run left in its private folder goes with the next run's first image; a living
+// run's folder and a folder that only looks like ours stay. (Missing, full and read-only
+// temporary folders are named end to end: CliFailures.)
+TEST_F(ImagePDFBuilderTest, WhatAKilledRunLeftInTheTemporaryFolderGoes) {
     save(smallLinn(), fixture("page.png"));
-    const std::string before = tempFiles();
-    {
-        const test::ScopedEnvironment missingFolder("TMPDIR", QFile::encodeName(fixture("no-such-folder")));
-        try {
-            ImagePDFBuilder::makePDF(fixture("page.png"));
-            ADD_FAILURE() << "no error";
-        } catch (const OCRError& error) {
-            EXPECT_EQ(error, OCRError::outputWriteFailed("could not create PDF context for image"));
-        }
-    }
-    EXPECT_EQ(tempFiles(), before);
-    EXPECT_FALSE(QFileInfo::exists(fixture("no-such-folder")));
+    const QString parent = fixture("tmp");
+    const auto leftover = [&](const QString& folder, const QString& file) {
+        EXPECT_TRUE(QDir().mkpath(parent + "/" + folder));
+        EXPECT_TRUE(test::writeFile(parent + "/" + folder + "/" + file, "%PDF-"));
+        test::runProgram("touch", {"-d", "10 minutes ago", parent + "/" + folder});
+    };
+    leftover("quorvane-Ab12Cd", "quorvane-image-1.pdf"); // a killed run's
+    leftover("quorvane-Ef34Gh", "quorvane-image-2.pdf"); // a living run's: locked
+    leftover("quorvane-backup", "notes.txt");            // someone else's
+    const int lock = ::open(QFile::encodeName(parent + "/quorvane-Ef34Gh").constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const test::ScopedEnvironment freshFolder("TMPDIR", QFile::encodeName(parent));
+    QFile::remove(ImagePDFBuilder::makePDF(fixture("page.png")));
+    ::close(lock);
+    EXPECT_FALSE(QFileInfo::exists(parent + "/quorvane-Ab12Cd"));
+    EXPECT_TRUE(QFileInfo::exists(parent + "/quorvane-Ef34Gh/quorvane-image-2.pdf"));
+    EXPECT_TRUE(QFileInfo::exists(parent + "/quorvane-backup/notes.txt"));
 }
 
 TEST_F(ImagePDFBuilderTest, TwoImagesAtOnceAndAFileReplacedUnderTheSameName) {

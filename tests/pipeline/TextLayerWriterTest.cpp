@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -88,8 +89,8 @@ void expectNear(const QRect& actual, const QRect& expected, int tolerance) {
 
 } // namespace
 
-TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContentWithoutAnnotations) {
-    const Source source({FixturePage{.blackRects = {{100, 600, 50, 50}}, .withAnnotation = true}});
+TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
+    const Source source({FixturePage{.blackRects = {{100, 600, 50, 50}}}});
     const Rect box{61.2, 396, 489.6, 24}; // points, bottom-left origin
     const QString output = source.output();
     source.write(
@@ -114,10 +115,64 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContentWithoutAnnotat
     // The text is invisible: the page looks exactly as the source did.
     EXPECT_EQ(test::darkArea(test::renderPage(output, 1)), test::darkArea(test::renderPage(source.path, 1)));
     EXPECT_EQ(test::darkArea(test::renderPage(output, 1)), QRect(100, 792 - 650, 50, 50));
+    test::expectCleanPdf(output);
+}
 
-    QPDF written;
-    written.processFile(QFile::encodeName(output).constData());
-    EXPECT_FALSE(QPDFPageDocumentHelper(written).getAllPages().at(0).getObjectHandle().hasKey("/Annots"));
+// Links between the pages lead to the same pages of the copy, whether they name their page or a
+// named destination; a note and its pop-up keep each other, also on a page replaced by a raster.
+// (Where annotations land on turned and cropped pages is shown end to end.)
+TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("source.pdf");
+    {
+        auto pdf = test::buildPdf({FixturePage{.withAnnotation = true}, FixturePage{}});
+        auto pages = QPDFPageDocumentHelper(*pdf).getAllPages();
+        auto first = pages[0].getObjectHandle(), second = pages[1].getObjectHandle();
+        const auto annotation = [&](const std::string& dictionary) {
+            return pdf->makeIndirectObject(QPDFObjectHandle::parse(dictionary));
+        };
+        auto toSecond = annotation("<< /Type /Annot /Subtype /Link /Rect [100 100 200 120] >>");
+        toSecond.replaceKey("/Dest", QPDFObjectHandle::parse("[null /XYZ 0 700 null]"));
+        toSecond.getKey("/Dest").setArrayItem(0, second);
+        auto named = annotation("<< /Type /Annot /Subtype /Link /Rect [100 200 200 220] /A << /S /GoTo /D (back) >> >>");
+        first.getKey("/Annots").appendItem(toSecond);
+        first.getKey("/Annots").appendItem(named);
+        auto dests = QPDFObjectHandle::parse("<< /Names [(back) null] >>");
+        dests.getKey("/Names").setArrayItem(1, QPDFObjectHandle::parse("[null /Fit]"));
+        dests.getKey("/Names").getArrayItem(1).setArrayItem(0, first);
+        pdf->getRoot().replaceKey("/Names", QPDFObjectHandle::newDictionary());
+        pdf->getRoot().getKey("/Names").replaceKey("/Dests", dests);
+        auto note = annotation("<< /Type /Annot /Subtype /Text /Rect [300 300 320 320] /Contents (Check this) >>");
+        auto popup = annotation("<< /Type /Annot /Subtype /Popup /Rect [320 300 420 360] >>");
+        note.replaceKey("/Popup", popup);
+        popup.replaceKey("/Parent", note);
+        second.replaceKey("/Annots", QPDFObjectHandle::newArray({note, popup}));
+        test::savePdf(*pdf, path);
+    }
+    const auto document = PdfDocument::open(path);
+    const auto input = [&](int index) {
+        const PdfPage page = *document->page(index);
+        return PageInput{.page = page, .outputBounds = CoordinateMapper::displayBounds(page), .pageIndex = index};
+    };
+    PageInput raster = input(1);
+    raster.correctedRaster = RasterEncoder::encode(Raster(792, 612, CV_8UC1, cv::Scalar(255)));
+    const QString output = folder.filePath("out.pdf");
+    EXPECT_TRUE(TextLayerWriter::write({input(0), raster}, {}, output, false, document.get()).isEmpty());
+
+    QString firstPage, secondPage;
+    const auto onFirst = test::pdfAnnotations(output, 1, {}, &firstPage);
+    const auto onSecond = test::pdfAnnotations(output, 2, {}, &secondPage);
+    ASSERT_EQ(onFirst.size(), 3);
+    EXPECT_EQ(onFirst[0]["/A"].toObject()["/URI"].toString(), "u:https://example.com/");
+    EXPECT_EQ(test::rectOf(onFirst[0]["/Rect"]), (Rect{10, 10, 40, 40}));
+    EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(0).toString(), secondPage);
+    EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(2).toDouble(), 0);
+    EXPECT_EQ(onFirst[2]["/Dest"].toArray().at(0).toString(), firstPage);
+    EXPECT_FALSE(onFirst[2].contains("/A"));
+    ASSERT_EQ(onSecond.size(), 2);
+    EXPECT_EQ(onSecond[0]["/Popup"].toString(), onSecond[1]["object"].toString());
+    EXPECT_EQ(onSecond[1]["/Parent"].toString(), onSecond[0]["object"].toString());
+    EXPECT_EQ(onSecond[0]["/P"].toString(), secondPage);
     test::expectCleanPdf(output);
 }
 

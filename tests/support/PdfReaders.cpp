@@ -108,10 +108,11 @@ std::vector<PdfWord> seenWords(const QString& pdfPath, int page, int dpi) {
     return words;
 }
 
-QImage renderPage(const QString& pdfPath, int page, int dpi) {
+QImage renderPage(const QString& pdfPath, int page, int dpi, bool withAnnotations) {
     QTemporaryDir folder;
     const QString prefix = folder.filePath("page");
-    runProgram("pdftoppm", QStringList{"-cropbox", "-hide-annotations", "-r", QString::number(dpi), "-gray"} +
+    const QStringList annotations = withAnnotations ? QStringList{} : QStringList{"-hide-annotations"};
+    runProgram("pdftoppm", QStringList{"-cropbox", "-r", QString::number(dpi), "-gray"} + annotations +
                                pageRange(page) + QStringList{"-singlefile", pdfPath, prefix});
     QImage image(prefix + ".pgm");
     return image.isNull() ? image : image.convertToFormat(QImage::Format_Grayscale8);
@@ -209,6 +210,38 @@ double wordOrder(const QString& pdfPath, const QString& truthPath, const QString
     bool ok = false;
     const double score = runProgram("python3", arguments).standardOutput.trimmed().toDouble(&ok);
     return ok ? score : -1;
+}
+
+QList<QJsonObject> pdfAnnotations(const QString& pdfPath, int page, const QString& password, QString* pageObject) {
+    QStringList arguments{"--json", "--json-key=pages", "--json-key=qpdf", pdfPath};
+    if (!password.isEmpty()) {
+        arguments.prepend("--password=" + password);
+    }
+    const auto run = runProgram("qpdf", arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(run.standardOutput.toUtf8()).object();
+    const QJsonObject objects = json["qpdf"].toArray().at(1).toObject();
+    const auto resolve = [&](const QJsonValue& value) {
+        return value.isString() && value.toString().endsWith(" R") ? objects["obj:" + value.toString()].toObject()["value"]
+                                                                   : value;
+    };
+    const QString pageReference = json["pages"].toArray().at(page - 1).toObject()["object"].toString();
+    if (pageObject != nullptr) {
+        *pageObject = pageReference;
+    }
+    QList<QJsonObject> annotations;
+    for (const auto& annotation : resolve(resolve(pageReference).toObject()["/Annots"]).toArray()) {
+        QJsonObject dictionary = resolve(annotation).toObject();
+        dictionary.insert("object", annotation.isString() ? annotation.toString() : QString());
+        annotations.append(dictionary);
+    }
+    return annotations;
+}
+
+Rect rectOf(const QJsonValue& array) {
+    const QJsonArray r = array.toArray();
+    const double x0 = r[0].toDouble(), y0 = r[1].toDouble(), x1 = r[2].toDouble(), y1 = r[3].toDouble();
+    return {std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0), std::abs(y1 - y0)};
 }
 
 QByteArrayList imageStreams(const QString& pdfPath) {

@@ -7,6 +7,8 @@
 
 #include <QByteArrayList>
 #include <QImage>
+#include <QJsonObject>
+#include <QList>
 #include <QMap>
 #include <QRectF>
 #include <QString>
@@ -31,9 +33,9 @@ std::optional<PdfWord> findWord(const std::vector<PdfWord>& words, const QString
 // The words Tesseract reads on the page rendered at `dpi`, with a confidence of at least 50.
 std::vector<PdfWord> seenWords(const QString& pdfPath, int page, int dpi = 150);
 
-// Page `page` (1-based) as a reader shows it (its crop box), without annotations, rendered by
-// pdftoppm in 8-bit grey at `dpi`; null when rendering fails.
-QImage renderPage(const QString& pdfPath, int page, int dpi = 72);
+// Page `page` (1-based) as a reader shows it (its crop box), without annotations unless asked
+// for, rendered by pdftoppm in 8-bit grey at `dpi`; null when rendering fails.
+QImage renderPage(const QString& pdfPath, int page, int dpi = 72, bool withAnnotations = false);
 // The smallest rectangle (pixels, top-left origin) holding every pixel darker than 128.
 QRect darkArea(const QImage& image);
 
@@ -54,6 +56,14 @@ QMap<QString, QString> documentInfo(const QString& pdfPath);
 // The outline as qpdf --json reports it: one line per entry, indented by depth, with its title,
 // open state, 1-based destination page and the destination's view.
 QStringList outlineSummary(const QString& pdfPath);
+
+// The annotations of page `page` (1-based) as qpdf --json shows them: each one's dictionary, with
+// references as "12 0 R" strings and names as "/Link", and its own reference under "object".
+// `password` opens an encrypted file; `pageObject` receives the page's own reference.
+QList<QJsonObject> pdfAnnotations(const QString& pdfPath, int page, const QString& password = {},
+                                  QString* pageObject = nullptr);
+// A "/Rect" (or any four numbers) of such a dictionary as (x, y, width, height).
+Rect rectOf(const QJsonValue& array);
 
 // The raw (still encoded) data of every image XObject of the document.
 QByteArrayList imageStreams(const QString& pdfPath);

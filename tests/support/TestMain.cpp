@@ -1,13 +1,15 @@
 // The entry point of every test program: a real Qt application (offscreen, so fixtures can draw
 // text with fonts) and a private settings folder.
 
+#include "platform/ProcessStart.h"
+
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("OMP_THREAD_LIMIT", "1");
+    quorvane::ProcessStart::beforeAnyThread();
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QGuiApplication app(argc, argv);

@@ -1,0 +1,98 @@
+#include "pipeline/PageAnnotations.h"
+
+#include <set>
+
+namespace quorvane {
+
+PageAnnotations::PageAnnotations(QPDF& output) : output_(output) {}
+
+PageAnnotations::~PageAnnotations() = default;
+
+PageAnnotations::Source& PageAnnotations::sourceFor(const PdfDocument& document) {
+    Source& source = sources_[&document];
+    if (!source.form) {
+        source.form = std::make_unique<QPDFAcroFormDocumentHelper>(document.qpdf());
+        source.destinations = std::make_unique<PdfDestinations>(document);
+    }
+    return source;
+}
+
+void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, const QPDFMatrix& placement) {
+    const PdfDocument& document = source.document();
+    QPDFObjectHandle page = target.getObjectHandle();
+    outputPages_[{&document, source.index()}] = page;
+    auto annotations = source.pageObject().getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray() || annotations.getArrayNItems() == 0) {
+        return;
+    }
+    Source& from = sourceFor(document);
+    if (!form_) {
+        form_ = std::make_unique<QPDFAcroFormDocumentHelper>(output_);
+    }
+
+    // QPDF copies each annotation (and the field of a widget, the appearance streams) and moves
+    // its rectangle and appearances by the matrix; the copies come in the order of the originals,
+    // streams left out.
+    std::vector<QPDFObjectHandle> copies, fields;
+    std::set<QPDFObjGen> replacedFields;
+    form_->transformAnnotations(annotations, copies, fields, replacedFields, placement, &document.qpdf(),
+                                from.form.get());
+    form_->addAndRenameFormFields(fields);
+    std::vector<QPDFObjectHandle> originals;
+    for (auto annotation : annotations.aitems()) {
+        if (!annotation.isStream()) {
+            originals.push_back(annotation);
+        }
+    }
+    const bool paired = originals.size() == copies.size();
+
+    // Annotations that name each other (a note and its pop-up, a reply and its note) were copied
+    // in two steps; their references are turned to the final copies.
+    std::map<QPDFObjGen, QPDFObjectHandle> finalCopy;
+    for (size_t i = 0; paired && i < copies.size(); ++i) {
+        if (originals[i].isIndirect()) {
+            finalCopy[output_.copyForeignObject(originals[i]).getObjGen()] = copies[i];
+        }
+    }
+
+    auto list = page.getKey("/Annots");
+    if (!list.isArray()) {
+        list = QPDFObjectHandle::newArray();
+        page.replaceKey("/Annots", list);
+    }
+    for (size_t i = 0; i < copies.size(); ++i) {
+        QPDFObjectHandle copy = copies[i];
+        copy.replaceKey("/P", page);
+        for (const char* key : {"/Popup", "/Parent", "/IRT"}) {
+            auto other = copy.getKey(key);
+            const auto found = other.isIndirect() ? finalCopy.find(other.getObjGen()) : finalCopy.end();
+            if (found != finalCopy.end()) {
+                copy.replaceKey(key, found->second);
+            }
+        }
+        if (paired) {
+            if (auto target = from.destinations->targetOf(originals[i])) {
+                links_.push_back({copy, &document, *target});
+            }
+        }
+        list.appendItem(copy);
+    }
+}
+
+void PageAnnotations::finish() {
+    for (Link& link : links_) {
+        auto action = link.annotation.getKey("/A");
+        if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")) {
+            link.annotation.removeKey("/A");
+        }
+        const auto page = outputPages_.find({link.document, link.target.pageIndex});
+        if (page == outputPages_.end()) {
+            link.annotation.removeKey("/Dest");
+        } else {
+            link.annotation.replaceKey("/Dest", PdfDestinations::destination(link.target, page->second));
+        }
+    }
+    links_.clear();
+}
+
+} // namespace quorvane
