@@ -24,15 +24,29 @@ void print(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().co
 
 // Settings, presets and their listings. Returns an exit status when the program should stop.
 std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettings& settings) {
+    // A change that did not reach the disk is reported, not announced as done.
+    const auto unsaved = [&settings] {
+        if (const auto error = settings.storeError()) {
+            print(stderr, QStringLiteral("quorvane-cli: ") + *error + QLatin1Char('\n'));
+            return true;
+        }
+        return false;
+    };
     for (const auto& [key, value] : commandLine.settingsToStore) {
         if (const auto error = cli::storeSetting(settings, key, value)) {
             print(stderr, cli::usageError(*error) + QLatin1Char('\n'));
             return 2;
         }
+        if (unsaved()) {
+            return 1;
+        }
     }
     if (commandLine.deletePresetName) {
         if (const auto error = cli::deletePreset(settings, *commandLine.deletePresetName)) {
             print(stderr, QStringLiteral("quorvane-cli: ") + *error + QLatin1Char('\n'));
+            return 1;
+        }
+        if (unsaved()) {
             return 1;
         }
         print(stdout, QStringLiteral("Deleted preset \"%1\".\n").arg(*commandLine.deletePresetName));
@@ -47,6 +61,9 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
         const auto saved = cli::savePreset(settings, commandLine.overrides.appliedTo(base), *commandLine.savePresetName);
         if (!saved.name) {
             print(stderr, QStringLiteral("quorvane-cli: ") + saved.refusal + QLatin1Char('\n'));
+            return 1;
+        }
+        if (unsaved()) {
             return 1;
         }
         print(stdout, QStringLiteral("Saved preset \"%1\".\n").arg(*saved.name));

@@ -11,17 +11,19 @@
 #include "pipeline/OutputPath.h"
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageWork.h"
+#include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerWriter.h"
+#include "platform/FileErrors.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThreadPool>
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace quorvane {
 
@@ -369,14 +371,14 @@ QString OCRPipeline::writeTextSidecar(const std::vector<TextLayerWriter::PageInp
 
     const QFileInfo info(output);
     const QString path = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".txt");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw PlatformError(file.errorString());
+    const QByteArray text = texts.join(QStringLiteral("\n\n")).toUtf8();
+    StagedOutputFile file(path);
+    if (!file.create()) {
+        throw PlatformError(FileErrors::writing(errno, path));
     }
-    file.write(texts.join(QStringLiteral("\n\n")).toUtf8());
-    if (!file.commit()) {
-        throw PlatformError(file.errorString());
-    }
+    file.pipeline().write(reinterpret_cast<const unsigned char*>(text.constData()), static_cast<size_t>(text.size()));
+    file.close();
+    file.commit();
     return path;
 }
 

@@ -8,17 +8,23 @@
 #include "pipeline/OutputPath.h"
 #include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerFonts.h"
+#include "platform/FileErrors.h"
+#include "platform/FileNames.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <opencv2/core.hpp>
 #include <qpdf/Pipeline.hh>
+#include <qpdf/Pl_Concatenate.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <set>
+#include <unistd.h>
 
 namespace quorvane::TextLayerWriter {
 
@@ -210,12 +216,13 @@ void applyDocumentInformation(QPDF& output, const DocumentAttributes& attributes
 }
 
 // Serialises the output into the staged file. The source's streams keep their encoding (images
-// are copied as they are); only unfiltered streams, ours, are compressed.
-void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFile& staged,
-               const QString& outputPath) {
+// are copied as they are); only unfiltered streams, ours, are compressed. The source's stream data
+// is read only now, so a damaged or vanished source shows up here, told apart from the output's
+// own write failures (which the staged file explains itself).
+void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFile& staged) {
     try {
         QPDFWriter writer(output);
-        writer.setOutputFile(QFile::encodeName(staged.temporaryPath()).constData(), staged.stream(), false);
+        writer.setOutputPipeline(&staged.pipeline());
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(true);
         writer.setObjectStreamMode(qpdf_o_generate);
@@ -227,13 +234,22 @@ void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFi
             }
         }
         writer.write();
+    } catch (const OCRError&) {
+        throw;
+    } catch (const PlatformError& error) {
+        throw OCRError::outputWriteFailed(error.message()); // the staged file's own write failed
+    } catch (const QPDFExc& error) {
+        throw OCRError::outputWriteFailed(
+            QStringLiteral("the source PDF is damaged, and part of it could not be read (%1)")
+                .arg(QString::fromStdString(error.getMessageDetail())));
     } catch (const QPDFSystemError& error) {
-        throw PlatformError(QStringLiteral("Could not write \"%1\": %2")
-                                .arg(QFileInfo(outputPath).fileName(), qt_error_string(error.getErrno())));
+        throw OCRError::outputWriteFailed(QStringLiteral("the source PDF could not be read again: ") +
+                                          FileErrors::reading(error.getErrno()));
+    } catch (const std::bad_alloc&) {
+        throw OCRError::outputWriteFailed(QStringLiteral("there is not enough memory to write this document"));
     } catch (const std::exception&) {
         throw OCRError::outputWriteFailed(QStringLiteral("could not serialize output"));
     }
-    staged.close();
 }
 
 } // namespace
@@ -254,7 +270,7 @@ void write(std::vector<PageInput> pages, const DocumentAttributes& attributes, c
 
     StagedOutputFile staged(outputPath);
     if (!staged.create()) {
-        throw OCRError::outputWriteFailed(diagnoseContextFailure(outputPath));
+        throw OCRError::outputWriteFailed(explainCreationFailure(outputPath, errno));
     }
 
     QPDF output;
@@ -267,20 +283,33 @@ void write(std::vector<PageInput> pages, const DocumentAttributes& attributes, c
     fonts.finish();
     applyDocumentInformation(output, attributes, srgbOutputIntent, source);
 
-    serialise(output, pages, staged, outputPath);
-    staged.commit();
+    serialise(output, pages, staged);
+    try {
+        staged.close();
+        staged.commit();
+    } catch (const PlatformError& error) {
+        throw OCRError::outputWriteFailed(error.message());
+    }
+}
+
+QString explainCreationFailure(const QString& outputPath, int error) {
+    // A missing or forbidden folder is explained by looking at it; a full or read-only disk by the
+    // system's own answer.
+    const bool folderProblem = error == ENOENT || error == ENOTDIR || error == EACCES || error == EPERM;
+    return folderProblem ? diagnoseContextFailure(outputPath) : FileErrors::writing(error, outputPath);
 }
 
 QString diagnoseContextFailure(const QString& outputPath) {
     const QString folder = QFileInfo(outputPath).absolutePath();
-    if (!QFileInfo::exists(folder)) {
+    if (!FileNames::isDirectory(folder)) {
         return QStringLiteral("the output folder no longer exists");
     }
-    QFile probe(folder + QStringLiteral("/.quorvane-probe-") +
-                QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
-    if (probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        probe.close();
-        probe.remove();
+    const QByteArray probe = FileNames::encode(folder + QStringLiteral("/.quorvane-probe-") +
+                                               QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    const int descriptor = ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor >= 0) {
+        ::close(descriptor);
+        ::unlink(probe.constData());
         return QStringLiteral("could not create PDF context");
     }
     return QStringLiteral(

@@ -3,6 +3,9 @@
 #include "core/CustomWordList.h"
 #include "core/OCRLanguageCatalog.h"
 #include "pipeline/OutputPath.h"
+#include "platform/FileErrors.h"
+
+#include <QFileInfo>
 
 #include <utility>
 
@@ -119,6 +122,15 @@ void AppSettings::load() {
 void AppSettings::store(const QString& key, const QVariant& value) {
     m_store->setValue(key, value);
     m_store->sync();
+    if (m_store->status() != QSettings::AccessError) {
+        m_storeError.reset();
+        return;
+    }
+    // QSettings keeps the system's reason to itself; a small write beside the file finds it.
+    const auto error = FileErrors::probeWriting(QFileInfo(m_store->fileName()).absolutePath());
+    m_storeError = QStringLiteral("The settings could not be saved: ") +
+                   (error ? FileErrors::writing(*error, m_store->fileName())
+                          : QStringLiteral("\"%1\" could not be written.").arg(m_store->fileName()));
 }
 
 void AppSettings::storePresets() { store(presetsKey, encodePresets(m_presets)); }

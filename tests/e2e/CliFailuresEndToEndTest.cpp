@@ -106,3 +106,27 @@ TEST(CliFailures, UsageErrorsExitWithTwo) {
     EXPECT_EQ(missing.result.exitCode, 1);
     EXPECT_TRUE(missing.result.standardError.contains("No such file or folder."));
 }
+
+// A full disk (a 1 MB file system filled up) under an earlier output: the run fails with the
+// cause, the earlier output stays byte for byte, and no hidden file is left. The file system is a
+// tmpfs in a mount namespace of the run's own; what it held is copied out before it goes.
+TEST(CliFailures, AFullDiskKeepsTheEarlierOutputAndSaysWhy) {
+    QTemporaryDir folder;
+    const QString source = smallScan(folder.path(), "scan.pdf");
+    const QString earlier = folder.filePath("earlier.pdf"), disk = folder.filePath("disk"),
+                  after = folder.filePath("after");
+    ASSERT_TRUE(writeFile(earlier, QByteArray(76 * 1024, 'e')) && QDir().mkpath(disk) && QDir().mkpath(after));
+    const QString script =
+        "d=$0; cp_from=$1; keep=$2; shift 2; mount -t tmpfs -o size=1M tmpfs \"$d\" || exit 90; "
+        "cp \"$cp_from\" \"$d/scan_searchable.pdf\"; cat /dev/zero > \"$d/.filler\" 2>/dev/null; "
+        "\"$@\"; status=$?; rm \"$d/.filler\"; cp -a \"$d/.\" \"$keep/\"; exit $status";
+    const auto run = runCli(plainRecognition + QStringList{"-o", disk, source}, {},
+                            {"unshare", "-rm", "sh", "-c", script, disk, earlier, after});
+    ASSERT_NE(run.result.exitCode, 90) << "no tmpfs could be mounted: " << run.result.standardError.toStdString();
+    EXPECT_EQ(run.result.exitCode, 1);
+    EXPECT_TRUE(run.result.standardError.contains(
+        "Writing the searchable PDF failed: There is not enough space on the disk for \"scan_searchable.pdf\"."))
+        << run.result.standardError.toStdString();
+    EXPECT_EQ(readBytes(after + "/scan_searchable.pdf"), readBytes(earlier));
+    EXPECT_EQ(filesIn(after), QStringList{"scan_searchable.pdf"});
+}
