@@ -22,6 +22,7 @@ OCRError OCRError::passwordRequired() { return {Kind::passwordRequired}; }
 OCRError OCRError::incorrectPassword() { return {Kind::incorrectPassword}; }
 OCRError OCRError::emptyDocument() { return {Kind::emptyDocument}; }
 OCRError OCRError::outputOverwritesSource() { return {Kind::outputOverwritesSource}; }
+OCRError OCRError::cannotReadSource(const QString& reason) { return {Kind::cannotReadSource, 0, reason}; }
 
 QString OCRError::description() const {
     const QString page = QString::number(pageIndex_ + 1);
@@ -51,6 +52,8 @@ QString OCRError::description() const {
         return QString::fromUtf8(
             "This output name would overwrite the original PDF, so nothing was written. Change the "
             "output file name template in Settings \u2014 add {date} or a suffix such as _searchable.");
+    case Kind::cannotReadSource:
+        return QStringLiteral("The file could not be read: ") + detail_;
     }
     return {};
 }

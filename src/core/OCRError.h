@@ -22,6 +22,7 @@ public:
         incorrectPassword,
         emptyDocument,
         outputOverwritesSource,
+        cannotReadSource,
     };
 
     static OCRError rasterizationFailed(int pageIndex);
@@ -35,10 +36,13 @@ public:
     static OCRError incorrectPassword();
     static OCRError emptyDocument();
     static OCRError outputOverwritesSource();
+    // The source exists but cannot be read as a file: not allowed, not a regular file, a disk error.
+    static OCRError cannotReadSource(const QString& reason);
 
     Kind kind() const { return kind_; }
     int pageIndex() const { return pageIndex_; }
-    // The underlying text of recognitionFailed and outputWriteFailed, the reason of documentTooLarge.
+    // The underlying text of recognitionFailed and outputWriteFailed, the reason of documentTooLarge
+    // and cannotReadSource.
     const QString& detail() const { return detail_; }
 
     // The text shown wherever the error reaches the user.

@@ -8,9 +8,11 @@
 #include "pipeline/DPIAnalyzer.h"
 #include "pipeline/DocumentLimits.h"
 #include "pipeline/ImagePDFBuilder.h"
+#include "pipeline/OutputLock.h"
 #include "pipeline/OutputPath.h"
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageWork.h"
+#include "pipeline/SourceFile.h"
 #include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerWriter.h"
 #include "platform/FileErrors.h"
@@ -62,6 +64,7 @@ struct OCRPipeline::Run {
     OCROptions options;
     std::optional<QString> password;
 
+    std::unique_ptr<OutputLock> outputLock; // held from before the first page to the end
     QString temporaryPdf; // made from an image source, deleted when the run ends
     std::unique_ptr<PdfDocument> document;
     int pageCount = 0;
@@ -83,6 +86,7 @@ struct OCRPipeline::Run {
 
     void releaseFiles() {
         document.reset();
+        outputLock.reset();
         if (!temporaryPdf.isEmpty()) {
             QFile::remove(temporaryPdf);
             temporaryPdf.clear();
@@ -97,6 +101,9 @@ namespace {
 
 // Everything between the overwrite check and the page loop; throws what stops the run.
 void OCRPipeline::prepare(Run& run) {
+    SourceFile::checkReadable(run.source);
+    run.outputLock = std::make_unique<OutputLock>(run.output);
+    run.outputLock->removeStaleStagedFiles();
     DocumentLimits::checkFileSize(run.source, DocumentLimits::maxFileSize);
 
     QString pdfPath = run.source;

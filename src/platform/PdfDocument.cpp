@@ -1,6 +1,7 @@
 #include "platform/PdfDocument.h"
 
-#include <QFile>
+#include "platform/FileNames.h"
+
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
@@ -122,7 +123,9 @@ PdfDocument::~PdfDocument() = default;
 
 std::unique_ptr<PdfDocument> PdfDocument::open(const QString& path) {
     silenceLibraries();
-    if (!QFile::exists(path)) {
+    // A named pipe would block the open and a device would be read for ever.
+    const auto status = FileNames::status(path);
+    if (!status || !S_ISREG(status->st_mode)) {
         return nullptr;
     }
     std::unique_ptr<PdfDocument> document(new PdfDocument(path));
@@ -154,7 +157,7 @@ bool PdfDocument::unlock(const QString& password) {
 bool PdfDocument::load(const std::string& password) {
     auto qpdf = std::make_unique<QPDF>();
     qpdf->setSuppressWarnings(true);
-    const QByteArray localPath = QFile::encodeName(path_);
+    const QByteArray localPath = FileNames::encode(path_);
     qpdf->processFile(localPath.constData(), password.c_str());
 
     std::unique_ptr<poppler::document> poppler;

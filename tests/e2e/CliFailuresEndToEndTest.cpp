@@ -2,6 +2,7 @@
 // nothing of the user's lost and nothing left behind.
 
 #include "e2e/CliSupport.h"
+#include "pipeline/OutputLock.h"
 #include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
 #include "support/TestSupport.h"
@@ -9,8 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+using namespace quorvane;
 using namespace quorvane::test;
 
 TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
@@ -129,4 +132,56 @@ TEST(CliFailures, AFullDiskKeepsTheEarlierOutputAndSaysWhy) {
         << run.result.standardError.toStdString();
     EXPECT_EQ(readBytes(after + "/scan_searchable.pdf"), readBytes(earlier));
     EXPECT_EQ(filesIn(after), QStringList{"scan_searchable.pdf"});
+}
+
+// What is not a regular file is refused before it is opened, saying what it is: a named pipe would
+// block the open and /dev/zero would be read for ever. A file the user may not read is said to be
+// that, not "corrupted".
+TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
+    QTemporaryDir folder;
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                             QFile::ExeOther);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("pipe.pdf")).constData(), 0644), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("pipe.png")).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", folder.filePath("zero.pdf")));
+    const QString secret = smallScan(folder.path(), "secret.pdf");
+    QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner);
+    const QStringList asNobody = geteuid() == 0 ? QStringList{"setpriv", "--reuid=65534", "--regid=65534",
+                                                              "--clear-groups"}
+                                                : QStringList{};
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"pipe.pdf", "The file could not be read: it is a named pipe, not a file."},
+        {"pipe.png", "The file could not be read: it is a named pipe, not a file."},
+        {"zero.pdf", "The file could not be read: it is a device, not a file."},
+        {"secret.pdf", "The file could not be read: you are not allowed to read it."},
+    };
+    for (const auto& [name, message] : cases) {
+        const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {},
+                                name == "secret.pdf" ? asNobody : QStringList{});
+        EXPECT_EQ(run.result.exitCode, 1) << name.toStdString();
+        EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
+    }
+    EXPECT_EQ(filesIn(folder.path()), (QStringList{"pipe.pdf", "pipe.png", "secret.pdf", "zero.pdf"}));
+}
+
+// One writer per output: while another run (here, this test) holds the output's lock, a run is
+// refused at once; a staged file that a killed run left beside the output is removed by the next
+// run, which leaves no lock file behind either.
+TEST(CliFailures, ASecondWriterIsRefusedAndStaleStagedFilesAreCleared) {
+    QTemporaryDir folder;
+    const QString source = smallScan(folder.path(), "scan.pdf");
+    const QString output = folder.filePath("scan_searchable.pdf");
+    {
+        const OutputLock held(output);
+        const auto refused = runCli(plainRecognition + QStringList{source});
+        EXPECT_EQ(refused.result.exitCode, 1);
+        EXPECT_TRUE(refused.result.standardError.contains(
+            "Writing the searchable PDF failed: another Quorvane run is writing \"scan_searchable.pdf\" right now."))
+            << refused.result.standardError.toStdString();
+    }
+    ASSERT_TRUE(writeFile(folder.filePath(".scan_searchable.0D7E0C8C-2C1B-4F4B-9A52-5C2B0E1D4A10.tmp.pdf")));
+    ASSERT_TRUE(writeFile(folder.filePath(".scan_searchable.notes"), "not ours"));
+    const auto run = runCli(plainRecognition + QStringList{source});
+    EXPECT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    EXPECT_EQ(filesIn(folder.path()), (QStringList{".scan_searchable.notes", "scan.pdf", "scan_searchable.pdf"}));
 }
