@@ -23,6 +23,7 @@ OCRError OCRError::incorrectPassword() { return {Kind::incorrectPassword}; }
 OCRError OCRError::emptyDocument() { return {Kind::emptyDocument}; }
 OCRError OCRError::outputOverwritesSource() { return {Kind::outputOverwritesSource}; }
 OCRError OCRError::cannotReadSource(const QString& reason) { return {Kind::cannotReadSource, 0, reason}; }
+OCRError OCRError::damagedPage(int pageIndex, const QString& reason) { return {Kind::damagedPage, pageIndex, reason}; }
 
 QString OCRError::description() const {
     const QString page = QString::number(pageIndex_ + 1);
@@ -54,6 +55,8 @@ QString OCRError::description() const {
             "output file name template in Settings \u2014 add {date} or a suffix such as _searchable.");
     case Kind::cannotReadSource:
         return QStringLiteral("The file could not be read: ") + detail_;
+    case Kind::damagedPage:
+        return QStringLiteral("Page %1 is damaged: ").arg(page) + detail_;
     }
     return {};
 }

@@ -23,6 +23,7 @@ public:
         emptyDocument,
         outputOverwritesSource,
         cannotReadSource,
+        damagedPage,
     };
 
     static OCRError rasterizationFailed(int pageIndex);
@@ -38,11 +39,13 @@ public:
     static OCRError outputOverwritesSource();
     // The source exists but cannot be read as a file: not allowed, not a regular file, a disk error.
     static OCRError cannotReadSource(const QString& reason);
+    // A page whose dictionary or boxes cannot be used, found before any work is spent on it.
+    static OCRError damagedPage(int pageIndex, const QString& reason);
 
     Kind kind() const { return kind_; }
     int pageIndex() const { return pageIndex_; }
-    // The underlying text of recognitionFailed and outputWriteFailed, the reason of documentTooLarge
-    // and cannotReadSource.
+    // The underlying text of recognitionFailed and outputWriteFailed, the reason of documentTooLarge,
+    // cannotReadSource and damagedPage.
     const QString& detail() const { return detail_; }
 
     // The text shown wherever the error reaches the user.

@@ -11,6 +11,7 @@
 #include "pipeline/OutputLock.h"
 #include "pipeline/OutputPath.h"
 #include "pipeline/PDFPageRasterizer.h"
+#include "pipeline/PageCheck.h"
 #include "pipeline/PageWork.h"
 #include "pipeline/SourceFile.h"
 #include "pipeline/StagedOutputFile.h"
@@ -219,6 +220,12 @@ void OCRPipeline::continueWithNextPage() {
         const auto page = run.document->page(index);
         if (!page) {
             continue;
+        }
+        try {
+            PageCheck::checkUsable(*page);
+        } catch (const std::exception& error) {
+            finish(Phase::failed(errorText(error)));
+            return;
         }
         const Rect pageRect = CoordinateMapper::displayBounds(*page);
         if (!page->text().trimmed().isEmpty()) {

@@ -112,17 +112,56 @@ Object imageXObject(QPDF& output, const Raster& raster) {
     return image;
 }
 
-// The source page's content as a form XObject of the output, its content streams and resources
-// carried over as they are. Clipped to the crop box: what a reader shows of the page, no more.
+// The content of a page split over several streams, joined for one form: each decoded in turn
+// straight into the output, never all of it in memory.
+class JoinedContents : public Object::StreamDataProvider {
+public:
+    explicit JoinedContents(Object contents) : contents_(std::move(contents)) {}
+
+    void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
+        Pl_Concatenate joined("joined page content", pipeline);
+        for (auto& stream : contents_.aitems()) {
+            if (stream.isStream()) {
+                stream.pipeStreamData(&joined, 0, qpdf_dl_specialized);
+                // Streams are split only between tokens; a line break keeps the two ends apart.
+                joined.write(reinterpret_cast<const unsigned char*>("\n"), 1);
+            }
+        }
+        joined.manualFinish();
+    }
+
+private:
+    Object contents_;
+};
+
+// The source page's content as a form XObject of the output, its content stream and resources
+// carried over as they are: a stream stays encoded, so a megabyte that inflates to gigabytes costs
+// a megabyte here. Clipped to the crop box: what a reader shows of the page, no more.
 Object sourcePageForm(QPDF& output, const PageInput& input) {
     try {
         QPDFPageObjectHelper page = input.page.pageObject();
-        if (!page.getObjectHandle().isDictionary()) {
+        Object pageDict = page.getObjectHandle();
+        if (!pageDict.isDictionary()) {
             throw OCRError::missingPageContent(input.pageIndex);
         }
+        // Made in the source document, where the page's resources live, then copied over whole.
+        Object contents = pageDict.getKey("/Contents");
+        Object form = contents.isStream() ? contents.copyStream() : input.page.document().qpdf().newStream(std::string());
+        if (contents.isArray()) {
+            form.replaceStreamData(std::make_shared<JoinedContents>(contents), Object::newNull(), Object::newNull());
+        }
+        Object dict = form.getDict();
+        dict.removeKey("/Length");
+        dict.replaceKey("/Type", Object::newName("/XObject"));
+        dict.replaceKey("/Subtype", Object::newName("/Form"));
+        dict.replaceKey("/BBox", rectangle(input.page.cropBox()));
         // Rotation and crop are in our own matrix, so the form itself is left untransformed.
-        Object form = page.getFormXObjectForPage(false);
-        form.getDict().replaceKey("/BBox", rectangle(input.page.cropBox()));
+        dict.removeKey("/Matrix");
+        Object resources = page.getAttribute("/Resources", false);
+        dict.replaceKey("/Resources", resources.isDictionary() ? resources : Object::newDictionary());
+        if (pageDict.getKey("/Group").isDictionary()) {
+            dict.replaceKey("/Group", pageDict.getKey("/Group"));
+        }
         return output.copyForeignObject(form);
     } catch (const OCRError&) {
         throw;

@@ -164,6 +164,37 @@ TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
     EXPECT_EQ(filesIn(folder.path()), (QStringList{"pipe.pdf", "pipe.png", "secret.pdf", "zero.pdf"}));
 }
 
+// Damaged pages are named before any work is spent on them, saying what is wrong; a page whose
+// content inflates to a gigabyte is refused as too large, the run staying within 1 GB of memory.
+TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(writePdf(folder.filePath("empty.pdf"), {FixturePage{.mediaBox = {0, 0, 0, 0}}}));
+    ASSERT_TRUE(writePdf(folder.filePath("huge.pdf"), {FixturePage{.mediaBox = {0, 0, 2e6, 612}}}));
+    ASSERT_TRUE(writeFile(folder.filePath("unreadable.pdf"),
+                          handWrittenPdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Rotate "
+                                          "100000000000000000000 >>"})));
+    const auto bomb = buildPdf({FixturePage{}});
+    replaceContentWithZeros(*bomb, 0, 1ll << 30);
+    savePdf(*bomb, folder.filePath("bomb.pdf"));
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"empty.pdf", "Page 1 is damaged: it has no area (its page box is 0 × 0 points)."},
+        {"huge.pdf", "Page 1 is damaged: its page box is 2000000 × 612 points, larger than any real page."},
+        {"unreadable.pdf", "Page 1 is damaged: its page dictionary cannot be read."},
+        {"bomb.pdf", "Page 1 holds more than 256 MB of content once decompressed, more than a page can take."},
+    };
+#if defined(__SANITIZE_ADDRESS__)
+    const QStringList withinOneGigabyte; // the sanitizer's own reservations are far larger
+#else
+    const QStringList withinOneGigabyte{"prlimit", "--data=1073741824", "--"};
+#endif
+    for (const auto& [name, message] : cases) {
+        const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {}, withinOneGigabyte);
+        EXPECT_EQ(run.result.exitCode, 1) << name.toStdString();
+        EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
+    }
+}
+
 // One writer per output: while another run (here, this test) holds the output's lock, a run is
 // refused at once; a staged file that a killed run left beside the output is removed by the next
 // run, which leaves no lock file behind either.
