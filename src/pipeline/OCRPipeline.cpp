@@ -16,6 +16,7 @@
 #include "pipeline/SourceFile.h"
 #include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerWriter.h"
+#include "platform/DebugLog.h"
 #include "platform/FileErrors.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
@@ -102,6 +103,7 @@ namespace {
 
 // Everything between the overwrite check and the page loop; throws what stops the run.
 void OCRPipeline::prepare(Run& run) {
+    DebugLog::captureLibraryMessages(); // before libvips or Poppler first speak
     SourceFile::checkReadable(run.source);
     run.outputLock = std::make_unique<OutputLock>(run.output);
     run.outputLock->removeStaleStagedFiles();

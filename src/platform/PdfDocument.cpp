@@ -1,5 +1,6 @@
 #include "platform/PdfDocument.h"
 
+#include "platform/DebugLog.h"
 #include "platform/FileNames.h"
 
 #include <poppler/cpp/poppler-document.h>
@@ -11,17 +12,10 @@
 #include <qpdf/Buffer.hh>
 
 #include <cmath>
-#include <mutex>
 
 namespace quorvane {
 
 namespace {
-
-// Both libraries print their complaints about damaged files; the user sees our message instead.
-void silenceLibraries() {
-    static std::once_flag once;
-    std::call_once(once, [] { poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr); });
-}
 
 QString fromPoppler(const poppler::ustring& text) {
     const auto utf8 = text.to_utf8();
@@ -122,7 +116,7 @@ PdfDocument::PdfDocument(QString path) : path_(std::move(path)) {}
 PdfDocument::~PdfDocument() = default;
 
 std::unique_ptr<PdfDocument> PdfDocument::open(const QString& path) {
-    silenceLibraries();
+    DebugLog::captureLibraryMessages();
     // A named pipe would block the open and a device would be read for ever.
     const auto status = FileNames::status(path);
     if (!status || !S_ISREG(status->st_mode)) {
