@@ -7,7 +7,9 @@ OCRError::OCRError(Kind kind, int pageIndex, QString detail)
     what_ = description().toStdString();
 }
 
-OCRError OCRError::rasterizationFailed(int pageIndex) { return {Kind::rasterizationFailed, pageIndex}; }
+OCRError OCRError::rasterizationFailed(int pageIndex, const QString& reason) {
+    return {Kind::rasterizationFailed, pageIndex, reason};
+}
 OCRError OCRError::missingPageContent(int pageIndex) { return {Kind::missingPageContent, pageIndex}; }
 OCRError OCRError::recognitionFailed(int pageIndex, const QString& underlying) {
     return {Kind::recognitionFailed, pageIndex, underlying};
@@ -29,7 +31,8 @@ QString OCRError::description() const {
     const QString page = QString::number(pageIndex_ + 1);
     switch (kind_) {
     case Kind::rasterizationFailed:
-        return QStringLiteral("Rendering page %1 failed.").arg(page);
+        return detail_.isEmpty() ? QStringLiteral("Rendering page %1 failed.").arg(page)
+                                 : QStringLiteral("Rendering page %1 failed: ").arg(page) + detail_;
     case Kind::missingPageContent:
         return QStringLiteral("Page %1 has no drawable content.").arg(page);
     case Kind::recognitionFailed:

@@ -26,7 +26,9 @@ public:
         damagedPage,
     };
 
-    static OCRError rasterizationFailed(int pageIndex);
+    // With a reason when it is known ("Rendering page 3 failed: it took longer than 60 seconds to
+    // draw, so it was stopped.").
+    static OCRError rasterizationFailed(int pageIndex, const QString& reason = {});
     static OCRError missingPageContent(int pageIndex);
     static OCRError recognitionFailed(int pageIndex, const QString& underlying);
     static OCRError outputWriteFailed(const QString& underlying);
@@ -45,7 +47,7 @@ public:
     Kind kind() const { return kind_; }
     int pageIndex() const { return pageIndex_; }
     // The underlying text of recognitionFailed and outputWriteFailed, the reason of documentTooLarge,
-    // cannotReadSource and damagedPage.
+    // cannotReadSource, damagedPage and (when given) rasterizationFailed.
     const QString& detail() const { return detail_; }
 
     // The text shown wherever the error reaches the user.

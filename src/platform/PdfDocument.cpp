@@ -2,6 +2,7 @@
 
 #include "platform/DebugLog.h"
 #include "platform/FileNames.h"
+#include "platform/RenderProcess.h"
 
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
@@ -12,6 +13,9 @@
 #include <qpdf/Buffer.hh>
 
 #include <cmath>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace quorvane {
 
@@ -41,6 +45,24 @@ std::optional<QString> infoString(QPDFObjectHandle info, const char* key) {
         return std::nullopt;
     }
     return QString::fromStdString(value.getUTF8Value());
+}
+
+// A file that exists only in memory, holding `bytes`, for the page renderer; -1 when it cannot be made.
+int copyInMemory(const std::string& bytes) {
+    const int descriptor = ::memfd_create("quorvane-decrypted", MFD_CLOEXEC);
+    if (descriptor < 0) {
+        return -1;
+    }
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t put = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+        if (put <= 0) {
+            ::close(descriptor);
+            return -1;
+        }
+        written += static_cast<size_t>(put);
+    }
+    return descriptor;
 }
 
 } // namespace
@@ -113,7 +135,17 @@ QString PdfPage::text() const {
 
 PdfDocument::PdfDocument(QString path) : path_(std::move(path)) {}
 
-PdfDocument::~PdfDocument() = default;
+PdfDocument::~PdfDocument() {
+    renderer_.reset();
+    if (bytes_ >= 0) {
+        ::close(bytes_);
+    }
+}
+
+RenderProcess& PdfDocument::renderProcess() const {
+    std::call_once(rendererStarted_, [this] { renderer_ = std::make_unique<RenderProcess>(bytes_); });
+    return *renderer_;
+}
 
 std::unique_ptr<PdfDocument> PdfDocument::open(const QString& path) {
     DebugLog::captureLibraryMessages();
@@ -155,6 +187,7 @@ bool PdfDocument::load(const std::string& password) {
     qpdf->processFile(localPath.constData(), password.c_str());
 
     std::unique_ptr<poppler::document> poppler;
+    int bytes = -1;
     if (qpdf->isEncrypted()) {
         QPDFWriter writer(*qpdf);
         writer.setOutputMemory();
@@ -167,12 +200,21 @@ bool PdfDocument::load(const std::string& password) {
         qpdf->processMemoryFile(localPath.constData(), decrypted_.data(), decrypted_.size());
         poppler.reset(poppler::document::load_from_raw_data(decrypted_.data(),
                                                              static_cast<int>(decrypted_.size())));
+        bytes = copyInMemory(decrypted_);
     } else {
         poppler.reset(poppler::document::load_from_file(localPath.toStdString()));
+        bytes = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
     }
-    if (!poppler || poppler->is_locked()) {
+    if (!poppler || poppler->is_locked() || bytes < 0) {
+        if (bytes >= 0) {
+            ::close(bytes);
+        }
         throw std::runtime_error("Poppler cannot read the document");
     }
+    if (bytes_ >= 0) {
+        ::close(bytes_);
+    }
+    bytes_ = bytes;
 
     pages_ = QPDFPageDocumentHelper(*qpdf).getAllPages();
     qpdf_ = std::move(qpdf);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -21,6 +22,7 @@ class page;
 namespace quorvane {
 
 class PdfDocument;
+class RenderProcess;
 
 // Title, author, subject and keywords of a document; absent when the source has none.
 struct DocumentAttributes {
@@ -84,6 +86,9 @@ public:
     // The unlocked object model. Not available while locked.
     QPDF& qpdf() const { return *qpdf_; }
     poppler::document* popplerDocument() const { return poppler_.get(); }
+    // Draws this document's pages in a process of its own, started on first use. Not available
+    // while locked.
+    RenderProcess& renderProcess() const;
 
 private:
     explicit PdfDocument(QString path);
@@ -92,6 +97,9 @@ private:
     QString path_;
     bool locked_ = true;
     std::string decrypted_; // the decrypted bytes both libraries read, for encrypted sources
+    int bytes_ = -1;        // the bytes the page renderer reads: the file, or the decrypted copy
+    mutable std::once_flag rendererStarted_;
+    mutable std::unique_ptr<RenderProcess> renderer_;
     std::unique_ptr<QPDF> qpdf_;
     std::unique_ptr<poppler::document> poppler_;
     std::vector<QPDFPageObjectHelper> pages_;
