@@ -1,6 +1,7 @@
 #include "pipeline/ImagePDFBuilder.h"
 
 #include "core/OCRError.h"
+#include "platform/FileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -179,7 +180,7 @@ EncodedImage decodeAndEncode(const QString& imagePath) {
     if (!vipsReady()) {
         throw OCRError::cannotOpenImage();
     }
-    const QByteArray localPath = QFile::encodeName(imagePath);
+    const QByteArray localPath = FileNames::encode(imagePath);
     const char* loader = vips_foreign_find_load(localPath.constData());
     if (loader == nullptr || !imageLoaders().contains(QString::fromLatin1(loader))) {
         vips_error_clear();

@@ -3,12 +3,15 @@
 
 #include "e2e/CliSupport.h"
 #include "pipeline/OutputLock.h"
+#include "platform/FileNames.h"
 #include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -193,6 +196,41 @@ TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
         EXPECT_EQ(run.result.exitCode, 1) << name.toStdString();
         EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
     }
+}
+
+// A name that is not UTF-8 is found, and its output keeps the same bytes; a name too long for the
+// file system once "_searchable" is added is refused before any page is recognised; on a terminal,
+// control characters in a name are shown escaped instead of reaching the terminal.
+TEST(CliFailures, NamesThatAreNoUtf8TooLongOrHoldControlCharacters) {
+    QTemporaryDir folder;
+    const QByteArray raw = QFile::encodeName(folder.path()) + "/scan\xff.pdf";
+    const QByteArray scan = readBytes(smallScan(folder.path(), "plain.pdf"));
+    std::ofstream(raw.constData(), std::ios::binary).write(scan.constData(), scan.size());
+    const QString run = "exec \"$0\" --languages en-US --no-auto-language --no-rotate --no-deskew --no-perspective "
+                        "\"$1/$(printf 'scan\\377.pdf')\"";
+    const auto odd = runProgram("sh", {"-c", run, binPath("quorvane-cli"), folder.path()});
+    EXPECT_EQ(odd.exitCode, 0) << odd.standardError.toStdString();
+    const QByteArray rawOutput = QFile::encodeName(folder.path()) + "/scan\xff_searchable.pdf";
+    EXPECT_TRUE(FileNames::exists(FileNames::decode(rawOutput)));
+    ::unlink(raw.constData()); // Qt cannot see these names to remove them with the folder
+    ::unlink(rawOutput.constData());
+
+    const QString longName = folder.filePath(QString(246, 'a') + ".pdf");
+    ASSERT_TRUE(QFile::copy(folder.filePath("plain.pdf"), longName));
+    QElapsedTimer clock;
+    clock.start();
+    const auto tooLong = runCli(plainRecognition + QStringList{longName});
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(tooLong.result.exitCode, 1);
+    EXPECT_TRUE(tooLong.result.standardError.contains(
+        "_searchable.pdf\" is 261 bytes long, and this disk takes file names of at most 255 bytes."))
+        << tooLong.result.standardError.toStdString();
+
+    const QString command = "\"" + binPath("quorvane-cli") + "\" \"$(printf 'a\\033]0;owned\\007b.pdf')\"";
+    const auto terminal = runProgram("script", {"-qec", command, "/dev/null"});
+    EXPECT_TRUE(terminal.standardOutput.contains("quorvane-cli: a\\x1B]0;owned\\x07b.pdf: No such file or folder."))
+        << terminal.standardOutput.toStdString();
+    EXPECT_FALSE(terminal.standardOutput.contains('\x1b'));
 }
 
 // One writer per output: while another run (here, this test) holds the output's lock, a run is
