@@ -40,6 +40,9 @@ QStringList expandInputs(const QStringList& paths) {
         if (S_ISDIR(status->st_mode)) {
             const QDir folder(path);
             for (const auto& name : FileNames::entries(path)) {
+                if (name.startsWith(QLatin1Char('.'))) {
+                    continue; // hidden, as our own staged and lock files are
+                }
                 const auto entry = FileNames::status(folder.filePath(name));
                 if (entry && S_ISREG(entry->st_mode)) {
                     take(folder.filePath(name));
