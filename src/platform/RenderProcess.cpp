@@ -3,6 +3,7 @@
 #include "platform/FileNames.h"
 #include "platform/RenderProtocol.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <csignal>
@@ -21,20 +22,51 @@ namespace quorvane {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 class TimedOut : public std::exception {};
 class Closed : public std::exception {};
 
-// Reads exactly `length` bytes before `deadline`; throws TimedOut or Closed.
-void receive(int channel, void* data, size_t length, Clock::time_point deadline) {
+// The processor time a process has used so far (user and system).
+milliseconds processorTime(pid_t process) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(process));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return milliseconds(0);
+    }
+    // The fields after the command name, which is in parentheses and may hold spaces.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) {
+        return milliseconds(0);
+    }
+    const long long ticks = fields[11].toLongLong() + fields[12].toLongLong(); // utime, stime
+    return milliseconds(ticks * 1000 / ::sysconf(_SC_CLK_TCK));
+}
+
+// What a page may spend: processor time of its renderer, which a busy machine does not inflate,
+// and, against a renderer that waits instead of working, ten times as long on the clock.
+class Budget {
+public:
+    Budget(pid_t renderer, milliseconds limit)
+        : renderer_(renderer), limit_(limit), start_(processorTime(renderer)), deadline_(Clock::now() + 10 * limit) {}
+    bool spent() const { return processorTime(renderer_) - start_ > limit_ || Clock::now() > deadline_; }
+
+private:
+    pid_t renderer_;
+    milliseconds limit_;
+    milliseconds start_;
+    Clock::time_point deadline_;
+};
+
+// Reads exactly `length` bytes unless the budget runs out first; throws TimedOut or Closed.
+void receive(int channel, void* data, size_t length, const Budget& budget) {
     auto* bytes = static_cast<char*>(data);
     while (length > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
+        if (budget.spent()) {
             throw TimedOut();
         }
         pollfd ready{channel, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, static_cast<int>(std::min<long long>(left, 1000)));
+        const int polled = ::poll(&ready, 1, 200);
         if (polled < 0 && errno != EINTR) {
             throw Closed();
         }
@@ -131,10 +163,10 @@ void RenderProcess::stop() {
 
 std::optional<Raster> RenderProcess::render(const Request& request, std::chrono::milliseconds timeLimit) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const auto deadline = Clock::now() + timeLimit;
     if (child_ <= 0) {
         start();
     }
+    const Budget budget(child_, timeLimit);
     const RenderProtocol::Request wire{request.pageIndex, request.columns, request.rows, request.quarterTurns,
                                        request.grey ? 1 : 0, request.resolution};
     try {
@@ -142,7 +174,7 @@ std::optional<Raster> RenderProcess::render(const Request& request, std::chrono:
             throw Closed();
         }
         RenderProtocol::Answer answer{};
-        receive(channel_, &answer, sizeof answer, deadline);
+        receive(channel_, &answer, sizeof answer, budget);
         if (answer.drawn == 0) {
             return std::nullopt;
         }
@@ -151,7 +183,7 @@ std::optional<Raster> RenderProcess::render(const Request& request, std::chrono:
             throw Closed();
         }
         Raster pixels(answer.rows, answer.columns, answer.channels == 1 ? CV_8UC1 : CV_8UC3);
-        receive(channel_, pixels.data, pixels.total() * pixels.elemSize(), deadline);
+        receive(channel_, pixels.data, pixels.total() * pixels.elemSize(), budget);
         return pixels;
     } catch (const TimedOut&) {
         stop();

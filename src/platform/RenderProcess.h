@@ -50,8 +50,9 @@ public:
     RenderProcess& operator=(const RenderProcess&) = delete;
 
     // The pixels as Poppler drew them, one grey channel or three in BGR order; nothing when Poppler
-    // gives no image. Throws Stopped when the time ran out or the child stopped. One call at a time
-    // per document; concurrent calls wait for each other.
+    // gives no image. Throws Stopped when the child used more than `timeLimit` of processor time on
+    // the page (or, waiting instead, ten times that on the clock), or when it stopped. One call at a
+    // time per document; concurrent calls wait for each other.
     std::optional<Raster> render(const Request& request, std::chrono::milliseconds timeLimit);
 
     // The program started for each document: beside the running program when it was installed with

@@ -5,14 +5,15 @@
 #include "platform/RenderProcess.h"
 
 #include <cerrno>
+#include <chrono>
 #include <memory>
 #include <poppler/cpp/poppler-document.h>
-#include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-image.h>
 #include <poppler/cpp/poppler-page-renderer.h>
 #include <poppler/cpp/poppler-page.h>
 #include <string>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quorvane::RenderServer {
@@ -101,9 +102,22 @@ bool refuse() {
     return writeAll(RenderProtocol::socketDescriptor, &header, sizeof header);
 }
 
+// A renderer whose engine was killed must not go on drawing a runaway page for ever: it leaves as
+// soon as it is handed over to another parent.
+void leaveWithTheEngine() {
+    const pid_t engine = ::getppid();
+    std::thread([engine] {
+        while (::getppid() == engine) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+        ::_exit(1);
+    }).detach();
+}
+
 } // namespace
 
 int serve() {
+    leaveWithTheEngine();
     limitMemory();
     DebugLog::captureLibraryMessages();
     const std::string path = "/proc/self/fd/" + std::to_string(RenderProtocol::documentDescriptor);
