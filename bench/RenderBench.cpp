@@ -8,6 +8,7 @@
 #include "platform/PdfDocument.h"
 
 #include <benchmark/benchmark.h>
+#include <opencv2/imgproc.hpp>
 #include <poppler/cpp/poppler-image.h>
 #include <poppler/cpp/poppler-page-renderer.h>
 #include <poppler/cpp/poppler-page.h>
@@ -29,10 +30,18 @@ void BM_PopplerInThisProcess(benchmark::State& state) {
     poppler::page_renderer renderer;
     renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
     renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
-    renderer.set_image_format(PageColour::drawsOnlyGrey(*document->page(0)) ? poppler::image::format_gray8
-                                                                            : poppler::image::format_bgr24);
+    const bool grey = PageColour::drawsOnlyGrey(*document->page(0));
+    renderer.set_image_format(grey ? poppler::image::format_gray8 : poppler::image::format_bgr24);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(renderer.render_page(page.get(), 300, 300).data());
+        poppler::image image = renderer.render_page(page.get(), 300, 300);
+        if (!grey) { // in RGB order, as the rasterizer hands it on
+            const cv::Mat bgr(image.height(), image.width(), CV_8UC3, image.data(),
+                              static_cast<size_t>(image.bytes_per_row()));
+            cv::Mat rgb;
+            cv::cvtColor(bgr, rgb, cv::COLOR_BGR2RGB);
+            benchmark::DoNotOptimize(rgb.data);
+        }
+        benchmark::DoNotOptimize(image.data());
     }
     state.SetLabel(pages[state.range(0)]);
 }

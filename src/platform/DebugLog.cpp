@@ -28,7 +28,10 @@ int destination() {
     return descriptor;
 }
 
-void glibMessage(const gchar* domain, GLogLevelFlags, const gchar* message, gpointer) {
+void glibMessage(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer) {
+    if ((level & (G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG)) != 0) {
+        return; // libvips's notes on where it found its modules, and the like
+    }
     write(domain != nullptr ? domain : "GLib", message != nullptr ? message : "");
 }
 
