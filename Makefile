@@ -5,8 +5,10 @@ CMAKE_FLAGS ?=
 
 SANITIZE_DIR ?= build-sanitize
 SANITIZER_OPTIONS ?= detect_leaks=1:halt_on_error=1
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo bench sanitize clean
+.PHONY: all deps configure build test demo bench sanitize fuzz clean
 
 all: build
 
@@ -39,5 +41,12 @@ sanitize: deps
 		LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/sanitizer-suppressions.txt \
 		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# Each libFuzzer harness in fuzz/ for FUZZ_SECONDS, seeded from the shared corpus.
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+		-DQUORVANE_FUZZ=ON -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF -DQUORVANE_BUILD_APP=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
