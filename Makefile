@@ -8,7 +8,7 @@ SANITIZER_OPTIONS ?= detect_leaks=1:halt_on_error=1
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo bench sanitize fuzz clean
+.PHONY: all deps configure build test demo bench screenshots sanitize fuzz clean
 
 all: build
 
@@ -28,6 +28,10 @@ test: build
 
 demo: build
 	scripts/demo $(BUILD_DIR)
+
+# Every state of the desktop window as a PNG in $(BUILD_DIR)/screenshots, for reviewing the views.
+screenshots: build
+	$(BUILD_DIR)/bin/quorvane-screenshots $(BUILD_DIR)/screenshots
 
 bench: build
 	scripts/run-bench $(BUILD_DIR)

@@ -1,6 +1,5 @@
 #include "cli/CommandLine.h"
 
-#include "core/OCRLanguageCatalog.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -8,27 +7,86 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <variant>
 
 namespace quorvane::cli {
 
 namespace {
 
-struct Switch {
-    const char* name;
-    const char* help;
-    std::optional<bool> SettingOverrides::*field;
+// The options that set one setting for this run: a value option, a pair of switches (--deskew,
+// --no-deskew) or one switch per case (--fast, --accurate). A switch gives its value in `values`.
+struct SettingOptions {
+    Setting setting;
+    QList<QCommandLineOption> options;
+    QList<SettingValue> values;
 };
 
-const Switch switches[] = {
-    {"auto-language", "Detect the page's script and recognise with its languages.",
-     &SettingOverrides::automaticallyDetectsLanguage},
-    {"language-correction", "Let the recognizer's dictionaries correct words.", &SettingOverrides::usesLanguageCorrection},
-    {"sidecar", "Also write the recognised text as a .txt file next to the output.", &SettingOverrides::writesTextSidecar},
-    {"srgb", "Add an sRGB output intent to the output.", &SettingOverrides::pdfAExport},
-    {"rotate", "Turn sideways and upside-down pages upright.", &SettingOverrides::autoRotate},
-    {"deskew", "Straighten slightly tilted pages.", &SettingOverrides::deskew},
-    {"perspective", "Correct photographed, keystoned pages.", &SettingOverrides::perspective},
-};
+QList<SettingOptions> settingOptions() {
+    QList<SettingOptions> result;
+    for (const auto& row : settingsTable()) {
+        const auto& form = row.commandLine;
+        if (form.name.isEmpty()) {
+            continue;
+        }
+        SettingOptions entry{row.setting, {}, {}};
+        if (std::holds_alternative<bool>(row.defaultValue)) {
+            entry.options = {QCommandLineOption(form.name, form.help),
+                             QCommandLineOption(QStringLiteral("no-") + form.name,
+                                                QStringLiteral("Turn --%1 off.").arg(form.name))};
+            entry.values = {true, false};
+        } else if (form.switchPerChoice) {
+            for (const auto& choice : choices(row.defaultValue)) {
+                entry.options.append(QCommandLineOption(toText(choice), form.help.arg(displayName(choice))));
+                entry.values.append(choice);
+            }
+        } else {
+            const QStringList names = form.shortName.isEmpty() ? QStringList{form.name}
+                                                               : QStringList{form.shortName, form.name};
+            entry.options = {QCommandLineOption(names, form.help, form.valueName)};
+        }
+        result.append(entry);
+    }
+    return result;
+}
+
+// The value an entry's options give, nothing when none is given, or the usage error.
+std::variant<std::monostate, SettingValue, QString> givenValue(const QCommandLineParser& parser,
+                                                               const SettingOptions& entry) {
+    if (entry.values.isEmpty()) {
+        const auto& option = entry.options.first();
+        if (!parser.isSet(option)) {
+            return {};
+        }
+        const QString given = QStringLiteral("--") + option.names().last();
+        if (describe(entry.setting).commandLine.readsFile) {
+            QFile file(parser.value(option));
+            if (!file.open(QIODevice::ReadOnly)) {
+                return QStringLiteral("%1: cannot read \"%2\": %3").arg(given, file.fileName(), file.errorString());
+            }
+            return SettingValue(QString::fromUtf8(file.readAll()));
+        }
+        auto typed = settingFromText(entry.setting, parser.value(option), given);
+        if (!typed.value) {
+            return typed.refusal;
+        }
+        return *typed.value;
+    }
+    QStringList given;
+    std::optional<SettingValue> value;
+    for (qsizetype i = 0; i < entry.options.size(); ++i) {
+        if (parser.isSet(entry.options[i])) {
+            given.append(QStringLiteral("--") + entry.options[i].names().first());
+            value = entry.values[i];
+        }
+    }
+    if (given.size() > 1) {
+        return QStringLiteral("%1 contradict each other.").arg(given.join(QStringLiteral(" and ")));
+    }
+    if (value) {
+        return *value;
+    }
+    return {};
+}
 
 ParseOutcome failure(const QString& message) { return {std::nullopt, usageError(message), 2}; }
 
@@ -57,22 +115,6 @@ QString usageError(const QString& message) {
     return QStringLiteral("quorvane-cli: ") + message + QStringLiteral("\nTry 'quorvane-cli --help'.");
 }
 
-OCRPreset SettingOverrides::appliedTo(OCRPreset settings) const {
-    settings.recognitionLevel = recognitionLevel.value_or(settings.recognitionLevel);
-    settings.languages = languages.value_or(settings.languages);
-    settings.automaticallyDetectsLanguage = automaticallyDetectsLanguage.value_or(settings.automaticallyDetectsLanguage);
-    settings.usesLanguageCorrection = usesLanguageCorrection.value_or(settings.usesLanguageCorrection);
-    settings.customWordsText = customWordsText.value_or(settings.customWordsText);
-    settings.preprocessing = preprocessing.value_or(settings.preprocessing);
-    settings.autoRotate = autoRotate.value_or(settings.autoRotate);
-    settings.deskew = deskew.value_or(settings.deskew);
-    settings.perspective = perspective.value_or(settings.perspective);
-    settings.writesTextSidecar = writesTextSidecar.value_or(settings.writesTextSidecar);
-    settings.pdfAExport = pdfAExport.value_or(settings.pdfAExport);
-    settings.outputNameTemplate = outputNameTemplate.value_or(settings.outputNameTemplate);
-    return settings;
-}
-
 ParseOutcome parse(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -87,18 +129,6 @@ ParseOutcome parse(const QStringList& arguments) {
     const QCommandLineOption outputDir({"o", "output-dir"},
                                        QStringLiteral("Write outputs into DIR (default: next to each source)."),
                                        QStringLiteral("DIR"));
-    const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Output name template with {name} and {date}."),
-                                  QStringLiteral("TEMPLATE"));
-    const QCommandLineOption languages({"l", "languages"},
-                                       QStringLiteral("Recognition languages in order of preference, e.g. en-US,de-DE."),
-                                       QStringLiteral("TAGS"));
-    const QCommandLineOption fast(QStringLiteral("fast"), QStringLiteral("Fast recognition instead of accurate."));
-    const QCommandLineOption accurate(QStringLiteral("accurate"), QStringLiteral("Accurate recognition."));
-    const QCommandLineOption words(QStringLiteral("words"), QStringLiteral("Extra words for the recognizer, one per line."),
-                                   QStringLiteral("FILE"));
-    const QCommandLineOption clean(QStringLiteral("clean"),
-                                   QStringLiteral("Image cleaning: off, conservative, standard or aggressive."),
-                                   QStringLiteral("STRENGTH"));
     const QCommandLineOption region(QStringLiteral("region"),
                                     QStringLiteral("Keep only text inside this part of each page: X,Y,W,H as fractions "
                                                    "of the page, origin at the bottom left."),
@@ -130,18 +160,13 @@ ParseOutcome parse(const QStringList& arguments) {
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Store one setting, e.g. "
                                                                       "quorvane.settings.deskew=false."),
                                  QStringLiteral("KEY=VALUE"));
-    parser.addOptions({helpOption, versionOption, outputDir, name, languages, fast, accurate, words, clean, region,
-                       password, force, retry, report, watch, processExisting, preset, listPresets, savePreset,
-                       deletePreset, showSettings, set});
-
-    std::vector<std::pair<QCommandLineOption, QCommandLineOption>> switchOptions;
-    for (const auto& option : switches) {
-        const QString key = QString::fromLatin1(option.name);
-        switchOptions.emplace_back(QCommandLineOption(key, QString::fromLatin1(option.help)),
-                                   QCommandLineOption(QStringLiteral("no-") + key, QStringLiteral("Turn --%1 off.").arg(key)));
-        parser.addOption(switchOptions.back().first);
-        parser.addOption(switchOptions.back().second);
+    parser.addOptions({helpOption, versionOption, outputDir});
+    const auto settingEntries = settingOptions();
+    for (const auto& entry : settingEntries) {
+        parser.addOptions(entry.options);
     }
+    parser.addOptions({region, password, force, retry, report, watch, processExisting, preset, listPresets, savePreset,
+                       deletePreset, showSettings, set});
 
     if (!parser.parse(arguments)) {
         return failure(parser.errorText());
@@ -165,7 +190,10 @@ ParseOutcome parse(const QStringList& arguments) {
         commandLine.presetName = parser.value(preset);
     }
     if (parser.isSet(savePreset)) {
-        commandLine.savePresetName = parser.value(savePreset);
+        commandLine.savePresetName = parser.value(savePreset).trimmed();
+        if (commandLine.savePresetName->isEmpty()) {
+            return failure(QStringLiteral("--save-preset needs a name."));
+        }
     }
     if (parser.isSet(deletePreset)) {
         commandLine.deletePresetName = parser.value(deletePreset);
@@ -201,7 +229,6 @@ ParseOutcome parse(const QStringList& arguments) {
         commandLine.reportPath = QFileInfo(path).absoluteFilePath();
     }
 
-    SettingOverrides& overrides = commandLine.overrides;
     if (parser.isSet(outputDir)) {
         const QString folder = parser.value(outputDir);
         if (!QDir().mkpath(folder)) {
@@ -209,51 +236,14 @@ ParseOutcome parse(const QStringList& arguments) {
         }
         commandLine.outputFolder = QFileInfo(folder).absoluteFilePath();
     }
-    if (parser.isSet(name)) {
-        overrides.outputNameTemplate = parser.value(name);
-    }
-    if (parser.isSet(languages)) {
-        QStringList tags;
-        for (const auto& tag : parser.value(languages).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            if (!OCRLanguageCatalog::contains(tag.trimmed())) {
-                return failure(QStringLiteral("unknown language \"%1\"; use tags such as en-US, de-DE, fr-FR.")
-                                   .arg(tag.trimmed()));
-            }
-            tags.append(tag.trimmed());
+    for (const auto& entry : settingEntries) {
+        const auto given = givenValue(parser, entry);
+        if (const auto* refusal = std::get_if<QString>(&given)) {
+            return failure(*refusal);
         }
-        overrides.languages = OCRLanguageCatalog::sanitized(tags);
-    }
-    if (parser.isSet(fast) && parser.isSet(accurate)) {
-        return failure(QStringLiteral("--fast and --accurate contradict each other."));
-    }
-    if (parser.isSet(fast)) {
-        overrides.recognitionLevel = OCRRecognitionLevel::fast;
-    } else if (parser.isSet(accurate)) {
-        overrides.recognitionLevel = OCRRecognitionLevel::accurate;
-    }
-    for (size_t i = 0; i < std::size(switches); ++i) {
-        if (parser.isSet(switchOptions[i].first) && parser.isSet(switchOptions[i].second)) {
-            return failure(QStringLiteral("--%1 and --no-%1 contradict each other.").arg(switches[i].name));
+        if (const auto* value = std::get_if<SettingValue>(&given)) {
+            commandLine.overrides.set(entry.setting, *value);
         }
-        if (parser.isSet(switchOptions[i].first)) {
-            overrides.*(switches[i].field) = true;
-        } else if (parser.isSet(switchOptions[i].second)) {
-            overrides.*(switches[i].field) = false;
-        }
-    }
-    if (parser.isSet(words)) {
-        QFile file(parser.value(words));
-        if (!file.open(QIODevice::ReadOnly)) {
-            return failure(QStringLiteral("cannot read the word list \"%1\": %2").arg(file.fileName(), file.errorString()));
-        }
-        overrides.customWordsText = QString::fromUtf8(file.readAll());
-    }
-    if (parser.isSet(clean)) {
-        const auto strength = preprocessStrengthFromRaw(parser.value(clean));
-        if (!strength) {
-            return failure(QStringLiteral("--clean takes off, conservative, standard or aggressive."));
-        }
-        overrides.preprocessing = *strength;
     }
     if (parser.isSet(region)) {
         commandLine.region = parseRegion(parser.value(region));

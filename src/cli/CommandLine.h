@@ -4,7 +4,7 @@
 // presets, and the settings that hold for this run only.
 
 #include "core/Geometry.h"
-#include "settings/OCRPreset.h"
+#include "settings/SettingValues.h"
 
 #include <QList>
 #include <QPair>
@@ -14,28 +14,10 @@
 
 namespace quorvane::cli {
 
-// Settings given on the command line; each one present replaces the stored value for this run.
-struct SettingOverrides {
-    std::optional<OCRRecognitionLevel> recognitionLevel;
-    std::optional<QStringList> languages;
-    std::optional<bool> automaticallyDetectsLanguage;
-    std::optional<bool> usesLanguageCorrection;
-    std::optional<QString> customWordsText;
-    std::optional<PreprocessStrength> preprocessing;
-    std::optional<bool> autoRotate;
-    std::optional<bool> deskew;
-    std::optional<bool> perspective;
-    std::optional<bool> writesTextSidecar;
-    std::optional<bool> pdfAExport;
-    std::optional<QString> outputNameTemplate;
-
-    OCRPreset appliedTo(OCRPreset settings) const;
-};
-
 struct CommandLine {
     QStringList inputs;
     std::optional<QString> outputFolder;
-    SettingOverrides overrides;
+    SettingValues overrides; // settings given here; each replaces the stored value for this run
     std::optional<Rect> region;
     bool asksPassword = false;
 

@@ -1,152 +1,92 @@
 #include "cli/SettingsCommands.h"
 
-#include "core/OCRLanguageCatalog.h"
-
 #include <QUuid>
 
-#include <functional>
+#include <algorithm>
 
 namespace quorvane::cli {
 
 namespace {
 
-QString yesNo(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
-
-std::optional<bool> booleanFrom(const QString& text) {
-    if (text == QLatin1String("true")) {
-        return true;
-    }
-    if (text == QLatin1String("false")) {
-        return false;
-    }
-    return std::nullopt;
-}
-
-// Shown in one line: line breaks of free text appear as \n.
-QString oneLine(const QString& text) {
-    return QString(text).replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-}
-
-QString fromOneLine(const QString& text) {
-    QString result;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('\\') && i + 1 < text.size()) {
-            const QChar next = text[++i];
-            result += next == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : next;
-        } else {
-            result += text[i];
+const SettingDescription* storedAs(const QString& key) {
+    for (const auto& row : settingsTable()) {
+        if (row.key == key) {
+            return &row;
         }
     }
-    return result;
+    return nullptr;
 }
 
-struct Setting {
-    QString key;
-    std::function<QString(const AppSettings&)> read;
-    std::function<CommandError(AppSettings&, const QString&)> write;
-};
-
-Setting booleanSetting(const QString& key, bool (AppSettings::*get)() const, void (AppSettings::*put)(bool)) {
-    return {key, [get](const AppSettings& s) { return yesNo((s.*get)()); },
-            [key, put](AppSettings& s, const QString& text) -> CommandError {
-                const auto value = booleanFrom(text);
-                if (!value) {
-                    return QStringLiteral("%1 takes true or false.").arg(key);
-                }
-                (s.*put)(*value);
-                return std::nullopt;
-            }};
-}
-
-const QList<Setting>& allSettings() {
-    static const QList<Setting> settings = {
-        {AppSettings::recognitionLevelKey, [](const AppSettings& s) { return rawValue(s.recognitionLevel()); },
-         [](AppSettings& s, const QString& text) -> CommandError {
-             const auto level = recognitionLevelFromRaw(text);
-             if (!level) {
-                 return QStringLiteral("%1 takes accurate or fast.").arg(AppSettings::recognitionLevelKey);
-             }
-             s.setRecognitionLevel(*level);
-             return std::nullopt;
-         }},
-        {AppSettings::languagesKey, [](const AppSettings& s) { return s.languages().join(QLatin1Char(',')); },
-         [](AppSettings& s, const QString& text) -> CommandError {
-             const QStringList tags = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
-             for (const auto& tag : tags) {
-                 if (!OCRLanguageCatalog::contains(tag.trimmed())) {
-                     return QStringLiteral("unknown language \"%1\"; use tags such as en-US, de-DE, fr-FR.").arg(tag.trimmed());
-                 }
-             }
-             QStringList trimmed;
-             for (const auto& tag : tags) {
-                 trimmed.append(tag.trimmed());
-             }
-             s.setLanguages(OCRLanguageCatalog::sanitized(trimmed));
-             return std::nullopt;
-         }},
-        booleanSetting(AppSettings::autoDetectLanguageKey, &AppSettings::automaticallyDetectsLanguage,
-                       &AppSettings::setAutomaticallyDetectsLanguage),
-        booleanSetting(AppSettings::languageCorrectionKey, &AppSettings::usesLanguageCorrection,
-                       &AppSettings::setUsesLanguageCorrection),
-        {AppSettings::customWordsKey, [](const AppSettings& s) { return oneLine(s.customWordsText()); },
-         [](AppSettings& s, const QString& text) -> CommandError {
-             s.setCustomWordsText(fromOneLine(text));
-             return std::nullopt;
-         }},
-        {AppSettings::preprocessingKey, [](const AppSettings& s) { return rawValue(s.preprocessing()); },
-         [](AppSettings& s, const QString& text) -> CommandError {
-             const auto strength = preprocessStrengthFromRaw(text);
-             if (!strength) {
-                 return QStringLiteral("%1 takes off, conservative, standard or aggressive.").arg(AppSettings::preprocessingKey);
-             }
-             s.setPreprocessing(*strength);
-             return std::nullopt;
-         }},
-        booleanSetting(AppSettings::autoRotateKey, &AppSettings::autoRotate, &AppSettings::setAutoRotate),
-        booleanSetting(AppSettings::deskewKey, &AppSettings::deskew, &AppSettings::setDeskew),
-        booleanSetting(AppSettings::perspectiveKey, &AppSettings::perspective, &AppSettings::setPerspective),
-        booleanSetting(AppSettings::textSidecarKey, &AppSettings::writesTextSidecar, &AppSettings::setWritesTextSidecar),
-        booleanSetting(AppSettings::pdfAExportKey, &AppSettings::pdfAExport, &AppSettings::setPdfAExport),
-        {AppSettings::outputNameTemplateKey, [](const AppSettings& s) { return s.outputNameTemplate(); },
-         [](AppSettings& s, const QString& text) -> CommandError {
-             s.setOutputNameTemplate(text);
-             return std::nullopt;
-         }},
-        booleanSetting(AppSettings::completionNotificationsKey, &AppSettings::completionNotificationsEnabled,
-                       &AppSettings::setCompletionNotificationsEnabled),
-        booleanSetting(AppSettings::menuBarOnlyKey, &AppSettings::menuBarOnly, &AppSettings::setMenuBarOnly),
-        booleanSetting(AppSettings::batchSkipExistingKey, &AppSettings::batchSkipExistingOutputs,
-                       &AppSettings::setBatchSkipExistingOutputs),
-    };
-    return settings;
+QString settingLine(const AppSettings& settings, const SettingDescription& row) {
+    return row.key + QStringLiteral(" = ") + toText(settings.value(row.setting)) + QLatin1Char('\n');
 }
 
 } // namespace
 
 QString settingsListing(const AppSettings& settings) {
     QString text;
-    for (const auto& setting : allSettings()) {
-        text += setting.key + QStringLiteral(" = ") + setting.read(settings) + QLatin1Char('\n');
+    for (const auto& row : settingsTable()) {
+        text += settingLine(settings, row);
     }
-    text += AppSettings::presetsKey + QStringLiteral(" = %1 preset(s)\n").arg(settings.presets().size());
-    return text;
+    text += AppSettings::presetsKey + QStringLiteral(" = %1 preset(s)").arg(settings.presets().size());
+    if (settings.unreadablePresetCount() > 0) {
+        text +=
+            QStringLiteral(", and %1 this version cannot read (kept)").arg(settings.unreadablePresetCount());
+    }
+    return text + QLatin1Char('\n');
 }
 
 CommandError storeSetting(AppSettings& settings, const QString& key, const QString& value) {
-    for (const auto& setting : allSettings()) {
-        if (setting.key == key) {
-            return setting.write(settings, value);
+    const auto* row = storedAs(key);
+    if (!row) {
+        return QStringLiteral("unknown setting \"%1\"; --show-settings lists them.").arg(key);
+    }
+    const auto typed = settingFromText(row->setting, value, key);
+    if (!typed.value) {
+        return typed.refusal;
+    }
+    settings.setValue(row->setting, *typed.value);
+    return std::nullopt;
+}
+
+QString storedSettingReport(const AppSettings& settings, const QString& key) {
+    const auto* row = storedAs(key);
+    if (!row) {
+        return {};
+    }
+    QString text = QStringLiteral("Stored ") + settingLine(settings, *row);
+    if (row->warning) {
+        if (const auto warning = row->warning(settings.value(row->setting))) {
+            text += QStringLiteral("Warning: ") + *warning + QLatin1Char('\n');
         }
     }
-    return QStringLiteral("unknown setting \"%1\"; --show-settings lists them.").arg(key);
+    return text;
 }
 
 QString presetListing(const AppSettings& settings) {
-    const auto current = settings.matchingPresetID();
     QString text;
+    const auto current = settings.matchingPresetID();
     for (const auto& preset : settings.presets()) {
-        text += (current && *current == preset.id ? QStringLiteral("* ") : QStringLiteral("  ")) + preset.name +
+        text += (current == preset.id ? QStringLiteral("* ") : QStringLiteral("  ")) + preset.name +
                 QLatin1Char('\n');
+    }
+    if (settings.presets().isEmpty()) {
+        text += QStringLiteral("No presets saved; --save-preset NAME saves the settings as one.\n");
+    } else if (current) {
+        text += QStringLiteral("* marks the preset that has exactly the stored settings.\n");
+    } else {
+        text += QStringLiteral("No preset has exactly the stored settings (none is marked *).\n");
+    }
+    if (settings.unreadablePresetCount() > 0) {
+        text +=
+            QStringLiteral("%1 more preset(s), made by a newer version or damaged, cannot be read here; they "
+                           "are kept as stored.\n")
+                .arg(settings.unreadablePresetCount());
+    }
+    if (settings.storedPresetsUnreadable()) {
+        text +=
+            QStringLiteral("The stored presets cannot be read; the next preset saved keeps them under %1.\n")
+                .arg(AppSettings::unreadablePresetsKey);
     }
     return text;
 }
@@ -160,18 +100,26 @@ std::optional<OCRPreset> presetNamed(const AppSettings& settings, const QString&
     return std::nullopt;
 }
 
-SavedPreset savePreset(AppSettings& settings, OCRPreset preset, const QString& name) {
+SavedPreset savePreset(AppSettings& settings, const SettingValues& values, const QString& name) {
+    const OCRPreset candidate{QUuid::createUuid(), name.trimmed(), values.presetPart(), {}};
     QList<OCRPreset> presets = settings.presets();
     for (const auto& existing : presets) {
-        if (existing.hasSameSettings(preset)) {
-            return {std::nullopt, AppSettings::duplicatePresetMessage};
+        if (existing.hasSameSettings(candidate)) {
+            if (existing.name == candidate.name) {
+                return {SavedPreset::unchanged, candidate.name, {}};
+            }
+            return {SavedPreset::refused, candidate.name, AppSettings::duplicatePresetMessage};
         }
     }
-    preset.id = QUuid::createUuid();
-    preset.name = settings.uniquePresetName(name);
-    presets.append(preset);
-    settings.setPresets(presets);
-    return {preset.name, {}};
+    const auto named =
+        std::find_if(presets.begin(), presets.end(), [&](const auto& p) { return p.name == candidate.name; });
+    if (named != presets.end()) {
+        named->settings = candidate.settings; // its id, place and other keys stay
+        settings.setPresets(presets);
+        return {SavedPreset::replaced, candidate.name, {}};
+    }
+    settings.setPresets(presets + QList{candidate});
+    return {SavedPreset::saved, candidate.name, {}};
 }
 
 CommandError deletePreset(AppSettings& settings, const QString& name) {

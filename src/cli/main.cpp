@@ -43,6 +43,7 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
         if (unsaved()) {
             return 1;
         }
+        print(stdout, cli::storedSettingReport(settings, key));
     }
     if (commandLine.deletePresetName) {
         if (const auto error = cli::deletePreset(settings, *commandLine.deletePresetName)) {
@@ -55,21 +56,29 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
         print(stdout, QStringLiteral("Deleted preset \"%1\".\n").arg(*commandLine.deletePresetName));
     }
     if (commandLine.savePresetName) {
-        OCRPreset base = settings.currentSettingsPreset({}, {});
+        SettingValues base = settings.values();
         if (commandLine.presetName) {
             if (const auto preset = cli::presetNamed(settings, *commandLine.presetName)) {
-                base = *preset;
+                base = base.overriddenBy(preset->settings);
             }
         }
-        const auto saved = cli::savePreset(settings, commandLine.overrides.appliedTo(base), *commandLine.savePresetName);
-        if (!saved.name) {
+        const auto saved =
+            cli::savePreset(settings, base.overriddenBy(commandLine.overrides), *commandLine.savePresetName);
+        if (saved.outcome != cli::SavedPreset::refused && unsaved()) {
+            return 1;
+        }
+        switch (saved.outcome) {
+        case cli::SavedPreset::refused:
             print(stderr, QStringLiteral("quorvane-cli: ") + saved.refusal + QLatin1Char('\n'));
             return 1;
+        case cli::SavedPreset::saved: print(stdout, QStringLiteral("Saved preset \"%1\".\n").arg(saved.name)); break;
+        case cli::SavedPreset::replaced:
+            print(stdout, QStringLiteral("Replaced the settings of preset \"%1\".\n").arg(saved.name));
+            break;
+        case cli::SavedPreset::unchanged:
+            print(stdout, QStringLiteral("Preset \"%1\" already has these settings.\n").arg(saved.name));
+            break;
         }
-        if (unsaved()) {
-            return 1;
-        }
-        print(stdout, QStringLiteral("Saved preset \"%1\".\n").arg(*saved.name));
     }
     if (commandLine.listPresets) {
         print(stdout, cli::presetListing(settings));
@@ -109,7 +118,7 @@ int main(int argc, char** argv) {
     }
 
     // The settings of this run: the stored ones or a preset's, with the command line's on top.
-    OCRPreset runSettings = settings.currentSettingsPreset({}, {});
+    SettingValues runSettings = settings.values();
     if (commandLine.presetName) {
         const auto preset = cli::presetNamed(settings, *commandLine.presetName);
         if (!preset) {
@@ -118,17 +127,19 @@ int main(int argc, char** argv) {
                               QLatin1Char('\n'));
             return 2;
         }
-        runSettings = *preset;
+        runSettings = runSettings.overriddenBy(preset->settings);
     }
-    runSettings = commandLine.overrides.appliedTo(runSettings);
-    OCROptions options = runSettings.options();
+    runSettings = runSettings.overriddenBy(commandLine.overrides);
+    OCROptions options = jobOptions(runSettings);
     options.region = commandLine.region;
+    const QString nameTemplate = runSettings.get<QString>(Setting::outputNameTemplate);
+    const bool skipsExisting = runSettings.get<bool>(Setting::batchSkipExistingOutputs) && !commandLine.force;
 
     cli::InterruptHandler interrupts;
 
     if (commandLine.watchFolder) {
-        cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
-                                 settings.batchSkipExistingOutputs() && !commandLine.force, false, commandLine.reportPath});
+        cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate,
+                                 skipsExisting, false, commandLine.reportPath});
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.watch(*commandLine.watchFolder, commandLine.processExisting);
@@ -162,7 +173,7 @@ int main(int argc, char** argv) {
     int status = 0;
     if (files.size() == 1 && !anyFolder) {
         // One file on its own: the single-document path, which can ask for a password.
-        const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, runSettings.outputNameTemplate);
+        const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, nameTemplate);
         cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
         QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
@@ -174,8 +185,8 @@ int main(int argc, char** argv) {
             print(stderr, QStringLiteral("quorvane-cli: --password works with one PDF at a time; locked PDFs of a "
                                          "batch are reported as needing a password.\n"));
         }
-        cli::BatchRunner runner({options, commandLine.outputFolder, runSettings.outputNameTemplate,
-                                 settings.batchSkipExistingOutputs() && !commandLine.force, commandLine.retry,
+        cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate,
+                                 skipsExisting, commandLine.retry,
                                  commandLine.reportPath});
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);

@@ -12,7 +12,7 @@ QString displayName(OCRRecognitionLevel level) {
 }
 
 std::optional<OCRRecognitionLevel> recognitionLevelFromRaw(const QString& raw) {
-    for (auto level : {OCRRecognitionLevel::accurate, OCRRecognitionLevel::fast}) {
+    for (auto level : allRecognitionLevels) {
         if (rawValue(level) == raw) {
             return level;
         }

@@ -12,6 +12,9 @@ namespace quorvane {
 
 enum class OCRRecognitionLevel { accurate, fast };
 
+inline constexpr OCRRecognitionLevel allRecognitionLevels[] = {OCRRecognitionLevel::accurate,
+                                                               OCRRecognitionLevel::fast};
+
 QString rawValue(OCRRecognitionLevel level);
 QString displayName(OCRRecognitionLevel level);
 std::optional<OCRRecognitionLevel> recognitionLevelFromRaw(const QString& raw);

@@ -12,6 +12,7 @@
 #include "pipeline/OutputPath.h"
 #include "pipeline/PDFPageRasterizer.h"
 #include "pipeline/PageCheck.h"
+#include "pipeline/PageTaskPool.h"
 #include "pipeline/PageWork.h"
 #include "pipeline/SourceFile.h"
 #include "pipeline/StagedOutputFile.h"
@@ -200,7 +201,7 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
     run_ = run;
     setPhase(Phase::preparing());
 
-    QtConcurrent::run([run] { return attempt([&] { prepare(*run); return true; }); })
+    QtConcurrent::run(pageTaskPool(), [run] { return attempt([&] { prepare(*run); return true; }); })
         .then(this, [this, run](const Attempt<bool>& prepared) {
             if (run != run_) {
                 return;
@@ -246,10 +247,10 @@ void OCRPipeline::continueWithNextPage() {
         if (!run.enginesPrepared) {
             // Loading the models (a few tenths of a second) overlaps rendering the first page.
             run.enginesPrepared = true;
-            QThreadPool::globalInstance()->start([options = run.options] { TesseractOCRService::prepareEngines(options); });
+            pageTaskPool()->start([options = run.options] { TesseractOCRService::prepareEngines(options); });
         }
         auto runRef = run_;
-        QtConcurrent::run([page = *page, options = run.options, ocr = ocr_, index] {
+        QtConcurrent::run(pageTaskPool(), [page = *page, options = run.options, ocr = ocr_, index] {
             return attempt([&] {
                 auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
                 if (!bitmap) {
@@ -260,7 +261,7 @@ void OCRPipeline::continueWithNextPage() {
         }).then(this, [this, runRef, index](const Attempt<PageOutcome>& outcome) {
             // The page's bitmaps are gone: what the next pages will not reuse goes back, beside
             // their work.
-            QThreadPool::globalInstance()->start(&HeapPolicy::trimExcess);
+            pageTaskPool()->start(&HeapPolicy::trimExcess);
             if (runRef != run_) {
                 return;
             }
@@ -331,7 +332,7 @@ void OCRPipeline::writeOutput() {
     summary.perspectiveCorrectedPages = run.perspectiveCorrectedPages;
 
     auto runRef = run_;
-    QtConcurrent::run([runRef] {
+    QtConcurrent::run(pageTaskPool(), [runRef] {
         Run& run = *runRef;
         std::vector<TextLayerWriter::PageInput> inputs;
         for (const auto& slot : run.slots) {

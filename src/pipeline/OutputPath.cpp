@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <sys/stat.h>
 
 namespace quorvane::OutputPath {
@@ -62,6 +63,31 @@ std::optional<FileIdentity> identityOf(const QString& path) {
 }
 
 } // namespace
+
+std::optional<QString> templateProblem(const QString& nameTemplate) {
+    static const QRegularExpression token(QStringLiteral("\\{[^{}]*\\}"));
+    for (const auto& match : token.globalMatch(nameTemplate)) {
+        if (!templateTokens.contains(match.captured())) {
+            return QStringLiteral("%1 is not a token of the name template; the tokens are {name} (the source's "
+                                  "name) and {date} (today's date).")
+                .arg(match.captured());
+        }
+    }
+    if (!nameTemplate.trimmed().isEmpty() && !nameTemplate.contains(QStringLiteral("{name}"))) {
+        return QStringLiteral("the name template \"%1\" has no {name}, so every source would get the same "
+                              "output name.")
+            .arg(nameTemplate);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> templateWarning(const QString& nameTemplate) {
+    if (nameTemplate.trimmed() != QLatin1String("{name}")) {
+        return std::nullopt;
+    }
+    return QStringLiteral("This name is identical to the original file, so the output would overwrite it. Add "
+                          "{date} or a suffix such as _searchable.");
+}
 
 QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date) {
     const QString base = baseName(sourcePath);

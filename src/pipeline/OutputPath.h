@@ -5,11 +5,22 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace quorvane::OutputPath {
 
 inline const QString defaultTemplate = QStringLiteral("{name}_searchable");
+
+// The placeholders a name template may hold.
+inline const QStringList templateTokens = {QStringLiteral("{name}"), QStringLiteral("{date}")};
+
+// Why a template cannot name outputs: a token other than {name} and {date}, or no {name}, so
+// that every source would get the same output name. An empty template is fine: it gives the
+// default name.
+std::optional<QString> templateProblem(const QString& nameTemplate);
+// Why a usable template is still risky: "{name}" alone names a PDF's output after the PDF.
+std::optional<QString> templateWarning(const QString& nameTemplate);
 
 // The output file name for a source path, a name template ("{name}", "{date}") and a date.
 QString fileName(const QString& sourcePath, const QString& nameTemplate, const QDateTime& date);

@@ -1,69 +1,13 @@
 #include "settings/AppSettings.h"
 
 #include "core/CustomWordList.h"
-#include "core/OCRLanguageCatalog.h"
-#include "pipeline/OutputPath.h"
 #include "platform/FileErrors.h"
 
 #include <QFileInfo>
-
+#include <algorithm>
 #include <utility>
 
 namespace quorvane {
-
-namespace {
-
-// The settings file is INI text and keeps no types: a Boolean written by this program reads back
-// as the text "true" or "false" once the file is loaded again (and as a bool while it is still
-// cached in memory). Those two forms are the stored Booleans; anything else ("yes", 1, 3, a list)
-// is not a Boolean. A string "true" written by hand cannot be told apart and counts as one.
-std::optional<bool> storedBoolean(const QVariant& value) {
-    if (value.typeId() == QMetaType::Bool) {
-        return value.toBool();
-    }
-    if (value.typeId() == QMetaType::QString) {
-        const auto text = value.toString();
-        if (text == QLatin1String("true")) {
-            return true;
-        }
-        if (text == QLatin1String("false")) {
-            return false;
-        }
-    }
-    return std::nullopt;
-}
-
-// Keys whose default is true: the stored Boolean, else the default (also when absent).
-bool booleanOr(const QSettings& settings, const QString& key, bool fallback) {
-    return storedBoolean(settings.value(key)).value_or(fallback);
-}
-
-// The plain Boolean read: true only for a stored Boolean true; absent or anything else is false.
-bool plainBoolean(const QSettings& settings, const QString& key) {
-    return storedBoolean(settings.value(key)).value_or(false);
-}
-
-std::optional<QString> storedString(const QSettings& settings, const QString& key) {
-    const auto value = settings.value(key);
-    if (value.typeId() != QMetaType::QString) {
-        return std::nullopt;
-    }
-    return value.toString();
-}
-
-// INI writes a one-element list as a plain string, so a string reads as a list of one.
-std::optional<QStringList> storedStringList(const QSettings& settings, const QString& key) {
-    const auto value = settings.value(key);
-    if (value.typeId() == QMetaType::QStringList) {
-        return value.toStringList();
-    }
-    if (value.typeId() == QMetaType::QString) {
-        return QStringList{value.toString()};
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 AppSettings::AppSettings(QObject* parent)
     : AppSettings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
@@ -73,50 +17,40 @@ AppSettings::AppSettings(QObject* parent)
 AppSettings::AppSettings(std::unique_ptr<QSettings> store, QObject* parent)
     : QObject(parent), m_store(std::move(store)) {
     load();
+    loadPresets();
     m_publishedSelection = presetSelection();
 }
 
 AppSettings::~AppSettings() = default;
 
-QString AppSettings::fileName() const { return m_store->fileName(); }
+QString AppSettings::fileName() const {
+    return m_store->fileName();
+}
 
+// A missing or unreadable value gives the default; a readable one is normalised (languages).
 void AppSettings::load() {
-    const auto& settings = *m_store;
-
-    m_recognitionLevel = recognitionLevelFromRaw(storedString(settings, recognitionLevelKey).value_or(QString()))
-                             .value_or(OCRRecognitionLevel::accurate);
-
-    m_languages = OCRLanguageCatalog::sanitized(
-        storedStringList(settings, languagesKey).value_or(OCRLanguageCatalog::defaultLanguages()));
-    if (m_languages.isEmpty()) {
-        m_languages = OCRLanguageCatalog::defaultLanguages();
+    for (const auto& row : settingsTable()) {
+        const auto stored = fromStored(m_store->value(row.key), row.defaultValue);
+        const auto value = stored.value_or(row.defaultValue);
+        m_values.set(row.setting, row.normalised ? row.normalised(value) : value);
     }
+}
 
-    m_automaticallyDetectsLanguage = booleanOr(settings, autoDetectLanguageKey, true);
-    m_usesLanguageCorrection = booleanOr(settings, languageCorrectionKey, false);
-    m_autoRotate = booleanOr(settings, autoRotateKey, true);
-    m_deskew = booleanOr(settings, deskewKey, true);
-    m_perspective = booleanOr(settings, perspectiveKey, true);
-    m_completionNotificationsEnabled = booleanOr(settings, completionNotificationsKey, true);
-    m_batchSkipExistingOutputs = booleanOr(settings, batchSkipExistingKey, true);
-
-    m_customWordsText = storedString(settings, customWordsKey).value_or(QString());
-
-    m_preprocessing = preprocessStrengthFromRaw(storedString(settings, preprocessingKey).value_or(QString()))
-                          .value_or(PreprocessStrength::conservative);
-
-    m_writesTextSidecar = plainBoolean(settings, textSidecarKey);
-    m_pdfAExport = plainBoolean(settings, pdfAExportKey);
-    m_menuBarOnly = plainBoolean(settings, menuBarOnlyKey);
-
-    // An empty stored template stays empty: output naming falls back to the base name then.
-    m_outputNameTemplate = storedString(settings, outputNameTemplateKey).value_or(OutputPath::defaultTemplate);
-
-    // A value that does not decode is dropped without a word and replaced by the next preset change.
-    const auto presetData = settings.value(presetsKey);
-    m_presets = presetData.typeId() == QMetaType::QByteArray
-                    ? decodePresets(presetData.toByteArray()).value_or(QList<OCRPreset>())
-                    : QList<OCRPreset>();
+// A value that is no JSON array at all is set aside and kept; elements this version cannot read
+// are kept in their places.
+void AppSettings::loadPresets() {
+    const auto stored = m_store->value(presetsKey);
+    if (!stored.isValid()) {
+        return;
+    }
+    const auto decoded =
+        stored.typeId() == QMetaType::QByteArray ? decodePresets(stored.toByteArray()) : std::nullopt;
+    if (!decoded) {
+        m_unreadableStoredPresets = stored;
+        return;
+    }
+    m_presets = decoded->presets;
+    m_unreadablePresets = decoded->unreadable;
 }
 
 void AppSettings::store(const QString& key, const QVariant& value) {
@@ -133,7 +67,16 @@ void AppSettings::store(const QString& key, const QVariant& value) {
                           : QStringLiteral("\"%1\" could not be written.").arg(m_store->fileName()));
 }
 
-void AppSettings::storePresets() { store(presetsKey, encodePresets(m_presets)); }
+void AppSettings::storePresets() {
+    if (m_unreadableStoredPresets) {
+        QString key = unreadablePresetsKey;
+        for (int n = 2; m_store->contains(key); ++n) {
+            key = unreadablePresetsKey + QLatin1Char('.') + QString::number(n);
+        }
+        store(key, *std::exchange(m_unreadableStoredPresets, std::nullopt));
+    }
+    store(presetsKey, encodePresets({m_presets, m_unreadablePresets}));
+}
 
 void AppSettings::publishSelection() {
     if (m_applyingPreset) {
@@ -146,128 +89,28 @@ void AppSettings::publishSelection() {
     }
 }
 
-// Each setter stores the value at once (even an unchanged one, so the file always holds what the
-// user last chose) and publishes only real changes.
-
-void AppSettings::setRecognitionLevel(OCRRecognitionLevel value) {
-    store(recognitionLevelKey, rawValue(value));
-    if (std::exchange(m_recognitionLevel, value) != value) {
-        Q_EMIT recognitionLevelChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setLanguages(const QStringList& value) {
-    store(languagesKey, value);
-    if (std::exchange(m_languages, value) != value) {
-        Q_EMIT languagesChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setAutomaticallyDetectsLanguage(bool value) {
-    store(autoDetectLanguageKey, value);
-    if (std::exchange(m_automaticallyDetectsLanguage, value) != value) {
-        Q_EMIT automaticallyDetectsLanguageChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setUsesLanguageCorrection(bool value) {
-    store(languageCorrectionKey, value);
-    if (std::exchange(m_usesLanguageCorrection, value) != value) {
-        Q_EMIT usesLanguageCorrectionChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setCustomWordsText(const QString& value) {
-    store(customWordsKey, value);
-    if (std::exchange(m_customWordsText, value) != value) {
-        Q_EMIT customWordsTextChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setPreprocessing(PreprocessStrength value) {
-    store(preprocessingKey, rawValue(value));
-    if (std::exchange(m_preprocessing, value) != value) {
-        Q_EMIT preprocessingChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setAutoRotate(bool value) {
-    store(autoRotateKey, value);
-    if (std::exchange(m_autoRotate, value) != value) {
-        Q_EMIT autoRotateChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setDeskew(bool value) {
-    store(deskewKey, value);
-    if (std::exchange(m_deskew, value) != value) {
-        Q_EMIT deskewChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setPerspective(bool value) {
-    store(perspectiveKey, value);
-    if (std::exchange(m_perspective, value) != value) {
-        Q_EMIT perspectiveChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setWritesTextSidecar(bool value) {
-    store(textSidecarKey, value);
-    if (std::exchange(m_writesTextSidecar, value) != value) {
-        Q_EMIT writesTextSidecarChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setPdfAExport(bool value) {
-    store(pdfAExportKey, value);
-    if (std::exchange(m_pdfAExport, value) != value) {
-        Q_EMIT pdfAExportChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setOutputNameTemplate(const QString& value) {
-    store(outputNameTemplateKey, value);
-    if (std::exchange(m_outputNameTemplate, value) != value) {
-        Q_EMIT outputNameTemplateChanged();
-        publishSelection();
-    }
-}
-
-void AppSettings::setCompletionNotificationsEnabled(bool value) {
-    store(completionNotificationsKey, value);
-    if (std::exchange(m_completionNotificationsEnabled, value) != value) {
-        Q_EMIT completionNotificationsEnabledChanged();
-    }
-}
-
-void AppSettings::setMenuBarOnly(bool value) {
-    store(menuBarOnlyKey, value);
-    if (std::exchange(m_menuBarOnly, value) != value) {
-        Q_EMIT menuBarOnlyChanged();
-    }
-}
-
-void AppSettings::setBatchSkipExistingOutputs(bool value) {
-    store(batchSkipExistingKey, value);
-    if (std::exchange(m_batchSkipExistingOutputs, value) != value) {
-        Q_EMIT batchSkipExistingOutputsChanged();
+void AppSettings::setValue(Setting setting, const SettingValue& value) {
+    const auto& row = describe(setting);
+    store(row.key, toStored(value));
+    if (m_values.value(setting) != value) {
+        m_values.set(setting, value);
+        Q_EMIT settingChanged(setting);
+        if (row.inPresets()) {
+            publishSelection();
+        }
     }
 }
 
 void AppSettings::setPresets(const QList<OCRPreset>& value) {
     const bool changed = m_presets != value;
+    // An unreadable element stays after the presets that came before it and are still there.
+    for (auto& element : m_unreadablePresets) {
+        const auto before = m_presets.mid(0, element.readableBefore);
+        element.readableBefore = std::count_if(before.begin(), before.end(), [&](const OCRPreset& preset) {
+            return std::any_of(value.begin(), value.end(),
+                               [&](const OCRPreset& kept) { return kept.id == preset.id; });
+        });
+    }
     m_presets = value;
     storePresets();
     if (changed) {
@@ -276,25 +119,12 @@ void AppSettings::setPresets(const QList<OCRPreset>& value) {
     }
 }
 
-OCROptions AppSettings::makeOptions() const { return currentSettingsPreset({}, {}).options(); }
-
-QStringList AppSettings::parsedCustomWords() const { return CustomWordList::parse(m_customWordsText); }
+QStringList AppSettings::parsedCustomWords() const {
+    return CustomWordList::parse(value<QString>(Setting::customWordsText));
+}
 
 OCRPreset AppSettings::currentSettingsPreset(const QUuid& id, const QString& name) const {
-    return OCRPreset{id,
-                     name,
-                     m_recognitionLevel,
-                     m_languages,
-                     m_automaticallyDetectsLanguage,
-                     m_usesLanguageCorrection,
-                     m_customWordsText,
-                     m_preprocessing,
-                     m_autoRotate,
-                     m_deskew,
-                     m_perspective,
-                     m_writesTextSidecar,
-                     m_pdfAExport,
-                     m_outputNameTemplate};
+    return OCRPreset{id, name, m_values.presetPart(), {}};
 }
 
 std::optional<QUuid> AppSettings::matchingPresetID() const {
@@ -331,18 +161,11 @@ void AppSettings::setPresetSelection(const QString& tag) {
 void AppSettings::applyPreset(const OCRPreset& preset) {
     // The selection is published once, for the end state, not for every step on the way there.
     m_applyingPreset = true;
-    setRecognitionLevel(preset.recognitionLevel);
-    setLanguages(preset.languages);
-    setAutomaticallyDetectsLanguage(preset.automaticallyDetectsLanguage);
-    setUsesLanguageCorrection(preset.usesLanguageCorrection);
-    setCustomWordsText(preset.customWordsText);
-    setPreprocessing(preset.preprocessing);
-    setAutoRotate(preset.autoRotate);
-    setDeskew(preset.deskew);
-    setPerspective(preset.perspective);
-    setWritesTextSidecar(preset.writesTextSidecar);
-    setPdfAExport(preset.pdfAExport);
-    setOutputNameTemplate(preset.outputNameTemplate);
+    for (const auto& row : settingsTable()) {
+        if (row.inPresets()) {
+            setValue(row.setting, preset.settings.value(row.setting));
+        }
+    }
     m_applyingPreset = false;
     publishSelection();
 }
@@ -352,9 +175,7 @@ std::optional<OCRPreset> AppSettings::saveNewPreset(const QString& name) {
         return std::nullopt;
     }
     const auto preset = currentSettingsPreset(QUuid::createUuid(), uniquePresetName(name));
-    auto presets = m_presets;
-    presets.append(preset);
-    setPresets(presets);
+    setPresets(m_presets + QList{preset});
     return preset;
 }
 

@@ -1,157 +1,158 @@
 #include "settings/OCRPreset.h"
 
-#include "core/CustomWordList.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
 namespace quorvane {
 
-OCROptions OCRPreset::options() const {
-    OCROptions result;
-    result.recognitionLevel = recognitionLevel;
-    result.languages = languages;
-    result.automaticallyDetectsLanguage = automaticallyDetectsLanguage;
-    result.usesLanguageCorrection = usesLanguageCorrection;
-    result.customWords = CustomWordList::parse(customWordsText);
-    result.preprocessing = preprocessing;
-    result.autoRotate = autoRotate;
-    result.deskew = deskew;
-    result.perspective = perspective;
-    result.writesTextSidecar = writesTextSidecar;
-    result.pdfAExport = pdfAExport;
-    return result;
-}
-
 namespace {
 
-std::optional<QString> stringField(const QJsonObject& object, const char* key) {
-    const auto value = object.value(QLatin1String(key));
-    if (!value.isString()) {
-        return std::nullopt;
-    }
-    return value.toString();
-}
+const QString idKey = QStringLiteral("id");
+const QString nameKey = QStringLiteral("name");
 
-std::optional<bool> boolField(const QJsonObject& object, const char* key) {
-    const auto value = object.value(QLatin1String(key));
-    if (!value.isBool()) {
-        return std::nullopt;
-    }
-    return value.toBool();
-}
-
-std::optional<QStringList> stringListField(const QJsonObject& object, const char* key) {
-    const auto value = object.value(QLatin1String(key));
-    if (!value.isArray()) {
-        return std::nullopt;
-    }
-    QStringList result;
-    for (const auto& element : value.toArray()) {
-        if (!element.isString()) {
-            return std::nullopt;
+// The text of each element of a JSON array that QJsonDocument has already accepted, as it stands
+// in `json` (without the white space around it).
+QList<QByteArray> elementTexts(const QByteArray& json) {
+    QList<QByteArray> elements;
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    const auto add = [&](qsizetype start, qsizetype end) {
+        while (end > start && isSpace(json[end - 1])) {
+            --end;
         }
-        result.append(element.toString());
+        elements.append(json.mid(start, end - start));
+    };
+    qsizetype i = json.indexOf('[') + 1;
+    qsizetype start = -1;
+    int depth = 0;
+    bool inString = false;
+    for (; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+            continue;
+        }
+        if (start < 0 && !isSpace(c) && c != ']') {
+            start = i;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            ++depth;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        } else if ((c == ',' || c == ']') && depth == 0) {
+            if (start >= 0) {
+                add(start, i);
+            }
+            if (c == ']') {
+                break;
+            }
+            start = -1;
+        }
     }
-    return result;
+    return elements;
 }
 
 } // namespace
 
 bool OCRPreset::hasSameSettings(const OCRPreset& other) const {
-    return recognitionLevel == other.recognitionLevel && languages == other.languages &&
-           automaticallyDetectsLanguage == other.automaticallyDetectsLanguage &&
-           usesLanguageCorrection == other.usesLanguageCorrection &&
-           customWordsText == other.customWordsText && preprocessing == other.preprocessing &&
-           autoRotate == other.autoRotate && deskew == other.deskew &&
-           perspective == other.perspective && writesTextSidecar == other.writesTextSidecar &&
-           pdfAExport == other.pdfAExport && outputNameTemplate == other.outputNameTemplate;
+    return settings.presetPart() == other.settings.presetPart();
 }
 
-QString OCRPreset::tag() const { return uuidText(id); }
+QString OCRPreset::tag() const {
+    return uuidText(id);
+}
 
 QJsonObject OCRPreset::toJson() const {
-    return QJsonObject{
-        {"id", uuidText(id)},
-        {"name", name},
-        {"recognitionLevel", rawValue(recognitionLevel)},
-        {"languages", QJsonArray::fromStringList(languages)},
-        {"automaticallyDetectsLanguage", automaticallyDetectsLanguage},
-        {"usesLanguageCorrection", usesLanguageCorrection},
-        {"customWordsText", customWordsText},
-        {"preprocessing", rawValue(preprocessing)},
-        {"autoRotate", autoRotate},
-        {"deskew", deskew},
-        {"perspective", perspective},
-        {"writesTextSidecar", writesTextSidecar},
-        {"pdfAExport", pdfAExport},
-        {"outputNameTemplate", outputNameTemplate},
-    };
+    QJsonObject object = otherKeys;
+    object.insert(idKey, uuidText(id));
+    object.insert(nameKey, name);
+    for (const auto& row : settingsTable()) {
+        if (row.inPresets()) {
+            object.insert(row.presetKey, quorvane::toJson(settings.value(row.setting)));
+        }
+    }
+    return object;
 }
 
 std::optional<OCRPreset> OCRPreset::fromJson(const QJsonValue& value) {
     if (!value.isObject()) {
         return std::nullopt;
     }
-    const auto object = value.toObject();
-    const auto idText = stringField(object, "id");
-    const auto id = idText ? uuidFromText(*idText) : std::nullopt;
-    const auto name = stringField(object, "name");
-    const auto levelText = stringField(object, "recognitionLevel");
-    const auto level = levelText ? recognitionLevelFromRaw(*levelText) : std::nullopt;
-    const auto languages = stringListField(object, "languages");
-    const auto autoDetect = boolField(object, "automaticallyDetectsLanguage");
-    const auto correction = boolField(object, "usesLanguageCorrection");
-    const auto customWords = stringField(object, "customWordsText");
-    const auto strengthText = stringField(object, "preprocessing");
-    const auto strength = strengthText ? preprocessStrengthFromRaw(*strengthText) : std::nullopt;
-    const auto autoRotate = boolField(object, "autoRotate");
-    const auto deskew = boolField(object, "deskew");
-    const auto perspective = boolField(object, "perspective");
-    const auto sidecar = boolField(object, "writesTextSidecar");
-    const auto pdfA = boolField(object, "pdfAExport");
-    const auto nameTemplate = stringField(object, "outputNameTemplate");
-    if (!id || !name || !level || !languages || !autoDetect || !correction || !customWords ||
-        !strength || !autoRotate || !deskew || !perspective || !sidecar || !pdfA || !nameTemplate) {
+    auto object = value.toObject();
+    const auto id =
+        object.value(idKey).isString() ? uuidFromText(object.take(idKey).toString()) : std::nullopt;
+    if (!id || !object.value(nameKey).isString()) {
         return std::nullopt;
     }
-    return OCRPreset{*id,          *name,   *level,       *languages, *autoDetect,
-                     *correction,  *customWords, *strength, *autoRotate, *deskew,
-                     *perspective, *sidecar, *pdfA,        *nameTemplate};
-}
-
-QByteArray encodePresets(const QList<OCRPreset>& presets) {
-    QJsonArray array;
-    for (const auto& preset : presets) {
-        array.append(preset.toJson());
+    OCRPreset preset{*id, object.take(nameKey).toString(), {}, {}};
+    for (const auto& row : settingsTable()) {
+        if (!row.inPresets()) {
+            continue;
+        }
+        const auto setting = quorvane::fromJson(object.take(row.presetKey), row.defaultValue);
+        if (!setting) {
+            return std::nullopt;
+        }
+        preset.settings.set(row.setting, *setting);
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+    preset.otherKeys = object;
+    return preset;
 }
 
-std::optional<QList<OCRPreset>> decodePresets(const QByteArray& data) {
+QByteArray encodePresets(const StoredPresets& stored) {
+    QList<QByteArray> elements;
+    const auto addUnreadable = [&](qsizetype readableBefore) {
+        for (const auto& element : stored.unreadable) {
+            if (element.readableBefore == readableBefore ||
+                (readableBefore == stored.presets.size() && element.readableBefore > readableBefore)) {
+                elements.append(element.json);
+            }
+        }
+    };
+    for (qsizetype i = 0; i < stored.presets.size(); ++i) {
+        addUnreadable(i);
+        elements.append(QJsonDocument(stored.presets[i].toJson()).toJson(QJsonDocument::Compact));
+    }
+    addUnreadable(stored.presets.size());
+    return '[' + elements.join(',') + ']';
+}
+
+std::optional<StoredPresets> decodePresets(const QByteArray& data) {
     QJsonParseError error;
     const auto document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray()) {
         return std::nullopt;
     }
-    QList<OCRPreset> presets;
-    for (const auto& element : document.array()) {
-        auto preset = OCRPreset::fromJson(element);
-        if (!preset) {
-            return std::nullopt;
-        }
-        presets.append(*preset);
+    const auto array = document.array();
+    const auto texts = elementTexts(data);
+    if (texts.size() != array.size()) {
+        return std::nullopt; // not where the reader found them: keep the whole value instead
     }
-    return presets;
+    StoredPresets stored;
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        if (auto preset = OCRPreset::fromJson(array[i])) {
+            stored.presets.append(std::move(*preset));
+        } else {
+            stored.unreadable.append({texts[i], stored.presets.size()});
+        }
+    }
+    return stored;
 }
 
-QString uuidText(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString uuidText(const QUuid& id) {
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
 std::optional<QUuid> uuidFromText(const QString& text) {
     // QUuid alone also accepts braces and reads garbage as the null UUID; only the plain form counts.
-    static const QRegularExpression form(QStringLiteral(
-        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+    static const QRegularExpression form(
+        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
     if (!form.match(text).hasMatch()) {
         return std::nullopt;
     }

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSettings>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -151,36 +152,61 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
     QTemporaryDir folder;
     const QString scan = folder.filePath("scan.pdf");
     ASSERT_TRUE(writeScan(scan, "Minutes of the committee"));
+    // A preset of a newer version, with a strength this one does not know.
+    const QString settingsFile = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quorvane/Quorvane.conf";
+    const QByteArray newer =
+        R"({"id":"5F0C6A55-3E0B-4C9A-9E1B-2D0C3B4A5F60","name":"Newer","preprocessing":"extreme"})";
+    QSettings(settingsFile, QSettings::IniFormat).setValue("quorvane.presets", QByteArray("[" + newer + "]"));
+    const QString unreadableNote =
+        "1 more preset(s), made by a newer version or damaged, cannot be read here; they are kept as stored.\n";
+    EXPECT_EQ(runCli({"--list-presets"}).result.standardOutput,
+              "No presets saved; --save-preset NAME saves the settings as one.\n" + unreadableNote);
 
-    EXPECT_EQ(runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US"})
-                  .result.exitCode,
-              0);
-    EXPECT_EQ(runCli({"--set", "quorvane.settings.deskew=perhaps"}).result.exitCode, 2);
-    EXPECT_EQ(runCli({"--set", "quorvane.settings.colour=blue"}).result.exitCode, 2);
+    const auto stored =
+        runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US,en-US"});
+    EXPECT_EQ(stored.result.standardOutput,
+              "Stored quorvane.settings.deskew = false\nStored quorvane.settings.languages = en-US\n");
+    const std::pair<QStringList, QString> refusals[] = {
+        {{"--set", "quorvane.settings.deskew=perhaps"}, "takes true or false"},
+        {{"--set", "quorvane.settings.colour=blue"}, "unknown setting"},
+        {{"--set", "quorvane.settings.outputNameTemplate=scan"}, "has no {name}"},
+        {{"--name", "{nam}_x", scan}, "{nam} is not a token"},
+        {{"--save-preset", " "}, "--save-preset needs a name"}};
+    for (const auto& [arguments, reason] : refusals) {
+        const auto refused = runCli(arguments);
+        EXPECT_EQ(refused.result.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(refused.result.standardError.contains(reason)) << refused.result.standardError.toStdString();
+    }
     const auto shown = runCli({"--show-settings"}).result.standardOutput;
     EXPECT_TRUE(shown.contains("quorvane.settings.deskew = false\n"));
     EXPECT_TRUE(shown.contains("quorvane.settings.languages = en-US\n"));
     EXPECT_TRUE(shown.contains("quorvane.settings.perspective = true\n"));
 
-    const auto saved = runCli(plainRecognition + QStringList{"--name", "{name}_preset", "--save-preset", "Archive"});
-    EXPECT_EQ(saved.result.exitCode, 0);
-    EXPECT_TRUE(saved.result.standardOutput.contains("Saved preset \"Archive\"."));
+    const auto archive = plainRecognition + QStringList{"--save-preset", "Archive", "--name"};
+    EXPECT_EQ(runCli(archive + QStringList{"{name}_preset"}).result.standardOutput, "Saved preset \"Archive\".\n");
     const auto duplicate = runCli(plainRecognition + QStringList{"--name", "{name}_preset", "--save-preset", "Again"});
     EXPECT_EQ(duplicate.result.exitCode, 1);
     EXPECT_TRUE(duplicate.result.standardError.contains("An existing preset already has exactly these settings"));
-    EXPECT_EQ(runCli(plainRecognition + QStringList{"--save-preset", "Archive"}).result.standardOutput, "Saved preset \"Archive 2\".\n");
-    EXPECT_EQ(runCli({"--list-presets"}).result.standardOutput, "  Archive\n  Archive 2\n");
+    EXPECT_EQ(runCli(archive + QStringList{"{name}_archive"}).result.standardOutput,
+              "Replaced the settings of preset \"Archive\".\n");
+    EXPECT_EQ(runCli({"--save-preset", "Mine"}).result.exitCode, 0);
+    EXPECT_EQ(runCli({"--list-presets"}).result.standardOutput,
+              "  Archive\n* Mine\n* marks the preset that has exactly the stored settings.\n" + unreadableNote);
 
     // The preset's template names the output; the stored settings stay as they were.
     const auto run = runCli({"--preset", "Archive", scan});
     EXPECT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
-    EXPECT_TRUE(QFile::exists(folder.filePath("scan_preset.pdf")));
+    EXPECT_TRUE(QFile::exists(folder.filePath("scan_archive.pdf")));
     EXPECT_TRUE(runCli({"--show-settings"}).result.standardOutput.contains("outputNameTemplate = {name}_searchable\n"));
     EXPECT_EQ(runCli({"--preset", "Nothing", scan}).result.exitCode, 2);
 
     EXPECT_EQ(runCli({"--delete-preset", "Archive"}).result.exitCode, 0);
-    EXPECT_EQ(runCli({"--list-presets"}).result.standardOutput, "  Archive 2\n");
     EXPECT_EQ(runCli({"--delete-preset", "Archive"}).result.exitCode, 1);
+    // The newer version's preset is still first in the stored array, as it was written.
+    const QString copy = folder.filePath("Copy.conf");
+    ASSERT_TRUE(QFile::copy(settingsFile, copy));
+    const auto presets = QSettings(copy, QSettings::IniFormat).value("quorvane.presets").toByteArray();
+    EXPECT_TRUE(presets.startsWith("[" + newer + ",{")) << presets.toStdString();
 }
 
 TEST(CliBatch, WatchedFolderProcessesArrivalsUntilInterrupted) {

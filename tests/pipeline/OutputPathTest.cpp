@@ -38,6 +38,17 @@ TEST(OutputPathFileName, Templates) {
     EXPECT_EQ(nameFor("/a/b/scan.pdf", "a: {name}?*"), "a: scan?*.pdf"); // other characters kept
 }
 
+TEST(OutputPathFileName, TemplatesThatCannotNameOutputsAreRefused) {
+    for (const auto* usable : {"", "  ", "{name}_{date}", "{date} {name}", "{name} {x"}) {
+        EXPECT_EQ(OutputPath::templateProblem(usable), std::nullopt) << usable;
+    }
+    for (const auto* unusable : {"foo", "{date}", "{NAME}", "{name}_{nam}", "{name}{}"}) {
+        EXPECT_NE(OutputPath::templateProblem(unusable), std::nullopt) << unusable;
+    }
+    EXPECT_NE(OutputPath::templateWarning(" {name}\n"), std::nullopt);
+    EXPECT_EQ(OutputPath::templateWarning("{name}_v2"), std::nullopt);
+}
+
 TEST(OutputPathFileName, DateIsTheLocalCalendarDay) {
     // 01:00 on the 6th at UTC+14 is 11:00 UTC on the 5th: the 5th in every zone from UTC-11 to
     // UTC+12, which is where this runs.

@@ -1,14 +1,14 @@
 #include "settings/AppSettings.h"
 
-#include "core/OCROptions.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
-#include <QMap>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace quorvane;
+using quorvane::test::readBytes;
 
 namespace {
 
@@ -17,215 +17,173 @@ protected:
     QTemporaryDir dir;
     QString path = dir.filePath("Quorvane.conf");
 
-    std::unique_ptr<AppSettings> open(const QString& file) const {
+    static std::unique_ptr<AppSettings> open(const QString& file) {
         return std::make_unique<AppSettings>(std::make_unique<QSettings>(file, QSettings::IniFormat));
     }
-    std::unique_ptr<AppSettings> open() const { return open(path); }
 
     // What the next launch sees: the file parsed afresh. QSettings shares parsed files between
     // instances of one process, so a copy under a new name is the way to force a real read.
-    std::unique_ptr<AppSettings> reopenFromDisk(const QString& copyName = "Copy.conf") const {
+    std::unique_ptr<AppSettings> reopenFromDisk(const QString& copyName) const {
         const auto copy = dir.filePath(copyName);
         EXPECT_TRUE(QFile::copy(path, copy));
         return open(copy);
     }
 
-    void writeRaw(const QByteArray& ini, const QString& target = {}) const {
-        QFile file(target.isEmpty() ? path : target);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("[General]\n" + ini);
+    std::unique_ptr<AppSettings> openWith(const QByteArray& ini, const QString& name) const {
+        const auto file = dir.filePath(name);
+        quorvane::test::writeFile(file, "[General]\n" + ini);
+        return open(file);
     }
 };
 
-void expectFreshDefaults(const AppSettings& settings) {
-    EXPECT_EQ(settings.recognitionLevel(), OCRRecognitionLevel::accurate);
-    EXPECT_EQ(settings.languages(), (QStringList{"en-US", "fr-FR", "de-DE", "es-ES"}));
-    EXPECT_TRUE(settings.automaticallyDetectsLanguage());
-    EXPECT_FALSE(settings.usesLanguageCorrection());
-    EXPECT_EQ(settings.customWordsText(), "");
-    EXPECT_EQ(settings.preprocessing(), PreprocessStrength::conservative);
-    EXPECT_TRUE(settings.autoRotate());
-    EXPECT_TRUE(settings.deskew());
-    EXPECT_TRUE(settings.perspective());
-    EXPECT_FALSE(settings.writesTextSidecar());
-    EXPECT_FALSE(settings.pdfAExport());
-    EXPECT_EQ(settings.outputNameTemplate(), "{name}_searchable");
-    EXPECT_TRUE(settings.completionNotificationsEnabled());
-    EXPECT_FALSE(settings.menuBarOnly());
-    EXPECT_TRUE(settings.batchSkipExistingOutputs());
+// A value of the setting's type other than its default.
+SettingValue otherValue(const SettingDescription& row) {
+    if (const auto* flag = std::get_if<bool>(&row.defaultValue)) {
+        return !*flag;
+    }
+    if (std::holds_alternative<QString>(row.defaultValue)) {
+        return QStringLiteral("{date}, \"{name}\"; a\\b\nc = \u00fc");
+    }
+    if (std::holds_alternative<QStringList>(row.defaultValue)) {
+        return QStringList{"uk-UA", "zh-Hant"};
+    }
+    return choices(row.defaultValue).last();
+}
+
+void expectDefaults(const AppSettings& settings) {
+    for (const auto& row : settingsTable()) {
+        EXPECT_EQ(settings.value(row.setting), row.defaultValue) << row.key.toStdString();
+    }
     EXPECT_TRUE(settings.presets().isEmpty());
-    EXPECT_EQ(settings.presetSelection(), "custom");
 }
 
 } // namespace
 
-TEST_F(AppSettingsTest, FreshUserGetsTheDefaultsAndTheDefaultOptions) {
-    const auto settings = open();
-    expectFreshDefaults(*settings);
-    EXPECT_EQ(settings->makeOptions(), OCROptions());
-}
-
-TEST_F(AppSettingsTest, UnreadableValuesFallBackToTheirDefaults) {
-    writeRaw("quorvane.settings.recognitionLevel=slow\n"
-             "quorvane.settings.preprocessing=Standard\n"
-             "quorvane.settings.languages=xx-XX, klingon, en-GB\n"
-             "quorvane.settings.autoDetectLanguage=yes\n"
-             "quorvane.settings.deskew=3\n"
-             "quorvane.settings.autoRotate=1\n"
-             "quorvane.settings.languageCorrection=yes\n"
-             "quorvane.settings.batchSkipExisting=TRUE\n"
-             "quorvane.settings.textSidecar=yes\n"
-             "quorvane.settings.pdfAExport=1\n"
-             "quorvane.settings.menuBarOnly=TRUE\n"
-             "quorvane.settings.customWords=Linn, Sondek\n"          // a list, not a string
-             "quorvane.settings.outputNameTemplate=a, b\n"          // a list, not a string
-             "quorvane.presets=not json\n");
-    const auto settings = open();
-    expectFreshDefaults(*settings);
-}
-
-TEST_F(AppSettingsTest, TypedValuesThatAreNoBooleansReadAsTheDefaultOrFalse) {
+// The file below was written by quorvane-cli 0.1.0, before the settings table: every setting
+// differs from its default, and two presets carry texts with separators and escapes.
+TEST_F(AppSettingsTest, AFileOfTheFirstReleaseReadsAndIsWrittenBackByteForByte) {
+    const auto original = readBytes(QUORVANE_SOURCE_DIR "/tests/settings/data/written-by-0.1.0.conf");
+    ASSERT_FALSE(original.isEmpty());
+    quorvane::test::writeFile(path, original);
     {
-        // Written by this process, the values keep their types in QSettings' shared cache.
-        QSettings raw(path, QSettings::IniFormat);
-        raw.setValue(AppSettings::deskewKey, 0);
-        raw.setValue(AppSettings::perspectiveKey, QStringList{"false"});
-        raw.setValue(AppSettings::menuBarOnlyKey, 1);
-        raw.setValue(AppSettings::pdfAExportKey, QByteArray("true"));
-        raw.setValue(AppSettings::languageCorrectionKey, 1.0);
-    }
-    const auto settings = open();
-    EXPECT_TRUE(settings->deskew());
-    EXPECT_TRUE(settings->perspective());
-    EXPECT_FALSE(settings->menuBarOnly());
-    EXPECT_FALSE(settings->pdfAExport());
-    EXPECT_FALSE(settings->usesLanguageCorrection());
-}
-
-TEST_F(AppSettingsTest, StoredValuesAreHonouredIncludingFalseAndEmpty) {
-    writeRaw("quorvane.settings.recognitionLevel=fast\n"
-             "quorvane.settings.preprocessing=aggressive\n"
-             "quorvane.settings.languages=xx-XX, de-DE, vi-VN, de-DE, vi-VT\n"
-             "quorvane.settings.deskew=false\n"
-             "quorvane.settings.autoDetectLanguage=false\n"
-             "quorvane.settings.completionNotifications=false\n"
-             "quorvane.settings.languageCorrection=true\n"
-             "quorvane.settings.textSidecar=true\n"
-             "quorvane.settings.menuBarOnly=true\n"
-             "quorvane.settings.outputNameTemplate=\n");
-    const auto settings = open();
-    EXPECT_EQ(settings->recognitionLevel(), OCRRecognitionLevel::fast);
-    EXPECT_EQ(settings->preprocessing(), PreprocessStrength::aggressive);
-    EXPECT_EQ(settings->languages(), (QStringList{"de-DE", "vi-VT"}));
-    EXPECT_FALSE(settings->deskew());
-    EXPECT_FALSE(settings->automaticallyDetectsLanguage());
-    EXPECT_FALSE(settings->completionNotificationsEnabled());
-    EXPECT_TRUE(settings->usesLanguageCorrection());
-    EXPECT_TRUE(settings->writesTextSidecar());
-    EXPECT_TRUE(settings->menuBarOnly());
-    EXPECT_FALSE(settings->pdfAExport());
-    EXPECT_TRUE(settings->autoRotate());
-    EXPECT_EQ(settings->outputNameTemplate(), ""); // an empty template stays empty
-
-    // A list of one supported tag is a list, not a string.
-    const auto other = dir.filePath("Other.conf");
-    writeRaw("quorvane.settings.languages=ja-JP\n", other);
-    EXPECT_EQ(open(other)->languages(), QStringList{"ja-JP"});
-}
-
-TEST_F(AppSettingsTest, EachChangeIsPublishedOnceAndRoundTripsThroughTheFile) {
-    // Written through the property system, as a view would; texts with the file's separators.
-    const QMap<QString, QVariant> changes{
-        {"recognitionLevel", QVariant::fromValue(OCRRecognitionLevel::fast)},
-        {"languages", QStringList{"ko-KR"}},
-        {"automaticallyDetectsLanguage", false},
-        {"usesLanguageCorrection", true},
-        {"customWordsText", "Linn, LP12\n@Sondek; \"Ittok\"\n"},
-        {"preprocessing", QVariant::fromValue(PreprocessStrength::off)},
-        {"autoRotate", false},
-        {"deskew", false},
-        {"perspective", false},
-        {"writesTextSidecar", true},
-        {"pdfAExport", true},
-        {"outputNameTemplate", "{date}, {name}"},
-        {"completionNotificationsEnabled", false},
-        {"menuBarOnly", true},
-        {"batchSkipExistingOutputs", false},
-    };
-    {
-        const auto settings = open();
-        QMap<QString, int> counts;
-        const auto count = [&](const char* name) { return [&counts, name] { ++counts[name]; }; };
-        QObject::connect(settings.get(), &AppSettings::recognitionLevelChanged, count("recognitionLevel"));
-        QObject::connect(settings.get(), &AppSettings::languagesChanged, count("languages"));
-        QObject::connect(settings.get(), &AppSettings::automaticallyDetectsLanguageChanged,
-                         count("automaticallyDetectsLanguage"));
-        QObject::connect(settings.get(), &AppSettings::usesLanguageCorrectionChanged, count("usesLanguageCorrection"));
-        QObject::connect(settings.get(), &AppSettings::customWordsTextChanged, count("customWordsText"));
-        QObject::connect(settings.get(), &AppSettings::preprocessingChanged, count("preprocessing"));
-        QObject::connect(settings.get(), &AppSettings::autoRotateChanged, count("autoRotate"));
-        QObject::connect(settings.get(), &AppSettings::deskewChanged, count("deskew"));
-        QObject::connect(settings.get(), &AppSettings::perspectiveChanged, count("perspective"));
-        QObject::connect(settings.get(), &AppSettings::writesTextSidecarChanged, count("writesTextSidecar"));
-        QObject::connect(settings.get(), &AppSettings::pdfAExportChanged, count("pdfAExport"));
-        QObject::connect(settings.get(), &AppSettings::outputNameTemplateChanged, count("outputNameTemplate"));
-        QObject::connect(settings.get(), &AppSettings::completionNotificationsEnabledChanged,
-                         count("completionNotificationsEnabled"));
-        QObject::connect(settings.get(), &AppSettings::menuBarOnlyChanged, count("menuBarOnly"));
-        QObject::connect(settings.get(), &AppSettings::batchSkipExistingOutputsChanged,
-                         count("batchSkipExistingOutputs"));
-        for (auto change = changes.begin(); change != changes.end(); ++change) {
-            const auto name = change.key().toUtf8();
-            ASSERT_TRUE(settings->setProperty(name.constData(), change.value())) << name.constData();
-            EXPECT_EQ(counts.value(change.key()), 1) << name.constData();
-            // The same value again publishes nothing.
-            settings->setProperty(name.constData(), change.value());
-            EXPECT_EQ(counts.value(change.key()), 1) << name.constData();
+        const auto settings = open(path);
+        for (const auto& row : settingsTable()) {
+            EXPECT_NE(settings->value(row.setting), row.defaultValue) << row.key.toStdString();
         }
-        EXPECT_EQ(counts.size(), changes.size());
-    }
-    const auto expectChanged = [&](const AppSettings& settings) {
-        for (auto change = changes.begin(); change != changes.end(); ++change) {
-            EXPECT_EQ(settings.property(change.key().toUtf8().constData()), change.value()) << change.key().toStdString();
+        EXPECT_EQ(settings->value<QStringList>(Setting::languages), (QStringList{"de-DE", "en-US", "vi-VT"}));
+        EXPECT_EQ(settings->value<QString>(Setting::customWordsText),
+                  "Linn\nSondek, LP12\n\"Ittok\"; @home\\x");
+        EXPECT_EQ(settings->value<QString>(Setting::outputNameTemplate), "{date}, {name} = \u00fc");
+        ASSERT_EQ(settings->presets().size(), 2);
+        const auto office = settings->presets()[0];
+        EXPECT_EQ(office.name, "Office");
+        EXPECT_EQ(office.settings.get<QStringList>(Setting::languages), QStringList{"ja-JP"});
+        EXPECT_EQ(office.options().customWords,
+                  (QStringList{"Linn", "Sondek", "LP12", "\"Ittok\"", "@home"}));
+        EXPECT_EQ(settings->presets()[1].name, "Archive; \u00fc");
+
+        // Every value stored again, as the settings screen and the command line store them.
+        for (const auto& row : settingsTable()) {
+            settings->setValue(row.setting, settings->value(row.setting));
         }
-    };
-    expectChanged(*open());
-    expectChanged(*reopenFromDisk());
-
-    // The stored forms: raw-value strings, Booleans as true/false, the language list as a list.
-    QSettings raw(path, QSettings::IniFormat);
-    EXPECT_EQ(raw.value(AppSettings::recognitionLevelKey).toString(), "fast");
-    EXPECT_EQ(raw.value(AppSettings::preprocessingKey).toString(), "off");
-    EXPECT_EQ(raw.value(AppSettings::deskewKey).toString(), "false");
-    EXPECT_EQ(raw.value(AppSettings::menuBarOnlyKey).toString(), "true");
-
-    // An empty template and a longer language list survive too.
-    {
-        const auto settings = open();
-        settings->setOutputNameTemplate("");
-        settings->setLanguages({"uk-UA", "en-US", "zh-Hant"});
+        settings->setPresets(settings->presets());
     }
-    const auto again = reopenFromDisk("Second.conf");
-    EXPECT_EQ(again->outputNameTemplate(), "");
-    EXPECT_EQ(again->languages(), (QStringList{"uk-UA", "en-US", "zh-Hant"}));
+    EXPECT_EQ(readBytes(path), original);
+}
+
+TEST_F(AppSettingsTest, MissingAndUnreadableValuesGiveTheDefaults) {
+    expectDefaults(*open(path));
+    EXPECT_EQ(open(path)->makeOptions(), OCROptions());
+
+    expectDefaults(*openWith("quorvane.settings.recognitionLevel=slow\n"
+                             "quorvane.settings.preprocessing=Standard\n"
+                             "quorvane.settings.languages=xx-XX, klingon, en-GB\n"
+                             "quorvane.settings.autoDetectLanguage=yes\n"
+                             "quorvane.settings.deskew=3\n"
+                             "quorvane.settings.languageCorrection=yes\n"
+                             "quorvane.settings.batchSkipExisting=TRUE\n"
+                             "quorvane.settings.textSidecar=1\n"
+                             "quorvane.settings.customWords=Linn, Sondek\n" // a list, not a text
+                             "quorvane.settings.outputNameTemplate=a, b\n", // a list, not a text
+                             "Unreadable.conf"));
+
+    // Written by this process, values keep their types in QSettings' shared cache.
+    const auto typed = dir.filePath("Typed.conf");
+    {
+        QSettings raw(typed, QSettings::IniFormat);
+        raw.setValue(describe(Setting::deskew).key, 0);
+        raw.setValue(describe(Setting::perspective).key, QStringList{"false"});
+        raw.setValue(describe(Setting::menuBarOnly).key, 1);
+        raw.setValue(describe(Setting::pdfAExport).key, QByteArray("true"));
+    }
+    expectDefaults(*open(typed));
+
+    // Readable values are honoured, languages cleaned of unknown tags and repeats.
+    const auto stored = openWith("quorvane.settings.languages=xx-XX, de-DE, vi-VN, de-DE, vi-VT\n"
+                                 "quorvane.settings.deskew=false\n"
+                                 "quorvane.settings.outputNameTemplate=\n",
+                                 "Stored.conf");
+    EXPECT_EQ(stored->value<QStringList>(Setting::languages), (QStringList{"de-DE", "vi-VT"}));
+    EXPECT_FALSE(stored->value<bool>(Setting::deskew));
+    EXPECT_EQ(stored->value<QString>(Setting::outputNameTemplate), ""); // an empty template stays empty
+    // The file writes a list of one as a plain string.
+    EXPECT_EQ(
+        openWith("quorvane.settings.languages=ja-JP\n", "One.conf")->value<QStringList>(Setting::languages),
+        QStringList{"ja-JP"});
+}
+
+TEST_F(AppSettingsTest, EachChangeIsAnnouncedOnceAndReadBackFromTheFile) {
+    {
+        const auto settings = open(path);
+        settings->saveNewPreset("Defaults");
+        QList<Setting> announced;
+        int selections = 0;
+        QObject::connect(settings.get(), &AppSettings::settingChanged,
+                         [&](Setting s) { announced.append(s); });
+        QObject::connect(settings.get(), &AppSettings::presetSelectionChanged, [&] { ++selections; });
+        for (const auto& row : settingsTable()) {
+            announced.clear();
+            settings->setValue(row.setting, otherValue(row));
+            settings->setValue(row.setting, otherValue(row)); // the same value again announces nothing
+            EXPECT_EQ(announced, QList{row.setting}) << row.key.toStdString();
+        }
+        EXPECT_EQ(selections, 1); // from the preset to "custom", once
+    }
+    const auto again = reopenFromDisk("Copy.conf");
+    for (const auto& row : settingsTable()) {
+        EXPECT_EQ(again->value(row.setting), otherValue(row)) << row.key.toStdString();
+    }
 }
 
 TEST_F(AppSettingsTest, OptionsComeFromTheCurrentSettings) {
-    const auto settings = open();
-    settings->setCustomWordsText("Linn, LP12\n\nSondek\nLinn\n");
-    settings->setLanguages({"de-DE", "en-US"});
-    settings->setPreprocessing(PreprocessStrength::aggressive);
-    settings->setDeskew(false);
-    settings->setPdfAExport(true);
-    settings->setMenuBarOnly(true); // not a job option
+    const auto settings = open(path);
+    settings->setValue(Setting::recognitionLevel, OCRRecognitionLevel::fast);
+    settings->setValue(Setting::languages, QStringList{"de-DE", "en-US"});
+    settings->setValue(Setting::automaticallyDetectsLanguage, false);
+    settings->setValue(Setting::usesLanguageCorrection, true);
+    settings->setValue(Setting::customWordsText, QString("Linn, LP12\n\nSondek\nLinn\n"));
+    settings->setValue(Setting::preprocessing, PreprocessStrength::aggressive);
+    settings->setValue(Setting::autoRotate, false);
+    settings->setValue(Setting::perspective, false);
+    settings->setValue(Setting::writesTextSidecar, true);
+    settings->setValue(Setting::menuBarOnly, true); // not a job option
 
-    EXPECT_EQ(settings->parsedCustomWords(), (QStringList{"Linn", "LP12", "Sondek"}));
-    const auto options = settings->makeOptions();
-    EXPECT_EQ(options.customWords, settings->parsedCustomWords());
-    EXPECT_EQ(options.languages, (QStringList{"de-DE", "en-US"}));
-    EXPECT_EQ(options.preprocessing, PreprocessStrength::aggressive);
-    EXPECT_FALSE(options.deskew);
-    EXPECT_TRUE(options.pdfAExport);
-    EXPECT_TRUE(options.autoRotate);
-    EXPECT_FALSE(options.region.has_value());
+    OCROptions expected;
+    expected.recognitionLevel = OCRRecognitionLevel::fast;
+    expected.languages = {"de-DE", "en-US"};
+    expected.automaticallyDetectsLanguage = false;
+    expected.usesLanguageCorrection = true;
+    expected.customWords = {"Linn", "LP12", "Sondek"};
+    expected.preprocessing = PreprocessStrength::aggressive;
+    expected.autoRotate = false;
+    expected.perspective = false;
+    expected.writesTextSidecar = true;
+    EXPECT_EQ(settings->makeOptions(), expected);
+    EXPECT_EQ(settings->parsedCustomWords(), expected.customWords);
+
+    settings->setValue(Setting::deskew, false);
+    settings->setValue(Setting::pdfAExport, true);
+    expected.deskew = false;
+    expected.pdfAExport = true;
+    EXPECT_EQ(settings->makeOptions(), expected);
 }

@@ -1,7 +1,6 @@
 #include "settings/AppSettings.h"
 #include "settings/OCRPreset.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,13 +22,11 @@ protected:
         return std::make_unique<AppSettings>(std::make_unique<QSettings>(file, QSettings::IniFormat));
     }
 
-    // A store whose file holds `presets` as the given JSON bytes.
-    std::unique_ptr<AppSettings> openWithStoredPresets(const QByteArray& json) const {
-        const auto file = dir.filePath("Stored.conf");
-        {
-            QSettings raw(file, QSettings::IniFormat);
-            raw.setValue(AppSettings::presetsKey, json);
-        }
+    // A store whose file holds this presets value.
+    std::unique_ptr<AppSettings> openWithStored(const QVariant& presets,
+                                                const QString& name = "Stored.conf") const {
+        const auto file = dir.filePath(name);
+        QSettings(file, QSettings::IniFormat).setValue(AppSettings::presetsKey, presets);
         return open(file);
     }
 
@@ -42,211 +39,165 @@ protected:
     }
 };
 
-const QString duplicateMessage = QString::fromUtf8(
-    "An existing preset already has exactly these settings — saving it again under another name would "
-    "make the two impossible to tell apart. Change a setting first, or keep using the existing preset.");
-
 OCRPreset scanPreset() {
-    return OCRPreset{QUuid::fromString(QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F")),
-                     "Scans",
-                     OCRRecognitionLevel::fast,
-                     {"de-DE", "en-US"},
-                     false,
-                     true,
-                     "Linn\nSondek/LP12\n",
-                     PreprocessStrength::aggressive,
-                     false,
-                     true,
-                     false,
-                     true,
-                     false,
-                     "{date} {name}"};
+    OCRPreset preset{
+        QUuid::fromString(QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F")), "Scans", {}, {}};
+    preset.settings = SettingValues().presetPart();
+    preset.settings.set(Setting::recognitionLevel, OCRRecognitionLevel::fast);
+    preset.settings.set(Setting::languages, QStringList{"de-DE", "en-US"});
+    preset.settings.set(Setting::customWordsText, QString("Linn\nSondek/LP12\n"));
+    preset.settings.set(Setting::preprocessing, PreprocessStrength::aggressive);
+    preset.settings.set(Setting::perspective, false);
+    preset.settings.set(Setting::outputNameTemplate, QString("{date} {name}"));
+    return preset;
+}
+
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 } // namespace
 
-TEST_F(PresetsTest, SavingTheSameSettingsTwiceIsRefused) {
-    const auto first = settings->saveNewPreset("Office");
+TEST_F(PresetsTest, SavedNamesAreUniqueAndTheSameSettingsAreNotSavedTwice) {
+    const auto first = settings->saveNewPreset("");
     ASSERT_TRUE(first.has_value());
-    EXPECT_EQ(first->name, "Office");
-    EXPECT_FALSE(first->id.isNull());
-    EXPECT_TRUE(first->hasSameSettings(settings->currentSettingsPreset({}, {})));
+    EXPECT_EQ(first->name, "Preset");
+    EXPECT_FALSE(settings->saveNewPreset("Office").has_value()); // same settings as Preset
 
-    EXPECT_FALSE(settings->saveNewPreset("Office again").has_value());
-    EXPECT_EQ(names(), QStringList{"Office"});
-    EXPECT_EQ(AppSettings::duplicatePresetMessage, duplicateMessage);
-}
-
-TEST_F(PresetsTest, NamesAreTrimmedAndNumberedWhenTaken) {
-    ASSERT_EQ(settings->saveNewPreset("")->name, "Preset");
-    settings->setDeskew(false);
+    settings->setValue(Setting::deskew, false);
     ASSERT_EQ(settings->saveNewPreset("  \n\t ")->name, "Preset 2");
-    settings->setAutoRotate(false);
-    ASSERT_EQ(settings->saveNewPreset(" ")->name, "Preset 3");
-    settings->setPerspective(false);
+    settings->setValue(Setting::autoRotate, false);
     ASSERT_EQ(settings->saveNewPreset("Scans")->name, "Scans");
-    settings->setPdfAExport(true);
+    settings->setValue(Setting::perspective, false);
     ASSERT_EQ(settings->saveNewPreset(" Scans\n")->name, "Scans 2");
-    settings->setWritesTextSidecar(true);
+    settings->setValue(Setting::pdfAExport, true);
     ASSERT_EQ(settings->saveNewPreset("scans")->name, "scans"); // case matters
-    EXPECT_EQ(names(), (QStringList{"Preset", "Preset 2", "Preset 3", "Scans", "Scans 2", "scans"}));
-
-    // The next free number; a preset left out of the comparison frees its own name.
+    EXPECT_EQ(names(), (QStringList{"Preset", "Preset 2", "Scans", "Scans 2", "scans"}));
     EXPECT_EQ(settings->uniquePresetName("Scans"), "Scans 3");
-    EXPECT_EQ(settings->uniquePresetName("Scans", settings->presets()[3].id), "Scans");
-}
+    EXPECT_EQ(settings->uniquePresetName("Scans", settings->presets()[2].id),
+              "Scans"); // its own name is free
 
-TEST_F(PresetsTest, RenameAndDeleteActOnThePresetMatchingTheCurrentSettings) {
-    settings->saveNewPreset("Office");
-    settings->setDeskew(false);
-    const auto scans = *settings->saveNewPreset("Scans");
-
-    settings->renameCurrentPreset("Scans"); // its own name is not taken
-    EXPECT_EQ(names(), (QStringList{"Office", "Scans"}));
-    settings->renameCurrentPreset("Office");
-    EXPECT_EQ(names(), (QStringList{"Office", "Office 2"}));
+    // Rename and delete act on the preset with the current settings ("scans"), and only on it.
+    settings->renameCurrentPreset("Scans");
+    EXPECT_EQ(names().last(), "Scans 3");
     settings->renameCurrentPreset("  Receipts ");
-    EXPECT_EQ(names(), (QStringList{"Office", "Receipts"}));
-    EXPECT_EQ(settings->presets()[1].id, scans.id);
-
-    // With no preset matching, rename and delete do nothing.
-    settings->setPerspective(false);
-    EXPECT_EQ(settings->presetSelection(), "custom");
+    EXPECT_EQ(names().last(), "Receipts");
+    settings->setValue(Setting::writesTextSidecar, true);
     settings->renameCurrentPreset("Gone");
     settings->deleteCurrentPreset();
-    EXPECT_EQ(names(), (QStringList{"Office", "Receipts"}));
-
-    settings->setPerspective(true);
+    EXPECT_EQ(names().size(), 5);
+    settings->setValue(Setting::writesTextSidecar, false);
     settings->deleteCurrentPreset();
-    EXPECT_EQ(names(), QStringList{"Office"});
-    EXPECT_FALSE(settings->deskew()); // deleting changes no setting
+    EXPECT_EQ(names(), (QStringList{"Preset", "Preset 2", "Scans", "Scans 2"}));
+    EXPECT_TRUE(settings->value<bool>(Setting::pdfAExport)); // deleting changes no setting
     EXPECT_EQ(settings->presetSelection(), "custom");
-    EXPECT_EQ(open(dir.filePath("Quorvane.conf"))->presets().size(), 1);
+    EXPECT_EQ(open(path)->presets(), settings->presets());
 }
 
-TEST_F(PresetsTest, SameSettingsCompareTwelveFieldsExactly) {
+TEST_F(PresetsTest, ThePickerFollowsTheSettingsAndAppliesPresets) {
     const auto a = scanPreset();
     auto b = a;
     b.id = QUuid::createUuid();
     b.name = "Other";
     EXPECT_TRUE(a.hasSameSettings(b));
-    EXPECT_NE(a, b);
-
-    b.languages = {"en-US", "de-DE"};
+    b.settings.set(Setting::languages, QStringList{"en-US", "de-DE"});
     EXPECT_FALSE(a.hasSameSettings(b)); // order counts
     b = a;
-    b.customWordsText += " ";
+    b.settings.set(Setting::customWordsText, QString("Linn\nSondek/LP12\n "));
     EXPECT_FALSE(a.hasSameSettings(b)); // no trimming
-    b = a;
-    b.outputNameTemplate = "{Date} {name}";
-    EXPECT_FALSE(a.hasSameSettings(b));
-    b = a;
-    b.pdfAExport = true;
-    EXPECT_FALSE(a.hasSameSettings(b));
-}
 
-TEST_F(PresetsTest, PickerSelectionFollowsAndAppliesPresets) {
     const auto standard = *settings->saveNewPreset("Standard");
     settings->setPresets(settings->presets() << scanPreset());
-    EXPECT_EQ(settings->presetSelection(), standard.id.toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_EQ(settings->presetSelection(), standard.tag());
 
     int selectionSignals = 0;
-    int languageSignals = 0;
+    QList<Setting> changes;
     QObject::connect(settings.get(), &AppSettings::presetSelectionChanged, [&] { ++selectionSignals; });
-    QObject::connect(settings.get(), &AppSettings::languagesChanged, [&] { ++languageSignals; });
-
-    // A lower-case tag is the same UUID.
-    settings->setPresetSelection("e621e1f8-c36c-495a-93fc-0c247a3e6e5f");
-    EXPECT_EQ(settings->presetSelection(), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
-    EXPECT_TRUE(settings->currentSettingsPreset({}, {}).hasSameSettings(scanPreset()));
-    EXPECT_EQ(settings->makeOptions().customWords, (QStringList{"Linn", "Sondek/LP12"}));
+    QObject::connect(settings.get(), &AppSettings::settingChanged, [&](Setting s) { changes.append(s); });
+    settings->setPresetSelection("e621e1f8-c36c-495a-93fc-0c247a3e6e5f"); // a lower-case tag is the same UUID
+    EXPECT_EQ(settings->presetSelection(), scanPreset().tag());
+    EXPECT_EQ(settings->makeOptions(), scanPreset().options());
     EXPECT_EQ(selectionSignals, 1); // once for the end state, not per setting
-    EXPECT_EQ(languageSignals, 1);
+    EXPECT_EQ(changes.size(), 6);
 
     // "custom", tags that are no UUID and unknown ids change nothing.
-    for (const auto& tag : {QStringLiteral("custom"), QStringLiteral("{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}"),
-                            QUuid::createUuid().toString(QUuid::WithoutBraces)}) {
+    for (const auto& tag :
+         {QStringLiteral("custom"), QStringLiteral("{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}"),
+          QUuid::createUuid().toString(QUuid::WithoutBraces)}) {
         settings->setPresetSelection(tag);
         EXPECT_EQ(settings->presetSelection(), scanPreset().tag()) << tag.toStdString();
     }
-    EXPECT_EQ(selectionSignals, 1);
-
-    // One setting changed: no preset matches; changed back: the preset is selected again.
-    settings->setRecognitionLevel(OCRRecognitionLevel::accurate);
-    EXPECT_EQ(settings->presetSelection(), "custom");
+    settings->setValue(Setting::recognitionLevel, OCRRecognitionLevel::accurate);
     EXPECT_EQ(settings->matchingPresetID(), std::nullopt);
-    settings->setRecognitionLevel(OCRRecognitionLevel::fast);
+    settings->setValue(Setting::menuBarOnly, true); // presets do not carry it
+    settings->setValue(Setting::recognitionLevel, OCRRecognitionLevel::fast);
     EXPECT_EQ(settings->matchingPresetID(), scanPreset().id);
     EXPECT_EQ(selectionSignals, 3);
-
-    // Applied settings are stored at once.
-    const auto reopened = open(path);
-    EXPECT_EQ(reopened->presetSelection(), scanPreset().tag());
-    EXPECT_EQ(reopened->outputNameTemplate(), "{date} {name}");
+    EXPECT_EQ(open(path)->presetSelection(), scanPreset().tag()); // applied settings are stored at once
 }
 
-TEST_F(PresetsTest, PresetsAreStoredAsOneJsonArrayInOrder) {
-    settings->setPresets({scanPreset()});
-    settings->setDeskew(false);
-    settings->saveNewPreset("Later");
-    const auto expected = settings->presets();
-    ASSERT_EQ(expected.size(), 2);
-
-    QSettings raw(path, QSettings::IniFormat);
-    const auto stored = raw.value(AppSettings::presetsKey);
-    ASSERT_EQ(stored.typeId(), QMetaType::QByteArray);
-    const auto array = QJsonDocument::fromJson(stored.toByteArray()).array();
-    ASSERT_EQ(array.size(), 2);
-    const auto first = array[0].toObject();
-    EXPECT_EQ(first.size(), 14);
-    EXPECT_EQ(first["id"].toString(), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
-    EXPECT_EQ(first["recognitionLevel"].toString(), "fast");
-    EXPECT_EQ(array[1].toObject()["name"].toString(), "Later");
-
-    EXPECT_EQ(open(path)->presets(), expected);
-    const auto copy = dir.filePath("Copy.conf");
-    ASSERT_TRUE(QFile::copy(path, copy));
-    EXPECT_EQ(open(copy)->presets(), expected); // parsed afresh from the file
-}
-
-TEST_F(PresetsTest, DecodingIsStrictAboutEveryElementAndACorruptValueIsReplaced) {
+TEST_F(PresetsTest, PresetsThisVersionCannotReadAreKeptAsStored) {
     const auto good = scanPreset().toJson();
-    const auto storedWith = [&](const QJsonObject& damaged) {
-        return openWithStoredPresets(QJsonDocument(QJsonArray{good, damaged}).toJson())->presets().size();
-    };
-    EXPECT_EQ(storedWith(good), 2);
+    auto other = good; // with a key that a newer version added
+    other["id"] = "0E1B2C3D-0000-4000-8000-00000000000A";
+    other["name"] = "Other";
+    other["deskew"] = false;
+    other["colourProfile"] = "sRGB";
 
-    // One damaged element drops them all (a missing key, a wrong type, an unknown raw value, an id
-    // in braces, a null name); a key this version does not know is ignored.
-    const std::tuple<const char*, QJsonValue, qsizetype> changes[] = {
-        {"outputNameTemplate", QJsonValue::Undefined, 0},
-        {"deskew", "true", 0},
-        {"preprocessing", "Standard", 0},
-        {"languages", QJsonArray{"en-US", 3}, 0},
-        {"id", "{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}", 0},
-        {"name", QJsonValue::Null, 0},
-        {"colourProfile", "sRGB", 2}};
-    for (const auto& [key, value, kept] : changes) {
-        auto changed = good;
+    // Each damage makes its element unreadable, and only its element.
+    const std::pair<const char*, QJsonValue> damages[] = {{"outputNameTemplate", QJsonValue::Undefined},
+                                                          {"deskew", "true"},
+                                                          {"preprocessing", "Standard"},
+                                                          {"languages", QJsonArray{"en-US", 3}},
+                                                          {"id", "{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}"},
+                                                          {"name", QJsonValue::Null}};
+    for (const auto& [key, value] : damages) {
+        auto damaged = good;
         if (value.isUndefined()) {
-            changed.remove(key);
+            damaged.remove(key);
         } else {
-            changed.insert(key, value);
+            damaged.insert(key, value);
         }
-        EXPECT_EQ(storedWith(changed), kept) << key;
+        const auto stored = decodePresets('[' + compact(other) + ',' + compact(damaged) + ']');
+        ASSERT_TRUE(stored.has_value()) << key;
+        EXPECT_EQ(stored->presets.size(), 1) << key;
+        EXPECT_EQ(stored->unreadable, (QList<UnreadablePreset>{{compact(damaged), 1}})) << key;
     }
-
     EXPECT_FALSE(decodePresets("{\"id\":1}").has_value());
     EXPECT_FALSE(decodePresets("[").has_value());
-    EXPECT_EQ(decodePresets("[]"), QList<OCRPreset>());
 
-    // A corrupt stored value is dropped, and overwritten by the next change.
-    auto corrupt = openWithStoredPresets("[{\"id\": \"E621E1F8-C36C-495A-93FC-0C247A3E6E5F\"}]");
-    EXPECT_TRUE(corrupt->presets().isEmpty());
-    ASSERT_TRUE(corrupt->saveNewPreset("Fresh").has_value());
-    corrupt.reset();
+    // Three presets, the middle one from a newer version with a strength this one does not know,
+    // written with its own spacing: two are listed, and saving a fourth keeps it byte for byte.
+    auto newer = good;
+    newer["id"] = "5F0C6A55-3E0B-4C9A-9E1B-2D0C3B4A5F60";
+    newer["preprocessing"] = "extreme";
+    const QByteArray newerText = "{ \"preprocessing\" : \"extreme\",\n" + compact(newer).mid(1);
+    auto store =
+        openWithStored(QByteArray('[' + compact(good) + ",  " + newerText + " ,\n" + compact(other) + ']'));
+    EXPECT_EQ(store->presets().size(), 2);
+    EXPECT_EQ(store->unreadablePresetCount(), 1);
+    store->setValue(Setting::pdfAExport, true);
+    ASSERT_TRUE(store->saveNewPreset("Fourth").has_value());
+    const auto fourth = compact(store->presets().last().toJson());
+    const auto written = [&] { return store->store().value(AppSettings::presetsKey).toByteArray(); };
+    EXPECT_EQ(written(), '[' + compact(good) + ',' + newerText + ',' + compact(other) + ',' + fourth + ']');
+
+    // It keeps its place after the presets before it that remain.
+    store->setPresetSelection(scanPreset().tag());
+    store->deleteCurrentPreset();
+    EXPECT_EQ(written(), '[' + newerText + ',' + compact(other) + ',' + fourth + ']');
+}
+
+TEST_F(PresetsTest, AStoredValueThatIsNoArrayIsKeptAside) {
+    auto store = openWithStored(QByteArray("[{\"id\": \"E621E1F8"));
+    EXPECT_TRUE(store->presets().isEmpty());
+    EXPECT_TRUE(store->storedPresetsUnreadable());
+    ASSERT_TRUE(store->saveNewPreset("Fresh").has_value());
+    store.reset();
 
     const auto reopened = open(dir.filePath("Stored.conf"));
     ASSERT_EQ(reopened->presets().size(), 1);
-    EXPECT_EQ(reopened->presets()[0].name, "Fresh");
+    EXPECT_FALSE(reopened->storedPresetsUnreadable());
+    EXPECT_EQ(reopened->store().value(AppSettings::unreadablePresetsKey).toByteArray(),
+              "[{\"id\": \"E621E1F8");
 }
