@@ -3,7 +3,12 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo bench screenshots clean
+SANITIZE_DIR ?= build-sanitize
+SANITIZER_OPTIONS ?= detect_leaks=1:halt_on_error=1
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build test demo bench screenshots sanitize fuzz clean
 
 all: build
 
@@ -31,5 +36,21 @@ screenshots: build
 bench: build
 	scripts/run-bench $(BUILD_DIR)
 
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_SANITIZE=ON \
+		-DQUORVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && OMP_THREAD_LIMIT=1 ASAN_OPTIONS=$(SANITIZER_OPTIONS) \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/sanitizer-suppressions.txt \
+		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Each libFuzzer harness in fuzz/ for FUZZ_SECONDS, seeded from the shared corpus.
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+		-DQUORVANE_FUZZ=ON -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF -DQUORVANE_BUILD_APP=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

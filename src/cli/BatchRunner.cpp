@@ -1,6 +1,7 @@
 #include "cli/BatchRunner.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/Terminal.h"
 #include "jobs/InputFiles.h"
 #include "jobs/ReportExporter.h"
 #include "platform/TesseractEnginePool.h"
@@ -15,19 +16,19 @@ namespace quorvane::cli {
 
 namespace {
 
-void print(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
+using Terminal::print;
+using Terminal::shown;
 
+// One item's line on standard output.
 QString itemLine(const BatchItem& item) {
-    QString line = QFileInfo(item.sourceURL).fileName();
+    QString line = shown(QFileInfo(item.sourceURL).fileName(), stdout);
     if (item.status.kind == ItemStatus::Kind::done && item.outputURL()) {
-        line += QStringLiteral(" -> ") + *item.outputURL();
+        line += QStringLiteral(" -> ") + shown(*item.outputURL(), stdout);
     }
-    line += QStringLiteral(": ") + item.status.text();
+    line += QStringLiteral(": ") + shown(item.status.text(), stdout);
     if (item.status.kind == ItemStatus::Kind::done && !item.status.summary.problems().isEmpty()) {
-        line += QStringLiteral(" (but ") + item.status.summary.problems().join(QStringLiteral("; ")) + QLatin1Char(')');
+        line += QStringLiteral(" (but ") + shown(item.status.summary.problems().join(QStringLiteral("; ")), stdout) +
+                QLatin1Char(')');
     }
     return line;
 }
@@ -71,7 +72,7 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
     });
     connect(watcher_.get(), &FolderWatcher::statusMessageChanged, this, [this] {
         if (const auto message = watcher_->statusMessage()) {
-            print(stderr, QStringLiteral("quorvane-cli: ") + *message + QLatin1Char('\n'));
+            print(stderr, QStringLiteral("quorvane-cli: ") + shown(*message, stderr) + QLatin1Char('\n'));
         }
     });
     watcher_->startWatching(folder);
@@ -80,7 +81,7 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
         QMetaObject::invokeMethod(this, &BatchRunner::finished, Qt::QueuedConnection);
         return;
     }
-    print(stdout, QStringLiteral("Watching %1 for new scans. Press Ctrl-C to stop.\n").arg(folder));
+    print(stdout, QStringLiteral("Watching %1 for new scans. Press Ctrl-C to stop.\n").arg(shown(folder, stdout)));
     if (processExisting) {
         watcher_->processExisting();
     }
@@ -189,10 +190,11 @@ void BatchRunner::writeReport() {
                             : ReportExporter::Format::csv;
     try {
         ReportExporter::write(*settings_.reportPath, format, coordinator_.items(), QDateTime::currentDateTime());
-        print(stdout, QStringLiteral("Report: %1\n").arg(*settings_.reportPath));
+        print(stdout, QStringLiteral("Report: %1\n").arg(shown(*settings_.reportPath, stdout)));
     } catch (const std::exception& error) {
         failed_ = true;
-        print(stderr, QStringLiteral("quorvane-cli: the report could not be written: %1\n").arg(QString::fromUtf8(error.what())));
+        print(stderr, QStringLiteral("quorvane-cli: the report could not be written: %1\n")
+                          .arg(shown(QString::fromUtf8(error.what()), stderr)));
     }
 }
 

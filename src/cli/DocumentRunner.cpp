@@ -2,6 +2,7 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/PasswordPrompt.h"
+#include "cli/Terminal.h"
 #include "pipeline/ResultLines.h"
 #include "platform/TesseractEnginePool.h"
 
@@ -15,10 +16,8 @@ namespace quorvane::cli {
 
 namespace {
 
-void print(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
+using Terminal::print;
+using Terminal::shown;
 
 } // namespace
 
@@ -45,7 +44,7 @@ void DocumentRunner::start() {
         }
         std::optional<QString> password;
         if (asksPassword_ && OCRPipeline::requiresPassword(file_)) {
-            password = readPassword(QStringLiteral("Password for %1: ").arg(QFileInfo(file_).fileName()));
+            password = readPassword(QStringLiteral("Password for %1: ").arg(shown(QFileInfo(file_).fileName(), stderr)));
         }
         pipeline_.process(file_, output_, options_, password);
     });
@@ -75,23 +74,27 @@ void DocumentRunner::showPhase(const Phase& phase) {
         return;
     }
     const QString text = phase.progressText();
-    print(stderr, QStringLiteral("\r\033[K") + (text.isEmpty() ? QString() : QFileInfo(file_).fileName() + ": " + text));
+    print(stderr, QStringLiteral("\r\033[K") +
+                      (text.isEmpty() ? QString() : shown(QFileInfo(file_).fileName(), stderr) + ": " + text));
 }
 
 void DocumentRunner::report() {
     const Phase& phase = pipeline_.phase();
     if (phase.kind != Phase::Kind::done) {
         exitCode_ = stopping_ ? ExitStatus::cancelled : ExitStatus::forFailure(phase.errorKind);
-        print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(file_, phase.message));
+        print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(shown(file_, stderr), shown(phase.message, stderr)));
         return;
     }
-    QString text = phase.summary.outputURL ? file_ + QStringLiteral(" -> ") + *phase.summary.outputURL : file_;
+    QString text = shown(file_, stdout);
+    if (phase.summary.outputURL) {
+        text += QStringLiteral(" -> ") + shown(*phase.summary.outputURL, stdout);
+    }
     text += QLatin1Char('\n');
     for (const auto& line : ResultLines::lines(phase.summary)) {
         text += QStringLiteral("  ") + line + QLatin1Char('\n');
     }
     if (phase.summary.sidecarURL) {
-        text += QStringLiteral("  Text copy: ") + *phase.summary.sidecarURL + QLatin1Char('\n');
+        text += QStringLiteral("  Text copy: ") + shown(*phase.summary.sidecarURL, stdout) + QLatin1Char('\n');
     }
     print(stdout, text);
     // The searchable PDF is there, but not everything that should have come with it.

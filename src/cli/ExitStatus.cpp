@@ -12,7 +12,9 @@ int forFailure(std::optional<OCRError::Kind> kind) {
     case OCRError::Kind::documentTooLarge:
     case OCRError::Kind::cannotOpenPDF:
     case OCRError::Kind::cannotOpenImage:
-    case OCRError::Kind::emptyDocument: return unreadableInput;
+    case OCRError::Kind::emptyDocument:
+    case OCRError::Kind::cannotReadSource:
+    case OCRError::Kind::damagedPage: return unreadableInput;
     case OCRError::Kind::passwordRequired: return passwordRequired;
     case OCRError::Kind::incorrectPassword: return incorrectPassword;
     case OCRError::Kind::outputWriteFailed:

@@ -6,8 +6,10 @@
 #include "cli/ExitStatus.h"
 #include "cli/InterruptHandler.h"
 #include "cli/SettingsCommands.h"
+#include "cli/Terminal.h"
 #include "jobs/InputFiles.h"
 #include "pipeline/OutputPath.h"
+#include "platform/FileNames.h"
 #include "platform/ProcessStart.h"
 #include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
@@ -22,20 +24,35 @@ using namespace quorvane;
 
 namespace {
 
-void print(FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().constData(), stream); }
+// Texts that quote what the user typed or stored: shown safely on a terminal.
+void print(FILE* stream, const QString& text) { cli::Terminal::print(stream, cli::Terminal::shown(text, stream, true)); }
 
 // Settings, presets and their listings. Returns an exit status when the program should stop.
 std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettings& settings) {
+    // A change that did not reach the disk is reported, not announced as done.
+    const auto unsaved = [&settings] {
+        if (const auto error = settings.storeError()) {
+            print(stderr, QStringLiteral("quorvane-cli: ") + *error + QLatin1Char('\n'));
+            return true;
+        }
+        return false;
+    };
     for (const auto& [key, value] : commandLine.settingsToStore) {
         if (const auto error = cli::storeSetting(settings, key, value)) {
             print(stderr, cli::usageError(*error) + QLatin1Char('\n'));
             return cli::ExitStatus::usage;
+        }
+        if (unsaved()) {
+            return 1;
         }
         print(stdout, cli::storedSettingReport(settings, key));
     }
     if (commandLine.deletePresetName) {
         if (const auto error = cli::deletePreset(settings, *commandLine.deletePresetName)) {
             print(stderr, QStringLiteral("quorvane-cli: ") + *error + QLatin1Char('\n'));
+            return 1;
+        }
+        if (unsaved()) {
             return 1;
         }
         print(stdout, QStringLiteral("Deleted preset \"%1\".\n").arg(*commandLine.deletePresetName));
@@ -49,6 +66,9 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
         }
         const auto saved =
             cli::savePreset(settings, base.overriddenBy(commandLine.overrides), *commandLine.savePresetName);
+        if (saved.outcome != cli::SavedPreset::refused && unsaved()) {
+            return 1;
+        }
         switch (saved.outcome) {
         case cli::SavedPreset::refused:
             print(stderr, QStringLiteral("quorvane-cli: ") + saved.refusal + QLatin1Char('\n'));
@@ -82,7 +102,12 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
 
-    const auto parsed = cli::parse(QCoreApplication::arguments());
+    // Decoded here rather than by Qt, which loses the bytes of a name that is not UTF-8.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(FileNames::decode(QByteArray(argv[i])));
+    }
+    const auto parsed = cli::parse(arguments);
     if (!parsed.commandLine) {
         print(parsed.exitCode == 0 ? stdout : stderr, parsed.message + QLatin1Char('\n'));
         return parsed.exitCode;
@@ -131,17 +156,16 @@ int main(int argc, char** argv) {
     int refused = 0;
     bool anyFolder = false;
     for (const auto& input : commandLine.inputs) {
-        const QFileInfo info(input);
         QString problem;
-        if (!info.exists()) {
+        if (!FileNames::exists(input)) {
             problem = QStringLiteral("No such file or folder.");
-        } else if (info.isDir()) {
+        } else if (FileNames::isDirectory(input)) {
             anyFolder = true;
         } else if (!InputFiles::isAcceptedInput(input)) {
             problem = QStringLiteral("Not a PDF or a supported image (png, jpg, jpeg, heic, heif, tiff, tif, bmp, gif).");
         }
         if (!problem.isEmpty()) {
-            print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(input, problem));
+            print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(cli::Terminal::shown(input, stderr), problem));
             refused += 1;
         }
     }

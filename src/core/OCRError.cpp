@@ -7,7 +7,9 @@ OCRError::OCRError(Kind kind, int pageIndex, QString detail)
     what_ = description().toStdString();
 }
 
-OCRError OCRError::rasterizationFailed(int pageIndex) { return {Kind::rasterizationFailed, pageIndex}; }
+OCRError OCRError::rasterizationFailed(int pageIndex, const QString& reason) {
+    return {Kind::rasterizationFailed, pageIndex, reason};
+}
 OCRError OCRError::missingPageContent(int pageIndex) { return {Kind::missingPageContent, pageIndex}; }
 OCRError OCRError::recognitionFailed(int pageIndex, const QString& underlying) {
     return {Kind::recognitionFailed, pageIndex, underlying};
@@ -34,12 +36,15 @@ OCRError OCRError::outputNotMadeByQuorvane(const QString& output, const QString&
                            "written over it. Move or rename it, or choose another name template or output folder.")
                 .arg(output, source)};
 }
+OCRError OCRError::cannotReadSource(const QString& reason) { return {Kind::cannotReadSource, 0, reason}; }
+OCRError OCRError::damagedPage(int pageIndex, const QString& reason) { return {Kind::damagedPage, pageIndex, reason}; }
 
 QString OCRError::description() const {
     const QString page = QString::number(pageIndex_ + 1);
     switch (kind_) {
     case Kind::rasterizationFailed:
-        return QStringLiteral("Rendering page %1 failed.").arg(page);
+        return detail_.isEmpty() ? QStringLiteral("Rendering page %1 failed.").arg(page)
+                                 : QStringLiteral("Rendering page %1 failed: ").arg(page) + detail_;
     case Kind::missingPageContent:
         return QStringLiteral("Page %1 has no drawable content.").arg(page);
     case Kind::recognitionFailed:
@@ -65,6 +70,10 @@ QString OCRError::description() const {
         return QString::fromUtf8(
             "This output name would overwrite the original PDF, so nothing was written. Change the "
             "output file name template in Settings \u2014 add {date} or a suffix such as _searchable.");
+    case Kind::cannotReadSource:
+        return QStringLiteral("The file could not be read: ") + detail_;
+    case Kind::damagedPage:
+        return QStringLiteral("Page %1 is damaged: ").arg(page) + detail_;
     }
     return {};
 }
@@ -84,6 +93,8 @@ QString OCRError::kindName(Kind kind) {
     case Kind::outputOverwritesSource: return QStringLiteral("outputOverwritesSource");
     case Kind::outputOfAnotherSource: return QStringLiteral("outputOfAnotherSource");
     case Kind::outputNotMadeByQuorvane: return QStringLiteral("outputNotMadeByQuorvane");
+    case Kind::cannotReadSource: return QStringLiteral("cannotReadSource");
+    case Kind::damagedPage: return QStringLiteral("damagedPage");
     }
     return {};
 }

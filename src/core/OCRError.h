@@ -25,9 +25,13 @@ public:
         outputOverwritesSource,
         outputOfAnotherSource,
         outputNotMadeByQuorvane,
+        cannotReadSource,
+        damagedPage,
     };
 
-    static OCRError rasterizationFailed(int pageIndex);
+    // With a reason when it is known ("Rendering page 3 failed: it took longer than 60 seconds to
+    // draw, so it was stopped.").
+    static OCRError rasterizationFailed(int pageIndex, const QString& reason = {});
     static OCRError missingPageContent(int pageIndex);
     static OCRError recognitionFailed(int pageIndex, const QString& underlying);
     static OCRError outputWriteFailed(const QString& underlying);
@@ -45,10 +49,15 @@ public:
 
     // The case's name as written in code, e.g. "passwordRequired": how reports name the kind.
     static QString kindName(Kind kind);
+    // The source exists but cannot be read as a file: not allowed, not a regular file, a disk error.
+    static OCRError cannotReadSource(const QString& reason);
+    // A page whose dictionary or boxes cannot be used, found before any work is spent on it.
+    static OCRError damagedPage(int pageIndex, const QString& reason);
 
     Kind kind() const { return kind_; }
     int pageIndex() const { return pageIndex_; }
-    // The underlying text of recognitionFailed and outputWriteFailed, the reason of documentTooLarge.
+    // The underlying text of recognitionFailed and outputWriteFailed, the reason of documentTooLarge,
+    // cannotReadSource, damagedPage and (when given) rasterizationFailed.
     const QString& detail() const { return detail_; }
 
     // The text shown wherever the error reaches the user.

@@ -3,6 +3,7 @@
 #include "pipeline/ImagePDFBuilder.h"
 #include "pipeline/OutputPath.h"
 #include "pipeline/WrittenOutputs.h"
+#include "platform/FileNames.h"
 
 #include <QCollator>
 #include <QDir>
@@ -33,15 +34,22 @@ QStringList expandInputs(const QStringList& paths) {
         }
     };
 
+    // Listed by the system's names, not Qt's: Qt leaves out names that are not UTF-8.
     for (const auto& path : paths) {
-        const QFileInfo info(path);
-        if (!info.exists()) {
+        const auto status = FileNames::status(path);
+        if (!status) {
             continue;
         }
-        if (info.isDir()) {
+        if (S_ISDIR(status->st_mode)) {
             const QDir folder(path);
-            for (const auto& name : folder.entryList(QDir::Files, QDir::NoSort)) {
-                take(folder.filePath(name));
+            for (const auto& name : FileNames::entries(path)) {
+                if (name.startsWith(QLatin1Char('.'))) {
+                    continue; // hidden, as our own staged and lock files are
+                }
+                const auto entry = FileNames::status(folder.filePath(name));
+                if (entry && S_ISREG(entry->st_mode)) {
+                    take(folder.filePath(name));
+                }
             }
         } else {
             take(path);

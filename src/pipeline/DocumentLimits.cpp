@@ -2,7 +2,7 @@
 
 #include "core/OCRError.h"
 
-#include <QFileInfo>
+#include "platform/FileNames.h"
 
 namespace quorvane::DocumentLimits {
 
@@ -16,11 +16,11 @@ const QString splitAdvice =
 } // namespace
 
 std::optional<std::int64_t> fileSize(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isFile()) {
+    const auto status = FileNames::status(path);
+    if (!status || !S_ISREG(status->st_mode)) {
         return std::nullopt; // missing, unreadable or a folder: no size to judge
     }
-    return info.size();
+    return static_cast<std::int64_t>(status->st_size);
 }
 
 void checkFileSize(const QString& path, std::int64_t limit) {

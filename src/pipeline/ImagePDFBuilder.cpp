@@ -2,6 +2,7 @@
 
 #include "core/OCRError.h"
 #include "pipeline/DocumentLimits.h"
+#include "platform/FileNames.h"
 #include "platform/PrivateTemporaryFolder.h"
 
 #include <QDir>
@@ -225,7 +226,7 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath) {
     if (!vipsReady()) {
         throw OCRError::cannotOpenImage();
     }
-    const QByteArray localPath = QFile::encodeName(imagePath);
+    const QByteArray localPath = FileNames::encode(imagePath);
     const char* loader = vips_foreign_find_load(localPath.constData());
     if (loader == nullptr || !imageLoaders().contains(QString::fromLatin1(loader))) {
         vips_error_clear();

@@ -8,23 +8,29 @@
 #include "pipeline/DPIAnalyzer.h"
 #include "pipeline/DocumentLimits.h"
 #include "pipeline/ImagePDFBuilder.h"
+#include "pipeline/OutputLock.h"
 #include "pipeline/OutputPath.h"
 #include "pipeline/PDFAuxBuilder.h"
 #include "pipeline/PDFPageRasterizer.h"
+#include "pipeline/PageCheck.h"
 #include "pipeline/PageTaskPool.h"
 #include "pipeline/PageWork.h"
+#include "pipeline/SourceFile.h"
+#include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerWriter.h"
 #include "pipeline/WrittenOutputs.h"
+#include "platform/DebugLog.h"
+#include "platform/FileErrors.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThreadPool>
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace quorvane {
 
@@ -74,6 +80,7 @@ struct OCRPipeline::Run {
     std::optional<SourceRecord> record; // the source as the run found it, recorded in the output
     bool cancelled = false;
 
+    std::unique_ptr<OutputLock> outputLock; // held from before the first page to the end
     QString temporaryPdf; // made from an image source, deleted when the run ends
     std::unique_ptr<PdfDocument> document;
     int pageCount = 0;
@@ -96,6 +103,7 @@ struct OCRPipeline::Run {
 
     void releaseFiles() {
         document.reset();
+        outputLock.reset();
         if (!temporaryPdf.isEmpty()) {
             QFile::remove(temporaryPdf);
             temporaryPdf.clear();
@@ -132,6 +140,10 @@ void refuseToReplaceAnotherDocument(const QString& output, const QString& source
 
 // Everything between the overwrite check and the page loop; throws what stops the run.
 void OCRPipeline::prepare(Run& run) {
+    DebugLog::captureLibraryMessages(); // before libvips or Poppler first speak
+    SourceFile::checkReadable(run.source);
+    run.outputLock = std::make_unique<OutputLock>(run.output);
+    run.outputLock->removeStaleStagedFiles();
     DocumentLimits::checkFileSize(run.source, DocumentLimits::maxFileSize);
     run.record = SourceRecord::of(run.source);
     refuseToReplaceAnotherDocument(run.output, run.source);
@@ -176,6 +188,7 @@ namespace {
 PageLook lookAt(const PdfDocument& document, int index) {
     PageLook look{.index = index, .page = document.page(index)};
     if (look.page) {
+        PageCheck::checkUsable(*look.page);
         look.bounds = CoordinateMapper::displayBounds(*look.page);
         look.hasText = !look.page->text().trimmed().isEmpty();
         if (!look.hasText) {
@@ -482,14 +495,14 @@ QString OCRPipeline::writeTextSidecar(const std::vector<TextLayerWriter::PageInp
 
     const QFileInfo info(output);
     const QString path = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".txt");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw PlatformError(file.errorString());
+    const QByteArray text = texts.join(QStringLiteral("\n\n")).toUtf8();
+    StagedOutputFile file(path);
+    if (!file.create()) {
+        throw PlatformError(FileErrors::writing(errno, path));
     }
-    file.write(texts.join(QStringLiteral("\n\n")).toUtf8());
-    if (!file.commit()) {
-        throw PlatformError(file.errorString());
-    }
+    file.pipeline().write(reinterpret_cast<const unsigned char*>(text.constData()), static_cast<size_t>(text.size()));
+    file.close();
+    file.commit();
     return path;
 }
 

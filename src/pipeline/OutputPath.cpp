@@ -1,5 +1,7 @@
 #include "pipeline/OutputPath.h"
 
+#include "platform/FileNames.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -54,7 +56,7 @@ struct FileIdentity {
 
 std::optional<FileIdentity> identityOf(const QString& path) {
     struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+    if (::stat(FileNames::encode(path).constData(), &status) != 0) {
         return std::nullopt;
     }
     return FileIdentity{status.st_dev, status.st_ino};

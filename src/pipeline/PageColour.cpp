@@ -1,5 +1,7 @@
 #include "pipeline/PageColour.h"
 
+#include "platform/PdfContent.h"
+
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <set>
@@ -10,6 +12,9 @@ namespace quorvane::PageColour {
 namespace {
 
 constexpr int maxFormDepth = 8;
+// Parsing holds a content stream whole in memory, decoded. A page whose content is larger is
+// rendered in colour instead: slower, never wrong, and a compressed gigabyte of zeros costs nothing.
+constexpr size_t largestContentParsed = 16u << 20;
 
 // Every operator that sets a colour other than through grey, paints a shading or starts an inline
 // image (whose colour space we would have to read from the stream).
@@ -49,6 +54,9 @@ struct Checker {
     std::set<QPDFObjGen> visitedForms;
 
     bool contentIsGrey(QPDFObjectHandle content) {
+        if (PdfContent::decodedSizeExceeds(content, largestContentParsed)) {
+            return false;
+        }
         ColourOperatorFinder finder;
         QPDFObjectHandle::parseContentStream(content, &finder);
         return !finder.found;

@@ -1,92 +1,119 @@
 #include "pipeline/StagedOutputFile.h"
 
 #include "core/OCRError.h"
+#include "platform/FileErrors.h"
+#include "platform/FileNames.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvane {
 
 namespace {
 
-QString fileSystemError(const QString& what, const QString& path, int error) {
-    return QStringLiteral("%1 \"%2\": %3").arg(what, QFileInfo(path).fileName(), qt_error_string(error));
-}
-
 // The longest file name the usual Linux file systems take, in bytes.
 constexpr qsizetype longestFileName = 255;
+constexpr qsizetype uuidLength = 36;
+
+// ".tmp.pdf" for a PDF, ".tmp.txt" for a text copy.
+QString stagingSuffix(const QString& outputPath) {
+    return QStringLiteral(".tmp.") + QFileInfo(outputPath).suffix().toLower();
+}
+
+// The hidden name is 46 characters longer than the output's base name; an output name that the
+// folder accepts must not fail for its hidden companion, so a long base name is shortened.
+QString stagingBase(const QString& outputPath) {
+    QString base = QFileInfo(outputPath).completeBaseName();
+    const qsizetype extra = 2 + uuidLength + stagingSuffix(outputPath).size();
+    while (!base.isEmpty() && FileNames::encode(QLatin1Char('.') + base).size() + extra > longestFileName) {
+        base.chop(base.size() >= 2 && base.back().isLowSurrogate() && base[base.size() - 2].isHighSurrogate() ? 2
+                                                                                                                : 1);
+    }
+    return base;
+}
 
 } // namespace
 
 StagedOutputFile::StagedOutputFile(QString outputPath) : outputPath_(std::move(outputPath)) {
-    const QFileInfo output(outputPath_);
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    const QString suffix = QStringLiteral(".") + uuid + QStringLiteral(".tmp.pdf");
-    // The hidden name is 46 characters longer than the output's base name; an output name that
-    // the folder accepts must not fail for its hidden companion, so a long base name is shortened.
-    QString base = output.completeBaseName();
-    while (!base.isEmpty() &&
-           QFile::encodeName(QStringLiteral(".") + base + suffix).size() > longestFileName) {
-        base.chop(base.size() >= 2 && base.back().isLowSurrogate() ? 2 : 1);
-    }
-    temporaryPath_ = output.absolutePath() + QStringLiteral("/.") + base + suffix;
+    temporaryPath_ = QFileInfo(outputPath_).absolutePath() + QStringLiteral("/.") + stagingBase(outputPath_) +
+                     QLatin1Char('.') + uuid + stagingSuffix(outputPath_);
 }
 
 StagedOutputFile::~StagedOutputFile() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
     }
-    QFile::remove(temporaryPath_);
+    ::unlink(FileNames::encode(temporaryPath_).constData());
+}
+
+bool StagedOutputFile::isStagingNameOf(const QString& fileName, const QString& outputPath) {
+    static const QRegularExpression uuid(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+    const QString prefix = QLatin1Char('.') + stagingBase(outputPath) + QLatin1Char('.');
+    const QString suffix = stagingSuffix(outputPath);
+    return fileName.size() == prefix.size() + uuidLength + suffix.size() && fileName.startsWith(prefix) &&
+           fileName.endsWith(suffix) && uuid.match(fileName.mid(prefix.size(), uuidLength)).hasMatch();
 }
 
 bool StagedOutputFile::create() {
-    const QByteArray path = QFile::encodeName(temporaryPath_);
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return false;
+    descriptor_ = ::open(FileNames::encode(temporaryPath_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    return descriptor_ >= 0;
+}
+
+void StagedOutputFile::fail(int error) const {
+    throw PlatformError(FileErrors::writing(error, outputPath_));
+}
+
+void StagedOutputFile::Sink::write(unsigned char const* data, size_t length) {
+    while (length > 0) {
+        const ssize_t written = ::write(file_.descriptor_, data, length);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            file_.fail(errno);
+        }
+        data += written;
+        length -= static_cast<size_t>(written);
     }
-    stream_ = ::fdopen(fd, "wb");
-    if (stream_ == nullptr) {
-        ::close(fd);
-        QFile::remove(temporaryPath_);
-        return false;
-    }
-    return true;
 }
 
 void StagedOutputFile::close() {
-    if (stream_ == nullptr) {
-        return;
+    // Synced before the rename, so the output is never a name for data still on its way to the disk.
+    const int descriptor = std::exchange(descriptor_, -1);
+    if (::fsync(descriptor) != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        fail(error);
     }
-    FILE* stream = stream_;
-    stream_ = nullptr;
-    // Flushed and synced before the rename, so the output is never a name for incomplete data.
-    const bool written = std::fflush(stream) == 0 && ::fsync(::fileno(stream)) == 0;
-    int error = errno;
-    const bool closed = std::fclose(stream) == 0;
-    if (written) {
-        error = errno;
-    }
-    if (!written || !closed) {
-        throw PlatformError(fileSystemError(QStringLiteral("Could not write"), outputPath_, error));
+    if (::close(descriptor) != 0 && errno != EINTR) {
+        fail(errno);
     }
 }
 
 void StagedOutputFile::commit() {
-    if (QFileInfo::exists(outputPath_)) {
-        QFile::setPermissions(temporaryPath_, QFile::permissions(outputPath_));
+    const QByteArray output = FileNames::encode(outputPath_);
+    const QByteArray temporary = FileNames::encode(temporaryPath_);
+    struct stat existing {};
+    if (::stat(output.constData(), &existing) == 0) {
+        ::chmod(temporary.constData(), existing.st_mode & 0777);
     }
     // rename() replaces an existing output atomically: readers see the old file or the new one.
-    if (std::rename(QFile::encodeName(temporaryPath_).constData(),
-                    QFile::encodeName(outputPath_).constData()) != 0) {
-        const int error = errno;
-        throw PlatformError(fileSystemError(QStringLiteral("Could not put the searchable PDF in place as"),
-                                            outputPath_, error));
+    if (std::rename(temporary.constData(), output.constData()) != 0) {
+        fail(errno);
+    }
+    // The rename itself reaches the disk with the folder.
+    const int folder = ::open(FileNames::encode(QFileInfo(outputPath_).absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
     }
 }
 

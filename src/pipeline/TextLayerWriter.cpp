@@ -9,17 +9,23 @@
 #include "pipeline/PageAnnotations.h"
 #include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerFonts.h"
+#include "platform/FileErrors.h"
+#include "platform/FileNames.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <qpdf/Pipeline.hh>
+#include <qpdf/Pl_Concatenate.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFMatrix.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <set>
+#include <unistd.h>
 
 namespace quorvane::TextLayerWriter {
 
@@ -88,17 +94,56 @@ Object imageXObject(QPDF& output, const EncodedRaster& raster) {
     return image;
 }
 
-// The source page's content as a form XObject of the output, its content streams and resources
-// carried over as they are. Clipped to the crop box: what a reader shows of the page, no more.
+// The content of a page split over several streams, joined for one form: each decoded in turn
+// straight into the output, never all of it in memory.
+class JoinedContents : public Object::StreamDataProvider {
+public:
+    explicit JoinedContents(Object contents) : contents_(std::move(contents)) {}
+
+    void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
+        Pl_Concatenate joined("joined page content", pipeline);
+        for (auto& stream : contents_.aitems()) {
+            if (stream.isStream()) {
+                stream.pipeStreamData(&joined, 0, qpdf_dl_specialized);
+                // Streams are split only between tokens; a line break keeps the two ends apart.
+                joined.write(reinterpret_cast<const unsigned char*>("\n"), 1);
+            }
+        }
+        joined.manualFinish();
+    }
+
+private:
+    Object contents_;
+};
+
+// The source page's content as a form XObject of the output, its content stream and resources
+// carried over as they are: a stream stays encoded, so a megabyte that inflates to gigabytes costs
+// a megabyte here. Clipped to the crop box: what a reader shows of the page, no more.
 Object sourcePageForm(QPDF& output, const PageInput& input) {
     try {
         QPDFPageObjectHelper page = input.page.pageObject();
-        if (!page.getObjectHandle().isDictionary()) {
+        Object pageDict = page.getObjectHandle();
+        if (!pageDict.isDictionary()) {
             throw OCRError::missingPageContent(input.pageIndex);
         }
+        // Made in the source document, where the page's resources live, then copied over whole.
+        Object contents = pageDict.getKey("/Contents");
+        Object form = contents.isStream() ? contents.copyStream() : input.page.document().qpdf().newStream(std::string());
+        if (contents.isArray()) {
+            form.replaceStreamData(std::make_shared<JoinedContents>(contents), Object::newNull(), Object::newNull());
+        }
+        Object dict = form.getDict();
+        dict.removeKey("/Length");
+        dict.replaceKey("/Type", Object::newName("/XObject"));
+        dict.replaceKey("/Subtype", Object::newName("/Form"));
+        dict.replaceKey("/BBox", rectangle(input.page.cropBox()));
         // Rotation and crop are in our own matrix, so the form itself is left untransformed.
-        Object form = page.getFormXObjectForPage(false);
-        form.getDict().replaceKey("/BBox", rectangle(input.page.cropBox()));
+        dict.removeKey("/Matrix");
+        Object resources = page.getAttribute("/Resources", false);
+        dict.replaceKey("/Resources", resources.isDictionary() ? resources : Object::newDictionary());
+        if (pageDict.getKey("/Group").isDictionary()) {
+            dict.replaceKey("/Group", pageDict.getKey("/Group"));
+        }
         return output.copyForeignObject(form);
     } catch (const OCRError&) {
         throw;
@@ -218,12 +263,13 @@ void keepSourceProtection(QPDFWriter& writer, const std::vector<PageInput>& page
 }
 
 // Serialises the output into the staged file. The source's streams keep their encoding (images
-// are copied as they are); only unfiltered streams, ours, are compressed.
-void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFile& staged,
-               const QString& outputPath) {
+// are copied as they are); only unfiltered streams, ours, are compressed. The source's stream data
+// is read only now, so a damaged or vanished source shows up here, told apart from the output's
+// own write failures (which the staged file explains itself).
+void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFile& staged) {
     try {
         QPDFWriter writer(output);
-        writer.setOutputFile(QFile::encodeName(staged.temporaryPath()).constData(), staged.stream(), false);
+        writer.setOutputPipeline(&staged.pipeline());
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(true);
         writer.setObjectStreamMode(qpdf_o_generate);
@@ -236,13 +282,22 @@ void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFi
         }
         keepSourceProtection(writer, pages);
         writer.write();
+    } catch (const OCRError&) {
+        throw;
+    } catch (const PlatformError& error) {
+        throw OCRError::outputWriteFailed(error.message()); // the staged file's own write failed
+    } catch (const QPDFExc& error) {
+        throw OCRError::outputWriteFailed(
+            QStringLiteral("the source PDF is damaged, and part of it could not be read (%1)")
+                .arg(QString::fromStdString(error.getMessageDetail())));
     } catch (const QPDFSystemError& error) {
-        throw PlatformError(QStringLiteral("Could not write \"%1\": %2")
-                                .arg(QFileInfo(outputPath).fileName(), qt_error_string(error.getErrno())));
+        throw OCRError::outputWriteFailed(QStringLiteral("the source PDF could not be read again: ") +
+                                          FileErrors::reading(error.getErrno()));
+    } catch (const std::bad_alloc&) {
+        throw OCRError::outputWriteFailed(QStringLiteral("there is not enough memory to write this document"));
     } catch (const std::exception&) {
         throw OCRError::outputWriteFailed(QStringLiteral("could not serialize output"));
     }
-    staged.close();
 }
 
 } // namespace
@@ -263,7 +318,7 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
 
     StagedOutputFile staged(outputPath);
     if (!staged.create()) {
-        throw OCRError::outputWriteFailed(diagnoseContextFailure(outputPath));
+        throw OCRError::outputWriteFailed(explainCreationFailure(outputPath, errno));
     }
 
     QPDF output;
@@ -279,21 +334,34 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
     annotations.finish();
     applyDocumentInformation(output, attributes, srgbOutputIntent, source, omissions);
 
-    serialise(output, pages, staged, outputPath);
-    staged.commit();
+    serialise(output, pages, staged);
+    try {
+        staged.close();
+        staged.commit();
+    } catch (const PlatformError& error) {
+        throw OCRError::outputWriteFailed(error.message());
+    }
     return omissions;
+}
+
+QString explainCreationFailure(const QString& outputPath, int error) {
+    // A missing or forbidden folder is explained by looking at it; a full or read-only disk by the
+    // system's own answer.
+    const bool folderProblem = error == ENOENT || error == ENOTDIR || error == EACCES || error == EPERM;
+    return folderProblem ? diagnoseContextFailure(outputPath) : FileErrors::writing(error, outputPath);
 }
 
 QString diagnoseContextFailure(const QString& outputPath) {
     const QString folder = QFileInfo(outputPath).absolutePath();
-    if (!QFileInfo::exists(folder)) {
+    if (!FileNames::isDirectory(folder)) {
         return QStringLiteral("the output folder no longer exists");
     }
-    QFile probe(folder + QStringLiteral("/.quorvane-probe-") +
-                QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
-    if (probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        probe.close();
-        probe.remove();
+    const QByteArray probe = FileNames::encode(folder + QStringLiteral("/.quorvane-probe-") +
+                                               QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    const int descriptor = ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor >= 0) {
+        ::close(descriptor);
+        ::unlink(probe.constData());
         return QStringLiteral("could not create PDF context");
     }
     return QStringLiteral(

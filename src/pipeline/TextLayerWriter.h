@@ -35,5 +35,8 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
 
 // Why the output could not be created in its folder, as a readable text.
 QString diagnoseContextFailure(const QString& outputPath);
+// The same for a file beside the output that the system refused with `error` (an errno value): the
+// folder's problem as above, or the disk's (full, read-only).
+QString explainCreationFailure(const QString& outputPath, int error);
 
 } // namespace quorvane::TextLayerWriter

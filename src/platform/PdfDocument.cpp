@@ -1,5 +1,9 @@
 #include "platform/PdfDocument.h"
 
+#include "platform/DebugLog.h"
+#include "platform/FileNames.h"
+#include "platform/RenderProcess.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <poppler/cpp/poppler-document.h>
@@ -11,17 +15,13 @@
 #include <qpdf/Buffer.hh>
 
 #include <cmath>
-#include <mutex>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace quorvane {
 
 namespace {
-
-// Both libraries print their complaints about damaged files; the user sees our message instead.
-void silenceLibraries() {
-    static std::once_flag once;
-    std::call_once(once, [] { poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr); });
-}
 
 QString fromPoppler(const poppler::ustring& text) {
     const auto utf8 = text.to_utf8();
@@ -47,6 +47,24 @@ std::optional<QString> infoString(QPDFObjectHandle info, const char* key) {
         return std::nullopt;
     }
     return QString::fromStdString(value.getUTF8Value());
+}
+
+// A file that exists only in memory, holding `bytes`, for the page renderer; -1 when it cannot be made.
+int copyInMemory(const std::string& bytes) {
+    const int descriptor = ::memfd_create("quorvane-decrypted", MFD_CLOEXEC);
+    if (descriptor < 0) {
+        return -1;
+    }
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t put = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+        if (put <= 0) {
+            ::close(descriptor);
+            return -1;
+        }
+        written += static_cast<size_t>(put);
+    }
+    return descriptor;
 }
 
 } // namespace
@@ -127,11 +145,23 @@ QString PdfPage::text() const {
 
 PdfDocument::PdfDocument(QString path) : path_(std::move(path)) {}
 
-PdfDocument::~PdfDocument() = default;
+PdfDocument::~PdfDocument() {
+    renderer_.reset();
+    if (bytes_ >= 0) {
+        ::close(bytes_);
+    }
+}
+
+RenderProcess& PdfDocument::renderProcess() const {
+    std::call_once(rendererStarted_, [this] { renderer_ = std::make_unique<RenderProcess>(bytes_); });
+    return *renderer_;
+}
 
 std::unique_ptr<PdfDocument> PdfDocument::open(const QString& path) {
-    silenceLibraries();
-    if (!QFile::exists(path)) {
+    DebugLog::captureLibraryMessages();
+    // A named pipe would block the open and a device would be read for ever.
+    const auto status = FileNames::status(path);
+    if (!status || !S_ISREG(status->st_mode)) {
         return nullptr;
     }
     std::unique_ptr<PdfDocument> document(new PdfDocument(path));
@@ -164,11 +194,12 @@ bool PdfDocument::unlock(const QString& password) {
 bool PdfDocument::load(const std::string& password) {
     auto qpdf = std::make_unique<QPDF>();
     qpdf->setSuppressWarnings(true);
-    const QByteArray localPath = QFile::encodeName(path_);
+    const QByteArray localPath = FileNames::encode(path_);
     qpdf->processFile(localPath.constData(), password.c_str());
 
     std::unique_ptr<poppler::document> poppler;
     std::unique_ptr<QPDF> encrypted;
+    int bytes = -1;
     if (qpdf->isEncrypted()) {
         QPDFWriter writer(*qpdf);
         writer.setOutputMemory();
@@ -182,12 +213,21 @@ bool PdfDocument::load(const std::string& password) {
         qpdf->processMemoryFile(localPath.constData(), decrypted_.data(), decrypted_.size());
         poppler.reset(poppler::document::load_from_raw_data(decrypted_.data(),
                                                              static_cast<int>(decrypted_.size())));
+        bytes = copyInMemory(decrypted_);
     } else {
         poppler.reset(poppler::document::load_from_file(localPath.toStdString()));
+        bytes = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
     }
-    if (!poppler || poppler->is_locked()) {
+    if (!poppler || poppler->is_locked() || bytes < 0) {
+        if (bytes >= 0) {
+            ::close(bytes);
+        }
         throw std::runtime_error("Poppler cannot read the document");
     }
+    if (bytes_ >= 0) {
+        ::close(bytes_);
+    }
+    bytes_ = bytes;
 
     pages_ = QPDFPageDocumentHelper(*qpdf).getAllPages();
     qpdf_ = std::move(qpdf);

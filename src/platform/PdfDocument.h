@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -22,6 +23,7 @@ class page;
 namespace quorvane {
 
 class PdfDocument;
+class RenderProcess;
 
 // The file that a searchable copy was made from, as the copy records it in its document
 // information: what tells its own source apart from another file of the same base name, and from
@@ -112,6 +114,9 @@ public:
     // that restricts permissions only.
     bool neededPassword() const { return neededPassword_; }
     poppler::document* popplerDocument() const { return poppler_.get(); }
+    // Draws this document's pages in a process of its own, started on first use. Not available
+    // while locked.
+    RenderProcess& renderProcess() const;
 
 private:
     explicit PdfDocument(QString path);
@@ -120,6 +125,9 @@ private:
     QString path_;
     bool locked_ = true;
     std::string decrypted_; // the decrypted bytes both libraries read, for encrypted sources
+    int bytes_ = -1;        // the bytes the page renderer reads: the file, or the decrypted copy
+    mutable std::once_flag rendererStarted_;
+    mutable std::unique_ptr<RenderProcess> renderer_;
     std::unique_ptr<QPDF> qpdf_;
     std::unique_ptr<QPDF> encrypted_;
     bool neededPassword_ = false;

@@ -1,7 +1,9 @@
 #include "settings/AppSettings.h"
 
 #include "core/CustomWordList.h"
+#include "platform/FileErrors.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <utility>
 
@@ -54,6 +56,15 @@ void AppSettings::loadPresets() {
 void AppSettings::store(const QString& key, const QVariant& value) {
     m_store->setValue(key, value);
     m_store->sync();
+    if (m_store->status() != QSettings::AccessError) {
+        m_storeError.reset();
+        return;
+    }
+    // QSettings keeps the system's reason to itself; a small write beside the file finds it.
+    const auto error = FileErrors::probeWriting(QFileInfo(m_store->fileName()).absolutePath());
+    m_storeError = QStringLiteral("The settings could not be saved: ") +
+                   (error ? FileErrors::writing(*error, m_store->fileName())
+                          : QStringLiteral("\"%1\" could not be written.").arg(m_store->fileName()));
 }
 
 void AppSettings::storePresets() {

@@ -48,6 +48,9 @@ public:
     ~AppSettings() override;
 
     QString fileName() const;
+    // Why the last change could not be saved (a full disk, a folder Quorvane may not write); none
+    // once a change was saved again. The value itself is still in effect for this session.
+    std::optional<QString> storeError() const { return m_storeError; }
     // The underlying settings, for parts that keep their own keys in the same file (the watcher).
     QSettings& store() const { return *m_store; }
 
@@ -106,6 +109,7 @@ private:
     void publishSelection();
 
     std::unique_ptr<QSettings> m_store;
+    std::optional<QString> m_storeError;
     SettingValues m_values;
     QList<OCRPreset> m_presets;
     QList<UnreadablePreset> m_unreadablePresets;

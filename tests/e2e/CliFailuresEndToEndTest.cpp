@@ -2,16 +2,22 @@
 // documented for the case, nothing of the user's lost and nothing left behind.
 
 #include "e2e/CliSupport.h"
+#include "pipeline/OutputLock.h"
+#include "platform/FileNames.h"
 #include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <fstream>
 #include <utility>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+using namespace quorvane;
 using namespace quorvane::test;
 
 // A locked PDF needs its password, and its searchable copy keeps it: pdftotext reads the copy
@@ -169,4 +175,146 @@ TEST(CliFailures, UsageErrorsExitWithTwoAndHelpListsEveryStatus) {
     const auto missing = runCli({"/nonexistent/scan.pdf"});
     EXPECT_EQ(missing.result.exitCode, 3);
     EXPECT_TRUE(missing.result.standardError.contains("No such file or folder."));
+}
+
+// A full disk (a 1 MB file system filled up) under an earlier output: the run fails with the
+// cause, the earlier output stays byte for byte, and no hidden file is left. The file system is a
+// tmpfs in a mount namespace of the run's own; what it held is copied out before it goes.
+TEST(CliFailures, AFullDiskKeepsTheEarlierOutputAndSaysWhy) {
+    QTemporaryDir folder;
+    const QString source = smallScan(folder.path(), "scan.pdf");
+    const QString earlier = folder.filePath("earlier.pdf"), disk = folder.filePath("disk"),
+                  after = folder.filePath("after");
+    ASSERT_TRUE(writeFile(earlier, QByteArray(76 * 1024, 'e')) && QDir().mkpath(disk) && QDir().mkpath(after));
+    const QString script =
+        "d=$0; cp_from=$1; keep=$2; shift 2; mount -t tmpfs -o size=1M tmpfs \"$d\" || exit 90; "
+        "cp \"$cp_from\" \"$d/scan_searchable.pdf\"; cat /dev/zero > \"$d/.filler\" 2>/dev/null; "
+        "\"$@\"; status=$?; rm \"$d/.filler\"; cp -a \"$d/.\" \"$keep/\"; exit $status";
+    const auto run = runCli(plainRecognition + QStringList{"-o", disk, source}, {},
+                            {"unshare", "-rm", "sh", "-c", script, disk, earlier, after});
+    ASSERT_NE(run.result.exitCode, 90) << "no tmpfs could be mounted: " << run.result.standardError.toStdString();
+    EXPECT_EQ(run.result.exitCode, 6);
+    EXPECT_TRUE(run.result.standardError.contains(
+        "Writing the searchable PDF failed: There is not enough space on the disk for \"scan_searchable.pdf\"."))
+        << run.result.standardError.toStdString();
+    EXPECT_EQ(readBytes(after + "/scan_searchable.pdf"), readBytes(earlier));
+    EXPECT_EQ(filesIn(after), QStringList{"scan_searchable.pdf"});
+}
+
+// What is not a regular file is refused before it is opened, saying what it is: a named pipe would
+// block the open and /dev/zero would be read for ever. A file the user may not read is said to be
+// that, not "corrupted".
+TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
+    QTemporaryDir folder;
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                             QFile::ExeOther);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("pipe.pdf")).constData(), 0644), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("pipe.png")).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", folder.filePath("zero.pdf")));
+    const QString secret = smallScan(folder.path(), "secret.pdf");
+    QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner);
+    const QStringList asNobody = geteuid() == 0 ? QStringList{"setpriv", "--reuid=65534", "--regid=65534",
+                                                              "--clear-groups"}
+                                                : QStringList{};
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"pipe.pdf", "The file could not be read: it is a named pipe, not a file."},
+        {"pipe.png", "The file could not be read: it is a named pipe, not a file."},
+        {"zero.pdf", "The file could not be read: it is a device, not a file."},
+        {"secret.pdf", "The file could not be read: you are not allowed to read it."},
+    };
+    for (const auto& [name, message] : cases) {
+        const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {},
+                                name == "secret.pdf" ? asNobody : QStringList{});
+        EXPECT_EQ(run.result.exitCode, 3) << name.toStdString();
+        EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
+    }
+    EXPECT_EQ(filesIn(folder.path()), (QStringList{"pipe.pdf", "pipe.png", "secret.pdf", "zero.pdf"}));
+}
+
+// Damaged pages are named before any work is spent on them, saying what is wrong; a page whose
+// content inflates to a gigabyte is refused as too large, the run staying within 1 GB of memory.
+TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(writePdf(folder.filePath("empty.pdf"), {FixturePage{.mediaBox = {0, 0, 0, 0}}}));
+    ASSERT_TRUE(writePdf(folder.filePath("huge.pdf"), {FixturePage{.mediaBox = {0, 0, 2e6, 612}}}));
+    ASSERT_TRUE(writeFile(folder.filePath("unreadable.pdf"),
+                          handWrittenPdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Rotate "
+                                          "100000000000000000000 >>"})));
+    const auto bomb = buildPdf({FixturePage{}});
+    replaceContentWithZeros(*bomb, 0, 1ll << 30);
+    savePdf(*bomb, folder.filePath("bomb.pdf"));
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"empty.pdf", "Page 1 is damaged: it has no area (its page box is 0 × 0 points)."},
+        {"huge.pdf", "Page 1 is damaged: its page box is 2000000 × 612 points, larger than any real page."},
+        {"unreadable.pdf", "Page 1 is damaged: its page dictionary cannot be read."},
+        {"bomb.pdf", "Page 1 holds more than 256 MB of content once decompressed, more than a page can take."},
+    };
+#if defined(__SANITIZE_ADDRESS__)
+    const QStringList withinOneGigabyte; // the sanitizer's own reservations are far larger
+#else
+    const QStringList withinOneGigabyte{"prlimit", "--data=1073741824", "--"};
+#endif
+    for (const auto& [name, message] : cases) {
+        const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {}, withinOneGigabyte);
+        EXPECT_EQ(run.result.exitCode, 3) << name.toStdString();
+        EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
+    }
+}
+
+// A name that is not UTF-8 is found, and its output keeps the same bytes; a name too long for the
+// file system once "_searchable" is added is refused before any page is recognised; on a terminal,
+// control characters in a name are shown escaped instead of reaching the terminal.
+TEST(CliFailures, NamesThatAreNoUtf8TooLongOrHoldControlCharacters) {
+    QTemporaryDir folder;
+    const QByteArray raw = QFile::encodeName(folder.path()) + "/scan\xff.pdf";
+    const QByteArray scan = readBytes(smallScan(folder.path(), "plain.pdf"));
+    std::ofstream(raw.constData(), std::ios::binary).write(scan.constData(), scan.size());
+    const QString run = "exec \"$0\" --languages en-US --no-auto-language --no-rotate --no-deskew --no-perspective "
+                        "\"$1/$(printf 'scan\\377.pdf')\"";
+    const auto odd = runProgram("sh", {"-c", run, binPath("quorvane-cli"), folder.path()});
+    EXPECT_EQ(odd.exitCode, 0) << odd.standardError.toStdString();
+    const QByteArray rawOutput = QFile::encodeName(folder.path()) + "/scan\xff_searchable.pdf";
+    EXPECT_TRUE(FileNames::exists(FileNames::decode(rawOutput)));
+    ::unlink(raw.constData()); // Qt cannot see these names to remove them with the folder
+    ::unlink(rawOutput.constData());
+
+    const QString longName = folder.filePath(QString(246, 'a') + ".pdf");
+    ASSERT_TRUE(QFile::copy(folder.filePath("plain.pdf"), longName));
+    QElapsedTimer clock;
+    clock.start();
+    const auto tooLong = runCli(plainRecognition + QStringList{longName});
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(tooLong.result.exitCode, 6);
+    EXPECT_TRUE(tooLong.result.standardError.contains(
+        "_searchable.pdf\" is 261 bytes long, and this disk takes file names of at most 255 bytes."))
+        << tooLong.result.standardError.toStdString();
+
+    const QString command = "\"" + binPath("quorvane-cli") + "\" \"$(printf 'a\\033]0;owned\\007b.pdf')\"";
+    const auto terminal = runProgram("script", {"-qec", command, "/dev/null"});
+    EXPECT_TRUE(terminal.standardOutput.contains("quorvane-cli: a\\x1B]0;owned\\x07b.pdf: No such file or folder."))
+        << terminal.standardOutput.toStdString();
+    EXPECT_FALSE(terminal.standardOutput.contains('\x1b'));
+}
+
+// One writer per output: while another run (here, this test) holds the output's lock, a run is
+// refused at once; a staged file that a killed run left beside the output is removed by the next
+// run, which leaves no lock file behind either.
+TEST(CliFailures, ASecondWriterIsRefusedAndStaleStagedFilesAreCleared) {
+    QTemporaryDir folder;
+    const QString source = smallScan(folder.path(), "scan.pdf");
+    const QString output = folder.filePath("scan_searchable.pdf");
+    {
+        const OutputLock held(output);
+        const auto refused = runCli(plainRecognition + QStringList{source});
+        EXPECT_EQ(refused.result.exitCode, 6);
+        EXPECT_TRUE(refused.result.standardError.contains(
+            "Writing the searchable PDF failed: another Quorvane run is writing \"scan_searchable.pdf\" right now."))
+            << refused.result.standardError.toStdString();
+    }
+    ASSERT_TRUE(writeFile(folder.filePath(".scan_searchable.0D7E0C8C-2C1B-4F4B-9A52-5C2B0E1D4A10.tmp.pdf")));
+    ASSERT_TRUE(writeFile(folder.filePath(".scan_searchable.notes"), "not ours"));
+    const auto run = runCli(plainRecognition + QStringList{source});
+    EXPECT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    EXPECT_EQ(filesIn(folder.path()), (QStringList{".scan_searchable.notes", "scan.pdf", "scan_searchable.pdf"}));
 }

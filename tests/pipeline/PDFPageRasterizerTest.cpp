@@ -1,5 +1,6 @@
 #include "pipeline/PDFPageRasterizer.h"
 
+#include "core/OCRError.h"
 #include "support/PdfBuilder.h"
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
@@ -180,4 +181,27 @@ TEST(PDFPageRasterizer, DocumentsRenderOnSeveralThreadsAtOnce) {
         ASSERT_TRUE(alone[i] && together[i]);
         EXPECT_EQ(cv::norm(*alone[i], *together[i], cv::NORM_INF), 0) << "document " << i;
     }
+}
+
+// A tiling pattern that paints itself every ten-thousandth of a point never finishes drawing (as in
+// pdftoppm): it is stopped at the time limit with its page number and the reason, and the
+// document's next page still draws, in a renderer of its own.
+TEST(PDFPageRasterizer, ARunawayPageIsStoppedAndTheNextPageStillDraws) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("runaway.pdf");
+    const auto pdf = buildPdf({FixturePage{}, FixturePage{.blackRects = {{0, 0, 306, 792}}}});
+    fillWithRunawayPattern(*pdf, 0);
+    savePdf(*pdf, path);
+    const auto document = PdfDocument::open(path);
+    ASSERT_TRUE(document);
+
+    try {
+        PDFPageRasterizer::render(*document->page(0), 300, std::chrono::seconds(2));
+        ADD_FAILURE() << "the runaway page was drawn";
+    } catch (const OCRError& error) {
+        EXPECT_EQ(error.description(), "Rendering page 1 failed: it took longer than 2 seconds to draw, so it was stopped.");
+    }
+    const auto next = PDFPageRasterizer::render(*document->page(1), 36);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(darkArea(*next), cv::Rect(0, 0, 153, 396));
 }

@@ -352,3 +352,33 @@ TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
         }
     }
 }
+
+// A page's content is carried over still encoded: 64 MiB of zeros compressed to 64 KiB stay those
+// very bytes (never inflated while writing). Content split over several streams, even in the middle
+// of an operation, is joined into one that draws the same.
+TEST(TextLayerWriter, PageContentIsCarriedOverWithoutDecoding) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("source.pdf"), output = folder.filePath("out.pdf");
+    const auto pdf = test::buildPdf({FixturePage{}, FixturePage{}});
+    test::replaceContentWithZeros(*pdf, 0, 64ll << 20);
+    auto split = QPDFPageDocumentHelper(*pdf).getAllPages().at(1).getObjectHandle();
+    split.replaceKey("/Contents", QPDFObjectHandle::newArray({pdf->newStream("0 g 0 0 306"), pdf->newStream("792 re f")}));
+    test::savePdf(*pdf, path);
+    const auto document = PdfDocument::open(path);
+    std::vector<PageInput> pages;
+    for (int i = 0; i < 2; ++i) {
+        pages.push_back({.page = *document->page(i), .outputBounds = {0, 0, 612, 792}, .pageIndex = i});
+    }
+    TextLayerWriter::write(pages, {}, output, false, document.get());
+
+    QPDF written;
+    written.processFile(QFile::encodeName(output).constData());
+    auto form = QPDFPageDocumentHelper(written).getAllPages().at(0).getObjectHandle().getKey("/Resources").getKey(
+        "/XObject").getKey("/Page0");
+    const auto sourceBytes = document->page(0)->pageObject().getObjectHandle().getKey("/Contents").getRawStreamData();
+    const auto outputBytes = form.getRawStreamData();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(outputBytes->getBuffer()), outputBytes->getSize()),
+              std::string(reinterpret_cast<const char*>(sourceBytes->getBuffer()), sourceBytes->getSize()));
+    expectNear(test::darkArea(test::renderPage(output, 2, 20)), test::darkArea(test::renderPage(path, 2, 20)), 1);
+    EXPECT_FALSE(test::darkArea(test::renderPage(output, 2, 20)).isEmpty());
+}

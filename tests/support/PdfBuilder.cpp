@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
@@ -120,6 +122,50 @@ std::unique_ptr<QPDF> buildPdf(const std::vector<FixturePage>& pages) {
         helper.addPage(QPDFPageObjectHelper(page), false);
     }
     return pdf;
+}
+
+void fillWithRunawayPattern(QPDF& pdf, int index) {
+    QPDFPageObjectHelper page = QPDFPageDocumentHelper(pdf).getAllPages().at(static_cast<size_t>(index));
+    auto tile = pdf.newStream("0 0 0.0001 0.0001 re f");
+    tile.getDict().replaceKey("/PatternType", Object::newInteger(1));
+    tile.getDict().replaceKey("/PaintType", Object::newInteger(1));
+    tile.getDict().replaceKey("/TilingType", Object::newInteger(1));
+    tile.getDict().replaceKey("/BBox", Object::parse("[0 0 0.0001 0.0001]"));
+    tile.getDict().replaceKey("/XStep", Object::newReal(0.0001, 4));
+    tile.getDict().replaceKey("/YStep", Object::newReal(0.0001, 4));
+    tile.getDict().replaceKey("/Resources", Object::newDictionary());
+    auto patterns = Object::newDictionary();
+    patterns.replaceKey("/P1", tile);
+    page.getObjectHandle().getKey("/Resources").replaceKey("/Pattern", patterns);
+    page.getObjectHandle().replaceKey("/Contents", pdf.newStream("/Pattern cs /P1 scn 0 0 612 792 re f"));
+}
+
+void replaceContentWithZeros(QPDF& pdf, int index, long long zeros) {
+    QPDFPageObjectHelper page = QPDFPageDocumentHelper(pdf).getAllPages().at(static_cast<size_t>(index));
+    Pl_Buffer compressed("compressed zeros");
+    Pl_Flate deflate("deflate", &compressed, Pl_Flate::a_deflate);
+    const std::string block(1 << 20, '\0');
+    for (long long left = zeros; left > 0; left -= static_cast<long long>(block.size())) {
+        deflate.write(reinterpret_cast<const unsigned char*>(block.data()),
+                      static_cast<size_t>(std::min<long long>(left, static_cast<long long>(block.size()))));
+    }
+    deflate.finish();
+    auto content = pdf.newStream();
+    content.replaceStreamData(compressed.getBufferSharedPointer(), Object::newName("/FlateDecode"), Object::newNull());
+    page.getObjectHandle().replaceKey("/Contents", content);
+}
+
+QByteArray handWrittenPdf(const std::vector<QByteArray>& objects) {
+    QByteArray pdf = "%PDF-1.7\n";
+    QByteArray table = "xref\n0 " + QByteArray::number(static_cast<qsizetype>(objects.size()) + 1) +
+                       "\n0000000000 65535 f \n";
+    for (size_t i = 0; i < objects.size(); ++i) {
+        table += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(static_cast<qsizetype>(i) + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const QByteArray start = QByteArray::number(pdf.size());
+    return pdf + table + "trailer\n<< /Size " + QByteArray::number(static_cast<qsizetype>(objects.size()) + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n";
 }
 
 // QPDFWriter keeps the file name pointer until it writes: the bytes must outlive it.

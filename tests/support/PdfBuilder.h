@@ -60,6 +60,16 @@ bool writeScan(const QString& path, const QString& words, int pages = 1);
 // One page of it, named `name` in `folder`; its path (a failure to write it fails the test).
 QString smallScan(const QString& folder, const QString& name);
 
+// Hostile pages, made from a built document's page `index`: filled with a tiling pattern that
+// paints itself every ten-thousandth of a point (a renderer drawing it tile by tile never ends), or
+// whose content is `zeros` zero bytes, Flate-compressed (a gigabyte fits in a megabyte).
+void fillWithRunawayPattern(QPDF& pdf, int index);
+void replaceContentWithZeros(QPDF& pdf, int index, long long zeros);
+
+// A PDF written by hand, for damage that QPDF would not write: the objects numbered from 1, the
+// first being the catalog, with a correct cross-reference table.
+QByteArray handWrittenPdf(const std::vector<QByteArray>& objects);
+
 // A new document with copies of the first `count` pages of `source` (all when negative), as the
 // searchable copy starts.
 std::unique_ptr<QPDF> pageCopies(const PdfDocument& source, int count = -1);
