@@ -1,5 +1,6 @@
 #include "pipeline/ImagePDFBuilder.h"
 
+#include "core/Geometry.h"
 #include "core/OCRError.h"
 
 #include <QDir>
@@ -13,7 +14,9 @@
 #include <qpdf/QUtil.hh>
 #include <vips/vips8>
 
+#include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace quorvane::ImagePDFBuilder {
@@ -30,6 +33,7 @@ struct EncodedImage {
     int components = 3;       // 1 grey, 3 RGB
     int bitsPerComponent = 8; // 1 for pure black-and-white images
     bool jpeg = false;        // DCTDecode; otherwise FlateDecode with PNG predictors
+    Size page;                // points
 };
 
 // The decoders that read the supported formats. A file that only another decoder reads (a PDF, an
@@ -175,6 +179,29 @@ bool canEmbedJpegAsIs(const VImage& header, const VImage& decoded) {
     return upright && plainColour && header.width() == decoded.width() && header.height() == decoded.height();
 }
 
+// The resolution a file states for one axis (vips keeps pixels per millimetre), when it is one a
+// scanner uses: 72 and 96 are what cameras and editors write without measuring anything.
+std::optional<double> scanResolution(double pixelsPerMillimetre) {
+    const double dpi = std::round(pixelsPerMillimetre * 25.4); // PNG stores whole pixels per metre
+    return dpi >= minScanDPI && dpi <= maxScanDPI ? std::optional(dpi) : std::nullopt;
+}
+
+// The page is the size the image was scanned at when the file says so; otherwise each decoded
+// pixel is 1/imageDPI inch.
+Size pageSize(const VImage& header, const VImage& decoded) {
+    const auto xDPI = scanResolution(header.xres()), yDPI = scanResolution(header.yres());
+    if (!xDPI || !yDPI) {
+        return {decoded.width() * 72.0 / imageDPI, decoded.height() * 72.0 / imageDPI};
+    }
+    Size page{header.width() * 72.0 / *xDPI, header.height() * 72.0 / *yDPI};
+    const int orientation =
+        header.get_typeof(VIPS_META_ORIENTATION) == 0 ? 1 : header.get_int(VIPS_META_ORIENTATION);
+    if (orientation >= 5 && orientation <= 8) { // turned a quarter: the decoded image is upright
+        std::swap(page.width, page.height);
+    }
+    return page;
+}
+
 EncodedImage decodeAndEncode(const QString& imagePath) {
     if (!vipsReady()) {
         throw OCRError::cannotOpenImage();
@@ -202,16 +229,18 @@ EncodedImage decodeAndEncode(const QString& imagePath) {
         // Decoding happens here, once, for every file: a damaged one fails now, before anything is written.
         const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
         const bool fromJpeg = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
+        EncodedImage encoded;
         if (fromJpeg && canEmbedJpegAsIs(header, thumbnail)) {
-            EncodedImage encoded;
             encoded.data = readAll(imagePath);
             encoded.width = thumbnail.width();
             encoded.height = thumbnail.height();
             encoded.components = header.bands();
             encoded.jpeg = true;
-            return encoded;
+        } else {
+            encoded = fromJpeg ? jpegImage(pixels) : losslessImage(pixels);
         }
-        return fromJpeg ? jpegImage(pixels) : losslessImage(pixels);
+        encoded.page = pageSize(header, thumbnail);
+        return encoded;
     } catch (const OCRError&) {
         throw;
     } catch (const std::exception&) { // vips::VError, a decoder out of memory, an odd PNG
@@ -220,8 +249,8 @@ EncodedImage decodeAndEncode(const QString& imagePath) {
 }
 
 QByteArray onePagePdf(const EncodedImage& image) {
-    const double width = image.width * 72.0 / imageDPI;
-    const double height = image.height * 72.0 / imageDPI;
+    const double width = image.page.width;
+    const double height = image.page.height;
 
     QPDF pdf;
     pdf.emptyPDF();
