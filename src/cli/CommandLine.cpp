@@ -157,6 +157,8 @@ ParseOutcome parse(const QStringList& arguments) {
                                           QStringLiteral("NAME"));
     const QCommandLineOption showSettings(QStringLiteral("show-settings"),
                                           QStringLiteral("Print every stored setting with its key."));
+    const QCommandLineOption listLanguages(QStringLiteral("list-languages"),
+                                           QStringLiteral("List the recognition languages and which are installed."));
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Store one setting, e.g. "
                                                                       "quorvane.settings.deskew=false."),
                                  QStringLiteral("KEY=VALUE"));
@@ -166,7 +168,7 @@ ParseOutcome parse(const QStringList& arguments) {
         parser.addOptions(entry.options);
     }
     parser.addOptions({region, password, force, retry, report, watch, processExisting, preset, listPresets, savePreset,
-                       deletePreset, showSettings, set});
+                       deletePreset, showSettings, listLanguages, set});
 
     if (!parser.parse(arguments)) {
         return failure(parser.errorText());
@@ -186,6 +188,7 @@ ParseOutcome parse(const QStringList& arguments) {
     commandLine.processExisting = parser.isSet(processExisting);
     commandLine.listPresets = parser.isSet(listPresets);
     commandLine.showSettings = parser.isSet(showSettings);
+    commandLine.listLanguages = parser.isSet(listLanguages);
     if (parser.isSet(preset)) {
         commandLine.presetName = parser.value(preset);
     }
@@ -215,7 +218,8 @@ ParseOutcome parse(const QStringList& arguments) {
     if (commandLine.processExisting && !commandLine.watchFolder) {
         return failure(QStringLiteral("--process-existing goes with --watch."));
     }
-    const bool managesSettings = commandLine.listPresets || commandLine.showSettings || commandLine.savePresetName ||
+    const bool managesSettings = commandLine.listPresets || commandLine.showSettings || commandLine.listLanguages ||
+                                 commandLine.savePresetName ||
                                  commandLine.deletePresetName || !commandLine.settingsToStore.isEmpty();
     if (!commandLine.hasWorkToDo() && !managesSettings) {
         return failure(QStringLiteral("no input files given."));

@@ -36,6 +36,7 @@ struct CommandLine {
     std::optional<QString> deletePresetName;
     bool listPresets = false;
     bool showSettings = false;
+    bool listLanguages = false;
     QList<QPair<QString, QString>> settingsToStore; // --set KEY=VALUE, in order
 
     // True when the command line only manages settings or presets.

@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "cli/DocumentRunner.h"
 #include "cli/InterruptHandler.h"
+#include "cli/LanguageCommands.h"
 #include "cli/SettingsCommands.h"
 #include "jobs/InputFiles.h"
 #include "pipeline/OutputPath.h"
@@ -66,9 +67,6 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
     if (commandLine.showSettings) {
         print(stdout, cli::settingsListing(settings));
     }
-    if (!commandLine.hasWorkToDo()) {
-        return 0;
-    }
     return std::nullopt;
 }
 
@@ -109,6 +107,18 @@ int main(int argc, char** argv) {
     options.region = commandLine.region;
     const QString nameTemplate = runSettings.get<QString>(Setting::outputNameTemplate);
     const bool skipsExisting = runSettings.get<bool>(Setting::batchSkipExistingOutputs) && !commandLine.force;
+
+    if (commandLine.listLanguages) {
+        print(stdout, cli::languageListing(options.effectiveLanguages()));
+    }
+    if (!commandLine.hasWorkToDo()) {
+        return 0;
+    }
+    // Tesseract without a language's data reads its text as garbage in another: refused before any work.
+    if (const auto missing = cli::missingLanguages(options.effectiveLanguages())) {
+        print(stderr, QStringLiteral("quorvane-cli: ") + *missing + QLatin1Char('\n'));
+        return 2;
+    }
 
     cli::InterruptHandler interrupts;
 

@@ -163,7 +163,7 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
               "No presets saved; --save-preset NAME saves the settings as one.\n" + unreadableNote);
 
     const auto stored =
-        runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US,en-US"});
+        runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US,eng"});
     EXPECT_EQ(stored.result.standardOutput,
               "Stored quorvane.settings.deskew = false\nStored quorvane.settings.languages = en-US\n");
     const std::pair<QStringList, QString> refusals[] = {
@@ -171,7 +171,8 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
         {{"--set", "quorvane.settings.colour=blue"}, "unknown setting"},
         {{"--set", "quorvane.settings.outputNameTemplate=scan"}, "has no {name}"},
         {{"--name", "{nam}_x", scan}, "{nam} is not a token"},
-        {{"--save-preset", " "}, "--save-preset needs a name"}};
+        {{"--save-preset", " "}, "--save-preset needs a name"},
+        {{"--set", "quorvane.settings.languages=fra,ja-JP"}, "Install the package tesseract-ocr-jpn"}};
     for (const auto& [arguments, reason] : refusals) {
         const auto refused = runCli(arguments);
         EXPECT_EQ(refused.result.exitCode, 2) << arguments.join(' ').toStdString();

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -91,6 +92,23 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
         << run.result.standardError.toStdString();
     EXPECT_TRUE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+}
+
+// Tesseract without a language's data reads its text as another's garbage: refused before any work.
+TEST(CliFailures, LanguagesWithoutTesseractDataAreRefusedNamingTheirPackage) {
+    QTemporaryDir folder;
+    const QString scan = folder.filePath("scan.pdf");
+    ASSERT_TRUE(writeScan(scan, "Minutes of the committee"));
+    const auto refused = runCli({"-l", "ru-RU,fra", scan});
+    EXPECT_EQ(refused.result.exitCode, 2);
+    EXPECT_TRUE(refused.result.standardError.contains("Russian (ru-RU) cannot be recognised"));
+    EXPECT_TRUE(refused.result.standardError.contains("apt install tesseract-ocr-rus)"));
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
+
+    const QString listing = runCli({"-l", "fra,en-us", "--list-languages"}).result.standardOutput;
+    EXPECT_TRUE(listing.contains(QRegularExpression("^\\* fr-FR +fra +French +installed$", QRegularExpression::MultilineOption)));
+    EXPECT_TRUE(listing.contains(QRegularExpression("^  ru-RU +rus +Russian +not installed$", QRegularExpression::MultilineOption)));
+    EXPECT_TRUE(listing.contains("in use, in this order: fr-FR, en-US\n")) << listing.toStdString();
 }
 
 TEST(CliFailures, UsageErrorsExitWithTwo) {
