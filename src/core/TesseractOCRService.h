@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace quorvane {
@@ -19,6 +20,12 @@ public:
     // Lines in the recognizer's order, boxes normalised to `bitmap` with the origin at the bottom
     // left. Throws PlatformError when the recognizer fails.
     std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const;
+
+    // Script detection tells Latin from Cyrillic but not French from English, so a French page is
+    // read with English leading and loses its accents. With automatic detection on: the options
+    // for reading the page of `lines` again, led by the language those lines are written in, when
+    // it is installed and did not already lead their reading with `options`; nothing otherwise.
+    std::optional<OCROptions> ledByTextLanguage(const std::vector<OCRLine>& lines, const OCROptions& options) const;
 
     // Loads the models a page recognised with `options` will start with (orientation and script
     // detection, the job's languages) into idle engines, so that loading can overlap other work.

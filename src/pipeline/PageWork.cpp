@@ -86,6 +86,13 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCR
     outcome.turnsCW = upright.turns;
     outcome.lines = std::move(upright.lines);
 
+    // The text read so far tells the page's language, which script detection cannot (French from
+    // English). When another language led that reading, the page is read again led by its own;
+    // a reading that a correction needs anyway is that reading.
+    const auto led = ocr.ledByTextLanguage(outcome.lines, options);
+    const OCROptions& pageOptions = led ? *led : options;
+    bool readInItsLanguage = !led;
+
     if (options.deskew) {
         const double skew = PageDeskew::estimateAngle(outcome.lines, current.cols, current.rows);
         if (skew != 0) {
@@ -94,9 +101,13 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCR
             if (auto straightened = PageDeskew::rotated(current, -skew)) {
                 current = *straightened;
                 outcome.deskewAngle = -skew;
-                outcome.lines = ocr.recognize(current, options);
+                outcome.lines = ocr.recognize(current, pageOptions);
+                readInItsLanguage = true;
             }
         }
+    }
+    if (!readInItsLanguage) {
+        outcome.lines = ocr.recognize(current, pageOptions);
     }
 
     if (options.perspective) {
@@ -104,7 +115,7 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TesseractOCR
             if (auto corrected = PagePerspective::apply(current, *params, current.cols, current.rows)) {
                 current = *corrected;
                 outcome.correctedRaster = current;
-                outcome.lines = ocr.recognize(current, options);
+                outcome.lines = ocr.recognize(current, pageOptions);
             }
         }
     }
