@@ -53,7 +53,7 @@ QList<SettingDescription> makeTable() {
          .presetKey = QStringLiteral("automaticallyDetectsLanguage"),
          .commandLine = {.name = QStringLiteral("auto-language"),
                          .help =
-                             QStringLiteral("Detect the page's script and recognise with its languages.")},
+                             QStringLiteral("Detect the page's script and language, and read it in that language.")},
          .section = Section::recognition,
          .displayName = QStringLiteral("Detect language automatically")},
         {.setting = S::usesLanguageCorrection,
