@@ -1,5 +1,6 @@
 #include "cli/BatchRunner.h"
 
+#include "cli/TerminalProgressView.h"
 #include "jobs/ReportExporter.h"
 
 #include <QDateTime>
@@ -32,12 +33,16 @@ QString itemLine(const BatchItem& item) {
 
 } // namespace
 
-BatchRunner::BatchRunner(BatchSettings settings, QObject* parent)
-    : QObject(parent), settings_(std::move(settings)), live_(isatty(STDOUT_FILENO) != 0) {
+BatchRunner::BatchRunner(BatchSettings settings, QObject* parent) : QObject(parent), settings_(std::move(settings)) {
+    if (isatty(STDOUT_FILENO)) {
+        view_ = std::make_unique<TerminalProgressView>(stdout);
+    }
     connect(&coordinator_, &BatchCoordinator::itemChanged, this, &BatchRunner::showItems);
     connect(&coordinator_, &BatchCoordinator::itemsChanged, this, &BatchRunner::showItems);
     connect(&coordinator_, &BatchCoordinator::finished, this, &BatchRunner::batchFinished);
 }
+
+BatchRunner::~BatchRunner() = default;
 
 void BatchRunner::run(const QStringList& files) {
     if (files.isEmpty()) {
@@ -50,7 +55,7 @@ void BatchRunner::run(const QStringList& files) {
 }
 
 void BatchRunner::watch(const QString& folder, bool processExisting) {
-    live_ = false; // arrivals are reported one line at a time
+    view_.reset(); // arrivals are reported one line at a time
     watcherState_ = std::make_unique<QSettings>(watcherStateFolder_.filePath("watcher.conf"), QSettings::IniFormat);
     watcher_ = std::make_unique<FolderWatcher>(*watcherState_);
     watcher_->setShouldAccept([this](const QString&) { return !coordinator_.isRunning(); });
@@ -72,7 +77,7 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
 
 void BatchRunner::interrupt() {
     if (interrupted_) {
-        print(stderr, QStringLiteral("Still finishing the documents in progress…\n"));
+        notice(QStringLiteral("Still finishing the documents in progress…"));
         return;
     }
     interrupted_ = true;
@@ -83,27 +88,46 @@ void BatchRunner::interrupt() {
         Q_EMIT finished();
         return;
     }
-    print(stderr, QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest…\n"));
+    notice(QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest…"));
     coordinator_.cancel();
 }
 
+void BatchRunner::say(const QString& line) {
+    if (view_) {
+        view_->printAbove(line);
+    } else {
+        print(stdout, line + QLatin1Char('\n'));
+    }
+}
+
+void BatchRunner::notice(const QString& line) {
+    if (view_ && isatty(STDERR_FILENO)) {
+        view_->printAbove(line); // the same screen: written to it around the progress
+    } else {
+        print(stderr, line + QLatin1Char('\n'));
+    }
+}
+
+// A line for each document as it finishes; on a terminal, under them, the header and the
+// documents in progress, redrawn in place.
 void BatchRunner::showItems() {
     const auto& items = coordinator_.items();
-    if (live_) {
-        QString block = linesDrawn_ > 0 ? QStringLiteral("\033[%1A").arg(linesDrawn_) : QString();
-        block += QStringLiteral("\033[K") + coordinator_.headerText() + QLatin1Char('\n');
-        for (const auto& item : items) {
-            block += QStringLiteral("\033[K  ") + itemLine(item) + QLatin1Char('\n');
-        }
-        print(stdout, block);
-        linesDrawn_ = static_cast<int>(items.size()) + 1;
-        return;
-    }
+    QStringList finished, live{coordinator_.headerText()};
     for (const auto& item : items) {
         if (item.status.isCompleted() && !reported_.contains(item.id)) {
             reported_.insert(item.id);
-            print(stdout, itemLine(item) + QLatin1Char('\n'));
+            finished << itemLine(item);
+        } else if (item.status.kind == ItemStatus::Kind::processing) {
+            live << QStringLiteral("  ") + QFileInfo(item.sourceURL).fileName() + QStringLiteral(": ") +
+                        item.status.text();
         }
+    }
+    if (view_) {
+        view_->show(finished, live);
+        return;
+    }
+    for (const auto& line : finished) {
+        say(line);
     }
 }
 
@@ -111,7 +135,7 @@ void BatchRunner::batchFinished() {
     showItems();
     if (settings_.retry && !retried_ && !interrupted_ && coordinator_.failedCount() > 0) {
         retried_ = true;
-        print(stdout, QStringLiteral("Retrying %1 failed document(s)…\n").arg(coordinator_.failedCount()));
+        say(QStringLiteral("Retrying %1 failed document(s)…").arg(coordinator_.failedCount()));
         for (const auto& item : coordinator_.items()) {
             if (item.status.kind == ItemStatus::Kind::failed) {
                 reported_.remove(item.id);
@@ -124,8 +148,11 @@ void BatchRunner::batchFinished() {
         failed_ = failed_ || item.status.kind == ItemStatus::Kind::failed ||
                   item.status.kind == ItemStatus::Kind::cancelled;
     }
-    if (!live_ && !watcher_) {
-        print(stdout, coordinator_.headerText() + QLatin1Char('\n'));
+    if (view_) {
+        view_->clearLive();
+    }
+    if (!watcher_) {
+        say(coordinator_.headerText());
     }
     writeReport();
     if (!watcher_ || interrupted_) {
@@ -142,7 +169,7 @@ void BatchRunner::writeReport() {
                             : ReportExporter::Format::csv;
     try {
         ReportExporter::write(*settings_.reportPath, format, coordinator_.items(), QDateTime::currentDateTime());
-        print(stdout, QStringLiteral("Report: %1\n").arg(*settings_.reportPath));
+        say(QStringLiteral("Report: %1").arg(*settings_.reportPath));
     } catch (const std::exception& error) {
         failed_ = true;
         print(stderr, QStringLiteral("quorvane-cli: the report could not be written: %1\n").arg(QString::fromUtf8(error.what())));

@@ -1,6 +1,7 @@
 #include "cli/DocumentRunner.h"
 
 #include "cli/PasswordPrompt.h"
+#include "cli/TerminalText.h"
 #include "pipeline/ResultLines.h"
 
 #include <QFileInfo>
@@ -51,7 +52,10 @@ void DocumentRunner::showPhase(const Phase& phase) {
         return;
     }
     const QString text = phase.progressText();
-    print(stderr, QStringLiteral("\r\033[K") + (text.isEmpty() ? QString() : QFileInfo(file_).fileName() + ": " + text));
+    // One line, cut to the terminal's width: a wrapped one would not be cleared by the next.
+    const QString line = text.isEmpty() ? QString() : QFileInfo(file_).fileName() + ": " + text;
+    print(stderr, QStringLiteral("\r\033[K") +
+                      TerminalText::fitted(line, TerminalText::columns(STDERR_FILENO) - 1));
 }
 
 void DocumentRunner::report() {

@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
 #include <csignal>
@@ -77,6 +78,7 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     EXPECT_TRUE(log.contains("e locked.pdf: This PDF is password-protected."));
     EXPECT_TRUE(log.contains("Retrying 2 failed document(s)…"));
     EXPECT_TRUE(log.contains("Batch finished — 3 processed · 1 already searchable · 2 failed")) << log.toStdString();
+    EXPECT_FALSE(log.contains("\033")) << "plain lines only, when the output is no terminal";
     EXPECT_TRUE(first.leftoverTemporaryFiles.isEmpty());
 
     const auto rows = csvRows(root.filePath("first.csv"));
@@ -117,6 +119,30 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     const auto forced = runCli(plainRecognition + QStringList{"-o", out, "--force", in});
     EXPECT_EQ(forced.result.standardOutput.count("Skipped — output exists"), 0);
     EXPECT_TRUE(forced.result.standardOutput.contains("3 processed"));
+}
+
+// 45 documents in an 80 x 24 terminal: each finished one leaves one line, the progress under them
+// is redrawn in place, and no line is wider than the terminal, however long the names.
+TEST(CliBatch, ProgressOnATerminalLeavesALinePerDocumentWithinItsWidth) {
+    QTemporaryDir root;
+    const QString in = root.filePath("scans of the harbour committee, received in the spring");
+    ASSERT_TRUE(QDir().mkpath(in));
+    for (int i = 1; i <= 42; ++i) {
+        QFile::copy(corpusPath("graph_ocred.pdf"), in + QString("/Annual report of the harbour committee, part %1.pdf").arg(i));
+    }
+    for (int i = 1; i <= 3; ++i) {
+        smallScan(in, QString("Minutes of the harbour committee, meeting %1.pdf").arg(i));
+    }
+    const auto run = runCliInTerminal(plainRecognition + QStringList{in}, 80, 24);
+    EXPECT_EQ(run.exitCode, 0) << run.standardOutput.toStdString();
+    const QStringList rows = terminalRows(run.standardOutput);
+    EXPECT_LE(rows.size(), 45 + 30) << rows.join('\n').toStdString();
+    for (const auto& row : rows) {
+        EXPECT_LE(row.size(), 80) << row.toStdString();
+    }
+    EXPECT_EQ(rows.filter(QRegularExpression("^Annual report .*: Already searchable$")).size(), 42);
+    EXPECT_EQ(rows.filter(QRegularExpression("^Minutes of the .*_searchable.pdf: 1 recognized, 0 skipped$")).size(), 3);
+    EXPECT_EQ(rows.last(), "Batch finished — 3 processed · 42 already searchable");
 }
 
 TEST(CliBatch, InterruptFinishesDocumentsInFlightAndCancelsTheRest) {
