@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench screenshots clean
 
 all: build
 
@@ -25,6 +25,10 @@ test: build
 demo: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target quorvane-cli
 	scripts/demo $(BUILD_DIR)
+
+# Every state of the desktop window as a PNG in $(BUILD_DIR)/screenshots, for reviewing the views.
+screenshots: build
+	$(BUILD_DIR)/bin/quorvane-screenshots $(BUILD_DIR)/screenshots
 
 bench: build
 	scripts/run-bench $(BUILD_DIR)

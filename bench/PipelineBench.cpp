@@ -41,10 +41,9 @@
 #include <benchmark/benchmark.h>
 
 #include "ProcessUsage.h"
+#include "RepeatedDocument.h"
 
 #include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
 #include <chrono>
@@ -63,25 +62,6 @@ constexpr int longDocumentPages = 20;
 
 const QString linnPdf = QStringLiteral(QUORVANE_CORPUS_DIR "/linn.pdf");
 
-// `copies` copies of linn.pdf's page, each read from its own opening of the file, so every page
-// has its own image as in a real multi-page scan.
-void makeRepeatedDocument(const QString& path, int copies) {
-    QPDF output;
-    output.emptyPDF();
-    QPDFPageDocumentHelper outputPages(output);
-    std::vector<std::unique_ptr<QPDF>> sources; // the copies read their data while being written
-    for (int copy = 0; copy < copies; ++copy) {
-        auto source = std::make_unique<QPDF>();
-        source->processFile(QFile::encodeName(linnPdf).constData());
-        for (auto& page : QPDFPageDocumentHelper(*source).getAllPages()) {
-            outputPages.addPage(page, false);
-        }
-        sources.push_back(std::move(source));
-    }
-    QPDFWriter writer(output, QFile::encodeName(path).constData());
-    writer.write();
-}
-
 struct Inputs {
     QTemporaryDir dir;
     QString longDocument;
@@ -91,7 +71,7 @@ const Inputs& inputs() {
     static const std::unique_ptr<Inputs> made = [] {
         auto inputs = std::make_unique<Inputs>();
         inputs->longDocument = inputs->dir.filePath(QStringLiteral("linn%1.pdf").arg(longDocumentPages));
-        makeRepeatedDocument(inputs->longDocument, longDocumentPages);
+        makeRepeatedDocument(linnPdf, inputs->longDocument, longDocumentPages);
         return inputs;
     }();
     return *made;

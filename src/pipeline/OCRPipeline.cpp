@@ -10,6 +10,7 @@
 #include "pipeline/ImagePDFBuilder.h"
 #include "pipeline/OutputPath.h"
 #include "pipeline/PDFPageRasterizer.h"
+#include "pipeline/PageTaskPool.h"
 #include "pipeline/PageWork.h"
 #include "pipeline/TextLayerWriter.h"
 #include "platform/HeapPolicy.h"
@@ -188,7 +189,7 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
     run_ = run;
     setPhase(Phase::preparing());
 
-    QtConcurrent::run([run] { return attempt([&] { prepare(*run); return true; }); })
+    QtConcurrent::run(pageTaskPool(), [run] { return attempt([&] { prepare(*run); return true; }); })
         .then(this, [this, run](const Attempt<bool>& prepared) {
             if (run != run_) {
                 return;
@@ -228,10 +229,10 @@ void OCRPipeline::continueWithNextPage() {
         if (!run.enginesPrepared) {
             // Loading the models (a few tenths of a second) overlaps rendering the first page.
             run.enginesPrepared = true;
-            QThreadPool::globalInstance()->start([options = run.options] { TesseractOCRService::prepareEngines(options); });
+            pageTaskPool()->start([options = run.options] { TesseractOCRService::prepareEngines(options); });
         }
         auto runRef = run_;
-        QtConcurrent::run([page = *page, options = run.options, ocr = ocr_, index] {
+        QtConcurrent::run(pageTaskPool(), [page = *page, options = run.options, ocr = ocr_, index] {
             return attempt([&] {
                 auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
                 if (!bitmap) {
@@ -242,7 +243,7 @@ void OCRPipeline::continueWithNextPage() {
         }).then(this, [this, runRef, index](const Attempt<PageOutcome>& outcome) {
             // The page's bitmaps are gone: what the next pages will not reuse goes back, beside
             // their work.
-            QThreadPool::globalInstance()->start(&HeapPolicy::trimExcess);
+            pageTaskPool()->start(&HeapPolicy::trimExcess);
             if (runRef != run_) {
                 return;
             }
@@ -313,7 +314,7 @@ void OCRPipeline::writeOutput() {
     summary.perspectiveCorrectedPages = run.perspectiveCorrectedPages;
 
     auto runRef = run_;
-    QtConcurrent::run([runRef] {
+    QtConcurrent::run(pageTaskPool(), [runRef] {
         Run& run = *runRef;
         std::vector<TextLayerWriter::PageInput> inputs;
         for (const auto& slot : run.slots) {

@@ -1,0 +1,179 @@
+#include "app/BatchPanel.h"
+
+#include "app/BatchListModel.h"
+#include "jobs/BatchCoordinator.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace quorvane {
+
+namespace {
+
+// A row: the status symbol, the file name, and beneath it the status line (red for a failure)
+// and the orange note of a text copy that could not be saved.
+class BatchItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // Turns the symbol of the rows in progress a step further.
+    void advanceSpinner() { m_spinnerDegrees = (m_spinnerDegrees + 30) % 360; }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        background.text.clear();
+        background.icon = QIcon();
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : nullptr;
+        if (style) {
+            style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+        }
+
+        painter->save();
+        const QRect area = option.rect.adjusted(8, 4, -8, -4);
+        const QPixmap symbol = index.data(Qt::DecorationRole).value<QPixmap>();
+        const auto kind = static_cast<ItemStatus::Kind>(index.data(BatchListModel::statusKindRole).toInt());
+        if (kind == ItemStatus::Kind::processing) {
+            painter->save();
+            painter->translate(area.left() + 8, area.top() + 10);
+            painter->rotate(m_spinnerDegrees);
+            painter->drawPixmap(-8, -8, symbol);
+            painter->restore();
+        } else {
+            painter->drawPixmap(area.left(), area.top() + 2, symbol);
+        }
+
+        const int textLeft = area.left() + 26;
+        const QRect textArea(textLeft, area.top(), area.right() - textLeft, area.height());
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette& palette = option.palette;
+        QFont nameFont = option.font;
+        nameFont.setBold(true);
+        painter->setFont(nameFont);
+        painter->setPen(palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        const QFontMetrics nameMetrics(nameFont);
+        painter->drawText(textArea.left(), textArea.top() + nameMetrics.ascent(),
+                          nameMetrics.elidedText(index.data().toString(), Qt::ElideMiddle, textArea.width()));
+
+        painter->setFont(option.font);
+        const QFontMetrics metrics(option.font);
+        int baseline = textArea.top() + nameMetrics.height() + metrics.ascent();
+        QColor statusColour = palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText);
+        if (kind == ItemStatus::Kind::failed && !selected) {
+            statusColour = QColor(0xc0, 0x20, 0x20);
+        }
+        painter->setPen(statusColour);
+        painter->drawText(textArea.left(), baseline,
+                          metrics.elidedText(index.data(BatchListModel::statusTextRole).toString(), Qt::ElideRight,
+                                             textArea.width()));
+        const QString note = index.data(BatchListModel::sidecarNoteRole).toString();
+        if (!note.isEmpty()) {
+            baseline += metrics.height();
+            painter->setPen(QColor(0xd0, 0x70, 0x00));
+            painter->drawText(textArea.left(), baseline, metrics.elidedText(note, Qt::ElideRight, textArea.width()));
+        }
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QFont nameFont = option.font;
+        nameFont.setBold(true);
+        const int lines = index.data(BatchListModel::sidecarNoteRole).toString().isEmpty() ? 1 : 2;
+        const int height = QFontMetrics(nameFont).height() + lines * QFontMetrics(option.font).height() + 8;
+        return {200, height};
+    }
+
+private:
+    int m_spinnerDegrees = 0;
+};
+
+} // namespace
+
+BatchPanel::BatchPanel(BatchCoordinator& batch, QWidget* parent) : QWidget(parent), m_batch(batch) {
+    m_header = new QLabel(this);
+    m_header->setObjectName(QStringLiteral("batchHeader"));
+    QFont headerFont = m_header->font();
+    headerFont.setBold(true);
+    m_header->setFont(headerFont);
+
+    m_model = new BatchListModel(this);
+    m_list = new QListView(this);
+    m_list->setModel(m_model);
+    auto* delegate = new BatchItemDelegate(m_list);
+    m_list->setItemDelegate(delegate);
+    m_spinner.setInterval(100);
+    connect(&m_spinner, &QTimer::timeout, this, [this, delegate] {
+        delegate->advanceSpinner();
+        m_list->viewport()->update();
+    });
+    m_list->setUniformItemSizes(false);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setAlternatingRowColors(true);
+
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_clear = new QPushButton(QStringLiteral("Clear"), this);
+    m_showOutputs = new QPushButton(QStringLiteral("Show outputs in file manager"), this);
+    m_export = new QPushButton(QStringLiteral("Export Report\u2026"), this);
+    m_retry = new QPushButton(QStringLiteral("Retry Failed"), this);
+    connect(m_cancel, &QPushButton::clicked, &m_batch, &BatchCoordinator::cancel);
+    connect(m_cancel, &QPushButton::clicked, this, [this] { m_cancel->setEnabled(false); });
+    connect(m_clear, &QPushButton::clicked, &m_batch, &BatchCoordinator::clear);
+    connect(m_retry, &QPushButton::clicked, &m_batch, &BatchCoordinator::retryFailed);
+    connect(m_showOutputs, &QPushButton::clicked, this, &BatchPanel::showOutputsRequested);
+    connect(m_export, &QPushButton::clicked, this, &BatchPanel::exportReportRequested);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_header, 1);
+    top->addWidget(m_cancel);
+    top->addWidget(m_clear);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_showOutputs);
+    bottom->addStretch();
+    bottom->addWidget(m_retry);
+    bottom->addWidget(m_export);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(top);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(bottom);
+
+    connect(&m_batch, &BatchCoordinator::itemsChanged, this, [this] {
+        m_model->setItems(m_batch.items());
+        refresh();
+    });
+    connect(&m_batch, &BatchCoordinator::itemChanged, this, [this](int index) {
+        m_model->setItem(index, m_batch.items().value(index));
+        refresh();
+    });
+    connect(&m_batch, &BatchCoordinator::isRunningChanged, this, [this](bool running) {
+        m_cancel->setEnabled(running);
+        if (running) {
+            m_spinner.start();
+        } else {
+            m_spinner.stop();
+        }
+        refresh();
+    });
+    m_model->setItems(m_batch.items());
+    refresh();
+}
+
+void BatchPanel::refresh() {
+    const bool running = m_batch.isRunning();
+    setVisible(!m_batch.items().isEmpty());
+    m_header->setText(m_batch.headerText());
+    m_cancel->setVisible(running);
+    m_clear->setVisible(!running);
+    m_showOutputs->setVisible(!m_batch.outputURLs().isEmpty());
+    m_export->setVisible(m_batch.completedCount() > 0);
+    m_retry->setVisible(m_batch.failedCount() > 0);
+    m_retry->setEnabled(!running);
+}
+
+} // namespace quorvane

@@ -1,0 +1,45 @@
+#pragma once
+
+// The main window's content: the drop area showing the single document's phase, the batch list,
+// and the Open buttons. Accepts files and folders dropped from a file manager anywhere on it.
+
+#include <QWidget>
+
+class QFrame;
+class QLabel;
+
+namespace quorvane {
+
+class BatchPanel;
+class FolderWatcher;
+class MainWorkflow;
+class PhasePanel;
+
+class ContentView : public QWidget {
+    Q_OBJECT
+
+public:
+    ContentView(MainWorkflow& workflow, FolderWatcher& watcher, QWidget* parent = nullptr);
+
+    PhasePanel& phasePanel() const { return *m_phasePanel; }
+    BatchPanel& batchPanel() const { return *m_batchPanel; }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void showPhase();
+    void showWatcherStatus();
+    void setTargeted(bool targeted);
+
+    MainWorkflow& m_workflow;
+    FolderWatcher& m_watcher;
+    QFrame* m_dropArea = nullptr;
+    PhasePanel* m_phasePanel = nullptr;
+    BatchPanel* m_batchPanel = nullptr;
+    QLabel* m_watcherStatus = nullptr;
+};
+
+} // namespace quorvane

@@ -1,0 +1,71 @@
+// quorvane: the desktop application. `quorvane [FILE…]` opens the window and processes the
+// files; while one Quorvane runs, another `quorvane FILE…` hands its files over and exits.
+
+#include "app/PendingDrops.h"
+#include "app/QuorvaneApp.h"
+#include "app/SingleInstance.h"
+#include "platform/HeapPolicy.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <cstdio>
+
+using namespace quorvane;
+
+namespace {
+
+// Absolute paths, so that the running instance finds them whatever its own folder is. The file
+// manager may pass file: addresses.
+QStringList absolutePaths(const QStringList& arguments) {
+    QStringList paths;
+    for (const auto& argument : arguments) {
+        const QUrl url(argument);
+        const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
+        paths.append(QFileInfo(path).absoluteFilePath());
+    }
+    return paths;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    HeapPolicy::keepMemoryWithinPages();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(QUORVANE_APP_ID));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Makes scanned PDFs and images searchable."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("PDFs, images or folders to process."),
+                                 QStringLiteral("[FILE…]"));
+    parser.process(app);
+    const QStringList files = absolutePaths(parser.positionalArguments());
+
+    PendingDrops drops;
+    SingleInstance instance(drops);
+    bool listening = false;
+    // Twice: another instance may start listening between our hand-over attempt and our own listen.
+    for (int attempt = 0; attempt < 2 && !listening; ++attempt) {
+        switch (SingleInstance::handOver(files)) {
+        case SingleInstance::HandOver::delivered: return 0;
+        case SingleInstance::HandOver::noAnswer:
+            std::fputs("quorvane: a running Quorvane did not answer; close it and try again.\n", stderr);
+            return 1;
+        case SingleInstance::HandOver::noInstance: listening = instance.listen(); break;
+        }
+    }
+    if (!listening) {
+        std::fprintf(stderr, "quorvane: cannot listen on %s; files opened later start another window.\n",
+                     qPrintable(SingleInstance::socketPath()));
+    }
+
+    QuorvaneApp quorvane(drops);
+    quorvane.launch(files);
+    return app.exec();
+}

@@ -1,0 +1,224 @@
+// The main window's workflow with the real engine and real Tesseract: files dropped or opened,
+// the password question, the save dialog for a folder that takes no files, the busy alert, the
+// batch list with its report and reveal actions, and the notifications seen on the private bus.
+
+#include "AppTestSupport.h"
+
+#include "app/BatchPanel.h"
+#include "app/ContentView.h"
+#include "app/FileBrowser.h"
+#include "app/MainWindow.h"
+#include "app/MainWorkflow.h"
+#include "app/PendingDrops.h"
+#include "app/QuorvaneApp.h"
+#include "pipeline/OCRPipeline.h"
+#include "settings/AppSettings.h"
+#include "support/EventLoop.h"
+#include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
+#include "support/QtPrinting.h"
+#include "support/RasterFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The application as the program builds it, with the test answering its dialogs.
+struct AppUnderTest {
+    PendingDrops drops;
+    test::FakeDialogs* dialogs = new test::FakeDialogs;
+    QuorvaneApp app{drops, std::unique_ptr<DialogProvider>(dialogs)};
+
+    MainWorkflow& workflow() { return app.mainWindow().workflow(); }
+    OCRPipeline& pipeline() { return app.pipeline(); }
+    bool runDocument() {
+        return test::runUntil([&] { return !pipeline().isRunning() && pipeline().phase().kind != Phase::Kind::idle; },
+                              180s);
+    }
+    // Every text the window shows in the label named `object` or in the labels under it.
+    QStringList labelTexts(const char* object) {
+        QStringList texts;
+        auto* parent = app.mainWindow().findChild<QWidget*>(QLatin1String(object));
+        QList<QLabel*> labels = parent ? parent->findChildren<QLabel*>() : QList<QLabel*>();
+        if (auto* label = qobject_cast<QLabel*>(parent)) {
+            labels.append(label);
+        }
+        for (const auto* label : labels) {
+            texts.append(label->text());
+        }
+        return texts;
+    }
+};
+
+void writeLockedScan(const QString& path, const char* password) {
+    auto pdf = test::buildPdf(
+        {{.mediaBox = {0, 0, 306, 144}, .image = test::renderParagraph(QSize(1275, 600), {"Minutes of the committee"}, 50)}});
+    test::saveEncryptedPdf(*pdf, path, password, "owner");
+}
+
+void dropOn(QWidget& target, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& path : paths) {
+        urls.append(QUrl::fromLocalFile(path));
+    }
+    data.setUrls(urls);
+    const QPointF where(target.width() / 2.0, target.height() / 2.0);
+    QDragEnterEvent enter(where.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &drop);
+    ASSERT_TRUE(drop.isAccepted());
+}
+
+} // namespace
+
+TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
+    test::FakeNotificationServer notifications;
+    ASSERT_TRUE(notifications.isRegistered());
+    QTemporaryDir folder;
+    const QString locked = folder.filePath("locked.pdf");
+    writeLockedScan(locked, "secret");
+
+    AppUnderTest t;
+    t.app.settings().setValue(Setting::completionNotificationsEnabled, true);
+    t.workflow().arrive({locked});
+    ASSERT_TRUE(test::runUntil([&] { return t.dialogs->passwordPrompts.size() == 1; }, 20s));
+    PasswordPrompt* prompt = t.dialogs->passwordPrompts.first();
+    EXPECT_EQ(prompt->message(), QStringLiteral("\u201clocked.pdf\u201d is password-protected. Enter its password to "
+                                                "make it searchable. It is used only for this run and is never stored."));
+
+    prompt->submit(QStringLiteral("wrong"));
+    ASSERT_TRUE(test::runUntil([&] { return !prompt->error().isEmpty(); }, 20s));
+    EXPECT_EQ(prompt->error(), QStringLiteral("Incorrect password. Try again."));
+    EXPECT_TRUE(prompt->isOpen());
+    EXPECT_EQ(t.pipeline().phase().kind, Phase::Kind::idle);
+
+    prompt->submit(QStringLiteral("secret"));
+    ASSERT_TRUE(t.runDocument());
+    ASSERT_EQ(t.pipeline().phase().kind, Phase::Kind::done) << t.pipeline().phase().message.toStdString();
+    EXPECT_EQ(t.pipeline().phase().summary.processedPages, 1);
+    EXPECT_EQ(t.dialogs->passwordPrompts.size(), 1);
+    EXPECT_EQ(t.workflow().passwordPrompt(), nullptr);
+    EXPECT_TRUE(t.labelTexts("resultLines").contains("1 page(s) recognized, 0 skipped (already had text)."))
+        << t.labelTexts("resultLines").join(" | ").toStdString();
+
+    ASSERT_TRUE(test::runUntil([&] { return !notifications.received.isEmpty(); }, 10s));
+    test::runFor(300ms);
+    ASSERT_EQ(notifications.received.size(), 1);
+    EXPECT_EQ(notifications.received[0].appName, QStringLiteral("Quorvane"));
+    EXPECT_EQ(notifications.received[0].summary, QStringLiteral("OCR complete"));
+    EXPECT_EQ(notifications.received[0].body, QStringLiteral("locked.pdf: 1 page(s) recognized."));
+}
+
+TEST(MainWindow, SourceInAFolderThatTakesNoFilesAsksWhereToSave) {
+    QTemporaryDir folder;
+    const QString scans = folder.filePath("scans");
+    ASSERT_TRUE(QDir().mkpath(scans));
+    const QString memo = test::smallScan(scans, "memo.pdf");
+    const QString elsewhere = folder.filePath("chosen.pdf");
+    test::ReadOnlyFolder readOnly(scans);
+    if (!readOnly.isReadOnly()) {
+        GTEST_SKIP() << "this file system lets every folder take new files";
+    }
+
+    AppUnderTest t;
+    t.workflow().arrive({memo});
+    ASSERT_TRUE(test::runUntil([&] { return t.dialogs->saveQuestions.size() == 1; }, 20s));
+    EXPECT_EQ(t.dialogs->saveQuestions[0].folder, scans);
+    EXPECT_EQ(t.dialogs->saveQuestions[0].proposedName, QStringLiteral("memo_searchable.pdf"));
+    EXPECT_EQ(t.dialogs->saveQuestions[0].message,
+              QStringLiteral("Quorvane can't write next to the source file \u2014 choose where to save the searchable copy."));
+    // Cancelled: nothing starts, nothing is left behind, the window shows what it showed.
+    test::runFor(200ms);
+    EXPECT_FALSE(t.pipeline().isRunning());
+    EXPECT_EQ(t.pipeline().phase().kind, Phase::Kind::idle);
+    EXPECT_EQ(test::filesIn(scans), QStringList{"memo.pdf"});
+    EXPECT_FALSE(t.workflow().isBusy());
+
+    t.dialogs->saveAnswer = elsewhere;
+    t.workflow().arrive({memo});
+    ASSERT_TRUE(t.runDocument());
+    ASSERT_EQ(t.pipeline().phase().kind, Phase::Kind::done) << t.pipeline().phase().message.toStdString();
+    EXPECT_EQ(t.pipeline().phase().summary.outputURL, elsewhere);
+    EXPECT_TRUE(test::pdfText(elsewhere).contains("committee", Qt::CaseInsensitive));
+    EXPECT_EQ(test::filesIn(scans), QStringList{"memo.pdf"});
+}
+
+TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
+    test::FakeNotificationServer notifications;
+    test::FakeFileManager fileManager;
+    ASSERT_TRUE(notifications.isRegistered());
+    ASSERT_TRUE(fileManager.isRegistered());
+    QTemporaryDir folder;
+    const QString scans = folder.filePath("scans");
+    ASSERT_TRUE(QDir().mkpath(scans));
+    test::smallScan(scans, "b.pdf");
+    test::smallScan(scans, "a.pdf");
+    const QString late = test::smallScan(folder.path(), "late.pdf");
+
+    AppUnderTest t;
+    t.app.settings().setValue(Setting::completionNotificationsEnabled, false);
+    auto& content = t.app.mainWindow().contentView();
+    dropOn(content, {scans});
+    BatchCoordinator& batch = t.workflow().batch();
+    ASSERT_TRUE(test::runUntil([&] { return batch.isRunning(); }, 10s));
+    ASSERT_EQ(batch.items().size(), 2);
+    EXPECT_EQ(QFileInfo(batch.items()[0].sourceURL).fileName(), QStringLiteral("a.pdf"));
+    EXPECT_FALSE(content.batchPanel().isHidden());
+
+    dropOn(content, {late});
+    ASSERT_TRUE(test::runUntil([&] { return !t.dialogs->alerts.isEmpty(); }, 10s));
+    EXPECT_EQ(t.dialogs->alerts[0].title, QStringLiteral("Processing in progress"));
+    EXPECT_EQ(t.dialogs->alerts[0].message,
+              QStringLiteral("Wait for the current job to finish, or cancel the batch, before adding more files."));
+    EXPECT_EQ(batch.items().size(), 2);
+
+    ASSERT_TRUE(test::runUntil([&] { return !batch.isRunning(); }, 240s));
+    EXPECT_TRUE(t.labelTexts("batchHeader").contains(QStringLiteral("Batch finished \u2014 2 processed")))
+        << t.labelTexts("batchHeader").join(" | ").toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("late_searchable.pdf")));
+    test::runFor(300ms);
+    EXPECT_TRUE(notifications.received.isEmpty()) << "notifications are switched off";
+
+    // The report of the batch, and a report that cannot be written.
+    t.dialogs->reportAnswer = DialogProvider::ReportDestination{folder.filePath("report.json"), ReportExporter::Format::json};
+    t.workflow().exportReport();
+    const auto report = QJsonDocument::fromJson(test::readBytes(folder.filePath("report.json"))).object();
+    ASSERT_EQ(report["documents"].toArray().size(), 2);
+    EXPECT_EQ(report["documents"].toArray()[1].toObject()["status"].toString(), QStringLiteral("processed"));
+    t.dialogs->reportAnswer = DialogProvider::ReportDestination{folder.filePath("gone/report.csv"), ReportExporter::Format::csv};
+    t.workflow().exportReport();
+    ASSERT_EQ(t.dialogs->alerts.size(), 2);
+    EXPECT_EQ(t.dialogs->alerts[1].title, QStringLiteral("Report export failed"));
+    EXPECT_FALSE(t.dialogs->alerts[1].message.isEmpty());
+
+    t.workflow().showBatchOutputs();
+    ASSERT_TRUE(test::runUntil([&] { return !fileManager.shown.isEmpty(); }, 10s));
+    EXPECT_EQ(fileManager.shown[0], (QStringList{QUrl::fromLocalFile(scans + "/a_searchable.pdf").toString(),
+                                                 QUrl::fromLocalFile(scans + "/b_searchable.pdf").toString()}));
+}
+
+TEST(MainWindow, WithoutAFileManagerServiceTheFolderIsOpened) {
+    test::OpenedUrls opened(QStringLiteral("file"));
+    QTemporaryDir folder;
+    FileBrowser::reveal({folder.filePath("out.pdf")});
+    ASSERT_TRUE(test::runUntil([&] { return !opened.urls.isEmpty(); }, 10s));
+    EXPECT_EQ(opened.urls[0], QUrl::fromLocalFile(folder.path()));
+}

@@ -1,0 +1,182 @@
+#pragma once
+
+// What the desktop application's tests need besides the engine's fixtures: a dialog provider
+// that answers from the test, fake desktop services on the test's private session bus (a
+// notification server, a file manager), a feed server on 127.0.0.1, and folders that refuse new
+// files.
+
+#include "app/DialogProvider.h"
+#include "app/PasswordPrompt.h"
+
+#include <QByteArray>
+#include <QDBusConnection>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTcpServer>
+#include <QUrl>
+#include <QVariantMap>
+#include <functional>
+#include <optional>
+
+namespace quorvane::test {
+
+// Answers every question the way the test set it up, and keeps what was asked.
+class FakeDialogs : public DialogProvider {
+public:
+    struct Message {
+        QString title;
+        QString message;
+    };
+    struct SaveQuestion {
+        QString folder;
+        QString proposedName;
+        QString message;
+    };
+    struct Offer {
+        QString title;
+        QString message;
+        std::function<void()> download;
+    };
+
+    QStringList inputsToChoose;
+    std::optional<QString> saveAnswer;
+    std::optional<ReportDestination> reportAnswer;
+    bool confirmAnswer = false;
+
+    QList<SaveQuestion> saveQuestions;
+    QList<QPointer<PasswordPrompt>> passwordPrompts;
+    QList<Message> alerts;
+    QList<Message> informations;
+    QList<Message> confirmations;
+    QList<Offer> offers;
+
+    QStringList chooseInputs(InputKind) override { return inputsToChoose; }
+    std::optional<QString> chooseSaveLocation(const QString& folder, const QString& proposedName,
+                                              const QString& message) override {
+        saveQuestions.append({folder, proposedName, message});
+        return saveAnswer;
+    }
+    std::optional<ReportDestination> chooseReportDestination() override { return reportAnswer; }
+    void askPassword(PasswordPrompt& prompt) override { passwordPrompts.append(&prompt); }
+    void showAlert(const QString& title, const QString& message) override { alerts.append({title, message}); }
+    void showInformation(const QString& title, const QString& message) override {
+        informations.append({title, message});
+    }
+    bool confirm(const QString& title, const QString& message, const QString&) override {
+        confirmations.append({title, message});
+        return confirmAnswer;
+    }
+    void offerUpdate(const QString& title, const QString& message, std::function<void()> download) override {
+        offers.append({title, message, std::move(download)});
+    }
+};
+
+// A notification server on its own connection to the session bus, so that the application's
+// calls really travel over the bus.
+class FakeNotificationServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Notification {
+        QString appName;
+        QString icon;
+        QString summary;
+        QString body;
+        QVariantMap hints;
+    };
+
+    FakeNotificationServer();
+    ~FakeNotificationServer() override;
+    // False when the bus is missing or another server has the name.
+    bool isRegistered() const { return m_registered; }
+
+    QList<Notification> received;
+
+public Q_SLOTS:
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout);
+
+private:
+    QDBusConnection m_connection;
+    bool m_registered = false;
+};
+
+// A file manager that records which files it was asked to show.
+class FakeFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+public:
+    FakeFileManager();
+    ~FakeFileManager() override;
+    bool isRegistered() const { return m_registered; }
+
+    QList<QStringList> shown;
+
+public Q_SLOTS:
+    void ShowItems(const QStringList& uris, const QString& startupId);
+
+private:
+    QDBusConnection m_connection;
+    bool m_registered = false;
+};
+
+// URLs handed to the desktop (QDesktopServices::openUrl) for one scheme while this object lives.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+
+public:
+    explicit OpenedUrls(const QString& scheme);
+    ~OpenedUrls() override;
+
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+
+private:
+    QString m_scheme;
+};
+
+// Answers GET requests on 127.0.0.1 from a table of paths; unknown paths get 404.
+class LocalHttpServer : public QObject {
+    Q_OBJECT
+
+public:
+    struct Response {
+        int status = 200;
+        QByteArray body;
+    };
+
+    LocalHttpServer();
+    void serve(const QString& path, const Response& response) { m_responses.insert(path, response); }
+    QUrl url(const QString& path) const;
+    int requestCount() const { return m_requests; }
+
+private:
+    void answer(class QTcpSocket* socket);
+
+    QTcpServer m_server;
+    QHash<QString, Response> m_responses;
+    int m_requests = 0;
+};
+
+// A folder in which nothing can be created while this object lives (for root too: the folder is
+// made immutable). `isReadOnly` is false where the file system allows neither.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(QString path);
+    ~ReadOnlyFolder();
+    bool isReadOnly() const { return m_readOnly; }
+
+private:
+    QString m_path;
+    bool m_immutable = false;
+    bool m_readOnly = false;
+};
+
+} // namespace quorvane::test
