@@ -51,7 +51,7 @@ void BatchRunner::run(const QStringList& files) {
         return;
     }
     coordinator_.start(files, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
-                       settings_.skipExisting);
+                       settings_.skipExisting, settings_.mirroredRoots);
 }
 
 void BatchRunner::watch(const QString& folder, bool processExisting) {

@@ -26,6 +26,7 @@ struct BatchSettings {
     bool skipExisting = true;
     bool retry = false;
     std::optional<QString> reportPath;
+    QStringList mirroredRoots; // folders whose subfolders are mirrored under outputFolder
 };
 
 class BatchRunner : public QObject {

@@ -133,6 +133,9 @@ ParseOutcome parse(const QStringList& arguments) {
                                     QStringLiteral("Keep only text inside this part of each page: X,Y,W,H as fractions "
                                                    "of the page, origin at the bottom left."),
                                     QStringLiteral("X,Y,W,H"));
+    const QCommandLineOption recursive({"r", "recursive"},
+                                       QStringLiteral("Search folders' subfolders too; with -o, outputs go into the "
+                                                      "same subfolders of DIR."));
     const QCommandLineOption password(QStringLiteral("password"),
                                       QStringLiteral("Ask for the password of a locked PDF (read from standard input when "
                                                      "it is not a terminal). Used for this run only, never stored."));
@@ -162,7 +165,7 @@ ParseOutcome parse(const QStringList& arguments) {
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Store one setting, e.g. "
                                                                       "quorvane.settings.deskew=false."),
                                  QStringLiteral("KEY=VALUE"));
-    parser.addOptions({helpOption, versionOption, outputDir});
+    parser.addOptions({helpOption, versionOption, outputDir, recursive});
     const auto settingEntries = settingOptions();
     for (const auto& entry : settingEntries) {
         parser.addOptions(entry.options);
@@ -183,6 +186,7 @@ ParseOutcome parse(const QStringList& arguments) {
     CommandLine commandLine;
     commandLine.inputs = parser.positionalArguments();
     commandLine.asksPassword = parser.isSet(password);
+    commandLine.recursive = parser.isSet(recursive);
     commandLine.force = parser.isSet(force);
     commandLine.retry = parser.isSet(retry);
     commandLine.processExisting = parser.isSet(processExisting);
@@ -217,6 +221,9 @@ ParseOutcome parse(const QStringList& arguments) {
     }
     if (commandLine.processExisting && !commandLine.watchFolder) {
         return failure(QStringLiteral("--process-existing goes with --watch."));
+    }
+    if (commandLine.recursive && commandLine.watchFolder) {
+        return failure(QStringLiteral("--recursive goes with folders to process, not with --watch."));
     }
     const bool managesSettings = commandLine.listPresets || commandLine.showSettings || commandLine.listLanguages ||
                                  commandLine.savePresetName ||

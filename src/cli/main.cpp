@@ -12,6 +12,7 @@
 #include "settings/AppSettings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QUuid>
 
@@ -150,11 +151,19 @@ int main(int argc, char** argv) {
             refused += 1;
         }
     }
-    QStringList inputs;
+    QStringList inputs, folders;
     for (const auto& input : commandLine.inputs) {
         inputs.append(QFileInfo(input).absoluteFilePath());
+        if (QFileInfo(input).isDir()) {
+            folders.append(QDir::cleanPath(inputs.last()));
+        }
     }
-    const QStringList files = InputFiles::expandInputs(inputs);
+    const auto expansion = InputFiles::expand(inputs, commandLine.recursive);
+    const QStringList& files = expansion.files;
+    if (expansion.unsearchedFolders > 0) {
+        print(stderr, QStringLiteral("quorvane-cli: %1 subfolder(s) not searched; -r searches them too.\n")
+                          .arg(expansion.unsearchedFolders));
+    }
 
     int status = 0;
     if (files.size() == 1 && !anyFolder) {
@@ -171,9 +180,8 @@ int main(int argc, char** argv) {
             print(stderr, QStringLiteral("quorvane-cli: --password works with one PDF at a time; locked PDFs of a "
                                          "batch are reported as needing a password.\n"));
         }
-        cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate,
-                                 skipsExisting, commandLine.retry,
-                                 commandLine.reportPath});
+        cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate, skipsExisting, commandLine.retry,
+                                 commandLine.reportPath, commandLine.recursive ? folders : QStringList()});
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.run(files);

@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
 
 namespace quorvane::InputFiles {
 
@@ -16,8 +17,11 @@ bool isAcceptedInput(const QString& path) {
     return QFileInfo(path).suffix().toLower() == QLatin1String("pdf") || ImagePDFBuilder::isSupportedImage(path);
 }
 
-QStringList expandInputs(const QStringList& paths) {
-    QStringList taken;
+QStringList expandInputs(const QStringList& paths) { return expand(paths, false).files; }
+
+Expansion expand(const QStringList& paths, bool recursive) {
+    Expansion expansion;
+    QStringList& taken = expansion.files;
     QSet<QString> seen;
     const auto take = [&](const QString& path) {
         if (!isAcceptedInput(path)) {
@@ -29,6 +33,20 @@ QStringList expandInputs(const QStringList& paths) {
             taken.append(path);
         }
     };
+    const std::function<void(const QString&)> takeFolder = [&](const QString& path) {
+        const QDir folder(path);
+        for (const auto& name : folder.entryList(QDir::Files, QDir::NoSort)) {
+            take(folder.filePath(name));
+        }
+        for (const auto& name : folder.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort)) {
+            const QString subfolder = folder.filePath(name);
+            if (recursive && !QFileInfo(subfolder).isSymLink()) {
+                takeFolder(subfolder);
+            } else {
+                expansion.unsearchedFolders += 1;
+            }
+        }
+    };
 
     for (const auto& path : paths) {
         const QFileInfo info(path);
@@ -36,10 +54,7 @@ QStringList expandInputs(const QStringList& paths) {
             continue;
         }
         if (info.isDir()) {
-            const QDir folder(path);
-            for (const auto& name : folder.entryList(QDir::Files, QDir::NoSort)) {
-                take(folder.filePath(name));
-            }
+            takeFolder(path);
         } else {
             take(path);
         }
@@ -54,7 +69,7 @@ QStringList expandInputs(const QStringList& paths) {
     std::stable_sort(taken.begin(), taken.end(), [&](const QString& a, const QString& b) {
         return collator.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName()) < 0;
     });
-    return taken;
+    return expansion;
 }
 
 } // namespace quorvane::InputFiles

@@ -15,4 +15,12 @@ bool isAcceptedInput(const QString& path);
 // sorted by file name as a file manager sorts (case-insensitive, numbers by value).
 QStringList expandInputs(const QStringList& paths);
 
+struct Expansion {
+    QStringList files;          // as expandInputs gives them
+    int unsearchedFolders = 0;  // subfolders that were not looked into (hidden ones not counted)
+};
+// As expandInputs; with `recursive`, folders contribute the accepted files of every subfolder
+// too, except hidden ones and links to folders (which could lead round in circles).
+Expansion expand(const QStringList& paths, bool recursive);
+
 } // namespace quorvane::InputFiles

@@ -145,6 +145,31 @@ TEST(CliBatch, ProgressOnATerminalLeavesALinePerDocumentWithinItsWidth) {
     EXPECT_EQ(rows.last(), "Batch finished — 3 processed · 42 already searchable");
 }
 
+// A folder's subfolders are searched with -r, their outputs in the same subfolders under -o;
+// without it, the run says how many it left out. Hidden folders stay out either way.
+TEST(CliBatch, SubfoldersAreCountedOrSearchedWithTheirTreeMirrored) {
+    QTemporaryDir root;
+    const QString in = root.filePath("in"), out = root.filePath("out");
+    for (const char* folder : {"/sub/deeper", "/.hidden", "/empty"}) {
+        ASSERT_TRUE(QDir().mkpath(in + folder));
+    }
+    for (const char* name : {"/a.pdf", "/sub/b.pdf", "/sub/deeper/c.pdf", "/.hidden/d.pdf"}) {
+        smallScan(in, name);
+    }
+    const auto flat = runCli(plainRecognition + QStringList{"-o", out, in});
+    EXPECT_EQ(flat.result.exitCode, 0);
+    EXPECT_TRUE(flat.result.standardError.contains("2 subfolder(s) not searched; -r searches them too."))
+        << flat.result.standardError.toStdString();
+    EXPECT_EQ(filesIn(out), QStringList{"a_searchable.pdf"});
+
+    const auto tree = runCli(plainRecognition + QStringList{"-r", "-o", out, in});
+    EXPECT_EQ(tree.result.exitCode, 0) << tree.result.standardOutput.toStdString();
+    EXPECT_TRUE(tree.result.standardOutput.contains("Batch finished — 2 processed · 1 skipped"));
+    EXPECT_EQ(filesIn(out + "/sub"), QStringList{"b_searchable.pdf"});
+    EXPECT_TRUE(pdfText(out + "/sub/deeper/c_searchable.pdf").contains("committee"));
+    EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"sub"});
+}
+
 TEST(CliBatch, InterruptFinishesDocumentsInFlightAndCancelsTheRest) {
     QTemporaryDir root;
     const QString in = root.filePath("in");
@@ -162,7 +187,10 @@ TEST(CliBatch, InterruptFinishesDocumentsInFlightAndCancelsTheRest) {
     EXPECT_EQ(cli.exitCode(), 1);
     EXPECT_GT(seen.count(": Cancelled"), 0) << seen.toStdString();
     const int done = seen.count(" recognized, ");
-    EXPECT_EQ(done + seen.count(": Cancelled"), 8) << seen.toStdString();
+    const int cancelled = seen.count(": Cancelled");
+    EXPECT_EQ(done + cancelled, 8) << seen.toStdString();
+    EXPECT_TRUE(seen.contains(QString("Batch finished — %1 processed · %2 cancelled").arg(done).arg(cancelled)))
+        << seen.toStdString();
     const auto documents =
         QJsonDocument::fromJson(readTextFile(root.filePath("r.json")).toUtf8()).object().value("documents").toArray();
     EXPECT_EQ(documents.size(), 8);

@@ -324,7 +324,7 @@ TEST(BatchCoordinatorCancel, InFlightFinishRestCancelledThenRetryOnlyFailed) {
     EXPECT_EQ(observer.started, QList<int>({0, 1}));
     EXPECT_EQ(coordinator.completedCount(), 4);
     EXPECT_EQ(test::filesIn(out), QStringList({"b_ocr.pdf"}));
-    EXPECT_EQ(coordinator.headerText(), QString::fromUtf8("Batch finished — 1 processed · 1 failed"));
+    EXPECT_EQ(coordinator.headerText(), QString::fromUtf8("Batch finished — 1 processed · 1 failed · 2 cancelled"));
 
     // The damaged file is repaired; a retry runs it alone, with the last run's folder and name.
     QFile::remove(in + "/a_broken.pdf");
