@@ -1,9 +1,9 @@
 #include "cli/BatchRunner.h"
 
+#include "cli/ReportFile.h"
 #include "cli/TerminalProgressView.h"
-#include "jobs/ReportExporter.h"
+#include "cli/TerminalWording.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -23,7 +23,9 @@ QString itemLine(const BatchItem& item) {
     if (item.status.kind == ItemStatus::Kind::done && item.outputURL()) {
         line += QStringLiteral(" -> ") + *item.outputURL();
     }
-    line += QStringLiteral(": ") + item.status.text();
+    line += QStringLiteral(": ") + (item.status.kind == ItemStatus::Kind::failed
+                                         ? TerminalWording::failure(item.status.message, false)
+                                         : item.status.text());
     const QString note = item.status.sidecarNote();
     if (!note.isEmpty()) {
         line += QStringLiteral(" (") + note + QLatin1Char(')');
@@ -65,7 +67,7 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
     });
     connect(watcher_.get(), &FolderWatcher::statusMessageChanged, this, [this] {
         if (const auto message = watcher_->statusMessage()) {
-            print(stderr, QStringLiteral("quorvane-cli: ") + *message + QLatin1Char('\n'));
+            print(stderr, QStringLiteral("quorvane-cli: ") + TerminalWording::watcherStatus(*message) + QLatin1Char('\n'));
         }
     });
     watcher_->startWatching(folder);
@@ -164,16 +166,12 @@ void BatchRunner::writeReport() {
     if (!settings_.reportPath) {
         return;
     }
-    const auto format = QFileInfo(*settings_.reportPath).suffix().toLower() == QLatin1String("json")
-                            ? ReportExporter::Format::json
-                            : ReportExporter::Format::csv;
-    try {
-        ReportExporter::write(*settings_.reportPath, format, coordinator_.items(), QDateTime::currentDateTime());
-        say(QStringLiteral("Report: %1").arg(*settings_.reportPath));
-    } catch (const std::exception& error) {
+    if (const auto error = ReportFile::write(*settings_.reportPath, coordinator_.items())) {
         failed_ = true;
-        print(stderr, QStringLiteral("quorvane-cli: the report could not be written: %1\n").arg(QString::fromUtf8(error.what())));
+        notice(QStringLiteral("quorvane-cli: ") + *error);
+        return;
     }
+    say(QStringLiteral("Report: %1").arg(*settings_.reportPath));
 }
 
 } // namespace quorvane::cli

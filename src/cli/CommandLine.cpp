@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "cli/ReportFile.h"
+
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -233,9 +235,8 @@ ParseOutcome parse(const QStringList& arguments) {
     }
     if (parser.isSet(report)) {
         const QString path = parser.value(report);
-        const QString suffix = QFileInfo(path).suffix().toLower();
-        if (suffix != QLatin1String("csv") && suffix != QLatin1String("json")) {
-            return failure(QStringLiteral("--report needs a file name ending in .csv or .json."));
+        if (const auto problem = ReportFile::problem(path)) {
+            return failure(*problem); // found now, not after the whole batch has run
         }
         commandLine.reportPath = QFileInfo(path).absoluteFilePath();
     }

@@ -1,6 +1,8 @@
 #include "cli/DocumentRunner.h"
 
 #include "cli/PasswordPrompt.h"
+#include "cli/ReportFile.h"
+#include "cli/TerminalWording.h"
 #include "cli/TerminalText.h"
 #include "pipeline/ResultLines.h"
 
@@ -21,9 +23,10 @@ void print(FILE* stream, const QString& text) {
 
 } // namespace
 
-DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword, QObject* parent)
+DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
+                               std::optional<QString> reportPath, QObject* parent)
     : QObject(parent), file_(std::move(file)), output_(std::move(output)), options_(std::move(options)),
-      asksPassword_(asksPassword), showsProgress_(isatty(STDERR_FILENO) != 0) {
+      asksPassword_(asksPassword), reportPath_(std::move(reportPath)), showsProgress_(isatty(STDERR_FILENO) != 0) {
     connect(&pipeline_, &OCRPipeline::phaseChanged, this, &DocumentRunner::showPhase);
     connect(&pipeline_, &OCRPipeline::isRunningChanged, this, [this](bool running) {
         if (!running) {
@@ -60,9 +63,17 @@ void DocumentRunner::showPhase(const Phase& phase) {
 
 void DocumentRunner::report() {
     const Phase& phase = pipeline_.phase();
+    if (reportPath_) {
+        BatchItem item = BatchItem::queued(file_);
+        item.status = phase.kind == Phase::Kind::done ? ItemStatus::done(phase.summary) : ItemStatus::failed(phase.message);
+        if (const auto error = ReportFile::write(*reportPath_, {item})) {
+            failed_ = true;
+            print(stderr, QStringLiteral("quorvane-cli: ") + *error + QLatin1Char('\n'));
+        }
+    }
     if (phase.kind != Phase::Kind::done) {
         failed_ = true;
-        print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(file_, phase.message));
+        print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(file_, TerminalWording::failure(phase.message, true)));
         return;
     }
     QString text = phase.summary.outputURL ? file_ + QStringLiteral(" -> ") + *phase.summary.outputURL : file_;

@@ -16,7 +16,9 @@ class DocumentRunner : public QObject {
     Q_OBJECT
 
 public:
-    DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword, QObject* parent = nullptr);
+    // With `reportPath`, the document's outcome is also written there as a one-row batch report.
+    DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
+                   std::optional<QString> reportPath = std::nullopt, QObject* parent = nullptr);
 
     void start();
     // Ctrl-C: a started document cannot be stopped halfway; it is finished first.
@@ -35,6 +37,7 @@ private:
     QString output_;
     OCROptions options_;
     bool asksPassword_ = false;
+    std::optional<QString> reportPath_;
     bool failed_ = false;
     bool showsProgress_ = false;
     OCRPipeline pipeline_;

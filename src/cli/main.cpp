@@ -165,21 +165,24 @@ int main(int argc, char** argv) {
                           .arg(expansion.unsearchedFolders));
     }
 
+    if (commandLine.asksPassword && (files.size() > 1 || anyFolder)) {
+        print(stderr, cli::usageError(QStringLiteral("--password works with one PDF at a time; run each locked PDF "
+                                                     "on its own with --password.")) +
+                          QLatin1Char('\n'));
+        return 2;
+    }
+
     int status = 0;
     if (files.size() == 1 && !anyFolder) {
         // One file on its own: the single-document path, which can ask for a password.
         const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, nameTemplate);
-        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword);
+        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword, commandLine.reportPath);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
         QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
         runner.start();
         app.exec();
         status = runner.exitCode();
     } else if (!files.isEmpty() || refused == 0) {
-        if (commandLine.asksPassword) {
-            print(stderr, QStringLiteral("quorvane-cli: --password works with one PDF at a time; locked PDFs of a "
-                                         "batch are reported as needing a password.\n"));
-        }
         cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate, skipsExisting, commandLine.retry,
                                  commandLine.reportPath, commandLine.recursive ? folders : QStringList()});
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);

@@ -75,7 +75,8 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     const QString log = first.result.standardOutput;
     EXPECT_TRUE(log.contains("a2 minutes.pdf -> " + out + "/a2 minutes_searchable.pdf: 1 recognized, 0 skipped"));
     EXPECT_TRUE(log.contains("c searchable.pdf: Already searchable"));
-    EXPECT_TRUE(log.contains("e locked.pdf: This PDF is password-protected."));
+    EXPECT_TRUE(log.contains("e locked.pdf: This PDF is password-protected. Enter its password to make it "
+                             "searchable. Run it on its own with --password to be asked for it."));
     EXPECT_TRUE(log.contains("Retrying 2 failed document(s)…"));
     EXPECT_TRUE(log.contains("Batch finished — 3 processed · 1 already searchable · 2 failed")) << log.toStdString();
     EXPECT_FALSE(log.contains("\033")) << "plain lines only, when the output is no terminal";

@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -21,18 +24,34 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndOpensWithTheRightOne) {
     ASSERT_EQ(runProgram("qpdf", {"--encrypt", "sesame", "owner-secret", "256", "--", plain, locked}).exitCode, 0);
     QFile::remove(plain);
 
-    const auto noPassword = runCli(plainRecognition + QStringList{locked});
+    // One file with --report gets a one-row report; options that cannot work are refused before any work.
+    QTemporaryDir reports;
+    const auto noPassword = runCli(plainRecognition + QStringList{"--report", reports.filePath("locked.csv"), locked});
     EXPECT_EQ(noPassword.result.exitCode, 1);
     EXPECT_TRUE(noPassword.result.standardError.contains(
-        "This PDF is password-protected. Enter its password to make it searchable."));
+        "This PDF is password-protected. Enter its password to make it searchable. Add --password to be asked for it."));
+    const QStringList rows = readTextFile(reports.filePath("locked.csv")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[1].startsWith(locked + ",failed,0,")) << rows[1].toStdString();
+    const auto several = runCli(plainRecognition + QStringList{"--password", locked, corpusPath("linn.pdf")}, "sesame\n");
+    EXPECT_EQ(several.result.exitCode, 2);
+    EXPECT_TRUE(several.result.standardError.contains("--password works with one PDF at a time"));
+    const auto nowhere = runCli(plainRecognition + QStringList{"--report", reports.filePath("missing/r.csv"), locked});
+    EXPECT_EQ(nowhere.result.exitCode, 2);
+    EXPECT_TRUE(nowhere.result.standardError.contains("missing\" does not exist"));
 
     const auto wrong = runCli(plainRecognition + QStringList{"--password", locked}, "open up\n");
     EXPECT_EQ(wrong.result.exitCode, 1);
     EXPECT_TRUE(wrong.result.standardError.contains("That password didn't unlock the PDF. Check it and try again."));
     EXPECT_EQ(filesIn(folder.path()), QStringList{"locked.pdf"});
 
-    const auto right = runCli(plainRecognition + QStringList{"--password", locked}, "sesame\n");
+    const auto right = runCli(plainRecognition + QStringList{"--password", "--report", reports.filePath("r.json"), locked},
+                              "sesame\n");
     ASSERT_EQ(right.result.exitCode, 0) << right.result.standardError.toStdString();
+    const auto documents =
+        QJsonDocument::fromJson(readBytes(reports.filePath("r.json"))).object().value("documents").toArray();
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_EQ(documents[0].toObject().value("status").toString(), "processed");
     const QString output = folder.filePath("locked_searchable.pdf");
     EXPECT_TRUE(runProgram("qpdf", {"--show-encryption", output}).standardOutput.contains("File is not encrypted"));
     EXPECT_TRUE(pdfText(output).contains("committee", Qt::CaseInsensitive));
@@ -64,6 +83,7 @@ TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
     const auto run = runCli(plainRecognition + QStringList{"--name", "{name}", source});
     EXPECT_EQ(run.result.exitCode, 1);
     EXPECT_TRUE(run.result.standardError.contains("This output name would overwrite the original PDF"));
+    EXPECT_TRUE(run.result.standardError.contains("Give another name template with --name"));
     EXPECT_EQ(readBytes(source), before);
     EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
 }
