@@ -1,12 +1,13 @@
 #include "cli/BatchRunner.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/ReportFile.h"
 #include "cli/Terminal.h"
+#include "cli/TerminalProgressView.h"
+#include "cli/TerminalWording.h"
 #include "jobs/InputFiles.h"
-#include "jobs/ReportExporter.h"
 #include "platform/TesseractEnginePool.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -25,7 +26,10 @@ QString itemLine(const BatchItem& item) {
     if (item.status.kind == ItemStatus::Kind::done && item.outputURL()) {
         line += QStringLiteral(" -> ") + shown(*item.outputURL(), stdout);
     }
-    line += QStringLiteral(": ") + shown(item.status.text(), stdout);
+    line += QStringLiteral(": ") + shown(item.status.kind == ItemStatus::Kind::failed
+                                               ? TerminalWording::failure(item.status.message, false)
+                                               : item.status.text(),
+                                           stdout);
     if (item.status.kind == ItemStatus::Kind::done && !item.status.summary.problems().isEmpty()) {
         line += QStringLiteral(" (but ") + shown(item.status.summary.problems().join(QStringLiteral("; ")), stdout) +
                 QLatin1Char(')');
@@ -37,31 +41,35 @@ QString itemLine(const BatchItem& item) {
 
 BatchRunner::BatchRunner(BatchSettings settings, std::shared_ptr<const TextRecognizer> recognizer,
                          QObject* parent)
-    : QObject(parent), settings_(std::move(settings)), coordinator_(std::move(recognizer)),
-      live_(isatty(STDOUT_FILENO) != 0) {
+    : QObject(parent), settings_(std::move(settings)), coordinator_(std::move(recognizer)) {
+    if (isatty(STDOUT_FILENO)) {
+        view_ = std::make_unique<TerminalProgressView>(stdout);
+    }
     connect(&coordinator_, &BatchCoordinator::itemChanged, this, &BatchRunner::showItems);
     connect(&coordinator_, &BatchCoordinator::itemsChanged, this, &BatchRunner::showItems);
     connect(&coordinator_, &BatchCoordinator::finished, this, &BatchRunner::batchFinished);
 }
 
+BatchRunner::~BatchRunner() = default;
+
 void BatchRunner::run(const QStringList& files) {
     const QStringList sources = InputFiles::withoutOutputs(files, settings_.nameTemplate);
     if (sources.size() < files.size()) {
-        print(stdout, QStringLiteral("Left out %1 searchable cop%2 of other files.\n")
-                          .arg(files.size() - sources.size())
-                          .arg(files.size() - sources.size() == 1 ? "y" : "ies"));
+        say(QStringLiteral("Left out %1 searchable cop%2 of other files.")
+                .arg(files.size() - sources.size())
+                .arg(files.size() - sources.size() == 1 ? "y" : "ies"));
     }
     if (sources.isEmpty()) {
-        print(stdout, QStringLiteral("No PDFs or images to process.\n"));
+        say(QStringLiteral("No PDFs or images to process."));
         QMetaObject::invokeMethod(this, &BatchRunner::finished, Qt::QueuedConnection);
         return;
     }
     coordinator_.start(sources, settings_.options, settings_.outputFolder, settings_.nameTemplate, {},
-                       settings_.skipExisting);
+                       settings_.skipExisting, settings_.mirroredRoots);
 }
 
 void BatchRunner::watch(const QString& folder, bool processExisting) {
-    live_ = false; // arrivals are reported one line at a time
+    view_.reset(); // arrivals are reported one line at a time
     watcherState_ = std::make_unique<QSettings>(watcherStateFolder_.filePath("watcher.conf"), QSettings::IniFormat);
     watcher_ = std::make_unique<FolderWatcher>(*watcherState_);
     watcher_->setShouldAccept([this](const QString&) { return !coordinator_.isRunning(); });
@@ -72,7 +80,8 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
     });
     connect(watcher_.get(), &FolderWatcher::statusMessageChanged, this, [this] {
         if (const auto message = watcher_->statusMessage()) {
-            print(stderr, QStringLiteral("quorvane-cli: ") + shown(*message, stderr) + QLatin1Char('\n'));
+            print(stderr, QStringLiteral("quorvane-cli: ") + shown(TerminalWording::watcherStatus(*message), stderr) +
+                              QLatin1Char('\n'));
         }
     });
     watcher_->startWatching(folder);
@@ -103,8 +112,8 @@ void BatchRunner::interrupt() {
     if (finishUnlessBusy()) {
         return;
     }
-    print(stderr, QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest… "
-                                 "(Ctrl-C again stops at once)\n"));
+    notice(QStringLiteral("Interrupted: finishing the documents in progress, cancelling the rest… "
+                          "(Ctrl-C again stops at once)"));
     coordinator_.cancel();
 }
 
@@ -117,7 +126,7 @@ void BatchRunner::stop() {
     if (finishUnlessBusy()) {
         return;
     }
-    print(stderr, QStringLiteral("Stopping: the documents in progress are cancelled; nothing more is written.\n"));
+    notice(QStringLiteral("Stopping: the documents in progress are cancelled; nothing more is written."));
     coordinator_.stopNow();
     TesseractEnginePool::stopAllRecognitions(); // the pages in progress need not be finished
 }
@@ -134,23 +143,42 @@ bool BatchRunner::finishUnlessBusy() {
     return true;
 }
 
+void BatchRunner::say(const QString& line) {
+    if (view_) {
+        view_->printAbove(line);
+    } else {
+        print(stdout, line + QLatin1Char('\n'));
+    }
+}
+
+void BatchRunner::notice(const QString& line) {
+    if (view_ && isatty(STDERR_FILENO)) {
+        view_->printAbove(line); // the same screen: written to it around the progress
+    } else {
+        print(stderr, line + QLatin1Char('\n'));
+    }
+}
+
+// A line for each document as it finishes; on a terminal, under them, the header and the
+// documents in progress, redrawn in place.
 void BatchRunner::showItems() {
     const auto& items = coordinator_.items();
-    if (live_) {
-        QString block = linesDrawn_ > 0 ? QStringLiteral("\033[%1A").arg(linesDrawn_) : QString();
-        block += QStringLiteral("\033[K") + coordinator_.headerText() + QLatin1Char('\n');
-        for (const auto& item : items) {
-            block += QStringLiteral("\033[K  ") + itemLine(item) + QLatin1Char('\n');
-        }
-        print(stdout, block);
-        linesDrawn_ = static_cast<int>(items.size()) + 1;
-        return;
-    }
+    QStringList finished, live{coordinator_.headerText()};
     for (const auto& item : items) {
         if (item.status.isCompleted() && !reported_.contains(item.id)) {
             reported_.insert(item.id);
-            print(stdout, itemLine(item) + QLatin1Char('\n'));
+            finished << itemLine(item);
+        } else if (item.status.kind == ItemStatus::Kind::processing) {
+            live << QStringLiteral("  ") + shown(QFileInfo(item.sourceURL).fileName(), stdout) + QStringLiteral(": ") +
+                        item.status.text();
         }
+    }
+    if (view_) {
+        view_->show(finished, live);
+        return;
+    }
+    for (const auto& line : finished) {
+        say(line);
     }
 }
 
@@ -158,7 +186,7 @@ void BatchRunner::batchFinished() {
     showItems();
     if (settings_.retry && !retried_ && !interrupted_ && coordinator_.failedCount() > 0) {
         retried_ = true;
-        print(stdout, QStringLiteral("Retrying %1 failed document(s)…\n").arg(coordinator_.failedCount()));
+        say(QStringLiteral("Retrying %1 failed document(s)…").arg(coordinator_.failedCount()));
         for (const auto& item : coordinator_.items()) {
             if (item.status.kind == ItemStatus::Kind::failed) {
                 reported_.remove(item.id);
@@ -172,8 +200,11 @@ void BatchRunner::batchFinished() {
                   (item.status.kind == ItemStatus::Kind::done && !item.status.summary.problems().isEmpty());
         cancelled_ = cancelled_ || item.status.kind == ItemStatus::Kind::cancelled;
     }
-    if (!live_ && !watcher_) {
-        print(stdout, coordinator_.headerText() + QLatin1Char('\n'));
+    if (view_) {
+        view_->clearLive();
+    }
+    if (!watcher_) {
+        say(coordinator_.headerText());
     }
     writeReport();
     if (!watcher_ || interrupted_) {
@@ -185,17 +216,12 @@ void BatchRunner::writeReport() {
     if (!settings_.reportPath) {
         return;
     }
-    const auto format = QFileInfo(*settings_.reportPath).suffix().toLower() == QLatin1String("json")
-                            ? ReportExporter::Format::json
-                            : ReportExporter::Format::csv;
-    try {
-        ReportExporter::write(*settings_.reportPath, format, coordinator_.items(), QDateTime::currentDateTime());
-        print(stdout, QStringLiteral("Report: %1\n").arg(shown(*settings_.reportPath, stdout)));
-    } catch (const std::exception& error) {
+    if (const auto error = ReportFile::write(*settings_.reportPath, coordinator_.items())) {
         failed_ = true;
-        print(stderr, QStringLiteral("quorvane-cli: the report could not be written: %1\n")
-                          .arg(shown(QString::fromUtf8(error.what()), stderr)));
+        notice(QStringLiteral("quorvane-cli: ") + shown(*error, stderr));
+        return;
     }
+    say(QStringLiteral("Report: %1").arg(shown(*settings_.reportPath, stdout)));
 }
 
 } // namespace quorvane::cli

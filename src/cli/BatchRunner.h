@@ -18,6 +18,8 @@
 
 namespace quorvane::cli {
 
+class TerminalProgressView;
+
 struct BatchSettings {
     OCROptions options;
     std::optional<QString> outputFolder;
@@ -25,6 +27,7 @@ struct BatchSettings {
     bool skipExisting = true;
     bool retry = false;
     std::optional<QString> reportPath;
+    QStringList mirroredRoots; // folders whose subfolders are mirrored under outputFolder
 };
 
 class BatchRunner : public QObject {
@@ -33,6 +36,7 @@ class BatchRunner : public QObject {
 public:
     BatchRunner(BatchSettings settings, std::shared_ptr<const TextRecognizer> recognizer,
                 QObject* parent = nullptr);
+    ~BatchRunner() override;
 
     void run(const QStringList& files);
     void watch(const QString& folder, bool processExisting);
@@ -52,6 +56,10 @@ Q_SIGNALS:
 
 private:
     bool finishUnlessBusy();
+    // A line for good: above the progress on a terminal, on standard output otherwise.
+    void say(const QString& line);
+    // A notice for standard error, kept clear of the progress when both show on one terminal.
+    void notice(const QString& line);
     void showItems();
     void batchFinished();
     void writeReport();
@@ -63,8 +71,7 @@ private:
     // the folder that the desktop application watches.
     QTemporaryDir watcherStateFolder_;
     std::unique_ptr<QSettings> watcherState_;
-    bool live_ = false;       // redraw the list in place on a terminal
-    int linesDrawn_ = 0;
+    std::unique_ptr<TerminalProgressView> view_; // on a terminal, what is in progress is redrawn in place
     QSet<QUuid> reported_;    // completed items already printed
     bool retried_ = false;
     bool interrupted_ = false;

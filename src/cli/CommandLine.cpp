@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/ReportFile.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -136,6 +137,9 @@ ParseOutcome parse(const QStringList& arguments) {
                                     QStringLiteral("Keep only text inside this part of each page: X,Y,W,H as fractions "
                                                    "of the page, origin at the bottom left."),
                                     QStringLiteral("X,Y,W,H"));
+    const QCommandLineOption recursive({"r", "recursive"},
+                                       QStringLiteral("Search folders' subfolders too; with -o, outputs go into the "
+                                                      "same subfolders of DIR."));
     const QCommandLineOption password(QStringLiteral("password"),
                                       QStringLiteral("Ask for the password of a locked PDF (read from standard input when "
                                                      "it is not a terminal). Used for this run only, never stored."));
@@ -160,16 +164,18 @@ ParseOutcome parse(const QStringList& arguments) {
                                           QStringLiteral("NAME"));
     const QCommandLineOption showSettings(QStringLiteral("show-settings"),
                                           QStringLiteral("Print every stored setting with its key."));
+    const QCommandLineOption listLanguages(QStringLiteral("list-languages"),
+                                           QStringLiteral("List the recognition languages and which are installed."));
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Store one setting, e.g. "
                                                                       "quorvane.settings.deskew=false."),
                                  QStringLiteral("KEY=VALUE"));
-    parser.addOptions({helpOption, versionOption, outputDir});
+    parser.addOptions({helpOption, versionOption, outputDir, recursive});
     const auto settingEntries = settingOptions();
     for (const auto& entry : settingEntries) {
         parser.addOptions(entry.options);
     }
     parser.addOptions({region, password, force, retry, report, watch, processExisting, preset, listPresets, savePreset,
-                       deletePreset, showSettings, set});
+                       deletePreset, showSettings, listLanguages, set});
 
     if (!parser.parse(arguments)) {
         return failure(parser.errorText());
@@ -185,11 +191,13 @@ ParseOutcome parse(const QStringList& arguments) {
     CommandLine commandLine;
     commandLine.inputs = parser.positionalArguments();
     commandLine.asksPassword = parser.isSet(password);
+    commandLine.recursive = parser.isSet(recursive);
     commandLine.force = parser.isSet(force);
     commandLine.retry = parser.isSet(retry);
     commandLine.processExisting = parser.isSet(processExisting);
     commandLine.listPresets = parser.isSet(listPresets);
     commandLine.showSettings = parser.isSet(showSettings);
+    commandLine.listLanguages = parser.isSet(listLanguages);
     if (parser.isSet(preset)) {
         commandLine.presetName = parser.value(preset);
     }
@@ -219,16 +227,19 @@ ParseOutcome parse(const QStringList& arguments) {
     if (commandLine.processExisting && !commandLine.watchFolder) {
         return failure(QStringLiteral("--process-existing goes with --watch."));
     }
-    const bool managesSettings = commandLine.listPresets || commandLine.showSettings || commandLine.savePresetName ||
+    if (commandLine.recursive && commandLine.watchFolder) {
+        return failure(QStringLiteral("--recursive goes with folders to process, not with --watch."));
+    }
+    const bool managesSettings = commandLine.listPresets || commandLine.showSettings || commandLine.listLanguages ||
+                                 commandLine.savePresetName ||
                                  commandLine.deletePresetName || !commandLine.settingsToStore.isEmpty();
     if (!commandLine.hasWorkToDo() && !managesSettings) {
         return failure(QStringLiteral("no input files given."));
     }
     if (parser.isSet(report)) {
         const QString path = parser.value(report);
-        const QString suffix = QFileInfo(path).suffix().toLower();
-        if (suffix != QLatin1String("csv") && suffix != QLatin1String("json")) {
-            return failure(QStringLiteral("--report needs a file name ending in .csv or .json."));
+        if (const auto problem = ReportFile::problem(path)) {
+            return failure(*problem); // found now, not after the whole batch has run
         }
         commandLine.reportPath = QFileInfo(path).absoluteFilePath();
     }

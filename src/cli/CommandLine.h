@@ -20,6 +20,7 @@ struct CommandLine {
     SettingValues overrides; // settings given here; each replaces the stored value for this run
     std::optional<Rect> region;
     bool asksPassword = false;
+    bool recursive = false; // folders with their subfolders
 
     // Batches.
     bool force = false; // process even when an up-to-date output exists
@@ -36,6 +37,7 @@ struct CommandLine {
     std::optional<QString> deletePresetName;
     bool listPresets = false;
     bool showSettings = false;
+    bool listLanguages = false;
     QList<QPair<QString, QString>> settingsToStore; // --set KEY=VALUE, in order
 
     // True when the command line only manages settings or presets.

@@ -2,7 +2,10 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/PasswordPrompt.h"
+#include "cli/ReportFile.h"
 #include "cli/Terminal.h"
+#include "cli/TerminalText.h"
+#include "cli/TerminalWording.h"
 #include "pipeline/ResultLines.h"
 #include "platform/TesseractEnginePool.h"
 
@@ -22,9 +25,10 @@ using Terminal::shown;
 } // namespace
 
 DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
-                               std::shared_ptr<const TextRecognizer> recognizer, QObject* parent)
+                               std::optional<QString> reportPath, std::shared_ptr<const TextRecognizer> recognizer,
+                               QObject* parent)
     : QObject(parent), file_(std::move(file)), output_(std::move(output)), options_(std::move(options)),
-      asksPassword_(asksPassword), showsProgress_(isatty(STDERR_FILENO) != 0),
+      asksPassword_(asksPassword), reportPath_(std::move(reportPath)), showsProgress_(isatty(STDERR_FILENO) != 0),
       pipeline_(std::move(recognizer)) {
     connect(&pipeline_, &OCRPipeline::phaseChanged, this, &DocumentRunner::showPhase);
     connect(&pipeline_, &OCRPipeline::isRunningChanged, this, [this](bool running) {
@@ -74,15 +78,28 @@ void DocumentRunner::showPhase(const Phase& phase) {
         return;
     }
     const QString text = phase.progressText();
+    // One line, cut to the terminal's width: a wrapped one would not be cleared by the next.
+    const QString line = text.isEmpty() ? QString() : shown(QFileInfo(file_).fileName(), stderr) + ": " + text;
     print(stderr, QStringLiteral("\r\033[K") +
-                      (text.isEmpty() ? QString() : shown(QFileInfo(file_).fileName(), stderr) + ": " + text));
+                      TerminalText::fitted(line, TerminalText::columns(STDERR_FILENO) - 1));
 }
 
 void DocumentRunner::report() {
     const Phase& phase = pipeline_.phase();
+    if (reportPath_) {
+        BatchItem item = BatchItem::queued(file_);
+        item.status = phase.kind == Phase::Kind::done ? ItemStatus::done(phase.summary)
+                      : stopping_                      ? ItemStatus::cancelled()
+                                                       : ItemStatus::failed(phase.message, phase.errorKind);
+        if (const auto error = ReportFile::write(*reportPath_, {item})) {
+            exitCode_ = ExitStatus::documentFailed;
+            print(stderr, QStringLiteral("quorvane-cli: ") + shown(*error, stderr) + QLatin1Char('\n'));
+        }
+    }
     if (phase.kind != Phase::Kind::done) {
         exitCode_ = stopping_ ? ExitStatus::cancelled : ExitStatus::forFailure(phase.errorKind);
-        print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(shown(file_, stderr), shown(phase.message, stderr)));
+        print(stderr, QStringLiteral("quorvane-cli: %1: %2\n")
+                          .arg(shown(file_, stderr), shown(TerminalWording::failure(phase.message, true), stderr)));
         return;
     }
     QString text = shown(file_, stdout);
@@ -101,7 +118,8 @@ void DocumentRunner::report() {
     for (const auto& problem : phase.summary.problems()) {
         exitCode_ = ExitStatus::documentFailed;
         print(stderr, QStringLiteral("quorvane-cli: %1: %2 was written, but %3\n")
-                          .arg(file_, phase.summary.outputURL.value_or(output_), problem));
+                          .arg(shown(file_, stderr), shown(phase.summary.outputURL.value_or(output_), stderr),
+                               shown(problem, stderr)));
     }
 }
 

@@ -18,8 +18,10 @@ class DocumentRunner : public QObject {
     Q_OBJECT
 
 public:
+    // With `reportPath`, the document's outcome is also written there as a one-row batch report.
     DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
-                   std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
+                   std::optional<QString> reportPath, std::shared_ptr<const TextRecognizer> recognizer,
+                   QObject* parent = nullptr);
 
     void start();
     // The first Ctrl-C: the document is finished first. The second: as stop().
@@ -41,6 +43,7 @@ private:
     QString output_;
     OCROptions options_;
     bool asksPassword_ = false;
+    std::optional<QString> reportPath_;
     int exitCode_ = 0;
     bool showsProgress_ = false;
     bool interrupted_ = false;

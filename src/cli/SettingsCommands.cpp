@@ -1,5 +1,7 @@
 #include "cli/SettingsCommands.h"
 
+#include "cli/LanguageCommands.h"
+
 #include <QUuid>
 
 #include <algorithm>
@@ -44,6 +46,11 @@ CommandError storeSetting(AppSettings& settings, const QString& key, const QStri
     const auto typed = settingFromText(row->setting, value, key);
     if (!typed.value) {
         return typed.refusal;
+    }
+    if (row->setting == Setting::languages) {
+        if (const auto missing = missingLanguages(std::get<QStringList>(*typed.value))) {
+            return key + QStringLiteral(": ") + *missing;
+        }
     }
     settings.setValue(row->setting, *typed.value);
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include "cli/DocumentRunner.h"
 #include "cli/ExitStatus.h"
 #include "cli/InterruptHandler.h"
+#include "cli/LanguageCommands.h"
 #include "cli/SettingsCommands.h"
 #include "cli/Terminal.h"
 #include "jobs/InputFiles.h"
@@ -15,6 +16,7 @@
 #include "settings/AppSettings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QUuid>
 
@@ -88,9 +90,6 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
     if (commandLine.showSettings) {
         print(stdout, cli::settingsListing(settings));
     }
-    if (!commandLine.hasWorkToDo()) {
-        return 0;
-    }
     return std::nullopt;
 }
 
@@ -137,6 +136,18 @@ int main(int argc, char** argv) {
     const QString nameTemplate = runSettings.get<QString>(Setting::outputNameTemplate);
     const bool skipsExisting = runSettings.get<bool>(Setting::batchSkipExistingOutputs) && !commandLine.force;
 
+    if (commandLine.listLanguages) {
+        print(stdout, cli::languageListing(options.effectiveLanguages()));
+    }
+    if (!commandLine.hasWorkToDo()) {
+        return 0;
+    }
+    // Tesseract without a language's data reads its text as garbage in another: refused before any work.
+    if (const auto missing = cli::missingLanguages(options.effectiveLanguages())) {
+        print(stderr, QStringLiteral("quorvane-cli: ") + *missing + QLatin1Char('\n'));
+        return 2;
+    }
+
     cli::InterruptHandler interrupts;
     const auto recognizer = std::make_shared<TesseractOCRService>();
 
@@ -169,17 +180,33 @@ int main(int argc, char** argv) {
             refused += 1;
         }
     }
-    QStringList inputs;
+    QStringList inputs, folders;
     for (const auto& input : commandLine.inputs) {
         inputs.append(QFileInfo(input).absoluteFilePath());
+        if (QFileInfo(input).isDir()) {
+            folders.append(QDir::cleanPath(inputs.last()));
+        }
     }
-    const QStringList files = InputFiles::expandInputs(inputs);
+    const auto expansion = InputFiles::expand(inputs, commandLine.recursive);
+    const QStringList& files = expansion.files;
+    if (expansion.unsearchedFolders > 0) {
+        print(stderr, QStringLiteral("quorvane-cli: %1 subfolder(s) not searched; -r searches them too.\n")
+                          .arg(expansion.unsearchedFolders));
+    }
+
+    if (commandLine.asksPassword && (files.size() > 1 || anyFolder)) {
+        print(stderr, cli::usageError(QStringLiteral("--password works with one PDF at a time; run each locked PDF "
+                                                     "on its own with --password.")) +
+                          QLatin1Char('\n'));
+        return 2;
+    }
 
     int status = cli::ExitStatus::done;
     if (files.size() == 1 && !anyFolder) {
         // One file on its own: the single-document path, which can ask for a password.
         const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, nameTemplate);
-        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword, recognizer);
+        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword, commandLine.reportPath,
+                                   recognizer);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
         QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::DocumentRunner::stop);
         QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
@@ -187,12 +214,8 @@ int main(int argc, char** argv) {
         app.exec();
         status = runner.exitCode();
     } else if (!files.isEmpty() || refused == 0) {
-        if (commandLine.asksPassword) {
-            print(stderr, QStringLiteral("quorvane-cli: --password works with one PDF at a time; locked PDFs of a "
-                                         "batch are reported as needing a password.\n"));
-        }
         cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate, skipsExisting, commandLine.retry,
-                                 commandLine.reportPath},
+                                 commandLine.reportPath, commandLine.recursive ? folders : QStringList()},
                                 recognizer);
         QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);

@@ -12,6 +12,7 @@
 #include "core/OCRRecords.h"
 #include "core/Raster.h"
 
+#include <optional>
 #include <vector>
 
 namespace quorvane {
@@ -29,6 +30,15 @@ public:
     // one: the clockwise quarter turns (0..3) that would make `bitmap` upright; 0 when it looks
     // upright or the guess is unsure. Never fails.
     virtual int detectOrientation(const Raster& bitmap) const = 0;
+
+    // With automatic language detection on: the options that read the page in the language of the
+    // text already read from it (`lines`), when another language led that reading; else nothing.
+    virtual std::optional<OCROptions> ledByTextLanguage(const std::vector<OCRLine>& lines,
+                                                        const OCROptions& options) const {
+        (void)lines;
+        (void)options;
+        return std::nullopt;
+    }
 
     // Gets ready for recognising with `options` (loading models, say), so that this can overlap
     // other work. Failures are left for the recognition itself to report.

@@ -24,7 +24,8 @@ QStringList BatchCoordinator::expandInputs(const QStringList& paths) { return In
 
 void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
                              const std::optional<QString>& outputFolder, const QString& nameTemplate,
-                             const QStringList& securityScopeURLs, bool skipExisting) {
+                             const QStringList& securityScopeURLs, bool skipExisting,
+                             const QStringList& mirroredRoots) {
     const QStringList sources = InputFiles::withoutOutputs(urls, nameTemplate);
     if (m_isRunning || sources.isEmpty()) {
         return;
@@ -36,11 +37,11 @@ void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
     }
     // There is no sandbox here: access to the security-scope URLs needs no starting or stopping,
     // they are only kept with the run's other parameters.
-    m_lastRun = LastRun{outputFolder, options, nameTemplate, securityScopeURLs};
+    m_lastRun = LastRun{outputFolder, options, nameTemplate, securityScopeURLs, mirroredRoots};
 
     if (skipExisting) {
         for (auto& item : m_items) {
-            const QString output = OutputPath::outputURL(item.sourceURL, outputFolder, nameTemplate);
+            const QString output = m_lastRun->outputFor(item.sourceURL);
             if (isUpToDate(output, item.sourceURL)) {
                 item.status = ItemStatus::skippedExisting(output);
             }
@@ -142,6 +143,8 @@ int BatchCoordinator::skippedCount() const { return countKind(m_items, ItemStatu
 
 int BatchCoordinator::failedCount() const { return countKind(m_items, ItemStatus::Kind::failed); }
 
+int BatchCoordinator::cancelledCount() const { return countKind(m_items, ItemStatus::Kind::cancelled); }
+
 QStringList BatchCoordinator::outputURLs() const {
     QStringList urls;
     for (const auto& item : m_items) {
@@ -150,6 +153,10 @@ QStringList BatchCoordinator::outputURLs() const {
         }
     }
     return urls;
+}
+
+QString BatchCoordinator::LastRun::outputFor(const QString& source) const {
+    return OutputPath::outputURL(source, OutputPath::mirroredFolder(source, outputFolder, mirroredRoots), nameTemplate);
 }
 
 QString BatchCoordinator::headerText() const {
@@ -167,6 +174,7 @@ QString BatchCoordinator::headerText() const {
     add(alreadySearchableCount(), "already searchable");
     add(skippedCount(), "skipped");
     add(failedCount(), "failed");
+    add(cancelledCount(), "cancelled");
     return QStringLiteral("Batch finished \u2014 ") + parts.join(QStringLiteral(" \u00b7 "));
 }
 
@@ -192,8 +200,7 @@ void BatchCoordinator::beginRun() {
     m_outputKeys.clear();
     m_firstItemWithOutput.clear();
     for (int index = 0; index < m_items.size(); ++index) {
-        const QString output = OutputPath::outputURL(m_items[index].sourceURL, m_lastRun->outputFolder,
-                                                     m_lastRun->nameTemplate);
+        const QString output = m_lastRun->outputFor(m_items[index].sourceURL);
         const QString key = QDir::cleanPath(QFileInfo(output).absoluteFilePath()).toLower();
         m_outputKeys.append(key);
         m_firstItemWithOutput.insert(key, std::min(m_firstItemWithOutput.value(key, index), index));
@@ -235,7 +242,10 @@ bool BatchCoordinator::sharesOutputWithEarlierItem(int index) const {
 void BatchCoordinator::startItem(int index) {
     const LastRun& run = *m_lastRun;
     const QString source = m_items[index].sourceURL;
-    const QString output = OutputPath::outputURL(source, run.outputFolder, run.nameTemplate);
+    const QString output = run.outputFor(source);
+    if (!run.mirroredRoots.isEmpty()) {
+        QDir().mkpath(QFileInfo(output).path()); // a failure shows as the document's write failure
+    }
 
     auto* pipeline = new OCRPipeline(m_recognizer, this);
     m_pipelines.append(pipeline);

@@ -41,7 +41,11 @@ public:
         OCROptions options;
         QString nameTemplate;
         QStringList securityScopeURLs;
+        QStringList mirroredRoots; // folders whose subfolders are mirrored under outputFolder
         bool operator==(const LastRun&) const = default;
+
+        // Where the output of `source` goes.
+        QString outputFor(const QString& source) const;
     };
 
     // Every document's pipeline recognises with `recognizer`.
@@ -65,10 +69,12 @@ public:
     // isRunning turning false, followed by finished(). Outputs among the files are left out (see
     // InputFiles::withoutOutputs). Ignored while a run is under way and when no file is left.
     // With skipExisting, documents whose output is up to date are not run again.
+    // Sources inside `mirroredRoots` (folders searched with their subfolders) get their outputs in
+    // the same subfolders of the output folder, made when a document in them is processed.
     void start(const QStringList& urls, const OCROptions& options,
                const std::optional<QString>& outputFolder = std::nullopt,
                const QString& nameTemplate = defaultNameTemplate, const QStringList& securityScopeURLs = {},
-               bool skipExisting = false);
+               bool skipExisting = false, const QStringList& mirroredRoots = {});
     // Documents in flight finish; no new one starts; the rest end as cancelled.
     void cancel();
     // As cancel(), and the documents in flight stop at their next page too: they end as
@@ -93,11 +99,12 @@ public:
     int alreadySearchableCount() const;
     int skippedCount() const;
     int failedCount() const;
+    int cancelledCount() const;
     // In queue order: each written output, and each existing output that was kept.
     QStringList outputURLs() const;
 
     // "Batch — 2 of 5 done" while running or incomplete, then
-    // "Batch finished — 3 processed · 1 already searchable · 1 skipped · 1 failed".
+    // "Batch finished — 3 processed · 1 already searchable · 1 skipped · 1 failed · 2 cancelled".
     QString headerText() const;
 
 Q_SIGNALS:

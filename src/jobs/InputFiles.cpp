@@ -13,6 +13,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
+#include <sys/stat.h>
 
 namespace quorvane::InputFiles {
 
@@ -20,8 +22,11 @@ bool isAcceptedInput(const QString& path) {
     return QFileInfo(path).suffix().toLower() == QLatin1String("pdf") || ImagePDFBuilder::isSupportedImage(path);
 }
 
-QStringList expandInputs(const QStringList& paths) {
-    QStringList taken;
+QStringList expandInputs(const QStringList& paths) { return expand(paths, false).files; }
+
+Expansion expand(const QStringList& paths, bool recursive) {
+    Expansion expansion;
+    QStringList& taken = expansion.files;
     QSet<QString> seen;
     const auto take = [&](const QString& path) {
         if (!isAcceptedInput(path)) {
@@ -33,24 +38,37 @@ QStringList expandInputs(const QStringList& paths) {
             taken.append(path);
         }
     };
-
     // Listed by the system's names, not Qt's: Qt leaves out names that are not UTF-8.
+    const std::function<void(const QString&)> takeFolder = [&](const QString& path) {
+        const QDir folder(path);
+        for (const auto& name : FileNames::entries(path)) {
+            if (name.startsWith(QLatin1Char('.'))) {
+                continue; // hidden, as our own staged and lock files are
+            }
+            const QString entryPath = folder.filePath(name);
+            const auto entry = FileNames::status(entryPath);
+            if (entry && S_ISREG(entry->st_mode)) {
+                take(entryPath);
+            } else if (entry && S_ISDIR(entry->st_mode)) {
+                struct stat link {};
+                const bool isLink =
+                    ::lstat(FileNames::encode(entryPath).constData(), &link) == 0 && S_ISLNK(link.st_mode);
+                if (recursive && !isLink) {
+                    takeFolder(entryPath);
+                } else {
+                    expansion.unsearchedFolders += 1;
+                }
+            }
+        }
+    };
+
     for (const auto& path : paths) {
         const auto status = FileNames::status(path);
         if (!status) {
             continue;
         }
         if (S_ISDIR(status->st_mode)) {
-            const QDir folder(path);
-            for (const auto& name : FileNames::entries(path)) {
-                if (name.startsWith(QLatin1Char('.'))) {
-                    continue; // hidden, as our own staged and lock files are
-                }
-                const auto entry = FileNames::status(folder.filePath(name));
-                if (entry && S_ISREG(entry->st_mode)) {
-                    take(folder.filePath(name));
-                }
-            }
+            takeFolder(path);
         } else {
             take(path);
         }
@@ -65,7 +83,7 @@ QStringList expandInputs(const QStringList& paths) {
     std::stable_sort(taken.begin(), taken.end(), [&](const QString& a, const QString& b) {
         return collator.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName()) < 0;
     });
-    return taken;
+    return expansion;
 }
 
 QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate) {

@@ -20,5 +20,12 @@ QStringList expandInputs(const QStringList& paths);
 // (scan_searchable.pdf beside scan.pdf), whatever the template. A template that names a file
 // after itself ("{name}") leaves that file in.
 QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate);
+struct Expansion {
+    QStringList files;          // as expandInputs gives them
+    int unsearchedFolders = 0;  // subfolders that were not looked into (hidden ones not counted)
+};
+// As expandInputs; with `recursive`, folders contribute the accepted files of every subfolder
+// too, except hidden ones and links to folders (which could lead round in circles).
+Expansion expand(const QStringList& paths, bool recursive);
 
 } // namespace quorvane::InputFiles

@@ -1,5 +1,6 @@
 #include "pipeline/ImagePDFBuilder.h"
 
+#include "core/Geometry.h"
 #include "core/OCRError.h"
 #include "pipeline/DocumentLimits.h"
 #include "platform/FileNames.h"
@@ -17,9 +18,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -37,6 +40,7 @@ struct EncodedImage {
     int components = 3;       // 1 grey, 3 RGB
     int bitsPerComponent = 8; // 1 for pure black-and-white images
     bool jpeg = false;        // DCTDecode; otherwise FlateDecode with PNG predictors
+    Size page;                // points
 };
 
 // The decoders that read the supported formats. A file that only another decoder reads (a PDF, an
@@ -191,6 +195,29 @@ int pageCountOf(const VImage& header, const char* loader) {
     return std::max(1, header.get_int(VIPS_META_N_PAGES));
 }
 
+// The resolution a file states for one axis (vips keeps pixels per millimetre), when it is one a
+// scanner uses: 72 and 96 are what cameras and editors write without measuring anything.
+std::optional<double> scanResolution(double pixelsPerMillimetre) {
+    const double dpi = std::round(pixelsPerMillimetre * 25.4); // PNG stores whole pixels per metre
+    return dpi >= minScanDPI && dpi <= maxScanDPI ? std::optional(dpi) : std::nullopt;
+}
+
+// The page is the size the image was scanned at when the file says so; otherwise each decoded
+// pixel is 1/imageDPI inch.
+Size pageSize(const VImage& header, const VImage& decoded) {
+    const auto xDPI = scanResolution(header.xres()), yDPI = scanResolution(header.yres());
+    if (!xDPI || !yDPI) {
+        return {decoded.width() * 72.0 / imageDPI, decoded.height() * 72.0 / imageDPI};
+    }
+    Size page{header.width() * 72.0 / *xDPI, header.height() * 72.0 / *yDPI};
+    const int orientation =
+        header.get_typeof(VIPS_META_ORIENTATION) == 0 ? 1 : header.get_int(VIPS_META_ORIENTATION);
+    if (orientation >= 5 && orientation <= 8) { // turned a quarter: the decoded image is upright
+        std::swap(page.width, page.height);
+    }
+    return page;
+}
+
 // One page (frame) of the file, upright, its longer side at most maxPixelDimension; the decoder
 // shrinks while it reads where the format allows. A file cut short is reported as damaged rather
 // than shown with a blank part.
@@ -198,6 +225,7 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
                                  int page, int pageCount) {
     const QByteArray pagePath =
         pageCount > 1 ? localPath + "[page=" + QByteArray::number(page) + "]" : localPath;
+    const VImage pageHeader = pageCount > 1 ? VImage::new_from_file(pagePath.constData()) : header;
     const int limit = static_cast<int>(maxPixelDimension);
     const VImage thumbnail = VImage::thumbnail(pagePath.constData(), limit,
                                                VImage::option()
@@ -210,16 +238,18 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     // Decoding happens here, once, for every page: a damaged one fails now, before anything is written.
     const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
     const bool fromJpeg = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
-    if (fromJpeg && canEmbedJpegAsIs(header, thumbnail)) {
-        EncodedImage encoded;
+    EncodedImage encoded;
+    if (fromJpeg && canEmbedJpegAsIs(pageHeader, thumbnail)) {
         encoded.data = readAll(QFile::decodeName(localPath));
         encoded.width = thumbnail.width();
         encoded.height = thumbnail.height();
-        encoded.components = header.bands();
+        encoded.components = pageHeader.bands();
         encoded.jpeg = true;
-        return encoded;
+    } else {
+        encoded = fromJpeg ? jpegImage(pixels) : losslessImage(pixels);
     }
-    return fromJpeg ? jpegImage(pixels) : losslessImage(pixels);
+    encoded.page = pageSize(pageHeader, thumbnail);
+    return encoded;
 }
 
 std::vector<EncodedImage> decodeAndEncode(const QString& imagePath) {
@@ -250,10 +280,10 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath) {
     return pages;
 }
 
-// A page showing the image on white, scaled into the whole media box at imageDPI.
+// A page showing the image on white, scaled into the whole media box: the size it was scanned at.
 void addImagePage(QPDF& pdf, const EncodedImage& image) {
-    const double width = image.width * 72.0 / imageDPI;
-    const double height = image.height * 72.0 / imageDPI;
+    const double width = image.page.width;
+    const double height = image.page.height;
 
     auto xobject = QPDFObjectHandle::newStream(&pdf);
     QPDFObjectHandle decodeParms = QPDFObjectHandle::newNull();

@@ -125,6 +125,22 @@ QString outputURL(const QString& sourcePath, const std::optional<QString>& folde
     return QDir(directory).filePath(fileName(sourcePath, nameTemplate, QDateTime::currentDateTime()));
 }
 
+std::optional<QString> mirroredFolder(const QString& sourcePath, const std::optional<QString>& outputFolder,
+                                      const QStringList& roots) {
+    if (!outputFolder) {
+        return std::nullopt;
+    }
+    const QString folder = QFileInfo(sourcePath).absolutePath();
+    for (const auto& root : roots) {
+        const QString relative = QDir(root).relativeFilePath(folder);
+        if (relative != QLatin1String("..") && !relative.startsWith(QLatin1String("../")) &&
+            !QDir::isAbsolutePath(relative)) {
+            return QDir::cleanPath(QDir(*outputFolder).filePath(relative));
+        }
+    }
+    return outputFolder;
+}
+
 bool isSameFile(const QString& a, const QString& b) {
     const QString pathA = resolvedPath(a), pathB = resolvedPath(b);
     if (pathA == pathB || pathA.compare(pathB, Qt::CaseInsensitive) == 0) {

@@ -33,6 +33,12 @@ QString outputNameKey(const QString& sourcePath, const QString& nameTemplate);
 // The output path: `folder` (or the source's own folder) plus fileName() for now.
 QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate);
 
+// The folder of a source's output when the folders searched (`roots`) are mirrored under
+// `outputFolder`: for a source inside a root, the same subfolder of `outputFolder`;
+// `outputFolder` otherwise (none: next to the source).
+std::optional<QString> mirroredFolder(const QString& sourcePath, const std::optional<QString>& outputFolder,
+                                      const QStringList& roots);
+
 // True when writing `b` would replace `a`: same path after resolving ".", ".." and symbolic
 // links, the same path in another letter case, or the same file identity.
 bool isSameFile(const QString& a, const QString& b);

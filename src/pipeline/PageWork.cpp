@@ -88,6 +88,13 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TextRecogniz
     outcome.turnsCW = upright.turns;
     outcome.lines = std::move(upright.lines);
 
+    // The text read so far tells the page's language, which script detection cannot (French from
+    // English). When another language led that reading, the page is read again led by its own;
+    // a reading that a correction needs anyway is that reading.
+    const auto led = recognizer.ledByTextLanguage(outcome.lines, options);
+    const OCROptions& pageOptions = led ? *led : options;
+    bool readInItsLanguage = !led;
+
     if (options.deskew) {
         const double skew = PageDeskew::estimateAngle(outcome.lines, current.cols, current.rows);
         if (skew != 0) {
@@ -96,9 +103,13 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TextRecogniz
             if (auto straightened = PageDeskew::rotated(current, -skew)) {
                 current = *straightened;
                 outcome.deskewAngle = -skew;
-                outcome.lines = recognizer.recognize(current, options);
+                outcome.lines = recognizer.recognize(current, pageOptions);
+                readInItsLanguage = true;
             }
         }
+    }
+    if (!readInItsLanguage) {
+        outcome.lines = recognizer.recognize(current, pageOptions);
     }
 
     if (options.perspective) {
@@ -110,7 +121,7 @@ PageOutcome process(Raster bitmap, const OCROptions& options, const TextRecogniz
             if (encoded) {
                 current = *corrected;
                 outcome.correctedRaster = std::move(encoded);
-                outcome.lines = recognizer.recognize(current, options);
+                outcome.lines = recognizer.recognize(current, pageOptions);
             }
         }
     }

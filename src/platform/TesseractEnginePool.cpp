@@ -1,6 +1,7 @@
 #include "platform/TesseractEnginePool.h"
 
 #include "core/OCRError.h"
+#include "core/OCRLanguageCatalog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -211,19 +212,7 @@ QString TesseractEnginePool::dataDirectory() {
     return prefix.isEmpty() ? QStringLiteral("/usr/share/tesseract-ocr/5/tessdata") : prefix;
 }
 
-QString TesseractEnginePool::tesseractCode(const QString& tag) {
-    static const QList<std::pair<QString, QString>> codes = {
-        {"en-US", "eng"}, {"zh-Hans", "chi_sim"}, {"zh-Hant", "chi_tra"}, {"ja-JP", "jpn"}, {"ko-KR", "kor"},
-        {"ru-RU", "rus"}, {"fr-FR", "fra"},       {"de-DE", "deu"},       {"es-ES", "spa"}, {"it-IT", "ita"},
-        {"pt-BR", "por"}, {"vi-VT", "vie"},       {"uk-UA", "ukr"},
-    };
-    for (const auto& [catalogTag, code] : codes) {
-        if (catalogTag == tag) {
-            return code;
-        }
-    }
-    return {};
-}
+QString TesseractEnginePool::tesseractCode(const QString& tag) { return OCRLanguageCatalog::recognizerCode(tag); }
 
 bool TesseractEnginePool::isInstalled(const QString& code) {
     return !code.isEmpty() && QFileInfo(QDir(dataDirectory()).filePath(code + ".traineddata")).isFile();

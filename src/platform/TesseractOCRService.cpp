@@ -2,6 +2,7 @@
 
 #include "core/OCRError.h"
 #include "core/OCRLanguageCatalog.h"
+#include "platform/LanguageIdentifier.h"
 #include "platform/LeptonicaImage.h"
 #include "platform/TesseractEnginePool.h"
 
@@ -274,6 +275,40 @@ int TesseractOCRService::detectOrientation(const Raster& bitmap) const {
     }
     const int quarterTurns = ((detected->degrees / 90) % 4 + 4) % 4;
     return (4 - quarterTurns) % 4;
+}
+
+std::optional<OCROptions> TesseractOCRService::ledByTextLanguage(const std::vector<OCRLine>& lines,
+                                                                const OCROptions& options) const {
+    if (!options.automaticallyDetectsLanguage) {
+        return std::nullopt;
+    }
+    QStringList texts;
+    for (const auto& line : lines) {
+        texts << line.text;
+    }
+    const QStringList supported = supportedLanguages();
+    const QStringList identified = LanguageIdentifier::languagesOf(texts.join(QLatin1Char('\n')));
+    if (identified.isEmpty() || !supported.contains(identified.first())) {
+        return std::nullopt;
+    }
+    QStringList pageLanguages;
+    for (const auto& tag : identified) {
+        if (supported.contains(tag)) {
+            pageLanguages << tag;
+        }
+    }
+    // Text that could be identified was read in that language's script, and script detection
+    // found it so.
+    const QString script = scriptsOf(pageLanguages.first()).first();
+    if (recognitionLanguages(options, supported, script).first() == pageLanguages.first()) {
+        return std::nullopt;
+    }
+    // Measured on pages in one language, that language alone reads accents best (French first
+    // among the four default languages still misread "âtre"); a page in two is read with both.
+    OCROptions led = options;
+    led.languages = pageLanguages;
+    led.automaticallyDetectsLanguage = false;
+    return led;
 }
 
 void TesseractOCRService::prepare(const OCROptions& options) const {

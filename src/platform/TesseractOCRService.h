@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace quorvane {
@@ -17,6 +18,13 @@ public:
 
     // Tesseract's orientation detection on the characters it finds first.
     int detectOrientation(const Raster& bitmap) const override;
+
+    // Script detection tells Latin from Cyrillic but not French from English, so a French page is
+    // read with English leading and loses its accents. With automatic detection on: the options
+    // for reading the page of `lines` again, led by the language those lines are written in, when
+    // it is installed and did not already lead their reading with `options`; nothing otherwise.
+    std::optional<OCROptions> ledByTextLanguage(const std::vector<OCRLine>& lines,
+                                                const OCROptions& options) const override;
 
     // Loads the models a page recognised with `options` will start with (orientation and script
     // detection, the job's languages) into idle engines.

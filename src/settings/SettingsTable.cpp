@@ -16,9 +16,11 @@ SettingValue knownLanguages(const SettingValue& value) {
 }
 
 std::optional<QString> unknownLanguage(const SettingValue& value) {
-    for (const auto& tag : std::get<QStringList>(value)) {
-        if (!OCRLanguageCatalog::contains(tag)) {
-            return QStringLiteral("unknown language \"%1\"; use tags such as en-US, de-DE, fr-FR.").arg(tag);
+    for (const auto& given : std::get<QStringList>(value)) {
+        if (!OCRLanguageCatalog::tagFor(given)) {
+            return QStringLiteral("unknown language \"%1\"; use tags such as en-US, de-DE, fr-FR or Tesseract "
+                                  "codes such as eng, deu, fra.")
+                .arg(given);
         }
     }
     return std::nullopt;
@@ -51,7 +53,7 @@ QList<SettingDescription> makeTable() {
          .presetKey = QStringLiteral("automaticallyDetectsLanguage"),
          .commandLine = {.name = QStringLiteral("auto-language"),
                          .help =
-                             QStringLiteral("Detect the page's script and recognise with its languages.")},
+                             QStringLiteral("Detect the page's script and language, and read it in that language.")},
          .section = Section::recognition,
          .displayName = QStringLiteral("Detect language automatically")},
         {.setting = S::usesLanguageCorrection,
@@ -72,7 +74,7 @@ QList<SettingDescription> makeTable() {
                          .shortName = QStringLiteral("l"),
                          .valueName = QStringLiteral("TAGS"),
                          .help = QStringLiteral(
-                             "Recognition languages in order of preference, e.g. en-US,de-DE.")},
+                             "Recognition languages in order of preference, e.g. en-US,de-DE (or eng,deu).")},
          .section = Section::recognition,
          .displayName = QStringLiteral("Languages"),
          .normalised = knownLanguages,

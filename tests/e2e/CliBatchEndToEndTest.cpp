@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
 #include <algorithm>
@@ -75,9 +76,11 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     const QString log = first.result.standardOutput;
     EXPECT_TRUE(log.contains("a2 minutes.pdf -> " + out + "/a2 minutes_searchable.pdf: 1 recognized, 0 skipped"));
     EXPECT_TRUE(log.contains("c searchable.pdf: Already searchable"));
-    EXPECT_TRUE(log.contains("e locked.pdf: This PDF is password-protected."));
+    EXPECT_TRUE(log.contains("e locked.pdf: This PDF is password-protected. Enter its password to make it "
+                             "searchable. Run it on its own with --password to be asked for it."));
     EXPECT_TRUE(log.contains("Retrying 2 failed document(s)…"));
     EXPECT_TRUE(log.contains("Batch finished — 3 processed · 1 already searchable · 2 failed")) << log.toStdString();
+    EXPECT_FALSE(log.contains("\033")) << "plain lines only, when the output is no terminal";
     EXPECT_TRUE(first.leftoverTemporaryFiles.isEmpty());
 
     const auto rows = csvRows(root.filePath("first.csv"));
@@ -118,6 +121,55 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     EXPECT_EQ(documents[4].toObject().value("status").toString(), "failed");
 }
 
+// 45 documents in an 80 x 24 terminal: each finished one leaves one line, the progress under them
+// is redrawn in place, and no line is wider than the terminal, however long the names.
+TEST(CliBatch, ProgressOnATerminalLeavesALinePerDocumentWithinItsWidth) {
+    QTemporaryDir root;
+    const QString in = root.filePath("scans of the harbour committee, received in the spring");
+    ASSERT_TRUE(QDir().mkpath(in));
+    for (int i = 1; i <= 42; ++i) {
+        QFile::copy(corpusPath("graph_ocred.pdf"), in + QString("/Annual report of the harbour committee, part %1.pdf").arg(i));
+    }
+    for (int i = 1; i <= 3; ++i) {
+        smallScan(in, QString("Minutes of the harbour committee, meeting %1.pdf").arg(i));
+    }
+    const auto run = runCliInTerminal(plainRecognition + QStringList{in}, 80, 24);
+    EXPECT_EQ(run.exitCode, 0) << run.standardOutput.toStdString();
+    const QStringList rows = terminalRows(run.standardOutput);
+    EXPECT_LE(rows.size(), 45 + 30) << rows.join('\n').toStdString();
+    for (const auto& row : rows) {
+        EXPECT_LE(row.size(), 80) << row.toStdString();
+    }
+    EXPECT_EQ(rows.filter(QRegularExpression("^Annual report .*: Already searchable$")).size(), 42);
+    EXPECT_EQ(rows.filter(QRegularExpression("^Minutes of the .*_searchable.pdf: 1 recognized, 0 skipped$")).size(), 3);
+    EXPECT_EQ(rows.last(), "Batch finished — 3 processed · 42 already searchable");
+}
+
+// A folder's subfolders are searched with -r, their outputs in the same subfolders under -o;
+// without it, the run says how many it left out. Hidden folders stay out either way.
+TEST(CliBatch, SubfoldersAreCountedOrSearchedWithTheirTreeMirrored) {
+    QTemporaryDir root;
+    const QString in = root.filePath("in"), out = root.filePath("out");
+    for (const char* folder : {"/sub/deeper", "/.hidden", "/empty"}) {
+        ASSERT_TRUE(QDir().mkpath(in + folder));
+    }
+    for (const char* name : {"/a.pdf", "/sub/b.pdf", "/sub/deeper/c.pdf", "/.hidden/d.pdf"}) {
+        smallScan(in, name);
+    }
+    const auto flat = runCli(plainRecognition + QStringList{"-o", out, in});
+    EXPECT_EQ(flat.result.exitCode, 0);
+    EXPECT_TRUE(flat.result.standardError.contains("2 subfolder(s) not searched; -r searches them too."))
+        << flat.result.standardError.toStdString();
+    EXPECT_EQ(filesIn(out), QStringList{"a_searchable.pdf"});
+
+    const auto tree = runCli(plainRecognition + QStringList{"-r", "-o", out, in});
+    EXPECT_EQ(tree.result.exitCode, 0) << tree.result.standardOutput.toStdString();
+    EXPECT_TRUE(tree.result.standardOutput.contains("Batch finished — 2 processed · 1 skipped"));
+    EXPECT_EQ(filesIn(out + "/sub"), QStringList{"b_searchable.pdf"});
+    EXPECT_TRUE(pdfText(out + "/sub/deeper/c_searchable.pdf").contains("committee"));
+    EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"sub"});
+}
+
 TEST(CliBatch, InterruptFinishesDocumentsInFlightAndCancelsTheRest) {
     QTemporaryDir root;
     const QString in = root.filePath("in");
@@ -135,7 +187,10 @@ TEST(CliBatch, InterruptFinishesDocumentsInFlightAndCancelsTheRest) {
     EXPECT_EQ(cli.exitCode(), 130);
     EXPECT_GT(seen.count(": Cancelled"), 0) << seen.toStdString();
     const int done = seen.count(" recognized, ");
-    EXPECT_EQ(done + seen.count(": Cancelled"), 8) << seen.toStdString();
+    const int cancelled = seen.count(": Cancelled");
+    EXPECT_EQ(done + cancelled, 8) << seen.toStdString();
+    EXPECT_TRUE(seen.contains(QString("Batch finished — %1 processed · %2 cancelled").arg(done).arg(cancelled)))
+        << seen.toStdString();
     const auto documents =
         QJsonDocument::fromJson(readTextFile(root.filePath("r.json")).toUtf8()).object().value("documents").toArray();
     EXPECT_EQ(documents.size(), 8);
@@ -162,7 +217,7 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
               "No presets saved; --save-preset NAME saves the settings as one.\n" + unreadableNote);
 
     const auto stored =
-        runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US,en-US"});
+        runCli({"--set", "quorvane.settings.deskew=false", "--set", "quorvane.settings.languages=en-US,eng"});
     EXPECT_EQ(stored.result.standardOutput,
               "Stored quorvane.settings.deskew = false\nStored quorvane.settings.languages = en-US\n");
     const std::pair<QStringList, QString> refusals[] = {
@@ -170,7 +225,8 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
         {{"--set", "quorvane.settings.colour=blue"}, "unknown setting"},
         {{"--set", "quorvane.settings.outputNameTemplate=scan"}, "has no {name}"},
         {{"--name", "{nam}_x", scan}, "{nam} is not a token"},
-        {{"--save-preset", " "}, "--save-preset needs a name"}};
+        {{"--save-preset", " "}, "--save-preset needs a name"},
+        {{"--set", "quorvane.settings.languages=fra,ja-JP"}, "Install the package tesseract-ocr-jpn"}};
     for (const auto& [arguments, reason] : refusals) {
         const auto refused = runCli(arguments);
         EXPECT_EQ(refused.result.exitCode, 2) << arguments.join(' ').toStdString();

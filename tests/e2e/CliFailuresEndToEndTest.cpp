@@ -11,6 +11,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <fstream>
 #include <utility>
 #include <gtest/gtest.h>
@@ -29,19 +33,35 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndItsCopyKeepsIt) {
                   .exitCode,
               0);
 
-    const auto noPassword = runCli(plainRecognition + QStringList{locked});
+    // One file with --report gets a one-row report; options that cannot work are refused before any work.
+    QTemporaryDir reports;
+    const auto noPassword = runCli(plainRecognition + QStringList{"--report", reports.filePath("locked.csv"), locked});
     EXPECT_EQ(noPassword.result.exitCode, 4);
     EXPECT_TRUE(noPassword.result.standardError.contains(
-        "This PDF is password-protected. Enter its password to make it searchable."));
+        "This PDF is password-protected. Enter its password to make it searchable. Add --password to be asked for it."));
+    const QStringList rows = readTextFile(reports.filePath("locked.csv")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[1].startsWith(locked + ",failed,0,")) << rows[1].toStdString();
+    const auto several = runCli(plainRecognition + QStringList{"--password", locked, corpusPath("linn.pdf")}, "sesame\n");
+    EXPECT_EQ(several.result.exitCode, 2);
+    EXPECT_TRUE(several.result.standardError.contains("--password works with one PDF at a time"));
+    const auto nowhere = runCli(plainRecognition + QStringList{"--report", reports.filePath("missing/r.csv"), locked});
+    EXPECT_EQ(nowhere.result.exitCode, 2);
+    EXPECT_TRUE(nowhere.result.standardError.contains("missing\" does not exist"));
 
     const auto wrong = runCli(plainRecognition + QStringList{"--password", locked}, "open up\n");
     EXPECT_EQ(wrong.result.exitCode, 5);
     EXPECT_TRUE(wrong.result.standardError.contains("That password didn't unlock the PDF. Check it and try again."));
     EXPECT_EQ(filesIn(folder.path()), QStringList{"locked.pdf"});
 
-    const auto right = runCli(plainRecognition + QStringList{"--password", locked}, "sesame\n");
+    const auto right = runCli(plainRecognition + QStringList{"--password", "--report", reports.filePath("r.json"), locked},
+                              "sesame\n");
     ASSERT_EQ(right.result.exitCode, 0) << right.result.standardError.toStdString();
     EXPECT_TRUE(right.result.standardOutput.contains("The searchable copy keeps the source's password and permissions."));
+    const auto documents =
+        QJsonDocument::fromJson(readBytes(reports.filePath("r.json"))).object().value("documents").toArray();
+    ASSERT_EQ(documents.size(), 1);
+    EXPECT_EQ(documents[0].toObject().value("status").toString(), "processed");
     const QString output = folder.filePath("locked_searchable.pdf");
     EXPECT_NE(runProgram("pdftotext", {output, "-"}).exitCode, 0);
     const auto text = runProgram("pdftotext", {"-upw", "sesame", output, "-"});
@@ -74,6 +94,7 @@ TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
     const auto run = runCli(plainRecognition + QStringList{"--name", "{name}", source});
     EXPECT_EQ(run.result.exitCode, 6);
     EXPECT_TRUE(run.result.standardError.contains("This output name would overwrite the original PDF"));
+    EXPECT_TRUE(run.result.standardError.contains("Give another name template with --name"));
     EXPECT_EQ(readBytes(source), before);
     EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
 }
@@ -159,6 +180,23 @@ TEST(CliFailures, TemporaryFolderProblemsAreNamed) {
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
     }
     EXPECT_EQ(filesIn(folder.path()), QStringList{"page.png"});
+}
+
+// Tesseract without a language's data reads its text as another's garbage: refused before any work.
+TEST(CliFailures, LanguagesWithoutTesseractDataAreRefusedNamingTheirPackage) {
+    QTemporaryDir folder;
+    const QString scan = folder.filePath("scan.pdf");
+    ASSERT_TRUE(writeScan(scan, "Minutes of the committee"));
+    const auto refused = runCli({"-l", "ru-RU,fra", scan});
+    EXPECT_EQ(refused.result.exitCode, 2);
+    EXPECT_TRUE(refused.result.standardError.contains("Russian (ru-RU) cannot be recognised"));
+    EXPECT_TRUE(refused.result.standardError.contains("apt install tesseract-ocr-rus)"));
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
+
+    const QString listing = runCli({"-l", "fra,en-us", "--list-languages"}).result.standardOutput;
+    EXPECT_TRUE(listing.contains(QRegularExpression("^\\* fr-FR +fra +French +installed$", QRegularExpression::MultilineOption)));
+    EXPECT_TRUE(listing.contains(QRegularExpression("^  ru-RU +rus +Russian +not installed$", QRegularExpression::MultilineOption)));
+    EXPECT_TRUE(listing.contains("in use, in this order: fr-FR, en-US\n")) << listing.toStdString();
 }
 
 TEST(CliFailures, UsageErrorsExitWithTwoAndHelpListsEveryStatus) {

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace quorvane::test {
 
 const QStringList englishOnlyArguments{"--languages", "en-US", "--no-auto-language"};
@@ -23,6 +25,54 @@ CliRun runCli(const QStringList& arguments, const QByteArray& input, const QStri
                      : runProgram(prefix.first(), prefix.mid(1) + QStringList{cli} + arguments, input, 600000, environment);
     run.leftoverTemporaryFiles = QDir(temporary.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     return run;
+}
+
+ProcessResult runCliInTerminal(const QStringList& arguments, int columns, int rows) {
+    const auto quoted = [](QString word) { return "'" + word.replace("'", "'\\''") + "'"; };
+    QStringList command{QString("stty cols %1 rows %2 && exec").arg(columns).arg(rows), quoted(binPath("quorvane-cli"))};
+    for (const auto& argument : arguments) {
+        command << quoted(argument);
+    }
+    return runProgram("script", {"--quiet", "--return", "--command", command.join(' '), "/dev/null"}, {}, 600000);
+}
+
+QStringList terminalRows(const QString& output) {
+    QStringList rows{QString()};
+    qsizetype row = 0, column = 0;
+    for (qsizetype i = 0; i < output.size(); ++i) {
+        const QChar c = output[i];
+        if (c == '\033' && i + 1 < output.size() && output[i + 1] == '[') {
+            qsizetype end = i + 2;
+            while (end < output.size() && output[end].isDigit()) {
+                ++end;
+            }
+            const int count = std::max(1, output.mid(i + 2, end - i - 2).toInt());
+            const QChar command = end < output.size() ? output[end] : QChar();
+            if (command == 'A') {
+                row = std::max<qsizetype>(0, row - count);
+            } else if (command == 'J' || command == 'K') {
+                rows[row].truncate(column);
+                if (command == 'J') {
+                    rows.resize(row + 1);
+                }
+            }
+            i = end;
+        } else if (c == '\r') {
+            column = 0;
+        } else if (c == '\n') {
+            if (++row == rows.size()) {
+                rows.append(QString());
+            }
+        } else {
+            QString& text = rows[row];
+            text = text.leftJustified(column, ' ').left(column) + c + text.mid(column + 1);
+            ++column;
+        }
+    }
+    if (rows.last().isEmpty()) {
+        rows.removeLast();
+    }
+    return rows;
 }
 
 QString searchableOutput(const QString& folder, const QString& source) {

@@ -22,6 +22,15 @@ extern const QStringList plainRecognition;
 // `prefix` runs the program through another one (e.g. setpriv) when not empty.
 CliRun runCli(const QStringList& arguments, const QByteArray& input = {}, const QStringList& prefix = {});
 
+// Runs quorvane-cli in a pseudo-terminal of `columns` x `rows` (through script(1)); what it wrote
+// there is in standardOutput, with the terminal's line endings.
+ProcessResult runCliInTerminal(const QStringList& arguments, int columns, int rows);
+
+// The rows a terminal holds, scrollback included, after showing `output`: text, carriage
+// returns, line feeds, and the cursor-up, erase-below and erase-line sequences. Rows are not
+// wrapped: a row longer than the terminal is as long as it was written.
+QStringList terminalRows(const QString& output);
+
 // Where a run with the default name template writes the searchable copy of `source` in `folder`.
 QString searchableOutput(const QString& folder, const QString& source);
 

@@ -1,11 +1,13 @@
 // quorvane-cli on image files made with libvips: each becomes a searchable PDF of the image's size
-// at 300 DPI, upright, one page per page of a TIFF and one page for any other image, and no
-// temporary PDF is left anywhere.
+// at 300 DPI (or the resolution it states, when a scanner would use it), upright, one page per page
+// of a TIFF and one page for any other image, and no temporary PDF is left anywhere.
 // Several images go through one run, as a user would hand over a folder, to keep recognition
 // costs down; a band of the scan stands in for the whole page where the page size is not the point.
 
 #include "e2e/CliSupport.h"
+#include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
+#include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -202,4 +204,49 @@ TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
     for (const auto& run : {batch, single}) {
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
     }
+}
+
+// Resolution is the scan's own pixels over its page's own size: an A5 page and a receipt scanned
+// at 300 DPI, an image that states 300 DPI as scanners write it, one that states 72 as cameras
+// do (taken as 300) and the demo sample are not below 300 DPI; an image that states 150 DPI is,
+// and comes out at the size it was scanned at.
+TEST(ImageInput, ResolutionIsTheScansPixelsOverItsOwnPageSize) {
+    QTemporaryDir folder;
+    const QString inputs = folder.filePath("in"), outputs = folder.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(inputs));
+    const auto scan = [](QSize pixels, int dotsPerInch) {
+        QImage image = renderParagraph(pixels, {"Received with thanks"}, 40);
+        image.setDotsPerMeterX(qRound(dotsPerInch / 0.0254));
+        image.setDotsPerMeterY(qRound(dotsPerInch / 0.0254));
+        return image;
+    };
+    savePdf(*buildPdf({{.mediaBox = {0, 0, 419.53, 595.28}, .image = scan({1748, 2480}, 72)}}), inputs + "/a5.pdf");
+    savePdf(*buildPdf({{.mediaBox = {0, 0, 226.77, 708.66}, .image = scan({945, 2953}, 72)}}), inputs + "/receipt.pdf");
+    ASSERT_TRUE(scan({900, 2400}, 300).save(inputs + "/scanned.png"));
+    ASSERT_TRUE(scan({900, 1200}, 72).save(inputs + "/photo.jpg"));
+    ASSERT_TRUE(scan({900, 1200}, 150).save(inputs + "/coarse.png"));
+    ASSERT_TRUE(QFile::copy(QUORVANE_SOURCE_DIR "/samples/sample-scan.png", inputs + "/sample-scan.png"));
+
+    const QString report = folder.filePath("report.csv");
+    const auto run = runCli(plainRecognition + QStringList{"-o", outputs, "--report", report, inputs});
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    QStringList lowResolution;
+    for (const auto& row : readTextFile(report).split('\n', Qt::SkipEmptyParts).mid(1)) {
+        if (row.split(',').value(6) != "0") {
+            lowResolution << QFileInfo(row.split(',').first()).fileName();
+        }
+    }
+    EXPECT_EQ(lowResolution, QStringList{"coarse.png"});
+    const QList<std::tuple<QString, double, double>> pages{
+        {"scanned.png", 216, 576}, {"photo.jpg", 216, 288}, {"coarse.png", 432, 576}, {"sample-scan.png", 429.6, 261.6}};
+    for (const auto& [name, width, height] : pages) {
+        const auto box = pdfPageInfo(searchableOutput(outputs, name), 1).boxes.value("MediaBox");
+        EXPECT_NEAR(box.width, width, 0.01) << name.toStdString();
+        EXPECT_NEAR(box.height, height, 0.01) << name.toStdString();
+    }
+    // The demo's own command says nothing about resolution.
+    const auto demo = runCli({"--languages", "en-US", "--sidecar", "--output-dir", outputs, "--force",
+                              inputs + "/sample-scan.png"});
+    EXPECT_EQ(demo.result.exitCode, 0);
+    EXPECT_FALSE(demo.result.standardOutput.contains("DPI")) << demo.result.standardOutput.toStdString();
 }

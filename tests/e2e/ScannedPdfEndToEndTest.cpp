@@ -158,3 +158,25 @@ TEST(ScannedPdf, RotatedAndCroppedPageComesOutUprightWithTextInPlace) {
     }
     EXPECT_TRUE(found) << pdfText(output).toStdString();
 }
+
+// Script detection takes a French page for any Latin one and reads it with English first; the
+// language of the text read tells French, and the page is read again in French with its accents.
+TEST(ScannedPdf, AFrenchPageIsReadInFrenchWithItsAccents) {
+    QTemporaryDir folder;
+    QStringList lines{""};
+    for (const auto& word : readTextFile(QUORVANE_SOURCE_DIR "/bench/pages/fr.txt").simplified().split(' ')) {
+        if (lines.last().size() + word.size() > 60) {
+            lines.append(QString());
+        }
+        lines.last() += (lines.last().isEmpty() ? "" : " ") + word;
+    }
+    const QString scan = folder.filePath("veillée.pdf");
+    savePdf(*buildPdf({{.image = renderParagraph({2550, 3300}, lines, 40)}}), scan);
+
+    const auto run = runCli({"--no-rotate", "--no-deskew", "--no-perspective", scan});
+    ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
+    const QString text = pdfText(searchableOutput(folder.path(), scan));
+    for (const char* word : {"bûches", "l'âtre", "l'île", "l'été", "côté", "fenêtre"}) {
+        EXPECT_TRUE(text.contains(QString::fromUtf8(word))) << word << "\n" << text.toStdString();
+    }
+}

@@ -349,7 +349,7 @@ TEST(BatchCoordinatorCancel, InFlightFinishRestCancelledThenRetryOnlyFailed) {
     EXPECT_EQ(observer.started, QList<int>({0, 1}));
     EXPECT_EQ(coordinator.completedCount(), 4);
     EXPECT_EQ(test::filesIn(out), QStringList({"b_ocr.pdf"}));
-    EXPECT_EQ(coordinator.headerText(), QString::fromUtf8("Batch finished — 1 processed · 1 failed"));
+    EXPECT_EQ(coordinator.headerText(), QString::fromUtf8("Batch finished — 1 processed · 1 failed · 2 cancelled"));
 
     // A retry runs the failed document alone, with the last run's folder and name.
     frenchInstalled = true;

@@ -28,26 +28,23 @@ std::vector<std::optional<double>> estimates(const std::vector<FixturePage>& pag
 
 } // namespace
 
-TEST(DPIAnalyzer, LongerSideOverElevenInches) {
+TEST(DPIAnalyzer, PixelsOverThePagesOwnSize) {
+    const Rect a5{0, 0, 419.53, 595.28};
+    const Rect receipt{0, 0, 226.77, 708.66}; // 80 x 250 mm
     const auto dpi = estimates({
         FixturePage{.images = {{2550, 3300}}},
-        FixturePage{.mediaBox = {0, 0, 200, 200}, .images = {{3300, 2550}}}, // the page size plays no part
-        FixturePage{.images = {{100, 100}}},        // about 9.1: implausible
-        FixturePage{.images = {{550, 2}}},          // exactly 50: outside
-        FixturePage{.images = {{551, 2}}},          // just over 50
-        FixturePage{.images = {{26400, 2}, {2550, 3300}}}, // exactly 2400 skipped, the next one counts
-        FixturePage{.images = {{1, 3300}, {2, 1650}}},     // a side under 2 disqualifies the first
-        FixturePage{.images = {{1275, 1650}, {2550, 3300}}}, // only the first accepted image counts
+        FixturePage{.mediaBox = a5, .images = {{2480, 1748}}},     // either way up
+        FixturePage{.mediaBox = receipt, .images = {{945, 2953}}},
+        FixturePage{.mediaBox = receipt, .cropBox = Rect{0, 0, 113.385, 354.33}, .images = {{945, 2953}}},
+        FixturePage{.images = {{2480, 3508}}},                     // an A4 scan fitted on a letter page
+        FixturePage{.images = {{1275, 1650}, {400, 120}, {2550, 3300}}}, // the sharpest layer; not the logo
+        FixturePage{.images = {{2550, 400}}},                      // a strip tells nothing
+        FixturePage{.images = {{100, 130}}},                       // about 12: implausible
+        FixturePage{.mediaBox = {0, 0, 72, 72}, .images = {{2400, 2400}}}, // exactly 2400: outside
     });
-    ASSERT_EQ(dpi.size(), 8u);
-    EXPECT_DOUBLE_EQ(dpi[0].value_or(0), 300.0);
-    EXPECT_DOUBLE_EQ(dpi[1].value_or(0), 300.0);
-    EXPECT_FALSE(dpi[2]);
-    EXPECT_FALSE(dpi[3]);
-    EXPECT_NEAR(dpi[4].value_or(0), 50.09, 0.01);
-    EXPECT_DOUBLE_EQ(dpi[5].value_or(0), 300.0);
-    EXPECT_DOUBLE_EQ(dpi[6].value_or(0), 150.0);
-    EXPECT_DOUBLE_EQ(dpi[7].value_or(0), 150.0);
+    ASSERT_EQ(dpi.size(), 9u);
+    const std::vector<std::optional<double>> expected{300, 300, 300, 600, 319, 300, {}, {}, {}};
+    EXPECT_EQ(dpi, expected);
 }
 
 TEST(DPIAnalyzer, NothingWithoutAnImageInThePagesOwnResources) {
