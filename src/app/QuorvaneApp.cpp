@@ -6,6 +6,7 @@
 #include "app/PendingDrops.h"
 #include "app/QtDialogProvider.h"
 #include "app/UpdateChecker.h"
+#include "core/TesseractOCRService.h"
 #include "jobs/FolderWatcher.h"
 #include "pipeline/OCRPipeline.h"
 #include "settings/AppSettings.h"
@@ -16,7 +17,8 @@
 namespace quorvane {
 
 QuorvaneApp::QuorvaneApp(PendingDrops& drops, std::unique_ptr<DialogProvider> dialogs, QObject* parent)
-    : QObject(parent), m_drops(drops), m_settings(std::make_unique<AppSettings>()),
+    : QObject(parent), m_drops(drops), m_recognizer(std::make_shared<const TesseractOCRService>()),
+      m_settings(std::make_unique<AppSettings>()),
       m_pipeline(std::make_unique<OCRPipeline>()), m_watcher(std::make_unique<FolderWatcher>(*m_settings)),
       m_updates(std::make_unique<UpdateChecker>(QCoreApplication::applicationVersion())),
       m_dialogs(std::move(dialogs)) {
@@ -42,6 +44,7 @@ QuorvaneApp::QuorvaneApp(PendingDrops& drops, std::unique_ptr<DialogProvider> di
     connect(m_aboutAction, &QAction::triggered, this, &QuorvaneApp::showAbout);
 
     m_mainWindow = std::make_unique<MainWindow>(*m_settings, *m_pipeline, *m_watcher, *m_updates, *m_dialogs,
+                                                m_recognizer,
                                                 MainWindow::SharedActions{m_quitAction, m_settingsAction, m_aboutAction});
     if (qtDialogs) {
         qtDialogs->setWindow(m_mainWindow.get());

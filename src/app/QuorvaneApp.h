@@ -1,9 +1,9 @@
 #pragma once
 
-// The application: the shared objects that live as long as the process (settings, the document
-// pipeline, the folder watcher, the update checker), the main window, the tray icon, and what
-// happens at launch, on closing the window and on quitting. Every engine object of the desktop
-// program is made here.
+// The application: the shared objects that live as long as the process (settings, the recognizer,
+// the document pipeline, the folder watcher, the update checker), the main window, the settings
+// window, the tray icon, and what happens at launch, on closing the window and on quitting. Every
+// engine object of the desktop program is made here.
 
 #include "app/DialogProvider.h"
 
@@ -21,6 +21,7 @@ class MainWindow;
 class MenuBarController;
 class OCRPipeline;
 class PendingDrops;
+class TesseractOCRService;
 class UpdateChecker;
 
 class QuorvaneApp : public QObject {
@@ -60,6 +61,7 @@ private:
     void takePendingFiles();
 
     PendingDrops& m_drops;
+    std::shared_ptr<const TesseractOCRService> m_recognizer;
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<OCRPipeline> m_pipeline;
     std::unique_ptr<FolderWatcher> m_watcher;
