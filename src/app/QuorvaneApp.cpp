@@ -5,6 +5,7 @@
 #include "app/MenuBarController.h"
 #include "app/PendingDrops.h"
 #include "app/QtDialogProvider.h"
+#include "app/SettingsView.h"
 #include "app/UpdateChecker.h"
 #include "core/TesseractOCRService.h"
 #include "jobs/FolderWatcher.h"
@@ -36,9 +37,6 @@ QuorvaneApp::QuorvaneApp(PendingDrops& drops, std::unique_ptr<DialogProvider> di
     m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settingsAction->setShortcutContext(Qt::ApplicationShortcut);
     connect(m_settingsAction, &QAction::triggered, this, &QuorvaneApp::showSettings);
-    // No settings window exists yet: the entry point is there, switched off, until it does.
-    m_settingsAction->setEnabled(false);
-    m_settingsAction->setToolTip(QStringLiteral("The settings window is not available yet."));
 
     m_aboutAction = new QAction(QStringLiteral("&About Quorvane"), this);
     connect(m_aboutAction, &QAction::triggered, this, &QuorvaneApp::showAbout);
@@ -84,7 +82,16 @@ bool QuorvaneApp::keepsRunningInTray() const { return m_settings->value<bool>(Se
 
 void QuorvaneApp::openMainWindow() { m_mainWindow->open(); }
 
-void QuorvaneApp::showSettings() { openMainWindow(); }
+// Made on first use: the main window's workflow has installed the watcher's handler by then.
+void QuorvaneApp::showSettings() {
+    openMainWindow();
+    if (!m_settingsView) {
+        m_settingsView = std::make_unique<SettingsView>(*m_settings, *m_watcher, *m_dialogs);
+    }
+    m_settingsView->show();
+    m_settingsView->raise();
+    m_settingsView->activateWindow();
+}
 
 void QuorvaneApp::showAbout() {
     m_dialogs->showInformation(

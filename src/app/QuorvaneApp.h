@@ -21,6 +21,7 @@ class MainWindow;
 class MenuBarController;
 class OCRPipeline;
 class PendingDrops;
+class SettingsView;
 class TesseractOCRService;
 class UpdateChecker;
 
@@ -39,6 +40,8 @@ public:
     FolderWatcher& watcher() const { return *m_watcher; }
     UpdateChecker& updates() const { return *m_updates; }
     MainWindow& mainWindow() const { return *m_mainWindow; }
+    // The settings window, once it has been shown.
+    SettingsView* settingsView() const { return m_settingsView.get(); }
     QAction& settingsAction() const { return *m_settingsAction; }
 
     // Installs the tray icon, shows the window, starts the update check and takes the files given
@@ -71,6 +74,7 @@ private:
     QAction* m_settingsAction = nullptr;
     QAction* m_aboutAction = nullptr;
     std::unique_ptr<MainWindow> m_mainWindow;
+    std::unique_ptr<SettingsView> m_settingsView;
     std::unique_ptr<MenuBarController> m_tray;
 };
 
