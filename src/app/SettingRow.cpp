@@ -99,6 +99,12 @@ SettingRow::SettingRow(AppSettings& settings, Setting setting, QWidget* parent)
     showValue();
 }
 
+void SettingRow::addMnemonic() {
+    if (m_switch) {
+        m_switch->setText(QLatin1Char('&') + describe(m_setting).displayName);
+    }
+}
+
 void SettingRow::showValue() {
     const SettingValue value = m_settings.value(m_setting);
     if (m_switch) {

@@ -25,6 +25,9 @@ class SettingRow : public QWidget {
 public:
     SettingRow(AppSettings& settings, Setting setting, QWidget* parent = nullptr);
 
+    // Alt and the label's first letter then toggle the switch.
+    void addMnemonic();
+
     // Help text in the settings window's caption style.
     static QLabel* helpLabel(const QString& text, QWidget* parent);
 

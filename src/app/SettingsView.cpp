@@ -74,7 +74,11 @@ SettingsView::SettingsView(AppSettings& settings, FolderWatcher& watcher, Dialog
             if (row.setting == Setting::languages) {
                 rowsLayout->addWidget(new LanguageChecklist(settings, rows));
             } else {
-                rowsLayout->addWidget(new SettingRow(settings, row.setting, rows));
+                auto* control = new SettingRow(settings, row.setting, rows);
+                if (row.setting == Setting::menuBarOnly) {
+                    control->addMnemonic(); // reached for when leaving the window: Alt+K
+                }
+                rowsLayout->addWidget(control);
             }
         }
         if (tableSection == SettingsSection::vocabulary) {
