@@ -256,25 +256,29 @@ void PreprocessingPreviewView::showTrial() {
     showFutureJobButtons();
 }
 
-// A button for each tried value that differs from the settings.
+// A link for each tried value that differs from the settings.
 void PreprocessingPreviewView::showFutureJobButtons() {
-    // A button may be the one being clicked: it goes once its click is over.
+    // A link may be the one being clicked: it goes once its click is over.
     while (QLayoutItem* item = m_futureJobs->takeAt(0)) {
         item->widget()->hide();
         item->widget()->deleteLater();
         delete item;
     }
     const auto& trial = m_model->trial();
+    // Links in caption style: the longest ("Use “Conservative (recommended)” for future jobs")
+    // wraps in the controls' width where a button would cut it off.
     const auto add = [this](const QString& text, std::function<void()> action) {
-        auto* button = new QPushButton(text, this);
-        QFont font = button->font();
+        auto* link = new QLabel(QStringLiteral("<a href=\"adopt\">%1</a>").arg(text.toHtmlEscaped()), this);
+        link->setWordWrap(true);
+        link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        QFont font = link->font();
         font.setPointSizeF(font.pointSizeF() * 0.92);
-        button->setFont(font);
-        connect(button, &QPushButton::clicked, this, [this, action = std::move(action)] {
+        link->setFont(font);
+        connect(link, &QLabel::linkActivated, this, [this, action = std::move(action)] {
             action();
             showFutureJobButtons();
         });
-        m_futureJobs->addWidget(button);
+        m_futureJobs->addWidget(link);
     };
     if (trial.strength != m_initial.strength) {
         add(QStringLiteral("Use \u201c%1\u201d for future jobs").arg(displayName(trial.strength)), [this, trial] {
