@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -115,6 +116,17 @@ BatchPanel::BatchPanel(BatchCoordinator& batch, QWidget* parent) : QWidget(paren
     m_list->setUniformItemSizes(false);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setAlternatingRowColors(true);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QListView::customContextMenuRequested, this, [this](const QPoint& where) {
+        const QModelIndex index = m_list->indexAt(where);
+        if (!index.isValid()) {
+            return;
+        }
+        QMenu menu;
+        menu.addAction(QStringLiteral("Preview…"), this, [this, row = index.row()] { previewRow(row); });
+        menu.exec(m_list->viewport()->mapToGlobal(where));
+    });
+    connect(m_list, &QListView::doubleClicked, this, [this](const QModelIndex& index) { previewRow(index.row()); });
 
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_clear = new QPushButton(QStringLiteral("Clear"), this);
@@ -162,6 +174,13 @@ BatchPanel::BatchPanel(BatchCoordinator& batch, QWidget* parent) : QWidget(paren
     });
     m_model->setItems(m_batch.items());
     refresh();
+}
+
+void BatchPanel::previewRow(int row) {
+    const QString file = m_model->index(row).data(BatchListModel::sourceRole).toString();
+    if (!file.isEmpty()) {
+        Q_EMIT previewRequested(file);
+    }
 }
 
 void BatchPanel::refresh() {

@@ -2,7 +2,8 @@
 
 // The batch list: its header ("Batch — 2 of 5 done", then "Batch finished — …"), one row per
 // queued file, and the controls Cancel, Clear, Show outputs in file manager, Export Report… and
-// Retry Failed, each shown when it applies. Hidden while the queue is empty.
+// Retry Failed, each shown when it applies; a row's context menu offers its file's preview. Hidden
+// while the queue is empty.
 
 #include <QTimer>
 #include <QWidget>
@@ -25,6 +26,11 @@ public:
 Q_SIGNALS:
     void showOutputsRequested();
     void exportReportRequested();
+    void previewRequested(const QString& file);
+
+public:
+    // The preview of the file in `row`, as the row's "Preview…" asks for it.
+    void previewRow(int row);
 
 private:
     void refresh();

@@ -82,6 +82,12 @@ ContentView::ContentView(MainWorkflow& workflow, FolderWatcher& watcher, QWidget
     connect(m_phasePanel, &PhasePanel::openSidecarRequested, &m_workflow, &MainWorkflow::openSidecar);
     connect(m_batchPanel, &BatchPanel::showOutputsRequested, &m_workflow, &MainWorkflow::showBatchOutputs);
     connect(m_batchPanel, &BatchPanel::exportReportRequested, &m_workflow, &MainWorkflow::exportReport);
+    connect(m_batchPanel, &BatchPanel::previewRequested, this, &ContentView::previewRequested);
+    connect(m_phasePanel, &PhasePanel::previewRequested, this, [this] {
+        if (const auto file = m_workflow.choosePreviewFile()) {
+            Q_EMIT previewRequested(*file);
+        }
+    });
 
     connect(&m_workflow.pipeline(), &OCRPipeline::phaseChanged, this, &ContentView::showPhase);
     connect(&m_workflow, &MainWorkflow::selectedURLChanged, this, &ContentView::showPhase);

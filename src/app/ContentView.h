@@ -2,6 +2,7 @@
 
 // The main window's content: the drop area showing the single document's phase, the batch list,
 // and the Open buttons. Accepts files and folders dropped from a file manager anywhere on it.
+// Asks for the preview of a file chosen on the drop area or of a batch row.
 
 #include <QWidget>
 
@@ -23,6 +24,9 @@ public:
 
     PhasePanel& phasePanel() const { return *m_phasePanel; }
     BatchPanel& batchPanel() const { return *m_batchPanel; }
+
+Q_SIGNALS:
+    void previewRequested(const QString& file);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

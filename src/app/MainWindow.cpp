@@ -4,7 +4,9 @@
 #include "app/ContentView.h"
 #include "app/DialogProvider.h"
 #include "app/MainWorkflow.h"
+#include "app/PreprocessingPreviewView.h"
 #include "app/UpdateChecker.h"
+#include "settings/AppSettings.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -14,14 +16,17 @@
 namespace quorvane {
 
 MainWindow::MainWindow(AppSettings& settings, OCRPipeline& pipeline, FolderWatcher& watcher, UpdateChecker& updates,
-                       DialogProvider& dialogs, const SharedActions& actions, QWidget* parent)
-    : QMainWindow(parent), m_updates(updates), m_dialogs(dialogs) {
+                       DialogProvider& dialogs, std::shared_ptr<const TextRecognizer> recognizer,
+                       const SharedActions& actions, QWidget* parent)
+    : QMainWindow(parent), m_settings(settings), m_updates(updates), m_dialogs(dialogs),
+      m_recognizer(std::move(recognizer)) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Quorvane"));
     setWindowIcon(appIcon());
     m_workflow = new MainWorkflow(settings, pipeline, watcher, dialogs, this);
     m_content = new ContentView(*m_workflow, watcher, this);
     setCentralWidget(m_content);
+    connect(m_content, &ContentView::previewRequested, this, &MainWindow::showPreview);
     m_content->setMinimumSize(minimumContentSize, minimumContentSize);
     buildMenus(actions);
     statusBar()->setSizeGripEnabled(false);
@@ -40,7 +45,14 @@ void MainWindow::buildMenus(const SharedActions& actions) {
     QAction* openFolder = file->addAction(QStringLiteral("Open &Folder\u2026"), this,
                                           [this] { m_workflow->chooseAndArrive(DialogProvider::InputKind::folder); });
     openFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    file->addAction(QStringLiteral("&Preview…"), this, [this] {
+        if (const auto file = m_workflow->choosePreviewFile()) {
+            showPreview(*file);
+        }
+    });
     file->addSeparator();
+    QAction* close = file->addAction(QStringLiteral("&Close Window"), this, &QWidget::close);
+    close->setShortcut(QKeySequence::Close);
     file->addAction(actions.quit);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -64,6 +76,29 @@ void MainWindow::checkForUpdates() {
     m_userAskedForUpdates = true;
     statusBar()->showMessage(QStringLiteral("Checking for updates\u2026"));
     m_updates.check();
+}
+
+PreprocessingPreviewView* MainWindow::preview() const { return m_preview; }
+
+void MainWindow::showPreview(const QString& file) {
+    if (m_preview) {
+        m_preview->reject();
+    }
+    const PreprocessingPreviewModel::Trial current{m_settings.value<PreprocessStrength>(Setting::preprocessing),
+                                                   m_settings.value<bool>(Setting::autoRotate),
+                                                   m_settings.value<bool>(Setting::deskew),
+                                                   m_settings.value<bool>(Setting::perspective)};
+    PreprocessingPreviewView::Actions actions{
+        .makeDefault = [this](PreprocessStrength strength) { m_settings.setValue(Setting::preprocessing, strength); },
+        .setAutoRotate = [this](bool on) { m_settings.setValue(Setting::autoRotate, on); },
+        .setDeskew = [this](bool on) { m_settings.setValue(Setting::deskew, on); },
+        .setPerspective = [this](bool on) { m_settings.setValue(Setting::perspective, on); },
+        .processWithRegion = [this, file](const std::optional<Rect>& region) {
+            m_workflow->processWithRegion(file, region);
+        }};
+    m_preview = new PreprocessingPreviewView(file, current, m_settings.makeOptions(), m_recognizer, std::move(actions), this);
+    m_preview->setAttribute(Qt::WA_DeleteOnClose);
+    m_preview->open();
 }
 
 void MainWindow::offerRelease() {

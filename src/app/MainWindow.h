@@ -1,11 +1,13 @@
 #pragma once
 
-// The main window "Quorvane": the menus, the content view, the update offer and the status line
-// that answers "Check for Updates…". Closing it either quits or leaves Quorvane in the system
-// tray, as the application decides.
+// The main window "Quorvane": the menus, the content view, the preprocessing preview, the update
+// offer and the status line that answers "Check for Updates…". Closing it either quits or leaves
+// Quorvane in the system tray, as the application decides.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
+#include <memory>
 
 class QAction;
 
@@ -17,6 +19,8 @@ class DialogProvider;
 class FolderWatcher;
 class MainWorkflow;
 class OCRPipeline;
+class PreprocessingPreviewView;
+class TextRecognizer;
 class UpdateChecker;
 
 class MainWindow : public QMainWindow {
@@ -32,8 +36,10 @@ public:
         QAction* about = nullptr;
     };
 
+    // `recognizer`: what the preview recognises with.
     MainWindow(AppSettings& settings, OCRPipeline& pipeline, FolderWatcher& watcher, UpdateChecker& updates,
-               DialogProvider& dialogs, const SharedActions& actions, QWidget* parent = nullptr);
+               DialogProvider& dialogs, std::shared_ptr<const TextRecognizer> recognizer,
+               const SharedActions& actions, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     MainWorkflow& workflow() const { return *m_workflow; }
@@ -43,6 +49,10 @@ public:
     void open();
     // "Check for Updates…": checks and says how it went in the status line.
     void checkForUpdates();
+    // The preprocessing preview of `file`, tried with the current settings; replaces an open one.
+    void showPreview(const QString& file);
+    // The open preview, if any.
+    PreprocessingPreviewView* preview() const;
 
     // Asked when the user closes the window; false keeps it open.
     void setCloseHandler(std::function<bool()> handler) { m_closeHandler = std::move(handler); }
@@ -55,8 +65,11 @@ private:
     void offerRelease();
     void reportCheck();
 
+    AppSettings& m_settings;
     UpdateChecker& m_updates;
     DialogProvider& m_dialogs;
+    std::shared_ptr<const TextRecognizer> m_recognizer;
+    QPointer<PreprocessingPreviewView> m_preview;
     MainWorkflow* m_workflow = nullptr;
     ContentView* m_content = nullptr;
     std::function<bool()> m_closeHandler;

@@ -81,27 +81,40 @@ void MainWorkflow::chooseAndArrive(DialogProvider::InputKind kind) {
     }
 }
 
-void MainWorkflow::routeOneFile(const QString& file) {
+void MainWorkflow::processWithRegion(const QString& file, const std::optional<Rect>& region) {
+    if (isBusy()) {
+        m_dialogs.showAlert(busyTitle, busyMessage);
+        return;
+    }
+    routeOneFile(file, region);
+}
+
+std::optional<QString> MainWorkflow::choosePreviewFile() {
+    const QStringList chosen = m_dialogs.chooseInputs(DialogProvider::InputKind::fileToPreview);
+    return chosen.isEmpty() ? std::nullopt : std::optional(chosen.first());
+}
+
+void MainWorkflow::routeOneFile(const QString& file, const std::optional<Rect>& region) {
     // Finding out whether the file is locked means parsing it: off the main thread, and the window
     // counts as busy meanwhile.
     m_inspectingArrival = true;
-    QtConcurrent::run(&OCRPipeline::requiresPassword, file).then(this, [this, file](bool locked) {
+    QtConcurrent::run(&OCRPipeline::requiresPassword, file).then(this, [this, file, region](bool locked) {
         m_inspectingArrival = false;
         if (locked) {
-            askPassword(file);
+            askPassword(file, region);
         } else {
-            startSingleRun(file, std::nullopt);
+            startSingleRun(file, std::nullopt, region);
         }
     });
 }
 
-void MainWorkflow::askPassword(const QString& file) {
+void MainWorkflow::askPassword(const QString& file, const std::optional<Rect>& region) {
     if (m_passwordPrompt) {
         m_passwordPrompt->cancel();
     }
     auto* prompt = new PasswordPrompt(file, this);
     connect(prompt, &PasswordPrompt::accepted, this,
-            [this, file](const QString& password) { startSingleRun(file, password); });
+            [this, file, region](const QString& password) { startSingleRun(file, password, region); });
     connect(prompt, &PasswordPrompt::closed, this, [this, prompt] {
         if (m_passwordPrompt == prompt) {
             m_passwordPrompt = nullptr;
@@ -124,12 +137,14 @@ bool MainWorkflow::isFolderWritable(const QString& folder) {
     return true;
 }
 
-void MainWorkflow::startSingleRun(const QString& file, const std::optional<QString>& password) {
+void MainWorkflow::startSingleRun(const QString& file, const std::optional<QString>& password,
+                                  const std::optional<Rect>& region) {
     if (isBusy()) {
         m_dialogs.showAlert(busyTitle, busyMessage);
         return;
     }
-    const OCROptions options = m_settings.makeOptions();
+    OCROptions options = m_settings.makeOptions();
+    options.region = region;
     QString output = OutputPath::outputURL(file, std::nullopt, m_settings.value<QString>(Setting::outputNameTemplate));
     const QString folder = QFileInfo(output).absolutePath();
     if (!isFolderWritable(folder)) {

@@ -52,6 +52,11 @@ public:
     void arrive(const QStringList& paths);
     // Asks for files or a folder, then routes them as an arrival.
     void chooseAndArrive(DialogProvider::InputKind kind);
+    // One file handed back by the preview: a single run with the current settings, limited to
+    // `region` when there is one (after the busy check and the password question, as any arrival).
+    void processWithRegion(const QString& file, const std::optional<Rect>& region);
+    // Asks for the file to preview; nothing when the user cancels.
+    std::optional<QString> choosePreviewFile();
 
     // Result actions of the last single-file run.
     void showOutput() const;
@@ -71,9 +76,9 @@ Q_SIGNALS:
     void passwordPromptChanged();
 
 private:
-    void routeOneFile(const QString& file);
-    void askPassword(const QString& file);
-    void startSingleRun(const QString& file, const std::optional<QString>& password);
+    void routeOneFile(const QString& file, const std::optional<Rect>& region = std::nullopt);
+    void askPassword(const QString& file, const std::optional<Rect>& region);
+    void startSingleRun(const QString& file, const std::optional<QString>& password, const std::optional<Rect>& region);
     void startBatch(const QStringList& files, const QStringList& heldFolders);
     void documentFinished();
     void batchFinished();

@@ -72,10 +72,16 @@ QWidget* PhasePanel::buildIdlePage() {
     QFont font = invitation->font();
     font.setPointSizeF(font.pointSizeF() * 1.3);
     invitation->setFont(font);
+    auto* preview = new QPushButton(QStringLiteral("Preview…"), page);
+    preview->setObjectName(QStringLiteral("previewButton"));
+    preview->setToolTip(QStringLiteral("Try the cleaning and corrections on one page of a file before processing it."));
+    connect(preview, &QPushButton::clicked, this, &PhasePanel::previewRequested);
     layout->addStretch();
     layout->addWidget(icon);
     layout->addSpacing(12);
     layout->addWidget(invitation);
+    layout->addSpacing(8);
+    layout->addWidget(preview, 0, Qt::AlignHCenter);
     layout->addStretch();
     return page;
 }

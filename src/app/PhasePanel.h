@@ -35,6 +35,7 @@ public:
 Q_SIGNALS:
     void showOutputRequested();
     void openSidecarRequested();
+    void previewRequested();
 
 private:
     QWidget* buildIdlePage();

@@ -3,13 +3,18 @@
 #include "app/PasswordDialog.h"
 #include "pipeline/ImagePDFBuilder.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QVBoxLayout>
 
 namespace quorvane {
 
@@ -27,7 +32,21 @@ QString reportFilter(ReportExporter::Format format) {
     return QStringLiteral("%1 (*.%2)").arg(ReportExporter::title(format), ReportExporter::fileExtension(format));
 }
 
+// Qt's own dialog, because the desktop's dialogs have no place for a message.
+void addMessage(QFileDialog& dialog, const QString& message) {
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        auto* label = new QLabel(message, &dialog);
+        label->setWordWrap(true);
+        grid->addWidget(label, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
 } // namespace
+
+QWidget* QtDialogProvider::parentWindow() const {
+    QWidget* active = QApplication::activeWindow();
+    return active ? active : m_window.data();
+}
 
 QStringList QtDialogProvider::chooseInputs(InputKind kind) {
     if (m_lastFolder.isEmpty()) {
@@ -35,13 +54,21 @@ QStringList QtDialogProvider::chooseInputs(InputKind kind) {
     }
     QStringList chosen;
     if (kind == InputKind::folder) {
-        const QString folder = QFileDialog::getExistingDirectory(m_window, QStringLiteral("Open Folder"), m_lastFolder);
+        const QString folder =
+            QFileDialog::getExistingDirectory(parentWindow(), QStringLiteral("Open Folder"), m_lastFolder);
         if (!folder.isEmpty()) {
             chosen.append(folder);
             m_lastFolder = folder;
         }
+    } else if (kind == InputKind::fileToPreview) {
+        const QString file = QFileDialog::getOpenFileName(parentWindow(), QStringLiteral("Preview"), m_lastFolder,
+                                                          inputFilter());
+        if (!file.isEmpty()) {
+            chosen.append(file);
+            m_lastFolder = QFileInfo(file).absolutePath();
+        }
     } else {
-        chosen = QFileDialog::getOpenFileNames(m_window, QStringLiteral("Open"), m_lastFolder, inputFilter());
+        chosen = QFileDialog::getOpenFileNames(parentWindow(), QStringLiteral("Open"), m_lastFolder, inputFilter());
         if (!chosen.isEmpty()) {
             m_lastFolder = QFileInfo(chosen.first()).absolutePath();
         }
@@ -51,18 +78,50 @@ QStringList QtDialogProvider::chooseInputs(InputKind kind) {
 
 std::optional<QString> QtDialogProvider::chooseSaveLocation(const QString& folder, const QString& proposedName,
                                                             const QString& message) {
-    // Qt's own dialog, because the desktop's dialogs have no place for the message.
-    QFileDialog dialog(m_window, QStringLiteral("Save Searchable Copy"), folder);
+    QFileDialog dialog(parentWindow(), QStringLiteral("Save Searchable Copy"), folder);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     dialog.selectFile(proposedName);
-    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
-        auto* label = new QLabel(message, &dialog);
-        label->setWordWrap(true);
-        grid->addWidget(label, grid->rowCount(), 0, 1, grid->columnCount());
+    addMessage(dialog, message);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
     }
+    return dialog.selectedFiles().first();
+}
+
+std::optional<QString> QtDialogProvider::chooseFileToOpen(const QString& title, const QString& nameFilter) {
+    if (m_lastFolder.isEmpty()) {
+        m_lastFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    }
+    const QString file = QFileDialog::getOpenFileName(parentWindow(), title, m_lastFolder, nameFilter);
+    if (file.isEmpty()) {
+        return std::nullopt;
+    }
+    m_lastFolder = QFileInfo(file).absolutePath();
+    return file;
+}
+
+std::optional<QString> QtDialogProvider::chooseFileToSave(const QString& title, const QString& proposedName,
+                                                          const QString& nameFilter) {
+    QFileDialog dialog(parentWindow(), title, m_lastFolder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(nameFilter);
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+}
+
+std::optional<QString> QtDialogProvider::chooseFolder(const QString& acceptLabel, const QString& message) {
+    QFileDialog dialog(parentWindow(), acceptLabel, m_lastFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, acceptLabel);
+    addMessage(dialog, message);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -71,7 +130,7 @@ std::optional<QString> QtDialogProvider::chooseSaveLocation(const QString& folde
 
 std::optional<DialogProvider::ReportDestination> QtDialogProvider::chooseReportDestination() {
     using ReportExporter::Format;
-    QFileDialog dialog(m_window, QStringLiteral("Export Report"), m_lastFolder);
+    QFileDialog dialog(parentWindow(), QStringLiteral("Export Report"), m_lastFolder);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     QStringList filters;
     for (const Format format : ReportExporter::allFormats) {
@@ -94,7 +153,7 @@ std::optional<DialogProvider::ReportDestination> QtDialogProvider::chooseReportD
 }
 
 void QtDialogProvider::askPassword(PasswordPrompt& prompt) {
-    auto* dialog = new PasswordDialog(prompt, m_window);
+    auto* dialog = new PasswordDialog(prompt, parentWindow());
     dialog->open();
 }
 
@@ -111,25 +170,56 @@ void showMessage(QMessageBox::Icon icon, const QString& title, const QString& me
 } // namespace
 
 void QtDialogProvider::showAlert(const QString& title, const QString& message) {
-    showMessage(QMessageBox::Warning, title, message, m_window);
+    showMessage(QMessageBox::Warning, title, message, parentWindow());
 }
 
 void QtDialogProvider::showInformation(const QString& title, const QString& message) {
-    showMessage(QMessageBox::Information, title, message, m_window);
+    showMessage(QMessageBox::Information, title, message, parentWindow());
 }
 
-bool QtDialogProvider::confirm(const QString& title, const QString& message, const QString& acceptLabel) {
-    QMessageBox box(QMessageBox::Question, title, title, QMessageBox::NoButton, m_window);
+bool QtDialogProvider::confirm(const QString& title, const QString& message, const QString& acceptLabel,
+                               const QString& rejectLabel) {
+    QMessageBox box(QMessageBox::Question, title, title, QMessageBox::NoButton, parentWindow());
     box.setInformativeText(message);
     QPushButton* accept = box.addButton(acceptLabel, QMessageBox::AcceptRole);
-    box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(QMessageBox::Cancel);
+    QPushButton* reject = box.addButton(rejectLabel, QMessageBox::RejectRole);
+    box.setDefaultButton(reject);
+    box.setEscapeButton(reject);
     box.exec();
     return box.clickedButton() == accept;
 }
 
+std::optional<QString> QtDialogProvider::askText(const QString& title, const QString& message,
+                                                 const QString& fieldLabel, const QString& text,
+                                                 const QString& acceptLabel) {
+    QDialog dialog(parentWindow());
+    dialog.setWindowTitle(title);
+    auto* heading = new QLabel(title, &dialog);
+    QFont headingFont = heading->font();
+    headingFont.setBold(true);
+    heading->setFont(headingFont);
+    auto* field = new QLineEdit(text, &dialog);
+    field->selectAll();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
+    buttons->addButton(acceptLabel, QDialogButtonBox::AcceptRole)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* form = new QFormLayout;
+    form->addRow(fieldLabel, field);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(heading);
+    layout->addWidget(new QLabel(message, &dialog));
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(380);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return field->text();
+}
+
 void QtDialogProvider::offerUpdate(const QString& title, const QString& message, std::function<void()> download) {
-    auto* box = new QMessageBox(QMessageBox::Information, title, title, QMessageBox::NoButton, m_window);
+    auto* box = new QMessageBox(QMessageBox::Information, title, title, QMessageBox::NoButton, parentWindow());
     box->setInformativeText(message);
     QPushButton* downloadButton = box->addButton(QStringLiteral("Download"), QMessageBox::AcceptRole);
     box->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);

@@ -5,6 +5,7 @@
 #include "app/MenuBarController.h"
 #include "app/PendingDrops.h"
 #include "app/QtDialogProvider.h"
+#include "app/SettingsView.h"
 #include "app/UpdateChecker.h"
 #include "jobs/FolderWatcher.h"
 #include "pipeline/OCRPipeline.h"
@@ -17,8 +18,8 @@ namespace quorvane {
 
 QuorvaneApp::QuorvaneApp(PendingDrops& drops, std::shared_ptr<const TextRecognizer> recognizer,
                          std::unique_ptr<DialogProvider> dialogs, QObject* parent)
-    : QObject(parent), m_drops(drops), m_settings(std::make_unique<AppSettings>()),
-      m_pipeline(std::make_unique<OCRPipeline>(std::move(recognizer))), m_watcher(std::make_unique<FolderWatcher>(*m_settings)),
+    : QObject(parent), m_drops(drops), m_recognizer(std::move(recognizer)), m_settings(std::make_unique<AppSettings>()),
+      m_pipeline(std::make_unique<OCRPipeline>(m_recognizer)), m_watcher(std::make_unique<FolderWatcher>(*m_settings)),
       m_updates(std::make_unique<UpdateChecker>(QCoreApplication::applicationVersion())),
       m_dialogs(std::move(dialogs)) {
     auto* qtDialogs = m_dialogs ? nullptr : new QtDialogProvider;
@@ -35,14 +36,12 @@ QuorvaneApp::QuorvaneApp(PendingDrops& drops, std::shared_ptr<const TextRecogniz
     m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settingsAction->setShortcutContext(Qt::ApplicationShortcut);
     connect(m_settingsAction, &QAction::triggered, this, &QuorvaneApp::showSettings);
-    // No settings window exists yet: the entry point is there, switched off, until it does.
-    m_settingsAction->setEnabled(false);
-    m_settingsAction->setToolTip(QStringLiteral("The settings window is not available yet."));
 
     m_aboutAction = new QAction(QStringLiteral("&About Quorvane"), this);
     connect(m_aboutAction, &QAction::triggered, this, &QuorvaneApp::showAbout);
 
     m_mainWindow = std::make_unique<MainWindow>(*m_settings, *m_pipeline, *m_watcher, *m_updates, *m_dialogs,
+                                                m_recognizer,
                                                 MainWindow::SharedActions{m_quitAction, m_settingsAction, m_aboutAction});
     if (qtDialogs) {
         qtDialogs->setWindow(m_mainWindow.get());
@@ -82,7 +81,16 @@ bool QuorvaneApp::keepsRunningInTray() const { return m_settings->value<bool>(Se
 
 void QuorvaneApp::openMainWindow() { m_mainWindow->open(); }
 
-void QuorvaneApp::showSettings() { openMainWindow(); }
+// Made on first use: the main window's workflow has installed the watcher's handler by then.
+void QuorvaneApp::showSettings() {
+    openMainWindow();
+    if (!m_settingsView) {
+        m_settingsView = std::make_unique<SettingsView>(*m_settings, *m_watcher, *m_dialogs);
+    }
+    m_settingsView->show();
+    m_settingsView->raise();
+    m_settingsView->activateWindow();
+}
 
 void QuorvaneApp::showAbout() {
     m_dialogs->showInformation(

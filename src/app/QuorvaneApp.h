@@ -1,9 +1,9 @@
 #pragma once
 
-// The application: the shared objects that live as long as the process (settings, the document
-// pipeline, the folder watcher, the update checker), the main window, the tray icon, and what
-// happens at launch, on closing the window and on quitting. Every engine object of the desktop
-// program is made here.
+// The application: the shared objects that live as long as the process (settings, the recognizer,
+// the document pipeline, the folder watcher, the update checker), the main window, the settings
+// window, the tray icon, and what happens at launch, on closing the window and on quitting. Every
+// engine object of the desktop program is made here.
 
 #include "app/DialogProvider.h"
 #include "core/TextRecognizer.h"
@@ -22,6 +22,8 @@ class MainWindow;
 class MenuBarController;
 class OCRPipeline;
 class PendingDrops;
+class SettingsView;
+class TextRecognizer;
 class UpdateChecker;
 
 class QuorvaneApp : public QObject {
@@ -39,6 +41,8 @@ public:
     FolderWatcher& watcher() const { return *m_watcher; }
     UpdateChecker& updates() const { return *m_updates; }
     MainWindow& mainWindow() const { return *m_mainWindow; }
+    // The settings window, once it has been shown.
+    SettingsView* settingsView() const { return m_settingsView.get(); }
     QAction& settingsAction() const { return *m_settingsAction; }
 
     // Installs the tray icon, shows the window, starts the update check and takes the files given
@@ -61,6 +65,7 @@ private:
     void takePendingFiles();
 
     PendingDrops& m_drops;
+    std::shared_ptr<const TextRecognizer> m_recognizer;
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<OCRPipeline> m_pipeline;
     std::unique_ptr<FolderWatcher> m_watcher;
@@ -70,6 +75,7 @@ private:
     QAction* m_settingsAction = nullptr;
     QAction* m_aboutAction = nullptr;
     std::unique_ptr<MainWindow> m_mainWindow;
+    std::unique_ptr<SettingsView> m_settingsView;
     std::unique_ptr<MenuBarController> m_tray;
 };
 

@@ -14,6 +14,7 @@ const QColor green(0x2e, 0x9e, 0x44);
 const QColor red(0xd0, 0x2c, 0x2c);
 const QColor blue(0x2f, 0x6f, 0xd0);
 const QColor grey(0x80, 0x80, 0x80);
+const QColor orange(0xe0, 0x8a, 0x00);
 
 // Draws in a 16 x 16 box.
 void draw(QPainter& painter, Symbol symbol) {
@@ -83,6 +84,31 @@ void draw(QPainter& painter, Symbol symbol) {
         painter.drawEllipse(QRectF(0.5, 0.5, 15, 15));
         painter.setPen(stroke);
         painter.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
+        break;
+    case Symbol::eye: {
+        painter.setPen(QPen(grey, 1.4));
+        QPainterPath lids;
+        lids.moveTo(1, 8);
+        lids.quadTo(8, 0.5, 15, 8);
+        lids.quadTo(8, 15.5, 1, 8);
+        painter.drawPath(lids);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(grey);
+        painter.drawEllipse(QPointF(8, 8), 2.6, 2.6);
+        break;
+    }
+    case Symbol::warning:
+        painter.setPen(QPen(orange, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(orange);
+        painter.drawPolygon(QPolygonF({QPointF(8, 1), QPointF(15.2, 14.5), QPointF(0.8, 14.5)}));
+        painter.setPen(stroke);
+        painter.drawLine(QPointF(8, 5.5), QPointF(8, 9.5));
+        painter.drawPoint(QPointF(8, 12.2));
+        break;
+    case Symbol::play:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(green);
+        painter.drawPolygon(QPolygonF({QPointF(3.5, 1.5), QPointF(14, 8), QPointF(3.5, 14.5)}));
         break;
     }
 }

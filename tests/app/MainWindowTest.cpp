@@ -10,6 +10,7 @@
 #include "app/MainWindow.h"
 #include "app/MainWorkflow.h"
 #include "app/PendingDrops.h"
+#include "app/PreprocessingPreviewView.h"
 #include "app/QuorvaneApp.h"
 #include "pipeline/OCRPipeline.h"
 #include "platform/TesseractOCRService.h"
@@ -30,6 +31,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -210,10 +212,42 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     EXPECT_EQ(t.dialogs->alerts[1].title, QStringLiteral("Report export failed"));
     EXPECT_FALSE(t.dialogs->alerts[1].message.isEmpty());
 
+    content.batchPanel().previewRow(0);
+    ASSERT_NE(t.app.mainWindow().preview(), nullptr);
+    EXPECT_EQ(t.app.mainWindow().preview()->model().sourceURL(), scans + "/a.pdf");
+    t.app.mainWindow().preview()->reject();
+
     t.workflow().showBatchOutputs();
     ASSERT_TRUE(test::runUntil([&] { return !fileManager.shown.isEmpty(); }, 10s));
     EXPECT_EQ(fileManager.shown[0], (QStringList{QUrl::fromLocalFile(scans + "/a_searchable.pdf").toString(),
                                                  QUrl::fromLocalFile(scans + "/b_searchable.pdf").toString()}));
+}
+
+TEST(MainWindow, PreviewFromTheDropAreaProcessesTheFileWithTheRegionDrawn) {
+    QTemporaryDir folder;
+    const QString page = folder.filePath("notes.pdf");
+    const QStringList lines{"Minutes of the committee", "", "", "", "", "", "", "Budget for the coming year"};
+    ASSERT_TRUE(test::writePdf(page, {test::scanPage(test::drawTextPage(lines, 1275, 1000).raster)}));
+    AppUnderTest t;
+    for (const auto setting : {Setting::autoRotate, Setting::deskew, Setting::perspective}) {
+        t.app.settings().setValue(setting, false);
+    }
+    t.dialogs->inputsToChoose = {page};
+    t.app.mainWindow().findChild<QPushButton*>("previewButton")->click();
+    PreprocessingPreviewView* preview = t.app.mainWindow().preview();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_TRUE(test::runUntil([&] { return preview->model().processedImage().has_value(); }, 60s));
+    preview->model().setLimitToRegion(true);
+    preview->model().drawRegion({0, 0.5, 1, 0.5}); // the upper half
+    preview->processNow();
+    ASSERT_TRUE(t.runDocument());
+    ASSERT_EQ(t.pipeline().phase().kind, Phase::Kind::done) << t.pipeline().phase().message.toStdString();
+    const QString text = test::pdfText(*t.pipeline().phase().summary.outputURL);
+    EXPECT_TRUE(text.contains("committee", Qt::CaseInsensitive)) << text.toStdString();
+    EXPECT_FALSE(text.contains("Budget", Qt::CaseInsensitive)) << text.toStdString();
+    for (const auto setting : {Setting::autoRotate, Setting::deskew, Setting::perspective}) {
+        t.app.settings().setValue(setting, true);
+    }
 }
 
 TEST(MainWindow, WithoutAFileManagerServiceTheFolderIsOpened) {

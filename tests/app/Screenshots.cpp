@@ -1,19 +1,23 @@
-// quorvane-screenshots OUTPUT_FOLDER: renders every state of the main window and its dialogs to
-// PNG files, for reviewing the views. The phases are shown as the pipeline publishes them; the
-// batch list comes from a real batch of small scans (a locked one, one with text already, one
-// whose output exists).
+// quorvane-screenshots OUTPUT_FOLDER: renders every state of the windows and their dialogs to PNG
+// files, for reviewing the views. Everything shown comes from the real engine working on corpus
+// files: a three-page scan recognised in the main window, a batch of small scans (a locked one,
+// one with text already, one whose output exists), a file that cannot be read, the settings
+// window, and the preview of a page turned on its side and tilted.
 
-#include "app/BatchPanel.h"
 #include "app/ContentView.h"
 #include "app/MainWindow.h"
 #include "app/MainWorkflow.h"
 #include "app/PasswordDialog.h"
 #include "app/PasswordPrompt.h"
 #include "app/PendingDrops.h"
-#include "app/PhasePanel.h"
+#include "app/PreprocessingPreviewView.h"
+#include "app/PreviewImagePane.h"
 #include "app/QtDialogProvider.h"
 #include "app/QuorvaneApp.h"
+#include "app/SettingsView.h"
 #include "app/UpdateChecker.h"
+#include "jobs/FolderWatcher.h"
+#include "pipeline/OCRPipeline.h"
 #include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
@@ -22,12 +26,17 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace quorvane;
 using namespace std::chrono_literals;
@@ -51,6 +60,44 @@ void saveNewestMessageBox(QWidget& window, const char* name) {
     }
 }
 
+void require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "quorvane-screenshots: %s\n", what);
+        std::exit(1);
+    }
+}
+
+bool finished(const OCRPipeline& pipeline) {
+    return !pipeline.isRunning() && pipeline.phase().kind != Phase::Kind::idle;
+}
+
+// The settings window from top to bottom, one window height at a time.
+void saveSettings(SettingsView& settings) {
+    settings.resize(660, 820);
+    settings.show();
+    QApplication::processEvents();
+    QScrollBar* scroll = settings.scrollArea().verticalScrollBar();
+    const int step = settings.scrollArea().viewport()->height() - 40;
+    int number = 1;
+    for (int position = 0;; position += step, ++number) {
+        scroll->setValue(position);
+        save(settings, qPrintable(QStringLiteral("settings-%1").arg(number)));
+        if (position >= scroll->maximum()) {
+            break;
+        }
+    }
+}
+
+// A preview that has processed its page.
+PreprocessingPreviewView& openPreview(MainWindow& window, const QString& file) {
+    window.showPreview(file);
+    PreprocessingPreviewView* preview = window.preview();
+    require(preview != nullptr, "the preview did not open");
+    require(test::runUntil([&] { return !preview->model().isRendering() && preview->model().processedImage(); }, 180s),
+            "the preview did not process its page");
+    return *preview;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -66,68 +113,109 @@ int main(int argc, char** argv) {
 
     PendingDrops drops;
     QuorvaneApp app(drops, std::make_shared<TesseractOCRService>());
+    app.settings().setValue(Setting::completionNotificationsEnabled, false);
     MainWindow& window = app.mainWindow();
+    MainWorkflow& workflow = window.workflow();
+    OCRPipeline& pipeline = app.pipeline();
     window.resize(720, 760);
     window.open();
-    PhasePanel& phase = window.contentView().phasePanel();
+    save(window, "main-idle");
 
-    save(window, "idle");
-    phase.show(Phase::preparing(), "annual-report.pdf");
-    save(window, "preparing");
-    phase.show(Phase::recognizing(1, 12), "annual-report.pdf");
-    save(window, "recognizing-first-page");
-    phase.show(Phase::recognizing(7, 12), "annual-report.pdf");
-    save(window, "recognizing");
-    phase.show(Phase::writing(), "annual-report.pdf");
-    save(window, "writing");
-    DocumentSummary everything{.outputURL = "/tmp/a_searchable.pdf", .sidecarURL = "/tmp/a_searchable.txt",
-                               .processedPages = 11, .skippedPages = 1, .averageConfidence = 0.87f,
-                               .lowDPIPages = 2, .rotatedPages = 1, .perspectiveCorrectedPages = 1};
-    phase.show(Phase::done(everything), "annual-report.pdf");
-    save(window, "done");
-    everything.lowConfidencePages = 3;
-    everything.sidecarURL.reset();
-    everything.sidecarError = "Permission denied";
-    phase.show(Phase::done(everything), "annual-report.pdf");
-    save(window, "done-with-warnings");
-    phase.show(Phase::done(DocumentSummary{.skippedPages = 4}), "already-searchable.pdf");
-    save(window, "already-searchable");
-    phase.show(Phase::failed("This PDF is password-protected. Enter its password to process it."), "locked.pdf");
-    save(window, "failed");
-    phase.show(Phase::idle(), {});
-
-    // A real batch: a scan, a locked scan, a page with text already, a scan whose output exists.
+    // Three scans of the corpus product sheet in one PDF, the second one tilted.
     QTemporaryDir inputs;
-    const QString memo = test::smallScan(inputs.path(), "memo.pdf");
-    test::smallScan(inputs.path(), "minutes.pdf");
-    test::smallScan(inputs.path(), "agenda.pdf");
-    test::smallScan(inputs.path(), "agenda_searchable.pdf"); // up to date: skipped
-    auto locked = test::buildPdf({{.mediaBox = {0, 0, 306, 144}, .image = test::renderParagraph(QSize(1275, 600), {"Locked"}, 50)}});
-    test::saveEncryptedPdf(*locked, inputs.filePath("locked.pdf"), "secret", "owner");
-    QFile::copy(QStringLiteral(QUORVANE_CORPUS_DIR "/graph_ocred.pdf"), inputs.filePath("graph.pdf"));
-    const QStringList batchFiles{memo, inputs.filePath("minutes.pdf"), inputs.filePath("agenda.pdf"),
-                                 inputs.filePath("locked.pdf"), inputs.filePath("graph.pdf")};
-    app.settings().setValue(Setting::completionNotificationsEnabled, false);
-    window.workflow().arrive(batchFiles);
-    BatchCoordinator& batch = window.workflow().batch();
+    const QString scans = inputs.filePath("product-sheets.pdf");
+    const auto joined = test::runProgram("qpdf", {"--empty", "--pages", test::corpusPath("linn.pdf"),
+                                                  test::corpusPath("skew.pdf"), test::corpusPath("ccitt.pdf"), "--",
+                                                  scans});
+    require(joined.exitCode == 0, "qpdf could not join the corpus scans");
+    workflow.arrive({scans});
+    require(test::runUntil([&] { return pipeline.phase().kind == Phase::Kind::recognizing && pipeline.phase().currentPage >= 2; },
+                           180s),
+            "the scan was not recognised");
+    save(window, "main-recognizing");
+    require(test::runUntil([&] { return finished(pipeline); }, 300s), "the scan did not finish");
+    save(window, "main-done");
+
+
+    // A real batch: scans, a locked scan, a page with text already, a scan whose output exists.
+    const QString batchFolder = inputs.filePath("batch");
+    QDir().mkpath(batchFolder);
+    const QString memo = test::smallScan(batchFolder, "memo.pdf");
+    test::smallScan(batchFolder, "minutes.pdf");
+    test::smallScan(batchFolder, "agenda.pdf");
+    test::smallScan(batchFolder, "agenda_searchable.pdf"); // up to date: skipped
+    auto locked = test::buildPdf(
+        {{.mediaBox = {0, 0, 306, 144}, .image = test::renderParagraph(QSize(1275, 600), {"Locked"}, 50)}});
+    const QString lockedPath = batchFolder + "/locked.pdf";
+    test::saveEncryptedPdf(*locked, lockedPath, "secret", "owner");
+    QFile::copy(test::corpusPath("graph_ocred.pdf"), batchFolder + "/graph.pdf");
+    workflow.arrive({memo, batchFolder + "/minutes.pdf", batchFolder + "/agenda.pdf", lockedPath, batchFolder + "/graph.pdf"});
+    BatchCoordinator& batch = workflow.batch();
     test::runUntil([&] { return batch.completedCount() >= 2 || !batch.isRunning(); }, 120s);
     save(window, "batch-running");
-    test::runUntil([&] { return !batch.isRunning(); }, 240s);
-    save(window, "batch-finished");
+    require(test::runUntil([&] { return !batch.isRunning(); }, 240s), "the batch did not finish");
+    save(window, "batch");
+    batch.clear();
+
+    QFile::copy(test::corpusPath("invalid.pdf"), inputs.filePath("invalid.pdf"));
+    workflow.arrive({inputs.filePath("invalid.pdf")});
+    require(test::runUntil([&] { return finished(pipeline) && pipeline.phase().kind == Phase::Kind::failed; }, 60s),
+            "the damaged file did not fail");
+    save(window, "main-failed");
 
     // The dialogs.
     QtDialogProvider dialogs(&window);
     dialogs.showAlert(MainWorkflow::busyTitle, MainWorkflow::busyMessage);
-    saveNewestMessageBox(window, "busy-alert");
+    saveNewestMessageBox(window, "busy");
     dialogs.offerUpdate("Update Available",
                         UpdateChecker::offerMessage({.version = "1.4.0", .notesEn = "Pages recognise faster."}), {});
-    saveNewestMessageBox(window, "update-available");
-    PasswordPrompt prompt(inputs.filePath("locked.pdf"));
-    PasswordDialog password(prompt, &window);
-    password.show();
-    save(password, "password");
+    saveNewestMessageBox(window, "update");
+    PasswordPrompt prompt(lockedPath);
+    auto* password = new PasswordDialog(prompt, &window); // deletes itself on closing
+    password->show();
+    save(*password, "password");
     prompt.submit("wrong");
     test::runUntil([&] { return !prompt.error().isEmpty(); }, 20s);
-    save(password, "password-wrong");
+    save(*password, "password-wrong");
+    password->close();
+
+    // The settings window as someone who has set Quorvane up would see it.
+    AppSettings& settings = app.settings();
+    settings.setValue(Setting::customWordsText, QStringLiteral("Forat\nLinn Sondek\nLP12\nValhalla"));
+    settings.setValue(Setting::languages, QStringList{"en-US", "de-DE"});
+    settings.setValue(Setting::writesTextSidecar, true);
+    settings.setValue(Setting::completionNotificationsEnabled, true);
+    settings.saveNewPreset(QStringLiteral("Archive scans"));
+    settings.setValue(Setting::preprocessing, PreprocessStrength::standard);
+    settings.saveNewPreset(QStringLiteral("Phone photos"));
+    const QString watched = inputs.filePath("Scanner");
+    QDir().mkpath(watched);
+    app.watcher().startWatching(watched);
+    app.showSettings();
+    saveSettings(*app.settingsView());
+    app.settingsView()->close();
+
+    // The preview of a page that came out of the scanner on its side and 2 degrees off.
+    const QString sideways = inputs.filePath("sideways-scan.png");
+    test::imageFromRaster(test::tiltedPage(test::turnedPage(test::corpusRaster("linn.png"), 1), 2.0)).save(sideways);
+    settings.setValue(Setting::perspective, false);
+    PreprocessingPreviewView& preview = openPreview(window, sideways);
+    save(preview, "preview");
+
+    // The recommended cleaning tried instead of the preset's, and a region drawn over the lower half
+    // of the processed page.
+    preview.model().setStrength(PreprocessStrength::conservative);
+    require(test::runUntil([&] { return !preview.model().isRendering(); }, 180s), "the preview did not process again");
+    preview.findChild<QCheckBox*>("previewRegion")->setChecked(true);
+    PreviewImagePane& pane = preview.processedPane();
+    const Rect shown = pane.imageRect();
+    const QPoint from(int(shown.x + shown.width * 0.08), int(shown.y + shown.height * 0.55));
+    const QPoint to(int(shown.x + shown.width * 0.92), int(shown.y + shown.height * 0.9));
+    QTest::mousePress(&pane, Qt::LeftButton, {}, from);
+    QTest::mouseMove(&pane, to);
+    QTest::mouseRelease(&pane, Qt::LeftButton, {}, to);
+    require(preview.model().region().has_value(), "the drag drew no region");
+    save(preview, "preview-region");
+    preview.reject();
     return 0;
 }

@@ -45,12 +45,17 @@ public:
     std::optional<QString> saveAnswer;
     std::optional<ReportDestination> reportAnswer;
     bool confirmAnswer = false;
+    std::optional<QString> fileToOpen;
+    std::optional<QString> fileToSave;
+    std::optional<QString> folderAnswer;
+    std::optional<QString> textAnswer;
 
     QList<SaveQuestion> saveQuestions;
     QList<QPointer<PasswordPrompt>> passwordPrompts;
     QList<Message> alerts;
     QList<Message> informations;
     QList<Message> confirmations;
+    QList<Message> textQuestions;
     QList<Offer> offers;
 
     QStringList chooseInputs(InputKind) override { return inputsToChoose; }
@@ -59,15 +64,25 @@ public:
         saveQuestions.append({folder, proposedName, message});
         return saveAnswer;
     }
+    std::optional<QString> chooseFileToOpen(const QString&, const QString&) override { return fileToOpen; }
+    std::optional<QString> chooseFileToSave(const QString&, const QString&, const QString&) override {
+        return fileToSave;
+    }
+    std::optional<QString> chooseFolder(const QString&, const QString&) override { return folderAnswer; }
     std::optional<ReportDestination> chooseReportDestination() override { return reportAnswer; }
     void askPassword(PasswordPrompt& prompt) override { passwordPrompts.append(&prompt); }
     void showAlert(const QString& title, const QString& message) override { alerts.append({title, message}); }
     void showInformation(const QString& title, const QString& message) override {
         informations.append({title, message});
     }
-    bool confirm(const QString& title, const QString& message, const QString&) override {
+    bool confirm(const QString& title, const QString& message, const QString&, const QString& = {}) override {
         confirmations.append({title, message});
         return confirmAnswer;
+    }
+    std::optional<QString> askText(const QString& title, const QString& message, const QString&, const QString&,
+                                   const QString&) override {
+        textQuestions.append({title, message});
+        return textAnswer;
     }
     void offerUpdate(const QString& title, const QString& message, std::function<void()> download) override {
         offers.append({title, message, std::move(download)});

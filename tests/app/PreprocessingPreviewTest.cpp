@@ -1,0 +1,161 @@
+// The preprocessing preview with the real engine and Tesseract: the processed pane's header and
+// note for the switches tried, page navigation, the region drawn with the mouse, the files that
+// cannot be previewed, and the temporary PDF of an image source.
+
+#include "app/PreprocessingPreviewView.h"
+#include "app/PreviewImagePane.h"
+#include "pipeline/PageTaskPool.h"
+#include "platform/TesseractOCRService.h"
+#include "support/EventLoop.h"
+#include "support/PdfBuilder.h"
+#include "support/RasterFixtures.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+using namespace std::chrono_literals;
+using Trial = PreprocessingPreviewModel::Trial;
+
+namespace {
+
+struct Preview {
+    std::optional<std::optional<Rect>> processedWith;
+    PreprocessingPreviewView view;
+
+    Preview(const QString& file, const Trial& trial)
+        : view(file, trial, test::englishOnly(), std::make_shared<const TesseractOCRService>(),
+               {.processWithRegion = [this](const std::optional<Rect>& region) { processedWith = region; }}) {}
+
+    PreprocessingPreviewModel& model() { return view.model(); }
+    bool settle() {
+        return test::runUntil([&] { return !model().isRendering() && (model().processedImage() || model().errorMessage()); },
+                              120s);
+    }
+    QString text(const char* label) { return view.findChild<QLabel*>(label)->text(); }
+    void drag(QPointF from, QPointF to) {
+        PreviewImagePane& pane = view.processedPane();
+        QTest::mousePress(&pane, Qt::LeftButton, {}, from.toPoint());
+        QTest::mouseMove(&pane, to.toPoint());
+        QTest::mouseRelease(&pane, Qt::LeftButton, {}, to.toPoint());
+    }
+};
+
+constexpr Trial switchesOff{PreprocessStrength::conservative, false, false, false};
+
+} // namespace
+
+TEST(PreprocessingPreview, OnePagePdfWithEverySwitchOffChangesOnlyTonesAndTakesARegionDrawnOverIt) {
+    QTemporaryDir folder;
+    Preview preview(test::smallScan(folder.path(), "memo.pdf"), switchesOff);
+    ASSERT_TRUE(preview.settle());
+    auto& model = preview.model();
+    EXPECT_EQ(model.fileName(), QStringLiteral("memo.pdf"));
+    EXPECT_EQ(model.processedHeader(), QStringLiteral("After preprocessing"));
+    EXPECT_EQ(model.note(), QStringLiteral("Preview only \u2014 preprocessing changes tones, never page geometry."));
+    ASSERT_TRUE(model.originalImage());
+    EXPECT_EQ(model.originalImage()->cols, 637); // 4.25 inches at 150 DPI
+    EXPECT_EQ(model.processedImage()->size, model.originalImage()->size);
+
+    // One page: neither way leads anywhere, and nothing is rendered again.
+    EXPECT_EQ(preview.text("pageLabel"), QStringLiteral("Page 1 of 1"));
+    EXPECT_FALSE(preview.view.findChild<QPushButton*>("nextPage")->isEnabled());
+    model.changePage(1);
+    model.changePage(-1);
+    EXPECT_EQ(model.pageIndex(), 0);
+    EXPECT_FALSE(model.isRendering());
+
+    // A region dragged over the middle of the page; a slip of the mouse afterwards keeps it.
+    preview.view.resize(980, 720);
+    preview.view.show();
+    preview.view.findChild<QCheckBox*>("previewRegion")->setChecked(true);
+    EXPECT_EQ(preview.text("regionText"), PreprocessingPreviewView::regionHint);
+    EXPECT_EQ(preview.view.processButtonText(), QStringLiteral("Process this file now"));
+    const Rect shown = preview.view.processedPane().imageRect();
+    ASSERT_FALSE(shown.isEmpty());
+    const auto at = [&](double x, double y) { return QPointF(shown.x + x * shown.width, shown.y + y * shown.height); };
+    preview.drag(at(0.75, 0.25), at(0.25, 0.75));
+    ASSERT_TRUE(model.region());
+    EXPECT_NEAR(model.region()->x, 0.25, 0.01);
+    EXPECT_NEAR(model.region()->y, 0.25, 0.01);
+    EXPECT_NEAR(model.region()->width, 0.5, 0.01);
+    EXPECT_EQ(preview.text("regionText"), QStringLiteral("region 50%\u00d750%"));
+    const Rect drawn = *model.region();
+    preview.drag(at(0.5, 0.5), at(0.5 + 2 / shown.width, 0.6)); // two pixels wide
+    EXPECT_EQ(model.region(), drawn);
+
+    EXPECT_EQ(preview.view.processButtonText(), QStringLiteral("Process this file (region only)"));
+    preview.view.processNow();
+    EXPECT_FALSE(preview.view.isVisible());
+    ASSERT_TRUE(preview.processedWith);
+    EXPECT_EQ(*preview.processedWith, drawn);
+}
+
+TEST(PreprocessingPreview, UprightPageWithAutoRotateIsAlreadyStraight) {
+    QTemporaryDir folder;
+    const QString prose = folder.filePath("prose.pdf");
+    ASSERT_TRUE(test::writePdf(prose, {test::scanPage(test::proseSheet())}));
+    Preview preview(prose, {PreprocessStrength::conservative, true, false, false});
+    ASSERT_TRUE(preview.settle());
+    EXPECT_EQ(preview.model().processedHeader(), QStringLiteral("After preprocessing \u00b7 already straight"));
+    EXPECT_EQ(preview.model().note(),
+              QStringLiteral("Preview \u2014 rotation may change page geometry; the invisible text layer moves with it."));
+}
+
+TEST(PreprocessingPreview, ImageTurnedTwiceAndTiltedIsTurnedBackAndStraightenedAndLeavesNoTemporaryPdf) {
+    QTemporaryDir folder, temporaryFiles;
+    const test::ScopedEnvironment privateTemporaryFolder("TMPDIR", temporaryFiles.path().toLocal8Bit());
+    const auto leftOver = [&] {
+        QStringList files;
+        for (QDirIterator it(temporaryFiles.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            files << it.next();
+        }
+        return files;
+    };
+    const QString image = folder.filePath("upside-down.png");
+    ASSERT_TRUE(test::imageFromRaster(test::tiltedPage(test::turnedPage(test::proseSheet(), 2), 2.0)).save(image));
+    {
+        Preview preview(image, {PreprocessStrength::conservative, true, true, false});
+        ASSERT_TRUE(preview.settle());
+        EXPECT_EQ(preview.model().processedHeader(),
+                  QStringLiteral("After preprocessing \u00b7 rotated 180\u00b0, deskewed 2.0\u00b0"));
+        ASSERT_TRUE(preview.model().wrappedPDF());
+        EXPECT_EQ(leftOver(), QStringList{*preview.model().wrappedPDF()});
+        preview.view.reject();
+        EXPECT_EQ(leftOver(), QStringList());
+    }
+    // Closed while the image is still being converted: the late temporary PDF goes too.
+    {
+        Preview closedAtOnce(image, switchesOff);
+        closedAtOnce.view.reject();
+        pageTaskPool()->waitForDone();
+    }
+    EXPECT_EQ(leftOver(), QStringList());
+}
+
+TEST(PreprocessingPreview, FilesThatCannotBePreviewedSayWhy) {
+    QTemporaryDir folder;
+    const QString locked = folder.filePath("locked.pdf");
+    auto pdf = test::buildPdf({{.text = "Minutes"}});
+    test::saveEncryptedPdf(*pdf, locked, "secret", "owner");
+    test::writeFile(folder.filePath("broken.png"), "not a picture");
+    const std::pair<QString, QString> cases[] = {
+        {locked, PreprocessingPreviewModel::passwordMessage},
+        {test::corpusPath("invalid.pdf"), PreprocessingPreviewModel::cannotOpenMessage},
+        {folder.filePath("broken.png"), PreprocessingPreviewModel::imageFailedMessage},
+    };
+    for (const auto& [file, message] : cases) {
+        Preview preview(file, switchesOff);
+        ASSERT_TRUE(preview.settle()) << file.toStdString();
+        EXPECT_EQ(preview.model().errorMessage(), message) << file.toStdString();
+        EXPECT_EQ(preview.text("previewError"), message);
+        EXPECT_FALSE(preview.view.findChild<QPushButton*>("processNow")->isEnabled());
+    }
+}

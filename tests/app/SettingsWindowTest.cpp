@@ -1,0 +1,189 @@
+// The settings window of the running application, its questions answered by the test: presets,
+// the word list, the output name's warning, and the watched folder's question about the files
+// already there.
+
+#include "AppTestSupport.h"
+
+#include "app/MainWindow.h"
+#include "app/MainWorkflow.h"
+#include "app/PendingDrops.h"
+#include "app/QuorvaneApp.h"
+#include "app/SettingsView.h"
+#include "jobs/FolderWatcher.h"
+#include "platform/TesseractOCRService.h"
+#include "settings/AppSettings.h"
+#include "support/EventLoop.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quorvane;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The application with its settings window open, from the settings a fresh user has.
+struct SettingsUnderTest {
+    PendingDrops drops;
+    test::FakeDialogs* dialogs = new test::FakeDialogs;
+    QuorvaneApp app{drops, std::make_shared<TesseractOCRService>(), std::unique_ptr<DialogProvider>(dialogs)};
+
+    SettingsUnderTest() {
+        AppSettings& settings = app.settings();
+        settings.setPresets({}); // every test program shares one settings file
+        for (const auto& row : settingsTable()) {
+            settings.setValue(row.setting, row.defaultValue);
+        }
+        app.mainWindow().open();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&app.mainWindow()));
+        QTest::keyClick(&app.mainWindow(), Qt::Key_Comma, Qt::ControlModifier);
+        if (!app.settingsView()) {
+            ADD_FAILURE() << "Ctrl+, opened no settings window";
+            app.showSettings();
+        }
+    }
+    ~SettingsUnderTest() { app.watcher().forgetFolder(); }
+
+    SettingsView& view() { return *app.settingsView(); }
+    template <typename T>
+    T* find(const QString& name) {
+        return view().findChild<T*>(name);
+    }
+    template <typename T>
+    T* in(Setting setting) {
+        return find<QWidget>(describe(setting).key)->findChild<T*>();
+    }
+    void click(const QString& text) {
+        for (auto* button : view().findChildren<QPushButton*>()) {
+            if (button->text() == text) {
+                return button->click();
+            }
+        }
+        FAIL() << "no button " << text.toStdString();
+    }
+};
+
+} // namespace
+
+TEST(SettingsWindow, CtrlCommaOpensItAndThePresetPickerFollowsTheSettings) {
+    SettingsUnderTest t;
+    ASSERT_NE(t.app.settingsView(), nullptr);
+    EXPECT_TRUE(t.view().isVisible());
+    EXPECT_TRUE(t.view().windowTitle().contains(QStringLiteral("Settings")));
+    auto* picker = t.find<QComboBox>("presetPicker");
+    auto* rename = t.find<QPushButton>("renamePreset");
+    auto* remove = t.find<QPushButton>("deletePreset");
+    EXPECT_EQ(picker->currentText(), QStringLiteral("Custom"));
+    EXPECT_FALSE(rename->isEnabled());
+    EXPECT_FALSE(remove->isEnabled());
+
+    t.dialogs->textAnswer = QStringLiteral("Scans");
+    t.click(QStringLiteral("Save as New\u2026"));
+    EXPECT_EQ(picker->currentText(), QStringLiteral("Scans"));
+    EXPECT_TRUE(rename->isEnabled() && remove->isEnabled());
+    t.click(QStringLiteral("Save as New\u2026"));
+    ASSERT_EQ(t.dialogs->alerts.size(), 1);
+    EXPECT_EQ(t.dialogs->alerts[0].title, QStringLiteral("Preset"));
+    EXPECT_EQ(t.dialogs->alerts[0].message, AppSettings::duplicatePresetMessage);
+    EXPECT_EQ(t.app.settings().presets().size(), 1);
+
+    // A setting changed here is stored at once and leaves the preset; choosing it brings it back.
+    t.in<QCheckBox>(Setting::deskew)->click();
+    EXPECT_FALSE(t.app.settings().value<bool>(Setting::deskew));
+    EXPECT_EQ(picker->currentText(), QStringLiteral("Custom"));
+    EXPECT_FALSE(rename->isEnabled());
+    picker->setCurrentIndex(1);
+    Q_EMIT picker->activated(1);
+    EXPECT_TRUE(t.in<QCheckBox>(Setting::deskew)->isChecked());
+    EXPECT_TRUE(t.app.settings().value<bool>(Setting::deskew));
+
+    t.dialogs->confirmAnswer = true;
+    t.click(QStringLiteral("Delete"));
+    EXPECT_EQ(t.dialogs->confirmations.last().title, QStringLiteral("Delete this preset?"));
+    EXPECT_TRUE(t.app.settings().presets().isEmpty());
+    EXPECT_EQ(picker->currentText(), QStringLiteral("Custom"));
+}
+
+TEST(SettingsWindow, ImportedWordsFollowTheExistingOnesOnceEachAndExportWritesOneALine) {
+    QTemporaryDir folder;
+    SettingsUnderTest t;
+    t.in<QPlainTextEdit>(Setting::customWordsText)->setPlainText(QStringLiteral("Forat\nLinn"));
+    test::writeFile(folder.filePath("words.csv"), "Linn, Sondek\nForat\nValhalla,Sondek\n");
+    t.dialogs->fileToOpen = folder.filePath("words.csv");
+    t.click(QStringLiteral("Import\u2026"));
+    EXPECT_EQ(t.app.settings().value<QString>(Setting::customWordsText), QStringLiteral("Forat\nLinn\nSondek\nValhalla"));
+    EXPECT_EQ(t.in<QPlainTextEdit>(Setting::customWordsText)->toPlainText(), QStringLiteral("Forat\nLinn\nSondek\nValhalla"));
+    EXPECT_EQ(t.find<QLabel>("wordCount")->text(), QStringLiteral("4 words"));
+
+    test::writeFile(folder.filePath("latin1.txt"), "Stra\xdf" "e\n");
+    t.dialogs->fileToOpen = folder.filePath("latin1.txt");
+    t.click(QStringLiteral("Import\u2026"));
+    ASSERT_EQ(t.dialogs->alerts.size(), 1);
+    EXPECT_EQ(t.dialogs->alerts[0].title, QStringLiteral("Word list"));
+    EXPECT_EQ(t.dialogs->alerts[0].message, QStringLiteral("Could not read that word list: it is not UTF-8 text"));
+    EXPECT_EQ(t.app.settings().parsedCustomWords().size(), 4);
+
+    t.dialogs->fileToSave = folder.filePath("quorvane-words.txt");
+    t.click(QStringLiteral("Export\u2026"));
+    EXPECT_EQ(test::readBytes(folder.filePath("quorvane-words.txt")), QByteArray("Forat\nLinn\nSondek\nValhalla\n"));
+}
+
+TEST(SettingsWindow, OutputNameWarnsWhenItIsTheSourcesOwnAndRefusesOneWithoutName) {
+    SettingsUnderTest t;
+    auto* field = t.in<QLineEdit>(Setting::outputNameTemplate);
+    auto* warning = t.find<QWidget>(describe(Setting::outputNameTemplate).key)->findChild<QLabel*>("warning");
+    auto* refusal = t.find<QWidget>(describe(Setting::outputNameTemplate).key)->findChild<QLabel*>("refusal");
+    const auto type = [&](const QString& text) {
+        field->clear();
+        QTest::keyClicks(field, text);
+    };
+    type(QStringLiteral("  {name} "));
+    EXPECT_EQ(t.app.settings().value<QString>(Setting::outputNameTemplate), QStringLiteral("  {name} "));
+    EXPECT_FALSE(warning->isHidden());
+    EXPECT_EQ(warning->text(), QStringLiteral("This name is identical to the original file, so the output would "
+                                              "overwrite it. Add {date} or a suffix such as _searchable."));
+    type(QStringLiteral("{name}_v2"));
+    EXPECT_TRUE(warning->isHidden());
+    EXPECT_EQ(t.app.settings().value<QString>(Setting::outputNameTemplate), QStringLiteral("{name}_v2"));
+
+    type(QStringLiteral("scan_{nmae}"));
+    EXPECT_FALSE(refusal->isHidden());
+    EXPECT_TRUE(refusal->text().contains(QStringLiteral("{nmae}")));
+    EXPECT_EQ(t.app.settings().value<QString>(Setting::outputNameTemplate), QStringLiteral("{name}_v2"));
+}
+
+TEST(SettingsWindow, WatchingAFolderAsksAboutTheFilesAlreadyThereAndLeavingThemProcessesOnlyNewOnes) {
+    QTemporaryDir folder;
+    for (const char* name : {"a.pdf", "b.jpg", "c.pdf", "c_searchable.pdf"}) {
+        test::writeFile(folder.filePath(name), "%PDF-1.4\n");
+    }
+    SettingsUnderTest t;
+    t.dialogs->folderAnswer = folder.path();
+    t.find<QCheckBox>("watchSwitch")->click();
+    ASSERT_TRUE(t.app.watcher().isWatching());
+    EXPECT_TRUE(t.find<QCheckBox>("watchSwitch")->isChecked());
+    EXPECT_EQ(t.find<QLabel>("watchedFolder")->text(), folder.path());
+    ASSERT_EQ(t.dialogs->confirmations.size(), 1);
+    EXPECT_EQ(t.dialogs->confirmations[0].title, QStringLiteral("Process existing files?"));
+    EXPECT_EQ(t.dialogs->confirmations[0].message,
+              QStringLiteral("The folder already contains 3 file(s). Process them with the current preset now, or "
+                             "leave them and only handle new arrivals."));
+
+    BatchCoordinator& batch = t.app.mainWindow().workflow().batch();
+    test::runFor(3s);
+    EXPECT_TRUE(batch.items().isEmpty());
+    QFile::copy(test::corpusPath("invalid.pdf"), folder.filePath("new.pdf"));
+    ASSERT_TRUE(test::runUntil([&] { return !batch.items().isEmpty() && !batch.isRunning(); }, 30s));
+    ASSERT_EQ(batch.items().size(), 1);
+    EXPECT_EQ(QFileInfo(batch.items()[0].sourceURL).fileName(), QStringLiteral("new.pdf"));
+}
