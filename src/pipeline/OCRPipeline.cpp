@@ -346,7 +346,9 @@ void OCRPipeline::lookAtPage(int index) {
             if (!run.failure || run.failure->first > index) {
                 run.failure = {index, look.failure};
             }
-        } else if (!look.value->page || look.value->hasText || run.cancelled || run.failure) {
+        } else if (run.cancelled || run.failure) {
+            // The run ends without this page: it stays waiting, and so do the pages after it.
+        } else if (!look.value->page || look.value->hasText) {
             progress.look = *look.value;
             progress.state = PageProgress::State::returned;
         } else {
@@ -416,7 +418,7 @@ void OCRPipeline::takeFinishedPages() {
         if (progress.state == PageProgress::State::waiting) {
             return;
         }
-        if (recognised && !(run.cancelled && !progress.outcome)) {
+        if (recognised) {
             setPhase(Phase::recognizing(index + 1, run.pageCount));
         }
         if (progress.state != PageProgress::State::returned) {
@@ -446,8 +448,13 @@ void OCRPipeline::endPages() {
         finish(run.failure->second);
         return;
     }
-    // The pages' bitmaps are gone: what the next document will not reuse goes back.
-    documentTaskPool()->start(&HeapPolicy::trimExcess);
+    // The pages' bitmaps are gone: what the next document will not reuse goes back. Trimming
+    // holds each heap's lock while it hands memory back (half a second after a page, measured in
+    // the window): it waits for a moment when no page is worked on anywhere in the process, and
+    // until then the pages in flight reuse the freed bitmaps' memory.
+    if (pageTaskPool()->activeThreadCount() == 0) {
+        documentTaskPool()->start(&HeapPolicy::trimExcess);
+    }
     writeOutput();
 }
 
