@@ -179,6 +179,7 @@ void BM_Pipeline(benchmark::State& state) {
         state.SkipWithError(failureText.c_str());
         return;
     }
+    QFile::remove(output); // the copy of another source is not written over
 
     Spent spent;
     qint64 outputBytes = 0;
