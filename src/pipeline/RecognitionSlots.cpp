@@ -43,7 +43,7 @@ std::vector<OCRLine> SlottedRecognizer::recognize(const Raster& bitmap, const OC
     return recognizer_->recognize(bitmap, options);
 }
 
-int SlottedRecognizer::detectOrientation(const Raster& bitmap) const {
+OrientationGuess SlottedRecognizer::detectOrientation(const Raster& bitmap) const {
     Slot slot; // an engine of its own, if a small one
     return recognizer_->detectOrientation(bitmap);
 }

@@ -17,7 +17,7 @@ public:
     explicit SlottedRecognizer(std::shared_ptr<const TextRecognizer> recognizer);
 
     std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const override;
-    int detectOrientation(const Raster& bitmap) const override;
+    OrientationGuess detectOrientation(const Raster& bitmap) const override;
     std::optional<OCROptions> ledByTextLanguage(const std::vector<OCRLine>& lines,
                                                 const OCROptions& options) const override;
     void prepare(const OCROptions& options) const override;
