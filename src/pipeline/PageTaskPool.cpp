@@ -45,8 +45,10 @@ QThreadPool* pageTaskPool() {
 }
 
 QThreadPool* documentTaskPool() {
-    // Two documents run at once in a batch, and the window's own document beside them.
-    static QThreadPool* const pool = makePool(4);
+    // Two documents run at once in a batch, and the window's own document beside them. Made
+    // after the page pool, whose end-of-program routine waits for both: a run refused before
+    // any page would otherwise still be at work while the program is taken down.
+    static QThreadPool* const pool = (pageTaskPool(), makePool(4));
     return pool;
 }
 
