@@ -265,7 +265,8 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
 }
 
 // Arrivals are processed once; the outputs, named by the run's own template, never come back as
-// arrivals: a blank page (whose output needs recognition again) makes one output in 30 seconds.
+// arrivals: a blank page (whose output needs recognition again) makes one output in 10 seconds,
+// time for several rounds of the watcher's settling.
 TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     QTemporaryDir root;
     const QString watched = root.filePath("watched");
@@ -286,7 +287,7 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     QElapsedTimer sinceArrival;
     sinceArrival.start();
     ASSERT_TRUE(waitForOutput(cli, seen, "arrival.pdf -> ")) << seen.toStdString();
-    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 30000 - sinceArrival.elapsed())));
+    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 10000 - sinceArrival.elapsed())));
 
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(60000));
@@ -359,7 +360,7 @@ TEST(CliBatch, SigtermAndASecondCtrlCStopAtOnce) {
         QProcess cli;
         cli.setProcessEnvironment(environment);
         cli.start(binPath("quorvane-cli"), plainRecognition + arguments);
-        EXPECT_FALSE(cli.waitForFinished(8000)) << "finished before it could be stopped";
+        EXPECT_FALSE(cli.waitForFinished(4000)) << "finished before it could be stopped";
         QElapsedTimer sinceStop;
         sinceStop.start();
         for (const int signalNumber : signalNumbers) {
