@@ -1,4 +1,4 @@
-// The texts of the completion notifications, and what reaches the notification server.
+// What reaches the notification server.
 
 #include "AppTestSupport.h"
 
@@ -10,29 +10,6 @@
 
 using namespace quorvane;
 using namespace std::chrono_literals;
-using Content = NotificationService::Content;
-
-TEST(NotificationService, DocumentTexts) {
-    DocumentSummary summary{.processedPages = 5, .skippedPages = 2, .lowConfidencePages = 1};
-    EXPECT_EQ(NotificationService::documentContent("scan.pdf", summary),
-              (Content{"OCR complete", "scan.pdf: 5 page(s) recognized, 2 skipped. 1 page(s) scored low confidence "
-                                       "\u2014 worth a quick check."}));
-    EXPECT_EQ(NotificationService::documentContent("scan.pdf", DocumentSummary{.processedPages = 3}),
-              (Content{"OCR complete", "scan.pdf: 3 page(s) recognized."}));
-    EXPECT_EQ(NotificationService::documentContent("scan.pdf", DocumentSummary{.skippedPages = 4}),
-              (Content{"Already searchable", "scan.pdf already had a text layer \u2014 no new file was created."}));
-}
-
-TEST(NotificationService, BatchTexts) {
-    const auto item = [](const ItemStatus& status) { return BatchItem{QUuid::createUuid(), "x.pdf", status}; };
-    const BatchItem done = item(ItemStatus::done(DocumentSummary{.processedPages = 1}));
-    EXPECT_EQ(NotificationService::batchContent({done, done, item(ItemStatus::skippedExisting("x_searchable.pdf")),
-                                                 item(ItemStatus::failed("Broken."))}),
-              (Content{"Batch complete", "2 of 4 file(s) processed. 1 already had outputs and were skipped. 1 failed "
-                                         "\u2014 see the queue for details."}));
-    EXPECT_EQ(NotificationService::batchContent({done, item(ItemStatus::cancelled()), item(ItemStatus::pending())}),
-              (Content{"Batch complete", "1 of 3 file(s) processed. 1 cancelled."}));
-}
 
 TEST(NotificationService, PostsOverTheBusUnlessSwitchedOff) {
     test::FakeNotificationServer server;
