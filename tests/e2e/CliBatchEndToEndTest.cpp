@@ -105,20 +105,6 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     EXPECT_EQ(rows[5][13], "cannotOpenPDF");
     EXPECT_EQ(rows[6][13], "passwordRequired");
 
-    // Again: every output is up to date (what makes one out of date, and what runs without
-    // skipping, is BatchCoordinator's to judge, and tested there).
-    const auto second = runCli(plainRecognition + QStringList{"-o", out, "--report", root.filePath("second.json"), in});
-    EXPECT_EQ(second.result.exitCode, 1);
-    EXPECT_EQ(second.result.standardOutput.count("Skipped — output exists"), 3);
-    const auto documents = QJsonDocument::fromJson(readTextFile(root.filePath("second.json")).toUtf8())
-                               .object()
-                               .value("documents")
-                               .toArray();
-    ASSERT_EQ(documents.size(), 6);
-    EXPECT_EQ(documents[0].toObject().value("status").toString(), "skipped-existing");
-    EXPECT_EQ(documents[0].toObject().value("output").toString(), out + "/a2 minutes_searchable.pdf");
-    EXPECT_EQ(documents[3].toObject().value("status").toString(), "already-searchable");
-    EXPECT_EQ(documents[4].toObject().value("status").toString(), "failed");
 }
 
 // 45 documents in an 80 x 24 terminal: each finished one leaves one line, the progress under them
