@@ -17,6 +17,16 @@
 
 namespace quorvane {
 
+// What orientation detection makes of a page: the clockwise quarter turns (0..3) that would make
+// it upright, and how sure it is (Tesseract's orientation confidence: 0 when it cannot tell, a
+// few units for a clear page).
+struct OrientationGuess {
+    int turnsCW = 0;
+    double confidence = 0;
+
+    bool operator==(const OrientationGuess&) const = default;
+};
+
 class TextRecognizer {
 public:
     virtual ~TextRecognizer() = default;
@@ -27,9 +37,9 @@ public:
     virtual std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const = 0;
 
     // A quick guess from character shapes, a small fraction of a recognition and not counted as
-    // one: the clockwise quarter turns (0..3) that would make `bitmap` upright; 0 when it looks
-    // upright or the guess is unsure. Never fails.
-    virtual int detectOrientation(const Raster& bitmap) const = 0;
+    // one: which way `bitmap` is turned and how sure the guess is; {0, 0} when it cannot tell.
+    // Never fails.
+    virtual OrientationGuess detectOrientation(const Raster& bitmap) const = 0;
 
     // With automatic language detection on: the options that read the page in the language of the
     // text already read from it (`lines`), when another language led that reading; else nothing.

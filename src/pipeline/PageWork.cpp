@@ -14,37 +14,23 @@ namespace quorvane::PageWork {
 
 namespace {
 
-struct Upright {
-    int turns = 0; // clockwise quarter turns applied
-    Raster raster;
-    std::vector<OCRLine> lines;
-};
-
-Upright turnedAndRecognised(const Raster& page, int turns, const OCROptions& options,
-                            const TextRecognizer& recognizer) {
+UprightPage turnedAndRecognised(const Raster& page, int turns, const OCROptions& options,
+                                const TextRecognizer& recognizer) {
     const Raster turned = PageOrientation::rotated(page, turns);
     return {turns, turned, recognizer.recognize(turned, options)};
 }
 
-// The cleaned page turned upright, when the rotation switch is on, and recognised.
-Upright uprightPage(const Raster& cleaned, const OCROptions& options, const TextRecognizer& recognizer) {
-    if (!options.autoRotate) {
-        return {0, cleaned, recognizer.recognize(cleaned, options)};
-    }
-    const int guess =
-        recognizer.detectOrientation(PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension));
-    if (guess == 0) {
-        auto firstPass = recognizer.recognize(cleaned, options);
-        const int turns = PageOrientation::probe(cleaned, firstPass, options, recognizer);
-        return turns == 0 ? Upright{0, cleaned, std::move(firstPass)}
-                          : turnedAndRecognised(cleaned, turns, options, recognizer);
-    }
-    // A first pass over a turned page costs a whole recognition and is thrown away. Tesseract's
-    // orientation guess tells most turned pages apart for a small fraction of that, so such a
-    // page is probed straight away, while the page turned as guessed is recognised on a thread of
-    // its own. The probe still decides: when it disagrees, that recognition is dropped.
+UprightPage recognisedAsProbed(const Raster& cleaned, int turns, const OCROptions& options,
+                               const TextRecognizer& recognizer) {
+    return turns == 0 ? UprightPage{0, cleaned, recognizer.recognize(cleaned, options)}
+                      : turnedAndRecognised(cleaned, turns, options, recognizer);
+}
+
+// The page turned as an unsure guess says, recognised beside the probe that decides.
+UprightPage probedBesideGuess(const Raster& cleaned, int guess, const OCROptions& options,
+                              const TextRecognizer& recognizer) {
     struct Guessed {
-        Upright upright;
+        UprightPage upright;
         std::exception_ptr error; // QtConcurrent passes on only its own exception type
     };
     // Queued before the probe's candidates, on the same threads: the longest recognition starts first.
@@ -65,28 +51,53 @@ Upright uprightPage(const Raster& cleaned, const OCROptions& options, const Text
         throw;
     }
     Guessed result = guessed.result();
-    if (turns == guess) {
-        if (result.error) {
-            std::rethrow_exception(result.error);
-        }
-        return std::move(result.upright);
+    if (turns != guess) {
+        return recognisedAsProbed(cleaned, turns, options, recognizer);
     }
-    return turns == 0 ? Upright{0, cleaned, recognizer.recognize(cleaned, options)}
-                      : turnedAndRecognised(cleaned, turns, options, recognizer);
+    if (result.error) {
+        std::rethrow_exception(result.error);
+    }
+    return std::move(result.upright);
 }
 
 } // namespace
+
+UprightPage upright(const Raster& cleaned, const OCROptions& options, const TextRecognizer& recognizer) {
+    if (!options.autoRotate) {
+        return {0, cleaned, recognizer.recognize(cleaned, options)};
+    }
+    const OrientationGuess guess =
+        recognizer.detectOrientation(PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension));
+    if (guess.turnsCW == 0 || guess.confidence < PageOrientation::plausibleGuessConfidence) {
+        auto firstPass = recognizer.recognize(cleaned, options);
+        const int turns = PageOrientation::probe(cleaned, firstPass, options, recognizer);
+        return turns == 0 ? UprightPage{0, cleaned, std::move(firstPass)}
+                          : turnedAndRecognised(cleaned, turns, options, recognizer);
+    }
+    // A first pass over a turned page costs a whole recognition and is thrown away, and the probe
+    // four more at the fast level. A confident guess is taken at its word and the page recognised
+    // once, turned; only when that reading goes badly does the probe decide.
+    if (guess.confidence >= PageOrientation::trustedGuessConfidence) {
+        UprightPage turned = turnedAndRecognised(cleaned, guess.turnsCW, options, recognizer);
+        if (PageOrientation::readsWell(turned.lines)) {
+            return turned;
+        }
+        const int turns = PageOrientation::probe(cleaned, std::nullopt, options, recognizer);
+        return turns == guess.turnsCW ? std::move(turned) : recognisedAsProbed(cleaned, turns, options, recognizer);
+    }
+    return probedBesideGuess(cleaned, guess.turnsCW, options, recognizer);
+}
 
 PageOutcome process(Raster bitmap, const OCROptions& options, const TextRecognizer& recognizer) {
     // Every later step starts from the cleaned page; the uncleaned one is not used again, and its
     // memory serves the copies that recognition makes.
     const Raster cleaned = Preprocessor::apply(bitmap, options.preprocessing);
     bitmap.release();
-    Upright upright = uprightPage(cleaned, options, recognizer);
-    Raster current = upright.raster;
+    UprightPage page = upright(cleaned, options, recognizer);
+    Raster current = page.raster;
     PageOutcome outcome;
-    outcome.turnsCW = upright.turns;
-    outcome.lines = std::move(upright.lines);
+    outcome.turnsCW = page.turnsCW;
+    outcome.lines = std::move(page.lines);
 
     // The text read so far tells the page's language, which script detection cannot (French from
     // English). When another language led that reading, the page is read again led by its own;

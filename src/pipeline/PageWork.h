@@ -21,7 +21,17 @@ struct PageOutcome {
     std::optional<EncodedRaster> correctedRaster; // the perspective-corrected page, when applied
 };
 
+struct UprightPage {
+    int turnsCW = 0; // clockwise quarter turns applied
+    Raster raster;   // the page turned by them
+    std::vector<OCRLine> lines;
+};
+
 namespace PageWork {
+
+// The cleaned page turned upright, when the rotation switch is on, and recognised with `options`.
+// Throws the recognizer's error unchanged.
+UprightPage upright(const Raster& cleaned, const OCROptions& options, const TextRecognizer& recognizer);
 
 // Takes the page's bitmap over and lets go of it once it is cleaned, so that it is not kept
 // through recognition. Throws the recognizer's error unchanged.

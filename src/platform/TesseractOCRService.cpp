@@ -253,11 +253,9 @@ std::optional<OrientationAndScript> detectOrientationAndScript(const Raster& ima
 constexpr int scriptDetectionCharacters = 50;
 
 // Telling the four orientations apart needs fewer characters than telling scripts apart; 15 take
-// a third of the time of Tesseract's default 50 (about 0.08 s on a 1200-pixel page). Measured
-// on 1200-pixel copies of corpus pages, cleaned or not: right guesses had confidences of 0.94 to
-// 3.5; the one wrong guess on a text page (skew.pdf uncleaned, taken as upside down) had 0.16.
+// a third of the time of Tesseract's default 50 (about 0.08 s on a 1200-pixel page). How far
+// its guesses are trusted is measured in PageOrientation.h.
 constexpr int orientationCharacters = 15;
-constexpr float orientationConfidenceFloor = 0.5f;
 
 } // namespace
 
@@ -268,13 +266,13 @@ QString TesseractOCRService::detectScript(const Raster& bitmap) {
     return detected ? detected->script : QString();
 }
 
-int TesseractOCRService::detectOrientation(const Raster& bitmap) const {
+OrientationGuess TesseractOCRService::detectOrientation(const Raster& bitmap) const {
     const auto detected = detectOrientationAndScript(bitmap, orientationCharacters);
-    if (!detected || detected->orientationConfidence < orientationConfidenceFloor) {
-        return 0;
+    if (!detected) {
+        return {};
     }
     const int quarterTurns = ((detected->degrees / 90) % 4 + 4) % 4;
-    return (4 - quarterTurns) % 4;
+    return {(4 - quarterTurns) % 4, double(std::max(detected->orientationConfidence, 0.0f))};
 }
 
 std::optional<OCROptions> TesseractOCRService::ledByTextLanguage(const std::vector<OCRLine>& lines,

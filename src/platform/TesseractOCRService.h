@@ -17,7 +17,7 @@ public:
     std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const override;
 
     // Tesseract's orientation detection on the characters it finds first.
-    int detectOrientation(const Raster& bitmap) const override;
+    OrientationGuess detectOrientation(const Raster& bitmap) const override;
 
     // Script detection tells Latin from Cyrillic but not French from English, so a French page is
     // read with English leading and loses its accents. With automatic detection on: the options

@@ -3,6 +3,7 @@
 // failures, and what it leaves behind.
 
 #include "core/OCRError.h"
+#include "corrections/PageOrientation.h"
 #include "pipeline/OCRPipeline.h"
 #include "support/EventLoop.h"
 #include "support/PdfBuilder.h"
@@ -124,30 +125,38 @@ TEST(OCRPipeline, PhasesCountersAndSidecarFollowThePagesInOrder) {
 
 // An upright, straight page is recognised once whatever the switches; every correction that
 // changes the image adds one recognition, and the orientation probe its four candidates when the
-// first pass reads badly or orientation detection says the page is turned.
+// first pass reads badly, when orientation detection is unsure that the page is turned, or when
+// the page read as confidently guessed reads badly.
 TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
     const auto switches = [](bool on) {
         OCROptions options = recognitionOnly();
         options.autoRotate = options.deskew = options.perspective = on;
         return options;
     };
+    const OrientationGuess sure{1, PageOrientation::trustedGuessConfidence};
+    const OrientationGuess unsure{1, PageOrientation::plausibleGuessConfidence};
+    const auto garbled = linesReading({"s0me g@rbled w0rds"}, 0.3f);
     struct Case {
         const char* name;
         Script script;
-        int orientation; // what orientation detection reports
+        OrientationGuess orientation; // what orientation detection reports
         OCROptions options;
         int recognitions, rotated, deskewed, perspective;
     };
     const std::vector<Case> cases = {
-        {"upright, every switch off", {{prose()}}, 0, switches(false), 1, 0, 0, 0},
+        {"upright, every switch off", {{prose()}}, {}, switches(false), 1, 0, 0, 0},
         // A first pass without lines, or one that reads the page well, leaves the probe out.
-        {"blank, every switch on", {{std::vector<OCRLine>{}}}, 0, switches(true), 1, 0, 0, 0},
-        {"upright, every switch on", {{prose()}}, 0, switches(true), 1, 0, 0, 0},
-        {"tilted", {{prose(tilt), prose()}}, 0, switches(true), 2, 0, 1, 0},
-        // Photographed at an angle, slightly tilted, and scanned sideways: orientation detection sees
-        // the turn, so no first pass; the probe's four candidates, the turned page read beside them,
-        // and one recognition after each correction.
-        {"photographed", {{prose(tilt), prose(0, keystone), prose()}}, 1, switches(true), 4 + 3, 1, 1, 1},
+        {"blank, every switch on", {{std::vector<OCRLine>{}}}, {}, switches(true), 1, 0, 0, 0},
+        {"upright, every switch on", {{prose()}}, {}, switches(true), 1, 0, 0, 0},
+        {"tilted", {{prose(tilt), prose()}}, {}, switches(true), 2, 0, 1, 0},
+        // Photographed at an angle, slightly tilted, and scanned sideways: a sure guess is read
+        // turned, once, and each correction adds one recognition.
+        {"photographed", {{prose(tilt), prose(0, keystone), prose()}}, sure, switches(true), 1 + 2, 1, 1, 1},
+        // An unsure guess: the probe's four candidates, the page read turned beside them.
+        {"photographed, guess unsure", {{prose(tilt), prose(0, keystone), prose()}}, unsure, switches(true),
+         4 + 3, 1, 1, 1},
+        // A sure guess whose reading goes badly: the probe confirms it, and that reading stays.
+        {"sure guess read badly", {{garbled}}, sure, switches(true), 1 + 4, 1, 0, 0},
     };
     QTemporaryDir folder;
     const QString source = folder.filePath("sheet.pdf");

@@ -25,8 +25,8 @@ std::vector<OCRLine> ScriptedRecognizer::recognize(const Raster& bitmap, const O
     return script_(requestFor(bitmap, options.recognitionLevel));
 }
 
-int ScriptedRecognizer::detectOrientation(const Raster& bitmap) const {
-    return orientation_ ? orientation_(requestFor(bitmap, OCRRecognitionLevel::fast)) : 0;
+OrientationGuess ScriptedRecognizer::detectOrientation(const Raster& bitmap) const {
+    return orientation_ ? orientation_(requestFor(bitmap, OCRRecognitionLevel::fast)) : OrientationGuess{};
 }
 
 FixturePage numberedPage(int number) {

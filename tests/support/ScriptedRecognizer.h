@@ -24,19 +24,19 @@ public:
     // The lines of one recognition; it fails by throwing. Called from several threads at once.
     using Script = std::function<std::vector<OCRLine>(const Request&)>;
 
-    // `orientation` gives what orientation detection reports; 0 without one.
-    explicit ScriptedRecognizer(Script script, std::function<int(const Request&)> orientation = {})
+    // `orientation` gives what orientation detection reports; {0, 0} without one.
+    explicit ScriptedRecognizer(Script script, std::function<OrientationGuess(const Request&)> orientation = {})
         : script_(std::move(script)), orientation_(std::move(orientation)) {}
 
     std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const override;
-    int detectOrientation(const Raster& bitmap) const override;
+    OrientationGuess detectOrientation(const Raster& bitmap) const override;
 
     // Recognitions asked for so far, failed ones included.
     int recognitions() const { return recognitions_.load(); }
 
 private:
     Script script_;
-    std::function<int(const Request&)> orientation_;
+    std::function<OrientationGuess(const Request&)> orientation_;
     mutable std::atomic<int> recognitions_{0};
 };
 
