@@ -126,6 +126,8 @@ TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
     test::runFor(300ms);
     ASSERT_EQ(notifications.received.size(), 1);
     EXPECT_EQ(notifications.received[0].appName, QStringLiteral("Quorvane"));
+    EXPECT_EQ(notifications.received[0].icon, QStringLiteral(QUORVANE_APP_ID));
+    EXPECT_EQ(notifications.received[0].hints.value("desktop-entry").toString(), QStringLiteral(QUORVANE_APP_ID));
     EXPECT_EQ(notifications.received[0].summary, QStringLiteral("OCR complete"));
     EXPECT_EQ(notifications.received[0].body, QStringLiteral("locked.pdf: 1 page(s) recognized."));
 }

@@ -98,17 +98,6 @@ TEST(PreprocessingPreview, OnePagePdfWithEverySwitchOffChangesOnlyTonesAndTakesA
     EXPECT_EQ(*preview.processedWith, drawn);
 }
 
-TEST(PreprocessingPreview, UprightPageWithAutoRotateIsAlreadyStraight) {
-    QTemporaryDir folder;
-    const QString prose = folder.filePath("prose.pdf");
-    ASSERT_TRUE(test::writePdf(prose, {test::scanPage(test::proseSheet())}));
-    Preview preview(prose, {PreprocessStrength::conservative, true, false, false});
-    ASSERT_TRUE(preview.settle());
-    EXPECT_EQ(preview.model().processedHeader(), QStringLiteral("After preprocessing \u00b7 already straight"));
-    EXPECT_EQ(preview.model().note(),
-              QStringLiteral("Preview \u2014 rotation may change page geometry; the invisible text layer moves with it."));
-}
-
 TEST(PreprocessingPreview, ImageTurnedTwiceAndTiltedIsTurnedBackAndStraightenedAndLeavesNoTemporaryPdf) {
     QTemporaryDir folder, temporaryFiles;
     const test::ScopedEnvironment privateTemporaryFolder("TMPDIR", temporaryFiles.path().toLocal8Bit());

@@ -11,10 +11,5 @@ TEST(CustomWordList, ParsingKeepsFirstOccurrencesAndCaseVariants) {
     EXPECT_EQ(CustomWordList::parse("two words, one phrase"), (QStringList{"two words", "one phrase"}));
 }
 
-TEST(CustomWordList, MergeAppendsOnlyNewWordsAndTextRoundTrips) {
-    EXPECT_EQ(CustomWordList::merge({"a", "b"}, {"b", " ", "c", "a", "c"}), (QStringList{"a", "b", "c"}));
-    EXPECT_EQ(CustomWordList::text({}), "");
-    EXPECT_EQ(CustomWordList::text({"x", "y"}), "x\ny\n");
-    const QStringList words{"Linn", "LP12", "Sondek"};
-    EXPECT_EQ(CustomWordList::parse(CustomWordList::text(words)), words);
-}
+// Merging an imported list and writing one word a line are shown in the settings window's import
+// and export (SettingsWindow).

@@ -1,7 +1,6 @@
 #include "corrections/PageDeskew.h"
 
 #include <gtest/gtest.h>
-#include <opencv2/imgproc.hpp>
 
 #include <cmath>
 #include <numbers>
@@ -32,15 +31,6 @@ OCRLine lineTilted(double degreesUp, double width, double height) {
     const double dx = length * std::cos(degrees(degreesUp));
     const double dy = length * std::sin(degrees(degreesUp));
     return {"text", {0.1, 0.5, 0.6, 0.02}, 0.9f, std::atan2(dy / height, dx / width)};
-}
-
-// The centre of the dark pixels of a raster (x right, y down).
-cv::Point2d darkCentre(const Raster& raster) {
-    cv::Mat grey, dark;
-    cv::cvtColor(raster, grey, cv::COLOR_RGB2GRAY);
-    cv::threshold(grey, dark, 128, 255, cv::THRESH_BINARY_INV);
-    const cv::Moments m = cv::moments(dark, true);
-    return {m.m10 / m.m00, m.m01 / m.m00};
 }
 
 } // namespace
@@ -96,20 +86,6 @@ TEST(PageDeskewRotation, EnlargesTheCanvasAndFillsItWithWhite) {
     EXPECT_EQ(turned->at<cv::Vec3b>(724, 534), cv::Vec3b(40, 40, 40)); // the middle is the page
 }
 
-TEST(PageDeskewRotation, PositiveAnglesTurnCounterClockwise) {
-    Raster page(800, 600, CV_8UC3, cv::Scalar(255, 255, 255));
-    // A mark 200 pixels right of the centre.
-    cv::circle(page, {299 + 200, 399}, 6, cv::Scalar(0, 0, 0), cv::FILLED);
-    const double angle = 0.2;
-    const auto turned = PageDeskew::rotated(page, angle);
-    ASSERT_TRUE(turned);
-    const cv::Point2d centre((turned->cols - 1) / 2.0, (turned->rows - 1) / 2.0);
-    const cv::Point2d mark = darkCentre(*turned);
-    // Counter-clockwise on screen: the mark rises (smaller row) as it swings round.
-    EXPECT_NEAR(mark.x - centre.x, 200 * std::cos(angle), 1.0);
-    EXPECT_NEAR(centre.y - mark.y, 200 * std::sin(angle), 1.0);
-}
-
 TEST(PageDeskewRotation, SaysSoWhenTheRotationCannotBeMade) {
     EXPECT_FALSE(PageDeskew::rotated(Raster(), 0.05));
     // A long strip turned by 45 degrees would need a canvas of twenty billion pixels.
@@ -117,12 +93,5 @@ TEST(PageDeskewRotation, SaysSoWhenTheRotationCannotBeMade) {
     EXPECT_FALSE(PageDeskew::rotated(strip, std::numbers::pi / 4));
 }
 
-TEST(PageDeskewBounds, HoldsTheRotatedBoxAtTheOrigin) {
-    EXPECT_EQ(PageDeskew::deskewedBounds(0.00005, {10, 10, 612, 792}), (Rect{10, 10, 612, 792}));
-    const Rect bounds = PageDeskew::deskewedBounds(0.01, {5, 5, 600, 800});
-    EXPECT_EQ(bounds.x, 0);
-    EXPECT_EQ(bounds.y, 0);
-    EXPECT_NEAR(bounds.width, 607.97, 0.01);
-    EXPECT_NEAR(bounds.height, 805.96, 0.01);
-    EXPECT_EQ(PageDeskew::deskewedBounds(-0.01, {0, 0, 600, 800}), PageDeskew::deskewedBounds(0.01, {0, 0, 600, 800}));
-}
+// Which way a page is turned back, and the canvas its text layer is placed on, are shown end to
+// end: tilted pages come out upright with their text on the words (PageCorrections).

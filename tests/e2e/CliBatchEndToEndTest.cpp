@@ -105,20 +105,6 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     EXPECT_EQ(rows[5][13], "cannotOpenPDF");
     EXPECT_EQ(rows[6][13], "passwordRequired");
 
-    // Again: every output is up to date (what makes one out of date, and what runs without
-    // skipping, is BatchCoordinator's to judge, and tested there).
-    const auto second = runCli(plainRecognition + QStringList{"-o", out, "--report", root.filePath("second.json"), in});
-    EXPECT_EQ(second.result.exitCode, 1);
-    EXPECT_EQ(second.result.standardOutput.count("Skipped — output exists"), 3);
-    const auto documents = QJsonDocument::fromJson(readTextFile(root.filePath("second.json")).toUtf8())
-                               .object()
-                               .value("documents")
-                               .toArray();
-    ASSERT_EQ(documents.size(), 6);
-    EXPECT_EQ(documents[0].toObject().value("status").toString(), "skipped-existing");
-    EXPECT_EQ(documents[0].toObject().value("output").toString(), out + "/a2 minutes_searchable.pdf");
-    EXPECT_EQ(documents[3].toObject().value("status").toString(), "already-searchable");
-    EXPECT_EQ(documents[4].toObject().value("status").toString(), "failed");
 }
 
 // 45 documents in an 80 x 24 terminal: each finished one leaves one line, the progress under them
@@ -257,15 +243,13 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
 
     EXPECT_EQ(runCli({"--delete-preset", "Archive"}).result.exitCode, 0);
     EXPECT_EQ(runCli({"--delete-preset", "Archive"}).result.exitCode, 1);
-    // The newer version's preset is still first in the stored array, as it was written.
-    const QString copy = folder.filePath("Copy.conf");
-    ASSERT_TRUE(QFile::copy(settingsFile, copy));
-    const auto presets = QSettings(copy, QSettings::IniFormat).value("quorvane.presets").toByteArray();
-    EXPECT_TRUE(presets.startsWith("[" + newer + ",{")) << presets.toStdString();
+    // (Where the newer version's preset stays in the stored array: PresetsTest.)
+    EXPECT_TRUE(runCli({"--list-presets"}).result.standardOutput.endsWith(unreadableNote));
 }
 
 // Arrivals are processed once; the outputs, named by the run's own template, never come back as
-// arrivals: a blank page (whose output needs recognition again) makes one output in 30 seconds.
+// arrivals: a blank page (whose output needs recognition again) makes one output in 10 seconds,
+// time for several rounds of the watcher's settling.
 TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     QTemporaryDir root;
     const QString watched = root.filePath("watched");
@@ -286,7 +270,7 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     QElapsedTimer sinceArrival;
     sinceArrival.start();
     ASSERT_TRUE(waitForOutput(cli, seen, "arrival.pdf -> ")) << seen.toStdString();
-    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 30000 - sinceArrival.elapsed())));
+    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 10000 - sinceArrival.elapsed())));
 
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(60000));
@@ -359,7 +343,7 @@ TEST(CliBatch, SigtermAndASecondCtrlCStopAtOnce) {
         QProcess cli;
         cli.setProcessEnvironment(environment);
         cli.start(binPath("quorvane-cli"), plainRecognition + arguments);
-        EXPECT_FALSE(cli.waitForFinished(8000)) << "finished before it could be stopped";
+        EXPECT_FALSE(cli.waitForFinished(4000)) << "finished before it could be stopped";
         QElapsedTimer sinceStop;
         sinceStop.start();
         for (const int signalNumber : signalNumbers) {

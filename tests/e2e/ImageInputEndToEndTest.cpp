@@ -105,37 +105,35 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
 
 } // namespace
 
-// Whole pages where their size and reading matter: a plain PNG, a JPEG stored sideways with an
-// orientation tag, and a 6000 x 8000 JPEG that is shrunk to 4096 pixels on load. How each format
-// decodes is checked pixel by pixel in ImagePDFBuilderTest; here every page of a three-page TIFF
-// and only the first frame of an animated GIF (the band, over text that only the second frame
-// shows), and an extension in capitals.
+// Whole pages where their size and reading matter: a JPEG stored sideways with an orientation tag,
+// and a 6000 x 8000 JPEG that is shrunk to 4096 pixels on load. How each format decodes is checked
+// pixel by pixel in ImagePDFBuilderTest; here every page of a two-page TIFF and only the first
+// frame of an animated GIF (the band, over text that only the second frame shows), and an
+// extension in capitals.
 TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableEveryTiffPage) {
     QTemporaryDir folder;
     const QString inputs = folder.filePath("images"), outputs = folder.filePath("searchable");
     ASSERT_TRUE(QDir().mkpath(inputs));
 
-    save(linn(), inputs + "/linn.png");
     VImage sideways = linn().rot270().copy(); // stored 3300 x 2550
     sideways.set(VIPS_META_ORIENTATION, 6);   // "turn a quarter clockwise to display"
     save(sideways, inputs + "/turned.jpg", VImage::option()->set("Q", 90));
     ASSERT_EQ(load(inputs + "/turned.jpg").get_int(VIPS_META_ORIENTATION), 6);
     const VImage top = band().copy_memory(), lower = lowerBand().copy_memory();
-    save(stacked({top, lower, top}), inputs + "/pages.tiff",
+    save(stacked({top, lower}), inputs + "/pages.tiff",
          VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
     save(stacked({top, lower}), inputs + "/animation.gif");
-    ASSERT_EQ(load(inputs + "/pages.tiff").get_int("n-pages"), 3);
+    ASSERT_EQ(load(inputs + "/pages.tiff").get_int("n-pages"), 2);
     ASSERT_EQ(load(inputs + "/animation.gif").get_int("n-pages"), 2);
     save(top, inputs + "/band-jpg.JPG", VImage::option()->set("Q", 85));
     save(linn().resize(6000.0 / 2550.0, VImage::option()->set("vscale", 8000.0 / 3300.0)),
          inputs + "/large.jpg", VImage::option()->set("Q", 85));
 
     const auto run = runCli(plainRecognition + QStringList{"-o", outputs, inputs});
-    QList<Expected> expected{{"linn.png", 612, 792, linnTruth(), 0.95},
-                             {"turned.jpg", 612, 792, linnTruth(), 0.95},
+    QList<Expected> expected{{"turned.jpg", 612, 792, linnTruth(), 0.95},
                              {"large.jpg", 737.28, 983.04, linnTruth(), 0.90}};
     for (const char* file : {"pages.tiff", "animation.gif", "band-jpg.JPG"}) {
-        expected.append({file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90, file == QString("pages.tiff") ? 3 : 1});
+        expected.append({file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90, file == QString("pages.tiff") ? 2 : 1});
     }
     expectSearchablePages(run, inputs, outputs, expected);
 

@@ -1,5 +1,6 @@
-// quorvane-cli on pages that need correcting: linn.png turned by 90, 180 and 270 degrees (in its
-// pixels, and by the page's /Rotate), tilted by 1, 2 and 4 degrees, a keystoned and tilted sheet
+// quorvane-cli on pages that need correcting: linn.png turned by 90 and 180 degrees in its pixels
+// and by 90 and 270 by the page's /Rotate (so each way of turning is met once), tilted by 1 and 4
+// degrees, a keystoned and tilted sheet
 // of prose, a tinted colour photo of linn.png taken at an angle (made by ImageMagick), and the
 // corpus's skew.pdf. Every output page must be upright, searchable (word recall), and carry its
 // text layer on the words as a reader sees them (pdftotext -bbox against Tesseract on the page
@@ -81,20 +82,18 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
     const QString sheetText = proseLines.join('\n');
     QList<Document> documents = {
         {folder.filePath("turned-pixels.pdf"),
-         {scanPage(turnedPage(linn, 1)), scanPage(turnedPage(linn, 2)), scanPage(turnedPage(linn, 3))},
-         {{"pixels turned 90", linnText, 612},
-          {"pixels turned 180", linnText, 612},
-          {"pixels turned 270", linnText, 612}},
-         3,
+         {scanPage(turnedPage(linn, 1)), scanPage(turnedPage(linn, 2))},
+         {{"pixels turned 90", linnText, 612}, {"pixels turned 180", linnText, 612}},
+         2,
          0},
         {folder.filePath("turned-rotate.pdf"),
-         {scanPage(linn, 90), scanPage(linn, 180), scanPage(linn, 270)},
-         {{"/Rotate 90", linnText, 612}, {"/Rotate 180", linnText, 612}, {"/Rotate 270", linnText, 612}},
-         3,
+         {scanPage(linn, 90), scanPage(linn, 270)},
+         {{"/Rotate 90", linnText, 612}, {"/Rotate 270", linnText, 612}},
+         2,
          0},
         {folder.filePath("tilted.pdf"), {}, {}, 0, 1},
     };
-    for (double tilt : {1.0, 2.0, 4.0}) {
+    for (double tilt : {1.0, 4.0}) {
         const Raster tilted = tiltedPage(linn, tilt);
         documents[2].pages.push_back(scanPage(tilted));
         documents[2].expected << ExpectedPage{QStringLiteral("tilted %1").arg(tilt), linnText,

@@ -111,17 +111,6 @@ TEST(ScannedPdf, FlatPagesOfManyLayoutsKeepTheirScans) {
     }
 }
 
-TEST(ScannedPdf, AlreadySearchableDocumentWritesNothing) {
-    QTemporaryDir folder;
-    const QString source = copyCorpusFile("graph_ocred.pdf", folder.path());
-    const auto run = runCli(englishOnlyArguments + QStringList{"--sidecar", source});
-    EXPECT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
-    EXPECT_TRUE(run.result.standardOutput.contains(
-        "Already searchable — every page has a text layer, so no new file was created."));
-    EXPECT_EQ(filesIn(folder.path()), QStringList{"graph_ocred.pdf"});
-    EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
-}
-
 // A page turned by /Rotate 90 with a crop box away from the origin: the output page is upright,
 // its boxes are the displayed size, and the text layer lies where the reader saw the words.
 TEST(ScannedPdf, RotatedAndCroppedPageComesOutUprightWithTextInPlace) {

@@ -212,27 +212,9 @@ TEST_F(ImagePDFBuilderTest, AJpegThatNeedsNoChangeIsEmbeddedByteForByte) {
     EXPECT_EQ(QByteArray::fromStdString(page.rawData), test::readBytes(photo));
 }
 
-// The first frame of a multi-frame file and the orientation tag are shown end to end, where the
-// output's text proves which frame went in and which way up (ImageInput).
-
-TEST_F(ImagePDFBuilderTest, ALargeImageIsScaledToFourThousandNinetySixPixels) {
-    const QString big = fixture("big.jpg");
-    const VImage source =
-        linn().resize(6000.0 / 2550.0,
-                      VImage::option()->set("vscale", 8000.0 / 3300.0)->set("kernel", VIPS_KERNEL_NEAREST));
-    save(source, big);
-    ASSERT_EQ(VImage::new_from_file(big.toUtf8().constData()).width(), 6000);
-
-    const QString pdf = ImagePDFBuilder::makePDF(big);
-    const ImagePage page = readImagePage(pdf);
-    EXPECT_EQ(page.pixelWidth, 3072);
-    EXPECT_EQ(page.pixelHeight, 4096);
-    EXPECT_NEAR(page.width, 737.28, 1e-3);
-    EXPECT_NEAR(page.height, 983.04, 1e-3);
-    EXPECT_EQ(page.filter, "/DCTDecode");
-    EXPECT_GT(correlation(render(pdf, scratch.path()), linn()), 0.9);
-    test::expectCleanPdf(pdf);
-}
+// The first frame of a multi-frame file, the orientation tag and the scaling of a large image to
+// 4096 pixels are shown end to end, where the output's text and page size prove which frame went
+// in, which way up and at what size (ImageInput).
 
 // What a killed run left in its private folder goes with the next run's first image; a living
 // run's folder and a folder that only looks like ours stay. (Missing, full and read-only

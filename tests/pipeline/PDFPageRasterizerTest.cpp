@@ -70,7 +70,7 @@ TEST(PDFPageRasterizer, PagesComeOutAtTheirSizeAsDisplayed) {
         {"rotate 90: top right", {.rotate = 90, .blackRects = mark}, 72, {792, 612}, cv::Rect(600, 50, 150, 100)},
         {"rotate 180: bottom right", {.rotate = 180, .blackRects = mark}, 72, {612, 792}, cv::Rect(462, 600, 100, 150)},
         {"rotate 270: bottom left", {.rotate = 270, .blackRects = mark}, 72, {792, 612}, cv::Rect(42, 462, 150, 100)},
-        {"rotate -90, as 270", {.rotate = -90, .blackRects = mark}, 72, {792, 612}, cv::Rect(42, 462, 150, 100)},
+        {"rotate -450, as 270", {.rotate = -450, .blackRects = mark}, 72, {792, 612}, cv::Rect(42, 462, 150, 100)},
         {"rotate 45, not a quarter turn: unrotated", {.rotate = 45, .blackRects = mark}, 72, {612, 792},
          cv::Rect(50, 42, 100, 150)},
         {"rotate 90.0, a real number", {.blackRects = mark}, 72, {792, 612}, cv::Rect(600, 50, 150, 100),

@@ -85,31 +85,6 @@ TEST_F(PdfDocumentEncryption, OnlyAUserPasswordLocksAndEitherPasswordUnlocks) {
     EXPECT_TRUE(PDFPageRasterizer::render(*again->page(0), 36));
 }
 
-TEST(PdfDocument, CropBoxAndRotationInheritedFromThePageTree) {
-    QTemporaryDir folder;
-    auto pdf = buildPdf({FixturePage{.mediaBox = {0, 0, 600, 800}}, FixturePage{.mediaBox = {0, 0, 600, 800}}});
-    auto pages = pdf->getRoot().getKey("/Pages");
-    pages.replaceKey("/CropBox", QPDFObjectHandle::parse("[20 30 520 730]"));
-    pages.replaceKey("/Rotate", QPDFObjectHandle::newInteger(270));
-    // The second page overrides the rotation with a negative value and the crop box with one that
-    // reaches beyond the media box.
-    auto second = pdf->getAllPages().at(1);
-    second.replaceKey("/Rotate", QPDFObjectHandle::newInteger(-90 - 360));
-    second.replaceKey("/CropBox", QPDFObjectHandle::parse("[-10 700 300 900]"));
-    const QString path = folder.filePath("inherited.pdf");
-    savePdf(*pdf, path);
-
-    const auto document = PdfDocument::open(path);
-    ASSERT_TRUE(document);
-    const auto first = document->page(0);
-    ASSERT_FALSE(first->pageObject().getObjectHandle().hasKey("/Rotate")); // really inherited
-    EXPECT_EQ(first->cropBox(), (Rect{20, 30, 500, 700}));
-    EXPECT_EQ(first->rotation(), 270);
-    EXPECT_EQ(first->mediaBox(), (Rect{0, 0, 600, 800}));
-    EXPECT_EQ(document->page(1)->rotation(), 270);
-    EXPECT_EQ(document->page(1)->cropBox(), (Rect{0, 700, 300, 100})); // limited to the media box
-}
-
 TEST(PdfDocument, WhatIsNoPdfOrTruncatedGivesNothingOrWhatSurvived) {
     QTemporaryDir folder;
     EXPECT_FALSE(PdfDocument::open(folder.filePath("missing.pdf")));
