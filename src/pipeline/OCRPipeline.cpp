@@ -317,14 +317,20 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
 
 // Keeps up to one page per page thread in flight, fewer when the system has no memory for one
 // more, so that every core has a page to work on. Only pages in flight hold bitmaps; returned
-// pages keep their lines until the output is written.
+// pages keep their lines until the output is written. A page whose work ends before its
+// continuation is attached comes back inside lookAtPage: the loop then sees what it changed, and
+// only the outermost call may end the run.
 void OCRPipeline::handOutPages() {
+    if (handingOutPages_) {
+        return;
+    }
     Run& run = *run_;
-    const bool stopping = run.cancelled || run.failure;
-    while (!stopping && run.nextPage < run.pageCount && run.pagesInFlight < pageThreadCount() &&
-           (run.pagesInFlight == 0 || memoryForAnotherPage())) {
+    handingOutPages_ = true;
+    while (!run.cancelled && !run.failure && run.nextPage < run.pageCount &&
+           run.pagesInFlight < pageThreadCount() && (run.pagesInFlight == 0 || memoryForAnotherPage())) {
         lookAtPage(run.nextPage++);
     }
+    handingOutPages_ = false;
     if (run.pagesInFlight == 0) {
         endPages();
     }

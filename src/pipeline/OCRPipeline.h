@@ -152,6 +152,7 @@ private:
     Phase phase_;
     bool isRunning_ = false;
     bool wasCancelled_ = false;
+    bool handingOutPages_ = false;
     std::shared_ptr<const TextRecognizer> recognizer_;
     std::shared_ptr<const TextRecognizer> pageRecognizer_; // recognizer_ within the process's slots
     std::shared_ptr<Run> run_;
