@@ -15,6 +15,7 @@
 #include "pipeline/PageCheck.h"
 #include "pipeline/PageTaskPool.h"
 #include "pipeline/PageWork.h"
+#include "pipeline/RecognitionSlots.h"
 #include "pipeline/SourceFile.h"
 #include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerWriter.h"
@@ -23,6 +24,7 @@
 #include "platform/FileErrors.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
+#include "platform/SystemMemory.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +33,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
 
 namespace quorvane {
 
@@ -72,6 +75,36 @@ auto attempt(Work&& work) -> Attempt<std::invoke_result_t<Work>> {
 
 } // namespace
 
+// What decides how a page is treated, read off the main thread: its text and its resources are
+// parsed from the file.
+struct PageLook {
+    int index = 0;
+    std::optional<PdfPage> page; // none when the document yields no page here
+    Rect bounds;                 // as displayed
+    bool hasText = false;        // existing text beyond white space: passed through, not recognised
+    std::optional<double> dpi;   // the scan's effective resolution, when known
+};
+
+struct PageProgress {
+    enum class State { waiting, looked, returned, failed };
+    State state = State::waiting;
+    std::optional<PageLook> look;        // once looked at
+    std::optional<PageOutcome> outcome;  // a recognised page, once returned
+};
+
+namespace {
+
+// Memory one more page in flight may need: its bitmap, the cleaned and corrected copies and the
+// engine's own images of it (a 300-DPI letter page in colour is 26 MB).
+constexpr std::uint64_t memoryForOnePage = 256ull << 20;
+
+bool memoryForAnotherPage() {
+    const auto available = SystemMemory::availableBytes();
+    return !available || *available >= memoryForOnePage;
+}
+
+} // namespace
+
 struct OCRPipeline::Run {
     QString source;
     QString output;
@@ -83,10 +116,20 @@ struct OCRPipeline::Run {
     std::unique_ptr<OutputLock> outputLock; // held from before the first page to the end
     QString temporaryPdf; // made from an image source, deleted when the run ends
     std::unique_ptr<PdfDocument> document;
+    // QPDF and Poppler objects are not safe to use from two threads: pages in flight read the
+    // document one at a time. Their own work (cleaning, recognition) runs beside each other.
+    std::mutex documentAccess;
     int pageCount = 0;
-    int nextPage = 0;
     bool enginesPrepared = false;
     std::vector<std::optional<TextLayerWriter::PageInput>> slots;
+
+    // Pages are handed out in page order, worked on several at a time, and taken back in page
+    // order: progress[i] holds page i from its return until it is taken.
+    std::vector<PageProgress> progress;
+    int nextPage = 0;      // the next page to hand out
+    int pagesInFlight = 0; // handed out and not yet returned
+    int nextToTake = 0;    // the first page not yet taken
+    std::optional<std::pair<int, Phase>> failure; // of the earliest failed page
 
     int skippedPages = 0;
     float confidenceSum = 0;
@@ -171,17 +214,8 @@ void OCRPipeline::prepare(Run& run) {
     }
     DocumentLimits::checkPageCount(run.pageCount, DocumentLimits::maxPages);
     run.slots.assign(static_cast<size_t>(run.pageCount), std::nullopt);
+    run.progress.assign(static_cast<size_t>(run.pageCount), PageProgress{});
 }
-
-// What decides how a page is treated, read off the main thread: its text and its resources are
-// parsed from the file.
-struct PageLook {
-    int index = 0;
-    std::optional<PdfPage> page; // none when the document yields no page here
-    Rect bounds;                 // as displayed
-    bool hasText = false;        // existing text beyond white space: passed through, not recognised
-    std::optional<double> dpi;   // the scan's effective resolution, when known
-};
 
 namespace {
 
@@ -218,7 +252,8 @@ QString pageText(const TextLayerWriter::PageInput& input) {
 } // namespace
 
 OCRPipeline::OCRPipeline(std::shared_ptr<const TextRecognizer> recognizer, QObject* parent)
-    : QObject(parent), recognizer_(std::move(recognizer)) {}
+    : QObject(parent), recognizer_(std::move(recognizer)),
+      pageRecognizer_(std::make_shared<SlottedRecognizer>(recognizer_)) {}
 
 OCRPipeline::~OCRPipeline() = default;
 
@@ -264,7 +299,7 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
     run_ = run;
     setPhase(Phase::preparing());
 
-    QtConcurrent::run(pageTaskPool(), [run] { return attempt([&] { prepare(*run); return true; }); })
+    QtConcurrent::run(documentTaskPool(), [run] { return attempt([&] { prepare(*run); return true; }); })
         .then(this, [this, run](const Attempt<bool>& prepared) {
             if (run != run_) {
                 return;
@@ -276,94 +311,164 @@ void OCRPipeline::process(const QString& source, const QString& output, const OC
                 finish(prepared.failure);
                 return;
             }
-            continueWithNextPage();
+            handOutPages();
         });
 }
 
-// Pages are taken strictly one after another: the next is not rendered before the previous
-// page's outcome is stored, so one page's rasters are alive at a time.
-void OCRPipeline::continueWithNextPage() {
-    Run& run = *run_;
-    if (run.nextPage >= run.pageCount) {
-        writeOutput();
+// Keeps up to one page per page thread in flight, fewer when the system has no memory for one
+// more, so that every core has a page to work on. Only pages in flight hold bitmaps; returned
+// pages keep their lines until the output is written. A page whose work ends before its
+// continuation is attached comes back inside lookAtPage: the loop then sees what it changed, and
+// only the outermost call may end the run.
+void OCRPipeline::handOutPages() {
+    if (handingOutPages_) {
         return;
     }
-    const int index = run.nextPage++;
+    Run& run = *run_;
+    handingOutPages_ = true;
+    while (!run.cancelled && !run.failure && run.nextPage < run.pageCount &&
+           run.pagesInFlight < pageThreadCount() && (run.pagesInFlight == 0 || memoryForAnotherPage())) {
+        lookAtPage(run.nextPage++);
+    }
+    handingOutPages_ = false;
+    if (run.pagesInFlight == 0) {
+        endPages();
+    }
+}
+
+// Reading a page's text happens beside the page work, so pages that already have text go by
+// while others are recognised.
+void OCRPipeline::lookAtPage(int index) {
+    run_->pagesInFlight += 1;
     auto runRef = run_;
-    QtConcurrent::run(pageTaskPool(), [runRef, index] {
+    QtConcurrent::run(documentTaskPool(), [runRef, index] {
+        std::lock_guard access(runRef->documentAccess);
         return attempt([&] { return lookAt(*runRef->document, index); });
-    }).then(this, [this, runRef](const Attempt<PageLook>& look) {
-            if (runRef != run_) {
-                return;
+    }).then(this, [this, runRef, index](const Attempt<PageLook>& look) {
+        Run& run = *runRef;
+        PageProgress& progress = run.progress[static_cast<size_t>(index)];
+        if (!look.value) {
+            progress.state = PageProgress::State::failed;
+            if (!run.failure || run.failure->first > index) {
+                run.failure = {index, look.failure};
             }
-            if (stopIfCancelled()) {
-                return;
-            }
-            if (!look.value) {
-                finish(look.failure);
-                return;
-            }
-            if (!look.value->page) {
-                continueWithNextPage(); // the document yields no page here: it is left out
-                return;
-            }
-            if (look.value->hasText) {
-                run_->slots[static_cast<size_t>(look.value->index)] =
-                    TextLayerWriter::PageInput{.page = *look.value->page,
-                                               .outputBounds = look.value->bounds,
-                                               .pageIndex = look.value->index,
-                                               .skippedExistingText = true};
-                run_->skippedPages += 1;
-                continueWithNextPage();
-                return;
-            }
+        } else if (run.cancelled || run.failure) {
+            // The run ends without this page: it stays waiting, and so do the pages after it.
+        } else if (!look.value->page || look.value->hasText) {
+            progress.look = *look.value;
+            progress.state = PageProgress::State::returned;
+        } else {
+            progress.look = *look.value;
+            progress.state = PageProgress::State::looked;
+            takeFinishedPages();
             recognizePage(*look.value);
-        });
+            return;
+        }
+        pageReturned();
+    });
 }
 
 void OCRPipeline::recognizePage(const PageLook& look) {
     Run& run = *run_;
-    setPhase(Phase::recognizing(look.index + 1, run.pageCount));
-    if (look.dpi && *look.dpi < lowDPIThreshold) {
-        run.lowDPIPages += 1;
-    }
     if (!run.enginesPrepared) {
         // Loading the models (a few tenths of a second) overlaps rendering the first page.
         run.enginesPrepared = true;
-        pageTaskPool()->start([recognizer = recognizer_, options = run.options] { recognizer->prepare(options); });
+        documentTaskPool()->start([recognizer = recognizer_, options = run.options] { recognizer->prepare(options); });
     }
     auto runRef = run_;
     // The work holds the recognizer too: a pipeline deleted meanwhile leaves it in use.
-    QtConcurrent::run(pageTaskPool(), [page = *look.page, options = run.options, recognizer = recognizer_,
-                                       index = look.index] {
+    QtConcurrent::run(pageTaskPool(), [runRef, page = *look.page, options = run.options,
+                                       recognizer = pageRecognizer_, index = look.index] {
         return attempt([&] {
-            auto bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
+            std::optional<Raster> bitmap;
+            {
+                std::lock_guard access(runRef->documentAccess);
+                bitmap = PDFPageRasterizer::render(page, PDFPageRasterizer::targetDPI);
+            }
             if (!bitmap) {
                 throw OCRError::rasterizationFailed(index);
             }
             return PageWork::process(std::move(*bitmap), options, *recognizer);
         });
-    }).then(this, [this, runRef, look](const Attempt<PageOutcome>& outcome) {
-        // The page's bitmaps are gone: what the next pages will not reuse goes back, beside
-        // their work.
-        pageTaskPool()->start(&HeapPolicy::trimExcess);
-        if (runRef != run_) {
-            return;
+    }).then(this, [this, runRef, index = look.index](const Attempt<PageOutcome>& outcome) {
+        Run& run = *runRef;
+        PageProgress& progress = run.progress[static_cast<size_t>(index)];
+        if (outcome.value) {
+            progress.outcome = *outcome.value;
+            progress.state = PageProgress::State::returned;
+        } else {
+            progress.state = PageProgress::State::failed;
+            if (!run.failure || run.failure->first > index) {
+                run.failure = {index, outcome.failure};
+            }
         }
-        if (stopIfCancelled()) { // also when the stop ended the page's recognition
-            return;
-        }
-        if (!outcome.value) {
-            finish(outcome.failure);
-            return;
-        }
-        storePage(look, *outcome.value);
-        continueWithNextPage();
+        pageReturned();
     });
+}
+
+void OCRPipeline::pageReturned() {
+    Run& run = *run_;
+    run.pagesInFlight -= 1;
+    takeFinishedPages();
+    handOutPages();
+}
+
+// Takes the returned pages in page order, each recognised page shown as the one being recognised
+// as its turn comes, so the progress moves forward page by page whatever order pages end in.
+void OCRPipeline::takeFinishedPages() {
+    Run& run = *run_;
+    while (run.nextToTake < run.pageCount) {
+        const int index = run.nextToTake;
+        PageProgress& progress = run.progress[static_cast<size_t>(index)];
+        const bool recognised = progress.look && progress.look->page && !progress.look->hasText;
+        if (progress.state == PageProgress::State::waiting) {
+            return;
+        }
+        if (recognised) {
+            setPhase(Phase::recognizing(index + 1, run.pageCount));
+        }
+        if (progress.state != PageProgress::State::returned) {
+            return; // still being recognised, or failed: later pages wait
+        }
+        if (progress.outcome) {
+            storePage(*progress.look, *progress.outcome);
+        } else if (progress.look && progress.look->hasText) {
+            run.slots[static_cast<size_t>(index)] = TextLayerWriter::PageInput{.page = *progress.look->page,
+                                                                              .outputBounds = progress.look->bounds,
+                                                                              .pageIndex = index,
+                                                                              .skippedExistingText = true};
+            run.skippedPages += 1;
+        }
+        progress = {}; // its lines now live in the slot
+        run.nextToTake += 1;
+    }
+}
+
+// Every page is back: the run is written, or ends with what stopped it.
+void OCRPipeline::endPages() {
+    Run& run = *run_;
+    if (stopIfCancelled()) {
+        return;
+    }
+    if (run.failure) {
+        finish(run.failure->second);
+        return;
+    }
+    // The pages' bitmaps are gone: what the next document will not reuse goes back. Trimming
+    // holds each heap's lock while it hands memory back (half a second after a page, measured in
+    // the window): it waits for a moment when no page is worked on anywhere in the process, and
+    // until then the pages in flight reuse the freed bitmaps' memory.
+    if (pageTaskPool()->activeThreadCount() == 0) {
+        documentTaskPool()->start(&HeapPolicy::trimExcess);
+    }
+    writeOutput();
 }
 
 void OCRPipeline::storePage(const PageLook& look, const PageOutcome& outcome) {
     Run& run = *run_;
+    if (look.dpi && *look.dpi < lowDPIThreshold) {
+        run.lowDPIPages += 1;
+    }
     run.rotatedPages += outcome.turnsCW != 0 ? 1 : 0;
     run.deskewedPages += outcome.deskewAngle != 0 ? 1 : 0;
     run.perspectiveCorrectedPages += outcome.correctedRaster ? 1 : 0;
@@ -415,7 +520,7 @@ void OCRPipeline::writeOutput() {
     summary.perspectiveCorrectedPages = run.perspectiveCorrectedPages;
 
     auto runRef = run_;
-    QtConcurrent::run(pageTaskPool(), [runRef] {
+    QtConcurrent::run(documentTaskPool(), [runRef] {
         Run& run = *runRef;
         std::vector<TextLayerWriter::PageInput> inputs;
         for (const auto& slot : run.slots) {

@@ -113,8 +113,9 @@ public:
     void process(const QString& source, const QString& output, const OCROptions& options,
                  const std::optional<QString>& password = std::nullopt);
 
-    // Stops the run at its next page: nothing is written, its temporary files are removed, and it
-    // ends as failed with cancelledMessage. A run that is already writing its output finishes.
+    // Stops handing out pages: once the pages in flight are back, nothing is written, the run's
+    // temporary files are removed, and it ends as failed with cancelledMessage. A run that is
+    // already writing its output finishes.
     void cancel();
     // Whether the last run ended because cancel() stopped it.
     bool wasCancelled() const { return wasCancelled_; }
@@ -136,9 +137,13 @@ private:
     static void prepare(Run& run);
     void setPhase(const Phase& phase);
     void setRunning(bool running);
-    void continueWithNextPage();
+    void handOutPages();
+    void lookAtPage(int index);
     void recognizePage(const struct PageLook& look);
+    void pageReturned();
+    void takeFinishedPages();
     void storePage(const PageLook& look, const struct PageOutcome& outcome);
+    void endPages();
     void writeOutput();
     void finish(const Phase& outcome);
 
@@ -147,7 +152,9 @@ private:
     Phase phase_;
     bool isRunning_ = false;
     bool wasCancelled_ = false;
+    bool handingOutPages_ = false;
     std::shared_ptr<const TextRecognizer> recognizer_;
+    std::shared_ptr<const TextRecognizer> pageRecognizer_; // recognizer_ within the process's slots
     std::shared_ptr<Run> run_;
 };
 

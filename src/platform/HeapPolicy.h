@@ -17,7 +17,7 @@ inline constexpr unsigned long keptFreeBytes = 64ul << 20;
 void keepMemoryWithinPages();
 
 // Gives the free memory of every thread's heap back to the system when more than keptFreeBytes
-// lies free; for the end of a page.
+// lies free; for a moment when no page is worked on: it holds each heap while it trims it.
 void trimExcess();
 
 } // namespace quorvane::HeapPolicy

@@ -5,6 +5,7 @@
 #include "core/OCRError.h"
 #include "corrections/PageOrientation.h"
 #include "pipeline/OCRPipeline.h"
+#include "pipeline/PageTaskPool.h"
 #include "support/EventLoop.h"
 #include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
@@ -61,6 +62,23 @@ std::vector<OCRLine> prose(double angle = 0, double narrowing = 0) {
     }
     return lines;
 }
+
+// For work on the recognizer's threads: returns once `condition` holds, or after ten seconds.
+void waitUntil(const std::function<bool()>& condition) {
+    for (int waited = 0; !condition() && waited < 10000; waited += 5) {
+        QThread::msleep(5);
+    }
+}
+
+// Works on `count` pages at once for as long as it lives.
+class PageThreads {
+public:
+    explicit PageThreads(int count) { setPageThreadCount(count); }
+    ~PageThreads() { setPageThreadCount(before_); }
+
+private:
+    int before_ = pageThreadCount();
+};
 
 constexpr double tilt = 0.035;     // two degrees
 constexpr double keystone = 0.2; // the top line a fifth narrower than the foot
@@ -121,6 +139,44 @@ TEST(OCRPipeline, PhasesCountersAndSidecarFollowThePagesInOrder) {
     EXPECT_TRUE(QFile::exists(folder.filePath("again.pdf")));
     EXPECT_FALSE(again.summary.sidecarURL.has_value());
     EXPECT_FALSE(again.summary.sidecarError.value_or("").isEmpty());
+}
+
+// Three pages at a time, the first the slowest, each read badly at first so that the orientation
+// probe reads its four turns on threads of its own: the pages end in any order, yet are shown,
+// counted and written in page order, and no more recognitions run at once than pages are worked on.
+TEST(OCRPipeline, PagesWorkedOnTogetherComeOutInPageOrder) {
+    const PageThreads threads(3);
+    QTemporaryDir folder;
+    const QString source = folder.filePath("doc.pdf");
+    std::vector<FixturePage> pages;
+    for (int page = 1; page <= 6; ++page) {
+        pages.push_back(numberedPage(page));
+    }
+    ASSERT_TRUE(writePdf(source, pages));
+    const auto recognizer = reading([](const Request& request) {
+        QThread::msleep(request.level == OCRRecognitionLevel::fast ? 100 : 100 + 60 * (7 - request.page));
+        return request.level == OCRRecognitionLevel::fast
+                   ? std::vector<OCRLine>{}
+                   : linesReading({QString("page %1").arg(request.page)}, 0.3f);
+    });
+    OCROptions options = recognitionOnly();
+    options.autoRotate = true;
+    options.writesTextSidecar = true;
+    OCRPipeline pipeline(recognizer);
+    const auto phases = runToEnd(pipeline, source, folder.filePath("doc_searchable.pdf"), options);
+
+    QList<Phase> expected{Phase::preparing()};
+    for (int page = 1; page <= 6; ++page) {
+        expected << Phase::recognizing(page, 6);
+    }
+    ASSERT_EQ(phases.size(), 9);
+    EXPECT_EQ(phases.mid(0, 7), expected);
+    EXPECT_EQ(phases[8].summary.lowConfidencePages, 6);
+    EXPECT_EQ(readTextFile(folder.filePath("doc_searchable.txt")),
+              "page 1\n\npage 2\n\npage 3\n\npage 4\n\npage 5\n\npage 6");
+    EXPECT_EQ(recognizer->recognitions(), 6 * 5);
+    EXPECT_LE(recognizer->mostAtOnce(), 3);
+    EXPECT_GE(recognizer->mostAtOnce(), 2) << "pages were worked on one at a time";
 }
 
 // An upright, straight page is recognised once whatever the switches; every correction that
@@ -196,23 +252,48 @@ TEST(OCRPipeline, RefusalsComeWithTheirTextAndKind) {
     EXPECT_EQ(recognizer->recognitions(), 0);
 }
 
-// Recognition failing on one page, and an engine lost while the orientation probe reads the page's
-// four turns at once: the run ends with the recognizer's own text, and nothing is left.
+// Recognition failing on one page while the pages after it are read, and an engine lost while the
+// orientation probe reads the page's four turns at once: the run ends with the first failed page's
+// own text, and nothing is left. Cancelling in the middle leaves nothing either.
 TEST(OCRPipeline, ARecognizerThatFailsEndsTheRunWithItsOwnTextAndLeavesNothing) {
+    const PageThreads threads(2);
     QTemporaryDir folder;
     const QString source = folder.filePath("doc.pdf");
-    ASSERT_TRUE(writePdf(source, {numberedPage(1), numberedPage(2), numberedPage(3)}));
-    const auto failsOnPage2 = reading([](const Request& request) {
+    ASSERT_TRUE(writePdf(source, {numberedPage(1), numberedPage(2), numberedPage(3), numberedPage(4)}));
+    std::atomic<bool> page4Failed = false;
+    const auto failsOnPages2And4 = reading([&](const Request& request) {
         if (request.page == 2) {
+            waitUntil([&] { return page4Failed.load(); }); // pages 3 and 4 end first
             throw PlatformError("Tesseract could not recognise the page.");
+        }
+        if (request.page == 4) {
+            page4Failed = true;
+            throw PlatformError("Page 4 failed too.");
         }
         return linesReading({"fine"});
     });
-    OCRPipeline pipeline(failsOnPage2);
+    OCRPipeline pipeline(failsOnPages2And4);
     const auto phases = runToEnd(pipeline, source, folder.filePath("doc_searchable.pdf"));
     EXPECT_EQ(phases.mid(phases.size() - 2),
-              (QList<Phase>{Phase::recognizing(2, 3), Phase::failed("Tesseract could not recognise the page.")}));
-    EXPECT_EQ(failsOnPage2->recognitions(), 2);
+              (QList<Phase>{Phase::recognizing(2, 4), Phase::failed("Tesseract could not recognise the page.")}));
+    EXPECT_EQ(failsOnPages2And4->recognitions(), 4);
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"doc.pdf"});
+
+    // Stopped while page 2 is read: the pages in flight end, no later page starts, nothing is written.
+    const auto slow = reading([](const Request&) {
+        QThread::msleep(100);
+        return linesReading({"fine"});
+    });
+    OCRPipeline stopped(slow);
+    QObject::connect(&stopped, &OCRPipeline::phaseChanged, [&](const Phase& phase) {
+        if (phase == Phase::recognizing(2, 4)) {
+            stopped.cancel();
+        }
+    });
+    EXPECT_EQ(runToEnd(stopped, source, folder.filePath("doc_searchable.pdf")).last(),
+              Phase::failed(OCRPipeline::cancelledMessage));
+    EXPECT_TRUE(stopped.wasCancelled());
+    EXPECT_LE(slow->recognitions(), 3);
     EXPECT_EQ(filesIn(folder.path()), QStringList{"doc.pdf"});
 
     // A badly read first pass sends the page to the probe, whose upright and upside-down candidates
@@ -231,6 +312,7 @@ TEST(OCRPipeline, ARecognizerThatFailsEndsTheRunWithItsOwnTextAndLeavesNothing) 
     });
     OCROptions options = recognitionOnly();
     options.autoRotate = true;
+    const PageThreads oneAtATime(1);
     OCRPipeline probing(losesEngine);
     int sidewaysReadWhenFailed = -1;
     QObject::connect(&probing, &OCRPipeline::phaseChanged, [&](const Phase& phase) {

@@ -22,6 +22,13 @@ ScriptedRecognizer::Request requestFor(const Raster& bitmap, OCRRecognitionLevel
 
 std::vector<OCRLine> ScriptedRecognizer::recognize(const Raster& bitmap, const OCROptions& options) const {
     recognitions_.fetch_add(1);
+    const int running = running_.fetch_add(1) + 1;
+    for (int most = mostAtOnce_.load(); running > most && !mostAtOnce_.compare_exchange_weak(most, running);) {
+    }
+    struct Ended {
+        std::atomic<int>& running;
+        ~Ended() { running.fetch_sub(1); }
+    } ended{running_};
     return script_(requestFor(bitmap, options.recognitionLevel));
 }
 

@@ -33,11 +33,15 @@ public:
 
     // Recognitions asked for so far, failed ones included.
     int recognitions() const { return recognitions_.load(); }
+    // The most recognitions that were running at one time.
+    int mostAtOnce() const { return mostAtOnce_.load(); }
 
 private:
     Script script_;
     std::function<OrientationGuess(const Request&)> orientation_;
     mutable std::atomic<int> recognitions_{0};
+    mutable std::atomic<int> running_{0};
+    mutable std::atomic<int> mostAtOnce_{0};
 };
 
 // A US Letter page without text of its own that ScriptedRecognizer reads as page `number` (1 to 20).
