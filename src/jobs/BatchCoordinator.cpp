@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -39,16 +40,32 @@ void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
     // they are only kept with the run's other parameters.
     m_lastRun = LastRun{outputFolder, options, nameTemplate, securityScopeURLs, mirroredRoots};
 
-    if (skipExisting) {
-        for (auto& item : m_items) {
-            const QString output = m_lastRun->outputFor(item.sourceURL);
-            if (isUpToDate(output, item.sourceURL)) {
-                item.status = ItemStatus::skippedExisting(output);
+    Q_EMIT itemsChanged();
+    if (!skipExisting) {
+        beginRun();
+        return;
+    }
+    // Opening every earlier output takes a while in a large batch: it is done beside the window,
+    // with the batch already running so that it cannot be started twice.
+    setRunning(true);
+    QStringList outputs;
+    for (const auto& item : std::as_const(m_items)) {
+        outputs.append(m_lastRun->outputFor(item.sourceURL));
+    }
+    QtConcurrent::run([outputs, sources] {
+        QList<bool> upToDate;
+        for (int index = 0; index < outputs.size(); ++index) {
+            upToDate.append(isUpToDate(outputs[index], sources[index]));
+        }
+        return upToDate;
+    }).then(this, [this, outputs](const QList<bool>& upToDate) {
+        for (int index = 0; index < upToDate.size(); ++index) {
+            if (upToDate[index]) {
+                setStatus(index, ItemStatus::skippedExisting(outputs[index]));
             }
         }
-    }
-    Q_EMIT itemsChanged();
-    beginRun();
+        beginRun();
+    });
 }
 
 void BatchCoordinator::cancel() { m_cancelRequested = true; }
