@@ -224,24 +224,18 @@ TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
     }
 }
 
-TEST(OCRPipeline, RefusalsComeWithTheirTextAndKind) {
+// (An output that would replace its source is refused end to end: CliFailures.)
+TEST(OCRPipeline, ADocumentOverThePageLimitIsRefusedBeforeAnyWork) {
     QTemporaryDir folder;
     const auto recognizer = reading([](const Request&) { return std::vector<OCRLine>{}; });
     OCRPipeline pipeline(recognizer);
-
-    // The output would replace the source: nothing is opened.
-    const QString source = folder.filePath("doc.pdf");
-    ASSERT_TRUE(writePdf(source, {numberedPage(1)}));
-    EXPECT_EQ(runToEnd(pipeline, source, folder.filePath("DOC.pdf")),
-              QList<Phase>{Phase::failed(OCRError::outputOverwritesSource())});
-
     const QString longDocument = folder.filePath("long.pdf");
     ASSERT_TRUE(writePdf(longDocument, std::vector<FixturePage>(2001, FixturePage{.mediaBox = {0, 0, 100, 100}})));
     EXPECT_EQ(runToEnd(pipeline, longDocument, folder.filePath("long_searchable.pdf")).last(),
               Phase::failed("This document has 2001 pages to process, over the 2000-page limit for a single job. "
                             "Split it into smaller files and process the parts separately.",
                             OCRError::Kind::documentTooLarge));
-    EXPECT_EQ(filesIn(folder.path()), (QStringList{"doc.pdf", "long.pdf"}));
+    EXPECT_EQ(filesIn(folder.path()), QStringList{"long.pdf"});
     EXPECT_EQ(recognizer->recognitions(), 0);
 }
 
