@@ -1,6 +1,6 @@
 // The corrections on real recognitions of a corpus page: linn.png upright, tilted by 1 and 4
-// degrees, keystoned, and upside down. Each variant is turned upright by the
-// page work as the pipeline does it (orientation detection, then recognition, accurate, English),
+// degrees, keystoned, and upside down. Each variant is turned upright by the page work as the
+// pipeline does it (orientation detection, then recognition, accurate, English),
 // all of them concurrently, and every check works from those results: they are one test, as ctest
 // runs each test in a process of its own. How the probe decides when orientation detection is
 // unsure is shown end to end, on the same variants, by the page-corrections test of quorvane-cli.
