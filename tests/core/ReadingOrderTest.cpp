@@ -23,11 +23,6 @@ QStringList texts(const std::vector<OCRLine>& lines) {
     return result;
 }
 
-// Bin edges are multiples of 1/200 of the text width; these sit half a bin inside a bin.
-double insideBin(int bin) {
-    return (bin + 0.5) / 200;
-}
-
 } // namespace
 
 TEST(ReadingOrder, NoLineOrOneLineComesBackUnchanged) {
@@ -64,17 +59,6 @@ TEST(ReadingOrder, ColumnsAreReadOneAfterTheOtherEvenWhenTheRightStartsHigher) {
     for (const auto& l : page) {
         EXPECT_EQ(std::count(ordered.begin(), ordered.end(), l), 1);
     }
-}
-
-TEST(ReadingOrder, SixEmptyBinsSeparateColumnsAndFiveAreBridged) {
-    // Left block ends inside bin 50; the right block starts inside bin 56 (five empty bins
-    // between) or bin 57 (six empty bins).
-    const auto order = [](int rightStartBin) {
-        return texts(ReadingOrder::order({line("left low", 0.0, insideBin(50), 0.5, 0.6),
-                                          line("right high", insideBin(rightStartBin), 1.0, 0.7, 0.8)}));
-    };
-    EXPECT_EQ(order(56), (QStringList{"right high", "left low"}));
-    EXPECT_EQ(order(57), (QStringList{"left low", "right high"}));
 }
 
 TEST(ReadingOrder, ColumnsBetweenFullWidthLinesAreReadBandByBandAndColumnByColumn) {

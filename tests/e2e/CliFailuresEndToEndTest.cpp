@@ -71,22 +71,6 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndItsCopyKeepsIt) {
     }
 }
 
-TEST(CliFailures, DamagedPdfsAreRefusedAndNothingIsWritten) {
-    QTemporaryDir folder;
-    const QString invalid = copyCorpusFile("invalid.pdf", folder.path());
-    const QByteArray whole = readBytes(corpusPath("linn.pdf"));
-    const QString truncated = folder.filePath("truncated.pdf");
-    ASSERT_TRUE(writeFile(truncated, whole.left(whole.size() / 3)));
-    for (const auto& source : {invalid, truncated}) {
-        const auto run = runCli(plainRecognition + QStringList{source});
-        EXPECT_EQ(run.result.exitCode, 3) << source.toStdString();
-        EXPECT_TRUE(run.result.standardError.contains("The PDF could not be opened. The file may be corrupted."))
-            << run.result.standardError.toStdString();
-        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
-    }
-    EXPECT_EQ(filesIn(folder.path()), (QStringList{"invalid.pdf", "truncated.pdf"}));
-}
-
 TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
     QTemporaryDir folder;
     const QString source = smallScan(folder.path(), "scan.pdf");
@@ -99,7 +83,6 @@ TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
     EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
 }
 
-// Root ignores permission bits, so the run goes through an unprivileged user when we are root.
 TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
     QTemporaryDir folder;
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
@@ -111,11 +94,7 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther |
                                       QFile::ReadGroup | QFile::ExeGroup);
 
-    QStringList prefix;
-    if (geteuid() == 0) {
-        prefix = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-    }
-    const auto run = runCli(plainRecognition + QStringList{"-o", locked, source}, {}, prefix);
+    const auto run = runCli(plainRecognition + QStringList{"-o", locked, source}, {}, asNobodyWhenRoot());
     EXPECT_EQ(run.result.exitCode, 6) << run.result.standardOutput.toStdString();
     EXPECT_TRUE(run.result.standardError.contains(
         "Writing the searchable PDF failed: Quorvane is not allowed to write to \"closed\". Check the folder's "
@@ -145,14 +124,11 @@ TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains(",processed,1,0,"));
     EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains("the .txt copy could not be saved"));
 
-    // Root reads any folder, so the watch goes through an unprivileged user when we are root.
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
     const QString closed = folder.filePath("closed");
     ASSERT_TRUE(QDir().mkdir(closed));
     QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
-    const QStringList asNobody = geteuid() == 0 ? QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}
-                                                : QStringList{};
-    const auto watch = runCli({"--watch", closed}, {}, asNobody);
+    const auto watch = runCli({"--watch", closed}, {}, asNobodyWhenRoot());
     EXPECT_EQ(watch.result.exitCode, 1);
     EXPECT_TRUE(watch.result.standardError.contains("Could not watch this folder.")) << watch.result.standardError.toStdString();
     EXPECT_FALSE(watch.result.standardOutput.contains("Watching"));
@@ -199,17 +175,13 @@ TEST(CliFailures, LanguagesWithoutTesseractDataAreRefusedNamingTheirPackage) {
     EXPECT_TRUE(listing.contains("in use, in this order: fr-FR, en-US\n")) << listing.toStdString();
 }
 
-TEST(CliFailures, UsageErrorsExitWithTwoAndHelpListsEveryStatus) {
+TEST(CliFailures, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runCli({}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--clean", "sparkling", "x.pdf"}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--languages", "xx-XX", "x.pdf"}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--region", "0.1,0.2,0,0.5", "x.pdf"}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--rotate", "--no-rotate", "x.pdf"}).result.exitCode, 2);
-    const auto help = runCli({"--help"});
-    EXPECT_EQ(help.result.exitCode, 0);
-    EXPECT_TRUE(help.result.standardOutput.contains("--output-dir"));
-    EXPECT_TRUE(help.result.standardOutput.contains("Exit status:\n  0 "));
-    EXPECT_TRUE(help.result.standardOutput.contains("  130  cancelled"));
+    EXPECT_EQ(runCli({"--help"}).result.exitCode, 0);
     const auto missing = runCli({"/nonexistent/scan.pdf"});
     EXPECT_EQ(missing.result.exitCode, 3);
     EXPECT_TRUE(missing.result.standardError.contains("No such file or folder."));
@@ -251,9 +223,6 @@ TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
     ASSERT_TRUE(QFile::link("/dev/zero", folder.filePath("zero.pdf")));
     const QString secret = smallScan(folder.path(), "secret.pdf");
     QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner);
-    const QStringList asNobody = geteuid() == 0 ? QStringList{"setpriv", "--reuid=65534", "--regid=65534",
-                                                              "--clear-groups"}
-                                                : QStringList{};
     const std::vector<std::pair<QString, QString>> cases = {
         {"pipe.pdf", "The file could not be read: it is a named pipe, not a file."},
         {"pipe.png", "The file could not be read: it is a named pipe, not a file."},
@@ -262,17 +231,21 @@ TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
     };
     for (const auto& [name, message] : cases) {
         const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {},
-                                name == "secret.pdf" ? asNobody : QStringList{});
+                                name == "secret.pdf" ? asNobodyWhenRoot() : QStringList{});
         EXPECT_EQ(run.result.exitCode, 3) << name.toStdString();
         EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
     }
     EXPECT_EQ(filesIn(folder.path()), (QStringList{"pipe.pdf", "pipe.png", "secret.pdf", "zero.pdf"}));
 }
 
-// Damaged pages are named before any work is spent on them, saying what is wrong; a page whose
-// content inflates to a gigabyte is refused as too large, the run staying within 1 GB of memory.
+// Damaged files and pages are named before any work is spent on them, saying what is wrong, and
+// nothing is written; a page whose content inflates to a gigabyte is refused as too large, the run
+// staying within 1 GB of memory.
 TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
     QTemporaryDir folder;
+    copyCorpusFile("invalid.pdf", folder.path());
+    const QByteArray whole = readBytes(corpusPath("linn.pdf"));
+    ASSERT_TRUE(writeFile(folder.filePath("truncated.pdf"), whole.left(whole.size() / 3)));
     ASSERT_TRUE(writePdf(folder.filePath("empty.pdf"), {FixturePage{.mediaBox = {0, 0, 0, 0}}}));
     ASSERT_TRUE(writePdf(folder.filePath("huge.pdf"), {FixturePage{.mediaBox = {0, 0, 2e6, 612}}}));
     ASSERT_TRUE(writeFile(folder.filePath("unreadable.pdf"),
@@ -282,7 +255,10 @@ TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
     const auto bomb = buildPdf({FixturePage{}});
     replaceContentWithZeros(*bomb, 0, 1ll << 30);
     savePdf(*bomb, folder.filePath("bomb.pdf"));
+    const QString corrupted = "The PDF could not be opened. The file may be corrupted.";
     const std::vector<std::pair<QString, QString>> cases = {
+        {"invalid.pdf", corrupted},
+        {"truncated.pdf", corrupted},
         {"empty.pdf", "Page 1 is damaged: it has no area (its page box is 0 × 0 points)."},
         {"huge.pdf", "Page 1 is damaged: its page box is 2000000 × 612 points, larger than any real page."},
         {"unreadable.pdf", "Page 1 is damaged: its page dictionary cannot be read."},
@@ -297,7 +273,9 @@ TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
         const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {}, withinOneGigabyte);
         EXPECT_EQ(run.result.exitCode, 3) << name.toStdString();
         EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
+        EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
     }
+    EXPECT_EQ(filesIn(folder.path()).size(), int(cases.size()));
 }
 
 // A name that is not UTF-8 is found, and its output keeps the same bytes; a name too long for the
@@ -320,11 +298,7 @@ TEST(CliFailures, NamesThatAreNoUtf8TooLongOrHoldControlCharacters) {
     // Twenty pages of linn.pdf take far longer than 15 seconds to recognise: a refusal within 15
     // seconds came before that work, however busy the machine.
     const QString longName = folder.filePath(QString(246, 'a') + ".pdf");
-    QStringList pages{"--empty", "--pages"};
-    for (int page = 0; page < 20; ++page) {
-        pages << corpusPath("linn.pdf") << "1";
-    }
-    ASSERT_EQ(runProgram("qpdf", pages + QStringList{"--", longName}).exitCode, 0);
+    ASSERT_TRUE(writeLongDocument(longName));
     QElapsedTimer clock;
     clock.start();
     const auto tooLong = runCli(plainRecognition + QStringList{longName});

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace quorvane::test {
 
@@ -77,6 +78,18 @@ QStringList terminalRows(const QString& output) {
 
 QString searchableOutput(const QString& folder, const QString& source) {
     return folder + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
+}
+
+QStringList asNobodyWhenRoot() {
+    return geteuid() == 0 ? QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"} : QStringList{};
+}
+
+bool writeLongDocument(const QString& path) {
+    QStringList pages{"--empty", "--pages"};
+    for (int page = 0; page < 20; ++page) {
+        pages << corpusPath("linn.pdf") << "1";
+    }
+    return runProgram("qpdf", pages + QStringList{"--", path}).exitCode == 0;
 }
 
 QString copyCorpusFile(const QString& name, const QString& folder) {

@@ -34,6 +34,13 @@ QStringList terminalRows(const QString& output);
 // Where a run with the default name template writes the searchable copy of `source` in `folder`.
 QString searchableOutput(const QString& folder, const QString& source);
 
+// A prefix for runCli that runs it as an unprivileged user when we are root, whom permission
+// bits do not stop.
+QStringList asNobodyWhenRoot();
+
+// Twenty pages of linn.pdf: far longer to recognise than any test waits for.
+bool writeLongDocument(const QString& path);
+
 // Copies a corpus file into `folder` and returns the copy's path.
 QString copyCorpusFile(const QString& name, const QString& folder);
 

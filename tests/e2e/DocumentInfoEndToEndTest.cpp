@@ -22,17 +22,6 @@ using quorvane::Rect;
 
 namespace {
 
-// Edits a PDF in place with QPDF.
-void rewrite(const QString& path, const std::function<void(QPDF&)>& change) {
-    QPDF pdf;
-    pdf.processFile(QFile::encodeName(path).constData());
-    change(pdf);
-    const QString edited = path + ".new";
-    savePdf(pdf, edited);
-    QFile::remove(path);
-    QFile::rename(edited, path);
-}
-
 // toc.pdf with two entries folded: " " (its children hidden) and "Deeper".
 void foldEntries(QPDF& pdf) {
     const std::function<void(std::vector<QPDFOutlineObjectHelper>)> visit = [&](auto entries) {
@@ -84,12 +73,12 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
         copyCorpusFile(name, sources);
     }
     ASSERT_TRUE(QFile::copy(corpusPath("toc.pdf"), source("folded.pdf")));
-    rewrite(source("folded.pdf"), foldEntries);
+    editPdf(source("folded.pdf"), foldEntries);
     ASSERT_TRUE(outlineSummary(source("folded.pdf")).join('\n').contains(" closed "));
     ASSERT_TRUE(QFile::copy(corpusPath("meta.pdf"), source("accented.pdf")));
     const QString accentedTitle = "Überblick — 東京の地図", accentedAuthor = "Zoë Ångström";
     const QString accentedKeywords = "invoice, März 2024, 東京";
-    rewrite(source("accented.pdf"), [&](QPDF& pdf) {
+    editPdf(source("accented.pdf"), [&](QPDF& pdf) {
         setInfo(pdf, "/Title", accentedTitle);
         setInfo(pdf, "/Author", accentedAuthor);
         setInfo(pdf, "/Keywords", accentedKeywords);
@@ -115,10 +104,6 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
         ASSERT_GE(before.size(), 6);
         EXPECT_EQ(outlineSummary(searchableOutput(outputs, name)), before);
         expectOnlyOurCreator(documentInfo(searchableOutput(outputs, name)));
-        // Its link to the web stays where it was.
-        const auto links = pdfAnnotations(searchableOutput(outputs, name), 1);
-        ASSERT_EQ(links.size(), 1);
-        EXPECT_EQ(rectOf(links[0]["/Rect"]), rectOf(pdfAnnotations(source(name), 1)[0]["/Rect"]));
     }
 
     // Title, author, subject and keywords, whatever their script.
@@ -213,7 +198,7 @@ TEST_F(DocumentInfo, ALockedSourceKeepsItsProtectionOutlineAndInformation) {
 TEST_F(DocumentInfo, LinksNotesAndFormFieldsStayInPlace) {
     // A link and a note, given as [x0 y0 x1 y1] in the page's own space.
     const auto annotate = [&](const QString& path, const char* link, const char* note, bool turned) {
-        rewrite(path, [&](QPDF& pdf) {
+        editPdf(path, [&](QPDF& pdf) {
             auto page = pdf.getRoot().getKey("/Pages").getKey("/Kids").getArrayItem(0);
             auto square = pdf.newStream("0 g 0 0 40 40 re f");
             square.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 40 40]"));
@@ -234,7 +219,7 @@ TEST_F(DocumentInfo, LinksNotesAndFormFieldsStayInPlace) {
     annotate(copyCorpusFile("linn.pdf", folder.filePath("sources")), "[300 300 400 320]", "[100 600 140 640]", false);
     annotate(smallScan(folder.filePath("sources"), "turned.pdf"), "[200 80 300 100]", "[100 60 140 100]", true);
     const QString form = smallScan(folder.filePath("sources"), "form.pdf");
-    rewrite(form, [](QPDF& pdf) {
+    editPdf(form, [](QPDF& pdf) {
         auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse(
             "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Name) /TU (Your name) /Rect [20 20 120 40] /F 4 "
             "/DA (/Helv 10 Tf 0 g) >>"));

@@ -5,7 +5,6 @@
 // costs down; a band of the scan stands in for the whole page where the page size is not the point.
 
 #include "e2e/CliSupport.h"
-#include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
@@ -204,10 +203,10 @@ TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
     }
 }
 
-// Resolution is the scan's own pixels over its page's own size: an A5 page and a receipt scanned
-// at 300 DPI, an image that states 300 DPI as scanners write it, one that states 72 as cameras
-// do (taken as 300) and the demo sample are not below 300 DPI; an image that states 150 DPI is,
-// and comes out at the size it was scanned at.
+// Resolution is the scan's own pixels over its page's own size (for pages of PDFs: DPIAnalyzer):
+// an image that states 300 DPI as scanners write it, one that states 72 as cameras do (taken as
+// 300) and the demo sample are not below 300 DPI; an image that states 150 DPI is, and comes out
+// at the size it was scanned at.
 TEST(ImageInput, ResolutionIsTheScansPixelsOverItsOwnPageSize) {
     QTemporaryDir folder;
     const QString inputs = folder.filePath("in"), outputs = folder.filePath("out");
@@ -218,8 +217,6 @@ TEST(ImageInput, ResolutionIsTheScansPixelsOverItsOwnPageSize) {
         image.setDotsPerMeterY(qRound(dotsPerInch / 0.0254));
         return image;
     };
-    savePdf(*buildPdf({{.mediaBox = {0, 0, 419.53, 595.28}, .image = scan({1748, 2480}, 72)}}), inputs + "/a5.pdf");
-    savePdf(*buildPdf({{.mediaBox = {0, 0, 226.77, 708.66}, .image = scan({945, 2953}, 72)}}), inputs + "/receipt.pdf");
     ASSERT_TRUE(scan({900, 2400}, 300).save(inputs + "/scanned.png"));
     ASSERT_TRUE(scan({900, 1200}, 72).save(inputs + "/photo.jpg"));
     ASSERT_TRUE(scan({900, 1200}, 150).save(inputs + "/coarse.png"));

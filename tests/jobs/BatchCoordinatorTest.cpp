@@ -54,11 +54,7 @@ void setModified(const QString& path, const QDateTime& date) {
 
 // Makes `output` record `source` as it is now, as a searchable copy made from it does.
 void recordSource(const QString& output, const QString& source) {
-    QPDF pdf;
-    pdf.processFile(QFile::encodeName(output).constData());
-    PDFAuxBuilder::apply({.source = SourceRecord::of(source)}, pdf);
-    test::savePdf(pdf, output + ".new");
-    ASSERT_TRUE(QFile::remove(output) && QFile::rename(output + ".new", output));
+    test::editPdf(output, [&](QPDF& pdf) { PDFAuxBuilder::apply({.source = SourceRecord::of(source)}, pdf); });
 }
 
 bool runToEnd(BatchCoordinator& coordinator) {

@@ -70,18 +70,12 @@ TEST(ReportExporter, CSVBytesAreExact) {
         "\"/scans/f\r.pdf\",pending,0,0,,0,0,0,0,0,,,,\n"
         "/scans/\xc3\x89lan \xc3\xbcn\xc3\xaf" "code.pdf,cancelled,0,0,,0,0,0,0,0,,,,\n";
     EXPECT_EQ(bytes, expected);
-
-    EXPECT_EQ(Report::data(Report::Format::csv, {}, generated),
-              "source,status,processedPages,skippedPages,averageConfidence,lowConfidencePages,lowDPIPages,"
-              "rotatedPages,deskewedPages,perspectiveCorrectedPages,output,sidecar,error,errorKind\n");
 }
 
-// Pretty-printed with sorted keys; absent values are left out rather than null.
-TEST(ReportExporter, JSONRowsReadBackWithSortedKeysAndNoNulls) {
+// Read back: the time in UTC, and absent values left out rather than null.
+TEST(ReportExporter, JSONRowsReadBackWithoutNulls) {
     const QByteArray text = Report::data(Report::Format::json, {sampleQueue()[0], sampleQueue()[2]}, generated);
-    EXPECT_TRUE(text.startsWith("{\n  \"documents\" : [\n    {\n      \"averageConfidence\" : 0.9312000274658203,\n"));
-    EXPECT_TRUE(text.endsWith("  ],\n  \"generatedAt\" : \"2026-03-01T09:15:00Z\"\n}"));
-    EXPECT_TRUE(text.contains("\"output\" : \"\\/out\\/a, b_searchable.pdf\""));
+    EXPECT_EQ(QJsonDocument::fromJson(text).object()["generatedAt"].toString(), "2026-03-01T09:15:00Z");
     const QJsonArray rows = QJsonDocument::fromJson(text).object()["documents"].toArray();
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0].toObject()["error"].toString(), "the .txt copy could not be saved: disk full");
@@ -91,8 +85,6 @@ TEST(ReportExporter, JSONRowsReadBackWithSortedKeysAndNoNulls) {
                                           "perspectiveCorrectedPages", "processedPages", "rotatedPages",
                                           "skippedPages", "source", "status"}));
     EXPECT_EQ(failed["errorKind"].toString(), "cannotOpenPDF");
-    EXPECT_EQ(Report::data(Report::Format::json, {}, generated),
-              "{\n  \"documents\" : [\n\n  ],\n  \"generatedAt\" : \"2026-03-01T09:15:00Z\"\n}");
 }
 
 // Control characters are \u escapes, and a whole confidence prints without a fraction.

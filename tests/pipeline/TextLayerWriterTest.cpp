@@ -153,9 +153,7 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     QString firstPage, secondPage;
     const auto onFirst = test::pdfAnnotations(output, 1, {}, &firstPage);
     const auto onSecond = test::pdfAnnotations(output, 2, {}, &secondPage);
-    ASSERT_EQ(onFirst.size(), 3);
-    EXPECT_EQ(onFirst[0]["/A"].toObject()["/URI"].toString(), "u:https://example.com/");
-    EXPECT_EQ(test::rectOf(onFirst[0]["/Rect"]), (Rect{10, 10, 40, 40}));
+    ASSERT_EQ(onFirst.size(), 3); // a web link first (where it lands: DocumentInfo)
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(0).toString(), secondPage);
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(2).toDouble(), 0);
     EXPECT_EQ(onFirst[2]["/Dest"].toArray().at(0).toString(), firstPage);
@@ -252,7 +250,9 @@ TEST(TextLayerWriter, TextBeyondWinAnsiStaysSearchable) {
     test::expectCleanPdf(output);
 }
 
-TEST(TextLayerWriter, AnExistingOutputIsReplacedOnlyByACompleteFile) {
+// (That a failed write leaves an earlier output as it was, and no hidden file: CliFailures, on a
+// full disk.)
+TEST(TextLayerWriter, AReplacedOutputKeepsItsPermissions) {
     const Source source({FixturePage{}});
     const QString output = source.output();
     ASSERT_TRUE(test::writeFile(output, "previous output"));
@@ -260,19 +260,6 @@ TEST(TextLayerWriter, AnExistingOutputIsReplacedOnlyByACompleteFile) {
     QFile::setPermissions(output, permissions);
     const QStringList files{"out.pdf", "source.pdf"};
     const std::vector<OCRLine> cyrillic{line(QString::fromUtf8("Привет"), {0.1, 0.1, 0.3, 0.03})};
-
-    // A failure after the hidden file was made: the font for non-Latin text is missing.
-    QString description;
-    {
-        QTemporaryDir noFonts;
-        const test::ScopedEnvironment dataDirectory("TESSDATA_PREFIX", noFonts.path().toLocal8Bit());
-        EXPECT_EQ(errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }, &description),
-                  OCRError::Kind::outputWriteFailed);
-    }
-    EXPECT_TRUE(description.contains("pdf.ttf")) << description.toStdString();
-    EXPECT_EQ(test::readTextFile(output), "previous output");
-    EXPECT_EQ(test::filesIn(source.folder.path()), files);
-
     source.write({source.input(0, cyrillic)}, output);
     EXPECT_TRUE(test::readTextFile(output).startsWith("%PDF-"));
     EXPECT_TRUE(test::pdfText(output).contains(QString::fromUtf8("Привет")));

@@ -1,8 +1,14 @@
+// The settings store: values and their file, and the presets saved in it.
+
 #include "settings/AppSettings.h"
+#include "settings/OCRPreset.h"
 
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -34,6 +40,27 @@ protected:
         quorvane::test::writeFile(file, "[General]\n" + ini);
         return open(file);
     }
+
+    // A store whose file holds this presets value.
+    std::unique_ptr<AppSettings> openWithStored(const QVariant& presets, const QString& name = "Stored.conf") const {
+        const auto file = dir.filePath(name);
+        QSettings(file, QSettings::IniFormat).setValue(AppSettings::presetsKey, presets);
+        return open(file);
+    }
+};
+
+// The presets' tests work on a store opened at once.
+class PresetsTest : public AppSettingsTest {
+protected:
+    std::unique_ptr<AppSettings> settings = open(path);
+
+    QStringList names() const {
+        QStringList result;
+        for (const auto& preset : settings->presets()) {
+            result.append(preset.name);
+        }
+        return result;
+    }
 };
 
 // A value of the setting's type other than its default.
@@ -55,6 +82,23 @@ void expectDefaults(const AppSettings& settings) {
         EXPECT_EQ(settings.value(row.setting), row.defaultValue) << row.key.toStdString();
     }
     EXPECT_TRUE(settings.presets().isEmpty());
+}
+
+OCRPreset scanPreset() {
+    OCRPreset preset{
+        QUuid::fromString(QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F")), "Scans", {}, {}};
+    preset.settings = SettingValues().presetPart();
+    preset.settings.set(Setting::recognitionLevel, OCRRecognitionLevel::fast);
+    preset.settings.set(Setting::languages, QStringList{"de-DE", "en-US"});
+    preset.settings.set(Setting::customWordsText, QString("Linn\nSondek/LP12\n"));
+    preset.settings.set(Setting::preprocessing, PreprocessStrength::aggressive);
+    preset.settings.set(Setting::perspective, false);
+    preset.settings.set(Setting::outputNameTemplate, QString("{date} {name}"));
+    return preset;
+}
+
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 } // namespace
@@ -184,4 +228,148 @@ TEST_F(AppSettingsTest, OptionsComeFromTheCurrentSettings) {
     expected.pdfAExport = true;
     EXPECT_EQ(settings->makeOptions(), expected);
     EXPECT_EQ(settings->parsedCustomWords(), expected.customWords);
+}
+
+TEST_F(PresetsTest, SavedNamesAreUniqueAndTheSameSettingsAreNotSavedTwice) {
+    const auto first = settings->saveNewPreset("");
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->name, "Preset");
+    EXPECT_FALSE(settings->saveNewPreset("Office").has_value()); // same settings as Preset
+
+    settings->setValue(Setting::deskew, false);
+    ASSERT_EQ(settings->saveNewPreset("  \n\t ")->name, "Preset 2");
+    settings->setValue(Setting::autoRotate, false);
+    ASSERT_EQ(settings->saveNewPreset("Scans")->name, "Scans");
+    settings->setValue(Setting::perspective, false);
+    ASSERT_EQ(settings->saveNewPreset(" Scans\n")->name, "Scans 2");
+    settings->setValue(Setting::pdfAExport, true);
+    ASSERT_EQ(settings->saveNewPreset("scans")->name, "scans"); // case matters
+    EXPECT_EQ(names(), (QStringList{"Preset", "Preset 2", "Scans", "Scans 2", "scans"}));
+    EXPECT_EQ(settings->uniquePresetName("Scans"), "Scans 3");
+    EXPECT_EQ(settings->uniquePresetName("Scans", settings->presets()[2].id),
+              "Scans"); // its own name is free
+
+    // Rename and delete act on the preset with the current settings ("scans"), and only on it.
+    settings->renameCurrentPreset("Scans");
+    EXPECT_EQ(names().last(), "Scans 3");
+    settings->renameCurrentPreset("  Receipts ");
+    EXPECT_EQ(names().last(), "Receipts");
+    settings->setValue(Setting::writesTextSidecar, true);
+    settings->renameCurrentPreset("Gone");
+    settings->deleteCurrentPreset();
+    EXPECT_EQ(names().size(), 5);
+    settings->setValue(Setting::writesTextSidecar, false);
+    settings->deleteCurrentPreset();
+    EXPECT_EQ(names(), (QStringList{"Preset", "Preset 2", "Scans", "Scans 2"}));
+    EXPECT_TRUE(settings->value<bool>(Setting::pdfAExport)); // deleting changes no setting
+    EXPECT_EQ(settings->presetSelection(), "custom");
+    EXPECT_EQ(open(path)->presets(), settings->presets());
+}
+
+TEST_F(PresetsTest, ThePickerFollowsTheSettingsAndAppliesPresets) {
+    const auto a = scanPreset();
+    auto b = a;
+    b.id = QUuid::createUuid();
+    b.name = "Other";
+    EXPECT_TRUE(a.hasSameSettings(b));
+    b.settings.set(Setting::languages, QStringList{"en-US", "de-DE"});
+    EXPECT_FALSE(a.hasSameSettings(b)); // order counts
+    b = a;
+    b.settings.set(Setting::customWordsText, QString("Linn\nSondek/LP12\n "));
+    EXPECT_FALSE(a.hasSameSettings(b)); // no trimming
+
+    const auto standard = *settings->saveNewPreset("Standard");
+    settings->setPresets(settings->presets() << scanPreset());
+    EXPECT_EQ(settings->presetSelection(), standard.tag());
+
+    int selectionSignals = 0;
+    QList<Setting> changes;
+    QObject::connect(settings.get(), &AppSettings::presetSelectionChanged, [&] { ++selectionSignals; });
+    QObject::connect(settings.get(), &AppSettings::settingChanged, [&](Setting s) { changes.append(s); });
+    settings->setPresetSelection("e621e1f8-c36c-495a-93fc-0c247a3e6e5f"); // a lower-case tag is the same UUID
+    EXPECT_EQ(settings->presetSelection(), scanPreset().tag());
+    EXPECT_EQ(settings->makeOptions(), scanPreset().options());
+    EXPECT_EQ(selectionSignals, 1); // once for the end state, not per setting
+    EXPECT_EQ(changes.size(), 6);
+
+    // "custom", tags that are no UUID and unknown ids change nothing.
+    for (const auto& tag :
+         {QStringLiteral("custom"), QStringLiteral("{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}"),
+          QUuid::createUuid().toString(QUuid::WithoutBraces)}) {
+        settings->setPresetSelection(tag);
+        EXPECT_EQ(settings->presetSelection(), scanPreset().tag()) << tag.toStdString();
+    }
+    settings->setValue(Setting::recognitionLevel, OCRRecognitionLevel::accurate);
+    EXPECT_EQ(settings->matchingPresetID(), std::nullopt);
+    settings->setValue(Setting::menuBarOnly, true); // presets do not carry it
+    settings->setValue(Setting::recognitionLevel, OCRRecognitionLevel::fast);
+    EXPECT_EQ(settings->matchingPresetID(), scanPreset().id);
+    EXPECT_EQ(selectionSignals, 3);
+    EXPECT_EQ(open(path)->presetSelection(), scanPreset().tag()); // applied settings are stored at once
+}
+
+TEST_F(PresetsTest, PresetsThisVersionCannotReadAreKeptAsStored) {
+    const auto good = scanPreset().toJson();
+    auto other = good; // with a key that a newer version added
+    other["id"] = "0E1B2C3D-0000-4000-8000-00000000000A";
+    other["name"] = "Other";
+    other["deskew"] = false;
+    other["colourProfile"] = "sRGB";
+
+    // Each damage makes its element unreadable, and only its element.
+    const std::pair<const char*, QJsonValue> damages[] = {{"outputNameTemplate", QJsonValue::Undefined},
+                                                          {"deskew", "true"},
+                                                          {"preprocessing", "Standard"},
+                                                          {"languages", QJsonArray{"en-US", 3}},
+                                                          {"id", "{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}"},
+                                                          {"name", QJsonValue::Null}};
+    for (const auto& [key, value] : damages) {
+        auto damaged = good;
+        if (value.isUndefined()) {
+            damaged.remove(key);
+        } else {
+            damaged.insert(key, value);
+        }
+        const auto stored = decodePresets('[' + compact(other) + ',' + compact(damaged) + ']');
+        ASSERT_TRUE(stored.has_value()) << key;
+        EXPECT_EQ(stored->presets.size(), 1) << key;
+        EXPECT_EQ(stored->unreadable, (QList<UnreadablePreset>{{compact(damaged), 1}})) << key;
+    }
+    EXPECT_FALSE(decodePresets("{\"id\":1}").has_value());
+    EXPECT_FALSE(decodePresets("[").has_value());
+
+    // Three presets, the middle one from a newer version with a strength this one does not know,
+    // written with its own spacing: two are listed, and saving a fourth keeps it byte for byte.
+    auto newer = good;
+    newer["id"] = "5F0C6A55-3E0B-4C9A-9E1B-2D0C3B4A5F60";
+    newer["preprocessing"] = "extreme";
+    const QByteArray newerText = "{ \"preprocessing\" : \"extreme\",\n" + compact(newer).mid(1);
+    auto store =
+        openWithStored(QByteArray('[' + compact(good) + ",  " + newerText + " ,\n" + compact(other) + ']'));
+    EXPECT_EQ(store->presets().size(), 2);
+    EXPECT_EQ(store->unreadablePresetCount(), 1);
+    store->setValue(Setting::pdfAExport, true);
+    ASSERT_TRUE(store->saveNewPreset("Fourth").has_value());
+    const auto fourth = compact(store->presets().last().toJson());
+    const auto written = [&] { return store->store().value(AppSettings::presetsKey).toByteArray(); };
+    EXPECT_EQ(written(), '[' + compact(good) + ',' + newerText + ',' + compact(other) + ',' + fourth + ']');
+
+    // It keeps its place after the presets before it that remain.
+    store->setPresetSelection(scanPreset().tag());
+    store->deleteCurrentPreset();
+    EXPECT_EQ(written(), '[' + newerText + ',' + compact(other) + ',' + fourth + ']');
+}
+
+TEST_F(PresetsTest, AStoredValueThatIsNoArrayIsKeptAside) {
+    auto store = openWithStored(QByteArray("[{\"id\": \"E621E1F8"));
+    EXPECT_TRUE(store->presets().isEmpty());
+    EXPECT_TRUE(store->storedPresetsUnreadable());
+    ASSERT_TRUE(store->saveNewPreset("Fresh").has_value());
+    store.reset();
+
+    const auto reopened = open(dir.filePath("Stored.conf"));
+    ASSERT_EQ(reopened->presets().size(), 1);
+    EXPECT_FALSE(reopened->storedPresetsUnreadable());
+    EXPECT_EQ(reopened->store().value(AppSettings::unreadablePresetsKey).toByteArray(),
+              "[{\"id\": \"E621E1F8");
 }

@@ -183,6 +183,14 @@ void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, 
     writer.write();
 }
 
+void editPdf(const QString& path, const std::function<void(QPDF&)>& change) {
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(path).constData());
+    change(pdf);
+    savePdf(pdf, path + ".new");
+    ASSERT_TRUE(QFile::remove(path) && QFile::rename(path + ".new", path));
+}
+
 bool writePdf(const QString& path, const std::vector<FixturePage>& pages) {
     try {
         savePdf(*buildPdf(pages), path);

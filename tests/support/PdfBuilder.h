@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <qpdf/QPDF.hh>
@@ -48,6 +49,9 @@ QPDFObjectHandle newImage(QPDF& pdf, ImageSize size);
 // Writes the document; encrypted with AES-256 (an empty user password restricts permissions only).
 void savePdf(QPDF& pdf, const QString& path);
 void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, const char* ownerPassword);
+
+// Opens the PDF at `path`, applies `change` and writes it back in its place.
+void editPdf(const QString& path, const std::function<void(QPDF&)>& change);
 
 // buildPdf and savePdf; false when it could not be written.
 bool writePdf(const QString& path, const std::vector<FixturePage>& pages);
