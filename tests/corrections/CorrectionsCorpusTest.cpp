@@ -1,7 +1,7 @@
 // The corrections on real recognitions of a corpus page: linn.png upright, tilted by 1 and 4
-// degrees, keystoned, and upside down. Each variant is turned upright by the page work as the
-// pipeline does it (orientation detection, then recognition, accurate, English),
-// all of them concurrently, and every check works from those results: they are one test, as ctest
+// degrees, keystoned, and turned by 90, 180 and 270 degrees. Each variant is turned upright by
+// the page work as the pipeline does it (orientation detection, then recognition, accurate,
+// English), all of them concurrently, and every check works from those results: they are one test, as ctest
 // runs each test in a process of its own. How the probe decides when orientation detection is
 // unsure is shown end to end, on the same variants, by the page-corrections test of quorvane-cli.
 
@@ -66,7 +66,7 @@ std::string nameOf(const Recognised& page) {
 TEST(CorrectionsCorpus, UprightTiltedKeystonedAndTurnedPages) {
     const auto recognitionsBefore = TesseractEnginePool::recognitionCount();
     const std::vector<Recognised> all = recognise(linnVariants());
-    ASSERT_EQ(all.size(), 5u);
+    ASSERT_EQ(all.size(), 7u);
 
     {
         SCOPED_TRACE("every page is turned upright, each recognised once: the probe is not needed");

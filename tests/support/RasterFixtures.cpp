@@ -174,7 +174,10 @@ std::vector<PageVariant> linnVariants() {
         variants.push_back({QStringLiteral("tilted %1 degrees").arg(tilt), tiltedPage(linn, tilt), 0, tilt});
     }
     variants.push_back({QStringLiteral("keystoned"), keystonedPage(linn), 0, 0, true});
-    variants.push_back({QStringLiteral("upside down"), turnedPage(linn, 2), 2});
+    for (int turns : {1, 2, 3}) {
+        variants.push_back(
+            {QStringLiteral("turned %1 degrees").arg(turns * 90), turnedPage(linn, turns), turns});
+    }
     return variants;
 }
 

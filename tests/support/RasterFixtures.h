@@ -74,8 +74,7 @@ struct PageVariant {
     bool keystoned = false;
 };
 
-// Upright; tilted 1 and 4 degrees; keystoned; upside down. (Pages turned a quarter either way are
-// turned upright end to end: PageCorrections.)
+// Upright; tilted 1 and 4 degrees; keystoned; turned 90, 180 and 270 degrees.
 std::vector<PageVariant> linnVariants();
 
 } // namespace quorvane::test
