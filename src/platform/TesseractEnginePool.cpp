@@ -196,7 +196,20 @@ std::unique_ptr<tesseract::TessBaseAPI> TesseractEnginePool::create(const Tesser
     }
     engine->SetPageSegMode(detectsScript ? tesseract::PSM_OSD_ONLY : tesseract::PSM_AUTO);
     initialisations_.fetch_add(1);
+    if (!detectsScript && this == &shared()) {
+        // Tesseract shares the recognisers' word lists through a cache of its own, made as the
+        // first engine loads them and so torn down at exit before this pool: its engines must be
+        // gone by then, or they hand their lists back to a cache that no longer exists.
+        static const bool releasedAtExit = std::atexit([] { shared().releaseIdleEngines(); }) == 0;
+        Q_UNUSED(releasedAtExit);
+    }
     return engine;
+}
+
+void TesseractEnginePool::releaseIdleEngines() {
+    std::vector<IdleEngine> released;
+    std::lock_guard lock(mutex_);
+    released.swap(idle_); // destroyed after the lock
 }
 
 std::uint64_t TesseractEnginePool::recognitionCount() {

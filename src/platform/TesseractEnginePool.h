@@ -108,6 +108,7 @@ private:
     std::unique_ptr<tesseract::TessBaseAPI> create(const TesseractEngineKey& key,
                                                    const QString& dataDirectory);
     void giveBack(IdleEngine returned);
+    void releaseIdleEngines();
 
     std::mutex mutex_;
     std::vector<IdleEngine> idle_; // least recently returned first
