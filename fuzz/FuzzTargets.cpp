@@ -94,7 +94,9 @@ void outlineAndInfo(const std::uint8_t* data, std::size_t size) {
         output.setSuppressWarnings(true);
         QPDFPageDocumentHelper pages(output);
         for (int index = 0; index < std::min(document->pageCount(), pagesWalked); ++index) {
-            pages.addPage(document->page(index)->pageObject(), false);
+            if (const auto page = document->page(index)) {
+                pages.addPage(page->pageObject(), false);
+            }
         }
         DocumentOutline::copyOutline(*document, output);
         PDFAuxBuilder::apply(PDFAuxBuilder::auxiliaryInfo(document->attributes(), true), output);
