@@ -1,8 +1,8 @@
 #pragma once
 
 // What the fuzzers feed with arbitrary bytes: each target takes one input and must neither crash
-// nor hang, whatever the bytes. The libFuzzer harnesses (Fuzzer.cpp, built by `make fuzz`) and the
-// regression test over the inputs kept in fuzz/regressions both call these.
+// nor hang, whatever the bytes. The libFuzzer harnesses (Fuzzer.cpp, built by `make fuzz`) call
+// these; every build compiles them, so that an engine change that breaks them shows at once.
 
 #include <cstddef>
 #include <cstdint>
