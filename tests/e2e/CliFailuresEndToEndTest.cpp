@@ -141,7 +141,7 @@ TEST(CliFailures, TemporaryFolderProblemsAreNamed) {
     const QString image = folder.filePath("page.png");
     ASSERT_TRUE(QFile::copy(corpusPath("linn.png"), image));
     const auto missing = runCli(plainRecognition + QStringList{image}, {}, {"env", "TMPDIR=/nonexistent/tmp"});
-    EXPECT_EQ(missing.result.exitCode, 6);
+    EXPECT_EQ(missing.result.exitCode, 6) << missing.result.standardError.toStdString();
     EXPECT_TRUE(missing.result.standardError.contains("the temporary folder \"/nonexistent/tmp\" does not exist"))
         << missing.result.standardError.toStdString();
     if (runProgram("unshare", {"-m", "true"}).exitCode != 0) {
@@ -151,7 +151,7 @@ TEST(CliFailures, TemporaryFolderProblemsAreNamed) {
                                           {"ro", "cannot be written to"}}) {
         const QString mount = "mount -t tmpfs -o " + options + " tmpfs \"$TMPDIR\" && exec \"$@\"";
         const auto run = runCli(plainRecognition + QStringList{image}, {}, {"unshare", "-m", "sh", "-c", mount, "sh"});
-        EXPECT_EQ(run.result.exitCode, 6);
+        EXPECT_EQ(run.result.exitCode, 6) << run.result.standardError.toStdString();
         EXPECT_TRUE(run.result.standardError.contains(problem)) << run.result.standardError.toStdString();
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
     }
