@@ -2,6 +2,7 @@
 
 #include "pipeline/CoordinateMapper.h"
 #include "pipeline/DPIAnalyzer.h"
+#include "pipeline/DocumentCatalog.h"
 #include "pipeline/DocumentOutline.h"
 #include "pipeline/ImagePDFBuilder.h"
 #include "pipeline/PDFAuxBuilder.h"
@@ -99,6 +100,7 @@ void outlineAndInfo(const std::uint8_t* data, std::size_t size) {
             }
         }
         DocumentOutline::copyOutline(*document, output);
+        DocumentCatalog::carryOver(*document, output);
         PDFAuxBuilder::apply(PDFAuxBuilder::auxiliaryInfo(document->attributes(), true), output);
         QPDFWriter writer(output);
         writer.setOutputMemory();

@@ -1,5 +1,6 @@
 #include "pipeline/TextLayerWriter.h"
 
+#include "pipeline/DocumentCatalog.h"
 #include "pipeline/DocumentOutline.h"
 #include "pipeline/PDFAuxBuilder.h"
 
@@ -237,14 +238,19 @@ void addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, 
 }
 
 // The one place where document-level data reaches the output: the information dictionary (title,
-// author, subject, keywords, creator, the source's record), the optional sRGB output intent, and
-// the source's outline re-pointed at the new pages.
+// author, subject, keywords, creator, the source's record), the optional sRGB output intent, the
+// source's outline re-pointed at the new pages, and the rest of its catalog that a copy can keep.
 void applyDocumentInformation(QPDF& output, const DocumentAttributes& attributes, bool srgbOutputIntent,
                               const PdfDocument* source, QStringList& omissions) {
     PDFAuxBuilder::apply(PDFAuxBuilder::auxiliaryInfo(attributes, srgbOutputIntent), output);
     if (source != nullptr) {
         try {
             DocumentOutline::copyOutline(*source, output);
+        } catch (const PlatformError& error) {
+            omissions << error.message();
+        }
+        try {
+            DocumentCatalog::carryOver(*source, output);
         } catch (const PlatformError& error) {
             omissions << error.message();
         }

@@ -4,6 +4,7 @@
 #include "pipeline/CoordinateMapper.h"
 #include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
+#include "support/QtPrinting.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -162,6 +163,54 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     EXPECT_EQ(onSecond[0]["/Popup"].toString(), onSecond[1]["object"].toString());
     EXPECT_EQ(onSecond[1]["/Parent"].toString(), onSecond[0]["object"].toString());
     EXPECT_EQ(onSecond[0]["/P"].toString(), secondPage);
+    test::expectCleanPdf(output);
+}
+
+// An attached file, page labels, a layer hidden by default and how a reader opens the document come
+// along; the hidden layer stays hidden.
+TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("source.pdf"), output = folder.filePath("out.pdf");
+    {
+        auto pdf = test::buildPdf({FixturePage{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, FixturePage{}});
+        auto layer = pdf->makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
+        auto page = QPDFPageDocumentHelper(*pdf).getAllPages().at(0).getObjectHandle();
+        page.getKey("/Resources").replaceKey("/Properties", QPDFObjectHandle::newDictionary());
+        page.getKey("/Resources").getKey("/Properties").replaceKey("/Hidden", layer);
+        auto data = pdf->newStream("a,b\n1,2\n");
+        data.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/EmbeddedFile"));
+        auto file = QPDFObjectHandle::parse("<< /Type /Filespec /F (data.csv) /UF (data.csv) /EF << >> >>");
+        file.getKey("/EF").replaceKey("/F", data);
+        auto root = pdf->getRoot();
+        root.replaceKey("/Names", QPDFObjectHandle::parse("<< /EmbeddedFiles << /Names [(data.csv) null] >> >>"));
+        root.getKey("/Names").getKey("/EmbeddedFiles").getKey("/Names").setArrayItem(1, file);
+        root.replaceKey("/OCProperties", QPDFObjectHandle::parse("<< /OCGs [null] /D << /OFF [null] >> >>"));
+        root.getKey("/OCProperties").getKey("/OCGs").setArrayItem(0, layer);
+        root.getKey("/OCProperties").getKey("/D").getKey("/OFF").setArrayItem(0, layer);
+        root.replaceKey("/PageLabels", QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 1 << /S /D /P (A-) >>] >>"));
+        root.replaceKey("/Lang", QPDFObjectHandle::newString("de-DE"));
+        root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
+        test::savePdf(*pdf, path);
+    }
+    const auto document = PdfDocument::open(path);
+    std::vector<PageInput> pages;
+    for (int i = 0; i < 2; ++i) {
+        pages.push_back({.page = *document->page(i), .outputBounds = {0, 0, 612, 792}, .pageIndex = i});
+    }
+    EXPECT_TRUE(TextLayerWriter::write(pages, {}, output, false, document.get()).isEmpty());
+
+    EXPECT_EQ(test::runProgram("qpdf", {"--show-attachment=data.csv", output}).standardOutput, "a,b\n1,2\n");
+    const auto labels = [](const QString& pdf) {
+        return test::runProgram("qpdf", {"--json", "--json-key=pagelabels", pdf}).standardOutput;
+    };
+    ASSERT_TRUE(labels(path).contains("\"u:A-\""));
+    EXPECT_EQ(labels(output), labels(path));
+    EXPECT_TRUE(test::darkArea(test::renderPage(path, 1)).isEmpty());
+    EXPECT_TRUE(test::darkArea(test::renderPage(output, 1)).isEmpty());
+    QPDF written;
+    written.processFile(QFile::encodeName(output).constData());
+    EXPECT_EQ(written.getRoot().getKey("/Lang").getUTF8Value(), "de-DE");
+    EXPECT_TRUE(written.getRoot().getKey("/PageMode").isNameAndEquals("/UseAttachments"));
     test::expectCleanPdf(output);
 }
 

@@ -1,0 +1,97 @@
+#include "pipeline/DocumentCatalog.h"
+
+#include "core/OCRError.h"
+
+#include <QStringList>
+#include <functional>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+namespace quorvane::DocumentCatalog {
+
+namespace {
+
+using Object = QPDFObjectHandle;
+
+// QPDF copies indirect objects (and whatever they reach) between files; a direct array or
+// dictionary is rebuilt around the copies of what it holds.
+Object copied(QPDF& output, Object value) {
+    if (value.isIndirect()) {
+        return output.copyForeignObject(value);
+    }
+    if (value.isArray()) {
+        Object array = Object::newArray();
+        for (auto& item : value.aitems()) {
+            array.appendItem(copied(output, item));
+        }
+        return array;
+    }
+    if (value.isDictionary()) {
+        Object dictionary = Object::newDictionary();
+        for (auto& [key, item] : value.ditems()) {
+            dictionary.replaceKey(key, copied(output, item));
+        }
+        return dictionary;
+    }
+    return Object::parse(value.unparseBinary());
+}
+
+// What each entry is called when it cannot be copied.
+struct Entry {
+    const char* key;
+    const char* description;
+};
+
+constexpr Entry plainEntries[] = {
+    {"/OCProperties", "the layers' visibility"},
+    {"/Lang", "the document's language"},
+    {"/ViewerPreferences", "the viewer preferences"},
+    {"/PageLayout", "the page layout"},
+    {"/PageMode", "the page mode"},
+};
+
+} // namespace
+
+void carryOver(const PdfDocument& source, QPDF& output) {
+    if (source.isLocked()) {
+        return;
+    }
+    QStringList failures;
+    const auto copy = [&](const char* description, const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const std::exception& error) {
+            failures << QStringLiteral("%1 could not be copied: %2")
+                            .arg(QString::fromUtf8(description), QString::fromUtf8(error.what()));
+        }
+    };
+    Object from = source.qpdf().getRoot();
+    Object to = output.getRoot();
+    for (const Entry& entry : plainEntries) {
+        copy(entry.description, [&] {
+            if (Object value = from.getKey(entry.key); !value.isNull()) {
+                to.replaceKey(entry.key, copied(output, value));
+            }
+        });
+    }
+    copy("the page labels", [&] {
+        const auto outputPages = QPDFPageDocumentHelper(output).getAllPages().size();
+        if (Object labels = from.getKey("/PageLabels");
+            labels.isDictionary() && outputPages == static_cast<std::size_t>(source.pageCount())) {
+            to.replaceKey("/PageLabels", copied(output, labels));
+        }
+    });
+    copy("the attached files", [&] {
+        Object names = from.getKey("/Names");
+        if (Object files = names.isDictionary() ? names.getKey("/EmbeddedFiles") : Object::newNull(); files.isDictionary()) {
+            Object tree = Object::newDictionary();
+            tree.replaceKey("/EmbeddedFiles", copied(output, files));
+            to.replaceKey("/Names", tree);
+        }
+    });
+    if (!failures.isEmpty()) {
+        throw PlatformError(failures.join(QStringLiteral("; ")));
+    }
+}
+
+} // namespace quorvane::DocumentCatalog
