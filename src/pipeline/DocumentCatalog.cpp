@@ -83,7 +83,8 @@ void carryOver(const PdfDocument& source, QPDF& output) {
     });
     copy("the attached files", [&] {
         Object names = from.getKey("/Names");
-        if (Object files = names.isDictionary() ? names.getKey("/EmbeddedFiles") : Object::newNull(); files.isDictionary()) {
+        Object files = names.isDictionary() ? names.getKey("/EmbeddedFiles") : Object::newNull();
+        if (files.isDictionary()) {
             Object tree = Object::newDictionary();
             tree.replaceKey("/EmbeddedFiles", copied(output, files));
             to.replaceKey("/Names", tree);

@@ -222,6 +222,10 @@ void addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, 
     for (const char* box : {"/MediaBox", "/CropBox", "/TrimBox", "/BleedBox", "/ArtBox"}) {
         page.replaceKey(box, rectangle(bounds));
     }
+    // A large-format page counts its units in multiples of a point; the copy keeps its size.
+    if (Object unit = input.page.pageObject().getObjectHandle().getKey("/UserUnit"); unit.isNumber()) {
+        page.replaceKey("/UserUnit", Object::newReal(unit.getNumericValue(), 4, true));
+    }
     page.replaceKey("/Resources", resources);
     page.replaceKey("/Contents", output.newStream(content));
     QPDFPageObjectHelper outputPage(output.makeIndirectObject(page));

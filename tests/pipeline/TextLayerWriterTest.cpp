@@ -166,28 +166,31 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     test::expectCleanPdf(output);
 }
 
-// An attached file, page labels, a layer hidden by default and how a reader opens the document come
-// along; the hidden layer stays hidden.
+// An attached file, page labels, a layer hidden by default, how a reader opens the document and a
+// large-format page's unit come along; the hidden layer stays hidden.
 TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
     QTemporaryDir folder;
     const QString path = folder.filePath("source.pdf"), output = folder.filePath("out.pdf");
     {
-        auto pdf = test::buildPdf({FixturePage{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, FixturePage{}});
+        auto pdf = test::buildPdf({{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, {}});
         auto layer = pdf->makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
         auto page = QPDFPageDocumentHelper(*pdf).getAllPages().at(0).getObjectHandle();
         page.getKey("/Resources").replaceKey("/Properties", QPDFObjectHandle::newDictionary());
         page.getKey("/Resources").getKey("/Properties").replaceKey("/Hidden", layer);
+        page.replaceKey("/UserUnit", QPDFObjectHandle::newInteger(2));
         auto data = pdf->newStream("a,b\n1,2\n");
         data.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/EmbeddedFile"));
         auto file = QPDFObjectHandle::parse("<< /Type /Filespec /F (data.csv) /UF (data.csv) /EF << >> >>");
         file.getKey("/EF").replaceKey("/F", data);
         auto root = pdf->getRoot();
-        root.replaceKey("/Names", QPDFObjectHandle::parse("<< /EmbeddedFiles << /Names [(data.csv) null] >> >>"));
+        root.replaceKey("/Names",
+                        QPDFObjectHandle::parse("<< /EmbeddedFiles << /Names [(data.csv) null] >> >>"));
         root.getKey("/Names").getKey("/EmbeddedFiles").getKey("/Names").setArrayItem(1, file);
         root.replaceKey("/OCProperties", QPDFObjectHandle::parse("<< /OCGs [null] /D << /OFF [null] >> >>"));
         root.getKey("/OCProperties").getKey("/OCGs").setArrayItem(0, layer);
         root.getKey("/OCProperties").getKey("/D").getKey("/OFF").setArrayItem(0, layer);
-        root.replaceKey("/PageLabels", QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 1 << /S /D /P (A-) >>] >>"));
+        root.replaceKey("/PageLabels",
+                        QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 1 << /S /D /P (A-) >>] >>"));
         root.replaceKey("/Lang", QPDFObjectHandle::newString("de-DE"));
         root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
         test::savePdf(*pdf, path);
@@ -211,6 +214,8 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
     written.processFile(QFile::encodeName(output).constData());
     EXPECT_EQ(written.getRoot().getKey("/Lang").getUTF8Value(), "de-DE");
     EXPECT_TRUE(written.getRoot().getKey("/PageMode").isNameAndEquals("/UseAttachments"));
+    auto firstPage = QPDFPageDocumentHelper(written).getAllPages().at(0).getObjectHandle();
+    EXPECT_EQ(firstPage.getKey("/UserUnit").getNumericValue(), 2);
     test::expectCleanPdf(output);
 }
 
