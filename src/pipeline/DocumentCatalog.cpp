@@ -1,6 +1,7 @@
 #include "pipeline/DocumentCatalog.h"
 
 #include "core/OCRError.h"
+#include "pipeline/PdfDestinations.h"
 
 #include <QStringList>
 #include <functional>
@@ -67,6 +68,7 @@ void carryOver(const PdfDocument& source, QPDF& output) {
     };
     Object from = source.qpdf().getRoot();
     Object to = output.getRoot();
+    const auto pages = QPDFPageDocumentHelper(output).getAllPages();
     for (const Entry& entry : plainEntries) {
         copy(entry.description, [&] {
             if (Object value = from.getKey(entry.key); !value.isNull()) {
@@ -75,10 +77,20 @@ void carryOver(const PdfDocument& source, QPDF& output) {
         });
     }
     copy("the page labels", [&] {
-        const auto outputPages = QPDFPageDocumentHelper(output).getAllPages().size();
         if (Object labels = from.getKey("/PageLabels");
-            labels.isDictionary() && outputPages == static_cast<std::size_t>(source.pageCount())) {
+            labels.isDictionary() && pages.size() == static_cast<std::size_t>(source.pageCount())) {
             to.replaceKey("/PageLabels", copied(output, labels));
+        }
+    });
+    copy("the page the document opens at", [&] {
+        // A destination, or a GoTo action holding one; a script or another action stays behind.
+        Object action = from.getKey("/OpenAction");
+        Object holder = Object::newDictionary();
+        holder.replaceKey(action.isArray() ? "/Dest" : "/A", action);
+        if (const auto target = PdfDestinations(source).targetOf(holder);
+            target && target->pageIndex < int(pages.size())) {
+            to.replaceKey("/OpenAction",
+                          PdfDestinations::destination(*target, pages[target->pageIndex].getObjectHandle()));
         }
     });
     copy("the attached files", [&] {

@@ -166,15 +166,16 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     test::expectCleanPdf(output);
 }
 
-// An attached file, page labels, a layer hidden by default, how a reader opens the document and a
-// large-format page's unit come along; the hidden layer stays hidden.
+// An attached file, page labels, a layer hidden by default, how and where a reader opens the
+// document, and a large-format page's unit come along; the hidden layer stays hidden.
 TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
     QTemporaryDir folder;
     const QString path = folder.filePath("source.pdf"), output = folder.filePath("out.pdf");
     {
         auto pdf = test::buildPdf({{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, {}});
         auto layer = pdf->makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
-        auto page = QPDFPageDocumentHelper(*pdf).getAllPages().at(0).getObjectHandle();
+        auto sourcePages = QPDFPageDocumentHelper(*pdf).getAllPages();
+        auto page = sourcePages[0].getObjectHandle();
         page.getKey("/Resources").replaceKey("/Properties", QPDFObjectHandle::newDictionary());
         page.getKey("/Resources").getKey("/Properties").replaceKey("/Hidden", layer);
         page.replaceKey("/UserUnit", QPDFObjectHandle::newInteger(2));
@@ -193,6 +194,8 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
                         QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 1 << /S /D /P (A-) >>] >>"));
         root.replaceKey("/Lang", QPDFObjectHandle::newString("de-DE"));
         root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
+        root.replaceKey("/OpenAction", QPDFObjectHandle::parse("[null /FitH 500]"));
+        root.getKey("/OpenAction").setArrayItem(0, sourcePages[1].getObjectHandle());
         test::savePdf(*pdf, path);
     }
     const auto document = PdfDocument::open(path);
@@ -214,8 +217,12 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
     written.processFile(QFile::encodeName(output).constData());
     EXPECT_EQ(written.getRoot().getKey("/Lang").getUTF8Value(), "de-DE");
     EXPECT_TRUE(written.getRoot().getKey("/PageMode").isNameAndEquals("/UseAttachments"));
-    auto firstPage = QPDFPageDocumentHelper(written).getAllPages().at(0).getObjectHandle();
-    EXPECT_EQ(firstPage.getKey("/UserUnit").getNumericValue(), 2);
+    auto writtenPages = QPDFPageDocumentHelper(written).getAllPages();
+    EXPECT_EQ(writtenPages[0].getObjectHandle().getKey("/UserUnit").getNumericValue(), 2);
+    auto opensAt = written.getRoot().getKey("/OpenAction");
+    ASSERT_EQ(opensAt.getArrayNItems(), 3);
+    EXPECT_EQ(opensAt.getArrayItem(0).getObjGen(), writtenPages[1].getObjectHandle().getObjGen());
+    EXPECT_EQ(opensAt.getArrayItem(1).unparse() + " " + opensAt.getArrayItem(2).unparse(), "/FitH 500");
     test::expectCleanPdf(output);
 }
 
