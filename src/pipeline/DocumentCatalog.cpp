@@ -93,15 +93,22 @@ void carryOver(const PdfDocument& source, QPDF& output) {
                           PdfDestinations::destination(*target, pages[target->pageIndex].getObjectHandle()));
         }
     });
-    copy("the attached files", [&] {
-        Object names = from.getKey("/Names");
-        Object files = names.isDictionary() ? names.getKey("/EmbeddedFiles") : Object::newNull();
-        if (files.isDictionary()) {
-            Object tree = Object::newDictionary();
-            tree.replaceKey("/EmbeddedFiles", copied(output, files));
-            to.replaceKey("/Names", tree);
-        }
-    });
+    // Of the name trees, the attached files and the scripts that form fields call; the others
+    // name the source's pages and objects (its named destinations are resolved on the links).
+    Object names = from.getKey("/Names");
+    Object trees = Object::newDictionary();
+    for (const auto& [key, description] : {std::pair{"/EmbeddedFiles", "the attached files"},
+                                           std::pair{"/JavaScript", "the document's scripts"}}) {
+        copy(description, [&] {
+            if (Object tree = names.isDictionary() ? names.getKey(key) : Object::newNull();
+                tree.isDictionary()) {
+                trees.replaceKey(key, copied(output, tree));
+            }
+        });
+    }
+    if (!trees.getKeys().empty()) {
+        to.replaceKey("/Names", trees);
+    }
     if (!failures.isEmpty()) {
         throw PlatformError(failures.join(QStringLiteral("; ")));
     }

@@ -74,6 +74,13 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
             if (auto target = from.destinations->targetOf(originals[i])) {
                 links_.push_back({copy, &document, *target});
             }
+            // A widget and the fields above it, each beside its copy.
+            auto field = originals[i], fieldCopy = copy;
+            for (int depth = 0; depth < 32 && field.isIndirect() && fieldCopy.isDictionary(); ++depth) {
+                fieldCopies_[{&document, field.getObjGen()}] = fieldCopy;
+                field = field.getKey("/Parent");
+                fieldCopy = fieldCopy.getKey("/Parent");
+            }
         }
         list.appendItem(copy);
     }
@@ -93,6 +100,29 @@ void PageAnnotations::finish() {
         }
     }
     links_.clear();
+    keepCalculationOrder();
+}
+
+void PageAnnotations::keepCalculationOrder() {
+    auto order = QPDFObjectHandle::newArray();
+    for (const auto& [document, source] : sources_) {
+        auto sourceForm = document->qpdf().getRoot().getKey("/AcroForm");
+        auto calculated = sourceForm.isDictionary() ? sourceForm.getKey("/CO") : QPDFObjectHandle::newNull();
+        if (!calculated.isArray()) {
+            continue;
+        }
+        for (auto& field : calculated.aitems()) {
+            const auto copy =
+                field.isIndirect() ? fieldCopies_.find({document, field.getObjGen()}) : fieldCopies_.end();
+            if (copy != fieldCopies_.end()) {
+                order.appendItem(copy->second);
+            }
+        }
+    }
+    auto form = output_.getRoot().getKey("/AcroForm");
+    if (order.getArrayNItems() > 0 && form.isDictionary()) {
+        form.replaceKey("/CO", order);
+    }
 }
 
 } // namespace quorvane

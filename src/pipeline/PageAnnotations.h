@@ -29,7 +29,8 @@ public:
     void copy(const PdfPage& source, QPDFPageObjectHelper target, const QPDFMatrix& placement);
 
     // Once every page is in place: links to pages of their own document lead to the output page
-    // that shows that page, or nowhere when the output lacks it.
+    // that shows that page, or nowhere when the output lacks it; the fields that compute their
+    // values do so in their source's order (/CO).
     void finish();
 
 private:
@@ -44,12 +45,14 @@ private:
     };
 
     Source& sourceFor(const PdfDocument& document);
+    void keepCalculationOrder();
 
     QPDF& output_;
     std::unique_ptr<QPDFAcroFormDocumentHelper> form_; // made with the first annotation
     std::map<const PdfDocument*, Source> sources_;
     std::map<std::pair<const PdfDocument*, int>, QPDFObjectHandle> outputPages_; // by source page index
     std::vector<Link> links_;
+    std::map<std::pair<const PdfDocument*, QPDFObjGen>, QPDFObjectHandle> fieldCopies_; // by source field
 };
 
 } // namespace quorvane

@@ -341,7 +341,12 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
         addPage(output, fonts, annotations, input, omissions);
     }
     fonts.finish();
-    annotations.finish();
+    try {
+        annotations.finish();
+    } catch (const std::exception& error) {
+        omissions << QStringLiteral("the links between pages and the form's calculation order could not be copied: ") +
+                         QString::fromUtf8(error.what());
+    }
     applyDocumentInformation(output, attributes, srgbOutputIntent, source, omissions);
 
     serialise(output, pages, staged);

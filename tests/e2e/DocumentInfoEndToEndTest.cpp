@@ -192,8 +192,8 @@ TEST_F(DocumentInfo, ALockedSourceKeepsItsProtectionOutlineAndInformation) {
 }
 
 // Links, notes and form fields stay on their pages where readers show them: on linn.pdf's page,
-// on a small scan turned by /Rotate 90 within a crop box, and on a scanned form whose field
-// pdfinfo still finds (an empty one: Poppler counts a filled field's value as the page's text).
+// on a small scan turned by /Rotate 90 within a crop box, and on a scanned form whose calculated
+// field pdfinfo still finds (an empty one: Poppler counts a filled field's value as the page's text).
 // The note draws a black square, so where it lands can be seen.
 TEST_F(DocumentInfo, LinksNotesAndFormFieldsStayInPlace) {
     // A link and a note, given as [x0 y0 x1 y1] in the page's own space.
@@ -222,12 +222,15 @@ TEST_F(DocumentInfo, LinksNotesAndFormFieldsStayInPlace) {
     editPdf(form, [](QPDF& pdf) {
         auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse(
             "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Name) /TU (Your name) /Rect [20 20 120 40] /F 4 "
-            "/DA (/Helv 10 Tf 0 g) >>"));
+            "/DA (/Helv 10 Tf 0 g) /AA << /C << /S /JavaScript /JS (event.value = total();) >> >> >>"));
         pdf.getRoot().getKey("/Pages").getKey("/Kids").getArrayItem(0).replaceKey("/Annots", QPDFObjectHandle::newArray({field}));
         auto acroForm = QPDFObjectHandle::parse("<< /DA (/Helv 0 Tf 0 g) /NeedAppearances true "
                                                 "/DR << /Font << /Helv << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> >>");
         acroForm.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
+        acroForm.replaceKey("/CO", QPDFObjectHandle::newArray({field}));
         pdf.getRoot().replaceKey("/AcroForm", acroForm);
+        pdf.getRoot().replaceKey("/Names", QPDFObjectHandle::parse(
+            "<< /JavaScript << /Names [(total) << /S /JavaScript /JS (function total() { return 1; }) >>] >> >>"));
     });
     const QString outputs = folder.filePath("searchable");
     const auto run = runCli(plainRecognition + QStringList{"-o", outputs, folder.filePath("sources")});
@@ -262,6 +265,13 @@ TEST_F(DocumentInfo, LinksNotesAndFormFieldsStayInPlace) {
     const auto fields = runProgram("qpdf", {"--json", "--json-key=acroform", formOutput}).standardOutput;
     EXPECT_TRUE(fields.contains("\"fullname\": \"Name\"")) << fields.toStdString();
     EXPECT_TRUE(fields.contains("\"alternativename\": \"Your name\"")) << fields.toStdString();
+    // The field still computes its value, in the form's order, with the document's scripts.
+    QPDF written;
+    written.processFile(QFile::encodeName(formOutput).constData());
+    EXPECT_TRUE(written.getRoot().getKey("/Names").getKey("/JavaScript").isDictionary());
+    auto order = written.getRoot().getKey("/AcroForm").getKey("/CO");
+    ASSERT_EQ(order.isArray() ? order.getArrayNItems() : 0, 1);
+    EXPECT_EQ(order.getArrayItem(0).getKey("/T").getUTF8Value(), "Name");
     EXPECT_TRUE(pdfText(formOutput).contains("committee", Qt::CaseInsensitive));
 }
 
