@@ -85,6 +85,9 @@ void carryOver(const PdfDocument& source, QPDF& output) {
     copy("the page the document opens at", [&] {
         // A destination, or a GoTo action holding one; a script or another action stays behind.
         Object action = from.getKey("/OpenAction");
+        if (!action.isArray() && !action.isDictionary()) {
+            return;
+        }
         Object holder = Object::newDictionary();
         holder.replaceKey(action.isArray() ? "/Dest" : "/A", action);
         if (const auto target = PdfDestinations(source).targetOf(holder);
