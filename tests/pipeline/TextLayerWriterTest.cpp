@@ -25,14 +25,19 @@ using TextLayerWriter::PageInput;
 
 namespace {
 
-// A source PDF written into a scratch folder, opened.
+// A source PDF built from these pages, changed by `edit`, written into a scratch folder and opened.
 struct Source {
     QTemporaryDir folder;
     QString path;
     std::unique_ptr<PdfDocument> document;
 
-    explicit Source(const std::vector<FixturePage>& pages) : path(folder.filePath("source.pdf")) {
-        test::writePdf(path, pages);
+    explicit Source(const std::vector<FixturePage>& pages, const std::function<void(QPDF&)>& edit = {})
+        : path(folder.filePath("source.pdf")) {
+        const auto pdf = test::buildPdf(pages);
+        if (edit) {
+            edit(*pdf);
+        }
+        test::savePdf(*pdf, path);
         document = PdfDocument::open(path);
     }
     QString output(const QString& name = "out.pdf") const { return folder.filePath(name); }
@@ -45,8 +50,8 @@ struct Source {
                 .lines = std::move(lines),
                 .pageIndex = index};
     }
-    void write(std::vector<PageInput> pages, const QString& output) const {
-        TextLayerWriter::write(std::move(pages), {}, output, false, document.get());
+    QStringList write(std::vector<PageInput> pages, const QString& output) const {
+        return TextLayerWriter::write(std::move(pages), {}, output, false, document.get());
     }
 };
 
@@ -114,14 +119,11 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
 // named destination; a note and its pop-up keep each other, also on a page replaced by a raster.
 // (Where annotations land on turned and cropped pages is shown end to end.)
 TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
-    QTemporaryDir folder;
-    const QString path = folder.filePath("source.pdf");
-    {
-        auto pdf = test::buildPdf({FixturePage{.withAnnotation = true}, FixturePage{}});
-        auto pages = QPDFPageDocumentHelper(*pdf).getAllPages();
+    const Source source({FixturePage{.withAnnotation = true}, FixturePage{}}, [](QPDF& pdf) {
+        auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
         auto first = pages[0].getObjectHandle(), second = pages[1].getObjectHandle();
         const auto annotation = [&](const std::string& dictionary) {
-            return pdf->makeIndirectObject(QPDFObjectHandle::parse(dictionary));
+            return pdf.makeIndirectObject(QPDFObjectHandle::parse(dictionary));
         };
         auto toSecond = annotation("<< /Type /Annot /Subtype /Link /Rect [100 100 200 120] >>");
         toSecond.replaceKey("/Dest", QPDFObjectHandle::parse("[null /XYZ 0 700 null]"));
@@ -132,24 +134,18 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
         auto dests = QPDFObjectHandle::parse("<< /Names [(back) null] >>");
         dests.getKey("/Names").setArrayItem(1, QPDFObjectHandle::parse("[null /Fit]"));
         dests.getKey("/Names").getArrayItem(1).setArrayItem(0, first);
-        pdf->getRoot().replaceKey("/Names", QPDFObjectHandle::newDictionary());
-        pdf->getRoot().getKey("/Names").replaceKey("/Dests", dests);
+        pdf.getRoot().replaceKey("/Names", QPDFObjectHandle::newDictionary());
+        pdf.getRoot().getKey("/Names").replaceKey("/Dests", dests);
         auto note = annotation("<< /Type /Annot /Subtype /Text /Rect [300 300 320 320] /Contents (Check this) >>");
         auto popup = annotation("<< /Type /Annot /Subtype /Popup /Rect [320 300 420 360] >>");
         note.replaceKey("/Popup", popup);
         popup.replaceKey("/Parent", note);
         second.replaceKey("/Annots", QPDFObjectHandle::newArray({note, popup}));
-        test::savePdf(*pdf, path);
-    }
-    const auto document = PdfDocument::open(path);
-    const auto input = [&](int index) {
-        const PdfPage page = *document->page(index);
-        return PageInput{.page = page, .outputBounds = CoordinateMapper::displayBounds(page), .pageIndex = index};
-    };
-    PageInput raster = input(1);
+    });
+    PageInput raster = source.input(1);
     raster.correctedRaster = RasterEncoder::encode(Raster(792, 612, CV_8UC1, cv::Scalar(255)));
-    const QString output = folder.filePath("out.pdf");
-    EXPECT_TRUE(TextLayerWriter::write({input(0), raster}, {}, output, false, document.get()).isEmpty());
+    const QString output = source.output();
+    EXPECT_TRUE(source.write({source.input(0), raster}, output).isEmpty());
 
     QString firstPage, secondPage;
     const auto onFirst = test::pdfAnnotations(output, 1, {}, &firstPage);
@@ -169,21 +165,18 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
 // An attached file, page labels, a layer hidden by default, how and where a reader opens the
 // document, and a large-format page's unit come along; the hidden layer stays hidden.
 TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
-    QTemporaryDir folder;
-    const QString path = folder.filePath("source.pdf"), output = folder.filePath("out.pdf");
-    {
-        auto pdf = test::buildPdf({{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, {}});
-        auto layer = pdf->makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
-        auto sourcePages = QPDFPageDocumentHelper(*pdf).getAllPages();
+    const Source source({{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, {}}, [](QPDF& pdf) {
+        auto layer = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
+        auto sourcePages = QPDFPageDocumentHelper(pdf).getAllPages();
         auto page = sourcePages[0].getObjectHandle();
         page.getKey("/Resources").replaceKey("/Properties", QPDFObjectHandle::newDictionary());
         page.getKey("/Resources").getKey("/Properties").replaceKey("/Hidden", layer);
         page.replaceKey("/UserUnit", QPDFObjectHandle::newInteger(2));
-        auto data = pdf->newStream("a,b\n1,2\n");
+        auto data = pdf.newStream("a,b\n1,2\n");
         data.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/EmbeddedFile"));
         auto file = QPDFObjectHandle::parse("<< /Type /Filespec /F (data.csv) /UF (data.csv) /EF << >> >>");
         file.getKey("/EF").replaceKey("/F", data);
-        auto root = pdf->getRoot();
+        auto root = pdf.getRoot();
         root.replaceKey("/Names",
                         QPDFObjectHandle::parse("<< /EmbeddedFiles << /Names [(data.csv) null] >> >>"));
         root.getKey("/Names").getKey("/EmbeddedFiles").getKey("/Names").setArrayItem(1, file);
@@ -196,14 +189,9 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
         root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
         root.replaceKey("/OpenAction", QPDFObjectHandle::parse("[null /FitH 500]"));
         root.getKey("/OpenAction").setArrayItem(0, sourcePages[1].getObjectHandle());
-        test::savePdf(*pdf, path);
-    }
-    const auto document = PdfDocument::open(path);
-    std::vector<PageInput> pages;
-    for (int i = 0; i < 2; ++i) {
-        pages.push_back({.page = *document->page(i), .outputBounds = {0, 0, 612, 792}, .pageIndex = i});
-    }
-    EXPECT_TRUE(TextLayerWriter::write(pages, {}, output, false, document.get()).isEmpty());
+    });
+    const QString path = source.path, output = source.output();
+    EXPECT_TRUE(source.write({source.input(0), source.input(1)}, output).isEmpty());
 
     EXPECT_EQ(test::runProgram("qpdf", {"--show-attachment=data.csv", output}).standardOutput, "a,b\n1,2\n");
     const auto labels = [](const QString& pdf) {
@@ -388,25 +376,19 @@ TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
 // very bytes (never inflated while writing). Content split over several streams, even in the middle
 // of an operation, is joined into one that draws the same.
 TEST(TextLayerWriter, PageContentIsCarriedOverWithoutDecoding) {
-    QTemporaryDir folder;
-    const QString path = folder.filePath("source.pdf"), output = folder.filePath("out.pdf");
-    const auto pdf = test::buildPdf({FixturePage{}, FixturePage{}});
-    test::replaceContentWithZeros(*pdf, 0, 64ll << 20);
-    auto split = QPDFPageDocumentHelper(*pdf).getAllPages().at(1).getObjectHandle();
-    split.replaceKey("/Contents", QPDFObjectHandle::newArray({pdf->newStream("0 g 0 0 306"), pdf->newStream("792 re f")}));
-    test::savePdf(*pdf, path);
-    const auto document = PdfDocument::open(path);
-    std::vector<PageInput> pages;
-    for (int i = 0; i < 2; ++i) {
-        pages.push_back({.page = *document->page(i), .outputBounds = {0, 0, 612, 792}, .pageIndex = i});
-    }
-    TextLayerWriter::write(pages, {}, output, false, document.get());
+    const Source source({FixturePage{}, FixturePage{}}, [](QPDF& pdf) {
+        test::replaceContentWithZeros(pdf, 0, 64ll << 20);
+        auto split = QPDFPageDocumentHelper(pdf).getAllPages().at(1).getObjectHandle();
+        split.replaceKey("/Contents", QPDFObjectHandle::newArray({pdf.newStream("0 g 0 0 306"), pdf.newStream("792 re f")}));
+    });
+    const QString path = source.path, output = source.output();
+    source.write({source.input(0), source.input(1)}, output);
 
     QPDF written;
     written.processFile(QFile::encodeName(output).constData());
     auto form = QPDFPageDocumentHelper(written).getAllPages().at(0).getObjectHandle().getKey("/Resources").getKey(
         "/XObject").getKey("/Page0");
-    const auto sourceBytes = document->page(0)->pageObject().getObjectHandle().getKey("/Contents").getRawStreamData();
+    const auto sourceBytes = source.document->page(0)->pageObject().getObjectHandle().getKey("/Contents").getRawStreamData();
     const auto outputBytes = form.getRawStreamData();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(outputBytes->getBuffer()), outputBytes->getSize()),
               std::string(reinterpret_cast<const char*>(sourceBytes->getBuffer()), sourceBytes->getSize()));
