@@ -143,6 +143,7 @@ struct OCRPipeline::Run {
     std::optional<QString> sidecarURL;
     std::optional<QString> sidecarError;
     QStringList omissions;
+    bool sourceSigned = false;
 
     void releaseFiles() {
         document.reset();
@@ -533,6 +534,7 @@ void OCRPipeline::writeOutput() {
             attributes.source = run.record;
             run.omissions = TextLayerWriter::write(inputs, attributes, run.output, run.options.pdfAExport,
                                                    run.document.get());
+            run.sourceSigned = run.document->isSigned();
             WrittenOutputs::add(run.output);
             return true;
         });
@@ -555,6 +557,7 @@ void OCRPipeline::writeOutput() {
         summary.sidecarURL = runRef->sidecarURL;
         summary.sidecarError = runRef->sidecarError;
         summary.omissions = runRef->omissions;
+        summary.sourceSigned = runRef->sourceSigned;
         if (runRef->document->encryption() != nullptr) {
             summary.protection = runRef->document->neededPassword() ? DocumentSummary::Protection::password
                                                                     : DocumentSummary::Protection::permissions;

@@ -33,6 +33,7 @@ struct DocumentSummary {
     int deskewedPages = 0;
     int perspectiveCorrectedPages = 0;
     Protection protection = Protection::none;
+    bool sourceSigned = false; // its signature covers the source only: readers flag it on the copy
 
     // What the written copy lacks, one readable line each: the text copy that could not be saved,
     // then the omissions. Empty when the copy is complete.

@@ -28,6 +28,10 @@ QStringList lines(const DocumentSummary& summary) {
         break;
     case DocumentSummary::Protection::none: break;
     }
+    if (summary.sourceSigned) {
+        result << QStringLiteral("The source is digitally signed; the signature stays valid on the source only, "
+                                 "so readers will show the copy's as invalid.");
+    }
     if (summary.rotatedPages > 0) {
         result << QStringLiteral("%1 page(s) were sideways or upside-down and have been saved upright.")
                       .arg(summary.rotatedPages);

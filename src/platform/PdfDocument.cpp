@@ -9,6 +9,7 @@
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -244,6 +245,22 @@ std::optional<PdfPage> PdfDocument::page(int index) const {
         return std::nullopt;
     }
     return PdfPage(this, index, pages_[static_cast<size_t>(index)]);
+}
+
+bool PdfDocument::isSigned() const {
+    if (locked_) {
+        return false;
+    }
+    try {
+        for (auto& field : QPDFAcroFormDocumentHelper(*qpdf_).getFormFields()) {
+            if (field.getFieldType() == "/Sig" && field.getValue().isDictionary()) {
+                return true;
+            }
+        }
+    } catch (const std::exception&) {
+        // A form that cannot be read is reported by the writer, which copies its fields.
+    }
+    return false;
 }
 
 DocumentAttributes PdfDocument::attributes() const {

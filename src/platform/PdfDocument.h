@@ -113,6 +113,8 @@ public:
     // Whether the file needed a password to open: false for one without encryption and for one
     // that restricts permissions only.
     bool neededPassword() const { return neededPassword_; }
+    // Whether a form field holds a digital signature, which covers this file's bytes and no copy's.
+    bool isSigned() const;
     poppler::document* popplerDocument() const { return poppler_.get(); }
     // Draws this document's pages in a process of its own, started on first use. Not available
     // while locked.

@@ -335,3 +335,31 @@ TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
     EXPECT_EQ(failed.last().errorKind, OCRError::Kind::outputWriteFailed);
     EXPECT_TRUE(temporaryFiles().isEmpty());
 }
+
+// A signature covers the bytes of its own file: a signed source is flagged, one whose signature
+// field is empty is not, and the copy keeps the field for readers to judge.
+TEST(OCRPipeline, ASignedSourceIsFlaggedAndKeepsItsSignatureField) {
+    QTemporaryDir folder;
+    const QString source = folder.filePath("form.pdf"), output = folder.filePath("form_searchable.pdf");
+    for (const bool isSigned : {false, true}) {
+        SCOPED_TRACE(isSigned);
+        const auto pdf = buildPdf({numberedPage(1)});
+        auto field = pdf->makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Annot /Subtype /Widget /FT /Sig /T (Signature1) /Rect [300 300 400 320] >>"));
+        if (isSigned) {
+            field.replaceKey("/V", QPDFObjectHandle::parse("<< /Type /Sig /Filter /Adobe.PPKLite "
+                                                           "/ByteRange [0 10 20 30] /Contents <00> >>"));
+        }
+        pdf->getRoot().getKey("/Pages").getKey("/Kids").getArrayItem(0).replaceKey(
+            "/Annots", QPDFObjectHandle::newArray({field}));
+        pdf->getRoot().replaceKey("/AcroForm", QPDFObjectHandle::parse("<< /Fields [] >>"));
+        pdf->getRoot().getKey("/AcroForm").getKey("/Fields").appendItem(field);
+        savePdf(*pdf, source);
+
+        OCRPipeline pipeline(reading([](const Request&) { return linesReading({"Agreement"}); }));
+        const Phase done = runToEnd(pipeline, source, output).last();
+        ASSERT_EQ(done.kind, Phase::Kind::done) << done.message.toStdString();
+        EXPECT_EQ(done.summary.sourceSigned, isSigned);
+        EXPECT_TRUE(runProgram("pdfsig", {output}).standardOutput.contains("Signature Field Name: Signature1"));
+    }
+}
