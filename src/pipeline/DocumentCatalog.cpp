@@ -15,10 +15,13 @@ namespace {
 using Object = QPDFObjectHandle;
 
 // QPDF copies indirect objects (and whatever they reach) between files; a direct array or
-// dictionary is rebuilt around the copies of what it holds.
+// dictionary is rebuilt around the copies of what it holds. A page or the page tree named where none
+// belongs is left out: QPDF 11.3 cannot copy one on its own (it hands back an empty object, which
+// brings the output down when it is freed), and the copy has pages of its own.
 Object copied(QPDF& output, Object value) {
     if (value.isIndirect()) {
-        return output.copyForeignObject(value);
+        return value.isPageObject() || value.isPagesObject() ? Object::newNull()
+                                                             : output.copyForeignObject(value);
     }
     if (value.isArray()) {
         Object array = Object::newArray();

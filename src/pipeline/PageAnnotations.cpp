@@ -21,8 +21,19 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
     const PdfDocument& document = source.document();
     QPDFObjectHandle page = target.getObjectHandle();
     outputPages_[{&document, source.index()}] = page;
-    auto annotations = source.pageObject().getObjectHandle().getKey("/Annots");
-    if (!annotations.isArray() || annotations.getArrayNItems() == 0) {
+    auto listed = source.pageObject().getObjectHandle().getKey("/Annots");
+    if (!listed.isArray()) {
+        return;
+    }
+    // Only annotations: a damaged list can name a page or the page tree, which QPDF 11.3 cannot
+    // copy on its own (it hands back an empty object that fails every later use).
+    auto annotations = QPDFObjectHandle::newArray();
+    for (auto entry : listed.aitems()) {
+        if (entry.isDictionary() && !entry.isPageObject() && !entry.isPagesObject()) {
+            annotations.appendItem(entry);
+        }
+    }
+    if (annotations.getArrayNItems() == 0) {
         return;
     }
     Source& from = sourceFor(document);
@@ -31,19 +42,13 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
     }
 
     // QPDF copies each annotation (and the field of a widget, the appearance streams) and moves
-    // its rectangle and appearances by the matrix; the copies come in the order of the originals,
-    // streams left out.
+    // its rectangle and appearances by the matrix; the copies come in the order of the originals.
     std::vector<QPDFObjectHandle> copies, fields;
     std::set<QPDFObjGen> replacedFields;
     form_->transformAnnotations(annotations, copies, fields, replacedFields, placement, &document.qpdf(),
                                 from.form.get());
     form_->addAndRenameFormFields(fields);
-    std::vector<QPDFObjectHandle> originals;
-    for (auto annotation : annotations.aitems()) {
-        if (!annotation.isStream()) {
-            originals.push_back(annotation);
-        }
-    }
+    const std::vector<QPDFObjectHandle> originals = annotations.getArrayAsVector();
     const bool paired = originals.size() == copies.size();
 
     // Annotations that name each other (a note and its pop-up, a reply and its note) were copied

@@ -131,6 +131,7 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
         auto named = annotation("<< /Type /Annot /Subtype /Link /Rect [100 200 200 220] /A << /S /GoTo /D (back) >> >>");
         first.getKey("/Annots").appendItem(toSecond);
         first.getKey("/Annots").appendItem(named);
+        first.getKey("/Annots").appendItem(pdf.getRoot().getKey("/Pages")); // damage, left out
         auto dests = QPDFObjectHandle::parse("<< /Names [(back) null] >>");
         dests.getKey("/Names").setArrayItem(1, QPDFObjectHandle::parse("[null /Fit]"));
         dests.getKey("/Names").getArrayItem(1).setArrayItem(0, first);
@@ -183,6 +184,7 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
         root.replaceKey("/OCProperties", QPDFObjectHandle::parse("<< /OCGs [null] /D << /OFF [null] >> >>"));
         root.getKey("/OCProperties").getKey("/OCGs").setArrayItem(0, layer);
         root.getKey("/OCProperties").getKey("/D").getKey("/OFF").setArrayItem(0, layer);
+        root.getKey("/OCProperties").getKey("/D").getKey("/OFF").appendItem(root.getKey("/Pages")); // damage
         root.replaceKey("/PageLabels",
                         QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 1 << /S /D /P (A-) >>] >>"));
         root.replaceKey("/Lang", QPDFObjectHandle::newString("de-DE"));
