@@ -1,5 +1,6 @@
 #include "FuzzTargets.h"
 
+#include "core/OCRError.h"
 #include "pipeline/CoordinateMapper.h"
 #include "pipeline/DPIAnalyzer.h"
 #include "pipeline/DocumentCatalog.h"
@@ -8,6 +9,7 @@
 #include "pipeline/PDFAuxBuilder.h"
 #include "pipeline/PageCheck.h"
 #include "pipeline/PageColour.h"
+#include "pipeline/TextLayerWriter.h"
 #include "platform/PdfDocument.h"
 #include "settings/OCRPreset.h"
 
@@ -108,6 +110,23 @@ void outlineAndInfo(const std::uint8_t* data, std::size_t size) {
     } catch (const std::exception&) {
         // A page QPDF cannot copy or write is the writer's to report; here only crashes count.
     }
+
+    // And the writer itself, which also carries the pages' links, notes and form fields.
+    std::vector<TextLayerWriter::PageInput> inputs;
+    for (int index = 0; index < std::min(document->pageCount(), pagesWalked); ++index) {
+        if (const auto page = document->page(index)) {
+            inputs.push_back(
+                {.page = *page, .outputBounds = CoordinateMapper::displayBounds(*page), .pageIndex = index});
+        }
+    }
+    static const QString output =
+        QDir::temp().filePath(QStringLiteral("quorvane-fuzz-%1.pdf").arg(::getpid()));
+    try {
+        TextLayerWriter::write(inputs, document->attributes(), output, true, document.get());
+    } catch (const OCRError&) {
+        // A document the writer refuses is reported to the user; here only crashes count.
+    }
+    QFile::remove(output);
 }
 
 void imageDecoding(const std::uint8_t* data, std::size_t size) {

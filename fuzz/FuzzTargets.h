@@ -12,7 +12,8 @@ namespace quorvane::fuzz {
 // Opens the bytes as a PDF and walks its pages: checks, boxes, rotation, text, resolution, colour.
 void pdfPages(const std::uint8_t* data, std::size_t size);
 // Opens the bytes as a PDF and copies its outline, document information and the rest of its catalog
-// (attached files, page labels, layers) into a new document, which is then written to memory.
+// (attached files, page labels, layers) into a new document, which is then written to memory; then
+// writes its first pages, annotations included, through the searchable copy's writer.
 void outlineAndInfo(const std::uint8_t* data, std::size_t size);
 // Decodes the bytes as an image into the temporary one-page PDF.
 void imageDecoding(const std::uint8_t* data, std::size_t size);
