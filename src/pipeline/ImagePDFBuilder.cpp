@@ -196,16 +196,19 @@ int pageCountOf(const VImage& header, const char* loader) {
 }
 
 // The resolution a file states for one axis (vips keeps pixels per millimetre), when it is one a
-// scanner uses: 72 and 96 are what cameras and editors write without measuring anything.
-std::optional<double> scanResolution(double pixelsPerMillimetre) {
+// scanner uses: 72 and 96 are what cameras and editors write without measuring anything, and
+// always the same across and down, unlike a fax.
+std::optional<double> scanResolution(double pixelsPerMillimetre, double lowest) {
     const double dpi = std::round(pixelsPerMillimetre * 25.4); // PNG stores whole pixels per metre
-    return dpi >= minScanDPI && dpi <= maxScanDPI ? std::optional(dpi) : std::nullopt;
+    return dpi >= lowest && dpi <= maxScanDPI ? std::optional(dpi) : std::nullopt;
 }
 
 // The page is the size the image was scanned at when the file says so; otherwise each decoded
 // pixel is 1/imageDPI inch.
 Size pageSize(const VImage& header, const VImage& decoded) {
-    const auto xDPI = scanResolution(header.xres()), yDPI = scanResolution(header.yres());
+    const double lowest = std::round(header.xres() * 25.4) != std::round(header.yres() * 25.4) ? minFaxDPI
+                                                                                               : minScanDPI;
+    const auto xDPI = scanResolution(header.xres(), lowest), yDPI = scanResolution(header.yres(), lowest);
     if (!xDPI || !yDPI) {
         return {decoded.width() * 72.0 / imageDPI, decoded.height() * 72.0 / imageDPI};
     }

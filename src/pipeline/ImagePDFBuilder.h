@@ -9,8 +9,10 @@ namespace quorvane::ImagePDFBuilder {
 
 // The resolution of an image whose file states none that a scanner would use.
 inline constexpr double imageDPI = 300.0;
-// Stated resolutions taken as the scan's own: from 100 to 1200 DPI.
+// Stated resolutions taken as the scan's own: from 100 to 1200 DPI, and down to 90 DPI when the
+// two axes differ, as a fax's do (204 x 98 DPI at standard resolution).
 inline constexpr double minScanDPI = 100.0;
+inline constexpr double minFaxDPI = 90.0;
 inline constexpr double maxScanDPI = 1200.0;
 inline constexpr double maxPixelDimension = 4096.0;
 
@@ -22,7 +24,7 @@ bool isSupportedImage(const QString& path);
 // The path of a temporary PDF ("quorvane-image-<UUID>.pdf" in the process's private temporary
 // folder) with one page per page of a TIFF and one page for the first frame of any other image,
 // each upright on white, its longer side at most maxPixelDimension pixels, on a page of the size it
-// was scanned at (its stated resolution from minScanDPI to maxScanDPI, else imageDPI). The image
+// was scanned at (its stated resolution, as above, else imageDPI). The image
 // is stored losslessly (grey or one bit per pixel where that loses nothing); a JPEG stays a JPEG,
 // byte for byte when it needed no turning or scaling. Safe to call from several threads. The
 // caller owns the file and deletes it. Throws OCRError::cannotOpenImage (nothing is written),

@@ -212,6 +212,24 @@ TEST_F(ImagePDFBuilderTest, AJpegThatNeedsNoChangeIsEmbeddedByteForByte) {
     EXPECT_EQ(QByteArray::fromStdString(page.rawData), test::readBytes(photo));
 }
 
+// A fax at standard resolution has half as many lines per inch as dots across: its page keeps the
+// sheet's shape. A file that states 96 DPI both ways, as editors do, is still sized at 300 DPI.
+TEST_F(ImagePDFBuilderTest, AFaxKeepsTheShapeOfItsSheet) {
+    const VImage lines = (smallLinn()[0] > 128).resize(1, VImage::option()->set("vscale", 0.5));
+    const QString fax = fixture("fax.tif"), editor = fixture("editor.tif");
+    save(lines, fax,
+         VImage::option()
+             ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_CCITTFAX4)
+             ->set("bitdepth", 1)
+             ->set("xres", 204 / 25.4)
+             ->set("yres", 98 / 25.4));
+    save(lines, editor, VImage::option()->set("xres", 96 / 25.4)->set("yres", 96 / 25.4));
+    const ImagePage page = readImagePage(ImagePDFBuilder::makePDF(fax));
+    EXPECT_NEAR(page.width, 850 * 72 / 204.0, 0.01);
+    EXPECT_NEAR(page.height, 550 * 72 / 98.0, 0.01);
+    EXPECT_NEAR(readImagePage(ImagePDFBuilder::makePDF(editor)).height, 550 * 72 / 300.0, 0.01);
+}
+
 // The first frame of a multi-frame file, the orientation tag and the scaling of a large image to
 // 4096 pixels are shown end to end, where the output's text and page size prove which frame went
 // in, which way up and at what size (ImageInput).
