@@ -16,6 +16,24 @@ namespace quorvane {
 
 namespace {
 
+// Status lines wrap instead of being cut: a failure's reason is often longer than the row is wide,
+// and the row is the only place in the window that shows it.
+constexpr int wrapping = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+constexpr int horizontalPadding = 8;
+constexpr int symbolColumn = 26;
+
+int wrappedHeight(const QFont& font, const QString& text, int width) {
+    const QFontMetrics metrics(font);
+    return std::max(metrics.height(), metrics.boundingRect(QRect(0, 0, width, 0), wrapping, text).height());
+}
+
+// The width left for text in a row of the list that draws `option`.
+int textWidth(const QStyleOptionViewItem& option) {
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    const int rowWidth = view ? view->viewport()->width() : option.rect.width();
+    return std::max(1, rowWidth - 2 * horizontalPadding - symbolColumn - 1);
+}
+
 // A row: the status symbol, the file name, and beneath it the status line (red for a failure)
 // and the orange note of a text copy that could not be saved.
 class BatchItemDelegate : public QStyledItemDelegate {
@@ -37,7 +55,7 @@ public:
         }
 
         painter->save();
-        const QRect area = option.rect.adjusted(8, 4, -8, -4);
+        const QRect area = option.rect.adjusted(horizontalPadding, 4, -horizontalPadding, -4);
         const QPixmap symbol = index.data(Qt::DecorationRole).value<QPixmap>();
         const auto kind = static_cast<ItemStatus::Kind>(index.data(BatchListModel::statusKindRole).toInt());
         if (kind == ItemStatus::Kind::processing) {
@@ -50,7 +68,7 @@ public:
             painter->drawPixmap(area.left(), area.top() + 2, symbol);
         }
 
-        const int textLeft = area.left() + 26;
+        const int textLeft = area.left() + symbolColumn;
         const QRect textArea(textLeft, area.top(), area.right() - textLeft, area.height());
         const bool selected = option.state & QStyle::State_Selected;
         const QPalette& palette = option.palette;
@@ -63,21 +81,21 @@ public:
                           nameMetrics.elidedText(index.data().toString(), Qt::ElideMiddle, textArea.width()));
 
         painter->setFont(option.font);
-        const QFontMetrics metrics(option.font);
-        int baseline = textArea.top() + nameMetrics.height() + metrics.ascent();
+        int top = textArea.top() + nameMetrics.height();
         QColor statusColour = palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText);
         if (kind == ItemStatus::Kind::failed && !selected) {
             statusColour = QColor(0xc0, 0x20, 0x20);
         }
+        const QString status = index.data(BatchListModel::statusTextRole).toString();
+        const int statusHeight = wrappedHeight(option.font, status, textArea.width());
         painter->setPen(statusColour);
-        painter->drawText(textArea.left(), baseline,
-                          metrics.elidedText(index.data(BatchListModel::statusTextRole).toString(), Qt::ElideRight,
-                                             textArea.width()));
+        painter->drawText(QRect(textArea.left(), top, textArea.width(), statusHeight), wrapping, status);
         const QString note = index.data(BatchListModel::sidecarNoteRole).toString();
         if (!note.isEmpty()) {
-            baseline += metrics.height();
+            top += statusHeight;
             painter->setPen(QColor(0xd0, 0x70, 0x00));
-            painter->drawText(textArea.left(), baseline, metrics.elidedText(note, Qt::ElideRight, textArea.width()));
+            const int noteHeight = wrappedHeight(option.font, note, textArea.width());
+            painter->drawText(QRect(textArea.left(), top, textArea.width(), noteHeight), wrapping, note);
         }
         painter->restore();
     }
@@ -85,8 +103,13 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QFont nameFont = option.font;
         nameFont.setBold(true);
-        const int lines = index.data(BatchListModel::sidecarNoteRole).toString().isEmpty() ? 1 : 2;
-        const int height = QFontMetrics(nameFont).height() + lines * QFontMetrics(option.font).height() + 8;
+        const int width = textWidth(option);
+        int height = QFontMetrics(nameFont).height() + 8;
+        height += wrappedHeight(option.font, index.data(BatchListModel::statusTextRole).toString(), width);
+        const QString note = index.data(BatchListModel::sidecarNoteRole).toString();
+        if (!note.isEmpty()) {
+            height += wrappedHeight(option.font, note, width);
+        }
         return {200, height};
     }
 
@@ -114,6 +137,7 @@ BatchPanel::BatchPanel(BatchCoordinator& batch, QWidget* parent) : QWidget(paren
         m_list->viewport()->update();
     });
     m_list->setUniformItemSizes(false);
+    m_list->setResizeMode(QListView::Adjust); // rows grow and shrink with their wrapped lines
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setAlternatingRowColors(true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -30,6 +30,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QListView>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -176,6 +177,7 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     ASSERT_TRUE(QDir().mkpath(scans));
     test::smallScan(scans, "b.pdf");
     test::smallScan(scans, "a.pdf");
+    ASSERT_TRUE(test::writeFile(scans + "/c.pdf", "%PDF-1.4\n%%EOF\n")); // damaged: fails
     const QString late = test::smallScan(folder.path(), "late.pdf");
 
     AppUnderTest t;
@@ -184,7 +186,7 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     dropOn(content, {scans});
     BatchCoordinator& batch = t.workflow().batch();
     ASSERT_TRUE(test::runUntil([&] { return batch.isRunning(); }, 10s));
-    ASSERT_EQ(batch.items().size(), 2);
+    ASSERT_EQ(batch.items().size(), 3);
     EXPECT_EQ(QFileInfo(batch.items()[0].sourceURL).fileName(), QStringLiteral("a.pdf"));
     EXPECT_FALSE(content.batchPanel().isHidden());
 
@@ -193,12 +195,21 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     EXPECT_EQ(t.dialogs->alerts[0].title, QStringLiteral("Processing in progress"));
     EXPECT_EQ(t.dialogs->alerts[0].message,
               QStringLiteral("Wait for the current job to finish, or cancel the batch, before adding more files."));
-    EXPECT_EQ(batch.items().size(), 2);
+    EXPECT_EQ(batch.items().size(), 3);
 
     ASSERT_TRUE(test::runUntil([&] { return !batch.isRunning(); }, 240s));
-    EXPECT_TRUE(t.labelTexts("batchHeader").contains(QStringLiteral("Batch finished \u2014 2 processed")))
+    EXPECT_TRUE(t.labelTexts("batchHeader").contains(QStringLiteral("Batch finished \u2014 2 processed \u00b7 1 failed")))
         << t.labelTexts("batchHeader").join(" | ").toStdString();
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("late_searchable.pdf")));
+
+    // A narrow window wraps the failure's reason onto more lines rather than cutting it off.
+    auto* list = content.batchPanel().findChild<QListView*>();
+    ASSERT_NE(list, nullptr);
+    content.batchPanel().resize(260, 400);
+    test::runFor(100ms);
+    const int failedRow = list->visualRect(list->model()->index(2, 0)).height();
+    EXPECT_GE(failedRow, 3 * list->fontMetrics().height()) << "the reason takes two lines or more under the name";
+    EXPECT_LT(list->visualRect(list->model()->index(0, 0)).height(), failedRow);
     test::runFor(300ms);
     EXPECT_TRUE(notifications.received.isEmpty()) << "notifications are switched off";
 
@@ -206,7 +217,7 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     t.dialogs->reportAnswer = DialogProvider::ReportDestination{folder.filePath("report.json"), ReportExporter::Format::json};
     t.workflow().exportReport();
     const auto report = QJsonDocument::fromJson(test::readBytes(folder.filePath("report.json"))).object();
-    ASSERT_EQ(report["documents"].toArray().size(), 2);
+    ASSERT_EQ(report["documents"].toArray().size(), 3);
     EXPECT_EQ(report["documents"].toArray()[1].toObject()["status"].toString(), QStringLiteral("processed"));
     t.dialogs->reportAnswer = DialogProvider::ReportDestination{folder.filePath("gone/report.csv"), ReportExporter::Format::csv};
     t.workflow().exportReport();
