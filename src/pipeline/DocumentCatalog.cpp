@@ -79,6 +79,13 @@ void carryOver(const PdfDocument& source, QPDF& output) {
             }
         });
     }
+    // The colour conditions the source's device colours were prepared for, unless the user asked
+    // for an sRGB intent of ours.
+    copy("the output intents", [&] {
+        if (Object intents = from.getKey("/OutputIntents"); intents.isArray() && !to.hasKey("/OutputIntents")) {
+            to.replaceKey("/OutputIntents", copied(output, intents));
+        }
+    });
     copy("the page labels", [&] {
         if (Object labels = from.getKey("/PageLabels");
             labels.isDictionary() && pages.size() == static_cast<std::size_t>(source.pageCount())) {

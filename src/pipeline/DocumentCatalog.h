@@ -2,7 +2,7 @@
 
 // Carries the parts of a PDF's catalog that belong to the document rather than to a page into the
 // searchable copy: its attached files and scripts, its page labels, its layers' default visibility,
-// its language, and how and where a reader opens it.
+// its language, its output intents, and how and where a reader opens it.
 
 #include "platform/PdfDocument.h"
 
@@ -13,9 +13,10 @@ namespace quorvane::DocumentCatalog {
 // Copies into `output`, whose pages are already in place, the source's attached files and scripts
 // (/Names /EmbeddedFiles and /JavaScript), its optional content (/OCProperties: without it, a
 // layer hidden by default would show on every page), /Lang, /ViewerPreferences, /PageLayout and
-// /PageMode, the page it opens at (pointed at the output page with the same index), and its page
-// labels when the output has the source's pages. The structure tree stays behind: its marks point
-// into content streams that the copy holds in other objects.
+// /PageMode, its /OutputIntents when the output has none of its own, the page it opens at
+// (pointed at the output page with the same index), and its page labels when the output has the
+// source's pages. The structure tree stays behind: its marks point into content streams that the
+// copy holds in other objects.
 // Throws PlatformError naming the parts that could not be copied and why; the others are copied.
 void carryOver(const PdfDocument& source, QPDF& output);
 

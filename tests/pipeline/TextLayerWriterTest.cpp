@@ -50,8 +50,8 @@ struct Source {
                 .lines = std::move(lines),
                 .pageIndex = index};
     }
-    QStringList write(std::vector<PageInput> pages, const QString& output) const {
-        return TextLayerWriter::write(std::move(pages), {}, output, false, document.get());
+    QStringList write(std::vector<PageInput> pages, const QString& output, bool srgbIntent = false) const {
+        return TextLayerWriter::write(std::move(pages), {}, output, srgbIntent, document.get());
     }
 };
 
@@ -165,7 +165,7 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
 
 // An attached file, page labels, a layer hidden by default, how and where a reader opens the
 // document, and a large-format page's unit come along; the hidden layer stays hidden.
-TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
+TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlong) {
     const Source source({{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, {}}, [](QPDF& pdf) {
         auto layer = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
         auto sourcePages = QPDFPageDocumentHelper(pdf).getAllPages();
@@ -191,6 +191,9 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
         root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
         root.replaceKey("/OpenAction", QPDFObjectHandle::parse("[null /FitH 500]"));
         root.getKey("/OpenAction").setArrayItem(0, sourcePages[1].getObjectHandle());
+        root.replaceKey("/OutputIntents", QPDFObjectHandle::parse("[<< /S /GTS_PDFX /OutputConditionIdentifier "
+                                                                  "(FOGRA39) >>]"));
+        root.getKey("/OutputIntents").getArrayItem(0).replaceKey("/DestOutputProfile", pdf.newStream("CMYK profile"));
     });
     const QString path = source.path, output = source.output();
     EXPECT_TRUE(source.write({source.input(0), source.input(1)}, output).isEmpty());
@@ -213,7 +216,18 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersAndViewerSettingsComeAlong) {
     ASSERT_EQ(opensAt.getArrayNItems(), 3);
     EXPECT_EQ(opensAt.getArrayItem(0).getObjGen(), writtenPages[1].getObjectHandle().getObjGen());
     EXPECT_EQ(opensAt.getArrayItem(1).unparse() + " " + opensAt.getArrayItem(2).unparse(), "/FitH 500");
+    auto intent = written.getRoot().getKey("/OutputIntents").getArrayItem(0);
+    EXPECT_EQ(intent.getKey("/OutputConditionIdentifier").getUTF8Value(), "FOGRA39");
+    EXPECT_EQ(intent.getKey("/DestOutputProfile").getStreamData()->getSize(), 12);
     test::expectCleanPdf(output);
+
+    // An sRGB intent asked for takes the source's place.
+    const QString srgbOutput = source.output("srgb.pdf");
+    source.write({source.input(0)}, srgbOutput, true);
+    QPDF srgb;
+    srgb.processFile(QFile::encodeName(srgbOutput).constData());
+    ASSERT_EQ(srgb.getRoot().getKey("/OutputIntents").getArrayNItems(), 1);
+    EXPECT_EQ(srgb.getRoot().getKey("/OutputIntents").getArrayItem(0).getKey("/OutputCondition").getUTF8Value(), "sRGB");
 }
 
 TEST(TextLayerWriter, CorrectedRasterReplacesThePageContentOnWhite) {
