@@ -183,8 +183,10 @@ BatchPanel::BatchPanel(BatchCoordinator& batch, QWidget* parent) : QWidget(paren
         m_model->setItems(m_batch.items());
         refresh();
     });
-    connect(&m_batch, &BatchCoordinator::itemChanged, this, [this](int index) {
+    connect(&m_batch, &BatchCoordinator::itemChanged, this, [this, delegate](int index) {
         m_model->setItem(index, m_batch.items().value(index));
+        // A new status may take more or fewer lines; the list lays its rows out again.
+        Q_EMIT delegate->sizeHintChanged(m_model->index(index));
         refresh();
     });
     connect(&m_batch, &BatchCoordinator::isRunningChanged, this, [this](bool running) {

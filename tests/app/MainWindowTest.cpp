@@ -177,12 +177,15 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     ASSERT_TRUE(QDir().mkpath(scans));
     test::smallScan(scans, "b.pdf");
     test::smallScan(scans, "a.pdf");
-    ASSERT_TRUE(test::writeFile(scans + "/c.pdf", "%PDF-1.4\n%%EOF\n")); // damaged: fails
+    test::smallScan(scans, "c.pdf");
+    test::smallScan(scans, "c_searchable.pdf"); // not ours, so never written over: c fails
     const QString late = test::smallScan(folder.path(), "late.pdf");
 
     AppUnderTest t;
     t.app.settings().setValue(Setting::completionNotificationsEnabled, false);
     auto& content = t.app.mainWindow().contentView();
+    t.app.mainWindow().resize(300, 700);
+    t.app.mainWindow().show();
     dropOn(content, {scans});
     BatchCoordinator& batch = t.workflow().batch();
     ASSERT_TRUE(test::runUntil([&] { return batch.isRunning(); }, 10s));
@@ -205,8 +208,6 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     // A narrow window wraps the failure's reason onto more lines rather than cutting it off.
     auto* list = content.batchPanel().findChild<QListView*>();
     ASSERT_NE(list, nullptr);
-    content.batchPanel().resize(260, 400);
-    test::runFor(100ms);
     const int failedRow = list->visualRect(list->model()->index(2, 0)).height();
     EXPECT_GE(failedRow, 3 * list->fontMetrics().height()) << "the reason takes two lines or more under the name";
     EXPECT_LT(list->visualRect(list->model()->index(0, 0)).height(), failedRow);
