@@ -1,6 +1,7 @@
 #include "app/WatchFolderSection.h"
 
 #include "app/DialogProvider.h"
+#include "app/ElidedLabel.h"
 #include "app/SettingRow.h"
 #include "jobs/FolderWatcher.h"
 
@@ -17,7 +18,7 @@ WatchFolderSection::WatchFolderSection(FolderWatcher& watcher, DialogProvider& d
     : QWidget(parent), m_watcher(watcher), m_dialogs(dialogs) {
     m_switch = new QCheckBox(QStringLiteral("Process new scans automatically"), this);
     m_switch->setObjectName(QStringLiteral("watchSwitch"));
-    m_folder = new QLabel(this);
+    m_folder = new ElidedLabel(this);
     m_folder->setObjectName(QStringLiteral("watchedFolder"));
     m_folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_folder->setMinimumWidth(200);
@@ -90,7 +91,7 @@ void WatchFolderSection::showWatcher() {
     const QSignalBlocker block(m_switch);
     m_switch->setChecked(m_watcher.isWatching());
     const auto folder = m_watcher.folderURL();
-    m_folder->setText(folder ? QDir::toNativeSeparators(*folder) : QStringLiteral("No folder chosen"));
+    m_folder->setFullText(folder ? QDir::toNativeSeparators(*folder) : QStringLiteral("No folder chosen"));
     const auto status = m_watcher.statusMessage();
     m_status->setText(status.value_or(QString()));
     m_status->setVisible(status.has_value());

@@ -12,6 +12,7 @@ class QLabel;
 namespace quorvane {
 
 class DialogProvider;
+class ElidedLabel;
 class FolderWatcher;
 
 class WatchFolderSection : public QWidget {
@@ -31,7 +32,7 @@ private:
     FolderWatcher& m_watcher;
     DialogProvider& m_dialogs;
     QCheckBox* m_switch = nullptr;
-    QLabel* m_folder = nullptr;
+    ElidedLabel* m_folder = nullptr;
     QLabel* m_status = nullptr;
 };
 

@@ -163,7 +163,10 @@ TEST(SettingsWindow, OutputNameWarnsWhenItIsTheSourcesOwnAndRefusesOneWithoutNam
 }
 
 TEST(SettingsWindow, WatchingAFolderAsksAboutTheFilesAlreadyThereAndLeavingThemProcessesOnlyNewOnes) {
-    QTemporaryDir folder;
+    QTemporaryDir scratch;
+    // A long path shows its start and the folder's own name, whatever is cut from the middle.
+    QDir folder(scratch.filePath("Scans from the office/2026/Incoming from the scanner on the second floor"));
+    ASSERT_TRUE(folder.mkpath("."));
     for (const char* name : {"a.pdf", "b.jpg", "c.pdf", "c_searchable.pdf"}) {
         test::writeFile(folder.filePath(name), "%PDF-1.4\n");
     }
@@ -172,7 +175,13 @@ TEST(SettingsWindow, WatchingAFolderAsksAboutTheFilesAlreadyThereAndLeavingThemP
     t.find<QCheckBox>("watchSwitch")->click();
     ASSERT_TRUE(t.app.watcher().isWatching());
     EXPECT_TRUE(t.find<QCheckBox>("watchSwitch")->isChecked());
-    EXPECT_EQ(t.find<QLabel>("watchedFolder")->text(), folder.path());
+    auto* shown = t.find<QLabel>("watchedFolder");
+    EXPECT_EQ(shown->toolTip(), folder.path());
+    shown->window()->resize(200, 600);
+    test::runFor(100ms);
+    EXPECT_LE(shown->fontMetrics().horizontalAdvance(shown->text()), shown->contentsRect().width());
+    EXPECT_TRUE(shown->text().startsWith(scratch.path().left(4))) << shown->text().toStdString();
+    EXPECT_TRUE(shown->text().endsWith("second floor")) << shown->text().toStdString();
     ASSERT_EQ(t.dialogs->confirmations.size(), 1);
     EXPECT_EQ(t.dialogs->confirmations[0].title, QStringLiteral("Process existing files?"));
     EXPECT_EQ(t.dialogs->confirmations[0].message,
