@@ -1,6 +1,7 @@
 #include "app/PhasePanel.h"
 
 #include "app/AppIcon.h"
+#include "app/ElidedLabel.h"
 #include "app/StatusIcons.h"
 #include "pipeline/ResultLines.h"
 
@@ -35,8 +36,11 @@ void dim(QLabel* label) {
     label->setPalette(palette);
 }
 
-QLabel* fileLabel(QWidget* parent) {
-    auto* label = wrappingLabel(parent, Qt::AlignHCenter);
+// A file name has no spaces to wrap at, often enough: a long one loses its middle instead.
+ElidedLabel* fileLabel(QWidget* parent) {
+    auto* label = new ElidedLabel(parent);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont font = label->font();
     font.setBold(true);
     font.setPointSizeF(font.pointSizeF() * 1.15);
@@ -112,6 +116,7 @@ QWidget* PhasePanel::buildResultPage() {
     auto* page = new QWidget(this);
     auto* layout = new QVBoxLayout(page);
     m_resultFile = fileLabel(page);
+    m_resultFile->setObjectName(QStringLiteral("resultFile"));
     auto* lines = new QWidget(page);
     lines->setObjectName(QStringLiteral("resultLines"));
     lines->setFixedWidth(resultWidth);
@@ -158,12 +163,12 @@ void PhasePanel::show(const Phase& phase, const QString& fileName) {
         break;
     case Phase::Kind::done:
     case Phase::Kind::failed:
-        m_resultFile->setText(fileName);
+        m_resultFile->setFullText(fileName);
         showResult(phase);
         m_pages->setCurrentWidget(m_resultPage);
         return;
     }
-    m_progressFile->setText(fileName);
+    m_progressFile->setFullText(fileName);
     m_progressText->setText(phase.progressText());
     m_pages->setCurrentWidget(m_progressPage);
 }

@@ -19,6 +19,8 @@ class QGridLayout;
 
 namespace quorvane {
 
+class ElidedLabel;
+
 class PhasePanel : public QWidget {
     Q_OBJECT
 
@@ -50,12 +52,12 @@ private:
     QWidget* m_progressPage = nullptr;
     QWidget* m_resultPage = nullptr;
 
-    QLabel* m_progressFile = nullptr;
+    ElidedLabel* m_progressFile = nullptr;
     QProgressBar* m_progressBar = nullptr;
     QLabel* m_progressText = nullptr;
     QLabel* m_progressHint = nullptr;
 
-    QLabel* m_resultFile = nullptr;
+    ElidedLabel* m_resultFile = nullptr;
     QGridLayout* m_resultLines = nullptr;
     QPushButton* m_showOutput = nullptr;
     QPushButton* m_openSidecar = nullptr;

@@ -97,16 +97,18 @@ TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
     test::FakeNotificationServer notifications;
     ASSERT_TRUE(notifications.isRegistered());
     QTemporaryDir folder;
-    const QString locked = folder.filePath("locked.pdf");
+    const QString name = "locked_minutes_of_the_committee_meeting_of_the_eighth_of_december_2026.pdf";
+    const QString locked = folder.filePath(name);
     writeLockedScan(locked, "secret");
 
     AppUnderTest t;
+    t.app.mainWindow().show();
     t.app.settings().setValue(Setting::completionNotificationsEnabled, true);
     t.workflow().arrive({locked});
     ASSERT_TRUE(test::runUntil([&] { return t.dialogs->passwordPrompts.size() == 1; }, 20s));
     PasswordPrompt* prompt = t.dialogs->passwordPrompts.first();
-    EXPECT_EQ(prompt->message(), QStringLiteral("\u201clocked.pdf\u201d is password-protected. Enter its password to "
-                                                "make it searchable. It is used only for this run and is never stored."));
+    EXPECT_EQ(prompt->message(), "\u201c" + name + "\u201d is password-protected. Enter its password to make it "
+                                                  "searchable. It is used only for this run and is never stored.");
 
     prompt->submit(QStringLiteral("wrong"));
     ASSERT_TRUE(test::runUntil([&] { return !prompt->error().isEmpty(); }, 20s));
@@ -122,6 +124,11 @@ TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
     EXPECT_EQ(t.workflow().passwordPrompt(), nullptr);
     EXPECT_TRUE(t.labelTexts("resultLines").contains("1 page(s) recognized, 0 skipped (already had text)."))
         << t.labelTexts("resultLines").join(" | ").toStdString();
+    // A name too long for the window loses its middle, not its end.
+    const auto* title = t.app.mainWindow().findChild<QLabel*>("resultFile");
+    ASSERT_NE(title, nullptr);
+    EXPECT_LE(title->fontMetrics().horizontalAdvance(title->text()), title->contentsRect().width());
+    EXPECT_TRUE(title->text().startsWith("locked_") && title->text().endsWith("2026.pdf")) << title->text().toStdString();
 
     ASSERT_TRUE(test::runUntil([&] { return !notifications.received.isEmpty(); }, 10s));
     test::runFor(300ms);
@@ -130,7 +137,7 @@ TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
     EXPECT_EQ(notifications.received[0].icon, QStringLiteral(QUORVANE_APP_ID));
     EXPECT_EQ(notifications.received[0].hints.value("desktop-entry").toString(), QStringLiteral(QUORVANE_APP_ID));
     EXPECT_EQ(notifications.received[0].summary, QStringLiteral("OCR complete"));
-    EXPECT_EQ(notifications.received[0].body, QStringLiteral("locked.pdf: 1 page(s) recognized."));
+    EXPECT_EQ(notifications.received[0].body, name + ": 1 page(s) recognized.");
 }
 
 TEST(MainWindow, SourceInAFolderThatTakesNoFilesAsksWhereToSave) {
