@@ -1,5 +1,6 @@
 #include "app/PreprocessingPreviewView.h"
 
+#include "app/ElidedLabel.h"
 #include "app/PreviewImagePane.h"
 #include "app/StatusIcons.h"
 
@@ -17,12 +18,16 @@ namespace quorvane {
 
 namespace {
 
-QLabel* caption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setWordWrap(true);
+void greyed(QLabel* label) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(0x55, 0x55, 0x55));
     label->setPalette(palette);
+}
+
+QLabel* caption(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    greyed(label);
     return label;
 }
 
@@ -59,7 +64,8 @@ PreprocessingPreviewView::PreprocessingPreviewView(const QString& url, const Pre
     m_working->setObjectName(QStringLiteral("previewWorking"));
     auto* header = new QHBoxLayout;
     header->addWidget(bold(title, this, 1.2));
-    auto* fileName = caption({}, this);
+    auto* fileName = new ElidedLabel(this);
+    greyed(fileName);
     fileName->setObjectName(QStringLiteral("previewFileName"));
     header->addWidget(fileName, 1);
     header->addWidget(m_working);
@@ -102,7 +108,7 @@ PreprocessingPreviewView::PreprocessingPreviewView(const QString& url, const Pre
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_process, &QPushButton::clicked, this, &PreprocessingPreviewView::processNow);
     connect(m_model, &PreprocessingPreviewModel::fileNameChanged, this,
-            [this, fileName] { fileName->setText(m_model->fileName()); });
+            [this, fileName] { fileName->setFullText(m_model->fileName()); });
     connect(m_model, &PreprocessingPreviewModel::isRenderingChanged, m_working, &QWidget::setVisible);
     connect(m_model, &PreprocessingPreviewModel::errorMessageChanged, this, &PreprocessingPreviewView::showError);
     connect(m_model, &PreprocessingPreviewModel::trialChanged, this, &PreprocessingPreviewView::showTrial);
