@@ -1,6 +1,7 @@
 #include "platform/PdfContent.h"
 
 #include <qpdf/Pipeline.hh>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -29,7 +30,66 @@ private:
     bool exceeded_ = false;
 };
 
+// Forms inside forms deeper than this are taken to show text rather than followed further.
+constexpr int deepestForm = 16;
+
+// Reads one content stream up to its first text-showing operator, following the forms it draws.
+class TextFinder : public QPDFObjectHandle::ParserCallbacks {
+public:
+    TextFinder(QPDFObjectHandle resources, std::set<QPDFObjGen>& visited, int depth)
+        : resources_(std::move(resources)), visited_(visited), depth_(depth) {}
+
+    bool found() const { return found_; }
+
+    void handleObject(QPDFObjectHandle object) override {
+        if (object.isOperator()) {
+            const std::string op = object.getOperatorValue();
+            if (op == "Tj" || op == "TJ" || op == "'" || op == "\"" || (op == "Do" && drawsFormWithText())) {
+                found_ = true;
+                terminateParsing();
+            }
+        }
+        lastName_ = object.isName() ? object.getName() : std::string();
+    }
+    void handleEOF() override {}
+
+private:
+    bool drawsFormWithText() {
+        QPDFObjectHandle xObjects = resources_.isDictionary() ? resources_.getKey("/XObject") : QPDFObjectHandle();
+        QPDFObjectHandle form = xObjects.isDictionary() ? xObjects.getKey(lastName_) : QPDFObjectHandle::newNull();
+        if (!form.isStream() || !form.getDict().getKey("/Subtype").isNameAndEquals("/Form") ||
+            !visited_.insert(form.getObjGen()).second) {
+            return false;
+        }
+        if (depth_ >= deepestForm) {
+            return true;
+        }
+        // A form without resources of its own uses those of the page that draws it.
+        QPDFObjectHandle own = form.getDict().getKey("/Resources");
+        TextFinder inner(own.isDictionary() ? own : resources_, visited_, depth_ + 1);
+        form.parseAsContents(&inner);
+        return inner.found();
+    }
+
+    QPDFObjectHandle resources_;
+    std::set<QPDFObjGen>& visited_;
+    int depth_;
+    std::string lastName_;
+    bool found_ = false;
+};
+
 } // namespace
+
+bool showsText(QPDFPageObjectHelper page) {
+    try {
+        std::set<QPDFObjGen> visited;
+        TextFinder finder(page.getAttribute("/Resources", false), visited, 0);
+        page.parseContents(&finder);
+        return finder.found();
+    } catch (const std::exception&) {
+        return true;
+    }
+}
 
 bool decodedSizeExceeds(QPDFObjectHandle content, std::size_t limit) {
     // Stream by stream: QPDF joins the streams of an array in memory before handing them on.

@@ -2,6 +2,7 @@
 
 #include "platform/DebugLog.h"
 #include "platform/FileNames.h"
+#include "platform/PdfContent.h"
 #include "platform/RenderProcess.h"
 
 #include <QFile>
@@ -140,8 +141,20 @@ std::unique_ptr<poppler::page> PdfPage::popplerPage() const {
 }
 
 QString PdfPage::text() const {
-    auto page = popplerPage();
-    return page ? fromPoppler(page->text()) : QString();
+    auto popplerView = popplerPage();
+    if (!popplerView) {
+        return {};
+    }
+    QString text = fromPoppler(popplerView->text());
+    // Poppler's text includes what annotations draw: a comment, a stamp, a filled-in field on a
+    // scan is no text of the page's own, and must not keep the page from being recognised.
+    QPDFPageObjectHelper page = object_;
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!text.trimmed().isEmpty() && annotations.isArray() && annotations.getArrayNItems() > 0 &&
+        !PdfContent::showsText(page)) {
+        return {};
+    }
+    return text;
 }
 
 PdfDocument::PdfDocument(QString path) : path_(std::move(path)) {}

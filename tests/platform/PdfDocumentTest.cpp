@@ -2,6 +2,7 @@
 
 #include "pipeline/PDFPageRasterizer.h"
 #include "support/PdfBuilder.h"
+#include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -83,6 +84,38 @@ TEST_F(PdfDocumentEncryption, OnlyAUserPasswordLocksAndEitherPasswordUnlocks) {
     EXPECT_EQ(again->pageCount(), 2);
     EXPECT_TRUE(again->page(0)->text().contains("Quarterly ledger"));
     EXPECT_TRUE(PDFPageRasterizer::render(*again->page(0), 36));
+}
+
+// Poppler reads what annotations draw as text too; only the page's own content counts, also when
+// it shows its text from inside a form inside a form.
+TEST(PdfDocument, WhatAnnotationsDrawIsNoTextOfThePage) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("annotated.pdf");
+    auto pdf = buildPdf({FixturePage{.blackRects = {{100, 100, 200, 200}}},
+                         FixturePage{.content = "/Outer Do\n", .withAnnotation = true}});
+    auto pages = QPDFPageDocumentHelper(*pdf).getAllPages();
+    auto comment = QPDFObjectHandle::parse(
+        "<< /Type /Annot /Subtype /FreeText /Rect [300 700 500 730] /Contents (Reviewed) /DA (/Helv 12 Tf 0 g) >>");
+    pages[0].getObjectHandle().replaceKey("/Annots", QPDFObjectHandle::newArray({pdf->makeIndirectObject(comment)}));
+    const auto form = [&](const char* content, const char* name, QPDFObjectHandle inner) {
+        auto stream = pdf->newStream(content);
+        stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+        stream.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 612 792]"));
+        stream.getDict().replaceKey("/Resources", QPDFObjectHandle::parse("<< /XObject << >> >>"));
+        stream.getDict().getKey("/Resources").replaceKey("/Font", pages[1].getAttribute("/Resources", false).getKey("/Font"));
+        stream.getDict().getKey("/Resources").getKey("/XObject").replaceKey(name, inner);
+        return stream;
+    };
+    auto inner = form("BT /F1 24 Tf 72 700 Td (Nested) Tj ET", "/None", QPDFObjectHandle::newNull());
+    pages[1].getAttribute("/Resources", false).replaceKey("/XObject", QPDFObjectHandle::parse("<< >>"));
+    pages[1].getAttribute("/Resources", false).getKey("/XObject").replaceKey("/Outer", form("/Inner Do", "/Inner", inner));
+    savePdf(*pdf, path);
+    ASSERT_TRUE(pdfText(path, 1).contains("Reviewed")) << "Poppler's own reading";
+
+    const auto document = PdfDocument::open(path);
+    ASSERT_TRUE(document);
+    EXPECT_TRUE(document->page(0)->text().trimmed().isEmpty());
+    EXPECT_TRUE(document->page(1)->text().contains("Nested"));
 }
 
 TEST(PdfDocument, WhatIsNoPdfOrTruncatedGivesNothingOrWhatSurvived) {
