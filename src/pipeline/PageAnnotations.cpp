@@ -1,5 +1,7 @@
 #include "pipeline/PageAnnotations.h"
 
+#include <algorithm>
+#include <optional>
 #include <set>
 
 namespace quorvane {
@@ -47,9 +49,12 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
     std::set<QPDFObjGen> replacedFields;
     form_->transformAnnotations(annotations, copies, fields, replacedFields, placement, &document.qpdf(),
                                 from.form.get());
-    form_->addAndRenameFormFields(fields);
     const std::vector<QPDFObjectHandle> originals = annotations.getArrayAsVector();
     const bool paired = originals.size() == copies.size();
+    if (paired) {
+        joinSharedFields(document, originals, copies, fields);
+    }
+    form_->addAndRenameFormFields(fields);
 
     // Annotations that name each other (a note and its pop-up, a reply and its note) were copied
     // in two steps; their references are turned to the final copies.
@@ -89,6 +94,67 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
         }
         list.appendItem(copy);
     }
+}
+
+namespace {
+
+// Where `node` sits below its top-level field: the index in each /Kids array on the way down, and
+// the top field itself. Nothing when a link of the chain is missing or too long.
+std::optional<std::pair<QPDFObjectHandle, std::vector<int>>> placeInTree(QPDFObjectHandle node) {
+    std::vector<int> path;
+    for (int depth = 0; depth < 32; ++depth) {
+        QPDFObjectHandle parent = node.getKey("/Parent");
+        if (!parent.isDictionary()) {
+            std::reverse(path.begin(), path.end());
+            return std::pair{node, path};
+        }
+        const auto kids = parent.getKey("/Kids").getArrayAsVector();
+        const auto at = std::find_if(kids.begin(), kids.end(),
+                                     [&](const QPDFObjectHandle& kid) { return kid.getObjGen() == node.getObjGen(); });
+        if (at == kids.end()) {
+            return std::nullopt;
+        }
+        path.push_back(static_cast<int>(at - kids.begin()));
+        node = parent;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// QPDF copies a widget's whole field tree with the page it is on, so a field with widgets on
+// several pages (a radio group, a name shown in every page's header) would come out once per page,
+// renamed "Name+1" and so on, each copy with widgets of other pages that are on no page. The first
+// page's copy is kept, and each later page's widget takes the place of its unplaced twin there.
+void PageAnnotations::joinSharedFields(const PdfDocument& document, const std::vector<QPDFObjectHandle>& originals,
+                                       const std::vector<QPDFObjectHandle>& copies,
+                                       std::vector<QPDFObjectHandle>& fields) {
+    std::set<QPDFObjGen> joined;
+    for (size_t i = 0; i < copies.size(); ++i) {
+        const auto original = placeInTree(originals[i]);
+        const auto copy = placeInTree(copies[i]);
+        if (!original || !copy || original->second.empty() || original->second != copy->second ||
+            !original->first.isIndirect()) {
+            continue;
+        }
+        const auto [tree, first] = fieldTrees_.emplace(std::pair{&document, original->first.getObjGen()}, copy->first);
+        if (first || tree->second.getObjGen() == copy->first.getObjGen()) {
+            continue;
+        }
+        QPDFObjectHandle parent = tree->second;
+        const std::vector<int>& path = copy->second;
+        for (size_t level = 0; level + 1 < path.size() && parent.isDictionary(); ++level) {
+            parent = parent.getKey("/Kids").getArrayItem(path[level]);
+        }
+        QPDFObjectHandle kids = parent.isDictionary() ? parent.getKey("/Kids") : QPDFObjectHandle::newNull();
+        if (!kids.isArray() || path.back() >= kids.getArrayNItems()) {
+            continue;
+        }
+        kids.setArrayItem(path.back(), copies[i]);
+        QPDFObjectHandle(copies[i]).replaceKey("/Parent", parent);
+        joined.insert(copy->first.getObjGen());
+    }
+    std::erase_if(fields, [&](const QPDFObjectHandle& field) { return joined.count(field.getObjGen()) > 0; });
 }
 
 void PageAnnotations::finish() {

@@ -45,6 +45,8 @@ private:
     };
 
     Source& sourceFor(const PdfDocument& document);
+    void joinSharedFields(const PdfDocument& document, const std::vector<QPDFObjectHandle>& originals,
+                          const std::vector<QPDFObjectHandle>& copies, std::vector<QPDFObjectHandle>& fields);
     void keepCalculationOrder();
 
     QPDF& output_;
@@ -53,6 +55,8 @@ private:
     std::map<std::pair<const PdfDocument*, int>, QPDFObjectHandle> outputPages_; // by source page index
     std::vector<Link> links_;
     std::map<std::pair<const PdfDocument*, QPDFObjGen>, QPDFObjectHandle> fieldCopies_; // by source field
+    // The one copy of each top-level field whose widgets lie on several pages, by source field.
+    std::map<std::pair<const PdfDocument*, QPDFObjGen>, QPDFObjectHandle> fieldTrees_;
 };
 
 } // namespace quorvane
