@@ -1,6 +1,7 @@
 #include "app/ContentView.h"
 
 #include "app/BatchPanel.h"
+#include "app/ElidedLabel.h"
 #include "app/MainWorkflow.h"
 #include "app/PhasePanel.h"
 #include "jobs/FolderWatcher.h"
@@ -61,13 +62,13 @@ ContentView::ContentView(MainWorkflow& workflow, FolderWatcher& watcher, QWidget
     auto* open = new QPushButton(QStringLiteral("Open\u2026"), this);
     open->setObjectName(QStringLiteral("openButton"));
     auto* openFolder = new QPushButton(QStringLiteral("Open Folder\u2026"), this);
-    m_watcherStatus = new QLabel(this);
+    m_watcherStatus = new ElidedLabel(this);
     m_watcherStatus->setObjectName(QStringLiteral("watcherStatus"));
+    m_watcherStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* footer = new QHBoxLayout;
     footer->addWidget(open);
     footer->addWidget(openFolder);
-    footer->addStretch();
-    footer->addWidget(m_watcherStatus);
+    footer->addWidget(m_watcherStatus, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_dropArea, 1);
@@ -106,11 +107,11 @@ void ContentView::showPhase() {
 void ContentView::showWatcherStatus() {
     const auto folder = m_watcher.folderURL();
     if (const auto problem = m_watcher.statusMessage()) {
-        m_watcherStatus->setText(*problem);
+        m_watcherStatus->setFullText(*problem);
     } else if (m_watcher.isWatching() && folder) {
-        m_watcherStatus->setText(QStringLiteral("Watching %1").arg(QDir::toNativeSeparators(*folder)));
+        m_watcherStatus->setFullText(QStringLiteral("Watching %1").arg(QDir::toNativeSeparators(*folder)));
     } else {
-        m_watcherStatus->clear();
+        m_watcherStatus->setFullText({});
     }
 }
 

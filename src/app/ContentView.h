@@ -12,6 +12,7 @@ class QLabel;
 namespace quorvane {
 
 class BatchPanel;
+class ElidedLabel;
 class FolderWatcher;
 class MainWorkflow;
 class PhasePanel;
@@ -43,7 +44,7 @@ private:
     QFrame* m_dropArea = nullptr;
     PhasePanel* m_phasePanel = nullptr;
     BatchPanel* m_batchPanel = nullptr;
-    QLabel* m_watcherStatus = nullptr;
+    ElidedLabel* m_watcherStatus = nullptr;
 };
 
 } // namespace quorvane
