@@ -3,6 +3,7 @@
 #include "platform/DebugLog.h"
 #include "platform/FileNames.h"
 #include "platform/PdfContent.h"
+#include "platform/PrivateTemporaryFolder.h"
 #include "platform/RenderProcess.h"
 
 #include <QFile>
@@ -16,7 +17,9 @@
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/Buffer.hh>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -167,8 +170,50 @@ PdfDocument::~PdfDocument() {
 }
 
 RenderProcess& PdfDocument::renderProcess() const {
-    std::call_once(rendererStarted_, [this] { renderer_ = std::make_unique<RenderProcess>(bytes_); });
+    std::call_once(rendererStarted_, [this] {
+        const int unannotated = annotated_ ? copyWithoutAnnotations() : -1;
+        renderer_ = std::make_unique<RenderProcess>(unannotated >= 0 ? unannotated : bytes_);
+        if (unannotated >= 0) {
+            ::close(unannotated);
+        }
+    });
     return *renderer_;
+}
+
+// What is recognised is the page's own content: a comment, a stamp or a field's value drawn over
+// it would end up in the text layer too, where it stays after the annotation is changed or removed.
+// The renderer reads this copy of the document without annotations, in an unnamed temporary file
+// that disappears with its last descriptor; -1 when it cannot be made, and the pages are then drawn
+// with their annotations.
+int PdfDocument::copyWithoutAnnotations() const {
+    int file = -1;
+    try {
+        file = ::open(FileNames::encode(PrivateTemporaryFolder::path()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC,
+                      S_IRUSR | S_IWUSR);
+        FILE* stream = file >= 0 ? ::fdopen(::fcntl(file, F_DUPFD_CLOEXEC, 0), "wb") : nullptr;
+        if (!stream) {
+            throw std::runtime_error(std::strerror(errno));
+        }
+        QPDF copy;
+        copy.setSuppressWarnings(true);
+        copy.processFile(("/proc/self/fd/" + std::to_string(bytes_)).c_str());
+        for (auto& page : QPDFPageDocumentHelper(copy).getAllPages()) {
+            page.getObjectHandle().removeKey("/Annots");
+        }
+        copy.getRoot().removeKey("/AcroForm");
+        QPDFWriter writer(copy);
+        writer.setOutputFile("the copy for drawing", stream, true);
+        writer.setDecodeLevel(qpdf_dl_none); // streams are carried as they are, not decoded
+        writer.setCompressStreams(false);
+        writer.write();
+        return file;
+    } catch (const std::exception& error) {
+        DebugLog::write("qpdf", std::string("pages are drawn with their annotations: ") + error.what());
+        if (file >= 0) {
+            ::close(file);
+        }
+        return -1;
+    }
 }
 
 std::unique_ptr<PdfDocument> PdfDocument::open(const QString& path) {
@@ -244,6 +289,10 @@ bool PdfDocument::load(const std::string& password) {
     bytes_ = bytes;
 
     pages_ = QPDFPageDocumentHelper(*qpdf).getAllPages();
+    annotated_ = std::any_of(pages_.begin(), pages_.end(), [](QPDFPageObjectHelper& page) {
+        auto annotations = page.getObjectHandle().getKey("/Annots");
+        return annotations.isArray() && annotations.getArrayNItems() > 0;
+    });
     qpdf_ = std::move(qpdf);
     encrypted_ = std::move(encrypted);
     poppler_ = std::move(poppler);

@@ -87,8 +87,8 @@ TEST_F(PdfDocumentEncryption, OnlyAUserPasswordLocksAndEitherPasswordUnlocks) {
 }
 
 // Poppler reads what annotations draw as text too; only the page's own content counts, also when
-// it shows its text from inside a form inside a form.
-TEST(PdfDocument, WhatAnnotationsDrawIsNoTextOfThePage) {
+// it shows its text from inside a form inside a form. Nor are annotations drawn for recognition.
+TEST(PdfDocument, WhatAnnotationsDrawIsNoTextOrPictureOfThePage) {
     QTemporaryDir folder;
     const QString path = folder.filePath("annotated.pdf");
     auto pdf = buildPdf({FixturePage{.blackRects = {{100, 100, 200, 200}}},
@@ -116,6 +116,15 @@ TEST(PdfDocument, WhatAnnotationsDrawIsNoTextOfThePage) {
     ASSERT_TRUE(document);
     EXPECT_TRUE(document->page(0)->text().trimmed().isEmpty());
     EXPECT_TRUE(document->page(1)->text().contains("Nested"));
+
+    const auto raster = PDFPageRasterizer::render(*document->page(0), 72);
+    ASSERT_TRUE(raster);
+    double darkest = 0;
+    cv::minMaxLoc((*raster)(cv::Rect(300, 62, 200, 30)), &darkest);
+    EXPECT_EQ(darkest, 255) << "the comment was drawn";
+    double lightest = 0;
+    cv::minMaxLoc((*raster)(cv::Rect(150, 542, 100, 100)), nullptr, &lightest);
+    EXPECT_EQ(lightest, 0) << "the page's own content was not";
 }
 
 TEST(PdfDocument, WhatIsNoPdfOrTruncatedGivesNothingOrWhatSurvived) {
