@@ -529,17 +529,18 @@ void OCRPipeline::writeOutput() {
                 inputs.push_back(*slot);
             }
         }
+        const mode_t permissions = StagedOutputFile::permissionsLike(run.source);
         auto written = attempt([&] {
             DocumentAttributes attributes = run.document->attributes();
             attributes.source = run.record;
             run.omissions = TextLayerWriter::write(inputs, attributes, run.output, run.options.pdfAExport,
-                                                   run.document.get());
+                                                   run.document.get(), permissions);
             run.sourceSigned = run.document->isSigned();
             WrittenOutputs::add(run.output);
             return true;
         });
         if (written.value && run.options.writesTextSidecar) {
-            auto sidecar = attempt([&] { return writeTextSidecar(inputs, run.output); });
+            auto sidecar = attempt([&] { return writeTextSidecar(inputs, run.output, permissions); });
             run.sidecarURL = sidecar.value;
             if (!sidecar.value) {
                 run.sidecarError = sidecar.failure.message;
@@ -589,7 +590,8 @@ void OCRPipeline::finish(const Phase& outcome) {
     setRunning(false);
 }
 
-QString OCRPipeline::writeTextSidecar(const std::vector<TextLayerWriter::PageInput>& pages, const QString& output) {
+QString OCRPipeline::writeTextSidecar(const std::vector<TextLayerWriter::PageInput>& pages, const QString& output,
+                                      mode_t permissions) {
     std::vector<const TextLayerWriter::PageInput*> sorted;
     for (const auto& page : pages) {
         sorted.push_back(&page);
@@ -605,7 +607,7 @@ QString OCRPipeline::writeTextSidecar(const std::vector<TextLayerWriter::PageInp
     const QString path = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".txt");
     const QByteArray text = texts.join(QStringLiteral("\n\n")).toUtf8();
     StagedOutputFile file(path);
-    if (!file.create()) {
+    if (!file.create(permissions)) {
         throw PlatformError(FileErrors::writing(errno, path));
     }
     file.pipeline().write(reinterpret_cast<const unsigned char*>(text.constData()), static_cast<size_t>(text.size()));

@@ -126,7 +126,8 @@ public:
 
     // Writes the plain-text copy next to the output (same base name, ".txt") and returns its path.
     // Throws PlatformError when it cannot be written.
-    static QString writeTextSidecar(const std::vector<TextLayerWriter::PageInput>& pages, const QString& output);
+    static QString writeTextSidecar(const std::vector<TextLayerWriter::PageInput>& pages, const QString& output,
+                                    mode_t permissions);
 
 Q_SIGNALS:
     void phaseChanged(const quorvane::Phase& phase);

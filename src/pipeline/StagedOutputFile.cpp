@@ -61,9 +61,18 @@ bool StagedOutputFile::isStagingNameOf(const QString& fileName, const QString& o
            fileName.endsWith(suffix) && uuid.match(fileName.mid(prefix.size(), uuidLength)).hasMatch();
 }
 
-bool StagedOutputFile::create() {
-    descriptor_ = ::open(FileNames::encode(temporaryPath_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+bool StagedOutputFile::create(mode_t permissions) {
+    descriptor_ = ::open(FileNames::encode(temporaryPath_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                         permissions);
     return descriptor_ >= 0;
+}
+
+mode_t StagedOutputFile::permissionsLike(const QString& source) {
+    struct stat status {};
+    if (::stat(FileNames::encode(source).constData(), &status) != 0) {
+        return 0666;
+    }
+    return S_IRUSR | S_IWUSR | (status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH));
 }
 
 void StagedOutputFile::fail(int error) const {

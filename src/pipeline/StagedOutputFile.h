@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <qpdf/Pipeline.hh>
+#include <sys/types.h>
 
 namespace quorvane {
 
@@ -19,8 +20,14 @@ public:
     StagedOutputFile(const StagedOutputFile&) = delete;
     StagedOutputFile& operator=(const StagedOutputFile&) = delete;
 
-    // Creates the hidden file, never replacing an existing one. False when the folder refuses.
-    bool create();
+    // Creates the hidden file, never replacing an existing one, with `permissions` less the umask.
+    // False when the folder refuses.
+    bool create(mode_t permissions = 0666);
+
+    // Permissions for a copy of what `source` holds: its owner may read and write it, the group and
+    // others only as far as they may read and write the source. A private scan must not become a
+    // searchable copy that everyone may read.
+    static mode_t permissionsLike(const QString& source);
 
     const QString& temporaryPath() const { return temporaryPath_; }
     // Where the bytes go. A failed write throws PlatformError naming the cause.

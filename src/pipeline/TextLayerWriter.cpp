@@ -313,7 +313,7 @@ void serialise(QPDF& output, const std::vector<PageInput>& pages, StagedOutputFi
 } // namespace
 
 QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attributes, const QString& outputPath,
-                  bool srgbOutputIntent, const PdfDocument* source) {
+                  bool srgbOutputIntent, const PdfDocument* source, mode_t permissions) {
     std::stable_sort(pages.begin(), pages.end(),
                      [](const PageInput& a, const PageInput& b) { return a.pageIndex < b.pageIndex; });
     if (pages.empty()) {
@@ -327,7 +327,7 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
     }
 
     StagedOutputFile staged(outputPath);
-    if (!staged.create()) {
+    if (!staged.create(permissions)) {
         throw OCRError::outputWriteFailed(explainCreationFailure(outputPath, errno));
     }
 

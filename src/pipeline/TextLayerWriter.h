@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <sys/types.h>
 #include <vector>
 
 namespace quorvane::TextLayerWriter {
@@ -28,10 +29,11 @@ struct PageInput {
 // Writes the pages (sorted by page index) to a hidden temporary file next to `outputPath` and then
 // puts it in place; the output path is untouched on every failure. The copy keeps the source's
 // annotations, form fields, outline and encryption. Returns what of the source could not be
-// carried over, one readable text each (empty when everything was). Throws OCRError (or
-// PlatformError for file-system failures).
+// carried over, one readable text each (empty when everything was). A new output gets
+// `permissions` less the umask; a replaced one keeps its own. Throws OCRError (or PlatformError
+// for file-system failures).
 QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attributes, const QString& outputPath,
-                  bool srgbOutputIntent, const PdfDocument* source);
+                  bool srgbOutputIntent, const PdfDocument* source, mode_t permissions = 0666);
 
 // Why the output could not be created in its folder, as a readable text.
 QString diagnoseContextFailure(const QString& outputPath);

@@ -25,6 +25,7 @@ TEST_P(CorpusScan, BecomesSearchableWithItsImageUntouched) {
     const QString source = copyCorpusFile(GetParam(), folder.path());
     const QString outputs = folder.filePath("out");
     const QByteArray sourceBytes = readBytes(source);
+    ASSERT_TRUE(QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
 
     const auto run = runCli(englishOnlyArguments + QStringList{"--sidecar", "-o", outputs, source});
     ASSERT_EQ(run.result.exitCode, 0) << run.result.standardError.toStdString();
@@ -55,6 +56,10 @@ TEST_P(CorpusScan, BecomesSearchableWithItsImageUntouched) {
               (QStringList{QFileInfo(output).fileName(), QFileInfo(sidecar).fileName()}));
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty()) << run.leftoverTemporaryFiles.join(", ").toStdString();
     EXPECT_EQ(readBytes(source), sourceBytes);
+    for (const QString& copy : {output, sidecar}) { // no more readers than the source has
+        EXPECT_FALSE(QFile::permissions(copy) & (QFile::ReadOther | QFile::WriteOther)) << copy.toStdString();
+        EXPECT_TRUE(QFile::permissions(copy) & QFile::WriteOwner) << copy.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, CorpusScan, ::testing::Values("linn.pdf", "ccitt.pdf", "jbig2.pdf"),
