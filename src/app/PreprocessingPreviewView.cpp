@@ -181,9 +181,11 @@ QWidget* PreprocessingPreviewView::buildPanes() {
     m_previous = new QPushButton(QStringLiteral("\u2039"), panes);
     m_previous->setObjectName(QStringLiteral("previousPage"));
     m_previous->setToolTip(QStringLiteral("Previous page"));
+    m_previous->setAccessibleName(m_previous->toolTip()); // a screen reader would say the arrow's name
     m_next = new QPushButton(QStringLiteral("\u203a"), panes);
     m_next->setObjectName(QStringLiteral("nextPage"));
     m_next->setToolTip(QStringLiteral("Next page"));
+    m_next->setAccessibleName(m_next->toolTip());
     for (auto* button : {m_previous, m_next}) {
         button->setFixedWidth(36);
         QFont font = button->font();
