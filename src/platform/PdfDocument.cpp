@@ -190,8 +190,7 @@ int PdfDocument::copyWithoutAnnotations() const {
     try {
         file = ::open(FileNames::encode(PrivateTemporaryFolder::path()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC,
                       S_IRUSR | S_IWUSR);
-        FILE* stream = file >= 0 ? ::fdopen(::fcntl(file, F_DUPFD_CLOEXEC, 0), "wb") : nullptr;
-        if (!stream) {
+        if (file < 0) {
             throw std::runtime_error(std::strerror(errno));
         }
         QPDF copy;
@@ -202,7 +201,7 @@ int PdfDocument::copyWithoutAnnotations() const {
         }
         copy.getRoot().removeKey("/AcroForm");
         QPDFWriter writer(copy);
-        writer.setOutputFile("the copy for drawing", stream, true);
+        writer.setOutputFilename(("/proc/self/fd/" + std::to_string(file)).c_str());
         writer.setDecodeLevel(qpdf_dl_none); // streams are carried as they are, not decoded
         writer.setCompressStreams(false);
         writer.write();
