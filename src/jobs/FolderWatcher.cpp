@@ -29,6 +29,10 @@ FolderWatcher::FolderWatcher(QSettings& defaults, QObject* parent) : QObject(par
     m_scanTimer.setSingleShot(true);
     m_scanTimer.setInterval(settleInterval);
     connect(&m_scanTimer, &QTimer::timeout, this, &FolderWatcher::scan);
+    // Through the settle timer, so that scans stay that far apart: a file found unchanged since
+    // the scan before has settled.
+    m_pollTimer.setInterval(pollInterval);
+    connect(&m_pollTimer, &QTimer::timeout, this, &FolderWatcher::scheduleScan);
     if (storedTrue(m_defaults.value(enabledKey))) {
         restoreFolder();
     }
@@ -140,11 +144,13 @@ void FolderWatcher::beginWatching() {
     // caught by the rescans of files that are still changing.
     connect(source, &QFileSystemWatcher::directoryChanged, this, &FolderWatcher::scheduleScan);
     m_source = source;
+    m_pollTimer.start();
     setWatching(true);
 }
 
 void FolderWatcher::stop() {
     m_scanTimer.stop();
+    m_pollTimer.stop();
     delete m_source;
     m_source = nullptr;
     setWatching(false);

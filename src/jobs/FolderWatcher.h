@@ -43,6 +43,9 @@ public:
     static constexpr std::chrono::milliseconds settleInterval{1200};
     // A file modified more recently than this is taken to be still being written.
     static constexpr std::chrono::milliseconds stableInterval{1000};
+    // A network share, a FUSE mount or a virtual machine's shared folder reports no change made
+    // elsewhere (by the scanner writing to the share), so the folder is also looked at this often.
+    static constexpr std::chrono::milliseconds pollInterval{3000};
 
     static inline const QString folderUnavailableMessage =
         QStringLiteral("That folder is no longer available \u2014 choose it again.");
@@ -119,6 +122,7 @@ private:
     };
     QHash<QString, Snapshot> m_lastSeen;
     QTimer m_scanTimer;
+    QTimer m_pollTimer;
 };
 
 } // namespace quorvane

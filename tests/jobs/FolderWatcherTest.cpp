@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -96,6 +98,26 @@ TEST(FolderWatcher, SlowCopyIsHandedOverOnceAfterItSettles) {
 
 // Outputs: by the fixed suffix, and by the name template of the runs (outputs of files of the
 // folder on any date; notes.txt is no source, so the one named after it is taken).
+// A network share reports no file written on the server; a folder shown through bindfs is the
+// same: what is written into the folder underneath raises no event on the mount.
+TEST(FolderWatcher, AFolderThatReportsNoChangesIsLookedAtAnyway) {
+    WatchedFolder watched;
+    const QString underneath = watched.dir.filePath("share");
+    ASSERT_TRUE(QDir().mkpath(underneath));
+    if (QProcess::execute("bindfs", {underneath, watched.folder}) != 0) {
+        GTEST_SKIP() << "bindfs cannot mount a folder here";
+    }
+    const auto unmount = qScopeGuard([&] {
+        watched.watcher.stopWatching();
+        QProcess::execute("fusermount", {"-u", watched.folder});
+    });
+    watched.watcher.startWatching(watched.folder);
+    writeFile(underneath + "/scan.pdf");
+
+    ASSERT_TRUE(watched.waitForHandOvers(1));
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"scan.pdf"}}));
+}
+
 TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
     WatchedFolder watched;
     watched.watcher.setNameTemplate([] { return QStringLiteral("{name}_ocr {date}"); });
