@@ -1,6 +1,7 @@
 #include "jobs/FolderWatcher.h"
 
 #include "jobs/InputFiles.h"
+#include "platform/FileNames.h"
 #include "settings/AppSettings.h"
 
 #include <QDateTime>
@@ -23,16 +24,18 @@ bool storedTrue(const QVariant& value) {
 
 QString absoluteFolder(const QString& folder) { return QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); }
 
+std::pair<QDateTime, qsizetype> lookAt(const QString& folder) {
+    return {QFileInfo(folder).lastModified(), FileNames::entries(folder).size()};
+}
+
 } // namespace
 
 FolderWatcher::FolderWatcher(QSettings& defaults, QObject* parent) : QObject(parent), m_defaults(defaults) {
     m_scanTimer.setSingleShot(true);
     m_scanTimer.setInterval(settleInterval);
     connect(&m_scanTimer, &QTimer::timeout, this, &FolderWatcher::scan);
-    // Through the settle timer, so that scans stay that far apart: a file found unchanged since
-    // the scan before has settled.
     m_pollTimer.setInterval(pollInterval);
-    connect(&m_pollTimer, &QTimer::timeout, this, &FolderWatcher::scheduleScan);
+    connect(&m_pollTimer, &QTimer::timeout, this, &FolderWatcher::poll);
     if (storedTrue(m_defaults.value(enabledKey))) {
         restoreFolder();
     }
@@ -144,6 +147,7 @@ void FolderWatcher::beginWatching() {
     // caught by the rescans of files that are still changing.
     connect(source, &QFileSystemWatcher::directoryChanged, this, &FolderWatcher::scheduleScan);
     m_source = source;
+    m_folderLook = lookAt(folder);
     m_pollTimer.start();
     setWatching(true);
 }
@@ -160,6 +164,18 @@ void FolderWatcher::stop() {
 
 // Restarting the timer drops the scan pending before, so there is at most one.
 void FolderWatcher::scheduleScan() { m_scanTimer.start(); }
+
+// A date and a listing of names: cheap, unlike a scan, which looks at every file. The count
+// catches a file that came within the same tick of a coarse clock (two seconds on some shares) as
+// the one before. The scan goes through the settle timer, so that scans stay that far apart: a
+// file found unchanged since the scan before has settled.
+void FolderWatcher::poll() {
+    const auto look = lookAt(m_folderURL.value_or(QString()));
+    if (look != m_folderLook) {
+        m_folderLook = look;
+        scheduleScan();
+    }
+}
 
 void FolderWatcher::scan() {
     if (!m_folderURL) {

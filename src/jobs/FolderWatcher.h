@@ -44,7 +44,8 @@ public:
     // A file modified more recently than this is taken to be still being written.
     static constexpr std::chrono::milliseconds stableInterval{1000};
     // A network share, a FUSE mount or a virtual machine's shared folder reports no change made
-    // elsewhere (by the scanner writing to the share), so the folder is also looked at this often.
+    // elsewhere (by the scanner writing to the share), so the folder's date and number of entries
+    // are also looked at this often, and the folder scanned when they have changed.
     static constexpr std::chrono::milliseconds pollInterval{3000};
 
     static inline const QString folderUnavailableMessage =
@@ -100,6 +101,7 @@ private:
     void beginWatching();
     void stop();
     void scheduleScan();
+    void poll();
     void scan();
     void setFolderURL(const std::optional<QString>& folder);
     void setWatching(bool watching);
@@ -123,6 +125,8 @@ private:
     QHash<QString, Snapshot> m_lastSeen;
     QTimer m_scanTimer;
     QTimer m_pollTimer;
+    // The folder's date and number of entries as the last poll found them.
+    std::pair<QDateTime, qsizetype> m_folderLook;
 };
 
 } // namespace quorvane
