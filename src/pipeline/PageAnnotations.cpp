@@ -6,6 +6,23 @@
 
 namespace quorvane {
 
+namespace {
+
+// Whether a damaged file names a page or the page tree as an annotation, or as a field above a
+// widget. QPDF 11.3 cannot copy either on its own: it hands back an empty object, which fails
+// every later use or, made a field of the copy, brings the program down when it is freed.
+bool inPageTree(QPDFObjectHandle annotation) {
+    for (int depth = 0; depth < 32 && annotation.isDictionary(); ++depth) {
+        if (annotation.isPageObject() || annotation.isPagesObject()) {
+            return true;
+        }
+        annotation = annotation.getKey("/Parent");
+    }
+    return false;
+}
+
+} // namespace
+
 PageAnnotations::PageAnnotations(QPDF& output) : output_(output) {}
 
 PageAnnotations::~PageAnnotations() = default;
@@ -27,11 +44,9 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
     if (!listed.isArray()) {
         return;
     }
-    // Only annotations: a damaged list can name a page or the page tree, which QPDF 11.3 cannot
-    // copy on its own (it hands back an empty object that fails every later use).
     auto annotations = QPDFObjectHandle::newArray();
     for (auto entry : listed.aitems()) {
-        if (entry.isDictionary() && !entry.isPageObject() && !entry.isPagesObject()) {
+        if (entry.isDictionary() && !inPageTree(entry)) {
             annotations.appendItem(entry);
         }
     }

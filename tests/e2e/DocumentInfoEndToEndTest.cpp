@@ -198,7 +198,8 @@ TEST_F(DocumentInfo, ALockedSourceKeepsItsProtectionOutlineAndInformation) {
 
 // Links, notes and form fields stay on their pages where readers show them: on linn.pdf's page,
 // on a small scan turned by /Rotate 90 within a crop box, and on a two-page scanned form whose
-// filled-in, calculated field is shown on both pages (its value is no text of the scan's own).
+// filled-in, calculated field is shown on both pages (its value is no text of the scan's own), and a
+// damaged one that is left out.
 // The note draws a black square, so where it lands can be seen.
 TEST_F(DocumentInfo, LinksNotesAndFormFieldsStayInPlace) {
     // A link and a note, given as [x0 y0 x1 y1] in the page's own space.
@@ -237,9 +238,18 @@ TEST_F(DocumentInfo, LinksNotesAndFormFieldsStayInPlace) {
             field.getKey("/Kids").appendItem(widget);
             page.getObjectHandle().replaceKey("/Annots", QPDFObjectHandle::newArray({widget}));
         }
+        // Damage, left out: a field whose parent is the page tree (QPDF made a hole of its copy,
+        // which brought the program down).
+        auto broken = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /FT /Tx /T (Broken) >>"));
+        broken.replaceKey("/Parent", pdf.getRoot().getKey("/Pages"));
+        auto brokenWidget = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /Annot /Subtype /Widget /Rect [20 60 120 80] >>"));
+        brokenWidget.replaceKey("/Parent", broken);
+        broken.replaceKey("/Kids", QPDFObjectHandle::newArray({brokenWidget}));
+        pages.getAllPages()[1].getObjectHandle().getKey("/Annots").appendItem(brokenWidget);
         auto acroForm = QPDFObjectHandle::parse("<< /DA (/Helv 0 Tf 0 g) /NeedAppearances true "
                                                 "/DR << /Font << /Helv << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> >>");
-        acroForm.replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
+        acroForm.replaceKey("/Fields", QPDFObjectHandle::newArray({field, broken}));
         acroForm.replaceKey("/CO", QPDFObjectHandle::newArray({field}));
         pdf.getRoot().replaceKey("/AcroForm", acroForm);
         pdf.getRoot().replaceKey("/Names", QPDFObjectHandle::parse(
