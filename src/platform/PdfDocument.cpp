@@ -193,15 +193,18 @@ int PdfDocument::copyWithoutAnnotations() const {
         if (file < 0) {
             throw std::runtime_error(std::strerror(errno));
         }
+        // Named here: QPDFWriter keeps the pointer to the output's name while it writes.
+        const std::string source = "/proc/self/fd/" + std::to_string(bytes_);
+        const std::string target = "/proc/self/fd/" + std::to_string(file);
         QPDF copy;
         copy.setSuppressWarnings(true);
-        copy.processFile(("/proc/self/fd/" + std::to_string(bytes_)).c_str());
+        copy.processFile(source.c_str());
         for (auto& page : QPDFPageDocumentHelper(copy).getAllPages()) {
             page.getObjectHandle().removeKey("/Annots");
         }
         copy.getRoot().removeKey("/AcroForm");
         QPDFWriter writer(copy);
-        writer.setOutputFilename(("/proc/self/fd/" + std::to_string(file)).c_str());
+        writer.setOutputFilename(target.c_str());
         writer.setDecodeLevel(qpdf_dl_none); // streams are carried as they are, not decoded
         writer.setCompressStreams(false);
         writer.write();
