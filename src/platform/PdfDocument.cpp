@@ -54,6 +54,10 @@ std::optional<QString> infoString(QPDFObjectHandle info, const char* key) {
     return QString::fromStdString(value.getUTF8Value());
 }
 
+bool isWidget(QPDFObjectHandle annotation) {
+    return annotation.isDictionary() && annotation.getKey("/Subtype").isNameAndEquals("/Widget");
+}
+
 // A file that exists only in memory, holding `bytes`, for the page renderer; -1 when it cannot be made.
 int copyInMemory(const std::string& bytes) {
     const int descriptor = ::memfd_create("quorvane-decrypted", MFD_CLOEXEC);
@@ -171,21 +175,21 @@ PdfDocument::~PdfDocument() {
 
 RenderProcess& PdfDocument::renderProcess() const {
     std::call_once(rendererStarted_, [this] {
-        const int unannotated = annotated_ ? copyWithoutAnnotations() : -1;
-        renderer_ = std::make_unique<RenderProcess>(unannotated >= 0 ? unannotated : bytes_);
-        if (unannotated >= 0) {
-            ::close(unannotated);
+        const int withoutFields = hasFormFields_ ? copyWithoutFormFields() : -1;
+        renderer_ = std::make_unique<RenderProcess>(withoutFields >= 0 ? withoutFields : bytes_);
+        if (withoutFields >= 0) {
+            ::close(withoutFields);
         }
     });
     return *renderer_;
 }
 
-// What is recognised is the page's own content: a comment, a stamp or a field's value drawn over
-// it would end up in the text layer too, where it stays after the annotation is changed or removed.
-// The renderer reads this copy of the document without annotations, in an unnamed temporary file
-// that disappears with its last descriptor; -1 when it cannot be made, and the pages are then drawn
-// with their annotations.
-int PdfDocument::copyWithoutAnnotations() const {
+// A form field's value is the field's, not the page's: recognised, it would stay in the text layer
+// after the value is changed. The renderer reads this copy of the document without form fields,
+// in an unnamed temporary file that disappears with its last descriptor; -1 when it cannot be
+// made, and the pages are then drawn with their fields. Other annotations are drawn as readers
+// show them: a box or a stamp over a scan may hide what is under it, and must go on hiding it.
+int PdfDocument::copyWithoutFormFields() const {
     int file = -1;
     try {
         file = ::open(FileNames::encode(PrivateTemporaryFolder::path()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC,
@@ -200,9 +204,18 @@ int PdfDocument::copyWithoutAnnotations() const {
         copy.setSuppressWarnings(true);
         copy.processFile(source.c_str());
         for (auto& page : QPDFPageDocumentHelper(copy).getAllPages()) {
-            page.getObjectHandle().removeKey("/Annots");
+            auto annotations = page.getObjectHandle().getKey("/Annots");
+            if (annotations.isArray()) {
+                auto others = QPDFObjectHandle::newArray();
+                for (auto& annotation : annotations.aitems()) {
+                    if (!isWidget(annotation)) {
+                        others.appendItem(annotation);
+                    }
+                }
+                page.getObjectHandle().replaceKey("/Annots", others);
+            }
         }
-        copy.getRoot().removeKey("/AcroForm");
+        copy.getRoot().removeKey("/AcroForm"); // else a reader may draw the fields' values itself
         QPDFWriter writer(copy);
         writer.setOutputFilename(target.c_str());
         writer.setDecodeLevel(qpdf_dl_none); // streams are carried as they are, not decoded
@@ -210,7 +223,7 @@ int PdfDocument::copyWithoutAnnotations() const {
         writer.write();
         return file;
     } catch (const std::exception& error) {
-        DebugLog::write("qpdf", std::string("pages are drawn with their annotations: ") + error.what());
+        DebugLog::write("qpdf", std::string("pages are drawn with their form fields: ") + error.what());
         if (file >= 0) {
             ::close(file);
         }
@@ -291,9 +304,9 @@ bool PdfDocument::load(const std::string& password) {
     bytes_ = bytes;
 
     pages_ = QPDFPageDocumentHelper(*qpdf).getAllPages();
-    annotated_ = std::any_of(pages_.begin(), pages_.end(), [](QPDFPageObjectHelper& page) {
+    hasFormFields_ = std::any_of(pages_.begin(), pages_.end(), [](QPDFPageObjectHelper& page) {
         auto annotations = page.getObjectHandle().getKey("/Annots");
-        return annotations.isArray() && annotations.getArrayNItems() > 0;
+        return annotations.isArray() && std::ranges::any_of(annotations.getArrayAsVector(), isWidget);
     });
     qpdf_ = std::move(qpdf);
     encrypted_ = std::move(encrypted);

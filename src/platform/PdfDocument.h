@@ -123,13 +123,13 @@ public:
 private:
     explicit PdfDocument(QString path);
     bool load(const std::string& password);
-    int copyWithoutAnnotations() const;
+    int copyWithoutFormFields() const;
 
     QString path_;
     bool locked_ = true;
     std::string decrypted_; // the decrypted bytes both libraries read, for encrypted sources
     int bytes_ = -1;        // the bytes the page renderer reads: the file, or the decrypted copy
-    bool annotated_ = false; // whether a page has annotations, which the renderer must not draw
+    bool hasFormFields_ = false; // whether a page shows form fields, which the renderer must not draw
     mutable std::once_flag rendererStarted_;
     mutable std::unique_ptr<RenderProcess> renderer_;
     std::unique_ptr<QPDF> qpdf_;

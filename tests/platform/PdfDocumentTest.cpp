@@ -87,8 +87,9 @@ TEST_F(PdfDocumentEncryption, OnlyAUserPasswordLocksAndEitherPasswordUnlocks) {
 }
 
 // Poppler reads what annotations draw as text too; only the page's own content counts, also when
-// it shows its text from inside a form inside a form. Nor are annotations drawn for recognition.
-TEST(PdfDocument, WhatAnnotationsDrawIsNoTextOrPictureOfThePage) {
+// it shows its text from inside a form inside a form. Form fields are not drawn for recognition,
+// but a box that hides part of the scan goes on hiding it.
+TEST(PdfDocument, WhatAnnotationsDrawIsNoTextOfThePageAndFieldsAreNotDrawn) {
     QTemporaryDir folder;
     const QString path = folder.filePath("annotated.pdf");
     auto pdf = buildPdf({FixturePage{.blackRects = {{100, 100, 200, 200}}},
@@ -96,7 +97,22 @@ TEST(PdfDocument, WhatAnnotationsDrawIsNoTextOrPictureOfThePage) {
     auto pages = QPDFPageDocumentHelper(*pdf).getAllPages();
     auto comment = QPDFObjectHandle::parse(
         "<< /Type /Annot /Subtype /FreeText /Rect [300 700 500 730] /Contents (Reviewed) /DA (/Helv 12 Tf 0 g) >>");
-    pages[0].getObjectHandle().replaceKey("/Annots", QPDFObjectHandle::newArray({pdf->makeIndirectObject(comment)}));
+    const auto drawn = [&](const char* annotation, const char* content, const char* box) {
+        auto appearance = pdf->newStream(content);
+        appearance.getDict().replaceKey("/BBox", QPDFObjectHandle::parse(box));
+        auto dictionary = QPDFObjectHandle::parse(annotation);
+        dictionary.replaceKey("/AP", QPDFObjectHandle::newDictionary());
+        dictionary.getKey("/AP").replaceKey("/N", appearance);
+        return pdf->makeIndirectObject(dictionary);
+    };
+    auto field = drawn("<< /Type /Annot /Subtype /Widget /FT /Tx /T (Name) /V (Ada) /Rect [300 600 400 630] >>",
+                       "0 g 0 0 100 30 re f", "[0 0 100 30]");
+    auto cover = drawn("<< /Type /Annot /Subtype /Square /Rect [90 90 310 310] >>", "1 g 0 0 220 220 re f",
+                       "[0 0 220 220]");
+    pages[0].getObjectHandle().replaceKey(
+        "/Annots", QPDFObjectHandle::newArray({pdf->makeIndirectObject(comment), field, cover}));
+    pdf->getRoot().replaceKey("/AcroForm", QPDFObjectHandle::newDictionary());
+    pdf->getRoot().getKey("/AcroForm").replaceKey("/Fields", QPDFObjectHandle::newArray({field}));
     const auto form = [&](const char* content, const char* name, QPDFObjectHandle inner) {
         auto stream = pdf->newStream(content);
         stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
@@ -120,11 +136,10 @@ TEST(PdfDocument, WhatAnnotationsDrawIsNoTextOrPictureOfThePage) {
     const auto raster = PDFPageRasterizer::render(*document->page(0), 72);
     ASSERT_TRUE(raster);
     double darkest = 0;
-    cv::minMaxLoc((*raster)(cv::Rect(300, 62, 200, 30)), &darkest);
-    EXPECT_EQ(darkest, 255) << "the comment was drawn";
-    double lightest = 0;
-    cv::minMaxLoc((*raster)(cv::Rect(150, 542, 100, 100)), nullptr, &lightest);
-    EXPECT_EQ(lightest, 0) << "the page's own content was not";
+    cv::minMaxLoc((*raster)(cv::Rect(300, 162, 100, 30)), &darkest);
+    EXPECT_EQ(darkest, 255) << "the field was drawn";
+    cv::minMaxLoc((*raster)(cv::Rect(150, 542, 100, 100)), &darkest);
+    EXPECT_EQ(darkest, 255) << "the box no longer hides the black square under it";
 }
 
 TEST(PdfDocument, WhatIsNoPdfOrTruncatedGivesNothingOrWhatSurvived) {
