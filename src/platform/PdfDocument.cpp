@@ -304,9 +304,8 @@ bool PdfDocument::load(const std::string& password) {
     bytes_ = bytes;
 
     pages_ = QPDFPageDocumentHelper(*qpdf).getAllPages();
-    hasFormFields_ = std::any_of(pages_.begin(), pages_.end(), [](QPDFPageObjectHelper& page) {
-        auto annotations = page.getObjectHandle().getKey("/Annots");
-        return annotations.isArray() && std::ranges::any_of(annotations.getArrayAsVector(), isWidget);
+    hasFormFields_ = std::ranges::any_of(pages_, [](QPDFPageObjectHelper& page) {
+        return !page.getAnnotations("/Widget").empty();
     });
     qpdf_ = std::move(qpdf);
     encrypted_ = std::move(encrypted);
