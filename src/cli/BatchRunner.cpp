@@ -82,6 +82,8 @@ void BatchRunner::watch(const QString& folder, bool processExisting) {
         if (const auto message = watcher_->statusMessage()) {
             print(stderr, QStringLiteral("quorvane-cli: ") + shown(TerminalWording::watcherStatus(*message), stderr) +
                               QLatin1Char('\n'));
+        } else if (watcher_->isWatching()) { // the folder that went away is back
+            print(stdout, QStringLiteral("Watching %1 again.\n").arg(shown(*watcher_->folderURL(), stdout)));
         }
     });
     watcher_->startWatching(folder);

@@ -178,7 +178,7 @@ void FolderWatcher::poll() {
 }
 
 void FolderWatcher::scan() {
-    if (!m_folderURL) {
+    if (!m_folderURL || !folderIsThere()) {
         return;
     }
     const QDateTime now = QDateTime::currentDateTime();
@@ -210,6 +210,22 @@ void FolderWatcher::scan() {
     if (deferred) {
         scheduleScan();
     }
+}
+
+// A folder that went away is said to be gone, and looked for at every poll; once it is back, its
+// events are watched again (the old watch ended with the folder it was on).
+bool FolderWatcher::folderIsThere() {
+    if (!QFileInfo(*m_folderURL).isDir()) {
+        setStatusMessage(folderGoneMessage);
+        return false;
+    }
+    if (m_statusMessage == folderGoneMessage) {
+        if (m_source != nullptr && !m_source->directories().contains(*m_folderURL)) {
+            m_source->addPath(*m_folderURL);
+        }
+        setStatusMessage(std::nullopt);
+    }
+    return true;
 }
 
 void FolderWatcher::setFolderURL(const std::optional<QString>& folder) {

@@ -51,6 +51,9 @@ public:
     static inline const QString folderUnavailableMessage =
         QStringLiteral("That folder is no longer available \u2014 choose it again.");
     static inline const QString cannotWatchMessage = QStringLiteral("Could not watch this folder.");
+    // The folder went away while watched: moved, deleted, or a share that was unmounted.
+    static inline const QString folderGoneMessage =
+        QStringLiteral("That folder is not there any more \u2014 watching resumes when it is back.");
 
     // Reads the stored folder when watching is switched on; does not start watching.
     explicit FolderWatcher(QSettings& defaults, QObject* parent = nullptr);
@@ -103,6 +106,7 @@ private:
     void scheduleScan();
     void poll();
     void scan();
+    bool folderIsThere();
     void setFolderURL(const std::optional<QString>& folder);
     void setWatching(bool watching);
     void setStatusMessage(const std::optional<QString>& message);

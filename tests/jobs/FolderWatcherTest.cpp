@@ -158,7 +158,9 @@ TEST(FolderWatcher, ArrivalsDuringABatchArePickedUpAfterIt) {
     EXPECT_EQ(watched.handOvers, QList<QStringList>({{"arrived.pdf"}}));
 }
 
-TEST(FolderWatcher, MissingFolderSaysSo) {
+// Missing when watching begins: not watched. Gone while watched (moved away, a share unmounted):
+// said so, and watched again once it is back, with what arrived meanwhile.
+TEST(FolderWatcher, MissingFolderSaysSoAndOneThatComesBackIsWatchedAgain) {
     WatchedFolder watched;
     const QString gone = watched.dir.filePath("gone");
     watched.watcher.startWatching(gone);
@@ -173,6 +175,18 @@ TEST(FolderWatcher, MissingFolderSaysSo) {
     EXPECT_TRUE(watched.watcher.statusMessage().has_value());
 
     watched.watcher.startWatching(watched.folder);
+    EXPECT_TRUE(watched.watcher.isWatching());
+    EXPECT_FALSE(watched.watcher.statusMessage().has_value());
+
+    const QString away = watched.dir.filePath("away");
+    ASSERT_TRUE(QDir().rename(watched.folder, away));
+    ASSERT_TRUE(test::runUntil([&] { return watched.watcher.statusMessage() == FolderWatcher::folderGoneMessage; }, 15s));
+    writeFile(away + "/meanwhile.pdf");
+    ASSERT_TRUE(QDir().rename(away, watched.folder));
+    ASSERT_TRUE(watched.waitForHandOvers(1));
+    writeFile(watched.path("after.pdf"));
+    ASSERT_TRUE(watched.waitForHandOvers(2));
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"meanwhile.pdf"}, {"after.pdf"}}));
     EXPECT_TRUE(watched.watcher.isWatching());
     EXPECT_FALSE(watched.watcher.statusMessage().has_value());
 }
