@@ -53,7 +53,7 @@ public:
     static inline const QString cannotWatchMessage = QStringLiteral("Could not watch this folder.");
     // The folder went away while watched: moved, deleted, or a share that was unmounted.
     static inline const QString folderGoneMessage =
-        QStringLiteral("That folder is not there any more \u2014 watching resumes when it is back.");
+        QStringLiteral("The watched folder is gone \u2014 watching resumes when it is back.");
 
     // Reads the stored folder when watching is switched on; does not start watching.
     explicit FolderWatcher(QSettings& defaults, QObject* parent = nullptr);
