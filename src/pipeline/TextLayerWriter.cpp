@@ -41,6 +41,9 @@ constexpr double baselineFactor = 0.18;
 // Boxes no wider or taller than this are not written.
 constexpr double smallestBoxSide = 0.5;
 
+// What the probe says when the folder takes files: nothing wrong that it can see.
+const QString contextFailure = QStringLiteral("could not create PDF context");
+
 // A number as a PDF content stream writes it: fixed point, no exponent, no trailing zeros.
 std::string num(double value) {
     std::string text = QByteArray::number(value, 'f', 6).toStdString();
@@ -361,9 +364,21 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
 
 QString explainCreationFailure(const QString& outputPath, int error) {
     // A missing or forbidden folder is explained by looking at it; a full or read-only disk by the
-    // system's own answer.
-    const bool folderProblem = error == ENOENT || error == ENOTDIR || error == EACCES || error == EPERM;
-    return folderProblem ? diagnoseContextFailure(outputPath) : FileErrors::writing(error, outputPath);
+    // system's own answer. A folder that takes files, only not under this name, is on a disk that
+    // refuses some characters: FAT and exFAT drives say EINVAL, some FUSE drivers EPERM.
+    const QString refusedName =
+        QStringLiteral("The disk of the output folder does not take the name \"%1\" (drives formatted FAT or "
+                       "exFAT refuse the characters \\ : * ? \" < > |). Rename the source, or choose another "
+                       "output name template or folder.")
+            .arg(FileNames::shown(QFileInfo(outputPath).fileName()));
+    if (error == EINVAL || error == EILSEQ) {
+        return refusedName;
+    }
+    if (error != ENOENT && error != ENOTDIR && error != EACCES && error != EPERM) {
+        return FileErrors::writing(error, outputPath);
+    }
+    const QString diagnosis = diagnoseContextFailure(outputPath);
+    return diagnosis == contextFailure ? refusedName : diagnosis;
 }
 
 QString diagnoseContextFailure(const QString& outputPath) {
@@ -377,7 +392,7 @@ QString diagnoseContextFailure(const QString& outputPath) {
     if (descriptor >= 0) {
         ::close(descriptor);
         ::unlink(probe.constData());
-        return QStringLiteral("could not create PDF context");
+        return contextFailure;
     }
     return QStringLiteral(
                "Quorvane is not allowed to write to \"%1\". Check the folder's permissions, or choose "

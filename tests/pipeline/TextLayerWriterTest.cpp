@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -357,6 +358,19 @@ TEST(TextLayerWriter, FolderProblemsAreExplained) {
     const QStringList before = test::filesIn(source.folder.path());
     EXPECT_EQ(TextLayerWriter::diagnoseContextFailure(source.output()), "could not create PDF context");
     EXPECT_EQ(test::filesIn(source.folder.path()), before);
+
+    // A USB stick formatted FAT takes files, but not under every name.
+    const QString image = source.folder.filePath("fat.img"), stick = source.folder.filePath("stick");
+    ASSERT_TRUE(QDir().mkdir(stick));
+    if (test::runProgram("sh", {"-c", "truncate -s 4M \"$0\" && mkfs.vfat \"$0\" && fusefat -o rw+ \"$0\" \"$1\"",
+                                image, stick}).exitCode != 0) {
+        GTEST_SKIP() << "no FAT drive can be mounted here";
+    }
+    const auto unmount = qScopeGuard([&] { test::runProgram("fusermount", {"-u", stick}); });
+    EXPECT_EQ(errorKindOf([&] { source.write({source.input(0)}, stick + "/Scan 10:30.pdf"); }, &description),
+              OCRError::Kind::outputWriteFailed);
+    EXPECT_TRUE(description.contains("does not take the name \"Scan 10:30.pdf\"")) << description.toStdString();
+    EXPECT_TRUE(test::filesIn(stick).isEmpty());
 }
 
 TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
