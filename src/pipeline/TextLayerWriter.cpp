@@ -353,6 +353,11 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
     applyDocumentInformation(output, attributes, srgbOutputIntent, source, omissions);
 
     serialise(output, pages, staged);
+    if (source != nullptr && source->changedSinceOpened()) {
+        throw OCRError::cannotReadSource(QStringLiteral(
+            "it was written to while it was being made searchable, so nothing was saved. Try again once "
+            "it is complete."));
+    }
     try {
         staged.close();
         staged.commit();

@@ -302,6 +302,7 @@ bool PdfDocument::load(const std::string& password) {
         ::close(bytes_);
     }
     bytes_ = bytes;
+    ::fstat(bytes_, &opened_);
 
     pages_ = QPDFPageDocumentHelper(*qpdf).getAllPages();
     hasFormFields_ = std::ranges::any_of(pages_, [](QPDFPageObjectHelper& page) {
@@ -312,6 +313,15 @@ bool PdfDocument::load(const std::string& password) {
     poppler_ = std::move(poppler);
     locked_ = false;
     return true;
+}
+
+bool PdfDocument::changedSinceOpened() const {
+    struct stat now {};
+    if (bytes_ < 0 || ::fstat(bytes_, &now) != 0) {
+        return false;
+    }
+    return now.st_size != opened_.st_size || now.st_mtim.tv_sec != opened_.st_mtim.tv_sec ||
+           now.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec;
 }
 
 int PdfDocument::pageCount() const { return locked_ ? 0 : static_cast<int>(pages_.size()); }

@@ -14,6 +14,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <vector>
+#include <sys/stat.h>
 
 namespace poppler {
 class document;
@@ -115,6 +116,9 @@ public:
     bool neededPassword() const { return neededPassword_; }
     // Whether a form field holds a digital signature, which covers this file's bytes and no copy's.
     bool isSigned() const;
+    // Whether the file was written to since it was opened (the scanner or another program still
+    // at work on it): its pages are read as they are needed, so what was read may not fit together.
+    bool changedSinceOpened() const;
     poppler::document* popplerDocument() const { return poppler_.get(); }
     // Draws this document's pages in a process of its own, started on first use. Not available
     // while locked.
@@ -129,6 +133,7 @@ private:
     bool locked_ = true;
     std::string decrypted_; // the decrypted bytes both libraries read, for encrypted sources
     int bytes_ = -1;        // the bytes the page renderer reads: the file, or the decrypted copy
+    struct stat opened_ {}; // bytes_ as it was when opened
     bool hasFormFields_ = false; // whether a page shows form fields, which the renderer must not draw
     mutable std::once_flag rendererStarted_;
     mutable std::unique_ptr<RenderProcess> renderer_;

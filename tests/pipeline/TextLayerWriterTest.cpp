@@ -318,7 +318,7 @@ TEST(TextLayerWriter, TextBeyondWinAnsiStaysSearchable) {
 
 // (That a failed write leaves an earlier output as it was, and no hidden file: CliFailures, on a
 // full disk.)
-TEST(TextLayerWriter, AReplacedOutputKeepsItsPermissions) {
+TEST(TextLayerWriter, AReplacedOutputKeepsItsPermissionsAndAChangingSourceReplacesNothing) {
     const Source source({FixturePage{}});
     const QString output = source.output();
     ASSERT_TRUE(test::writeFile(output, "previous output"));
@@ -331,6 +331,16 @@ TEST(TextLayerWriter, AReplacedOutputKeepsItsPermissions) {
     EXPECT_TRUE(test::pdfText(output).contains(QString::fromUtf8("Привет")));
     // The replaced file's permissions are kept (the "user" bits mirror the owner's for the caller).
     EXPECT_EQ(QFile::permissions(output) & ~QFileDevice::Permissions(0x0700), permissions);
+    EXPECT_EQ(test::filesIn(source.folder.path()), files);
+
+    // A source written to meanwhile (a scanner still adding pages) is read as it is needed, so the
+    // copy would mix its old and new bytes: refused, and the earlier output stays.
+    const QByteArray earlier = test::readBytes(output);
+    QFile more(source.path);
+    ASSERT_TRUE(more.open(QIODevice::Append) && more.write("\n% another page\n") > 0);
+    more.close();
+    EXPECT_EQ(errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }), OCRError::Kind::cannotReadSource);
+    EXPECT_EQ(test::readBytes(output), earlier);
     EXPECT_EQ(test::filesIn(source.folder.path()), files);
 }
 
