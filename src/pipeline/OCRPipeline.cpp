@@ -22,10 +22,12 @@
 #include "pipeline/WrittenOutputs.h"
 #include "platform/DebugLog.h"
 #include "platform/FileErrors.h"
+#include "platform/FileNames.h"
 #include "platform/HeapPolicy.h"
 #include "platform/PdfDocument.h"
 #include "platform/SystemMemory.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QThreadPool>
@@ -111,6 +113,7 @@ struct OCRPipeline::Run {
     OCROptions options;
     std::optional<QString> password;
     std::optional<SourceRecord> record; // the source as the run found it, recorded in the output
+    std::optional<DocumentAttributes> earlierOutput; // what the copy this run replaces records
     bool cancelled = false;
 
     std::unique_ptr<OutputLock> outputLock; // held from before the first page to the end
@@ -161,14 +164,15 @@ namespace {
 // An output that records another source file is that file's searchable copy (report.pdf and
 // report.jpg both make report_searchable.pdf), and a PDF that Quorvane did not make is someone's
 // document (report.pdf itself, for report.png under the template "{name}"): neither is replaced.
-// A copy made before sources were recorded, or a file that cannot be read, is replaced.
-void refuseToReplaceAnotherDocument(const QString& output, const QString& source) {
+// A copy made before sources were recorded, or a file that cannot be read, is replaced. Returns
+// what the earlier copy records (nothing when it cannot be read), none when there is no output.
+std::optional<DocumentAttributes> refuseToReplaceAnotherDocument(const QString& output, const QString& source) {
     if (!QFileInfo(output).isFile()) {
-        return;
+        return std::nullopt;
     }
     const auto existing = PdfDocument::open(output);
     if (!existing || existing->isLocked()) {
-        return;
+        return DocumentAttributes{};
     }
     const DocumentAttributes attributes = existing->attributes();
     const QString outputName = QFileInfo(output).fileName(), sourceName = QFileInfo(source).fileName();
@@ -178,6 +182,21 @@ void refuseToReplaceAnotherDocument(const QString& output, const QString& source
     if (!attributes.source && attributes.creator != QLatin1String(PDFAuxBuilder::creatorName)) {
         throw OCRError::outputNotMadeByQuorvane(outputName, sourceName);
     }
+    return attributes;
+}
+
+QString sha256(const QByteArray& bytes) {
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+// Of a file read a block at a time (a text file of someone's may be large); empty when unreadable.
+QString sha256OfFile(const QString& path) {
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        return {};
+    }
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 } // namespace
@@ -190,7 +209,7 @@ void OCRPipeline::prepare(Run& run) {
     run.outputLock->removeStaleStagedFiles();
     DocumentLimits::checkFileSize(run.source, DocumentLimits::maxFileSize);
     run.record = SourceRecord::of(run.source);
-    refuseToReplaceAnotherDocument(run.output, run.source);
+    run.earlierOutput = refuseToReplaceAnotherDocument(run.output, run.source);
 
     QString pdfPath = run.source;
     if (ImagePDFBuilder::isSupportedImage(run.source)) {
@@ -530,17 +549,20 @@ void OCRPipeline::writeOutput() {
             }
         }
         const mode_t permissions = StagedOutputFile::permissionsLike(run.source);
+        const bool withTextCopy = run.options.writesTextSidecar;
+        const QByteArray textCopy = withTextCopy ? sidecarText(inputs) : QByteArray();
         auto written = attempt([&] {
             DocumentAttributes attributes = run.document->attributes();
             attributes.source = run.record;
+            attributes.textCopy = withTextCopy ? sha256(textCopy) : QStringLiteral("none");
             run.omissions = TextLayerWriter::write(inputs, attributes, run.output, run.options.pdfAExport,
                                                    run.document.get(), permissions);
             run.sourceSigned = run.document->isSigned();
             WrittenOutputs::add(run.output);
             return true;
         });
-        if (written.value && run.options.writesTextSidecar) {
-            auto sidecar = attempt([&] { return writeTextSidecar(inputs, run.output, permissions); });
+        if (written.value && withTextCopy) {
+            auto sidecar = attempt([&] { return writeTextSidecar(textCopy, run.output, permissions, run.earlierOutput); });
             run.sidecarURL = sidecar.value;
             if (!sidecar.value) {
                 run.sidecarError = sidecar.failure.message;
@@ -590,8 +612,7 @@ void OCRPipeline::finish(const Phase& outcome) {
     setRunning(false);
 }
 
-QString OCRPipeline::writeTextSidecar(const std::vector<TextLayerWriter::PageInput>& pages, const QString& output,
-                                      mode_t permissions) {
+QByteArray OCRPipeline::sidecarText(const std::vector<TextLayerWriter::PageInput>& pages) {
     std::vector<const TextLayerWriter::PageInput*> sorted;
     for (const auto& page : pages) {
         sorted.push_back(&page);
@@ -602,10 +623,25 @@ QString OCRPipeline::writeTextSidecar(const std::vector<TextLayerWriter::PageInp
     for (const auto* page : sorted) {
         texts.append(pageText(*page));
     }
+    return texts.join(QStringLiteral("\n\n")).toUtf8();
+}
 
+QString OCRPipeline::writeTextSidecar(const QByteArray& text, const QString& output, mode_t permissions,
+                                      const std::optional<DocumentAttributes>& earlierOutput) {
     const QFileInfo info(output);
     const QString path = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".txt");
-    const QByteArray text = texts.join(QStringLiteral("\n\n")).toUtf8();
+    // A text file of that name is replaced only as the text copy of the output replaced before it:
+    // otherwise it is someone's own (notes beside their scans under the template "{name}", another
+    // program's text, or our copy edited since). Copies made before they recorded their text copy
+    // are taken at their word.
+    if (FileNames::exists(path)) {
+        const auto recorded = earlierOutput ? earlierOutput->textCopy : std::optional<QString>();
+        if (!earlierOutput || (recorded && *recorded != sha256OfFile(path))) {
+            throw PlatformError(QStringLiteral("a file named \"%1\" is already there, and it is not the text copy "
+                                               "of an earlier output (or was changed since), so it was left as it is.")
+                                    .arg(FileNames::shown(QFileInfo(path).fileName())));
+        }
+    }
     StagedOutputFile file(path);
     if (!file.create(permissions)) {
         throw PlatformError(FileErrors::writing(errno, path));

@@ -88,6 +88,7 @@ private:
     }
 };
 
+struct DocumentAttributes;
 namespace TextLayerWriter {
 struct PageInput;
 }
@@ -124,10 +125,13 @@ public:
     // True when the PDF is locked and the empty password does not open it.
     static bool requiresPassword(const QString& path);
 
-    // Writes the plain-text copy next to the output (same base name, ".txt") and returns its path.
-    // Throws PlatformError when it cannot be written.
-    static QString writeTextSidecar(const std::vector<TextLayerWriter::PageInput>& pages, const QString& output,
-                                    mode_t permissions);
+    // The plain-text copy of the pages: each page's text in page order, one empty line between.
+    static QByteArray sidecarText(const std::vector<TextLayerWriter::PageInput>& pages);
+    // Writes it next to the output (same base name, ".txt") and returns its path. A file already
+    // there is replaced only as the text copy of `earlierOutput`, the copy that the output
+    // replaced (none when there was none). Throws PlatformError when it cannot be written.
+    static QString writeTextSidecar(const QByteArray& text, const QString& output, mode_t permissions,
+                                    const std::optional<DocumentAttributes>& earlierOutput);
 
 Q_SIGNALS:
     void phaseChanged(const quorvane::Phase& phase);

@@ -36,6 +36,7 @@ AuxiliaryInfo auxiliaryInfo(const DocumentAttributes& attributes, bool srgbOutpu
     info.subject = attributes.subject;
     info.keywords = attributes.keywords;
     info.source = attributes.source;
+    info.textCopy = attributes.textCopy;
     if (srgbOutputIntent) {
         info.outputIntent = OutputIntent{};
     }
@@ -61,6 +62,7 @@ void apply(const AuxiliaryInfo& info, QPDF& output) {
         put(sourceSizeKey, QString::number(info.source->size));
         put(sourceModifiedKey, info.source->modified.toUTC().toString(Qt::ISODateWithMs));
     }
+    put(textCopyKey, info.textCopy);
     output.getTrailer().replaceKey("/Info", output.makeIndirectObject(dictionary));
 
     auto root = output.getRoot();

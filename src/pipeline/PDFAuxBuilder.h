@@ -29,13 +29,14 @@ struct AuxiliaryInfo {
     std::optional<QStringList> keywords;
     QString creator = creatorName;
     std::optional<SourceRecord> source;
+    std::optional<QString> textCopy;
     std::optional<OutputIntent> outputIntent;
     bool operator==(const AuxiliaryInfo&) const = default;
 };
 
 // The source's title, author, subject and keywords (whatever it has of them), the creator, the
-// record of the source file, and the output intent when `srgbOutputIntent` is set. The source's
-// creator, producer and dates are never carried over.
+// records of the source file and of the text copy, and the output intent when `srgbOutputIntent`
+// is set. The source's creator, producer and dates are never carried over.
 AuxiliaryInfo auxiliaryInfo(const DocumentAttributes& attributes, bool srgbOutputIntent);
 
 // Makes `output`'s document information exactly `info`: a fresh information dictionary (keywords

@@ -369,6 +369,7 @@ DocumentAttributes PdfDocument::attributes() const {
         if (name && size && modified) {
             attributes.source = SourceRecord{*name, size->toLongLong(), QDateTime::fromString(*modified, Qt::ISODateWithMs)};
         }
+        attributes.textCopy = infoString(info, textCopyKey);
     } catch (const std::exception&) {
         return {}; // a damaged information dictionary counts as none
     }

@@ -48,6 +48,8 @@ struct DocumentAttributes {
     std::optional<QStringList> keywords;
     std::optional<QString> creator;
     std::optional<SourceRecord> source;
+    // Of a searchable copy: the SHA-256 of the text copy written beside it, or "none".
+    std::optional<QString> textCopy;
     bool operator==(const DocumentAttributes&) const = default;
 };
 
@@ -55,6 +57,7 @@ struct DocumentAttributes {
 inline constexpr const char* sourceNameKey = "/QuorvaneSource";
 inline constexpr const char* sourceSizeKey = "/QuorvaneSourceSize";
 inline constexpr const char* sourceModifiedKey = "/QuorvaneSourceModified";
+inline constexpr const char* textCopyKey = "/QuorvaneTextCopy";
 
 // One page of an open document. Cheap to copy; valid while its document is alive.
 class PdfPage {

@@ -105,16 +105,19 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
 }
 
 // What goes wrong after the searchable PDF is written still fails the run: the PDF stays and is
-// named, and a batch report marks the document. A folder that cannot be watched ends the run.
+// named, and a batch report marks the document. Here the text copy's name is taken by the user's
+// own notes, which are kept, also once the PDF is there; the text copy of an earlier output is
+// replaced. A folder that cannot be watched ends the run.
 TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     QTemporaryDir folder;
-    const QString source = smallScan(folder.path(), "scan.pdf");
-    ASSERT_TRUE(QDir().mkdir(folder.filePath("scan_searchable.txt"))); // where the text copy would go
+    const QString source = smallScan(folder.path(), "scan.pdf"), notes = folder.filePath("scan_searchable.txt");
+    ASSERT_TRUE(writeFile(notes, "my notes"));
     const auto single = runCli(plainRecognition + QStringList{"--sidecar", source});
     EXPECT_EQ(single.result.exitCode, 1);
     const QString output = folder.filePath("scan_searchable.pdf");
     EXPECT_TRUE(single.result.standardError.contains(source + ": " + output +
-                                                     " was written, but the .txt copy could not be saved"))
+                                                     " was written, but the .txt copy could not be saved: a file "
+                                                     "named \"scan_searchable.txt\" is already there"))
         << single.result.standardError.toStdString();
     expectCleanPdf(output);
 
@@ -123,6 +126,12 @@ TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     EXPECT_EQ(batch.result.exitCode, 1);
     EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains(",processed,1,0,"));
     EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains("the .txt copy could not be saved"));
+    EXPECT_EQ(readBytes(notes), "my notes");
+    ASSERT_TRUE(QFile::remove(notes));
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(runCli(plainRecognition + QStringList{"--sidecar", "--force", source}).result.exitCode, 0) << run;
+    }
+    EXPECT_TRUE(readTextFile(notes).contains("committee"));
 
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
     const QString closed = folder.filePath("closed");
