@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <algorithm>
 
 namespace quorvane {
 
@@ -125,6 +126,24 @@ void FolderWatcher::processExisting() {
     }
 }
 
+void FolderWatcher::offerAgainWhenChanged(const QStringList& files) {
+    for (const auto& file : files) {
+        const QString key = fileKey(file);
+        if (m_handled.contains(key)) {
+            m_failed.insert(key, snapshotOf(key));
+        }
+    }
+}
+
+FolderWatcher::Snapshot FolderWatcher::snapshotOf(const QString& path) {
+    const QFileInfo info(path);
+    return {info.size(), info.lastModified()};
+}
+
+bool FolderWatcher::failedFileChanged() const {
+    return std::ranges::any_of(m_failed.keys(), [this](const QString& key) { return snapshotOf(key) != m_failed[key]; });
+}
+
 void FolderWatcher::beginWatching() {
     const QString folder = *m_folderURL;
     if (!QFileInfo(folder).isDir()) {
@@ -160,6 +179,7 @@ void FolderWatcher::stop() {
     setWatching(false);
     m_handled.clear();
     m_lastSeen.clear();
+    m_failed.clear();
 }
 
 // Restarting the timer drops the scan pending before, so there is at most one.
@@ -171,7 +191,8 @@ void FolderWatcher::scheduleScan() { m_scanTimer.start(); }
 // file found unchanged since the scan before has settled.
 void FolderWatcher::poll() {
     const auto look = lookAt(m_folderURL.value_or(QString()));
-    if (look != m_folderLook) {
+    // A file written to in place changes neither: the files that failed are looked at themselves.
+    if (look != m_folderLook || failedFileChanged()) {
         m_folderLook = look;
         scheduleScan();
     }
@@ -181,6 +202,15 @@ void FolderWatcher::scan() {
     if (!m_folderURL || !folderIsThere()) {
         return;
     }
+    // A failed file that changed is a new arrival, settling like any other.
+    for (auto it = m_failed.begin(); it != m_failed.end();) {
+        if (snapshotOf(it.key()) != it.value()) {
+            m_handled.remove(it.key());
+            it = m_failed.erase(it);
+        } else {
+            ++it;
+        }
+    }
     const QDateTime now = QDateTime::currentDateTime();
     QStringList ready;
     bool deferred = false;
@@ -189,8 +219,7 @@ void FolderWatcher::scan() {
         if (m_handled.contains(key)) {
             continue;
         }
-        const QFileInfo info(file);
-        const Snapshot snapshot{info.size(), info.lastModified()};
+        const Snapshot snapshot = snapshotOf(file);
         // A date in the future never gets a second old; such a file counts as settled once a
         // scan finds it exactly as the previous scan did.
         const bool recent = snapshot.modified.isValid() && snapshot.modified.msecsTo(now) < stableInterval.count();

@@ -88,6 +88,10 @@ public:
     QStringList existingFiles() const;
     // Hands everything now in the folder to the handler, also files handed over before.
     void processExisting();
+    // Files handed over that could not be made searchable: each is offered again once it has
+    // changed (a scanner had not finished writing it, or a damaged scan was replaced under its
+    // name). A file handed over that succeeded is never offered again.
+    void offerAgainWhenChanged(const QStringList& files);
 
     // The candidates of any folder, as existingFiles() lists them.
     static QStringList candidateFiles(const QString& folder, const QString& nameTemplate);
@@ -107,6 +111,7 @@ private:
     void poll();
     void scan();
     bool folderIsThere();
+    bool failedFileChanged() const;
     void setFolderURL(const std::optional<QString>& folder);
     void setWatching(bool watching);
     void setStatusMessage(const std::optional<QString>& message);
@@ -126,7 +131,9 @@ private:
         QDateTime modified;
         bool operator==(const Snapshot&) const = default;
     };
+    static Snapshot snapshotOf(const QString& path);
     QHash<QString, Snapshot> m_lastSeen;
+    QHash<QString, Snapshot> m_failed; // as each was when its run failed
     QTimer m_scanTimer;
     QTimer m_pollTimer;
     // The folder's date and number of entries as the last poll found them.

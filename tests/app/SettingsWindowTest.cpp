@@ -13,6 +13,7 @@
 #include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
+#include "support/PdfBuilder.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -195,4 +196,9 @@ TEST(SettingsWindow, WatchingAFolderAsksAboutTheFilesAlreadyThereAndLeavingThemP
     ASSERT_TRUE(test::runUntil([&] { return !batch.items().isEmpty() && !batch.isRunning(); }, 30s));
     ASSERT_EQ(batch.items().size(), 1);
     EXPECT_EQ(QFileInfo(batch.items()[0].sourceURL).fileName(), QStringLiteral("new.pdf"));
+    // It failed (it is damaged): replaced by a good scan, it is processed.
+    ASSERT_EQ(batch.failedCount(), 1);
+    test::smallScan(scratch.path(), "good.pdf");
+    ASSERT_TRUE(test::writeFile(folder.filePath("new.pdf"), test::readBytes(scratch.filePath("good.pdf"))));
+    ASSERT_TRUE(test::runUntil([&] { return batch.processedCount() == 1 && !batch.isRunning(); }, 60s));
 }

@@ -232,6 +232,12 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     QString seen;
     ASSERT_TRUE(waitForOutput(cli, seen, "already there.pdf -> ")) << seen.toStdString();
 
+    // A damaged arrival fails, and comes again once replaced under its name.
+    QFile::copy(corpusPath("invalid.pdf"), watched + "/late.pdf");
+    ASSERT_TRUE(waitForOutput(cli, seen, "late.pdf: The PDF could not be opened.")) << seen.toStdString();
+    ASSERT_TRUE(writeFile(watched + "/late.pdf", readBytes(watched + "/already there.pdf")));
+    ASSERT_TRUE(waitForOutput(cli, seen, "late.pdf -> ")) << seen.toStdString();
+
     QFile::copy(root.filePath("arrival.pdf"), watched + "/arrival.pdf");
     QElapsedTimer sinceArrival;
     sinceArrival.start();
@@ -241,9 +247,10 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(60000));
     seen += QString::fromUtf8(cli.readAllStandardOutput());
-    EXPECT_EQ(cli.exitCode(), 0) << QString::fromUtf8(cli.readAllStandardError()).toStdString();
+    EXPECT_EQ(cli.exitCode(), 1) << "late.pdf failed once";
     EXPECT_EQ(seen.count("arrival.pdf -> "), 1) << seen.toStdString();
-    EXPECT_EQ(QDir(watched).entryList({"*_ocr*"}, QDir::Files), QStringList({"already there_ocr.pdf", "arrival_ocr.pdf"}));
+    EXPECT_EQ(QDir(watched).entryList({"*_ocr*"}, QDir::Files),
+              QStringList({"already there_ocr.pdf", "arrival_ocr.pdf", "late_ocr.pdf"}));
 }
 
 // An output records its source: report.jpg's copy does not replace report.pdf's, and a batch

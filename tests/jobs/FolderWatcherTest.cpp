@@ -94,6 +94,15 @@ TEST(FolderWatcher, SlowCopyIsHandedOverOnceAfterItSettles) {
     }
     ASSERT_TRUE(watched.waitForHandOvers(2));
     EXPECT_EQ(watched.handOvers, QList<QStringList>({{"incoming.pdf"}, {"later.pdf"}}));
+
+    // Unless they failed: then once written to again (a scanner pausing for longer than a second),
+    // and only then.
+    watched.watcher.offerAgainWhenChanged({watched.path("incoming.pdf"), watched.path("later.pdf")});
+    QFile more(watched.path("incoming.pdf"));
+    ASSERT_TRUE(more.open(QIODevice::Append) && more.write("% the last page\n") > 0);
+    more.close();
+    ASSERT_TRUE(watched.waitForHandOvers(3));
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"incoming.pdf"}, {"later.pdf"}, {"incoming.pdf"}}));
 }
 
 // Outputs: by the fixed suffix, and by the name template of the runs (outputs of files of the
