@@ -636,7 +636,9 @@ QString OCRPipeline::writeTextSidecar(const QByteArray& text, const QString& out
     // are taken at their word.
     if (FileNames::exists(path)) {
         const auto recorded = earlierOutput ? earlierOutput->textCopy : std::optional<QString>();
-        if (!earlierOutput || (recorded && *recorded != sha256OfFile(path))) {
+        // Only a regular file is read for its digest: a named pipe would block the read.
+        const bool ours = earlierOutput && (!recorded || (QFileInfo(path).isFile() && *recorded == sha256OfFile(path)));
+        if (!ours) {
             throw PlatformError(QStringLiteral("a file named \"%1\" is already there, and it is not the text copy "
                                                "of an earlier output (or was changed since), so it was left as it is.")
                                     .arg(FileNames::shown(QFileInfo(path).fileName())));

@@ -128,6 +128,9 @@ TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     EXPECT_TRUE(readTextFile(folder.filePath("report.csv")).contains("the .txt copy could not be saved"));
     EXPECT_EQ(readBytes(notes), "my notes");
     ASSERT_TRUE(QFile::remove(notes));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(notes).constData(), 0644), 0); // not read: that would block
+    EXPECT_EQ(runCli(plainRecognition + QStringList{"--sidecar", "--force", source}, {}, {"timeout", "60"}).result.exitCode, 1);
+    ASSERT_TRUE(QFile::remove(notes));
     for (int run = 0; run < 2; ++run) {
         EXPECT_EQ(runCli(plainRecognition + QStringList{"--sidecar", "--force", source}).result.exitCode, 0) << run;
     }
