@@ -141,7 +141,8 @@ FolderWatcher::Snapshot FolderWatcher::snapshotOf(const QString& path) {
 }
 
 bool FolderWatcher::failedFileChanged() const {
-    return std::ranges::any_of(m_failed.keys(), [this](const QString& key) { return snapshotOf(key) != m_failed[key]; });
+    return std::ranges::any_of(m_failed.keys(),
+                               [this](const QString& key) { return snapshotOf(key) != m_failed[key]; });
 }
 
 void FolderWatcher::beginWatching() {

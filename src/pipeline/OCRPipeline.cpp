@@ -166,7 +166,8 @@ namespace {
 // document (report.pdf itself, for report.png under the template "{name}"): neither is replaced.
 // A copy made before sources were recorded, or a file that cannot be read, is replaced. Returns
 // what the earlier copy records (nothing when it cannot be read), none when there is no output.
-std::optional<DocumentAttributes> refuseToReplaceAnotherDocument(const QString& output, const QString& source) {
+std::optional<DocumentAttributes> refuseToReplaceAnotherDocument(const QString& output,
+                                                                 const QString& source) {
     if (!QFileInfo(output).isFile()) {
         return std::nullopt;
     }
@@ -562,7 +563,8 @@ void OCRPipeline::writeOutput() {
             return true;
         });
         if (written.value && withTextCopy) {
-            auto sidecar = attempt([&] { return writeTextSidecar(textCopy, run.output, permissions, run.earlierOutput); });
+            auto sidecar = attempt(
+                [&] { return writeTextSidecar(textCopy, run.output, permissions, run.earlierOutput); });
             run.sidecarURL = sidecar.value;
             if (!sidecar.value) {
                 run.sidecarError = sidecar.failure.message;
@@ -637,11 +639,13 @@ QString OCRPipeline::writeTextSidecar(const QByteArray& text, const QString& out
     if (FileNames::exists(path)) {
         const auto recorded = earlierOutput ? earlierOutput->textCopy : std::optional<QString>();
         // Only a regular file is read for its digest: a named pipe would block the read.
-        const bool ours = earlierOutput && (!recorded || (QFileInfo(path).isFile() && *recorded == sha256OfFile(path)));
+        const bool ours =
+            earlierOutput && (!recorded || (QFileInfo(path).isFile() && *recorded == sha256OfFile(path)));
         if (!ours) {
-            throw PlatformError(QStringLiteral("a file named \"%1\" is already there, and it is not the text copy "
-                                               "of an earlier output (or was changed since), so it was left as it is.")
-                                    .arg(FileNames::shown(QFileInfo(path).fileName())));
+            throw PlatformError(
+                QStringLiteral("a file named \"%1\" is already there, and it is not the text copy "
+                               "of an earlier output (or was changed since), so it was left as it is.")
+                    .arg(FileNames::shown(QFileInfo(path).fileName())));
         }
     }
     StagedOutputFile file(path);

@@ -13,8 +13,8 @@
 #include <optional>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <vector>
 #include <sys/stat.h>
+#include <vector>
 
 namespace poppler {
 class document;

@@ -110,14 +110,16 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
 // replaced. A folder that cannot be watched ends the run.
 TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     QTemporaryDir folder;
-    const QString source = smallScan(folder.path(), "scan.pdf"), notes = folder.filePath("scan_searchable.txt");
+    const QString source = smallScan(folder.path(), "scan.pdf"),
+                  notes = folder.filePath("scan_searchable.txt");
     ASSERT_TRUE(writeFile(notes, "my notes"));
     const auto single = runCli(plainRecognition + QStringList{"--sidecar", source});
     EXPECT_EQ(single.result.exitCode, 1);
     const QString output = folder.filePath("scan_searchable.pdf");
-    EXPECT_TRUE(single.result.standardError.contains(source + ": " + output +
-                                                     " was written, but the .txt copy could not be saved: a file "
-                                                     "named \"scan_searchable.txt\" is already there"))
+    EXPECT_TRUE(
+        single.result.standardError.contains(source + ": " + output +
+                                             " was written, but the .txt copy could not be saved: a file "
+                                             "named \"scan_searchable.txt\" is already there"))
         << single.result.standardError.toStdString();
     expectCleanPdf(output);
 
@@ -129,10 +131,11 @@ TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     EXPECT_EQ(readBytes(notes), "my notes");
     ASSERT_TRUE(QFile::remove(notes));
     ASSERT_EQ(::mkfifo(QFile::encodeName(notes).constData(), 0644), 0); // not read: that would block
-    EXPECT_EQ(runCli(plainRecognition + QStringList{"--sidecar", "--force", source}, {}, {"timeout", "60"}).result.exitCode, 1);
+    const QStringList again = plainRecognition + QStringList{"--sidecar", "--force", source};
+    EXPECT_EQ(runCli(again, {}, {"timeout", "60"}).result.exitCode, 1);
     ASSERT_TRUE(QFile::remove(notes));
     for (int run = 0; run < 2; ++run) {
-        EXPECT_EQ(runCli(plainRecognition + QStringList{"--sidecar", "--force", source}).result.exitCode, 0) << run;
+        EXPECT_EQ(runCli(again).result.exitCode, 0) << run;
     }
     EXPECT_TRUE(readTextFile(notes).contains("committee"));
 

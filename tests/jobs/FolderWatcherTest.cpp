@@ -189,7 +189,8 @@ TEST(FolderWatcher, MissingFolderSaysSoAndOneThatComesBackIsWatchedAgain) {
 
     const QString away = watched.dir.filePath("away");
     ASSERT_TRUE(QDir().rename(watched.folder, away));
-    ASSERT_TRUE(test::runUntil([&] { return watched.watcher.statusMessage() == FolderWatcher::folderGoneMessage; }, 15s));
+    ASSERT_TRUE(test::runUntil(
+        [&] { return watched.watcher.statusMessage() == FolderWatcher::folderGoneMessage; }, 15s));
     writeFile(away + "/meanwhile.pdf");
     ASSERT_TRUE(QDir().rename(away, watched.folder));
     ASSERT_TRUE(watched.waitForHandOvers(1));

@@ -339,7 +339,8 @@ TEST(TextLayerWriter, AReplacedOutputKeepsItsPermissionsAndAChangingSourceReplac
     QFile more(source.path);
     ASSERT_TRUE(more.open(QIODevice::Append) && more.write("\n% another page\n") > 0);
     more.close();
-    EXPECT_EQ(errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }), OCRError::Kind::cannotReadSource);
+    EXPECT_EQ(errorKindOf([&] { source.write({source.input(0, cyrillic)}, output); }),
+              OCRError::Kind::cannotReadSource);
     EXPECT_EQ(test::readBytes(output), earlier);
     EXPECT_EQ(test::filesIn(source.folder.path()), files);
 }
@@ -372,14 +373,15 @@ TEST(TextLayerWriter, FolderProblemsAreExplained) {
     // A USB stick formatted FAT takes files, but not under every name.
     const QString image = source.folder.filePath("fat.img"), stick = source.folder.filePath("stick");
     ASSERT_TRUE(QDir().mkdir(stick));
-    if (test::runProgram("sh", {"-c", "truncate -s 4M \"$0\" && mkfs.vfat \"$0\" && fusefat -o rw+ \"$0\" \"$1\"",
-                                image, stick}).exitCode != 0) {
+    const QString mount = "truncate -s 4M \"$0\" && mkfs.vfat \"$0\" && fusefat -o rw+ \"$0\" \"$1\"";
+    if (test::runProgram("sh", {"-c", mount, image, stick}).exitCode != 0) {
         GTEST_SKIP() << "no FAT drive can be mounted here";
     }
     const auto unmount = qScopeGuard([&] { test::runProgram("fusermount", {"-u", stick}); });
     EXPECT_EQ(errorKindOf([&] { source.write({source.input(0)}, stick + "/Scan 10:30.pdf"); }, &description),
               OCRError::Kind::outputWriteFailed);
-    EXPECT_TRUE(description.contains("does not take the name \"Scan 10:30.pdf\"")) << description.toStdString();
+    EXPECT_TRUE(description.contains("does not take the name \"Scan 10:30.pdf\""))
+        << description.toStdString();
     EXPECT_TRUE(test::filesIn(stick).isEmpty());
 }
 
