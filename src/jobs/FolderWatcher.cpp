@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <algorithm>
 
 namespace quorvane {
 
@@ -141,8 +140,12 @@ FolderWatcher::Snapshot FolderWatcher::snapshotOf(const QString& path) {
 }
 
 bool FolderWatcher::failedFileChanged() const {
-    return std::ranges::any_of(m_failed.keys(),
-                               [this](const QString& key) { return snapshotOf(key) != m_failed[key]; });
+    for (const auto& [key, snapshot] : m_failed.asKeyValueRange()) {
+        if (snapshotOf(key) != snapshot) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void FolderWatcher::beginWatching() {
