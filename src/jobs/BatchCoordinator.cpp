@@ -2,6 +2,7 @@
 
 #include "jobs/InputFiles.h"
 #include "pipeline/OCRPipeline.h"
+#include "pipeline/OutputPath.h"
 #include "platform/PdfDocument.h"
 
 #include <QDateTime>
@@ -52,10 +53,10 @@ void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
     for (const auto& item : std::as_const(m_items)) {
         outputs.append(m_lastRun->outputFor(item.sourceURL));
     }
-    QtConcurrent::run([outputs, sources] {
+    QtConcurrent::run([outputs, sources, withTextCopy = options.writesTextSidecar] {
         QList<bool> upToDate;
         for (int index = 0; index < outputs.size(); ++index) {
-            upToDate.append(isUpToDate(outputs[index], sources[index]));
+            upToDate.append(isUpToDate(outputs[index], sources[index], withTextCopy));
         }
         return upToDate;
     }).then(this, [this, outputs](const QList<bool>& upToDate) {
@@ -103,13 +104,18 @@ void BatchCoordinator::retryFailed() {
     beginRun();
 }
 
-bool BatchCoordinator::isUpToDate(const QString& output, const QString& source) {
+bool BatchCoordinator::isUpToDate(const QString& output, const QString& source, bool withTextCopy) {
     const QFileInfo outputInfo(output);
     if (!outputInfo.exists()) {
         return false;
     }
     const auto outputDocument = PdfDocument::open(output);
     if (!outputDocument) {
+        return false;
+    }
+    // The text copy turned on since the output was made (or deleted since) is made now.
+    if (withTextCopy && (!QFileInfo::exists(OutputPath::textCopyPath(output)) ||
+                         outputDocument->attributes().textCopy == QString::fromLatin1(noTextCopy))) {
         return false;
     }
     // The output must record this very source as it is now; one that keeps its source's

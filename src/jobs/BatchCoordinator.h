@@ -89,7 +89,8 @@ public:
     // True when `output` exists as a PDF of at least one page that records `source` as it is now
     // (name, size, modification time), has as many pages as a PDF source, and was modified no
     // earlier than the source. An output locked by its source's password is judged by the dates.
-    static bool isUpToDate(const QString& output, const QString& source);
+    // When a text copy is asked for, an output made without one, or whose copy is gone, is not.
+    static bool isUpToDate(const QString& output, const QString& source, bool withTextCopy = false);
 
     // Done, failed, skipped or cancelled items.
     int completedCount() const;

@@ -555,7 +555,7 @@ void OCRPipeline::writeOutput() {
         auto written = attempt([&] {
             DocumentAttributes attributes = run.document->attributes();
             attributes.source = run.record;
-            attributes.textCopy = withTextCopy ? sha256(textCopy) : QStringLiteral("none");
+            attributes.textCopy = withTextCopy ? sha256(textCopy) : QString::fromLatin1(noTextCopy);
             run.omissions = TextLayerWriter::write(inputs, attributes, run.output, run.options.pdfAExport,
                                                    run.document.get(), permissions);
             run.sourceSigned = run.document->isSigned();
@@ -630,8 +630,7 @@ QByteArray OCRPipeline::sidecarText(const std::vector<TextLayerWriter::PageInput
 
 QString OCRPipeline::writeTextSidecar(const QByteArray& text, const QString& output, mode_t permissions,
                                       const std::optional<DocumentAttributes>& earlierOutput) {
-    const QFileInfo info(output);
-    const QString path = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".txt");
+    const QString path = OutputPath::textCopyPath(output);
     // A text file of that name is replaced only as the text copy of the output replaced before it:
     // otherwise it is someone's own (notes beside their scans under the template "{name}", another
     // program's text, or our copy edited since). Copies made before they recorded their text copy

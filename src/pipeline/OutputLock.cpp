@@ -1,6 +1,7 @@
 #include "pipeline/OutputLock.h"
 
 #include "core/OCRError.h"
+#include "pipeline/OutputPath.h"
 #include "pipeline/StagedOutputFile.h"
 #include "pipeline/TextLayerWriter.h"
 #include "platform/FileNames.h"
@@ -93,7 +94,7 @@ OutputLock::~OutputLock() {
 void OutputLock::removeStaleStagedFiles() const {
     const QFileInfo output(outputPath_);
     const QString folder = output.absolutePath();
-    const QString textCopy = folder + QLatin1Char('/') + output.completeBaseName() + QStringLiteral(".txt");
+    const QString textCopy = OutputPath::textCopyPath(outputPath_);
     for (const QString& name : FileNames::entries(folder)) {
         if (StagedOutputFile::isStagingNameOf(name, outputPath_) || StagedOutputFile::isStagingNameOf(name, textCopy)) {
             ::unlink(FileNames::encode(folder + QLatin1Char('/') + name).constData());

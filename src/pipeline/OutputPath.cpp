@@ -120,6 +120,11 @@ QString outputNameKey(const QString& sourcePath, const QString& nameTemplate) {
     return nameKey(nameWithDate(sourcePath, nameTemplate, QStringLiteral("0000-00-00")));
 }
 
+QString textCopyPath(const QString& output) {
+    const QFileInfo info(output);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".txt");
+}
+
 QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate) {
     const QString directory = folder ? *folder : QFileInfo(sourcePath).absolutePath();
     return QDir(directory).filePath(fileName(sourcePath, nameTemplate, QDateTime::currentDateTime()));

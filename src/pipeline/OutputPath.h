@@ -33,6 +33,9 @@ QString outputNameKey(const QString& sourcePath, const QString& nameTemplate);
 // The output path: `folder` (or the source's own folder) plus fileName() for now.
 QString outputURL(const QString& sourcePath, const std::optional<QString>& folder, const QString& nameTemplate);
 
+// Where an output's text copy goes: beside it, with its base name and ".txt".
+QString textCopyPath(const QString& output);
+
 // The folder of a source's output when the folders searched (`roots`) are mirrored under
 // `outputFolder`: for a source inside a root, the same subfolder of `outputFolder`;
 // `outputFolder` otherwise (none: next to the source).

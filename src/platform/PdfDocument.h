@@ -48,7 +48,7 @@ struct DocumentAttributes {
     std::optional<QStringList> keywords;
     std::optional<QString> creator;
     std::optional<SourceRecord> source;
-    // Of a searchable copy: the SHA-256 of the text copy written beside it, or "none".
+    // Of a searchable copy: the SHA-256 of the text copy written beside it, or noTextCopy.
     std::optional<QString> textCopy;
     bool operator==(const DocumentAttributes&) const = default;
 };
@@ -58,6 +58,7 @@ inline constexpr const char* sourceNameKey = "/QuorvaneSource";
 inline constexpr const char* sourceSizeKey = "/QuorvaneSourceSize";
 inline constexpr const char* sourceModifiedKey = "/QuorvaneSourceModified";
 inline constexpr const char* textCopyKey = "/QuorvaneTextCopy";
+inline constexpr const char* noTextCopy = "none";
 
 // One page of an open document. Cheap to copy; valid while its document is alive.
 class PdfPage {

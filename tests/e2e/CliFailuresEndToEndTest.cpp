@@ -134,10 +134,10 @@ TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     const QStringList again = plainRecognition + QStringList{"--sidecar", "--force", source};
     EXPECT_EQ(runCli(again, {}, {"timeout", "60"}).result.exitCode, 1);
     ASSERT_TRUE(QFile::remove(notes));
-    for (int run = 0; run < 2; ++run) {
-        EXPECT_EQ(runCli(again).result.exitCode, 0) << run;
-    }
+    // The output is up to date but for its text copy: a batch makes that, and later replaces it.
+    EXPECT_EQ(runCli(plainRecognition + QStringList{"--sidecar", folder.path()}).result.exitCode, 0);
     EXPECT_TRUE(readTextFile(notes).contains("committee"));
+    EXPECT_EQ(runCli(again).result.exitCode, 0);
 
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
     const QString closed = folder.filePath("closed");

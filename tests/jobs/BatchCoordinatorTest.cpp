@@ -161,6 +161,13 @@ TEST(BatchCoordinatorUpToDate, RecordedSourcePagesAndDates) {
     recordSource(output, source);
     setModified(output, sourceDate.addSecs(60));
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source));
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source, true)) << "the text copy asked for is missing";
+    ASSERT_TRUE(test::writeFile(root.filePath("scan_searchable.txt")));
+    EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source, true));
+    test::editPdf(output, [&](QPDF& pdf) {
+        PDFAuxBuilder::apply({.source = SourceRecord::of(source), .textCopy = "none"}, pdf);
+    });
+    EXPECT_FALSE(BatchCoordinator::isUpToDate(output, source, true)) << "made without one, so the .txt is not its";
     setModified(output, sourceDate);
     EXPECT_TRUE(BatchCoordinator::isUpToDate(output, source)) << "equal dates count as up to date";
     setModified(source, sourceDate.addSecs(-120));
