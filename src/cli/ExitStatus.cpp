@@ -35,7 +35,7 @@ QString helpText() {
                           "  4    the PDF is locked and no password was given (see --password)\n"
                           "  5    the password given does not unlock the PDF\n"
                           "  6    the searchable PDF cannot be written there\n"
-                          "  130  cancelled (Ctrl-C or SIGTERM)");
+                          "  130  cancelled (Ctrl-C, SIGTERM, or the terminal or output pipe closed)");
 }
 
 } // namespace quorvane::cli::ExitStatus

@@ -12,6 +12,10 @@ namespace {
 
 int signalSockets[2] = {-1, -1};
 
+// A write to a closed pipe (SIGPIPE) then fails instead of ending the program mid-document; our
+// own pipes to child processes never raise it.
+constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
 // Only async-signal-safe work here: the signal's number through the socket wakes the event loop.
 void onSignal(int signalNumber) {
     const char byte = static_cast<char>(signalNumber);
@@ -30,23 +34,25 @@ InterruptHandler::InterruptHandler(QObject* parent) : QObject(parent) {
         if (::read(signalSockets[1], &byte, 1) != 1) {
             return;
         }
-        if (byte == SIGTERM) {
-            Q_EMIT terminated();
-        } else {
+        if (byte == SIGINT) {
             Q_EMIT interrupted();
+        } else {
+            Q_EMIT terminated();
         }
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signalNumber : handledSignals) {
+        sigaction(signalNumber, &action, nullptr);
+    }
 }
 
 InterruptHandler::~InterruptHandler() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (const int signalNumber : handledSignals) {
+        std::signal(signalNumber, SIG_DFL);
+    }
     if (signalSockets[0] >= 0) {
         ::close(signalSockets[0]);
         ::close(signalSockets[1]);

@@ -1,7 +1,8 @@
 #pragma once
 
-// Turns Ctrl-C (SIGINT) and SIGTERM into Qt signals on the main thread, so that the program ends
-// its documents in an orderly way instead of dying with half-written files.
+// Turns Ctrl-C (SIGINT), SIGTERM, a closed terminal (SIGHUP) and a reader of our output that went
+// away (SIGPIPE, `| head`) into Qt signals on the main thread, so that the program ends its
+// documents in an orderly way instead of dying with half-written files.
 
 #include <QObject>
 
@@ -19,7 +20,7 @@ public:
 Q_SIGNALS:
     // Ctrl-C.
     void interrupted();
-    // SIGTERM, what `kill` and service managers send: stop at once.
+    // SIGTERM, what `kill` and service managers send, SIGHUP and SIGPIPE: stop at once.
     void terminated();
 
 private:
