@@ -7,6 +7,7 @@
 #include "jobs/FolderWatcher.h"
 #include "pipeline/OCRPipeline.h"
 #include "pipeline/OutputPath.h"
+#include "platform/TesseractEnginePool.h"
 #include "settings/AppSettings.h"
 
 #include <QDateTime>
@@ -219,6 +220,12 @@ bool MainWorkflow::mayQuit() {
         QStringLiteral("Quorvane is still making documents searchable. If you quit now, the documents in "
                        "progress are not saved; your original files stay as they are."),
         QStringLiteral("Quit"));
+}
+
+void MainWorkflow::stopAll() {
+    m_pipeline.cancel();
+    m_batch.stopNow();
+    TesseractEnginePool::stopAllRecognitions();
 }
 
 } // namespace quorvane

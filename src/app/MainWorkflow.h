@@ -67,6 +67,8 @@ public:
 
     // Asks before quitting while work is under way; true when quitting may go ahead.
     bool mayQuit();
+    // Quitting: the documents in progress are given up at once, and leave nothing behind.
+    void stopAll();
 
     // True when an empty file can be created (and is removed again) in the folder.
     static bool isFolderWritable(const QString& folder);

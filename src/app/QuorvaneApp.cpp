@@ -47,13 +47,17 @@ QuorvaneApp::QuorvaneApp(PendingDrops& drops, std::shared_ptr<const TextRecogniz
         qtDialogs->setWindow(m_mainWindow.get());
     }
     m_mainWindow->setCloseHandler([this] {
+        // Quitting closes the windows too: decided already, it is not asked about again.
+        if (m_quitting) {
+            return true;
+        }
         if (keepsRunningInTray()) {
             return true; // only hides the window
         }
         if (!m_mainWindow->workflow().mayQuit()) {
             return false;
         }
-        QCoreApplication::quit();
+        quitNow();
         return true;
     });
 
@@ -102,8 +106,14 @@ void QuorvaneApp::showAbout() {
 
 void QuorvaneApp::quit() {
     if (m_mainWindow->workflow().mayQuit()) {
-        QCoreApplication::quit();
+        quitNow();
     }
+}
+
+void QuorvaneApp::quitNow() {
+    m_quitting = true;
+    m_mainWindow->workflow().stopAll();
+    QCoreApplication::quit();
 }
 
 void QuorvaneApp::takePendingFiles() {

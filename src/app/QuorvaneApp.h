@@ -60,6 +60,9 @@ public Q_SLOTS:
     void showAbout();
     // Quits, after asking when documents are still being processed.
     void quit();
+    // Quits without asking, as when the session ends or the process is told to stop; the
+    // documents in progress are given up.
+    void quitNow();
 
 private:
     void takePendingFiles();
@@ -72,6 +75,7 @@ private:
     std::unique_ptr<UpdateChecker> m_updates;
     std::unique_ptr<DialogProvider> m_dialogs;
     QAction* m_quitAction = nullptr;
+    bool m_quitting = false;
     QAction* m_settingsAction = nullptr;
     QAction* m_aboutAction = nullptr;
     std::unique_ptr<MainWindow> m_mainWindow;

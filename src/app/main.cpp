@@ -4,6 +4,7 @@
 #include "app/PendingDrops.h"
 #include "app/QuorvaneApp.h"
 #include "app/SingleInstance.h"
+#include "platform/InterruptHandler.h"
 #include "platform/ProcessStart.h"
 #include "platform/TesseractOCRService.h"
 
@@ -67,6 +68,11 @@ int main(int argc, char** argv) {
     }
 
     QuorvaneApp quorvane(drops, std::make_shared<TesseractOCRService>());
+    // Logging out, `kill` or a closed terminal would otherwise end the program mid-document,
+    // leaving its lock and half-written files beside the user's.
+    InterruptHandler interrupts;
+    QObject::connect(&interrupts, &InterruptHandler::interrupted, &quorvane, &QuorvaneApp::quitNow);
+    QObject::connect(&interrupts, &InterruptHandler::terminated, &quorvane, &QuorvaneApp::quitNow);
     quorvane.launch(files);
     return app.exec();
 }

@@ -4,13 +4,13 @@
 #include "cli/CommandLine.h"
 #include "cli/DocumentRunner.h"
 #include "cli/ExitStatus.h"
-#include "cli/InterruptHandler.h"
 #include "cli/LanguageCommands.h"
 #include "cli/SettingsCommands.h"
 #include "cli/Terminal.h"
 #include "jobs/InputFiles.h"
 #include "pipeline/OutputPath.h"
 #include "platform/FileNames.h"
+#include "platform/InterruptHandler.h"
 #include "platform/ProcessStart.h"
 #include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
@@ -148,15 +148,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    cli::InterruptHandler interrupts;
+    InterruptHandler interrupts;
     const auto recognizer = std::make_shared<TesseractOCRService>();
 
     if (commandLine.watchFolder) {
         cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate, skipsExisting, false,
                                  commandLine.reportPath},
                                 recognizer);
-        QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
-        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
+        QObject::connect(&interrupts, &InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
+        QObject::connect(&interrupts, &InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.watch(*commandLine.watchFolder, commandLine.processExisting);
         app.exec();
@@ -207,8 +207,8 @@ int main(int argc, char** argv) {
         const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, nameTemplate);
         cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword, commandLine.reportPath,
                                    recognizer);
-        QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
-        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::DocumentRunner::stop);
+        QObject::connect(&interrupts, &InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
+        QObject::connect(&interrupts, &InterruptHandler::terminated, &runner, &cli::DocumentRunner::stop);
         QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
         runner.start();
         app.exec();
@@ -217,8 +217,8 @@ int main(int argc, char** argv) {
         cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate, skipsExisting, commandLine.retry,
                                  commandLine.reportPath, commandLine.recursive ? folders : QStringList()},
                                 recognizer);
-        QObject::connect(&interrupts, &cli::InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
-        QObject::connect(&interrupts, &cli::InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
+        QObject::connect(&interrupts, &InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
+        QObject::connect(&interrupts, &InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
         QObject::connect(&runner, &cli::BatchRunner::finished, &app, &QCoreApplication::quit);
         runner.run(files);
         app.exec();

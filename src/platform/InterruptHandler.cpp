@@ -1,4 +1,4 @@
-#include "cli/InterruptHandler.h"
+#include "platform/InterruptHandler.h"
 
 #include <QSocketNotifier>
 
@@ -6,7 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quorvane::cli {
+namespace quorvane {
 
 namespace {
 
@@ -60,4 +60,4 @@ InterruptHandler::~InterruptHandler() {
     }
 }
 
-} // namespace quorvane::cli
+} // namespace quorvane

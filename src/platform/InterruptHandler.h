@@ -8,7 +8,7 @@
 
 class QSocketNotifier;
 
-namespace quorvane::cli {
+namespace quorvane {
 
 class InterruptHandler : public QObject {
     Q_OBJECT
@@ -27,4 +27,4 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
-} // namespace quorvane::cli
+} // namespace quorvane
