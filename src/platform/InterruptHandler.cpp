@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@ int signalSockets[2] = {-1, -1};
 // A write to a closed pipe (SIGPIPE) then fails instead of ending the program mid-document; our
 // own pipes to child processes never raise it.
 constexpr int handledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+struct sigaction previousActions[std::size(handledSignals)];
 
 // Only async-signal-safe work here: the signal's number through the socket wakes the event loop.
 void onSignal(int signalNumber) {
@@ -44,14 +46,19 @@ InterruptHandler::InterruptHandler(QObject* parent) : QObject(parent) {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signalNumber : handledSignals) {
-        sigaction(signalNumber, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(handledSignals); ++i) {
+        sigaction(handledSignals[i], nullptr, &previousActions[i]);
+        // A signal ignored by whoever started us stays ignored: `nohup` keeps a watch running
+        // after its terminal closes, a script's `&` keeps Ctrl-C from background jobs.
+        if (previousActions[i].sa_handler != SIG_IGN) {
+            sigaction(handledSignals[i], &action, nullptr);
+        }
     }
 }
 
 InterruptHandler::~InterruptHandler() {
-    for (const int signalNumber : handledSignals) {
-        std::signal(signalNumber, SIG_DFL);
+    for (std::size_t i = 0; i < std::size(handledSignals); ++i) {
+        sigaction(handledSignals[i], &previousActions[i], nullptr);
     }
     if (signalSockets[0] >= 0) {
         ::close(signalSockets[0]);

@@ -226,11 +226,13 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     writeScan(watched + "/already there.pdf", "Minutes of the committee");
     writePdf(root.filePath("arrival.pdf"), {FixturePage{}});
 
+    // Under nohup, the terminal it was started from may close.
     QProcess cli;
-    cli.start(binPath("quorvane-cli"),
-              plainRecognition + QStringList{"--name", "{name}_ocr", "--watch", watched, "--process-existing"});
+    cli.start("nohup", QStringList{binPath("quorvane-cli")} + plainRecognition +
+                           QStringList{"--name", "{name}_ocr", "--watch", watched, "--process-existing"});
     QString seen;
     ASSERT_TRUE(waitForOutput(cli, seen, "already there.pdf -> ")) << seen.toStdString();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGHUP);
 
     // A damaged arrival fails, and comes again once replaced under its name.
     QFile::copy(corpusPath("invalid.pdf"), watched + "/late.pdf");
