@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace quorvane;
@@ -69,7 +70,9 @@ int main(int argc, char** argv) {
 
     QuorvaneApp quorvane(drops, std::make_shared<TesseractOCRService>());
     // Logging out, `kill` or a closed terminal would otherwise end the program mid-document,
-    // leaving its lock and half-written files beside the user's.
+    // leaving its lock and half-written files beside the user's. Its log going away (a journal
+    // that restarts) is no reason to quit: that signal stays ignored.
+    std::signal(SIGPIPE, SIG_IGN);
     InterruptHandler interrupts;
     QObject::connect(&interrupts, &InterruptHandler::interrupted, &quorvane, &QuorvaneApp::quitNow);
     QObject::connect(&interrupts, &InterruptHandler::terminated, &quorvane, &QuorvaneApp::quitNow);
