@@ -123,7 +123,10 @@ void RenderProcess::start() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pair[1], RenderProtocol::socketDescriptor);
     posix_spawn_file_actions_adddup2(&actions, document_, RenderProtocol::documentDescriptor);
-    // The renderer takes its signals as a fresh program does, whatever the engine blocks.
+    // The renderer takes its signals as a fresh program does, whatever the engine blocks. In a
+    // process group of its own, it does not get the terminal's Ctrl-C or hang-up: those are for
+    // the program, which decides what becomes of the page (after a first Ctrl-C, the documents in
+    // progress are finished).
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none, all;
@@ -131,7 +134,8 @@ void RenderProcess::start() {
     sigfillset(&all);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     const QByteArray path = FileNames::encode(program());
     char* arguments[] = {const_cast<char*>(path.constData()), nullptr};

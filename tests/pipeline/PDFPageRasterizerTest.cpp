@@ -5,7 +5,10 @@
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
+#include <QThread>
 #include <QtConcurrent>
+#include <csignal>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
@@ -186,7 +189,11 @@ TEST(PDFPageRasterizer, DocumentsRenderOnSeveralThreadsAtOnce) {
 // A tiling pattern that paints itself every ten-thousandth of a point never finishes drawing (as in
 // pdftoppm): it is stopped at the time limit with its page number and the reason, and the
 // document's next page still draws, in a renderer of its own.
-TEST(PDFPageRasterizer, ARunawayPageIsStoppedAndTheNextPageStillDraws) {
+TEST(PDFPageRasterizer, ARunawayPageIsStoppedAndTheNextPageStillDrawsAlsoAfterACtrlC) {
+    // A process group of our own, with the renderers started from now on: Ctrl-C goes to it below.
+    if (::getpgid(0) != ::getpid()) {
+        ASSERT_EQ(::setpgid(0, 0), 0);
+    }
     QTemporaryDir folder;
     const QString path = folder.filePath("runaway.pdf");
     const auto pdf = buildPdf({FixturePage{}, FixturePage{.blackRects = {{0, 0, 306, 792}}}});
@@ -204,4 +211,14 @@ TEST(PDFPageRasterizer, ARunawayPageIsStoppedAndTheNextPageStillDraws) {
     const auto next = PDFPageRasterizer::render(*document->page(1), 36);
     ASSERT_TRUE(next);
     EXPECT_EQ(darkArea(*next), cv::Rect(0, 0, 153, 396));
+
+    // A terminal's Ctrl-C goes to its whole foreground process group, as here. It is for the
+    // program (which may let the pages in progress finish), not for the renderer.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGINT, &ignore, &previous);
+    ::kill(0, SIGINT);
+    QThread::msleep(200);
+    EXPECT_TRUE(PDFPageRasterizer::render(*document->page(1), 36));
+    ::sigaction(SIGINT, &previous, nullptr);
 }
