@@ -99,7 +99,7 @@ void DocumentRunner::report() {
     if (phase.kind != Phase::Kind::done) {
         exitCode_ = stopping_ ? ExitStatus::cancelled : ExitStatus::forFailure(phase.errorKind);
         print(stderr, QStringLiteral("quorvane-cli: %1: %2\n")
-                          .arg(shown(file_, stderr), shown(TerminalWording::failure(phase.message, true), stderr)));
+                          .arg(shown(file_, stderr), shown(TerminalWording::failure(phase.message, true, asksPassword_), stderr)));
         return;
     }
     QString text = shown(file_, stdout);

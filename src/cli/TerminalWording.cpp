@@ -5,8 +5,13 @@
 
 namespace quorvane::cli::TerminalWording {
 
-QString failure(const QString& message, bool onItsOwn) {
+QString failure(const QString& message, bool onItsOwn, bool passwordAsked) {
     if (message == OCRError::passwordRequired().description()) {
+        // Asked for, no password came: the input ended (a script's empty pipe, or Ctrl-D).
+        if (passwordAsked) {
+            return message + QStringLiteral(" --password read none: type it when asked, or give it as a line on "
+                                            "the input.");
+        }
         return message + (onItsOwn ? QStringLiteral(" Add --password to be asked for it.")
                                    : QStringLiteral(" Run it on its own with --password to be asked for it."));
     }

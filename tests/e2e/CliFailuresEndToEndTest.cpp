@@ -49,6 +49,10 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndItsCopyKeepsIt) {
     EXPECT_EQ(nowhere.result.exitCode, 2);
     EXPECT_TRUE(nowhere.result.standardError.contains("missing\" does not exist"));
 
+    const auto ended = runCli(plainRecognition + QStringList{"--password", locked}); // an input with no line
+    EXPECT_EQ(ended.result.exitCode, 4);
+    EXPECT_TRUE(ended.result.standardError.contains("--password read none: type it when asked, or give it as a line"))
+        << ended.result.standardError.toStdString();
     const auto wrong = runCli(plainRecognition + QStringList{"--password", locked}, "open up\n");
     EXPECT_EQ(wrong.result.exitCode, 5);
     EXPECT_TRUE(wrong.result.standardError.contains("That password didn't unlock the PDF. Check it and try again."));
