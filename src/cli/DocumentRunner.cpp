@@ -48,13 +48,24 @@ void DocumentRunner::start() {
         }
         std::optional<QString> password;
         if (asksPassword_ && OCRPipeline::requiresPassword(file_)) {
-            password = readPassword(QStringLiteral("Password for %1: ").arg(shown(QFileInfo(file_).fileName(), stderr)));
+            const auto answer =
+                readPassword(QStringLiteral("Password for %1: ").arg(shown(QFileInfo(file_).fileName(), stderr)));
+            if (answer.interrupted) { // nothing was started
+                stopping_ = true;
+                exitCode_ = ExitStatus::cancelled;
+                Q_EMIT finished();
+                return;
+            }
+            password = answer.password;
         }
         pipeline_.process(file_, output_, options_, password);
     });
 }
 
 void DocumentRunner::interrupt() {
+    if (stopping_) {
+        return;
+    }
     if (interrupted_) {
         stop();
         return;

@@ -1,5 +1,7 @@
 #include "cli/PasswordPrompt.h"
 
+#include "platform/InterruptHandler.h"
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -8,12 +10,12 @@
 
 namespace quorvane::cli {
 
-std::optional<QString> readPassword(const QString& prompt) {
+PasswordAnswer readPassword(const QString& prompt) {
     std::string line;
+    bool read = false, interrupted = false;
     if (!isatty(STDIN_FILENO)) {
-        if (!std::getline(std::cin, line)) {
-            return std::nullopt;
-        }
+        interrupted = !InterruptHandler::waitForInput(STDIN_FILENO);
+        read = !interrupted && std::getline(std::cin, line);
     } else {
         std::fputs(prompt.toLocal8Bit().constData(), stderr);
         std::fflush(stderr);
@@ -22,17 +24,19 @@ std::optional<QString> readPassword(const QString& prompt) {
         termios silent = saved;
         silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
-        const bool read = static_cast<bool>(std::getline(std::cin, line));
+        // The terminal hands over whole lines: once there is input, the line is complete.
+        interrupted = !InterruptHandler::waitForInput(STDIN_FILENO);
+        read = !interrupted && std::getline(std::cin, line);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
         std::fputs("\n", stderr);
-        if (!read) {
-            return std::nullopt;
-        }
+    }
+    if (!read) {
+        return {std::nullopt, interrupted};
     }
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
-    return QString::fromLocal8Bit(line);
+    return {QString::fromLocal8Bit(line), false};
 }
 
 } // namespace quorvane::cli

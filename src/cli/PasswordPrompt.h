@@ -5,8 +5,13 @@
 
 namespace quorvane::cli {
 
+struct PasswordAnswer {
+    std::optional<QString> password; // nothing when no line could be read
+    bool interrupted = false;        // Ctrl-C (or another stopping signal) while waiting
+};
+
 // Asks for a password on the terminal without echo, or reads one line from standard input when
-// it is not a terminal. Nothing when no line could be read.
-std::optional<QString> readPassword(const QString& prompt);
+// it is not a terminal.
+PasswordAnswer readPassword(const QString& prompt);
 
 } // namespace quorvane::cli

@@ -2,8 +2,10 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <iterator>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,6 +54,23 @@ InterruptHandler::InterruptHandler(QObject* parent) : QObject(parent) {
         // after its terminal closes, a script's `&` keeps Ctrl-C from background jobs.
         if (previousActions[i].sa_handler != SIG_IGN) {
             sigaction(handledSignals[i], &action, nullptr);
+        }
+    }
+}
+
+bool InterruptHandler::waitForInput(int descriptor) {
+    pollfd watched[] = {{descriptor, POLLIN, 0}, {signalSockets[1], POLLIN, 0}};
+    const nfds_t count = signalSockets[1] >= 0 ? 2 : 1;
+    while (true) {
+        const int ready = ::poll(watched, count, -1);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0 || watched[0].revents != 0) {
+            return true; // the read says what is wrong, if anything
+        }
+        if (watched[1].revents != 0) {
+            return false;
         }
     }
 }

@@ -17,6 +17,10 @@ public:
     explicit InterruptHandler(QObject* parent = nullptr);
     ~InterruptHandler() override;
 
+    // Waits outside the event loop until `descriptor` has something to read (true), or until one
+    // of the signals above arrives (false), which is then also emitted as usual.
+    static bool waitForInput(int descriptor);
+
 Q_SIGNALS:
     // Ctrl-C.
     void interrupted();

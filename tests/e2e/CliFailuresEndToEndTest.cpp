@@ -9,6 +9,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -53,6 +54,16 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndItsCopyKeepsIt) {
     EXPECT_EQ(ended.result.exitCode, 4);
     EXPECT_TRUE(ended.result.standardError.contains("--password read none: type it when asked, or give it as a line"))
         << ended.result.standardError.toStdString();
+    // Ctrl-C at the prompt ends the run; it did nothing until a line was typed blind.
+    QProcess prompt;
+    prompt.start("script", inTerminal({"--password", locked}));
+    QByteArray shown;
+    while (!shown.contains("Password for") && prompt.waitForReadyRead(30000)) {
+        shown += prompt.readAllStandardOutput();
+    }
+    prompt.write("\x03");
+    EXPECT_TRUE(prompt.waitForFinished(15000));
+    EXPECT_EQ(prompt.exitCode(), 130);
     const auto wrong = runCli(plainRecognition + QStringList{"--password", locked}, "open up\n");
     EXPECT_EQ(wrong.result.exitCode, 5);
     EXPECT_TRUE(wrong.result.standardError.contains("That password didn't unlock the PDF. Check it and try again."));

@@ -28,13 +28,17 @@ CliRun runCli(const QStringList& arguments, const QByteArray& input, const QStri
     return run;
 }
 
-ProcessResult runCliInTerminal(const QStringList& arguments, int columns, int rows) {
+QStringList inTerminal(const QStringList& arguments, int columns, int rows) {
     const auto quoted = [](QString word) { return "'" + word.replace("'", "'\\''") + "'"; };
     QStringList command{QString("stty cols %1 rows %2 && exec").arg(columns).arg(rows), quoted(binPath("quorvane-cli"))};
     for (const auto& argument : arguments) {
         command << quoted(argument);
     }
-    return runProgram("script", {"--quiet", "--return", "--command", command.join(' '), "/dev/null"}, {}, 600000);
+    return {"--quiet", "--return", "--command", command.join(' '), "/dev/null"};
+}
+
+ProcessResult runCliInTerminal(const QStringList& arguments, int columns, int rows) {
+    return runProgram("script", inTerminal(arguments, columns, rows), {}, 600000);
 }
 
 QStringList terminalRows(const QString& output) {

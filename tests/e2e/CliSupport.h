@@ -25,6 +25,8 @@ CliRun runCli(const QStringList& arguments, const QByteArray& input = {}, const 
 // Runs quorvane-cli in a pseudo-terminal of `columns` x `rows` (through script(1)); what it wrote
 // there is in standardOutput, with the terminal's line endings.
 ProcessResult runCliInTerminal(const QStringList& arguments, int columns, int rows);
+// The arguments of `script` that run quorvane-cli with `arguments` on a terminal of that size.
+QStringList inTerminal(const QStringList& arguments, int columns = 80, int rows = 24);
 
 // The rows a terminal holds, scrollback included, after showing `output`: text, carriage
 // returns, line feeds, and the cursor-up, erase-below and erase-line sequences. Rows are not
