@@ -11,22 +11,21 @@
 namespace quorvane::cli {
 
 PasswordAnswer readPassword(const QString& prompt) {
-    std::string line;
-    bool read = false, interrupted = false;
-    if (!isatty(STDIN_FILENO)) {
-        interrupted = !InterruptHandler::waitForInput(STDIN_FILENO);
-        read = !interrupted && std::getline(std::cin, line);
-    } else {
+    const bool terminal = isatty(STDIN_FILENO) != 0;
+    termios saved{};
+    if (terminal) {
         std::fputs(prompt.toLocal8Bit().constData(), stderr);
         std::fflush(stderr);
-        termios saved{};
         tcgetattr(STDIN_FILENO, &saved);
         termios silent = saved;
         silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
-        // The terminal hands over whole lines: once there is input, the line is complete.
-        interrupted = !InterruptHandler::waitForInput(STDIN_FILENO);
-        read = !interrupted && std::getline(std::cin, line);
+    }
+    // A terminal hands over whole lines: once there is input, the line is complete.
+    const bool interrupted = !InterruptHandler::waitForInput(STDIN_FILENO);
+    std::string line;
+    const bool read = !interrupted && std::getline(std::cin, line);
+    if (terminal) {
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
         std::fputs("\n", stderr);
     }

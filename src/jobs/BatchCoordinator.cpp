@@ -113,15 +113,16 @@ bool BatchCoordinator::isUpToDate(const QString& output, const QString& source, 
     if (!outputDocument) {
         return false;
     }
+    const DocumentAttributes recorded = outputDocument->attributes();
     // The text copy turned on since the output was made (or deleted since) is made now.
     if (withTextCopy && (!QFileInfo::exists(OutputPath::textCopyPath(output)) ||
-                         outputDocument->attributes().textCopy == QString::fromLatin1(noTextCopy))) {
+                         recorded.textCopy == QString::fromLatin1(noTextCopy))) {
         return false;
     }
     // The output must record this very source as it is now; one that keeps its source's
     // password cannot be read without it and is judged by the dates alone.
     if (!outputDocument->isLocked() &&
-        (outputDocument->pageCount() < 1 || outputDocument->attributes().source != SourceRecord::of(source))) {
+        (outputDocument->pageCount() < 1 || recorded.source != SourceRecord::of(source))) {
         return false;
     }
     // An image, or a source that does not open, has no page count to compare.
