@@ -44,17 +44,6 @@ TEST(OCRRegionFilter, KeepsLinesWithAtLeastHalfTheirAreaInsideInTheirOrder) {
     EXPECT_EQ(OCRRegion::filter(page, Rect{0, 0.7, 1, 0.3}), std::vector<OCRLine>(page.begin(), page.begin() + 2));
 }
 
-TEST(OCRRegionConversions, ImageRectFitsTheImageCentredInsideTheInset) {
-    // A portrait image in a wide pane: limited by the height, centred horizontally.
-    expectRect(OCRRegion::imageRect({100, 200}, {516, 416}, 8), {158, 8, 200, 400});
-    // A wide image in a tall pane: limited by the width.
-    expectRect(OCRRegion::imageRect({400, 100}, {416, 616}, 8), {8, 258, 400, 100});
-    // Nothing to show.
-    EXPECT_EQ(OCRRegion::imageRect({0, 100}, {500, 500}, 8), Rect{});
-    EXPECT_EQ(OCRRegion::imageRect({100, 100}, {500, -1}, 8), Rect{});
-    EXPECT_EQ(OCRRegion::imageRect({100, 100}, {16, 500}, 8), Rect{});
-}
-
 TEST(OCRRegionConversions, DragAndViewRectAreInverse) {
     const Rect image{0, 0, 400, 400};
     const Rect region = OCRRegion::regionFromDrag({300, 100}, {100, 300}, image);

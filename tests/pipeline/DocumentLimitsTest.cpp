@@ -49,11 +49,3 @@ TEST(DocumentLimits, FileSizeLimitIsInclusiveInWholeMegabytes) {
     EXPECT_FALSE(refusal([&] { DocumentLimits::checkFileSize(folder.filePath("missing.pdf"), 0); }));
     EXPECT_FALSE(DocumentLimits::fileSize(folder.path()));
 }
-
-// The page-count text is shown by the pipeline refusing a 2001-page document (OCRPipeline).
-TEST(DocumentLimits, PageCountLimitIsInclusive) {
-    EXPECT_FALSE(refusal([] { DocumentLimits::checkPageCount(2000, DocumentLimits::maxPages); }));
-    EXPECT_TRUE(refusal([] { DocumentLimits::checkPageCount(12000, 10); })
-                    .value_or("")
-                    .startsWith("This document has 12000 pages to process, over the 10-page limit "));
-}

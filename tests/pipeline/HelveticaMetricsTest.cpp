@@ -59,8 +59,4 @@ TEST(HelveticaMetrics, WidthsAndCharactersMatchAnIndependentReader) {
         }
         EXPECT_EQ(readBack, chunks[i]) << text.toStdString();
     }
-
-    EXPECT_FALSE(HelveticaMetrics::winAnsiCode(U'\u0416')); // Cyrillic Zhe
-    EXPECT_FALSE(HelveticaMetrics::winAnsiCode(U'\u0081'));
-    EXPECT_EQ(HelveticaMetrics::winAnsiCode(U'\u20AC'), 0x80);
 }
