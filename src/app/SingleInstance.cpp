@@ -3,10 +3,8 @@
 #include "app/PendingDrops.h"
 
 #include <QDataStream>
-#include <QDir>
 #include <QLocalSocket>
-
-#include <unistd.h>
+#include <QStandardPaths>
 
 namespace quorvane {
 
@@ -23,14 +21,18 @@ bool someoneListens(const QString& path) {
 } // namespace
 
 QString SingleInstance::socketPath() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists()) {
-        return runtime + QStringLiteral("/quorvane.socket");
-    }
-    return QDir::tempPath() + QStringLiteral("/quorvane-%1.socket").arg(getuid());
+    // A socket in a folder that others can write to could be taken first by another user, who
+    // would then receive the files. Qt's runtime folder is the user's alone: $XDG_RUNTIME_DIR when
+    // it is private, else one made with mode 0700 in the temporary folder, and none when a folder
+    // of that name belongs to someone else.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QString() : runtime + QStringLiteral("/quorvane.socket");
 }
 
 SingleInstance::HandOver SingleInstance::handOver(const QStringList& files, std::chrono::milliseconds timeout) {
+    if (socketPath().isEmpty()) {
+        return HandOver::noInstance;
+    }
     QLocalSocket socket;
     socket.connectToServer(socketPath());
     if (!socket.waitForConnected(static_cast<int>(timeout.count()))) {
@@ -66,6 +68,9 @@ SingleInstance::SingleInstance(PendingDrops& drops, QObject* parent) : QObject(p
 
 bool SingleInstance::listen() {
     const QString path = socketPath();
+    if (path.isEmpty()) {
+        return false;
+    }
     // Listening with access options replaces whatever socket file is there, so a live instance
     // is looked for first.
     if (someoneListens(path)) {

@@ -23,7 +23,7 @@ public:
         noAnswer,   // something listens but did not take the files in time
     };
 
-    // $XDG_RUNTIME_DIR/quorvane.socket, else a file named after the user id in the temporary folder.
+    // quorvane.socket in the user's private runtime folder; empty when there is none.
     static QString socketPath();
 
     // Hands the files (absolute paths) to the running instance, waiting at most `timeout`.

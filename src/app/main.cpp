@@ -64,8 +64,9 @@ int main(int argc, char** argv) {
         }
     }
     if (!listening) {
+        const QString path = SingleInstance::socketPath();
         std::fprintf(stderr, "quorvane: cannot listen on %s; files opened later start another window.\n",
-                     qPrintable(SingleInstance::socketPath()));
+                     path.isEmpty() ? "a socket of its own (the runtime folder belongs to another user)" : qPrintable(path));
     }
 
     QuorvaneApp quorvane(drops, std::make_shared<TesseractOCRService>());

@@ -8,6 +8,8 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -65,4 +67,19 @@ TEST(SingleInstance, SocketOfACrashedInstanceIsReplaced) {
     PendingDrops otherDrops;
     SingleInstance other(otherDrops);
     EXPECT_FALSE(other.listen()) << "a live instance's socket is not taken over";
+}
+
+// A socket where other users can write (a session without a runtime folder of its own) could be
+// taken by one of them first, and they would be handed the files.
+TEST(SingleInstance, TheSocketIsInAFolderOfTheUsersAlone) {
+    QTemporaryDir shared;
+    ASSERT_TRUE(QFile::setPermissions(shared.path(), QFile::Permissions(0x7777)));
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtime); });
+    for (const QByteArray& folder : {runtime, shared.path().toLocal8Bit(), QByteArray()}) {
+        qputenv("XDG_RUNTIME_DIR", folder);
+        const QFileInfo socketFolder(QFileInfo(SingleInstance::socketPath()).path());
+        EXPECT_EQ(socketFolder.ownerId(), getuid()) << folder.constData();
+        EXPECT_EQ(socketFolder.permissions() & QFile::Permissions(0x0077), QFile::Permissions()) << folder.constData();
+    }
 }
