@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -48,27 +49,35 @@ QWidget* QtDialogProvider::parentWindow() const {
     return active ? active : m_window.data();
 }
 
-QStringList QtDialogProvider::chooseInputs(InputKind kind) {
-    if (m_lastFolder.isEmpty()) {
-        m_lastFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+// The folder of the last choice while it is there, else Documents, else home. Given a folder that
+// does not exist, Qt's dialog opens its parent with the folder's name typed in as a file name.
+QString QtDialogProvider::startFolder() const {
+    for (const QString& folder : {m_lastFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)}) {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+            return folder;
+        }
     }
+    return QDir::homePath();
+}
+
+QStringList QtDialogProvider::chooseInputs(InputKind kind) {
     QStringList chosen;
     if (kind == InputKind::folder) {
         const QString folder =
-            QFileDialog::getExistingDirectory(parentWindow(), QStringLiteral("Open Folder"), m_lastFolder);
+            QFileDialog::getExistingDirectory(parentWindow(), QStringLiteral("Open Folder"), startFolder());
         if (!folder.isEmpty()) {
             chosen.append(folder);
             m_lastFolder = folder;
         }
     } else if (kind == InputKind::fileToPreview) {
-        const QString file = QFileDialog::getOpenFileName(parentWindow(), QStringLiteral("Preview"), m_lastFolder,
+        const QString file = QFileDialog::getOpenFileName(parentWindow(), QStringLiteral("Preview"), startFolder(),
                                                           inputFilter());
         if (!file.isEmpty()) {
             chosen.append(file);
             m_lastFolder = QFileInfo(file).absolutePath();
         }
     } else {
-        chosen = QFileDialog::getOpenFileNames(parentWindow(), QStringLiteral("Open"), m_lastFolder, inputFilter());
+        chosen = QFileDialog::getOpenFileNames(parentWindow(), QStringLiteral("Open"), startFolder(), inputFilter());
         if (!chosen.isEmpty()) {
             m_lastFolder = QFileInfo(chosen.first()).absolutePath();
         }
@@ -92,10 +101,7 @@ std::optional<QString> QtDialogProvider::chooseSaveLocation(const QString& folde
 }
 
 std::optional<QString> QtDialogProvider::chooseFileToOpen(const QString& title, const QString& nameFilter) {
-    if (m_lastFolder.isEmpty()) {
-        m_lastFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    }
-    const QString file = QFileDialog::getOpenFileName(parentWindow(), title, m_lastFolder, nameFilter);
+    const QString file = QFileDialog::getOpenFileName(parentWindow(), title, startFolder(), nameFilter);
     if (file.isEmpty()) {
         return std::nullopt;
     }
@@ -105,7 +111,7 @@ std::optional<QString> QtDialogProvider::chooseFileToOpen(const QString& title, 
 
 std::optional<QString> QtDialogProvider::chooseFileToSave(const QString& title, const QString& proposedName,
                                                           const QString& nameFilter) {
-    QFileDialog dialog(parentWindow(), title, m_lastFolder);
+    QFileDialog dialog(parentWindow(), title, startFolder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(nameFilter);
     dialog.selectFile(proposedName);
@@ -116,7 +122,7 @@ std::optional<QString> QtDialogProvider::chooseFileToSave(const QString& title, 
 }
 
 std::optional<QString> QtDialogProvider::chooseFolder(const QString& acceptLabel, const QString& message) {
-    QFileDialog dialog(parentWindow(), acceptLabel, m_lastFolder);
+    QFileDialog dialog(parentWindow(), acceptLabel, startFolder());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
@@ -130,7 +136,7 @@ std::optional<QString> QtDialogProvider::chooseFolder(const QString& acceptLabel
 
 std::optional<DialogProvider::ReportDestination> QtDialogProvider::chooseReportDestination() {
     using ReportExporter::Format;
-    QFileDialog dialog(parentWindow(), QStringLiteral("Export Report"), m_lastFolder);
+    QFileDialog dialog(parentWindow(), QStringLiteral("Export Report"), startFolder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     QStringList filters;
     for (const Format format : ReportExporter::allFormats) {

@@ -35,6 +35,7 @@ public:
 
 private:
     QWidget* parentWindow() const;
+    QString startFolder() const;
 
     QPointer<QWidget> m_window;
     QString m_lastFolder;

@@ -30,11 +30,12 @@ QString SingleInstance::socketPath() {
 }
 
 SingleInstance::HandOver SingleInstance::handOver(const QStringList& files, std::chrono::milliseconds timeout) {
-    if (socketPath().isEmpty()) {
+    const QString path = socketPath();
+    if (path.isEmpty()) {
         return HandOver::noInstance;
     }
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
+    socket.connectToServer(path);
     if (!socket.waitForConnected(static_cast<int>(timeout.count()))) {
         return HandOver::noInstance;
     }
