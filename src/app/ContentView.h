@@ -23,7 +23,6 @@ class ContentView : public QWidget {
 public:
     ContentView(MainWorkflow& workflow, FolderWatcher& watcher, QWidget* parent = nullptr);
 
-    PhasePanel& phasePanel() const { return *m_phasePanel; }
     BatchPanel& batchPanel() const { return *m_batchPanel; }
 
 Q_SIGNALS:

@@ -15,7 +15,6 @@ public:
     explicit ElidedLabel(QWidget* parent = nullptr);
 
     void setFullText(const QString& text);
-    QString fullText() const { return m_fullText; }
 
     QSize sizeHint() const override;
 

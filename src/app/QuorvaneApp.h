@@ -43,7 +43,6 @@ public:
     MainWindow& mainWindow() const { return *m_mainWindow; }
     // The settings window, once it has been shown.
     SettingsView* settingsView() const { return m_settingsView.get(); }
-    QAction& settingsAction() const { return *m_settingsAction; }
 
     // Installs the tray icon, shows the window, starts the update check and takes the files given
     // on the command line.

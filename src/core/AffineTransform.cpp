@@ -1,6 +1,5 @@
 #include "core/AffineTransform.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace quorvane {
@@ -36,19 +35,6 @@ AffineTransform& AffineTransform::rotate(double sine, double cosine) {
 
 Point AffineTransform::map(const Point& point) const {
     return {m11_ * point.x + m21_ * point.y + dx_, m12_ * point.x + m22_ * point.y + dy_};
-}
-
-Rect AffineTransform::mapRect(const Rect& rect) const {
-    const Point corners[] = {map({rect.minX(), rect.minY()}), map({rect.maxX(), rect.minY()}),
-                             map({rect.minX(), rect.maxY()}), map({rect.maxX(), rect.maxY()})};
-    double left = corners[0].x, right = left, bottom = corners[0].y, top = bottom;
-    for (const Point& corner : corners) {
-        left = std::min(left, corner.x);
-        right = std::max(right, corner.x);
-        bottom = std::min(bottom, corner.y);
-        top = std::max(top, corner.y);
-    }
-    return {left, bottom, right - left, top - bottom};
 }
 
 } // namespace quorvane

@@ -27,8 +27,6 @@ public:
     AffineTransform& rotateRadians(double radians);
 
     Point map(const Point& point) const;
-    // The axis-aligned rectangle that holds the transformed corners of `rect`.
-    Rect mapRect(const Rect& rect) const;
 
     bool operator==(const AffineTransform&) const = default;
 

@@ -11,15 +11,6 @@ QString displayName(OCRRecognitionLevel level) {
                                               : QStringLiteral("Accurate (recommended)");
 }
 
-std::optional<OCRRecognitionLevel> recognitionLevelFromRaw(const QString& raw) {
-    for (auto level : allRecognitionLevels) {
-        if (rawValue(level) == raw) {
-            return level;
-        }
-    }
-    return std::nullopt;
-}
-
 QString rawValue(PreprocessStrength strength) {
     switch (strength) {
     case PreprocessStrength::off: return QStringLiteral("off");
@@ -38,15 +29,6 @@ QString displayName(PreprocessStrength strength) {
     case PreprocessStrength::aggressive: return QStringLiteral("Aggressive");
     }
     return {};
-}
-
-std::optional<PreprocessStrength> preprocessStrengthFromRaw(const QString& raw) {
-    for (auto strength : allPreprocessStrengths) {
-        if (rawValue(strength) == raw) {
-            return strength;
-        }
-    }
-    return std::nullopt;
 }
 
 QStringList OCROptions::effectiveLanguages() const {

@@ -17,7 +17,6 @@ inline constexpr OCRRecognitionLevel allRecognitionLevels[] = {OCRRecognitionLev
 
 QString rawValue(OCRRecognitionLevel level);
 QString displayName(OCRRecognitionLevel level);
-std::optional<OCRRecognitionLevel> recognitionLevelFromRaw(const QString& raw);
 
 enum class PreprocessStrength { off, conservative, standard, aggressive };
 
@@ -27,7 +26,6 @@ inline constexpr PreprocessStrength allPreprocessStrengths[] = {
 
 QString rawValue(PreprocessStrength strength);
 QString displayName(PreprocessStrength strength);
-std::optional<PreprocessStrength> preprocessStrengthFromRaw(const QString& raw);
 
 // Field defaults are those of a fresh user's settings.
 struct OCROptions {

@@ -19,14 +19,6 @@ QString title(Format format) { return rawValue(format).toUpper(); }
 
 QString fileExtension(Format format) { return rawValue(format); }
 
-QString mimeType(Format format) {
-    return format == Format::json ? QStringLiteral("application/json") : QStringLiteral("text/csv");
-}
-
-Format formatFromRaw(const QString& raw) {
-    return raw == rawValue(Format::json) ? Format::json : Format::csv;
-}
-
 Row row(const BatchItem& item) {
     Row row;
     row.source = item.sourceURL;

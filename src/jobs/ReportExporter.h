@@ -19,9 +19,6 @@ inline constexpr Format allFormats[] = {Format::csv, Format::json};
 QString rawValue(Format format);     // "csv", "json"
 QString title(Format format);        // "CSV", "JSON": the raw value upper-cased
 QString fileExtension(Format format); // "csv", "json"
-QString mimeType(Format format);     // "text/csv", "application/json"
-// The format with this raw value; any other text counts as CSV.
-Format formatFromRaw(const QString& raw);
 
 struct Row {
     QString source;

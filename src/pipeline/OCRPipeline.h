@@ -38,8 +38,6 @@ struct DocumentSummary {
     // What the written copy lacks, one readable line each: the text copy that could not be saved,
     // then the omissions. Empty when the copy is complete.
     QStringList problems() const;
-    bool hasLowConfidencePages() const { return lowConfidencePages > 0; }
-    bool hasLowResolutionPages() const { return lowDPIPages > 0; }
     bool operator==(const DocumentSummary&) const = default;
 };
 

@@ -29,7 +29,6 @@ public:
     // searchable copy that everyone may read.
     static mode_t permissionsLike(const QString& source);
 
-    const QString& temporaryPath() const { return temporaryPath_; }
     // Where the bytes go. A failed write throws PlatformError naming the cause.
     Pipeline& pipeline() { return sink_; }
 
