@@ -52,7 +52,8 @@ QWidget* QtDialogProvider::parentWindow() const {
 // The folder of the last choice while it is there, else Documents, else home. Given a folder that
 // does not exist, Qt's dialog opens its parent with the folder's name typed in as a file name.
 QString QtDialogProvider::startFolder() const {
-    for (const QString& folder : {m_lastFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)}) {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    for (const QString& folder : {m_lastFolder, documents}) {
         if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
             return folder;
         }
@@ -70,14 +71,15 @@ QStringList QtDialogProvider::chooseInputs(InputKind kind) {
             m_lastFolder = folder;
         }
     } else if (kind == InputKind::fileToPreview) {
-        const QString file = QFileDialog::getOpenFileName(parentWindow(), QStringLiteral("Preview"), startFolder(),
-                                                          inputFilter());
+        const QString file = QFileDialog::getOpenFileName(parentWindow(), QStringLiteral("Preview"),
+                                                          startFolder(), inputFilter());
         if (!file.isEmpty()) {
             chosen.append(file);
             m_lastFolder = QFileInfo(file).absolutePath();
         }
     } else {
-        chosen = QFileDialog::getOpenFileNames(parentWindow(), QStringLiteral("Open"), startFolder(), inputFilter());
+        chosen = QFileDialog::getOpenFileNames(parentWindow(), QStringLiteral("Open"), startFolder(),
+                                               inputFilter());
         if (!chosen.isEmpty()) {
             m_lastFolder = QFileInfo(chosen.first()).absolutePath();
         }

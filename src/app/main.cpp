@@ -65,8 +65,12 @@ int main(int argc, char** argv) {
     }
     if (!listening) {
         const QString path = SingleInstance::socketPath();
+        const QByteArray where =
+            path.isEmpty()
+                ? QByteArrayLiteral("a socket of its own (the runtime folder belongs to another user)")
+                : path.toLocal8Bit();
         std::fprintf(stderr, "quorvane: cannot listen on %s; files opened later start another window.\n",
-                     path.isEmpty() ? "a socket of its own (the runtime folder belongs to another user)" : qPrintable(path));
+                     where.constData());
     }
 
     QuorvaneApp quorvane(drops, std::make_shared<TesseractOCRService>());

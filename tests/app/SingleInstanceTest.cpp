@@ -80,6 +80,7 @@ TEST(SingleInstance, TheSocketIsInAFolderOfTheUsersAlone) {
         qputenv("XDG_RUNTIME_DIR", folder);
         const QFileInfo socketFolder(QFileInfo(SingleInstance::socketPath()).path());
         EXPECT_EQ(socketFolder.ownerId(), getuid()) << folder.constData();
-        EXPECT_EQ(socketFolder.permissions() & QFile::Permissions(0x0077), QFile::Permissions()) << folder.constData();
+        EXPECT_EQ(socketFolder.permissions() & QFile::Permissions(0x0077), QFile::Permissions())
+            << folder.constData();
     }
 }
