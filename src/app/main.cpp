@@ -4,6 +4,8 @@
 #include "app/PendingDrops.h"
 #include "app/QuorvaneApp.h"
 #include "app/SingleInstance.h"
+#include "jobs/InputFiles.h"
+#include "platform/FileNames.h"
 #include "platform/InterruptHandler.h"
 #include "platform/ProcessStart.h"
 #include "platform/TesseractOCRService.h"
@@ -49,6 +51,12 @@ int main(int argc, char** argv) {
                                  QStringLiteral("[FILE…]"));
     parser.process(app);
     const QStringList files = absolutePaths(parser.positionalArguments());
+    // The window passes over what it cannot take without a word; a terminal gets to know why.
+    for (const auto& file : files) {
+        if (const auto problem = InputFiles::whyNotTaken(file)) {
+            std::fprintf(stderr, "quorvane: %s: %s\n", qPrintable(FileNames::shown(file)), qPrintable(*problem));
+        }
+    }
 
     PendingDrops drops;
     SingleInstance instance(drops);

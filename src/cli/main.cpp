@@ -167,17 +167,11 @@ int main(int argc, char** argv) {
     int refused = 0;
     bool anyFolder = false;
     for (const auto& input : commandLine.inputs) {
-        QString problem;
-        if (!FileNames::exists(input)) {
-            problem = QStringLiteral("No such file or folder.");
+        if (const auto problem = InputFiles::whyNotTaken(input)) {
+            print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(cli::Terminal::shown(input, stderr), *problem));
+            refused += 1;
         } else if (FileNames::isDirectory(input)) {
             anyFolder = true;
-        } else if (!InputFiles::isAcceptedInput(input)) {
-            problem = QStringLiteral("Not a PDF or a supported image (png, jpg, jpeg, heic, heif, tiff, tif, bmp, gif).");
-        }
-        if (!problem.isEmpty()) {
-            print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(cli::Terminal::shown(input, stderr), problem));
-            refused += 1;
         }
     }
     QStringList inputs, folders;

@@ -22,6 +22,17 @@ bool isAcceptedInput(const QString& path) {
     return QFileInfo(path).suffix().toLower() == QLatin1String("pdf") || ImagePDFBuilder::isSupportedImage(path);
 }
 
+std::optional<QString> whyNotTaken(const QString& path) {
+    if (!FileNames::exists(path)) {
+        return QStringLiteral("No such file or folder.");
+    }
+    if (!FileNames::isDirectory(path) && !isAcceptedInput(path)) {
+        return QStringLiteral("Not a PDF or a supported image (%1).")
+            .arg(ImagePDFBuilder::supportedExtensions().join(QStringLiteral(", ")));
+    }
+    return std::nullopt;
+}
+
 QStringList expandInputs(const QStringList& paths) { return expand(paths, false).files; }
 
 Expansion expand(const QStringList& paths, bool recursive) {

@@ -4,11 +4,16 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace quorvane::InputFiles {
 
 // A PDF or a supported image, judged by the extension alone.
 bool isAcceptedInput(const QString& path);
+
+// Why a path named on a command line gives no input ("No such file or folder."); nothing for an
+// accepted file or a folder.
+std::optional<QString> whyNotTaken(const QString& path);
 
 // Files are taken when accepted; folders contribute their accepted immediate children (hidden
 // files and subfolders left out). Missing paths are dropped; each file comes once; the list is
