@@ -5,6 +5,7 @@
 #include "app/MainWorkflow.h"
 #include "app/PhasePanel.h"
 #include "jobs/FolderWatcher.h"
+#include "jobs/InputFiles.h"
 #include "pipeline/OCRPipeline.h"
 
 #include <QDir>
@@ -25,17 +26,19 @@ namespace quorvane {
 
 namespace {
 
-QStringList localFiles(const QMimeData* data) {
-    QStringList files;
+// The PDFs, images and folders of a drag. A drag of nothing else is refused while it is over the
+// window, rather than dropped and passed over without a word.
+QStringList takenPaths(const QMimeData* data) {
+    QStringList paths;
     if (!data || !data->hasUrls()) {
-        return files;
+        return paths;
     }
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) {
-            files.append(url.toLocalFile());
+        if (url.isLocalFile() && !InputFiles::whyNotTaken(url.toLocalFile())) {
+            paths.append(url.toLocalFile());
         }
     }
-    return files;
+    return paths;
 }
 
 const QString dropAreaStyle = QStringLiteral(
@@ -122,7 +125,7 @@ void ContentView::setTargeted(bool targeted) {
 }
 
 void ContentView::dragEnterEvent(QDragEnterEvent* event) {
-    if (localFiles(event->mimeData()).isEmpty()) {
+    if (takenPaths(event->mimeData()).isEmpty()) {
         event->ignore();
         return;
     }
@@ -138,7 +141,7 @@ void ContentView::dragLeaveEvent(QDragLeaveEvent* event) {
 
 void ContentView::dropEvent(QDropEvent* event) {
     setTargeted(false);
-    const QStringList files = localFiles(event->mimeData());
+    const QStringList files = takenPaths(event->mimeData());
     if (files.isEmpty()) {
         event->ignore();
         return;

@@ -75,7 +75,8 @@ void writeLockedScan(const QString& path, const char* password) {
     test::saveEncryptedPdf(*pdf, path, password, "owner");
 }
 
-void dropOn(QWidget& target, const QStringList& paths) {
+// Drags the files over the target and drops them there if it takes the drag; whether it did.
+bool dropOn(QWidget& target, const QStringList& paths) {
     QMimeData data;
     QList<QUrl> urls;
     for (const auto& path : paths) {
@@ -85,10 +86,12 @@ void dropOn(QWidget& target, const QStringList& paths) {
     const QPointF where(target.width() / 2.0, target.height() / 2.0);
     QDragEnterEvent enter(where.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&target, &enter);
-    ASSERT_TRUE(enter.isAccepted());
+    if (!enter.isAccepted()) {
+        return false;
+    }
     QDropEvent drop(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&target, &drop);
-    ASSERT_TRUE(drop.isAccepted());
+    return drop.isAccepted();
 }
 
 } // namespace
@@ -193,14 +196,17 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     auto& content = t.app.mainWindow().contentView();
     t.app.mainWindow().resize(300, 700);
     t.app.mainWindow().show();
-    dropOn(content, {scans});
+    // Files it cannot take are refused while they are dragged over, not dropped and ignored.
+    ASSERT_TRUE(test::writeFile(folder.filePath("notes.txt"), "notes"));
+    EXPECT_FALSE(dropOn(content, {folder.filePath("notes.txt"), folder.filePath("gone.pdf")}));
+    ASSERT_TRUE(dropOn(content, {scans}));
     BatchCoordinator& batch = t.workflow().batch();
     ASSERT_TRUE(test::runUntil([&] { return batch.isRunning(); }, 10s));
     ASSERT_EQ(batch.items().size(), 3);
     EXPECT_EQ(QFileInfo(batch.items()[0].sourceURL).fileName(), QStringLiteral("a.pdf"));
     EXPECT_FALSE(content.batchPanel().isHidden());
 
-    dropOn(content, {late});
+    ASSERT_TRUE(dropOn(content, {late}));
     ASSERT_TRUE(test::runUntil([&] { return !t.dialogs->alerts.isEmpty(); }, 10s));
     EXPECT_EQ(t.dialogs->alerts[0].title, QStringLiteral("Processing in progress"));
     EXPECT_EQ(t.dialogs->alerts[0].message,
