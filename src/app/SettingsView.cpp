@@ -97,8 +97,22 @@ SettingsView::SettingsView(AppSettings& settings, FolderWatcher& watcher, Dialog
     m_scroll->setWidget(form);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
+    // Every change is stored at once, so a settings file that cannot be written is said at the top
+    // for as long as it lasts: otherwise the changes would be gone at the next start.
+    auto* storeError = new QLabel(this);
+    storeError->setObjectName(QStringLiteral("storeError"));
+    storeError->setWordWrap(true);
+    storeError->setContentsMargins(12, 8, 12, 0);
+    storeError->setStyleSheet(QStringLiteral("color: #c02020;"));
+    const auto showStoreError = [storeError, &settings] {
+        storeError->setText(settings.storeError().value_or(QString()));
+        storeError->setVisible(settings.storeError().has_value());
+    };
+    showStoreError();
+    connect(&settings, &AppSettings::storeErrorChanged, storeError, showStoreError);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(storeError);
     outer->addWidget(m_scroll);
     resize(640, 760);
 

@@ -54,17 +54,30 @@ void AppSettings::loadPresets() {
 }
 
 void AppSettings::store(const QString& key, const QVariant& value) {
+    const bool failedBefore = m_store->status() == QSettings::AccessError;
     m_store->setValue(key, value);
     m_store->sync();
-    if (m_store->status() != QSettings::AccessError) {
-        m_storeError.reset();
-        return;
+    std::optional<QString> storeError;
+    // QSettings keeps its first error for good, and the system's reason to itself. A small write
+    // beside the file tells whether saving fails now, and why; a fresh failure it cannot explain
+    // is reported as it is.
+    if (m_store->status() == QSettings::AccessError) {
+        // A settings folder not made yet is made in the first folder up the path that exists.
+        QString folder = QFileInfo(m_store->fileName()).absolutePath();
+        while (!QFileInfo::exists(folder) && QFileInfo(folder).absolutePath() != folder) {
+            folder = QFileInfo(folder).absolutePath();
+        }
+        const auto error = FileErrors::probeWriting(folder);
+        if (error || !failedBefore) {
+            storeError = QStringLiteral("The settings could not be saved: ") +
+                         (error ? FileErrors::writing(*error, m_store->fileName())
+                                : QStringLiteral("\"%1\" could not be written.").arg(m_store->fileName()));
+        }
     }
-    // QSettings keeps the system's reason to itself; a small write beside the file finds it.
-    const auto error = FileErrors::probeWriting(QFileInfo(m_store->fileName()).absolutePath());
-    m_storeError = QStringLiteral("The settings could not be saved: ") +
-                   (error ? FileErrors::writing(*error, m_store->fileName())
-                          : QStringLiteral("\"%1\" could not be written.").arg(m_store->fileName()));
+    if (storeError != m_storeError) {
+        m_storeError = storeError;
+        Q_EMIT storeErrorChanged();
+    }
 }
 
 void AppSettings::storePresets() {

@@ -99,6 +99,7 @@ Q_SIGNALS:
     void settingChanged(quorvane::Setting setting);
     void presetsChanged();
     void presetSelectionChanged();
+    void storeErrorChanged();
 
 private:
     void load();

@@ -113,6 +113,20 @@ TEST(SettingsWindow, CtrlCommaOpensItAndThePresetPickerFollowsTheSettings) {
     EXPECT_EQ(t.dialogs->confirmations.last().title, QStringLiteral("Delete this preset?"));
     EXPECT_TRUE(t.app.settings().presets().isEmpty());
     EXPECT_EQ(picker->currentText(), QStringLiteral("Custom"));
+
+    // A settings file that cannot be written is said at the top for as long as that lasts.
+    auto* storeError = t.find<QLabel>("storeError");
+    ASSERT_NE(storeError, nullptr);
+    EXPECT_FALSE(storeError->isVisible());
+    {
+        test::ReadOnlyFolder readOnly(QFileInfo(t.app.settings().fileName()).absolutePath());
+        t.in<QCheckBox>(Setting::perspective)->click();
+        EXPECT_EQ(storeError->isVisible(), readOnly.isReadOnly());
+        EXPECT_TRUE(!readOnly.isReadOnly() || storeError->text().startsWith("The settings could not be saved: "))
+            << storeError->text().toStdString();
+    }
+    t.in<QCheckBox>(Setting::perspective)->click();
+    EXPECT_FALSE(storeError->isVisible());
 }
 
 TEST(SettingsWindow, ImportedWordsFollowTheExistingOnesOnceEachAndExportWritesOneALine) {
