@@ -1,15 +1,14 @@
 #include "platform/RenderProcess.h"
 
 #include "platform/FileNames.h"
+#include "platform/RenderChannel.h"
 #include "platform/RenderProtocol.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -21,69 +20,10 @@ namespace quorvane {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-
-class TimedOut : public std::exception {};
-class Closed : public std::exception {};
-
-// The processor time a process has used so far (user and system).
-milliseconds processorTime(pid_t process) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(process));
-    if (!stat.open(QIODevice::ReadOnly)) {
-        return milliseconds(0);
-    }
-    // The fields after the command name, which is in parentheses and may hold spaces.
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13) {
-        return milliseconds(0);
-    }
-    const long long ticks = fields[11].toLongLong() + fields[12].toLongLong(); // utime, stime
-    return milliseconds(ticks * 1000 / ::sysconf(_SC_CLK_TCK));
-}
-
-// What a page may spend: processor time of its renderer, which a busy machine does not inflate,
-// and, against a renderer that waits instead of working, ten times as long on the clock.
-class Budget {
-public:
-    Budget(pid_t renderer, milliseconds limit)
-        : renderer_(renderer), limit_(limit), start_(processorTime(renderer)), deadline_(Clock::now() + 10 * limit) {}
-    bool spent() const { return processorTime(renderer_) - start_ > limit_ || Clock::now() > deadline_; }
-
-private:
-    pid_t renderer_;
-    milliseconds limit_;
-    milliseconds start_;
-    Clock::time_point deadline_;
-};
-
-// Reads exactly `length` bytes unless the budget runs out first; throws TimedOut or Closed.
-void receive(int channel, void* data, size_t length, const Budget& budget) {
-    auto* bytes = static_cast<char*>(data);
-    while (length > 0) {
-        if (budget.spent()) {
-            throw TimedOut();
-        }
-        pollfd ready{channel, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, 200);
-        if (polled < 0 && errno != EINTR) {
-            throw Closed();
-        }
-        if (polled <= 0) {
-            continue;
-        }
-        const ssize_t got = ::recv(channel, bytes, length, 0);
-        if (got < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
-        }
-        if (got <= 0) {
-            throw Closed();
-        }
-        bytes += got;
-        length -= static_cast<size_t>(got);
-    }
-}
+using RenderChannel::Budget;
+using RenderChannel::Closed;
+using RenderChannel::TimedOut;
+using RenderChannel::receive;
 
 QString secondsText(std::chrono::milliseconds limit) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
