@@ -261,7 +261,13 @@ Rect outputRect(const Rect& pageRect, int turnsCW, double deskewAngle) {
 
 QString pageText(const TextLayerWriter::PageInput& input) {
     if (input.skippedExistingText) {
-        return input.page.text();
+        // Poppler ends a page's text with a line break and a form feed: pages here are separated
+        // by one empty line, whichever way their text came.
+        QString text = input.page.text();
+        while (!text.isEmpty() && text.back().isSpace()) {
+            text.chop(1);
+        }
+        return text;
     }
     QStringList lines;
     for (const auto& line : input.lines) {
