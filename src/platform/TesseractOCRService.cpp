@@ -134,6 +134,11 @@ std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, i
         while (line.text.endsWith('\n')) {
             line.text.chop(1);
         }
+        // Specks on pictures and maps come back as lines of spaces: nothing to find, yet they
+        // would lay wide blank spans over the page and count towards the confidence.
+        if (line.text.trimmed().isEmpty()) {
+            continue;
+        }
         // Tesseract's y grows downwards; ours grows upwards from the bottom edge.
         line.boundingBox = {left / width, 1 - bottom / height, (right - left) / width,
                             (bottom - top) / height};
