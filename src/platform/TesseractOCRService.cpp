@@ -6,6 +6,7 @@
 #include "platform/LeptonicaImage.h"
 #include "platform/TesseractEnginePool.h"
 
+#include <QRegularExpression>
 #include <QSet>
 #include <opencv2/imgproc.hpp>
 #include <tesseract/baseapi.h>
@@ -112,6 +113,16 @@ bool wasReadSideways(const tesseract::ResultIterator& line, const QString& text,
     return characters >= 3 && height > width;
 }
 
+// Chinese and Japanese put no spaces between words, yet Tesseract puts one between every two
+// words it told apart, often single characters: a phrase as written could not be searched for.
+QString withoutSpacesBetweenIdeographs(const QString& text) {
+    static const QRegularExpression space(
+        QStringLiteral("(?<=[\\p{Han}\\p{Hiragana}\\p{Katakana}\\x{3000}-\\x{30FF}\\x{FF01}-\\x{FF60}]) "
+                       "(?=[\\p{Han}\\p{Hiragana}\\p{Katakana}\\x{3000}-\\x{30FF}\\x{FF01}-\\x{FF60}])"));
+    QString joined = text;
+    return joined.remove(space);
+}
+
 std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, int imageHeight) {
     std::vector<OCRLine> lines;
     std::unique_ptr<tesseract::ResultIterator> it(engine.GetIterator());
@@ -139,6 +150,7 @@ std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, i
         if (line.text.trimmed().isEmpty()) {
             continue;
         }
+        line.text = withoutSpacesBetweenIdeographs(line.text);
         // Tesseract's y grows downwards; ours grows upwards from the bottom edge.
         line.boundingBox = {left / width, 1 - bottom / height, (right - left) / width,
                             (bottom - top) / height};

@@ -129,6 +129,17 @@ TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevelsAndWhi
     EXPECT_EQ(TesseractEnginePool::recognitionCount(), recognitions + 4);
 }
 
+// Chinese is written without spaces between its words, and must come back so to be found.
+TEST(TesseractOCRService, ChineseComesBackWithoutSpacesBetweenItsWords) {
+    OCROptions chinese = test::englishOnly();
+    chinese.languages = {"zh-Hans", "en-US"};
+    const auto drawn = test::drawTextPage({"床前明月光，疑是地上霜。", "举头望明月，低头思故乡。"}, 2000, 500, 64);
+    const auto lines = TesseractOCRService().recognize(drawn.raster, chinese);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].text.startsWith("床前明月光，")) << lines[0].text.toStdString();
+    EXPECT_EQ(lines[1].text, "举头望明月，低头思故乡。");
+}
+
 TEST(TesseractOCRService, LanguagesFilterExactlyAndFallBackToEnglish) {
     const QStringList supported{"en-US", "ru-RU", "fr-FR", "de-DE"};
     OCROptions options = test::englishOnly();
