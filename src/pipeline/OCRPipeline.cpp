@@ -200,6 +200,20 @@ QString sha256OfFile(const QString& path) {
     return QString::fromLatin1(hash.result().toHex());
 }
 
+// The digest of the text file beside `output` when it is the text copy of `earlierOutput` (the
+// copy the output replaces), or one that copy found beside itself and wrote none in place of.
+std::optional<QString> textCopyLeftBeside(const QString& output, const std::optional<DocumentAttributes>& earlierOutput) {
+    const QString path = OutputPath::textCopyPath(output);
+    // Only a regular file is read for its digest: a named pipe would block the read.
+    if (!earlierOutput || !QFileInfo(path).isFile()) {
+        return {};
+    }
+    const QString digest = sha256OfFile(path);
+    const bool ours = !earlierOutput->textCopy || digest == *earlierOutput->textCopy ||
+                      digest == earlierOutput->formerTextCopy;
+    return ours && !digest.isEmpty() ? std::optional(digest) : std::nullopt;
+}
+
 } // namespace
 
 // Everything between the overwrite check and the page loop; throws what stops the run.
@@ -562,6 +576,8 @@ void OCRPipeline::writeOutput() {
             DocumentAttributes attributes = run.document->attributes();
             attributes.source = run.record;
             attributes.textCopy = withTextCopy ? sha256(textCopy) : QString::fromLatin1(noTextCopy);
+            // A copy left by an earlier run stays ours to replace after a run that wrote none.
+            attributes.formerTextCopy = textCopyLeftBeside(run.output, run.earlierOutput);
             run.omissions = TextLayerWriter::write(inputs, attributes, run.output, run.options.pdfAExport,
                                                    run.document.get(), permissions);
             run.sourceSigned = run.document->isSigned();
@@ -642,10 +658,8 @@ QString OCRPipeline::writeTextSidecar(const QByteArray& text, const QString& out
     // program's text, or our copy edited since). Copies made before they recorded their text copy
     // are taken at their word.
     if (FileNames::exists(path)) {
-        const auto recorded = earlierOutput ? earlierOutput->textCopy : std::optional<QString>();
-        // Only a regular file is read for its digest: a named pipe would block the read.
         const bool ours =
-            earlierOutput && (!recorded || (QFileInfo(path).isFile() && *recorded == sha256OfFile(path)));
+            earlierOutput && (!earlierOutput->textCopy || textCopyLeftBeside(output, earlierOutput));
         if (!ours) {
             throw PlatformError(
                 QStringLiteral("a file named \"%1\" is already there, and it is not the text copy "

@@ -127,7 +127,8 @@ public:
     static QByteArray sidecarText(const std::vector<TextLayerWriter::PageInput>& pages);
     // Writes it next to the output (same base name, ".txt") and returns its path. A file already
     // there is replaced only as the text copy of `earlierOutput`, the copy that the output
-    // replaced (none when there was none). Throws PlatformError when it cannot be written.
+    // replaced (none when there was none), or as one that copy left beside itself. Throws
+    // PlatformError when it cannot be written.
     static QString writeTextSidecar(const QByteArray& text, const QString& output, mode_t permissions,
                                     const std::optional<DocumentAttributes>& earlierOutput);
 

@@ -37,6 +37,7 @@ AuxiliaryInfo auxiliaryInfo(const DocumentAttributes& attributes, bool srgbOutpu
     info.keywords = attributes.keywords;
     info.source = attributes.source;
     info.textCopy = attributes.textCopy;
+    info.formerTextCopy = attributes.formerTextCopy;
     if (srgbOutputIntent) {
         info.outputIntent = OutputIntent{};
     }
@@ -63,6 +64,7 @@ void apply(const AuxiliaryInfo& info, QPDF& output) {
         put(sourceModifiedKey, info.source->modified.toUTC().toString(Qt::ISODateWithMs));
     }
     put(textCopyKey, info.textCopy);
+    put(formerTextCopyKey, info.formerTextCopy);
     output.getTrailer().replaceKey("/Info", output.makeIndirectObject(dictionary));
 
     auto root = output.getRoot();

@@ -30,6 +30,7 @@ struct AuxiliaryInfo {
     QString creator = creatorName;
     std::optional<SourceRecord> source;
     std::optional<QString> textCopy;
+    std::optional<QString> formerTextCopy;
     std::optional<OutputIntent> outputIntent;
     bool operator==(const AuxiliaryInfo&) const = default;
 };

@@ -370,6 +370,7 @@ DocumentAttributes PdfDocument::attributes() const {
             attributes.source = SourceRecord{*name, size->toLongLong(), QDateTime::fromString(*modified, Qt::ISODateWithMs)};
         }
         attributes.textCopy = infoString(info, textCopyKey);
+        attributes.formerTextCopy = infoString(info, formerTextCopyKey);
     } catch (const std::exception&) {
         return {}; // a damaged information dictionary counts as none
     }

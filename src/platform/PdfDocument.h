@@ -50,6 +50,9 @@ struct DocumentAttributes {
     std::optional<SourceRecord> source;
     // Of a searchable copy: the SHA-256 of the text copy written beside it, or noTextCopy.
     std::optional<QString> textCopy;
+    // Of a searchable copy: the SHA-256 of the text copy of an earlier output that was beside it
+    // when it was written, which stays ours to replace when this copy wrote none.
+    std::optional<QString> formerTextCopy;
     bool operator==(const DocumentAttributes&) const = default;
 };
 
@@ -59,6 +62,7 @@ inline constexpr const char* sourceSizeKey = "/QuorvaneSourceSize";
 inline constexpr const char* sourceModifiedKey = "/QuorvaneSourceModified";
 inline constexpr const char* textCopyKey = "/QuorvaneTextCopy";
 inline constexpr const char* noTextCopy = "none";
+inline constexpr const char* formerTextCopyKey = "/QuorvaneFormerTextCopy";
 
 // One page of an open document. Cheap to copy; valid while its document is alive.
 class PdfPage {

@@ -153,6 +153,9 @@ TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     EXPECT_EQ(runCli(plainRecognition + QStringList{"--sidecar", folder.path()}).result.exitCode, 0);
     EXPECT_TRUE(readTextFile(notes).contains("committee"));
     EXPECT_EQ(runCli(again).result.exitCode, 0);
+    // A run without a text copy leaves the one there, which stays ours to replace later.
+    EXPECT_EQ(runCli(plainRecognition + QStringList{source}).result.exitCode, 0);
+    EXPECT_EQ(runCli(again).result.exitCode, 0);
 
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
     const QString closed = folder.filePath("closed");
