@@ -202,7 +202,8 @@ QString sha256OfFile(const QString& path) {
 
 // The digest of the text file beside `output` when it is the text copy of `earlierOutput` (the
 // copy the output replaces), or one that copy found beside itself and wrote none in place of.
-std::optional<QString> textCopyLeftBeside(const QString& output, const std::optional<DocumentAttributes>& earlierOutput) {
+std::optional<QString> textCopyLeftBeside(const QString& output,
+                                          const std::optional<DocumentAttributes>& earlierOutput) {
     const QString path = OutputPath::textCopyPath(output);
     // Only a regular file is read for its digest: a named pipe would block the read.
     if (!earlierOutput || !QFileInfo(path).isFile()) {
