@@ -115,12 +115,12 @@ bool wasReadSideways(const tesseract::ResultIterator& line, const QString& text,
 
 // Chinese and Japanese put no spaces between words, yet Tesseract puts one between every two
 // words it told apart, often single characters: a phrase as written could not be searched for.
-QString withoutSpacesBetweenIdeographs(const QString& text) {
-    static const QRegularExpression space(
-        QStringLiteral("(?<=[\\p{Han}\\p{Hiragana}\\p{Katakana}\\x{3000}-\\x{30FF}\\x{FF01}-\\x{FF60}]) "
-                       "(?=[\\p{Han}\\p{Hiragana}\\p{Katakana}\\x{3000}-\\x{30FF}\\x{FF01}-\\x{FF60}])"));
-    QString joined = text;
-    return joined.remove(space);
+QString withoutSpacesBetweenIdeographs(QString text) {
+    // Han, kana, and the CJK and full-width punctuation written among them.
+    static const QString cjk =
+        QStringLiteral("[\\p{Han}\\p{Hiragana}\\p{Katakana}\\x{3000}-\\x{30FF}\\x{FF01}-\\x{FF60}]");
+    static const QRegularExpression space(QStringLiteral("(?<=%1) (?=%1)").arg(cjk));
+    return text.remove(space);
 }
 
 std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, int imageHeight) {
