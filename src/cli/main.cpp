@@ -187,6 +187,10 @@ int main(int argc, char** argv) {
         print(stderr, QStringLiteral("quorvane-cli: %1 subfolder(s) not searched; -r searches them too.\n")
                           .arg(expansion.unsearchedFolders));
     }
+    if (expansion.unfollowedLinks > 0) {
+        print(stderr, QStringLiteral("quorvane-cli: %1 link(s) to folders not followed.\n")
+                          .arg(expansion.unfollowedLinks));
+    }
 
     if (commandLine.asksPassword && (files.size() > 1 || anyFolder)) {
         print(stderr, cli::usageError(QStringLiteral("--password works with one PDF at a time; run each locked PDF "

@@ -64,7 +64,9 @@ Expansion expand(const QStringList& paths, bool recursive) {
                 struct stat link {};
                 const bool isLink =
                     ::lstat(FileNames::encode(entryPath).constData(), &link) == 0 && S_ISLNK(link.st_mode);
-                if (recursive && !isLink) {
+                if (isLink) {
+                    expansion.unfollowedLinks += 1;
+                } else if (recursive) {
                     takeFolder(entryPath);
                 } else {
                     expansion.unsearchedFolders += 1;

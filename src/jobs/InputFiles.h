@@ -28,6 +28,7 @@ QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate
 struct Expansion {
     QStringList files;          // as expandInputs gives them
     int unsearchedFolders = 0;  // subfolders that were not looked into (hidden ones not counted)
+    int unfollowedLinks = 0;    // links to folders, which are never looked into
 };
 // As expandInputs; with `recursive`, folders contribute the accepted files of every subfolder
 // too, except hidden ones and links to folders (which could lead round in circles).

@@ -132,13 +132,15 @@ TEST(CliBatch, ProgressOnATerminalLeavesALinePerDocumentWithinItsWidth) {
 }
 
 // A folder's subfolders are searched with -r, their outputs in the same subfolders under -o;
-// without it, the run says how many it left out. Hidden folders stay out either way.
+// without it, the run says how many it left out. Hidden folders and links to folders (which may
+// lead round in circles) stay out either way.
 TEST(CliBatch, SubfoldersAreCountedOrSearchedWithTheirTreeMirrored) {
     QTemporaryDir root;
     const QString in = root.filePath("in"), out = root.filePath("out");
     for (const char* folder : {"/sub/deeper", "/.hidden", "/empty"}) {
         ASSERT_TRUE(QDir().mkpath(in + folder));
     }
+    ASSERT_TRUE(QFile::link(in, in + "/sub/up"));
     for (const char* name : {"/a.pdf", "/sub/b.pdf", "/sub/deeper/c.pdf", "/.hidden/d.pdf"}) {
         smallScan(in, name);
     }
@@ -151,6 +153,7 @@ TEST(CliBatch, SubfoldersAreCountedOrSearchedWithTheirTreeMirrored) {
     const auto tree = runCli(plainRecognition + QStringList{"-r", "-o", out, in});
     EXPECT_EQ(tree.result.exitCode, 0) << tree.result.standardOutput.toStdString();
     EXPECT_TRUE(tree.result.standardOutput.contains("Batch finished — 2 processed · 1 skipped"));
+    EXPECT_EQ(tree.result.standardError.toStdString(), "quorvane-cli: 1 link(s) to folders not followed.\n");
     EXPECT_EQ(filesIn(out + "/sub"), QStringList{"b_searchable.pdf"});
     EXPECT_TRUE(pdfText(out + "/sub/deeper/c_searchable.pdf").contains("committee"));
     EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"sub"});
