@@ -110,12 +110,9 @@ TEST(OutputPathIsSameFile, LinksAndIdentities) {
     EXPECT_FALSE(OutputPath::isSameFile(scan, other));
     EXPECT_FALSE(OutputPath::isSameFile(scan, dir.filePath("scan_searchable.pdf")));
     EXPECT_FALSE(OutputPath::isSameFile(dir.filePath("a.pdf"), dir.filePath("b.pdf")));
-}
 
-TEST(OutputPathIsSameFile, LinkLoopsEndWithAnAnswer) {
-    QTemporaryDir folder;
-    const QDir dir(folder.path());
-    ASSERT_TRUE(QFile::link(dir.filePath("b.pdf"), dir.filePath("a.pdf")));
-    ASSERT_TRUE(QFile::link(dir.filePath("a.pdf"), dir.filePath("b.pdf")));
-    EXPECT_FALSE(OutputPath::isSameFile(dir.filePath("a.pdf"), dir.filePath("c.pdf")));
+    // Links that lead round in a loop end with an answer.
+    ASSERT_TRUE(QFile::link(dir.filePath("loop-b.pdf"), dir.filePath("loop-a.pdf")));
+    ASSERT_TRUE(QFile::link(dir.filePath("loop-a.pdf"), dir.filePath("loop-b.pdf")));
+    EXPECT_FALSE(OutputPath::isSameFile(dir.filePath("loop-a.pdf"), dir.filePath("c.pdf")));
 }
