@@ -2,6 +2,7 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/ReportFile.h"
+#include "platform/FileErrors.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -246,8 +247,15 @@ ParseOutcome parse(const QStringList& arguments) {
 
     if (parser.isSet(outputDir)) {
         const QString folder = parser.value(outputDir);
-        if (!QDir().mkpath(folder)) {
-            return failure(QStringLiteral("cannot create the output folder \"%1\".").arg(folder));
+        if (folder.isEmpty()) {
+            return failure(QStringLiteral("--output-dir needs a folder."));
+        }
+        if (const auto problem = FileErrors::makeFolder(folder)) {
+            // Not a usage error: the folder named is fine, the disk will not have it.
+            return {std::nullopt,
+                    QStringLiteral("quorvane-cli: cannot create the output folder \"%1\": %2")
+                        .arg(folder, *problem),
+                    ExitStatus::outputNotWritten};
         }
         commandLine.outputFolder = QFileInfo(folder).absoluteFilePath();
     }

@@ -6,6 +6,7 @@
 #include <QUuid>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 
 namespace quorvane::FileErrors {
@@ -48,6 +49,34 @@ QString reading(int error) {
         return QStringLiteral("its symbolic links lead round in a circle.");
     default:
         return qt_error_string(error) + QLatin1Char('.');
+    }
+}
+
+std::optional<QString> makeFolder(const QString& folder) {
+    const QFileInfo existing(folder);
+    if (existing.exists() && !existing.isDir()) {
+        return QStringLiteral("a file of that name is in its place.");
+    }
+    if (existing.isSymLink() && !existing.exists()) {
+        return QStringLiteral("it is a link to \"%1\", which does not exist.").arg(existing.symLinkTarget());
+    }
+    std::error_code error;
+    std::filesystem::create_directories(FileNames::encode(folder).toStdString(), error);
+    if (!error) {
+        return std::nullopt;
+    }
+    switch (error.value()) {
+    case ENOTDIR:
+        return QStringLiteral("a file stands where a folder above it should be.");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("you are not allowed to create a folder there.");
+    case EROFS:
+        return QStringLiteral("the disk is read-only.");
+    case ENOSPC:
+        return QStringLiteral("there is not enough space on the disk.");
+    default:
+        return qt_error_string(error.value()) + QLatin1Char('.');
     }
 }
 

@@ -115,8 +115,19 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
         "Writing the searchable PDF failed: Quorvane is not allowed to write to \"closed\". Check the folder's "
         "permissions, or choose another output folder."))
         << run.result.standardError.toStdString();
-    EXPECT_TRUE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
+
+    // A folder that cannot be made there, or where a file is, is the same failure, said as such.
+    const auto below =
+        runCli(plainRecognition + QStringList{"-o", locked + "/new", source}, {}, asNobodyWhenRoot());
+    EXPECT_EQ(below.result.exitCode, 6);
+    EXPECT_TRUE(
+        below.result.standardError.contains("/closed/new\": you are not allowed to create a folder there."))
+        << below.result.standardError.toStdString();
+    const auto onAFile = runCli(plainRecognition + QStringList{"-o", source, source});
+    EXPECT_EQ(onAFile.result.exitCode, 6);
+    EXPECT_TRUE(onAFile.result.standardError.contains("scan.pdf\": a file of that name is in its place."));
+    EXPECT_TRUE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
 // What goes wrong after the searchable PDF is written still fails the run: the PDF stays and is
