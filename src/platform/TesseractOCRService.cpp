@@ -6,7 +6,6 @@
 #include "platform/LeptonicaImage.h"
 #include "platform/TesseractEnginePool.h"
 
-#include <QRegularExpression>
 #include <QSet>
 #include <opencv2/imgproc.hpp>
 #include <tesseract/baseapi.h>
@@ -113,14 +112,25 @@ bool wasReadSideways(const tesseract::ResultIterator& line, const QString& text,
     return characters >= 3 && height > width;
 }
 
-// Chinese and Japanese put no spaces between words, yet Tesseract puts one between every two
-// words it told apart, often single characters: a phrase as written could not be searched for.
-QString withoutSpacesBetweenIdeographs(QString text) {
-    // Han, kana, and the CJK and full-width punctuation written among them.
-    static const QString cjk =
-        QStringLiteral("[\\p{Han}\\p{Hiragana}\\p{Katakana}\\x{3000}-\\x{30FF}\\x{FF01}-\\x{FF60}]");
-    static const QRegularExpression space(QStringLiteral("(?<=%1) (?=%1)").arg(cjk));
-    return text.remove(space);
+// The line's words with a space only where Tesseract read one, as its own text output keeps them
+// for Chinese and Japanese. Its line text puts a space between every two words it told apart,
+// and in these scripts a "word" is often one character: "2022年3月" came back as "2022 年 3 月",
+// which a search for the text as written does not find.
+QString lineText(const tesseract::LTRResultIterator& line) {
+    tesseract::LTRResultIterator word(line);
+    QString text;
+    bool first = true;
+    do {
+        std::unique_ptr<char[]> utf8(word.GetUTF8Text(tesseract::RIL_WORD));
+        if (!first && word.BlanksBeforeWord() > 0) {
+            text += QLatin1Char(' ');
+        }
+        if (utf8) {
+            text += QString::fromUtf8(utf8.get());
+        }
+        first = false;
+    } while (word.Next(tesseract::RIL_WORD) && !word.IsAtBeginningOf(tesseract::RIL_TEXTLINE));
+    return text;
 }
 
 std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, int imageHeight) {
@@ -131,26 +141,21 @@ std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, i
     }
     const double width = imageWidth, height = imageHeight;
     do {
-        // The reading-order iterator's own text works the line's bidirectional order out again
-        // for every word (50 ms on a letter page); every catalog language is written left to
-        // right, where the left-to-right text is that text.
-        const tesseract::LTRResultIterator& leftToRight = *it;
-        std::unique_ptr<char[]> utf8(leftToRight.GetUTF8Text(tesseract::RIL_TEXTLINE));
         int left = 0, top = 0, right = 0, bottom = 0;
-        if (!utf8 || !it->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
+        if (it->Empty(tesseract::RIL_WORD) ||
+            !it->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
             continue; // a block without text, such as a picture
         }
         OCRLine line;
-        line.text = QString::fromUtf8(utf8.get());
-        while (line.text.endsWith('\n')) {
-            line.text.chop(1);
-        }
+        // The reading-order iterator's own text works the line's bidirectional order out again
+        // for every word (50 ms on a letter page); every catalog language is written left to
+        // right, where the left-to-right order is that order.
+        line.text = lineText(*it);
         // Specks on pictures and maps come back as lines of spaces: nothing to find, yet they
         // would lay wide blank spans over the page and count towards the confidence.
         if (line.text.trimmed().isEmpty()) {
             continue;
         }
-        line.text = withoutSpacesBetweenIdeographs(line.text);
         // Tesseract's y grows downwards; ours grows upwards from the bottom edge.
         line.boundingBox = {left / width, 1 - bottom / height, (right - left) / width,
                             (bottom - top) / height};

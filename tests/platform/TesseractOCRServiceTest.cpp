@@ -133,11 +133,13 @@ TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevelsAndWhi
 TEST(TesseractOCRService, ChineseComesBackWithoutSpacesBetweenItsWords) {
     OCROptions chinese = test::englishOnly();
     chinese.languages = {"zh-Hans", "en-US"};
-    const auto drawn = test::drawTextPage({"床前明月光，疑是地上霜。", "举头望明月，低头思故乡。"}, 2000, 500, 64);
+    const auto drawn = test::drawTextPage(
+        {"床前明月光，疑是地上霜。", "举头望明月，低头思故乡。", "2022年3月使用Linux系统"}, 2000, 700, 64);
     const auto lines = TesseractOCRService().recognize(drawn.raster, chinese);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(lines[0].text.startsWith("床前明月光，")) << lines[0].text.toStdString();
     EXPECT_EQ(lines[1].text, "举头望明月，低头思故乡。");
+    EXPECT_EQ(lines[2].text, "2022年3月使用Linux系统");
 }
 
 TEST(TesseractOCRService, LanguagesFilterExactlyAndFallBackToEnglish) {
