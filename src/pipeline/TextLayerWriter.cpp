@@ -161,25 +161,44 @@ std::string matrix(const AffineTransform& t) {
            " " + num(t.dy()) + " cm";
 }
 
-// The invisible lines of a page: each set in one run at a size taken from its box's height and
-// scaled horizontally to span the box's width, so selection and search cover the word images.
+// The stretches of a line set apart by wide gaps, each with its box; the whole line when none is.
+std::vector<std::pair<QString, Rect>> spansOf(const OCRLine& line) {
+    if (line.spans.empty()) {
+        return {{line.text, line.boundingBox}};
+    }
+    std::vector<std::pair<QString, Rect>> spans;
+    for (size_t i = 0; i < line.spans.size(); ++i) {
+        const qsizetype start = line.spans[i].start;
+        const qsizetype end = i + 1 < line.spans.size() ? line.spans[i + 1].start : line.text.size();
+        spans.emplace_back(line.text.mid(start, end - start), line.spans[i].boundingBox);
+    }
+    return spans;
+}
+
+// The invisible lines of a page: each stretch set in one run at a size taken from its box's height
+// and scaled horizontally to span the box's width, so selection and search cover the word images.
+// The space that ends a stretch lies in the gap after its box, where readers look for it.
 std::string textLayer(const PageInput& input, TextLayerFonts& fonts, Object fontResources) {
     std::string operators;
     for (const OCRLine& line : input.lines) {
-        const Rect box = CoordinateMapper::mapNormalizedRect(line.boundingBox, input.outputBounds);
-        if (box.width <= smallestBoxSide || box.height <= smallestBoxSide || line.text.isEmpty()) {
-            continue;
+        for (const auto& [text, normalisedBox] : spansOf(line)) {
+            const Rect box = CoordinateMapper::mapNormalizedRect(normalisedBox, input.outputBounds);
+            if (box.width <= smallestBoxSide || box.height <= smallestBoxSide || text.isEmpty()) {
+                continue;
+            }
+            const TextLayerFonts::Run run = fonts.encode(text);
+            const double width =
+                text.endsWith(QLatin1Char(' ')) ? fonts.encode(text.trimmed()).width : run.width;
+            if (width <= 0) {
+                continue;
+            }
+            const double size = std::max(box.height * fontSizeFactor, smallestFontSize);
+            const double horizontalScale = 100 * box.width / (width * size);
+            fontResources.replaceKey(run.resourceName, run.font);
+            operators += run.resourceName + " " + num(size) + " Tf " + num(horizontalScale) + " Tz 1 0 0 1 " +
+                         num(box.minX()) + " " + num(box.minY() + box.height * baselineFactor) + " Tm " +
+                         hexString(run.bytes) + " Tj\n";
         }
-        const TextLayerFonts::Run run = fonts.encode(line.text);
-        if (run.width <= 0) {
-            continue;
-        }
-        const double size = std::max(box.height * fontSizeFactor, smallestFontSize);
-        const double horizontalScale = 100 * box.width / (run.width * size);
-        fontResources.replaceKey(run.resourceName, run.font);
-        operators += run.resourceName + " " + num(size) + " Tf " + num(horizontalScale) + " Tz 1 0 0 1 " +
-                     num(box.minX()) + " " + num(box.minY() + box.height * baselineFactor) + " Tm " +
-                     hexString(run.bytes) + " Tj\n";
     }
     if (operators.empty()) {
         return {};

@@ -6,6 +6,7 @@
 #include "platform/LeptonicaImage.h"
 #include "platform/TesseractEnginePool.h"
 
+#include <QRect>
 #include <QSet>
 #include <opencv2/imgproc.hpp>
 #include <tesseract/baseapi.h>
@@ -112,25 +113,56 @@ bool wasReadSideways(const tesseract::ResultIterator& line, const QString& text,
     return characters >= 3 && height > width;
 }
 
-// The line's words with a space only where Tesseract read one, as its own text output keeps them
-// for Chinese and Japanese. Its line text puts a space between every two words it told apart,
-// and in these scripts a "word" is often one character: "2022年3月" came back as "2022 年 3 月",
-// which a search for the text as written does not find.
-QString lineText(const tesseract::LTRResultIterator& line) {
-    tesseract::LTRResultIterator word(line);
-    QString text;
-    bool first = true;
+// Tesseract's boxes are in pixels with y growing downwards; ours are normalised and grow upwards
+// from the bottom edge.
+Rect normalised(const QRect& pixels, double width, double height) {
+    return {pixels.x() / width, 1 - (pixels.y() + pixels.height()) / height, pixels.width() / width,
+            pixels.height() / height};
+}
+
+// Tesseract's box of the iterator's current element at `level`; empty when it has none.
+QRect boxAt(const tesseract::PageIterator& it, tesseract::PageIteratorLevel level) {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    return it.BoundingBox(level, &left, &top, &right, &bottom)
+               ? QRect(QPoint(left, top), QPoint(right - 1, bottom - 1))
+               : QRect();
+}
+
+// A gap this many times the line's height parts a table's columns or a form's fields. Word spaces
+// stay below it: in print about a third of the height, on a typewriter up to 1.2 (and two of them
+// after a full stop).
+constexpr double widestWordSpace = 2.5;
+
+// The line's text: its words with a space only where Tesseract read one, as its own text output
+// keeps them for Chinese and Japanese. Its line text puts a space between every two words it told
+// apart, and in these scripts a "word" is often one character: "2022年3月" came back as
+// "2022 年 3 月", which a search for the text as written does not find.
+// Where a wide gap parts two words, the line gets spans, each with the box of its words.
+void readWords(const tesseract::LTRResultIterator& lineStart, int lineHeight, double width, double height,
+               OCRLine& line) {
+    std::vector<std::pair<qsizetype, QRect>> spans;
+    tesseract::LTRResultIterator word(lineStart);
     do {
         std::unique_ptr<char[]> utf8(word.GetUTF8Text(tesseract::RIL_WORD));
-        if (!first && word.BlanksBeforeWord() > 0) {
-            text += QLatin1Char(' ');
+        const QRect box = boxAt(word, tesseract::RIL_WORD);
+        if (!utf8 || box.isEmpty()) {
+            continue;
         }
-        if (utf8) {
-            text += QString::fromUtf8(utf8.get());
+        if (!line.text.isEmpty() && word.BlanksBeforeWord() > 0) {
+            line.text += QLatin1Char(' ');
         }
-        first = false;
+        if (spans.empty() || box.left() - spans.back().second.right() > widestWordSpace * lineHeight) {
+            spans.emplace_back(spans.empty() ? 0 : line.text.size(), box);
+        } else {
+            spans.back().second |= box;
+        }
+        line.text += QString::fromUtf8(utf8.get());
     } while (word.Next(tesseract::RIL_WORD) && !word.IsAtBeginningOf(tesseract::RIL_TEXTLINE));
-    return text;
+    if (spans.size() > 1) {
+        for (const auto& [start, box] : spans) {
+            line.spans.push_back({start, normalised(box, width, height)});
+        }
+    }
 }
 
 std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, int imageHeight) {
@@ -141,31 +173,28 @@ std::vector<OCRLine> readLines(tesseract::TessBaseAPI& engine, int imageWidth, i
     }
     const double width = imageWidth, height = imageHeight;
     do {
-        int left = 0, top = 0, right = 0, bottom = 0;
-        if (it->Empty(tesseract::RIL_WORD) ||
-            !it->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
+        const QRect box = boxAt(*it, tesseract::RIL_TEXTLINE);
+        if (it->Empty(tesseract::RIL_WORD) || box.isEmpty()) {
             continue; // a block without text, such as a picture
         }
         OCRLine line;
         // The reading-order iterator's own text works the line's bidirectional order out again
         // for every word (50 ms on a letter page); every catalog language is written left to
         // right, where the left-to-right order is that order.
-        line.text = lineText(*it);
+        readWords(*it, box.height(), width, height, line);
         // Specks on pictures and maps come back as lines of spaces: nothing to find, yet they
         // would lay wide blank spans over the page and count towards the confidence.
         if (line.text.trimmed().isEmpty()) {
             continue;
         }
-        // Tesseract's y grows downwards; ours grows upwards from the bottom edge.
-        line.boundingBox = {left / width, 1 - bottom / height, (right - left) / width,
-                            (bottom - top) / height};
+        line.boundingBox = normalised(box, width, height);
         const float confidence = it->Confidence(tesseract::RIL_TEXTLINE) / 100.0f;
         line.confidence = confidence > 0 ? std::min(confidence, 1.0f) : 0.0f;
         int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
         if (it->Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2) && (x1 != x2 || y1 != y2)) {
             line.angle = std::atan2(-(y2 - y1) / height, (x2 - x1) / width);
         }
-        if (wasReadSideways(*it, line.text, right - left, bottom - top)) {
+        if (wasReadSideways(*it, line.text, box.width(), box.height())) {
             line.confidence = 0;
         }
         lines.push_back(std::move(line));

@@ -90,9 +90,14 @@ void expectNear(const QRect& actual, const QRect& expected, int tolerance) {
 TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
     const Source source({FixturePage{.blackRects = {{100, 600, 50, 50}}}});
     const Rect box{61.2, 396, 489.6, 24}; // points, bottom-left origin
+    // A table's row, its cells far apart: each span lies on its own box.
+    const Rect label{72, 300, 90, 20}, amount{460, 300, 60, 20};
+    OCRLine row = line("Total due $17.50", normalised({72, 300, 448, 20}, 612, 792));
+    row.spans = {{0, normalised(label, 612, 792)}, {10, normalised(amount, 612, 792)}};
     const QString output = source.output();
     source.write(
-        {source.input(0, {line("Invisible words stretch across the whole box", normalised(box, 612, 792))})},
+        {source.input(
+            0, {line("Invisible words stretch across the whole box", normalised(box, 612, 792)), row})},
         output);
 
     const auto words = test::pdfWords(output, 1);
@@ -109,6 +114,14 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
         EXPECT_GT(middle, top);
         EXPECT_LT(middle, bottom);
     }
+
+    const auto due = test::findWord(words, "due"), sum = test::findWord(words, "$17.50");
+    ASSERT_TRUE(due && sum);
+    EXPECT_NEAR(due->xMax, label.maxX(), 0.5);
+    EXPECT_NEAR(sum->xMin, amount.minX(), 0.5);
+    EXPECT_NEAR(sum->xMax, amount.maxX(), 0.5);
+    EXPECT_TRUE(
+        test::runProgram("pdftotext", {"-raw", output, "-"}).standardOutput.contains("Total due $17.50"));
 
     // The text is invisible: the page looks exactly as the source did.
     EXPECT_EQ(test::darkArea(test::renderPage(output, 1)), test::darkArea(test::renderPage(source.path, 1)));

@@ -118,6 +118,7 @@ TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevelsAndWhi
             EXPECT_NEAR(box.maxX(), ink.maxX(), 8);
             EXPECT_NEAR(box.minY(), ink.minY(), 8);
             EXPECT_NEAR(box.maxY(), ink.maxY(), 8);
+            EXPECT_TRUE(lines[i].spans.empty());
         }
         if (firstRead.empty()) {
             firstRead = lines;
@@ -127,6 +128,30 @@ TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevelsAndWhi
     EXPECT_EQ(TesseractOCRService().recognize(drawn.raster, test::englishOnly()), firstRead);
     EXPECT_EQ(TesseractEnginePool::shared().initialisationCount(), engines);
     EXPECT_EQ(TesseractEnginePool::recognitionCount(), recognitions + 4);
+}
+
+// A table's row comes back as one line, in spans that lie on its cells; prose is never split.
+TEST(TesseractOCRService, AWideGapPartsALineIntoSpansOnTheirWords) {
+    const QList<test::Word> cells{{{100, 100, 300, 50}, "Apples"},
+                                  {{1500, 100, 250, 50}, "$5.00"},
+                                  {{100, 200, 520, 50}, "Pears and plums"},
+                                  {{1500, 200, 280, 50}, "$12.50"}};
+    const Raster page = test::rasterFromImage(test::renderWords({2000, 400}, cells));
+    const auto lines = TesseractOCRService().recognize(page, test::englishOnly());
+    ASSERT_EQ(lines.size(), 2u);
+    for (int row = 0; row < 2; ++row) {
+        const auto& [left, right] = std::pair{cells[2 * row], cells[2 * row + 1]};
+        EXPECT_EQ(lines[row].text, left.text + " " + right.text);
+        ASSERT_EQ(lines[row].spans.size(), 2u);
+        EXPECT_EQ(lines[row].spans[1].start, left.text.size() + 1);
+        for (const auto& [span, cell] :
+             {std::pair{lines[row].spans[0], left}, {lines[row].spans[1], right}}) {
+            const Rect box = inPixels(span.boundingBox, page);
+            // Drawn from the cell's left edge; the cells are wider than their words.
+            EXPECT_NEAR(box.minX(), cell.pixels.left(), 10) << cell.text.toStdString();
+            EXPECT_LT(box.maxX(), cell.pixels.right()) << cell.text.toStdString();
+        }
+    }
 }
 
 // Chinese is written without spaces between its words, and must come back so to be found.
