@@ -5,7 +5,6 @@
 #include "platform/FileErrors.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
