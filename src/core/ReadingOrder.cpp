@@ -13,7 +13,7 @@ constexpr int columnGapBins = 6;      // this many empty bins in a row separate 
 // Where lines stand side by side a narrower gutter does: on the corpus's two-column product sheet
 // it is 5 bins wide. Three bins are still twice a wide word space.
 constexpr int gutterBins = 3;
-constexpr double rowTolerance = 0.01; // top edges closer than this form one row
+constexpr double rowTolerance = 0.01; // top edges further apart than this are never one row
 // Lines whose boxes overlap vertically by more than this share of the lower box's height sit side
 // by side; less is taken for the ascenders and descenders of consecutive lines touching.
 constexpr double sideBySideOverlap = 0.25;
@@ -33,12 +33,21 @@ struct Grid {
     double width = 0;
 };
 
-// Higher lines first; within a row (top edges within the tolerance) the line further left.
+// A row's lines have top edges within the tolerance and stand side by side. The tolerance alone
+// would join the consecutive lines of small print, or of ordinary text on a tall page, which lie
+// closer together than it.
+bool shareARow(const Rect& a, const Rect& b) {
+    if (std::abs(a.maxY() - b.maxY()) > rowTolerance) {
+        return false;
+    }
+    const double overlap = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
+    return overlap >= sideBySideOverlap * std::min(a.maxY() - a.minY(), b.maxY() - b.minY());
+}
+
+// Higher lines first; within a row the line further left.
 bool readsBefore(const OCRLine& a, const OCRLine& b) {
-    const double topA = a.boundingBox.maxY();
-    const double topB = b.boundingBox.maxY();
-    if (std::abs(topA - topB) > rowTolerance) {
-        return topA > topB;
+    if (!shareARow(a.boundingBox, b.boundingBox)) {
+        return a.boundingBox.maxY() > b.boundingBox.maxY();
     }
     return a.boundingBox.minX() < b.boundingBox.minX();
 }

@@ -41,6 +41,11 @@ TEST(ReadingOrder, RowsAreReadTopDownAndLeftToRightWithinTheTolerance) {
     EXPECT_EQ(
         texts(ReadingOrder::order({line("left", 0.1, 0.55, 0.7, 0.8), line("right", 0.5, 0.9, 0.7, 0.82)})),
         (QStringList{"right", "left"}));
+    // Small print: consecutive lines 0.008 apart, under the tolerance, yet one above the other.
+    EXPECT_EQ(texts(ReadingOrder::order({line("first", 0.101, 0.6, 0.794, 0.8),
+                                         line("second", 0.1, 0.5, 0.786, 0.792),
+                                         line("third", 0.099, 0.7, 0.778, 0.784)})),
+              (QStringList{"first", "second", "third"}));
     // A single column (overlapping lines) is read from the top.
     EXPECT_EQ(texts(ReadingOrder::order({line("c", 0.1, 0.9, 0.1, 0.2), line("a", 0.1, 0.8, 0.7, 0.8),
                                          line("b", 0.2, 0.9, 0.4, 0.5)})),
