@@ -27,6 +27,11 @@ namespace {
 // much less (it reads every line at a fixed height). On a 300-DPI page this is about 1.75 times
 // faster and loses under 1% of the words; smaller copies lose more without getting much faster.
 constexpr int fastLongSide = 1300;
+// Lines of fewer pixels than this lose many of their words: small print, or ordinary text on a
+// page larger than letter, lies at 8 to 10 pixels a line on the reduced copy, which loses a
+// quarter of it. Such a page is read from a copy on which its lines are `fastLineHeight` tall.
+constexpr double smallestFastLineHeight = 12;
+constexpr double fastLineHeight = 16;
 
 // Tesseract reads every poorly read line a second time as white on black. Upright pages have few
 // such lines, but on a turned or garbled page every line is one, which doubles its cost: the fast
@@ -78,6 +83,45 @@ void setImage(tesseract::TessBaseAPI& engine, const Raster& image) {
         throw PlatformError("There is not enough memory to hand the page to Tesseract.");
     }
     engine.SetImage(pix.get()); // Tesseract keeps its own copy
+}
+
+// The height in pixels of the middle one of the text lines that layout analysis finds on the
+// image set on the engine; 0 without lines.
+double medianLineHeight(tesseract::TessBaseAPI& engine) {
+    std::unique_ptr<tesseract::PageIterator> line(engine.AnalyseLayout());
+    std::vector<int> heights;
+    if (line) {
+        do {
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (line->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom)) {
+                heights.push_back(bottom - top);
+            }
+        } while (line->Next(tesseract::RIL_TEXTLINE));
+    }
+    if (heights.empty()) {
+        return 0;
+    }
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    return heights[heights.size() / 2];
+}
+
+// Sets on the engine the image that the level reads, and gives it back: the page itself, or for the
+// fast level a reduced copy, unless the copy's lines would come out too small to read.
+Raster setImageToRead(tesseract::TessBaseAPI& engine, const Raster& bitmap, OCRRecognitionLevel level) {
+    if (level != OCRRecognitionLevel::fast) {
+        setImage(engine, bitmap);
+        return bitmap;
+    }
+    const Raster reduced = shrunkTo(bitmap, fastLongSide);
+    setImage(engine, reduced);
+    const double lineHeight = medianLineHeight(engine); // recognition goes on from this layout
+    if (lineHeight <= 0 || lineHeight >= smallestFastLineHeight || reduced.size() == bitmap.size()) {
+        return reduced;
+    }
+    const double longSide = fastLongSide * fastLineHeight / lineHeight;
+    const Raster larger = shrunkTo(bitmap, int(std::min(longSide, double(std::max(bitmap.cols, bitmap.rows)))));
+    setImage(engine, larger);
+    return larger;
 }
 
 // Detection only matters when the detected script could change the languages.
@@ -254,9 +298,7 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
     }
     auto lease = TesseractEnginePool::shared().borrow(engineKey(options, recognitionLanguages(options, supported, script)));
 
-    const Raster image =
-        options.recognitionLevel == OCRRecognitionLevel::fast ? shrunkTo(bitmap, fastLongSide) : bitmap;
-    setImage(lease.engine(), image);
+    const Raster image = setImageToRead(lease.engine(), bitmap, options.recognitionLevel);
     lease.engine().SetVariable("tessedit_do_invert", invertedRetry(options.recognitionLevel));
     if (!lease.recognize()) {
         lease.engine().Clear();

@@ -128,6 +128,13 @@ TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevelsAndWhi
     EXPECT_EQ(TesseractOCRService().recognize(drawn.raster, test::englishOnly()), firstRead);
     EXPECT_EQ(TesseractEnginePool::shared().initialisationCount(), engines);
     EXPECT_EQ(TesseractEnginePool::recognitionCount(), recognitions + 4);
+
+    // Small print on a large page: a few pixels a line on the reduced copy, so read from a larger one.
+    const QStringList small{"Robinson H. 6 Mill Road 263519", "Jackson C. 80 Queens Road 433347"};
+    const auto fine = test::drawTextPage(small, 2550, 3300, 22);
+    EXPECT_EQ(joinedText(
+                  TesseractOCRService().recognize(fine.raster, test::englishOnly(OCRRecognitionLevel::fast))),
+              small.join('\n'));
 }
 
 // A table's row comes back as one line, in spans that lie on its cells; prose is never split.
