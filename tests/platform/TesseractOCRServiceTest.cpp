@@ -129,12 +129,16 @@ TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevelsAndWhi
     EXPECT_EQ(TesseractEnginePool::shared().initialisationCount(), engines);
     EXPECT_EQ(TesseractEnginePool::recognitionCount(), recognitions + 4);
 
-    // Small print on a large page: a few pixels a line on the reduced copy, so read from a larger one.
+    // Small print on a page, and a till receipt's strip: reduced to the pixels of a letter page,
+    // and read from a larger copy where lines would still be a few pixels tall.
     const QStringList small{"Robinson H. 6 Mill Road 263519", "Jackson C. 80 Queens Road 433347"};
-    const auto fine = test::drawTextPage(small, 2550, 3300, 22);
-    EXPECT_EQ(joinedText(
-                  TesseractOCRService().recognize(fine.raster, test::englishOnly(OCRRecognitionLevel::fast))),
-              small.join('\n'));
+    for (const auto& [width, height, pixelSize] : {std::tuple{2550, 3300, 22}, {900, 9000, 40}}) {
+        const auto fine = test::drawTextPage(small, width, height, pixelSize);
+        EXPECT_EQ(joinedText(TesseractOCRService().recognize(fine.raster,
+                                                             test::englishOnly(OCRRecognitionLevel::fast))),
+                  small.join('\n'))
+            << width << " x " << height;
+    }
 }
 
 // A table's row comes back as one line, in spans that lie on its cells; prose is never split.
