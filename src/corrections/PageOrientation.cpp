@@ -160,13 +160,13 @@ ProbeStats stats(const std::vector<OCRLine>& lines) {
 }
 
 Raster downscaled(const Raster& raster, double maxDimension) {
-    const double longer = std::max(raster.cols, raster.rows);
-    if (!(longer > maxDimension) || raster.empty()) {
+    const double letterPixels = maxDimension * maxDimension * 8.5 / 11;
+    const double scale = std::sqrt(letterPixels / (double(raster.cols) * raster.rows));
+    if (!(scale < 1) || raster.empty()) {
         return raster;
     }
-    const double scale = maxDimension / longer;
-    const int width = std::max(1, int(raster.cols * scale));
-    const int height = std::max(1, int(raster.rows * scale));
+    const int width = std::max(1, int(std::lround(raster.cols * scale)));
+    const int height = std::max(1, int(std::lround(raster.rows * scale)));
     try {
         Raster result;
         cv::resize(raster, result, cv::Size(width, height), 0, 0, cv::INTER_AREA);

@@ -28,7 +28,7 @@ struct ProbeStats {
     bool operator==(const ProbeStats&) const = default;
 };
 
-inline constexpr double probeMaxDimension = 1200.0; // longer side of the probe raster, pixels
+inline constexpr double probeMaxDimension = 1200.0; // longer side of a letter page's probe raster, pixels
 inline constexpr double minBestScore = 10.0;        // the winner's least score
 inline constexpr double dominanceRatio = 2.0;       // the winner's least multiple of the upright score
 inline constexpr double confidenceMargin = 0.15;    // least rise of mean confidence in the fallback
@@ -82,8 +82,9 @@ int choose(const std::vector<ProbeStats>& candidates);
 
 ProbeStats stats(const std::vector<OCRLine>& lines);
 
-// The raster scaled down (area averaging) so its longer side is at most `maxDimension`; the same
-// raster when it already fits.
+// The raster scaled down (area averaging) to the pixels of a letter page whose longer side is
+// `maxDimension`, so that a till receipt's strip keeps as much detail as a page; the same raster
+// when it is no larger.
 Raster downscaled(const Raster& raster, double maxDimension);
 
 // The page box after `turns` quarter turns, at the origin.

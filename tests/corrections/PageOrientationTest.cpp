@@ -76,7 +76,7 @@ TEST(PageOrientation, ReadsWellNeedsEnoughCharactersReadConfidently) {
     EXPECT_FALSE(PageOrientation::readsWell({}));
 }
 
-TEST(PageOrientation, DownscalesTheLongerSideAndKeepsAtLeastOnePixelAcross) {
+TEST(PageOrientation, DownscalesToALetterPagesPixelsAndKeepsAtLeastOnePixelAcross) {
     const Raster page(3300, 2550, CV_8UC3, cv::Scalar(200, 100, 50));
     const Raster small = PageOrientation::downscaled(page, PageOrientation::probeMaxDimension);
     EXPECT_EQ(small.cols, 927);
@@ -84,7 +84,11 @@ TEST(PageOrientation, DownscalesTheLongerSideAndKeepsAtLeastOnePixelAcross) {
     EXPECT_EQ(small.at<cv::Vec3b>(600, 400), cv::Vec3b(200, 100, 50));
     EXPECT_TRUE(isSameRaster(PageOrientation::downscaled(page, 3300), page));
 
-    const Raster thin = PageOrientation::downscaled(Raster(1, 5000, CV_8UC3, cv::Scalar(0, 0, 0)), 1200);
-    EXPECT_EQ(thin.cols, 1200);
+    // A till receipt's strip keeps its shape and a letter page's pixels, not its longer side.
+    const Raster receipt = PageOrientation::downscaled(Raster(6500, 960, CV_8UC1, cv::Scalar(0)), 1200);
+    EXPECT_NEAR(double(receipt.total()), double(small.total()), 0.01 * double(small.total()));
+    EXPECT_NEAR(double(receipt.rows) / receipt.cols, 6500.0 / 960, 0.02);
+    const Raster thin = PageOrientation::downscaled(Raster(1, 2000000, CV_8UC3, cv::Scalar(0, 0, 0)), 1200);
+    EXPECT_LT(thin.cols, 2000000);
     EXPECT_EQ(thin.rows, 1);
 }
