@@ -18,8 +18,8 @@ constexpr double rowTolerance = 0.01; // top edges further apart than this are n
 // by side; less is taken for the ascenders and descenders of consecutive lines touching.
 constexpr double sideBySideOverlap = 0.25;
 
-// Which of the bins across the text some line covers.
-using Occupancy = std::array<bool, binCount>;
+// How many lines cover each of the bins across the text.
+using Occupancy = std::array<int, binCount>;
 
 struct Column {
     int first = 0;
@@ -84,13 +84,19 @@ Occupancy occupancy(const std::vector<OCRLine>& lines, const Grid& grid) {
         } else if (end >= binCount - 1) {
             end = binCount - 1;
         }
-        std::fill(occupied.begin() + start, occupied.begin() + end + 1, true);
+        for (int bin = start; bin <= end; ++bin) {
+            ++occupied[bin];
+        }
     }
     return occupied;
 }
 
-// Runs of occupied bins; gaps of fewer than `gapBins` empty bins are bridged.
-std::vector<Column> columns(const Occupancy& occupied, int gapBins) {
+// Runs of occupied bins, those that more than `strays` lines cover; gaps of fewer than `gapBins`
+// empty bins are bridged.
+std::vector<Column> columns(const Occupancy& covered, int gapBins, int strays = 0) {
+    Occupancy occupied{};
+    std::transform(covered.begin(), covered.end(), occupied.begin(),
+                   [&](int lines) { return lines > strays; });
     std::vector<Column> result;
     bool inRun = false;
     int first = 0, lastOccupied = 0, emptyRun = 0;
@@ -117,10 +123,6 @@ std::vector<Column> columns(const Occupancy& occupied, int gapBins) {
     return result;
 }
 
-std::vector<Column> columnsOf(const std::vector<OCRLine>& lines, const Grid& grid, int gapBins) {
-    return columns(occupancy(lines, grid), gapBins);
-}
-
 int columnOf(const OCRLine& line, const Grid& grid, const std::vector<Column>& columns) {
     const int centre = binOf((line.boundingBox.minX() + line.boundingBox.maxX()) / 2, grid);
     for (int index = 0; index < int(columns.size()); ++index) {
@@ -135,15 +137,32 @@ void append(std::vector<OCRLine>& to, std::vector<OCRLine>&& lines) {
     to.insert(to.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
 }
 
-Occupancy operator|(Occupancy a, const Occupancy& b) {
+Occupancy operator+(Occupancy a, const Occupancy& b) {
     for (int bin = 0; bin < binCount; ++bin) {
-        a[bin] = a[bin] || b[bin];
+        a[bin] += b[bin];
     }
     return a;
 }
 
-bool hasGutter(const Occupancy& occupied) {
-    return columns(occupied, gutterBins).size() >= 2;
+// Where many lines stand in each column, a few in a gutter leave it a gutter: the end of a ragged
+// line, or two lines of neighbouring columns that the recognizer took for one, where columns
+// stand close (a newspaper's).
+int strayLines(const Occupancy& covered) {
+    return *std::max_element(covered.begin(), covered.end()) / 8;
+}
+
+bool hasGutter(const Occupancy& covered) {
+    return columns(covered, gutterBins, strayLines(covered)).size() >= 2;
+}
+
+// Whether a line reaches into two of the columns.
+bool crossesAGutter(const std::vector<OCRLine>& lines, const std::vector<Column>& columns, const Grid& grid) {
+    return std::any_of(lines.begin(), lines.end(), [&](const OCRLine& line) {
+        const int first = binOf(line.boundingBox.minX(), grid), last = binOf(line.boundingBox.maxX(), grid);
+        return std::count_if(columns.begin(), columns.end(), [&](const Column& column) {
+                   return first <= column.last && last >= column.first;
+               }) > 1;
+    });
 }
 
 // A horizontal slice of the page: lines that overlap one another vertically, with no line above
@@ -190,8 +209,11 @@ std::vector<Band> bandsOf(std::vector<OCRLine> lines, const Grid& grid) {
         const bool sideBySide = hasGutter(strip.occupied);
         if (!bands.empty()) {
             Band& band = bands.back();
-            const Occupancy joined = band.occupied | strip.occupied;
-            const bool gutter = hasGutter(joined);
+            const Occupancy joined = band.occupied + strip.occupied;
+            const auto bandColumns = columns(band.occupied, gutterBins, strayLines(band.occupied));
+            // A line alone across the band's gutters is a heading, not a stray.
+            const bool gutter =
+                hasGutter(joined) && (sideBySide || !crossesAGutter(strip.lines, bandColumns, grid));
             if (gutter || (!band.columned && !sideBySide)) {
                 append(band.lines, std::move(strip.lines));
                 band.occupied = joined;
@@ -210,12 +232,15 @@ std::vector<OCRLine> byRows(std::vector<OCRLine> lines) {
 }
 
 // Columns from left to right, each read on its own; without columns, band after band from the
-// top; a band without columns row by row.
-std::vector<OCRLine> orderRegion(std::vector<OCRLine> lines, const Grid& grid, int gapBins) {
+// top; a band without columns row by row. A band's columns are those that its lines leave,
+// strays aside (`covered`, the band's own).
+std::vector<OCRLine> orderRegion(std::vector<OCRLine> lines, const Grid& grid, int gapBins,
+                                 const Occupancy* covered = nullptr) {
     if (lines.size() < 2) {
         return lines;
     }
-    const auto found = columnsOf(lines, grid, gapBins);
+    const auto found =
+        covered ? columns(*covered, gapBins, strayLines(*covered)) : columns(occupancy(lines, grid), gapBins);
     if (found.size() >= 2) {
         std::vector<std::vector<OCRLine>> inColumn(found.size());
         for (auto& line : lines) {
@@ -228,12 +253,12 @@ std::vector<OCRLine> orderRegion(std::vector<OCRLine> lines, const Grid& grid, i
         return result;
     }
     auto bands = bandsOf(lines, grid);
-    if (bands.size() < 2) {
+    if (bands.size() < 2 && !bands.front().columned) {
         return byRows(std::move(lines));
     }
     std::vector<OCRLine> result;
     for (auto& band : bands) {
-        append(result, band.columned ? orderRegion(std::move(band.lines), grid, gutterBins)
+        append(result, band.columned ? orderRegion(std::move(band.lines), grid, gutterBins, &band.occupied)
                                      : byRows(std::move(band.lines)));
     }
     return result;

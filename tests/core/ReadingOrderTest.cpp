@@ -88,6 +88,28 @@ TEST(ReadingOrder, ColumnsBetweenFullWidthLinesAreReadBandByBandAndColumnByColum
     EXPECT_EQ(texts(ReadingOrder::order(letter)), (QStringList{"date", "street", "town", "body"}));
 }
 
+// A newspaper's columns, close together: the end of a long line reaches into a gutter, and the
+// recognizer took two lines of neighbouring columns for one. Neither turns the columns into rows.
+TEST(ReadingOrder, CloseColumnsStayColumnsWhenAFewLinesStrayIntoTheirGutters) {
+    std::vector<OCRLine> page;
+    QStringList expected[3];
+    for (int row = 0; row < 10; ++row) {
+        const double top = 0.9 - row * 0.03;
+        for (int column = 0; column < 3; ++column) {
+            const QString name = QString("C%1R%2").arg(column + 1).arg(row);
+            const double left = column * 0.34, right = row == 4 && column == 0 ? 0.335 : left + 0.32;
+            if (row == 7 && column == 1) {
+                page.push_back({"C2R7 C3R7", {left, top - 0.02, 0.66, 0.02}, 0.9f, 0});
+                expected[2] << "C2R7 C3R7";
+            } else if (row != 7 || column != 2) {
+                page.push_back(line(qPrintable(name), left, right, top - 0.02, top));
+                expected[column] << name;
+            }
+        }
+    }
+    EXPECT_EQ(texts(ReadingOrder::order(page)), expected[0] + expected[1] + expected[2]);
+}
+
 TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAlone) {
     // Top edges 0.005 apart: with zero width there is no row tolerance, the higher comes first.
     const std::vector<OCRLine> page{line("low", 0.3, 0.3, 0.2, 0.5), line("high", 0.3, 0.3, 0.2, 0.505),
