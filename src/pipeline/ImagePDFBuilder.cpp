@@ -210,7 +210,8 @@ Size pageSize(const VImage& header, const VImage& decoded) {
                                                                                                : minScanDPI;
     const auto xDPI = scanResolution(header.xres(), lowest), yDPI = scanResolution(header.yres(), lowest);
     if (!xDPI || !yDPI) {
-        return {decoded.width() * 72.0 / imageDPI, decoded.height() * 72.0 / imageDPI};
+        const double scale = std::min(1.0, maxPixelDimension / std::max(decoded.width(), decoded.height()));
+        return {decoded.width() * scale * 72.0 / imageDPI, decoded.height() * scale * 72.0 / imageDPI};
     }
     Size page{header.width() * 72.0 / *xDPI, header.height() * 72.0 / *yDPI};
     const int orientation =
@@ -221,7 +222,7 @@ Size pageSize(const VImage& header, const VImage& decoded) {
     return page;
 }
 
-// One page (frame) of the file, upright, its longer side at most maxPixelDimension; the decoder
+// One page (frame) of the file, upright, its longer side at most maxEmbeddedDimension; the decoder
 // shrinks while it reads where the format allows. A file cut short is reported as damaged rather
 // than shown with a blank part.
 EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& header, const char* loader,
@@ -229,7 +230,7 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     const QByteArray pagePath =
         pageCount > 1 ? localPath + "[page=" + QByteArray::number(page) + "]" : localPath;
     const VImage pageHeader = pageCount > 1 ? VImage::new_from_file(pagePath.constData()) : header;
-    const int limit = static_cast<int>(maxPixelDimension);
+    const int limit = static_cast<int>(maxEmbeddedDimension);
     const VImage thumbnail = VImage::thumbnail(pagePath.constData(), limit,
                                                VImage::option()
                                                    ->set("height", limit)

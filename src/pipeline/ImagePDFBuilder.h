@@ -14,7 +14,12 @@ inline constexpr double imageDPI = 300.0;
 inline constexpr double minScanDPI = 100.0;
 inline constexpr double minFaxDPI = 90.0;
 inline constexpr double maxScanDPI = 1200.0;
+// An image without a stated resolution makes a page as large as it would be with this many pixels
+// on its longer side at imageDPI.
 inline constexpr double maxPixelDimension = 4096.0;
+// The image on the page keeps the file's pixels up to this many on its longer side (a 600-DPI scan
+// of a legal page, a 48-megapixel photograph): the copy shows the scan as sharp as the file does.
+inline constexpr double maxEmbeddedDimension = 8192.0;
 
 const QStringList& supportedExtensions();
 
@@ -23,8 +28,8 @@ bool isSupportedImage(const QString& path);
 
 // The path of a temporary PDF ("quorvane-image-<UUID>.pdf" in the process's private temporary
 // folder) with one page per page of a TIFF and one page for the first frame of any other image,
-// each upright on white, its longer side at most maxPixelDimension pixels, on a page of the size it
-// was scanned at (its stated resolution, as above, else imageDPI). The image
+// each upright on white, its longer side at most maxEmbeddedDimension pixels, on a page of the size
+// it was scanned at (its stated resolution, as above, else imageDPI as above). The image
 // is stored losslessly (grey or one bit per pixel where that loses nothing); a JPEG stays a JPEG,
 // byte for byte when it needed no turning or scaling. Safe to call from several threads. The
 // caller owns the file and deletes it. Throws OCRError::cannotOpenImage (nothing is written),

@@ -105,9 +105,9 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
 } // namespace
 
 // Whole pages where their size and reading matter: a JPEG stored sideways with an orientation tag,
-// and a 6000 x 8000 JPEG that is shrunk to 4096 pixels on load. How each format decodes is checked
-// pixel by pixel in ImagePDFBuilderTest; here every page of a two-page TIFF and only the first
-// frame of an animated GIF (the band, over text that only the second frame shows), and an
+// and a 6000 x 8000 JPEG, read from 4096 pixels but kept whole. How each format decodes is
+// checked pixel by pixel in ImagePDFBuilderTest; here every page of a two-page TIFF and only the
+// first frame of an animated GIF (the band, over text that only the second frame shows), and an
 // extension in capitals.
 TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableEveryTiffPage) {
     QTemporaryDir folder;
@@ -132,14 +132,20 @@ TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableEveryTiffPage) {
     QList<Expected> expected{{"turned.jpg", 612, 792, linnTruth(), 0.95},
                              {"large.jpg", 737.28, 983.04, linnTruth(), 0.90}};
     for (const char* file : {"pages.tiff", "animation.gif", "band-jpg.JPG"}) {
-        expected.append({file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90, file == QString("pages.tiff") ? 2 : 1});
+        expected.append(
+            {file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90, file == QString("pages.tiff") ? 2 : 1});
     }
     expectSearchablePages(run, inputs, outputs, expected);
 
+    // The large photograph keeps its pixels: it needed no change, so it went in byte for byte.
+    EXPECT_EQ(imageStreams(searchableOutput(outputs, "large.jpg")),
+              QByteArrayList{readBytes(inputs + "/large.jpg")});
     // The TIFF's second page is its own; the GIF has nothing of its second frame's words.
     EXPECT_TRUE(pdfText(searchableOutput(outputs, "pages.tiff"), 2).contains("TRIGGER OUTPUTS"));
-    EXPECT_FALSE(pdfText(searchableOutput(outputs, "animation.gif")).contains("FOOTSWITCH", Qt::CaseInsensitive));
-    EXPECT_FALSE(pdfText(searchableOutput(outputs, "animation.gif")).contains("TRIGGER", Qt::CaseInsensitive));
+    EXPECT_FALSE(
+        pdfText(searchableOutput(outputs, "animation.gif")).contains("FOOTSWITCH", Qt::CaseInsensitive));
+    EXPECT_FALSE(
+        pdfText(searchableOutput(outputs, "animation.gif")).contains("TRIGGER", Qt::CaseInsensitive));
 }
 
 // Real photographs and maps from elsewhere: a typewritten recipe and a small map.
@@ -220,6 +226,7 @@ TEST(ImageInput, ResolutionIsTheScansPixelsOverItsOwnPageSize) {
     ASSERT_TRUE(scan({900, 2400}, 300).save(inputs + "/scanned.png"));
     ASSERT_TRUE(scan({900, 1200}, 72).save(inputs + "/photo.jpg"));
     ASSERT_TRUE(scan({900, 1200}, 150).save(inputs + "/coarse.png"));
+    ASSERT_TRUE(scan({900, 5000}, 300).save(inputs + "/receipt.png")); // more pixels than a page is read at
     ASSERT_TRUE(QFile::copy(QUORVANE_SOURCE_DIR "/samples/sample-scan.png", inputs + "/sample-scan.png"));
 
     const QString report = folder.filePath("report.csv");
@@ -232,13 +239,20 @@ TEST(ImageInput, ResolutionIsTheScansPixelsOverItsOwnPageSize) {
         }
     }
     EXPECT_EQ(lowResolution, QStringList{"coarse.png"});
-    const QList<std::tuple<QString, double, double>> pages{
-        {"scanned.png", 216, 576}, {"photo.jpg", 216, 288}, {"coarse.png", 432, 576}, {"sample-scan.png", 429.6, 261.6}};
+    const QList<std::tuple<QString, double, double>> pages{{"scanned.png", 216, 576},
+                                                           {"photo.jpg", 216, 288},
+                                                           {"coarse.png", 432, 576},
+                                                           {"sample-scan.png", 429.6, 261.6},
+                                                           {"receipt.png", 216, 1200}};
     for (const auto& [name, width, height] : pages) {
         const auto box = pdfPageInfo(searchableOutput(outputs, name), 1).boxes.value("MediaBox");
         EXPECT_NEAR(box.width, width, 0.01) << name.toStdString();
         EXPECT_NEAR(box.height, height, 0.01) << name.toStdString();
     }
+    // The copy shows the scan with all its pixels.
+    EXPECT_EQ(
+        imageList(searchableOutput(outputs, "receipt.png")).value(0).split(' ', Qt::SkipEmptyParts).mid(3, 2),
+        (QStringList{"900", "5000"}));
     // The demo's own command says nothing about resolution.
     const auto demo = runCli({"--languages", "en-US", "--sidecar", "--output-dir", outputs, "--force",
                               inputs + "/sample-scan.png"});
