@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numeric>
 
 namespace quorvane::ReadingOrder {
 
@@ -91,12 +92,23 @@ Occupancy occupancy(const std::vector<OCRLine>& lines, const Grid& grid) {
     return occupied;
 }
 
-// Runs of occupied bins, those that more than `strays` lines cover; gaps of fewer than `gapBins`
-// empty bins are bridged.
-std::vector<Column> columns(const Occupancy& covered, int gapBins, int strays = 0) {
-    Occupancy occupied{};
-    std::transform(covered.begin(), covered.end(), occupied.begin(),
-                   [&](int lines) { return lines > strays; });
+// Where many lines stand in each column, a few in a gutter leave it a gutter: the end of a ragged
+// line, or two lines of neighbouring columns that the recognizer took for one, where columns
+// stand close (a newspaper's). With `strays`, a bin counts as empty when it holds at most an
+// eighth of the lines of the busiest bin on its left and of the busiest on its right.
+Occupancy occupiedBins(const Occupancy& covered, bool strays) {
+    Occupancy occupied{}, left{}, right{};
+    std::partial_sum(covered.begin(), covered.end(), left.begin(), [](int a, int b) { return std::max(a, b); });
+    std::partial_sum(covered.rbegin(), covered.rend(), right.rbegin(), [](int a, int b) { return std::max(a, b); });
+    for (int bin = 0; bin < binCount; ++bin) {
+        occupied[bin] = covered[bin] > (strays ? std::min(left[bin], right[bin]) / 8 : 0);
+    }
+    return occupied;
+}
+
+// Runs of occupied bins; gaps of fewer than `gapBins` empty bins are bridged.
+std::vector<Column> columns(const Occupancy& covered, int gapBins, bool strays = false) {
+    const Occupancy occupied = occupiedBins(covered, strays);
     std::vector<Column> result;
     bool inRun = false;
     int first = 0, lastOccupied = 0, emptyRun = 0;
@@ -144,15 +156,8 @@ Occupancy operator+(Occupancy a, const Occupancy& b) {
     return a;
 }
 
-// Where many lines stand in each column, a few in a gutter leave it a gutter: the end of a ragged
-// line, or two lines of neighbouring columns that the recognizer took for one, where columns
-// stand close (a newspaper's).
-int strayLines(const Occupancy& covered) {
-    return *std::max_element(covered.begin(), covered.end()) / 8;
-}
-
 bool hasGutter(const Occupancy& covered) {
-    return columns(covered, gutterBins, strayLines(covered)).size() >= 2;
+    return columns(covered, gutterBins, true).size() >= 2;
 }
 
 // Whether a line reaches into two of the columns.
@@ -210,7 +215,7 @@ std::vector<Band> bandsOf(std::vector<OCRLine> lines, const Grid& grid) {
         if (!bands.empty()) {
             Band& band = bands.back();
             const Occupancy joined = band.occupied + strip.occupied;
-            const auto bandColumns = columns(band.occupied, gutterBins, strayLines(band.occupied));
+            const auto bandColumns = columns(band.occupied, gutterBins, true);
             // A line alone across the band's gutters is a heading, not a stray.
             const bool gutter =
                 hasGutter(joined) && (sideBySide || !crossesAGutter(strip.lines, bandColumns, grid));
@@ -240,11 +245,19 @@ std::vector<OCRLine> orderRegion(std::vector<OCRLine> lines, const Grid& grid, i
         return lines;
     }
     const auto found =
-        covered ? columns(*covered, gapBins, strayLines(*covered)) : columns(occupancy(lines, grid), gapBins);
+        covered ? columns(*covered, gapBins, true) : columns(occupancy(lines, grid), gapBins);
     if (found.size() >= 2) {
+        const std::size_t count = lines.size();
         std::vector<std::vector<OCRLine>> inColumn(found.size());
         for (auto& line : lines) {
             inColumn[std::size_t(columnOf(line, grid, found))].push_back(std::move(line));
+        }
+        // Columns that only strays set apart can end up holding every line in one: looking at
+        // those lines again would find the same.
+        for (auto& column : inColumn) {
+            if (column.size() == count) {
+                return byRows(std::move(column));
+            }
         }
         std::vector<OCRLine> result;
         for (auto& column : inColumn) {

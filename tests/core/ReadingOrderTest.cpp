@@ -108,6 +108,20 @@ TEST(ReadingOrder, CloseColumnsStayColumnsWhenAFewLinesStrayIntoTheirGutters) {
         }
     }
     EXPECT_EQ(texts(ReadingOrder::order(page)), expected[0] + expected[1] + expected[2]);
+
+    // An article's last page: a long column, and a few lines that end it beside the top.
+    std::vector<OCRLine> lastPage;
+    QStringList left, right;
+    for (int row = 0; row < 40; ++row) {
+        const double top = 0.95 - row * 0.02;
+        left << QString("L%1").arg(row);
+        lastPage.push_back(line(qPrintable(left.last()), 0, 0.48, top - 0.015, top));
+        if (row < 3) {
+            right << QString("R%1").arg(row);
+            lastPage.push_back(line(qPrintable(right.last()), 0.5, 1, top - 0.015, top));
+        }
+    }
+    EXPECT_EQ(texts(ReadingOrder::order(lastPage)), left + right);
 }
 
 TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAlone) {
