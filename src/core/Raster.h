@@ -5,6 +5,7 @@
 // stay one channel from rendering to recognition: a third of the memory, and no conversions
 // between the steps. Copies share their pixels; "the same raster" is the same data.
 
+#include <cmath>
 #include <opencv2/core.hpp>
 
 namespace quorvane {
@@ -12,5 +13,12 @@ namespace quorvane {
 using Raster = cv::Mat;
 
 inline bool isSameRaster(const Raster& a, const Raster& b) { return a.data == b.data && a.size == b.size; }
+
+// The scale that gives a bitmap of `width` x `height` pixels as many pixels as a letter page whose
+// longer side is `longSide`: reduced copies of a receipt's strip keep as much detail as a page's.
+// 1 or more when the bitmap has no more pixels than that.
+inline double letterPixelsScale(int width, int height, double longSide) {
+    return std::sqrt(longSide * longSide * 8.5 / 11 / (double(width) * height));
+}
 
 } // namespace quorvane

@@ -160,8 +160,7 @@ ProbeStats stats(const std::vector<OCRLine>& lines) {
 }
 
 Raster downscaled(const Raster& raster, double maxDimension) {
-    const double letterPixels = maxDimension * maxDimension * 8.5 / 11;
-    const double scale = std::sqrt(letterPixels / (double(raster.cols) * raster.rows));
+    const double scale = letterPixelsScale(raster.cols, raster.rows, maxDimension);
     if (!(scale < 1) || raster.empty()) {
         return raster;
     }

@@ -63,12 +63,10 @@ bool isWrittenIn(const QString& tag, const QString& script) {
     return scriptsOf(tag).contains(script);
 }
 
-// A copy of as many pixels as a letter page whose longer side is `longSide`: a receipt or a
-// strip is reduced as far as a page, not until its longest side fits. The bitmap itself when it
-// is small enough.
+// A copy of as many pixels as a letter page whose longer side is `longSide`; the bitmap itself
+// when it is small enough.
 Raster shrunkTo(const Raster& bitmap, double longSide) {
-    const double pixels = longSide * longSide * 8.5 / 11;
-    const double scale = std::sqrt(pixels / (double(bitmap.cols) * bitmap.rows));
+    const double scale = letterPixelsScale(bitmap.cols, bitmap.rows, longSide);
     if (scale >= 1) {
         return bitmap;
     }
