@@ -153,6 +153,11 @@ public:
         guess.confidence = std::min(guess.confidence, PageOrientation::plausibleGuessConfidence);
         return guess;
     }
+    OrientationGuess detectOrientationClosely(const Raster& bitmap) const override {
+        OrientationGuess guess = ocr_.detectOrientationClosely(bitmap);
+        guess.confidence = std::min(guess.confidence, PageOrientation::plausibleGuessConfidence);
+        return guess;
+    }
 
 private:
     TesseractOCRService ocr_;

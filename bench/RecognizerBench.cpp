@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <benchmark/benchmark.h>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -75,6 +76,24 @@ void detectScriptOfLinn(benchmark::State& state) {
     state.SetLabel(script.toStdString());
 }
 
+// Orientation detection on the reduced copy the page work gives it: the quick guess (range(0) 0)
+// and the closer look that an unsure turn gets (1).
+void detectOrientationOfLinn(benchmark::State& state) {
+    Raster page;
+    cv::resize(linnPage(), page, cv::Size(927, 1200), 0, 0, cv::INTER_AREA);
+    const TesseractOCRService ocr;
+    const auto detect = [&] {
+        return state.range(0) == 0 ? ocr.detectOrientation(page) : ocr.detectOrientationClosely(page);
+    };
+    OrientationGuess guess = detect();
+    for (auto _ : state) {
+        guess = detect();
+        benchmark::DoNotOptimize(guess);
+    }
+    state.counters["turns"] = guess.turnsCW;
+    state.counters["confidence"] = guess.confidence;
+}
+
 double fastest(const std::vector<double>& seconds) {
     return *std::min_element(seconds.begin(), seconds.end());
 }
@@ -97,5 +116,15 @@ BENCHMARK(detectScriptOfLinn)
     ->ReportAggregatesOnly()
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
+
+BENCHMARK(detectOrientationOfLinn)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(4)
+    ->Repetitions(4)
+    ->ComputeStatistics("min", fastest)
+    ->ReportAggregatesOnly()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

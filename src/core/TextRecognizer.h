@@ -41,6 +41,10 @@ public:
     // Never fails.
     virtual OrientationGuess detectOrientation(const Raster& bitmap) const = 0;
 
+    // The same guess from more of the page's characters: several times slower, and surer where the
+    // quick one was unsure.
+    virtual OrientationGuess detectOrientationClosely(const Raster& bitmap) const = 0;
+
     // With automatic language detection on: the options that read the page in the language of the
     // text already read from it (`lines`), when another language led that reading; else nothing.
     virtual std::optional<OCROptions> ledByTextLanguage(const std::vector<OCRLine>& lines,

@@ -50,9 +50,9 @@ inline constexpr qint64 wellReadMinCharacters = 200;
 // probed only when that reads badly; in between the probe decides, the guessed turn read beside it.
 // Measured on 1200-pixel copies of nine pages in four orientations (bench/OrientationBench
 // --confidences: corpus scans and photo, a map, drawn pages in four languages, one, two columns,
-// a short note, a price list): right guesses on turned pages had 0.14 to 6.9, wrong ones on text
-// pages 0.53 and 0.67 (a price list), but also 3.6 and 4.1 (a two-column French page taken as
-// upside down). No confidence tells every wrong guess, so a trusted one must still read well,
+// a short note, a price list): right guesses on turned pages had 0.54 to 28 (0.06 on the map),
+// wrong ones on text pages 0.36, 0.53 and 0.67, but also 3.6 and 8.5 (a two-column French page
+// taken as upside down). No confidence tells every wrong guess, so a trusted one must still read well,
 // which a page read the wrong way round does not (upside down 0.30 against 0.94 upright).
 inline constexpr double plausibleGuessConfidence = 0.5;
 inline constexpr double trustedGuessConfidence = 1.0;

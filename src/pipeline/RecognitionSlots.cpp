@@ -48,6 +48,11 @@ OrientationGuess SlottedRecognizer::detectOrientation(const Raster& bitmap) cons
     return recognizer_->detectOrientation(bitmap);
 }
 
+OrientationGuess SlottedRecognizer::detectOrientationClosely(const Raster& bitmap) const {
+    Slot slot;
+    return recognizer_->detectOrientationClosely(bitmap);
+}
+
 std::optional<OCROptions> SlottedRecognizer::ledByTextLanguage(const std::vector<OCRLine>& lines,
                                                                const OCROptions& options) const {
     return recognizer_->ledByTextLanguage(lines, options);

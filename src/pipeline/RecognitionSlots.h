@@ -18,6 +18,7 @@ public:
 
     std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const override;
     OrientationGuess detectOrientation(const Raster& bitmap) const override;
+    OrientationGuess detectOrientationClosely(const Raster& bitmap) const override;
     std::optional<OCROptions> ledByTextLanguage(const std::vector<OCRLine>& lines,
                                                 const OCROptions& options) const override;
     void prepare(const OCROptions& options) const override;

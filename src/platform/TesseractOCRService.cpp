@@ -311,6 +311,9 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
 
 namespace {
 
+// Grey levels under this count as the dark surround of a scan.
+constexpr double darkSurroundLevel = 96;
+
 struct OrientationAndScript {
     int degrees = 0; // how far the text is turned, counter-clockwise
     float orientationConfidence = 0;
@@ -342,6 +345,60 @@ std::optional<OrientationAndScript> detectOrientationAndScript(const Raster& ima
     }
 }
 
+// The page with the dark surround of a scan (a scanner's open lid, the table under a photographed
+// page) turned white: orientation detection takes the page's edge against it for characters, and
+// guessed upright pages of 10-point serif upside down at confidences up to 2.9.
+Raster withoutDarkSurround(const Raster& bitmap) {
+    try {
+        cv::Mat grey;
+        if (bitmap.channels() == 1) {
+            grey = bitmap.clone();
+        } else {
+            cv::cvtColor(bitmap, grey, cv::COLOR_RGB2GRAY);
+        }
+        cv::Mat dark;
+        cv::threshold(grey, dark, darkSurroundLevel, 255, cv::THRESH_BINARY_INV);
+        cv::Mat labels;
+        const int count = cv::connectedComponents(dark, labels, 8, CV_32S);
+        std::vector<bool> touchesEdge(std::size_t(count), false);
+        const auto mark = [&](int row, int col) {
+            touchesEdge[std::size_t(labels.at<int>(row, col))] = true;
+        };
+        for (int col = 0; col < labels.cols; ++col) {
+            mark(0, col);
+            mark(labels.rows - 1, col);
+        }
+        for (int row = 0; row < labels.rows; ++row) {
+            mark(row, 0);
+            mark(row, labels.cols - 1);
+        }
+        touchesEdge[0] = false; // the light part of the page
+        for (int row = 0; row < labels.rows; ++row) {
+            const int* label = labels.ptr<int>(row);
+            uchar* pixel = grey.ptr<uchar>(row);
+            for (int col = 0; col < labels.cols; ++col) {
+                if (touchesEdge[std::size_t(label[col])]) {
+                    pixel[col] = 255;
+                }
+            }
+        }
+        return grey;
+    } catch (const cv::Exception&) {
+        return bitmap;
+    } catch (const std::bad_alloc&) {
+        return bitmap;
+    }
+}
+
+OrientationGuess guessOrientation(const Raster& bitmap, int characters) {
+    const auto detected = detectOrientationAndScript(withoutDarkSurround(bitmap), characters);
+    if (!detected) {
+        return {};
+    }
+    const int quarterTurns = ((detected->degrees / 90) % 4 + 4) % 4;
+    return {(4 - quarterTurns) % 4, double(std::max(detected->orientationConfidence, 0.0f))};
+}
+
 // Tesseract's own default: enough characters to tell scripts apart.
 constexpr int scriptDetectionCharacters = 50;
 
@@ -360,12 +417,11 @@ QString TesseractOCRService::detectScript(const Raster& bitmap) {
 }
 
 OrientationGuess TesseractOCRService::detectOrientation(const Raster& bitmap) const {
-    const auto detected = detectOrientationAndScript(bitmap, orientationCharacters);
-    if (!detected) {
-        return {};
-    }
-    const int quarterTurns = ((detected->degrees / 90) % 4 + 4) % 4;
-    return {(4 - quarterTurns) % 4, double(std::max(detected->orientationConfidence, 0.0f))};
+    return guessOrientation(bitmap, orientationCharacters);
+}
+
+OrientationGuess TesseractOCRService::detectOrientationClosely(const Raster& bitmap) const {
+    return guessOrientation(bitmap, scriptDetectionCharacters);
 }
 
 std::optional<OCROptions> TesseractOCRService::ledByTextLanguage(const std::vector<OCRLine>& lines,

@@ -18,6 +18,7 @@ public:
 
     // Tesseract's orientation detection on the characters it finds first.
     OrientationGuess detectOrientation(const Raster& bitmap) const override;
+    OrientationGuess detectOrientationClosely(const Raster& bitmap) const override;
 
     // Script detection tells Latin from Cyrillic but not French from English, so a French page is
     // read with English leading and loses its accents. With automatic detection on: the options

@@ -174,8 +174,8 @@ TEST(OCRPipeline, PagesWorkedOnTogetherComeOutInPageOrder) {
 
 // An upright, straight page is recognised once whatever the switches; every correction that
 // changes the image adds one recognition, and the orientation probe its four candidates when the
-// first pass reads badly, when orientation detection is unsure that the page is turned, or when
-// the page read as confidently guessed reads badly.
+// first pass reads badly, when orientation detection is unsure that the page is turned (also on a
+// closer look), or when the page read as confidently guessed reads badly.
 TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
     const auto switches = [](bool on) {
         OCROptions options = recognitionOnly();
@@ -191,6 +191,7 @@ TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
         OrientationGuess orientation; // what orientation detection reports
         OCROptions options;
         int recognitions, rotated, deskewed, perspective;
+        OrientationGuess closer = {}; // what a closer look reports
     };
     const std::vector<Case> cases = {
         {"upright, every switch off", {{prose()}}, {}, switches(false), 1, 0, 0, 0},
@@ -204,6 +205,10 @@ TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
         // An unsure guess: the probe's four candidates, the page read turned beside them.
         {"photographed, guess unsure", {{prose(tilt), prose(0, keystone), prose()}}, unsure, switches(true),
          4 + 3, 1, 1, 1},
+        // A turn looked at closely: upright after all, or surely turned.
+        {"upright, unsure turn", {{prose()}}, unsure, switches(true), 1, 0, 0, 0, {0, 6}},
+        {"photographed, sure on a closer look", {{prose(tilt), prose(0, keystone), prose()}}, unsure,
+         switches(true), 1 + 2, 1, 1, 1, sure},
         // A sure guess whose reading goes badly: the probe confirms it, and that reading stays.
         {"sure guess read badly", {{garbled}}, sure, switches(true), 1 + 4, 1, 0, 0},
     };
@@ -212,8 +217,9 @@ TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
     ASSERT_TRUE(writePdf(source, {numberedPage(1)}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto recognizer =
-            std::make_shared<ScriptedRecognizer>(c.script, [&c](const Request&) { return c.orientation; });
+        const auto recognizer = std::make_shared<ScriptedRecognizer>(c.script, [&c](const Request& request) {
+            return request.level == OCRRecognitionLevel::fast ? c.orientation : c.closer;
+        });
         OCRPipeline pipeline(recognizer);
         const Phase done = runToEnd(pipeline, source, folder.filePath("sheet_searchable.pdf"), c.options).last();
         ASSERT_EQ(done.kind, Phase::Kind::done) << done.message.toStdString();

@@ -1,11 +1,15 @@
 #include "platform/TesseractOCRService.h"
 #include "core/OCRError.h"
+#include "corrections/PageOrientation.h"
+#include "corrections/Preprocessor.h"
 #include "platform/TesseractEnginePool.h"
 #include "support/QtPrinting.h"
 #include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -14,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 using namespace quorvane;
 
@@ -49,6 +54,31 @@ const OCRLine* lineContaining(const std::vector<OCRLine>& lines, const QString& 
     const auto it =
         std::find_if(lines.begin(), lines.end(), [&](const OCRLine& l) { return l.text.contains(words); });
     return it == lines.end() ? nullptr : &*it;
+}
+
+// A letter page of 10-point serif, the words of linn.txt in an order chosen by `seed`, scanned
+// with the lid open (a dark surround of 120 pixels), turned, then cleaned and reduced as the page
+// work does it before orientation detection.
+Raster pageOnDarkSurround(int seed, int turnsCW) {
+    QStringList words = test::readTextFile(test::corpusPath("linn.txt")).split(QRegularExpression("\\s+"));
+    words.removeIf([](const QString& word) { return word.size() < 3; });
+    std::mt19937 random(seed);
+    QStringList text;
+    for (int i = 0; i < 480; ++i) {
+        text << words[qsizetype(random() % words.size())];
+    }
+    QImage image(2790, 3540, QImage::Format_RGB888);
+    image.fill(QColor(15, 15, 15));
+    QPainter painter(&image);
+    painter.fillRect(120, 120, 2550, 3300, Qt::white);
+    QFont font("DejaVu Serif");
+    font.setPixelSize(42);
+    painter.setFont(font);
+    painter.drawText(QRect(380, 370, 2030, 2800), Qt::TextWordWrap, text.join(' '));
+    painter.end();
+    const Raster page = test::turnedPage(test::rasterFromImage(image), turnsCW);
+    return PageOrientation::downscaled(Preprocessor::apply(page, PreprocessStrength::conservative),
+                                       PageOrientation::probeMaxDimension);
 }
 
 } // namespace
@@ -311,4 +341,19 @@ TEST(TesseractOCRService, DegenerateBitmapsGiveNoLinesAndOddFormatsAClearError) 
         EXPECT_FALSE(line.text.trimmed().isEmpty());
     }
     EXPECT_THROW(ocr.recognize(Raster(10, 10, CV_16UC1, cv::Scalar(0)), test::englishOnly()), PlatformError);
+}
+
+// Taking an upright page for a turned one costs readings the wrong way round, and the page's edge
+// against a dark surround passed for upside-down text (at 1.0 to 2.9 on these pages).
+TEST(TesseractOCRService, OrientationIsGuessedFromTheTextNotFromADarkSurround) {
+    const TesseractOCRService ocr;
+    for (const int seed : {3, 5, 7}) {
+        const auto guess = ocr.detectOrientation(pageOnDarkSurround(seed, 0));
+        EXPECT_TRUE(guess.turnsCW == 0 || guess.confidence < PageOrientation::plausibleGuessConfidence)
+            << "page " << seed << " taken as turned " << guess.turnsCW << " at " << guess.confidence;
+    }
+    // The closer look sees a sideways page surely enough to read it turned at once.
+    const auto sideways = ocr.detectOrientationClosely(pageOnDarkSurround(8, 1));
+    EXPECT_EQ(sideways.turnsCW, 3);
+    EXPECT_GE(sideways.confidence, PageOrientation::trustedGuessConfidence);
 }

@@ -36,6 +36,11 @@ OrientationGuess ScriptedRecognizer::detectOrientation(const Raster& bitmap) con
     return orientation_ ? orientation_(requestFor(bitmap, OCRRecognitionLevel::fast)) : OrientationGuess{};
 }
 
+OrientationGuess ScriptedRecognizer::detectOrientationClosely(const Raster& bitmap) const {
+    return orientation_ ? orientation_(requestFor(bitmap, OCRRecognitionLevel::accurate))
+                        : OrientationGuess{};
+}
+
 FixturePage numberedPage(int number) {
     return {.content = std::to_string((255 - number * 10) / 255.0) + " g 0 0 612 792 re f\n"};
 }

@@ -24,12 +24,14 @@ public:
     // The lines of one recognition; it fails by throwing. Called from several threads at once.
     using Script = std::function<std::vector<OCRLine>(const Request&)>;
 
-    // `orientation` gives what orientation detection reports; {0, 0} without one.
+    // `orientation` gives what orientation detection reports; {0, 0} without one. Its request has
+    // the fast level for the quick guess and the accurate level for the closer look.
     explicit ScriptedRecognizer(Script script, std::function<OrientationGuess(const Request&)> orientation = {})
         : script_(std::move(script)), orientation_(std::move(orientation)) {}
 
     std::vector<OCRLine> recognize(const Raster& bitmap, const OCROptions& options) const override;
     OrientationGuess detectOrientation(const Raster& bitmap) const override;
+    OrientationGuess detectOrientationClosely(const Raster& bitmap) const override;
 
     // Recognitions asked for so far, failed ones included.
     int recognitions() const { return recognitions_.load(); }
