@@ -56,12 +56,17 @@ const OCRLine* lineContaining(const std::vector<OCRLine>& lines, const QString& 
     return it == lines.end() ? nullptr : &*it;
 }
 
-// A letter page of 10-point serif, the words of linn.txt in an order chosen by `seed`, scanned
-// with the lid open (a dark surround of 120 pixels), turned, then cleaned and reduced as the page
-// work does it before orientation detection.
-Raster pageOnDarkSurround(int seed, int turnsCW) {
+// The words of linn.txt, three letters or longer.
+QStringList linnWords() {
     QStringList words = test::readTextFile(test::corpusPath("linn.txt")).split(QRegularExpression("\\s+"));
     words.removeIf([](const QString& word) { return word.size() < 3; });
+    return words;
+}
+
+// A letter page of 10-point serif, `words` in an order chosen by `seed`, scanned with the lid
+// open (a dark surround of 120 pixels), turned, then cleaned and reduced as the page work does it
+// before orientation detection.
+Raster pageOnDarkSurround(const QStringList& words, int seed, int turnsCW) {
     std::mt19937 random(seed);
     QStringList text;
     for (int i = 0; i < 480; ++i) {
@@ -347,13 +352,15 @@ TEST(TesseractOCRService, DegenerateBitmapsGiveNoLinesAndOddFormatsAClearError) 
 // against a dark surround passed for upside-down text (at 1.0 to 2.9 on these pages).
 TEST(TesseractOCRService, OrientationIsGuessedFromTheTextNotFromADarkSurround) {
     const TesseractOCRService ocr;
+    const QStringList words = linnWords();
+    ASSERT_GT(words.size(), 100);
     for (const int seed : {3, 5, 7}) {
-        const auto guess = ocr.detectOrientation(pageOnDarkSurround(seed, 0));
+        const auto guess = ocr.detectOrientation(pageOnDarkSurround(words, seed, 0));
         EXPECT_TRUE(guess.turnsCW == 0 || guess.confidence < PageOrientation::plausibleGuessConfidence)
             << "page " << seed << " taken as turned " << guess.turnsCW << " at " << guess.confidence;
     }
     // The closer look sees a sideways page surely enough to read it turned at once.
-    const auto sideways = ocr.detectOrientationClosely(pageOnDarkSurround(8, 1));
+    const auto sideways = ocr.detectOrientationClosely(pageOnDarkSurround(words, 8, 1));
     EXPECT_EQ(sideways.turnsCW, 3);
     EXPECT_GE(sideways.confidence, PageOrientation::trustedGuessConfidence);
 }
