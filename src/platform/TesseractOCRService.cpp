@@ -356,32 +356,12 @@ Raster withoutDarkSurround(const Raster& bitmap) {
         } else {
             cv::cvtColor(bitmap, grey, cv::COLOR_RGB2GRAY);
         }
+        // Framed in dark, every dark part that reaches the image's edge is reached by one fill.
         cv::Mat dark;
         cv::threshold(grey, dark, darkSurroundLevel, 255, cv::THRESH_BINARY_INV);
-        cv::Mat labels;
-        const int count = cv::connectedComponents(dark, labels, 8, CV_32S);
-        std::vector<bool> touchesEdge(std::size_t(count), false);
-        const auto mark = [&](int row, int col) {
-            touchesEdge[std::size_t(labels.at<int>(row, col))] = true;
-        };
-        for (int col = 0; col < labels.cols; ++col) {
-            mark(0, col);
-            mark(labels.rows - 1, col);
-        }
-        for (int row = 0; row < labels.rows; ++row) {
-            mark(row, 0);
-            mark(row, labels.cols - 1);
-        }
-        touchesEdge[0] = false; // the light part of the page
-        for (int row = 0; row < labels.rows; ++row) {
-            const int* label = labels.ptr<int>(row);
-            uchar* pixel = grey.ptr<uchar>(row);
-            for (int col = 0; col < labels.cols; ++col) {
-                if (touchesEdge[std::size_t(label[col])]) {
-                    pixel[col] = 255;
-                }
-            }
-        }
+        cv::copyMakeBorder(dark, dark, 1, 1, 1, 1, cv::BORDER_CONSTANT, cv::Scalar(255));
+        cv::floodFill(dark, cv::Point(0, 0), cv::Scalar(128), nullptr, cv::Scalar(), cv::Scalar(), 8);
+        grey.setTo(255, dark(cv::Rect(1, 1, grey.cols, grey.rows)) == 128);
         return grey;
     } catch (const cv::Exception&) {
         return bitmap;
