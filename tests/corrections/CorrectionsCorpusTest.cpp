@@ -2,8 +2,8 @@
 // degrees, keystoned, and turned by 90, 180 and 270 degrees. Each variant is turned upright by
 // the page work as the pipeline does it (orientation detection, then recognition, accurate,
 // English), all of them concurrently, and every check works from those results: they are one test, as ctest
-// runs each test in a process of its own. How the probe decides when orientation detection is
-// unsure is shown end to end, on the same variants, by the page-corrections test of quorvane-cli.
+// runs each test in a process of its own. That such pages leave quorvane-cli upright with their
+// text on the words is shown end to end, on some of these variants, by PageCorrections.
 
 #include "corrections/PageDeskew.h"
 #include "corrections/PageOrientation.h"

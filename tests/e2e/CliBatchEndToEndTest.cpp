@@ -322,7 +322,7 @@ TEST(CliBatch, SigtermAClosedTerminalOrPipeAndASecondCtrlCStopAtOnce) {
                                   plainRecognition + arguments);
         } else {
             cli.start(binPath("quorvane-cli"), plainRecognition + arguments);
-            EXPECT_FALSE(cli.waitForFinished(4000)) << "finished before it could be stopped";
+            EXPECT_FALSE(cli.waitForFinished(1500)) << "finished before it could be stopped";
         }
         QElapsedTimer sinceStop;
         sinceStop.start();
