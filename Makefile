@@ -1,6 +1,9 @@
 # Quorvane developer entry points. `make`, `make test`, `make demo`.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
+# One test more than there are cores: several tests spend seconds waiting on a watched folder's
+# settle time or a signal, and the next test can use the core meanwhile.
+TEST_JOBS ?= $(shell echo $$(( $(JOBS) + 1 )))
 CMAKE_FLAGS ?=
 
 SANITIZE_DIR ?= build-sanitize
@@ -24,7 +27,7 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
-	cd $(BUILD_DIR) && OMP_THREAD_LIMIT=1 ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR) && OMP_THREAD_LIMIT=1 ctest --output-on-failure -j $(TEST_JOBS)
 
 # The demo runs quorvane-cli alone: the tests, benchmarks and desktop application wait for `make`.
 demo: configure
