@@ -3,6 +3,7 @@
 // within one run, interleaved, by their fastest repetition:
 //   RecognizerBench --benchmark_enable_random_interleaving=true
 
+#include "platform/MissedText.h"
 #include "platform/TesseractOCRService.h"
 
 #include <QImage>
@@ -94,6 +95,19 @@ void detectOrientationOfLinn(benchmark::State& state) {
     state.counters["confidence"] = guess.confidence;
 }
 
+// The look for text that layout analysis left out, which every recognition of a page pays for
+// (linn has none: nothing is read again).
+void findMissedTextOnLinn(benchmark::State& state) {
+    const Raster page = linnPage();
+    const auto lines = TesseractOCRService().recognize(page, OCROptions());
+    std::size_t regions = 0;
+    for (auto _ : state) {
+        regions = MissedText::regionsToReadAgain(page, lines).size();
+        benchmark::DoNotOptimize(regions);
+    }
+    state.counters["regions"] = double(regions);
+}
+
 double fastest(const std::vector<double>& seconds) {
     return *std::min_element(seconds.begin(), seconds.end());
 }
@@ -120,6 +134,14 @@ BENCHMARK(detectScriptOfLinn)
 BENCHMARK(detectOrientationOfLinn)
     ->Arg(0)
     ->Arg(1)
+    ->Iterations(4)
+    ->Repetitions(4)
+    ->ComputeStatistics("min", fastest)
+    ->ReportAggregatesOnly()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(findMissedTextOnLinn)
     ->Iterations(4)
     ->Repetitions(4)
     ->ComputeStatistics("min", fastest)

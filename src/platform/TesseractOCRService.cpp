@@ -4,6 +4,7 @@
 #include "core/OCRLanguageCatalog.h"
 #include "platform/LanguageIdentifier.h"
 #include "platform/LeptonicaImage.h"
+#include "platform/MissedText.h"
 #include "platform/TesseractEnginePool.h"
 
 #include <QRect>
@@ -305,6 +306,16 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
         throw PlatformError("Tesseract could not recognise the page.");
     }
     auto lines = readLines(lease.engine(), image.cols, image.rows);
+    for (const QRect& region : MissedText::regionsToReadAgain(image, lines)) {
+        setImage(lease.engine(), image(cv::Rect(region.x(), region.y(), region.width(), region.height())));
+        lease.engine().SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+        const bool read = lease.recognize();
+        lease.engine().SetPageSegMode(tesseract::PSM_AUTO);
+        if (read) {
+            MissedText::replaceWithinRegion(lines, region, {image.cols, image.rows},
+                                            readLines(lease.engine(), region.width(), region.height()));
+        }
+    }
     lease.engine().Clear(); // the page's pixels and results are not kept with the idle engine
     return lines;
 }

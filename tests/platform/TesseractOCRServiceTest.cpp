@@ -364,3 +364,44 @@ TEST(TesseractOCRService, OrientationIsGuessedFromTheTextNotFromADarkSurround) {
     EXPECT_EQ(sideways.turnsCW, 3);
     EXPECT_GE(sideways.confidence, PageOrientation::trustedGuessConfidence);
 }
+
+// A till receipt in a fixed-pitch font, its amounts right-aligned: the decimal points line up,
+// Tesseract's layout analysis took them for a column's edge, and the digits around them were lost
+// or read as one vertical line of junk. Every amount must come back whole, on its place.
+TEST(TesseractOCRService, AmountsOfAReceiptComeBackWhole) {
+    const QStringList items =
+        QString("Milk 1L,Bread wholemeal,Eggs free range 12,Butter salted,Apples Braeburn,"
+                "Coffee beans 500g,Cheddar mature,Olive oil extra virgin,Rice basmati 1kg,"
+                "Orange juice,TOTAL")
+            .split(',');
+    const QStringList amounts =
+        QString("2.86 3.55 1.50 17.83 4.50 12.03 1.37 9.65 0.56 2.07 55.92").split(' ');
+    QImage receipt(945, 1300, QImage::Format_Grayscale8);
+    receipt.fill(Qt::white);
+    QPainter painter(&receipt);
+    QFont font("DejaVu Sans Mono");
+    font.setPixelSize(30);
+    painter.setFont(font);
+    std::vector<QRect> amountBoxes;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QRect row(60, 80 + 60 * int(i), 820, 40);
+        painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter, items[i]);
+        QRect drawn;
+        painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, amounts[i], &drawn);
+        amountBoxes.push_back(drawn);
+    }
+    painter.end();
+    const Raster page = test::rasterFromImage(receipt);
+
+    for (const auto level : {OCRRecognitionLevel::accurate, OCRRecognitionLevel::fast}) {
+        SCOPED_TRACE(rawValue(level).toStdString());
+        const auto lines = TesseractOCRService().recognize(page, test::englishOnly(level));
+        for (qsizetype i = 0; i < amounts.size(); ++i) {
+            const OCRLine* line = lineContaining(lines, amounts[i]);
+            ASSERT_TRUE(line) << amounts[i].toStdString() << " in\n" << joinedText(lines).toStdString();
+            const Rect box = inPixels(line->boundingBox, page);
+            EXPECT_NEAR(box.maxX(), amountBoxes[size_t(i)].right(), 12) << amounts[i].toStdString();
+            EXPECT_NEAR(box.minY(), amountBoxes[size_t(i)].top(), 20) << amounts[i].toStdString();
+        }
+    }
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+// Text that Tesseract's layout analysis left out. The amounts of a till receipt, right-aligned in
+// a fixed-pitch font, line their decimal points up, and the layout analysis takes that line for
+// the edge of a column: the digits on either side are dropped, or read as one vertical line of
+// junk. What is left out shows as ink that no well-read line covers; read again as one block of
+// text, it comes back whole.
+
+#include "core/OCRRecords.h"
+#include "core/Raster.h"
+
+#include <QRect>
+#include <vector>
+
+namespace quorvane::MissedText {
+
+// The parts of `image` (pixels, origin top left) that hold several characters' worth of ink no
+// well-read line of `lines` covers, each with the lines that reach into it. None when the lines
+// cover most of the page's characters, or when too few are well read to tell characters from
+// specks: a turned or garbled page is not mended here.
+std::vector<QRect> regionsToReadAgain(const Raster& image, const std::vector<OCRLine>& lines);
+
+// `lines` without those centred in `region`, and with `readAgain` (the region read on its own,
+// its boxes normalised to the region) instead; unchanged unless the new reading found a few
+// characters more.
+void replaceWithinRegion(std::vector<OCRLine>& lines, const QRect& region, QSize image,
+                         const std::vector<OCRLine>& readAgain);
+
+} // namespace quorvane::MissedText
