@@ -102,7 +102,7 @@ void findMissedTextOnLinn(benchmark::State& state) {
     const auto lines = TesseractOCRService().recognize(page, OCROptions());
     std::size_t regions = 0;
     for (auto _ : state) {
-        regions = MissedText::regionsToReadAgain(page, lines).size();
+        regions = MissedText::find(page, lines).regionsToReadAgain.size();
         benchmark::DoNotOptimize(regions);
     }
     state.counters["regions"] = double(regions);

@@ -15,6 +15,13 @@ constexpr float wellReadConfidence = 0.5f;
 // left out was read the wrong way round or is no text at all.
 constexpr int fewestMissedCharacters = 3;
 constexpr double mostMissedShare = 0.5;
+// A page left mostly unread has at least a few words on it.
+constexpr int fewestUnreadPageCharacters = 50;
+// Ten-point text at 300 DPI has characters about 21 pixels tall, counting small ones.
+constexpr double dotsPerCharacterHeight = 14;
+// Tesseract believes no resolution outside these.
+constexpr double lowestResolution = 70;
+constexpr double highestResolution = 2400;
 
 bool isWellRead(const OCRLine& line) {
     return line.confidence >= wellReadConfidence;
@@ -48,7 +55,58 @@ cv::Mat greyOf(const Raster& image) {
     return grey;
 }
 
-std::vector<QRect> regionsIn(const Raster& image, const std::vector<OCRLine>& lines) {
+// Parts of ink about as tall as a line's letters (`lineHeight`, or any plausible height without
+// one) and no wider than a few of them; specks, rules and pictures are not.
+bool isCharacter(const cv::Rect& box, int lineHeight, int imageHeight) {
+    if (lineHeight <= 0) {
+        return box.height >= 4 && box.width <= 2 * box.height && box.height <= imageHeight / 8;
+    }
+    return box.height >= 0.35 * lineHeight && box.height <= 1.3 * lineHeight && box.width <= 1.5 * lineHeight;
+}
+
+// When most of the page's characters lie outside every line of any confidence: the resolution
+// their height suggests. Otherwise 0.
+double resolutionIfMostlyUnread(const std::vector<cv::Rect>& parts, const std::vector<OCRLine>& lines,
+                                QSize size) {
+    std::vector<QRect> boxes;
+    for (const auto& line : lines) {
+        boxes.push_back(inPixels(line.boundingBox, size));
+    }
+    std::vector<int> heights;
+    int unread = 0;
+    for (const auto& part : parts) {
+        if (!isCharacter(part, 0, size.height())) {
+            continue;
+        }
+        heights.push_back(part.height);
+        const QPoint centre(part.x + part.width / 2, part.y + part.height / 2);
+        if (std::none_of(boxes.begin(), boxes.end(), [&](const QRect& r) { return r.contains(centre); })) {
+            ++unread;
+        }
+    }
+    if (unread < fewestUnreadPageCharacters || unread <= mostMissedShare * double(heights.size())) {
+        return 0;
+    }
+    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
+    return std::clamp(heights[heights.size() / 2] * dotsPerCharacterHeight, lowestResolution,
+                      highestResolution);
+}
+
+std::vector<cv::Rect> inkParts(const Raster& image) {
+    cv::Mat ink, labels, stats, centroids;
+    cv::threshold(greyOf(image), ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    std::vector<cv::Rect> parts;
+    parts.reserve(size_t(std::max(count - 1, 0)));
+    for (int i = 1; i < count; ++i) {
+        parts.emplace_back(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                           stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+    }
+    return parts;
+}
+
+std::vector<QRect> regionsIn(const Raster& image, const std::vector<cv::Rect>& parts,
+                             const std::vector<OCRLine>& lines) {
     const QSize size(image.cols, image.rows);
     std::vector<QRect> covered;
     std::vector<int> heights;
@@ -67,18 +125,11 @@ std::vector<QRect> regionsIn(const Raster& image, const std::vector<OCRLine>& li
         return {};
     }
 
-    // Characters: parts of ink about as tall as a line's letters and no wider than a few of them;
-    // specks, rules and pictures are not.
-    cv::Mat ink, labels, stats, centroids;
-    cv::threshold(greyOf(image), ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
-    const int parts = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
     cv::Mat missed = cv::Mat::zeros(image.rows, image.cols, CV_8U);
     std::vector<cv::Rect> missedCharacters;
     int characters = 0;
-    for (int i = 1; i < parts; ++i) {
-        const cv::Rect box(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
-                           stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-        if (box.height < 0.35 * lineHeight || box.height > 1.3 * lineHeight || box.width > 1.5 * lineHeight) {
+    for (const auto& box : parts) {
+        if (!isCharacter(box, lineHeight, image.rows)) {
             continue;
         }
         ++characters;
@@ -132,14 +183,28 @@ std::vector<QRect> regionsIn(const Raster& image, const std::vector<OCRLine>& li
 } // namespace
 
 // A second reading only adds to the first: when memory is short for the look, the page is as read.
-std::vector<QRect> regionsToReadAgain(const Raster& image, const std::vector<OCRLine>& lines) {
+Findings find(const Raster& image, const std::vector<OCRLine>& lines) {
     try {
-        return regionsIn(image, lines);
+        const auto parts = inkParts(image);
+        if (const double resolution = resolutionIfMostlyUnread(parts, lines, {image.cols, image.rows})) {
+            return {resolution, {}};
+        }
+        return {0, regionsIn(image, parts, lines)};
     } catch (const cv::Exception&) {
         return {};
     } catch (const std::bad_alloc&) {
         return {};
     }
+}
+
+qsizetype wellReadCharacters(const std::vector<OCRLine>& lines) {
+    qsizetype characters = 0;
+    for (const auto& line : lines) {
+        if (isWellRead(line)) {
+            characters += alphanumerics(line.text);
+        }
+    }
+    return characters;
 }
 
 void replaceWithinRegion(std::vector<OCRLine>& lines, const QRect& region, QSize image,

@@ -79,12 +79,16 @@ Raster shrunkTo(const Raster& bitmap, double longSide) {
     return copy;
 }
 
-void setImage(tesseract::TessBaseAPI& engine, const Raster& image) {
+// `resolution` 0 leaves Tesseract to estimate it.
+void setImage(tesseract::TessBaseAPI& engine, const Raster& image, double resolution = 0) {
     const LeptonicaImage::Image pix = LeptonicaImage::fromRaster(image);
     if (!pix) {
         throw PlatformError("There is not enough memory to hand the page to Tesseract.");
     }
     engine.SetImage(pix.get()); // Tesseract keeps its own copy
+    if (resolution > 0) {
+        engine.SetSourceResolution(int(std::lround(resolution)));
+    }
 }
 
 // The height in pixels of the middle one of the text lines that layout analysis finds on the
@@ -306,8 +310,21 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
         throw PlatformError("Tesseract could not recognise the page.");
     }
     auto lines = readLines(lease.engine(), image.cols, image.rows);
-    for (const QRect& region : MissedText::regionsToReadAgain(image, lines)) {
-        setImage(lease.engine(), image(cv::Rect(region.x(), region.y(), region.width(), region.height())));
+    auto missed = MissedText::find(image, lines);
+    const double resolution = missed.resolutionToReadAgain;
+    if (resolution > 0) {
+        setImage(lease.engine(), image, resolution);
+        if (lease.recognize()) {
+            auto again = readLines(lease.engine(), image.cols, image.rows);
+            if (MissedText::wellReadCharacters(again) > MissedText::wellReadCharacters(lines)) {
+                lines = std::move(again);
+                missed = MissedText::find(image, lines);
+            }
+        }
+    }
+    for (const QRect& region : missed.regionsToReadAgain) {
+        setImage(lease.engine(), image(cv::Rect(region.x(), region.y(), region.width(), region.height())),
+                 resolution);
         lease.engine().SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
         const bool read = lease.recognize();
         lease.engine().SetPageSegMode(tesseract::PSM_AUTO);

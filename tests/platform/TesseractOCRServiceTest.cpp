@@ -405,3 +405,43 @@ TEST(TesseractOCRService, AmountsOfAReceiptComeBackWhole) {
         }
     }
 }
+
+// A table ruled with 4-pixel lines at 300 DPI: told no resolution, Tesseract looked for the rules
+// as if the page had 70 DPI, found them too thick to be rules, and read nothing in the cells.
+TEST(TesseractOCRService, TextInTheCellsOfARuledTableIsRead) {
+    const QStringList words =
+        QString("harbour committee timber supports northern landing repairs winter storms "
+                "fishing boats engineer cranes barge library hospital")
+            .split(' ');
+    QImage table(2550, 3300, QImage::Format_Grayscale8);
+    table.fill(Qt::white);
+    QPainter painter(&table);
+    QFont font("DejaVu Sans");
+    font.setPixelSize(38);
+    painter.setFont(font);
+    const int columns[] = {200, 900, 1500, 1950, 2350}, top = 400, rowHeight = 90, rows = 25;
+    QStringList cells;
+    for (int row = 0; row < rows; ++row) {
+        const QStringList texts{words[row % words.size()] + " " + words[(row * 7 + 3) % words.size()],
+                                QString("REF-%1").arg(1000 + row * 337), QString::number(row + 1),
+                                QString("%1.%2").arg(row * 41 + 10).arg(row * 3 % 100, 2, 10, QChar('0'))};
+        for (int column = 0; column < 4; ++column) {
+            painter.drawText(columns[column] + 20, top + row * rowHeight + 62, texts[column]);
+        }
+        cells << texts;
+    }
+    painter.setPen(QPen(Qt::black, 4));
+    for (int row = 0; row <= rows; ++row) {
+        painter.drawLine(columns[0], top + row * rowHeight, columns[4], top + row * rowHeight);
+    }
+    for (const int x : columns) {
+        painter.drawLine(x, top, x, top + rows * rowHeight);
+    }
+    painter.end();
+
+    const QString text =
+        joinedText(TesseractOCRService().recognize(test::rasterFromImage(table), test::englishOnly()));
+    for (const auto& cell : cells) {
+        EXPECT_TRUE(text.contains(cell)) << cell.toStdString() << " in\n" << text.toStdString();
+    }
+}
