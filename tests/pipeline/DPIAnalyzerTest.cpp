@@ -48,21 +48,12 @@ TEST(DPIAnalyzer, PixelsOverThePagesOwnSize) {
 }
 
 TEST(DPIAnalyzer, NothingWithoutAnImageInThePagesOwnResources) {
-    auto pdf = buildPdf({FixturePage{}, FixturePage{}, FixturePage{}, FixturePage{}, FixturePage{}});
+    auto pdf = buildPdf({FixturePage{}, FixturePage{}, FixturePage{}, FixturePage{}});
     const auto pages = pdf->getAllPages();
     // 0: resources without /XObject (the builder's default). 1: no /Resources at all.
     auto noResources = pages[1];
     noResources.removeKey("/Resources");
-    // 2: a form whose own resources hold a 300-DPI image: nested images are not examined.
-    auto form = pdf->newStream("q 612 0 0 792 0 0 cm /Inner Do Q");
-    form.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-    form.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 612 792]"));
-    form.getDict().replaceKey("/Resources", QPDFObjectHandle::parse("<< /XObject << >> >>"));
-    form.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/Inner", newImage(*pdf, {2550, 3300}));
-    auto formPage = pages[2];
-    formPage.getKey("/Resources").replaceKey("/XObject", QPDFObjectHandle::newDictionary());
-    formPage.getKey("/Resources").getKey("/XObject").replaceKey("/Fm0", form);
-    // 3: sizes that are not integers, or missing.
+    // 2: sizes that are not integers, or missing.
     auto realSized = pdf->newStream("");
     realSized.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
     realSized.getDict().replaceKey("/Width", QPDFObjectHandle::newReal("2550.0"));
@@ -70,17 +61,17 @@ TEST(DPIAnalyzer, NothingWithoutAnImageInThePagesOwnResources) {
     auto unsized = pdf->newStream("");
     unsized.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
     unsized.getDict().replaceKey("/Width", QPDFObjectHandle::newInteger(2550));
-    auto oddPage = pages[3];
+    auto oddPage = pages[2];
     oddPage.getKey("/Resources").replaceKey("/XObject", QPDFObjectHandle::newDictionary());
     oddPage.getKey("/Resources").getKey("/XObject").replaceKey("/A", realSized);
     oddPage.getKey("/Resources").getKey("/XObject").replaceKey("/B", unsized);
     oddPage.getKey("/Resources").getKey("/XObject").replaceKey("/C", QPDFObjectHandle::newInteger(3));
-    // 4: /XObject is not a dictionary.
-    auto brokenPage = pages[4];
+    // 3: /XObject is not a dictionary.
+    auto brokenPage = pages[3];
     brokenPage.getKey("/Resources").replaceKey("/XObject", QPDFObjectHandle::parse("[1 2 3]"));
 
     const auto dpi = estimates(*pdf);
-    ASSERT_EQ(dpi.size(), 5u);
+    ASSERT_EQ(dpi.size(), 4u);
     for (size_t i = 0; i < dpi.size(); ++i) {
         EXPECT_FALSE(dpi[i]) << "page " << i;
     }
