@@ -119,7 +119,8 @@ protected:
 TEST_F(ImagePDFBuilderTest, EveryFormatBecomesOneUprightPageAtThreeHundredDPI) {
     const VImage source = smallLinn();
     static const QRegularExpression name("^quorvane-image-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.pdf$");
-    for (const QString extension : {"png", "jpg", "jpeg", "heic", "heif", "tiff", "tif", "bmp", "gif"}) {
+    // One of each format: the decoder goes by the content, not by which of its names the file has.
+    for (const QString extension : {"png", "jpg", "heic", "tiff", "bmp", "gif"}) {
         SCOPED_TRACE(extension.toStdString());
         const QString input = fixture("linn." + extension);
         save(source, input);
