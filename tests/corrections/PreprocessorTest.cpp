@@ -15,22 +15,6 @@ using namespace quorvane::test;
 
 namespace {
 
-// A page of ordinary prose, about 300 DPI at 11 points.
-const QStringList prose = {
-    QStringLiteral("The committee met on a wet Tuesday morning to discuss the harbour repairs."),
-    QStringLiteral("Several members argued that the northern wall should be rebuilt first,"),
-    QStringLiteral("because the winter storms had already damaged the old timber supports."),
-    QStringLiteral("Others preferred to finish the southern landing, where fishing boats"),
-    QStringLiteral("unload their catch every evening and the market traders set up stalls."),
-    QStringLiteral("After a long debate the chairman proposed a compromise: both projects"),
-    QStringLiteral("would begin in spring, with the northern wall receiving priority funding."),
-    QStringLiteral("The engineer estimated that the work would take roughly eleven months"),
-    QStringLiteral("and require about forty labourers, two cranes and a floating platform."),
-    QStringLiteral("Local residents welcomed the decision but asked for quieter working hours"),
-    QStringLiteral("near the school, the library and the small hospital on Castle Street."),
-    QStringLiteral("The treasurer promised a detailed budget before the next monthly meeting."),
-};
-
 // Isolated dark specks of one or two pixels over the whole page, as dust on a scanner's glass.
 void sprinkleSpecks(Raster& page, int count) {
     cv::RNG random(7);
@@ -53,7 +37,7 @@ void castShadow(Raster& page, double darkest) {
 } // namespace
 
 TEST(PreprocessorApply, ConservativeKeepsAFaintStampAndSignature) {
-    QImage image = imageFromRaster(drawTextPage(prose.mid(0, 4), 1200, 900, 24, 3).raster);
+    QImage image = imageFromRaster(drawTextPage(proseLines.mid(0, 4), 1200, 900, 24, 3).raster);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -82,7 +66,7 @@ TEST(PreprocessorApply, ConservativeKeepsAFaintStampAndSignature) {
 TEST(PreprocessorRecognition, ShadowedSpeckledPageReadsBetterWhenCleaned) {
     // Without cleaning, the recognizer's global threshold turns the darkest part of the shadow
     // into ink and loses the words there; the specks cost a few more.
-    Raster page = drawTextPage(prose, 2000, 1400, 38, 3).raster;
+    Raster page = drawTextPage(proseLines, 1300, 1400, 38, 3).raster;
     castShadow(page, 0.25);
     sprinkleSpecks(page, 6000);
 
@@ -97,7 +81,7 @@ TEST(PreprocessorRecognition, ShadowedSpeckledPageReadsBetterWhenCleaned) {
             for (const auto& line : ocr.recognize(Preprocessor::apply(page, strength), options)) {
                 text += line.text + QLatin1Char('\n');
             }
-            return wordRecall(text, prose.join(QLatin1Char('\n')));
+            return wordRecall(text, proseLines.join(QLatin1Char('\n')));
         });
     const double off = recalls[0], standard = recalls[1], aggressive = recalls[2];
     std::printf("word recall: off %.3f, standard %.3f, aggressive %.3f\n", off, standard, aggressive);
