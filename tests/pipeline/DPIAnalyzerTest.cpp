@@ -12,9 +12,8 @@ namespace {
 
 // Writes the pages, reopens them and estimates each.
 std::vector<std::optional<double>> estimates(QPDF& pdf) {
-    QTemporaryDir folder;
-    savePdf(pdf, folder.filePath("dpi.pdf"));
-    const auto document = PdfDocument::open(folder.filePath("dpi.pdf"));
+    const SavedPdf saved(pdf);
+    const auto& document = saved.document;
     std::vector<std::optional<double>> result;
     for (int i = 0; document && i < document->pageCount(); ++i) {
         result.push_back(DPIAnalyzer::effectiveDPI(*document->page(i)));

@@ -99,17 +99,15 @@ TEST(PDFPageRasterizer, PagesComeOutAtTheirSizeAsDisplayed) {
          {.mediaBox = {0, 0, 600, 800}, .cropBox = Rect{700, 900, 100, 100}, .blackRects = {{0, 0, 20, 20}}}, 72,
          {600, 800}, cv::Rect()},
     };
-    QTemporaryDir folder;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto pdf = buildPdf({c.page});
         if (c.edit) {
             c.edit(*pdf);
         }
-        savePdf(*pdf, folder.filePath("page.pdf"));
-        const auto document = PdfDocument::open(folder.filePath("page.pdf"));
-        ASSERT_TRUE(document);
-        const auto raster = PDFPageRasterizer::render(*document->page(0), c.dpi);
+        const SavedPdf saved(*pdf);
+        ASSERT_TRUE(saved.document);
+        const auto raster = PDFPageRasterizer::render(*saved.document->page(0), c.dpi);
         if (c.size.empty()) {
             EXPECT_FALSE(raster);
             continue;
@@ -125,7 +123,6 @@ TEST(PDFPageRasterizer, PagesComeOutAtTheirSizeAsDisplayed) {
 }
 
 TEST(PDFPageRasterizer, WhiteWhereNothingIsDrawnAndColoursInRGBOrder) {
-    QTemporaryDir folder;
     auto pdf = buildPdf({FixturePage{.mediaBox = {0, 0, 200, 100}}, FixturePage{.mediaBox = {0, 0, 200, 100}}});
     // Page 1: a transparency group whose only fill is fully transparent.
     auto first = pdf->getAllPages().at(0);
@@ -135,8 +132,8 @@ TEST(PDFPageRasterizer, WhiteWhereNothingIsDrawnAndColoursInRGBOrder) {
     // Page 2: a red square on the left, a blue one on the right.
     auto second = pdf->getAllPages().at(1);
     second.replaceKey("/Contents", pdf->newStream("1 0 0 rg 0 0 100 100 re f 0 0 1 rg 100 0 100 100 re f"));
-    savePdf(*pdf, folder.filePath("colours.pdf"));
-    const auto document = PdfDocument::open(folder.filePath("colours.pdf"));
+    const SavedPdf saved(*pdf);
+    const auto& document = saved.document;
     ASSERT_TRUE(document);
 
     const auto clear = PDFPageRasterizer::render(*document->page(0), 72);
@@ -194,12 +191,10 @@ TEST(PDFPageRasterizer, ARunawayPageIsStoppedAndTheNextPageStillDrawsAlsoAfterAC
     if (::getpgid(0) != ::getpid()) {
         ASSERT_EQ(::setpgid(0, 0), 0);
     }
-    QTemporaryDir folder;
-    const QString path = folder.filePath("runaway.pdf");
     const auto pdf = buildPdf({FixturePage{}, FixturePage{.blackRects = {{0, 0, 306, 792}}}});
     fillWithRunawayPattern(*pdf, 0);
-    savePdf(*pdf, path);
-    const auto document = PdfDocument::open(path);
+    const SavedPdf saved(*pdf);
+    const auto& document = saved.document;
     ASSERT_TRUE(document);
 
     try {

@@ -4,7 +4,6 @@
 #include "support/PdfBuilder.h"
 #include "support/TestSupport.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace quorvane;
@@ -65,16 +64,14 @@ TEST(PageColour, OnlyPagesThatCannotShowColourCountAsGrey) {
         for (const auto& key : pageKeys.getKeys()) {
             page.replaceKey(key, pageKeys.getKey(key));
         }
-        QTemporaryDir folder;
-        savePdf(*pdf, folder.filePath("page.pdf"));
-        const auto document = PdfDocument::open(folder.filePath("page.pdf"));
+        const SavedPdf saved(*pdf);
+        const auto& document = saved.document;
         ASSERT_TRUE(document) << variant.name;
         EXPECT_EQ(PageColour::drawsOnlyGrey(*document->page(0)), variant.grey) << variant.name;
     }
 }
 
 TEST(PageColour, ImagesAndFormsAreLookedInto) {
-    QTemporaryDir folder;
     auto pdf = buildPdf({FixturePage{}, FixturePage{}, FixturePage{}, FixturePage{}});
     auto pages = pdf->getAllPages();
     const auto form = [&](QPDFObjectHandle image) {
@@ -96,8 +93,8 @@ TEST(PageColour, ImagesAndFormsAreLookedInto) {
         pages[i].getKey("/Resources").replaceKey("/XObject", xobjects);
         pages[i].replaceKey("/Contents", pdf->newStream("q 100 0 0 100 0 0 cm /X Do Q"));
     }
-    savePdf(*pdf, folder.filePath("images.pdf"));
-    const auto document = PdfDocument::open(folder.filePath("images.pdf"));
+    const SavedPdf saved(*pdf);
+    const auto& document = saved.document;
     ASSERT_TRUE(document);
     EXPECT_TRUE(PageColour::drawsOnlyGrey(*document->page(0))) << "grey image";
     EXPECT_FALSE(PageColour::drawsOnlyGrey(*document->page(1))) << "RGB image";
@@ -119,12 +116,10 @@ TEST(PageColour, CorpusScansAreGreyAndDamageSaysColour) {
         ASSERT_TRUE(document) << name;
         EXPECT_TRUE(PageColour::drawsOnlyGrey(*document->page(0))) << name;
     }
-    QTemporaryDir folder;
     auto pdf = buildPdf({FixturePage{}});
     auto page = pdf->getAllPages().at(0);
     page.getKey("/Resources").replaceKey("/XObject", QPDFObjectHandle::parse("<< /X 42 >>"));
-    savePdf(*pdf, folder.filePath("odd.pdf"));
-    const auto document = PdfDocument::open(folder.filePath("odd.pdf"));
-    ASSERT_TRUE(document);
-    EXPECT_FALSE(PageColour::drawsOnlyGrey(*document->page(0)));
+    const SavedPdf odd(*pdf);
+    ASSERT_TRUE(odd.document);
+    EXPECT_FALSE(PageColour::drawsOnlyGrey(*odd.document->page(0)));
 }

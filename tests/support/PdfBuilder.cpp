@@ -217,6 +217,11 @@ QString smallScan(const QString& folder, const QString& name) {
     return path;
 }
 
+SavedPdf::SavedPdf(QPDF& pdf) : path(folder.filePath("document.pdf")) {
+    savePdf(pdf, path);
+    document = PdfDocument::open(path);
+}
+
 std::unique_ptr<QPDF> pageCopies(const PdfDocument& source, int count) {
     auto copy = std::make_unique<QPDF>();
     copy->emptyPDF();

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,6 +53,15 @@ void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, 
 
 // Opens the PDF at `path`, applies `change` and writes it back in its place.
 void editPdf(const QString& path, const std::function<void(QPDF&)>& change);
+
+// A built document saved into a scratch folder of its own and opened as the pipeline opens it
+// (`document` is null when it does not open).
+struct SavedPdf {
+    QTemporaryDir folder;
+    QString path;
+    std::unique_ptr<PdfDocument> document;
+    explicit SavedPdf(QPDF& pdf);
+};
 
 // buildPdf and savePdf; false when it could not be written.
 bool writePdf(const QString& path, const std::vector<FixturePage>& pages);
