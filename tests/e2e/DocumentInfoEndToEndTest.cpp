@@ -59,10 +59,11 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     for (const char* name : {"toc.pdf", "meta.pdf", "missing_docinfo.pdf"}) {
         copyCorpusFile(name, sources);
     }
-    ASSERT_TRUE(QFile::copy(corpusPath("meta.pdf"), source("accented.pdf")));
+    // Beside meta.pdf's ASCII subject: a title and keywords that need UTF-16, and an author in
+    // PDFDocEncoding beyond ASCII.
     const QString accentedTitle = "Überblick — 東京の地図", accentedAuthor = "Zoë Ångström";
     const QString accentedKeywords = "invoice, März 2024, 東京";
-    editPdf(source("accented.pdf"), [&](QPDF& pdf) {
+    editPdf(source("meta.pdf"), [&](QPDF& pdf) {
         setInfo(pdf, "/Title", accentedTitle);
         setInfo(pdf, "/Author", accentedAuthor);
         setInfo(pdf, "/Keywords", accentedKeywords);
@@ -88,21 +89,14 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
     EXPECT_EQ(outlineSummary(searchableOutput(outputs, "toc.pdf")), outline);
     expectOnlyOurCreator(documentInfo(searchableOutput(outputs, "toc.pdf")));
 
-    // Title, author, subject and keywords, whatever their script.
-    for (const char* name : {"meta.pdf", "accented.pdf"}) {
-        SCOPED_TRACE(name);
-        const auto before = documentInfo(source(name));
-        const auto after = documentInfo(searchableOutput(outputs, name));
-        for (const char* key : {"Title", "Author", "Subject", "Keywords"}) {
-            EXPECT_FALSE(before.value(key).isEmpty()) << key;
-            EXPECT_EQ(after.value(key), before.value(key)) << key;
-        }
-        expectOnlyOurCreator(after);
-        EXPECT_TRUE(runProgram("qpdf", {"--show-object=trailer", searchableOutput(outputs, name)}).standardOutput.contains("/Info"));
-    }
-    EXPECT_EQ(documentInfo(searchableOutput(outputs, "accented.pdf")).value("Title"), accentedTitle);
-    EXPECT_EQ(documentInfo(searchableOutput(outputs, "accented.pdf")).value("Author"), accentedAuthor);
-    EXPECT_EQ(documentInfo(searchableOutput(outputs, "accented.pdf")).value("Keywords"), accentedKeywords);
+    // Title, author, subject and keywords, whatever their script and encoding.
+    const auto meta = documentInfo(searchableOutput(outputs, "meta.pdf"));
+    EXPECT_EQ(meta.value("Title"), accentedTitle);
+    EXPECT_EQ(meta.value("Author"), accentedAuthor);
+    EXPECT_EQ(meta.value("Keywords"), accentedKeywords);
+    EXPECT_EQ(meta.value("Subject"), "t49vimctvnuH7ZeAjAkv52ACvWFjcnm5MPJr");
+    expectOnlyOurCreator(meta);
+    EXPECT_TRUE(runProgram("qpdf", {"--show-object=trailer", searchableOutput(outputs, "meta.pdf")}).standardOutput.contains("/Info"));
 
     // Without an information dictionary: an already searchable file is left alone, one that needs
     // recognition gets just the creator.
@@ -125,7 +119,7 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
         pdf.processFile(QFile::encodeName(outputs + "/" + name).constData());
         EXPECT_FALSE(pdf.getRoot().hasKey("/OutputIntents")) << name.toStdString();
     }
-    EXPECT_EQ(QDir(outputs).entryList(QDir::Files).size(), 4);
+    EXPECT_EQ(QDir(outputs).entryList(QDir::Files).size(), 3);
 }
 
 // A password-protected source gives a copy protected the same way (passwords, permissions,
@@ -152,6 +146,12 @@ TEST_F(DocumentInfo, ALockedSourceKeepsItsProtectionOutlineAndInformation) {
         for (const char* password : {"sesame", "owner-secret"}) {
             const auto protection = [&](const QString& path) {
                 return runProgram("qpdf", {"--show-encryption", QString("--password=") + password, path}).standardOutput;
+            };
+            EXPECT_EQ(protection(searchableOutput(outputs, name)), protection(source(name))) << name << password;
+        }
+    }
+    EXPECT_TRUE(runProgram("qpdf", {"--show-encryption", searchableOutput(outputs, "restricted-meta.pdf")})
+                    .standardOutput.contains("print high resolution: not allowed"));
     const QString restricted = searchableOutput(outputs, "restricted-meta.pdf");
     QPDF pdf;
     pdf.processFile(QFile::encodeName(restricted).constData());
@@ -161,12 +161,6 @@ TEST_F(DocumentInfo, ALockedSourceKeepsItsProtectionOutlineAndInformation) {
     EXPECT_EQ(intents.getArrayItem(0).getKey("/OutputConditionIdentifier").getUTF8Value(), "sRGB IEC61966-2.1");
     EXPECT_EQ(intents.getArrayItem(0).getKey("/Info").getUTF8Value(), "sRGB IEC61966-2.1");
     expectCleanPdf(restricted);
-            };
-            EXPECT_EQ(protection(searchableOutput(outputs, name)), protection(source(name))) << name << password;
-        }
-    }
-    EXPECT_TRUE(runProgram("qpdf", {"--show-encryption", searchableOutput(outputs, "restricted-meta.pdf")})
-                    .standardOutput.contains("print high resolution: not allowed"));
 
     const auto unlocked = [&](const char* name) {
         const QString plain = folder.filePath(QString("plain-") + name);
