@@ -99,13 +99,8 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
         ASSERT_EQ(row.size(), 14) << row.join("|").toStdString();
         EXPECT_EQ(row[0], in + "/" + order[i]);
         EXPECT_EQ(row[1], statuses[i]);
-        EXPECT_EQ(row[2], statuses[i] == "processed" ? "1" : "0");
-        EXPECT_EQ(row[3], statuses[i] == "already-searchable" ? "1" : "0");
-        if (statuses[i] == "processed") {
-            EXPECT_GT(row[4].toDouble(), 0.5);
-            EXPECT_TRUE(QFile::exists(row[10])) << row[10].toStdString();
-        }
     }
+    // (Every column's bytes: ReportExporter; page counts of a real run: CliFailures.)
     EXPECT_EQ(rows[5][12], "The PDF could not be opened. The file may be corrupted.");
     EXPECT_EQ(rows[5][13], "cannotOpenPDF");
     EXPECT_EQ(rows[6][13], "passwordRequired");

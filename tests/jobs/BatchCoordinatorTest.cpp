@@ -245,7 +245,7 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     using Kind = ItemStatus::Kind;
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::done, Kind::failed, Kind::done,
                                                Kind::done, Kind::done}));
-    // (Each document's error and page counts are read back from quorvane-cli's report: CliBatch.)
+    // (Each document's error is read back from quorvane-cli's report in CliBatch, page counts in CliFailures.)
     EXPECT_FALSE(items[0].status.summary.outputURL.has_value());
     // Documents in flight together keep their own lines.
     EXPECT_TRUE(test::pdfText(folder + "/letter_searchable.pdf").contains("Text of page 3"));
