@@ -107,8 +107,8 @@ void expectSearchablePages(const CliRun& run, const QString& inputs, const QStri
 // Whole pages where their size and reading matter: a JPEG stored sideways with an orientation tag,
 // and a 6000 x 8000 JPEG, read from 4096 pixels but kept whole. How each format decodes is
 // checked pixel by pixel in ImagePDFBuilderTest; here every page of a two-page TIFF and only the
-// first frame of an animated GIF (the band, over text that only the second frame shows), and an
-// extension in capitals.
+// first frame of an animated GIF (the band, over text that only the second frame shows), an
+// extension in capitals, and real photographs from elsewhere: a typewritten recipe and a small map.
 TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableEveryTiffPage) {
     QTemporaryDir folder;
     const QString inputs = folder.filePath("images"), outputs = folder.filePath("searchable");
@@ -127,10 +127,25 @@ TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableEveryTiffPage) {
     save(top, inputs + "/band-jpg.JPG", VImage::option()->set("Q", 85));
     save(linn().resize(6000.0 / 2550.0, VImage::option()->set("vscale", 8000.0 / 3300.0)),
          inputs + "/large.jpg", VImage::option()->set("Q", 85));
+    copyCorpusFile("typewriter.png", inputs);
+    copyCorpusFile("baiona.png", inputs);
 
     const auto run = runCli(plainRecognition + QStringList{"-o", outputs, inputs});
+    // The map's small labels are hard to read at its size; most of the recipe (in Dutch,
+    // recognised as English) is found.
+    const QString mapLabels = "Bokale Tarnose Lehuntze Mugerre Hiriburu Angelu Milafranga Basusarri BAIONA "
+                              "Komunikabideak Autobideak Errepide nagusiak Trenbideak";
+    const QString recipe =
+        "Linzensoep à la Waterman. 4 ons linzen, 3 liter water, 3 uien, bloem, boter, 2 kopjes melk, laurier, "
+        "kruidnagel, kerrie, zout. De linzen wassen en in 1 liter kokend water 1 dag laten weken. 2 liter "
+        "water bij de linzen voegen, zonder het water waarin ze geweekt zijn af te gieten. De helft van de "
+        "uien bakken met laurier en kruidnagel. Alle uien, kerrie en zout bij de linzen voegen. Alles aan de "
+        "kook brengen. Van de bloem met boter en melk een papje maken en verder afmaken met de soep. Als de "
+        "linzen gaar zijn is de soep klaar.";
     QList<Expected> expected{{"turned.jpg", 612, 792, linnTruth(), 0.95},
-                             {"large.jpg", 737.28, 983.04, linnTruth(), 0.90}};
+                             {"large.jpg", 737.28, 983.04, linnTruth(), 0.90},
+                             {"baiona.png", 640 * 0.24, 682 * 0.24, mapLabels, 0.35},
+                             {"typewriter.png", 4000 * 0.24, 2864 * 0.24, recipe, 0.85}};
     for (const char* file : {"pages.tiff", "animation.gif", "band-jpg.JPG"}) {
         expected.append(
             {file, 612, bandHeight * 72 / 300.0, bandTruth(), 0.90, file == QString("pages.tiff") ? 2 : 1});
@@ -146,31 +161,6 @@ TEST(ImageInput, PagesComeOutAtTheirSizeUprightAndReadableEveryTiffPage) {
         pdfText(searchableOutput(outputs, "animation.gif")).contains("FOOTSWITCH", Qt::CaseInsensitive));
     EXPECT_FALSE(
         pdfText(searchableOutput(outputs, "animation.gif")).contains("TRIGGER", Qt::CaseInsensitive));
-}
-
-// Real photographs and maps from elsewhere: a typewritten recipe and a small map.
-TEST(ImageInput, PhotoAndMapBecomeSearchable) {
-    QTemporaryDir folder;
-    const QString inputs = folder.filePath("images"), outputs = folder.filePath("searchable");
-    ASSERT_TRUE(QDir().mkpath(inputs));
-    copyCorpusFile("typewriter.png", inputs);
-    copyCorpusFile("baiona.png", inputs);
-
-    const auto run = runCli(plainRecognition + QStringList{"-o", outputs, inputs});
-    // What the pictures say. The map's small labels are hard to read at its size; most of the
-    // recipe (in Dutch, recognised as English) is found.
-    const QString mapLabels = "Bokale Tarnose Lehuntze Mugerre Hiriburu Angelu Milafranga Basusarri BAIONA "
-                              "Komunikabideak Autobideak Errepide nagusiak Trenbideak";
-    const QString recipe =
-        "Linzensoep à la Waterman. 4 ons linzen, 3 liter water, 3 uien, bloem, boter, 2 kopjes melk, laurier, "
-        "kruidnagel, kerrie, zout. De linzen wassen en in 1 liter kokend water 1 dag laten weken. 2 liter "
-        "water bij de linzen voegen, zonder het water waarin ze geweekt zijn af te gieten. De helft van de "
-        "uien bakken met laurier en kruidnagel. Alle uien, kerrie en zout bij de linzen voegen. Alles aan de "
-        "kook brengen. Van de bloem met boter en melk een papje maken en verder afmaken met de soep. Als de "
-        "linzen gaar zijn is de soep klaar.";
-    expectSearchablePages(run, inputs, outputs,
-                          {{"baiona.png", 640 * 0.24, 682 * 0.24, mapLabels, 0.35},
-                           {"typewriter.png", 4000 * 0.24, 2864 * 0.24, recipe, 0.85}});
 }
 
 TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
