@@ -261,7 +261,8 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
 
 // An output records its source: report.jpg's copy does not replace report.pdf's, and a batch
 // knows report.pdf's copy as up to date but not as report.jpg's. A second run over the folder
-// takes no output as a source and makes nothing new. A document that is no copy is not replaced.
+// takes no output as a source and makes nothing new. A document that is no copy is not replaced,
+// least of all the source itself.
 TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     QTemporaryDir folder;
     smallScan(folder.path(), "report.pdf");
@@ -297,7 +298,13 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     EXPECT_EQ(named.result.exitCode, 6);
     EXPECT_TRUE(named.result.standardError.contains("\"report.pdf\" is a PDF that Quorvane did not make"))
         << named.result.standardError.toStdString();
+    const auto itself = runCli(plainRecognition + QStringList{"--name", "{name}", folder.filePath("report.pdf")});
+    EXPECT_EQ(itself.result.exitCode, 6);
+    EXPECT_TRUE(itself.result.standardError.contains("This output name would overwrite the original PDF"));
+    EXPECT_TRUE(itself.result.standardError.contains("Give another name template with --name"));
     EXPECT_EQ(readBytes(folder.filePath("report.pdf")), original);
+    EXPECT_EQ(filesIn(folder.path()), (QStringList{"blank.pdf", "blank_searchable.pdf", "report.jpg", "report.pdf",
+                                                   "report.png", "report_searchable.pdf"}));
 }
 
 // SIGTERM, and a closed terminal, stop a document at once: nothing is written and no temporary

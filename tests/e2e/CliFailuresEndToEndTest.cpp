@@ -86,18 +86,6 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndItsCopyKeepsIt) {
     }
 }
 
-TEST(CliFailures, OutputThatWouldReplaceTheSourceIsRefused) {
-    QTemporaryDir folder;
-    const QString source = smallScan(folder.path(), "scan.pdf");
-    const QByteArray before = readBytes(source);
-    const auto run = runCli(plainRecognition + QStringList{"--name", "{name}", source});
-    EXPECT_EQ(run.result.exitCode, 6);
-    EXPECT_TRUE(run.result.standardError.contains("This output name would overwrite the original PDF"));
-    EXPECT_TRUE(run.result.standardError.contains("Give another name template with --name"));
-    EXPECT_EQ(readBytes(source), before);
-    EXPECT_EQ(filesIn(folder.path()), QStringList{"scan.pdf"});
-}
-
 TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
     QTemporaryDir folder;
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |

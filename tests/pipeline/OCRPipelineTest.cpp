@@ -230,7 +230,7 @@ TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
     }
 }
 
-// (An output that would replace its source is refused end to end: CliFailures.)
+// (An output that would replace its source is refused end to end: CliBatch.)
 TEST(OCRPipeline, ADocumentOverThePageLimitIsRefusedBeforeAnyWork) {
     QTemporaryDir folder;
     const auto recognizer = reading([](const Request&) { return std::vector<OCRLine>{}; });
