@@ -55,11 +55,9 @@ public:
     const QList<BatchItem>& items() const { return m_items; }
     bool isRunning() const { return m_isRunning; }
     bool cancelRequested() const { return m_cancelRequested; }
-    const std::optional<LastRun>& lastRun() const { return m_lastRun; }
 
-    // Pipelines that exist right now, and the most that existed at once since the latest start
-    // or retry (never above maxConcurrentItems).
-    int livePipelineCount() const { return m_livePipelines; }
+    // The most pipelines that existed at once since the latest start or retry (never above
+    // maxConcurrentItems).
     int peakPipelineCount() const { return m_peakPipelines; }
 
     // Dropped files and folders as the ordered list of documents to queue (see InputFiles).
