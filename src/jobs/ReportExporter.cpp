@@ -173,13 +173,4 @@ void write(const QString& path, Format format, const QList<BatchItem>& items, co
 
 QString defaultFileName(Format format) { return QStringLiteral("Quorvane Report.") + rawValue(format); }
 
-QString fileNameForFormat(const QString& name, Format format) {
-    // The last extension is what follows the last full stop of the last path component, unless
-    // that full stop starts the component (".csv" is a name, not an extension).
-    const auto componentStart = name.lastIndexOf(QLatin1Char('/')) + 1;
-    const auto dot = name.lastIndexOf(QLatin1Char('.'));
-    const auto base = dot > componentStart ? name.left(dot) : name;
-    return base + QLatin1Char('.') + rawValue(format);
-}
-
 } // namespace quorvane::ReportExporter

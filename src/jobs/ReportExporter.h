@@ -64,8 +64,5 @@ void write(const QString& path, Format format, const QList<BatchItem>& items, co
 
 // "Quorvane Report.csv", "Quorvane Report.json".
 QString defaultFileName(Format format);
-// A file name switched to another format: "report.csv" becomes "report.json", a name without an
-// extension gets one appended.
-QString fileNameForFormat(const QString& name, Format format);
 
 } // namespace quorvane::ReportExporter

@@ -121,11 +121,3 @@ TEST(ReportExporter, WritingReplacesTheFileOrSaysWhyNot) {
         EXPECT_TRUE(error.message().contains("missing/folder/report.csv")) << error.what();
     }
 }
-
-TEST(ReportExporter, FileNamesFollowTheFormat) {
-    const auto json = Report::Format::json;
-    EXPECT_EQ(Report::fileNameForFormat("Quorvane Report.csv", json), "Quorvane Report.json");
-    EXPECT_EQ(Report::fileNameForFormat("report", json), "report.json");
-    EXPECT_EQ(Report::fileNameForFormat(".csv", json), ".csv.json");
-    EXPECT_EQ(Report::fileNameForFormat("/tmp/v1.2/report", json), "/tmp/v1.2/report.json");
-}
