@@ -267,7 +267,6 @@ TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
 // staying within 1 GB of memory.
 TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
     QTemporaryDir folder;
-    copyCorpusFile("invalid.pdf", folder.path());
     const QByteArray whole = readBytes(corpusPath("linn.pdf"));
     ASSERT_TRUE(writeFile(folder.filePath("truncated.pdf"), whole.left(whole.size() / 3)));
     ASSERT_TRUE(writePdf(folder.filePath("empty.pdf"), {FixturePage{.mediaBox = {0, 0, 0, 0}}}));
@@ -279,10 +278,9 @@ TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
     const auto bomb = buildPdf({FixturePage{}});
     replaceContentWithZeros(*bomb, 0, 1ll << 30);
     savePdf(*bomb, folder.filePath("bomb.pdf"));
-    const QString corrupted = "The PDF could not be opened. The file may be corrupted.";
+    // (invalid.pdf, a PDF header over plain text, fails the same way in CliBatch's batch.)
     const std::vector<std::pair<QString, QString>> cases = {
-        {"invalid.pdf", corrupted},
-        {"truncated.pdf", corrupted},
+        {"truncated.pdf", "The PDF could not be opened. The file may be corrupted."},
         {"empty.pdf", "Page 1 is damaged: it has no area (its page box is 0 × 0 points)."},
         {"huge.pdf", "Page 1 is damaged: its page box is 2000000 × 612 points, larger than any real page."},
         {"unreadable.pdf", "Page 1 is damaged: its page dictionary cannot be read."},
