@@ -158,8 +158,6 @@ TEST(PageCorrections, TurnedTiltedAndPhotographedPagesComeOutUprightWithTheirTex
     for (const auto& page : checked) {
         const auto& p = page.placement;
         SCOPED_TRACE(page.expected.name.toStdString());
-        std::printf("%-20s recall %.3f, %3d words matched, %.3f on the words, %.3f of seen words upright\n",
-                    qPrintable(page.expected.name), page.recall, p.matched, p.onInkShare(), p.uprightShare());
         const auto size = sizeLine.match(page.info);
         const auto rotation = rotationLine.match(page.info);
         ASSERT_TRUE(size.hasMatch() && rotation.hasMatch()) << page.info.toStdString();
