@@ -84,7 +84,7 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     EXPECT_TRUE(log.contains("a10 letter.pdf: Another file of this batch is saved under the same output name, so "
                              "this one was not processed."));
     EXPECT_TRUE(log.contains("Retrying 3 failed document(s)…"));
-    EXPECT_TRUE(log.contains("Batch finished — 2 processed · 1 already searchable · 3 failed")) << log.toStdString();
+    EXPECT_TRUE(says(log, "Batch finished — 2 processed · 1 already searchable · 3 failed"));
     EXPECT_FALSE(log.contains("\033")) << "plain lines only, when the output is no terminal";
     EXPECT_TRUE(first.leftoverTemporaryFiles.isEmpty());
 
@@ -147,8 +147,7 @@ TEST(CliBatch, SubfoldersAreCountedOrSearchedWithTheirTreeMirrored) {
     }
     const auto flat = runCli(plainRecognition + QStringList{"-o", out, in});
     EXPECT_EQ(flat.result.exitCode, 0);
-    EXPECT_TRUE(flat.result.standardError.contains("2 subfolder(s) not searched; -r searches them too."))
-        << flat.result.standardError.toStdString();
+    EXPECT_TRUE(says(flat.result.standardError, "2 subfolder(s) not searched; -r searches them too."));
     EXPECT_EQ(filesIn(out), QStringList{"a_searchable.pdf"});
 
     const auto tree = runCli(plainRecognition + QStringList{"-r", "-o", out, in});
@@ -188,7 +187,7 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
     for (const auto& [arguments, reason] : refusals) {
         const auto refused = runCli(arguments);
         EXPECT_EQ(refused.result.exitCode, 2) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(refused.result.standardError.contains(reason)) << refused.result.standardError.toStdString();
+        EXPECT_TRUE(says(refused.result.standardError, reason));
     }
     const auto shown = runCli({"--show-settings"}).result.standardOutput;
     EXPECT_TRUE(shown.contains("quorvane.settings.deskew = false\n"));
@@ -281,10 +280,10 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
                             "\"report.jpg\" was not written over it.";
     const auto single = runCli(plainRecognition + QStringList{folder.filePath("report.jpg")});
     EXPECT_EQ(single.result.exitCode, 6); // its output cannot be written there
-    EXPECT_TRUE(single.result.standardError.contains(refusal)) << single.result.standardError.toStdString();
+    EXPECT_TRUE(says(single.result.standardError, refusal));
     const auto batch = runCli(plainRecognition + QStringList{folder.path()});
     EXPECT_EQ(batch.result.exitCode, 1);
-    EXPECT_TRUE(batch.result.standardOutput.contains("report.jpg: " + refusal)) << batch.result.standardOutput.toStdString();
+    EXPECT_TRUE(says(batch.result.standardOutput, "report.jpg: " + refusal));
     EXPECT_TRUE(batch.result.standardOutput.contains("report.pdf: Skipped — output exists"));
     EXPECT_EQ(readBytes(output), first);
 
@@ -294,12 +293,11 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     ASSERT_TRUE(QFile::copy(folder.filePath("report.jpg"), folder.filePath("report.png")));
     const auto named = runCli(plainRecognition + QStringList{"--name", "{name}", folder.filePath("report.png")});
     EXPECT_EQ(named.result.exitCode, 6);
-    EXPECT_TRUE(named.result.standardError.contains("\"report.pdf\" is a PDF that Quorvane did not make"))
-        << named.result.standardError.toStdString();
+    EXPECT_TRUE(says(named.result.standardError, "\"report.pdf\" is a PDF that Quorvane did not make"));
     const auto itself = runCli(plainRecognition + QStringList{"--name", "{name}", folder.filePath("report.pdf")});
     EXPECT_EQ(itself.result.exitCode, 6);
-    EXPECT_TRUE(itself.result.standardError.contains("This output name would overwrite the original PDF"));
-    EXPECT_TRUE(itself.result.standardError.contains("Give another name template with --name"));
+    EXPECT_TRUE(says(itself.result.standardError, "This output name would overwrite the original PDF"));
+    EXPECT_TRUE(says(itself.result.standardError, "Give another name template with --name"));
     EXPECT_EQ(readBytes(folder.filePath("report.pdf")), original);
     EXPECT_EQ(filesIn(folder.path()), (QStringList{"blank.pdf", "blank_searchable.pdf", "report.jpg", "report.pdf",
                                                    "report.png", "report_searchable.pdf"}));

@@ -49,8 +49,7 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndItsCopyKeepsIt) {
 
     const auto ended = runCli(plainRecognition + QStringList{"--password", locked}); // an input with no line
     EXPECT_EQ(ended.result.exitCode, 4);
-    EXPECT_TRUE(ended.result.standardError.contains("--password read none: type it when asked, or give it as a line"))
-        << ended.result.standardError.toStdString();
+    EXPECT_TRUE(says(ended.result.standardError, "--password read none: type it when asked, or give it as a line"));
     // Ctrl-C at the prompt ends the run; it did nothing until a line was typed blind.
     QProcess prompt;
     prompt.start("script", inTerminal({"--password", locked}));
@@ -91,10 +90,9 @@ TEST(CliFailures, UnwritableOutputFolderIsExplainedAndLeavesNothing) {
 
     const auto run = runCli(plainRecognition + QStringList{"-o", locked, source}, {}, asNobodyWhenRoot());
     EXPECT_EQ(run.result.exitCode, 6) << run.result.standardOutput.toStdString();
-    EXPECT_TRUE(run.result.standardError.contains(
+    EXPECT_TRUE(says(run.result.standardError,
         "Writing the searchable PDF failed: Quorvane is not allowed to write to \"closed\". Check the folder's "
-        "permissions, or choose another output folder."))
-        << run.result.standardError.toStdString();
+        "permissions, or choose another output folder."));
     EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
 
     // A folder that cannot be made there, or where a file is, is the same failure, said as such.
@@ -154,7 +152,7 @@ TEST(CliFailures, ATextCopyOrAWatchThatFailsIsAFailure) {
     QFile::setPermissions(closed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
     const auto watch = runCli({"--watch", closed}, {}, asNobodyWhenRoot());
     EXPECT_EQ(watch.result.exitCode, 1);
-    EXPECT_TRUE(watch.result.standardError.contains("Could not watch this folder.")) << watch.result.standardError.toStdString();
+    EXPECT_TRUE(says(watch.result.standardError, "Could not watch this folder."));
     EXPECT_FALSE(watch.result.standardOutput.contains("Watching"));
 }
 
@@ -166,8 +164,7 @@ TEST(CliFailures, TemporaryFolderProblemsAreNamed) {
     ASSERT_TRUE(QFile::copy(corpusPath("linn.png"), image));
     const auto missing = runCli(plainRecognition + QStringList{image}, {}, {"env", "TMPDIR=/nonexistent/tmp"});
     EXPECT_EQ(missing.result.exitCode, 6) << missing.result.standardError.toStdString();
-    EXPECT_TRUE(missing.result.standardError.contains("the temporary folder \"/nonexistent/tmp\" does not exist"))
-        << missing.result.standardError.toStdString();
+    EXPECT_TRUE(says(missing.result.standardError, "the temporary folder \"/nonexistent/tmp\" does not exist"));
     if (runProgram("unshare", {"-m", "true"}).exitCode != 0) {
         GTEST_SKIP() << "no mount namespace for a tmpfs of our own";
     }
@@ -176,7 +173,7 @@ TEST(CliFailures, TemporaryFolderProblemsAreNamed) {
         const QString mount = "mount -t tmpfs -o " + options + " tmpfs \"$TMPDIR\" && exec \"$@\"";
         const auto run = runCli(plainRecognition + QStringList{image}, {}, {"unshare", "-m", "sh", "-c", mount, "sh"});
         EXPECT_EQ(run.result.exitCode, 6) << run.result.standardError.toStdString();
-        EXPECT_TRUE(run.result.standardError.contains(problem)) << run.result.standardError.toStdString();
+        EXPECT_TRUE(says(run.result.standardError, problem));
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
     }
     EXPECT_EQ(filesIn(folder.path()), QStringList{"page.png"});
@@ -196,7 +193,7 @@ TEST(CliFailures, LanguagesWithoutTesseractDataAreRefusedNamingTheirPackage) {
     const QString listing = runCli({"-l", "fra,en-us", "--list-languages"}).result.standardOutput;
     EXPECT_TRUE(listing.contains(QRegularExpression("^\\* fr-FR +fra +French +installed$", QRegularExpression::MultilineOption)));
     EXPECT_TRUE(listing.contains(QRegularExpression("^  ru-RU +rus +Russian +not installed$", QRegularExpression::MultilineOption)));
-    EXPECT_TRUE(listing.contains("in use, in this order: fr-FR, en-US\n")) << listing.toStdString();
+    EXPECT_TRUE(says(listing, "in use, in this order: fr-FR, en-US\n"));
 }
 
 TEST(CliFailures, UsageErrorsExitWithTwo) {
@@ -228,9 +225,8 @@ TEST(CliFailures, AFullDiskKeepsTheEarlierOutputAndSaysWhy) {
                             {"unshare", "-rm", "sh", "-c", script, disk, earlier, after});
     ASSERT_NE(run.result.exitCode, 90) << "no tmpfs could be mounted: " << run.result.standardError.toStdString();
     EXPECT_EQ(run.result.exitCode, 6);
-    EXPECT_TRUE(run.result.standardError.contains(
-        "Writing the searchable PDF failed: There is not enough space on the disk for \"scan_searchable.pdf\"."))
-        << run.result.standardError.toStdString();
+    EXPECT_TRUE(says(run.result.standardError,
+        "Writing the searchable PDF failed: There is not enough space on the disk for \"scan_searchable.pdf\"."));
     EXPECT_EQ(readBytes(after + "/scan_searchable.pdf"), readBytes(earlier));
     EXPECT_EQ(filesIn(after), QStringList{"scan_searchable.pdf"});
 }
@@ -257,7 +253,7 @@ TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
         const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {},
                                 name == "secret.pdf" ? asNobodyWhenRoot() : QStringList{});
         EXPECT_EQ(run.result.exitCode, 3) << name.toStdString();
-        EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
+        EXPECT_TRUE(says(run.result.standardError, message));
     }
     EXPECT_EQ(filesIn(folder.path()), (QStringList{"pipe.pdf", "pipe.png", "secret.pdf", "zero.pdf"}));
 }
@@ -294,7 +290,7 @@ TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
     for (const auto& [name, message] : cases) {
         const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {}, withinOneGigabyte);
         EXPECT_EQ(run.result.exitCode, 3) << name.toStdString();
-        EXPECT_TRUE(run.result.standardError.contains(message)) << run.result.standardError.toStdString();
+        EXPECT_TRUE(says(run.result.standardError, message));
         EXPECT_TRUE(run.leftoverTemporaryFiles.isEmpty());
     }
     EXPECT_EQ(filesIn(folder.path()).size(), int(cases.size()));
@@ -326,14 +322,12 @@ TEST(CliFailures, NamesThatAreNoUtf8TooLongOrHoldControlCharacters) {
     const auto tooLong = runCli(plainRecognition + QStringList{longName});
     EXPECT_LT(clock.elapsed(), 15000);
     EXPECT_EQ(tooLong.result.exitCode, 6);
-    EXPECT_TRUE(tooLong.result.standardError.contains(
-        "_searchable.pdf\" is 261 bytes long, and this disk takes file names of at most 255 bytes."))
-        << tooLong.result.standardError.toStdString();
+    EXPECT_TRUE(says(tooLong.result.standardError,
+        "_searchable.pdf\" is 261 bytes long, and this disk takes file names of at most 255 bytes."));
 
     const QString command = "\"" + binPath("quorvane-cli") + "\" \"$(printf 'a\\033]0;owned\\007b.pdf')\"";
     const auto terminal = runProgram("script", {"-qec", command, "/dev/null"});
-    EXPECT_TRUE(terminal.standardOutput.contains("quorvane-cli: a\\x1B]0;owned\\x07b.pdf: No such file or folder."))
-        << terminal.standardOutput.toStdString();
+    EXPECT_TRUE(says(terminal.standardOutput, "quorvane-cli: a\\x1B]0;owned\\x07b.pdf: No such file or folder."));
     EXPECT_FALSE(terminal.standardOutput.contains('\x1b'));
 }
 
@@ -348,9 +342,8 @@ TEST(CliFailures, ASecondWriterIsRefusedAndStaleStagedFilesAreCleared) {
         const OutputLock held(output);
         const auto refused = runCli(plainRecognition + QStringList{source});
         EXPECT_EQ(refused.result.exitCode, 6);
-        EXPECT_TRUE(refused.result.standardError.contains(
-            "Writing the searchable PDF failed: another Quorvane run is writing \"scan_searchable.pdf\" right now."))
-            << refused.result.standardError.toStdString();
+        EXPECT_TRUE(says(refused.result.standardError,
+            "Writing the searchable PDF failed: another Quorvane run is writing \"scan_searchable.pdf\" right now."));
     }
     ASSERT_TRUE(writeFile(folder.filePath(".scan_searchable.0D7E0C8C-2C1B-4F4B-9A52-5C2B0E1D4A10.tmp.pdf")));
     ASSERT_TRUE(writeFile(folder.filePath(".scan_searchable.notes"), "not ours"));

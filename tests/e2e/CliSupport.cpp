@@ -80,6 +80,13 @@ QStringList terminalRows(const QString& output) {
     return rows;
 }
 
+::testing::AssertionResult says(const QString& text, const QString& part) {
+    if (text.contains(part)) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << '"' << part.toStdString() << "\" is not in:\n" << text.toStdString();
+}
+
 QString searchableOutput(const QString& folder, const QString& source) {
     return folder + "/" + QFileInfo(source).completeBaseName() + "_searchable.pdf";
 }

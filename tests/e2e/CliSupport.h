@@ -7,6 +7,7 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace quorvane::test {
 
@@ -32,6 +33,9 @@ QStringList inTerminal(const QStringList& arguments, int columns = 80, int rows 
 // returns, line feeds, and the cursor-up, erase-below and erase-line sequences. Rows are not
 // wrapped: a row longer than the terminal is as long as it was written.
 QStringList terminalRows(const QString& output);
+
+// Whether `text` contains `part`; when not, the failure shows the whole text.
+::testing::AssertionResult says(const QString& text, const QString& part);
 
 // Where a run with the default name template writes the searchable copy of `source` in `folder`.
 QString searchableOutput(const QString& folder, const QString& source);

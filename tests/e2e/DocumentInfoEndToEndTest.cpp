@@ -100,8 +100,7 @@ TEST_F(DocumentInfo, OutlineTitleAuthorSubjectAndKeywordsSurviveAndNothingElse) 
 
     // Without an information dictionary: an already searchable file is left alone, one that needs
     // recognition gets just the creator.
-    EXPECT_TRUE(run.result.standardOutput.contains("missing_docinfo.pdf: Already searchable"))
-        << run.result.standardOutput.toStdString();
+    EXPECT_TRUE(says(run.result.standardOutput, "missing_docinfo.pdf: Already searchable"));
     EXPECT_FALSE(QFile::exists(searchableOutput(outputs, "missing_docinfo.pdf")));
     const auto bare = documentInfo(searchableOutput(outputs, "no_info_scan.pdf"));
     expectOnlyOurCreator(bare);

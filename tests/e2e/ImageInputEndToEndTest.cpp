@@ -185,13 +185,11 @@ TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
     const auto batch = runCli(arguments);
     EXPECT_EQ(batch.result.exitCode, 1);
     for (const auto& name : names) {
-        EXPECT_TRUE(batch.result.standardOutput.contains(name + ": " + cannotOpenImage))
-            << batch.result.standardOutput.toStdString();
+        EXPECT_TRUE(says(batch.result.standardOutput, name + ": " + cannotOpenImage));
     }
     const auto single = runCli(plainRecognition + QStringList{folder.filePath("notes.png")});
     EXPECT_EQ(single.result.exitCode, 3);
-    EXPECT_TRUE(single.result.standardError.contains(folder.filePath("notes.png") + ": " + cannotOpenImage))
-        << single.result.standardError.toStdString();
+    EXPECT_TRUE(says(single.result.standardError, folder.filePath("notes.png") + ": " + cannotOpenImage));
 
     EXPECT_EQ(filesIn(folder.path()), names);
     for (const auto& run : {batch, single}) {
