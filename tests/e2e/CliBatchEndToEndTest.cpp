@@ -55,18 +55,6 @@ QList<QStringList> csvRows(const QString& path) {
     return rows;
 }
 
-// Reads a running program's output until `text` shows up (or the limit passes).
-bool waitForOutput(QProcess& process, QString& seen, const QString& text, int limitMs = 120000) {
-    QElapsedTimer timer;
-    timer.start();
-    process.waitForStarted();
-    while (!seen.contains(text) && timer.elapsed() < limitMs && process.state() == QProcess::Running) {
-        process.waitForReadyRead(200);
-        seen += QString::fromUtf8(process.readAllStandardOutput());
-    }
-    return seen.contains(text);
-}
-
 } // namespace
 
 TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
@@ -120,7 +108,7 @@ TEST(CliBatch, ProgressOnATerminalLeavesALinePerDocumentWithinItsWidth) {
     for (int i = 1; i <= 3; ++i) {
         smallScan(in, QString("Minutes of the harbour committee, meeting %1.pdf").arg(i));
     }
-    const auto run = runCliInTerminal(plainRecognition + QStringList{in}, 80, 24);
+    const auto run = runProgram("script", inTerminal(plainRecognition + QStringList{in}, 80, 24), {}, 600000);
     EXPECT_EQ(run.exitCode, 0) << run.standardOutput.toStdString();
     const QStringList rows = terminalRows(run.standardOutput);
     EXPECT_LE(rows.size(), 45 + 30) << rows.join('\n').toStdString();

@@ -53,10 +53,8 @@ TEST(CliFailures, EncryptedPdfAsksForThePasswordAndItsCopyKeepsIt) {
     // Ctrl-C at the prompt ends the run; it did nothing until a line was typed blind.
     QProcess prompt;
     prompt.start("script", inTerminal({"--password", locked}));
-    QByteArray shown;
-    while (!shown.contains("Password for") && prompt.waitForReadyRead(30000)) {
-        shown += prompt.readAllStandardOutput();
-    }
+    QString shown;
+    EXPECT_TRUE(waitForOutput(prompt, shown, "Password for")) << shown.toStdString();
     prompt.write("\x03");
     EXPECT_TRUE(prompt.waitForFinished(15000));
     EXPECT_EQ(prompt.exitCode(), 130);

@@ -1,6 +1,7 @@
 #include "e2e/CliSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -37,8 +38,15 @@ QStringList inTerminal(const QStringList& arguments, int columns, int rows) {
     return {"--quiet", "--return", "--command", command.join(' '), "/dev/null"};
 }
 
-ProcessResult runCliInTerminal(const QStringList& arguments, int columns, int rows) {
-    return runProgram("script", inTerminal(arguments, columns, rows), {}, 600000);
+bool waitForOutput(QProcess& process, QString& seen, const QString& text, int limitMs) {
+    QElapsedTimer timer;
+    timer.start();
+    process.waitForStarted();
+    while (!seen.contains(text) && timer.elapsed() < limitMs && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        seen += QString::fromUtf8(process.readAllStandardOutput());
+    }
+    return seen.contains(text);
 }
 
 QStringList terminalRows(const QString& output) {

@@ -5,6 +5,7 @@
 
 #include "support/TestSupport.h"
 
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -23,11 +24,14 @@ extern const QStringList plainRecognition;
 // `prefix` runs the program through another one (e.g. setpriv) when not empty.
 CliRun runCli(const QStringList& arguments, const QByteArray& input = {}, const QStringList& prefix = {});
 
-// Runs quorvane-cli in a pseudo-terminal of `columns` x `rows` (through script(1)); what it wrote
-// there is in standardOutput, with the terminal's line endings.
-ProcessResult runCliInTerminal(const QStringList& arguments, int columns, int rows);
-// The arguments of `script` that run quorvane-cli with `arguments` on a terminal of that size.
+// The arguments of script(1) that run quorvane-cli with `arguments` in a pseudo-terminal of
+// `columns` x `rows`; what it writes there comes out on script's output, with the terminal's line
+// endings.
 QStringList inTerminal(const QStringList& arguments, int columns = 80, int rows = 24);
+
+// Reads a running program's output into `seen` until `text` shows up in it, the program ends or
+// the limit passes; whether it showed up.
+bool waitForOutput(QProcess& process, QString& seen, const QString& text, int limitMs = 120000);
 
 // The rows a terminal holds, scrollback included, after showing `output`: text, carriage
 // returns, line feeds, and the cursor-up, erase-below and erase-line sequences. Rows are not
