@@ -34,9 +34,7 @@ QString documentFolder(const QString& root) {
     renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(in + "/a10 letter.jpg");
     QFile::copy(corpusPath("graph_ocred.pdf"), in + "/c searchable.pdf");
     QFile::copy(corpusPath("invalid.pdf"), in + "/d damaged.pdf");
-    const QString plain = root + "/plain.pdf";
-    writeScan(plain, "Locked away");
-    runProgram("qpdf", {"--encrypt", "u", "o", "256", "--", plain, in + "/e locked.pdf"});
+    saveEncryptedPdf(*buildPdf({FixturePage{}}), in + "/e locked.pdf", "u", "o");
     for (const auto& name : QDir(in).entryList(QDir::Files)) {
         QFile::setPermissions(in + "/" + name, QFile::ReadOwner | QFile::WriteOwner);
     }
