@@ -29,7 +29,7 @@ namespace {
 QString documentFolder(const QString& root) {
     const QString in = root + "/in";
     QDir().mkpath(in);
-    writeScan(in + "/a2 minutes.pdf", "Minutes of the committee");
+    smallScan(in, "a2 minutes.pdf");
     writeScan(in + "/a10 letter.pdf", "Letter to the keeper");
     renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(in + "/a10 letter.jpg");
     QFile::copy(corpusPath("graph_ocred.pdf"), in + "/c searchable.pdf");
@@ -147,8 +147,7 @@ TEST(CliBatch, SubfoldersAreCountedOrSearchedWithTheirTreeMirrored) {
 
 TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
     QTemporaryDir folder;
-    const QString scan = folder.filePath("scan.pdf");
-    ASSERT_TRUE(writeScan(scan, "Minutes of the committee"));
+    const QString scan = smallScan(folder.path(), "scan.pdf");
     // A preset of a newer version, with a strength this one does not know.
     const QString settingsFile = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quorvane/Quorvane.conf";
     const QByteArray newer =
@@ -210,7 +209,7 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     QTemporaryDir root;
     const QString watched = root.filePath("watched");
     QDir().mkpath(watched);
-    writeScan(watched + "/already there.pdf", "Minutes of the committee");
+    smallScan(watched, "already there.pdf");
     writePdf(root.filePath("arrival.pdf"), {FixturePage{}});
 
     // Under nohup, the terminal it was started from may close.
@@ -299,7 +298,7 @@ TEST(CliBatch, SigtermAClosedTerminalOrPipeAndASecondCtrlCStopAtOnce) {
     QDir().mkpath(in);
     QDir().mkpath(temporary);
     ASSERT_TRUE(writeLongDocument(in + "/long.pdf"));
-    writeScan(in + "/short.pdf", "Minutes of the committee");
+    smallScan(in, "short.pdf");
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("TMPDIR", temporary);
 

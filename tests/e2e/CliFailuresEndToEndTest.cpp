@@ -180,8 +180,7 @@ TEST(CliFailures, TemporaryFolderProblemsAreNamed) {
 // Tesseract without a language's data reads its text as another's garbage: refused before any work.
 TEST(CliFailures, LanguagesWithoutTesseractDataAreRefusedNamingTheirPackage) {
     QTemporaryDir folder;
-    const QString scan = folder.filePath("scan.pdf");
-    ASSERT_TRUE(writeScan(scan, "Minutes of the committee"));
+    const QString scan = smallScan(folder.path(), "scan.pdf");
     const auto refused = runCli({"-l", "ru-RU,fra", scan});
     EXPECT_EQ(refused.result.exitCode, 2);
     EXPECT_TRUE(refused.result.standardError.contains("Russian (ru-RU) cannot be recognised"));
