@@ -125,6 +125,14 @@ TEST_F(AppSettingsTest, AFileOfTheFirstReleaseReadsAndIsWrittenBackByteForByte) 
         EXPECT_EQ(office.options().customWords,
                   (QStringList{"Linn", "Sondek", "LP12", "\"Ittok\"", "@home"}));
         EXPECT_EQ(settings->presets()[1].name, "Archive; \u00fc");
+        const QStringList words{"Linn", "Sondek", "LP12", "\"Ittok\"", "@home\\x"};
+        EXPECT_EQ(settings->parsedCustomWords(), words);
+        EXPECT_EQ(settings->makeOptions(),
+                  (OCROptions{.recognitionLevel = OCRRecognitionLevel::fast, .languages = {"de-DE", "en-US", "vi-VT"},
+                              .automaticallyDetectsLanguage = false, .usesLanguageCorrection = true,
+                              .customWords = words, .preprocessing = PreprocessStrength::aggressive,
+                              .autoRotate = false, .deskew = false, .perspective = false,
+                              .writesTextSidecar = true, .pdfAExport = true}));
 
         // Every value stored again, as the settings screen and the command line store them.
         for (const auto& row : settingsTable()) {
@@ -197,37 +205,6 @@ TEST_F(AppSettingsTest, EachChangeIsAnnouncedOnceAndReadBackFromTheFile) {
     for (const auto& row : settingsTable()) {
         EXPECT_EQ(again->value(row.setting), otherValue(row)) << row.key.toStdString();
     }
-}
-
-TEST_F(AppSettingsTest, OptionsComeFromTheCurrentSettings) {
-    const auto settings = open(path);
-    settings->setValue(Setting::recognitionLevel, OCRRecognitionLevel::fast);
-    settings->setValue(Setting::languages, QStringList{"de-DE", "en-US"});
-    settings->setValue(Setting::automaticallyDetectsLanguage, false);
-    settings->setValue(Setting::usesLanguageCorrection, true);
-    settings->setValue(Setting::customWordsText, QString("Linn, LP12\n\nSondek\nLinn\n"));
-    settings->setValue(Setting::preprocessing, PreprocessStrength::aggressive);
-    settings->setValue(Setting::autoRotate, false);
-    settings->setValue(Setting::perspective, false);
-    settings->setValue(Setting::writesTextSidecar, true);
-    settings->setValue(Setting::deskew, false);
-    settings->setValue(Setting::pdfAExport, true);
-    settings->setValue(Setting::menuBarOnly, true); // not a job option
-
-    OCROptions expected;
-    expected.recognitionLevel = OCRRecognitionLevel::fast;
-    expected.languages = {"de-DE", "en-US"};
-    expected.automaticallyDetectsLanguage = false;
-    expected.usesLanguageCorrection = true;
-    expected.customWords = {"Linn", "LP12", "Sondek"};
-    expected.preprocessing = PreprocessStrength::aggressive;
-    expected.autoRotate = false;
-    expected.perspective = false;
-    expected.writesTextSidecar = true;
-    expected.deskew = false;
-    expected.pdfAExport = true;
-    EXPECT_EQ(settings->makeOptions(), expected);
-    EXPECT_EQ(settings->parsedCustomWords(), expected.customWords);
 }
 
 TEST_F(PresetsTest, SavedNamesAreUniqueAndTheSameSettingsAreNotSavedTwice) {
