@@ -11,13 +11,7 @@ namespace quorvane::test {
 
 QString corpusPath(const QString& name) { return QStringLiteral(QUORVANE_CORPUS_DIR "/") + name; }
 
-QString readTextFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(file.readAll());
-}
+QString readTextFile(const QString& path) { return QString::fromUtf8(readBytes(path)); }
 
 QString binPath(const QString& program) { return QStringLiteral(QUORVANE_BIN_DIR "/") + program; }
 
