@@ -53,9 +53,7 @@ public:
     QList<SaveQuestion> saveQuestions;
     QList<QPointer<PasswordPrompt>> passwordPrompts;
     QList<Message> alerts;
-    QList<Message> informations;
     QList<Message> confirmations;
-    QList<Message> textQuestions;
     QList<Offer> offers;
 
     QStringList chooseInputs(InputKind) override { return inputsToChoose; }
@@ -72,18 +70,13 @@ public:
     std::optional<ReportDestination> chooseReportDestination() override { return reportAnswer; }
     void askPassword(PasswordPrompt& prompt) override { passwordPrompts.append(&prompt); }
     void showAlert(const QString& title, const QString& message) override { alerts.append({title, message}); }
-    void showInformation(const QString& title, const QString& message) override {
-        informations.append({title, message});
-    }
+    void showInformation(const QString&, const QString&) override {}
     bool confirm(const QString& title, const QString& message, const QString&, const QString& = {}) override {
         confirmations.append({title, message});
         return confirmAnswer;
     }
-    std::optional<QString> askText(const QString& title, const QString& message, const QString&, const QString&,
-                                   const QString&) override {
-        textQuestions.append({title, message});
-        return textAnswer;
-    }
+    std::optional<QString> askText(const QString&, const QString&, const QString&, const QString&,
+                                   const QString&) override { return textAnswer; }
     void offerUpdate(const QString& title, const QString& message, std::function<void()> download) override {
         offers.append({title, message, std::move(download)});
     }
