@@ -2,6 +2,7 @@
 
 #include "app/MainWorkflow.h"
 
+#include <QDBusConnection>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -12,38 +13,26 @@
 
 namespace quorvane::test {
 
-FakeNotificationServer::FakeNotificationServer()
-    : m_connection(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-notifications"))) {
-    m_registered = m_connection.isConnected() &&
-                   m_connection.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
-                                               QDBusConnection::ExportAllSlots) &&
-                   m_connection.registerService(QStringLiteral("org.freedesktop.Notifications"));
+// The service's name names the connection too.
+BusRegistration::BusRegistration(QObject* object, const QString& service, const QString& path)
+    : m_service(service), m_path(path) {
+    auto connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, service);
+    m_registered = connection.isConnected() &&
+                   connection.registerObject(path, object, QDBusConnection::ExportAllSlots) &&
+                   connection.registerService(service);
 }
 
-FakeNotificationServer::~FakeNotificationServer() {
-    m_connection.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
-    m_connection.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("fake-notifications"));
+BusRegistration::~BusRegistration() {
+    QDBusConnection connection(m_service);
+    connection.unregisterService(m_service);
+    connection.unregisterObject(m_path);
+    QDBusConnection::disconnectFromBus(m_service);
 }
 
 uint FakeNotificationServer::Notify(const QString& appName, uint, const QString& appIcon, const QString& summary,
                                     const QString& body, const QStringList&, const QVariantMap& hints, int) {
     received.append({appName, appIcon, summary, body, hints});
     return static_cast<uint>(received.size());
-}
-
-FakeFileManager::FakeFileManager()
-    : m_connection(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-file-manager"))) {
-    m_registered = m_connection.isConnected() &&
-                   m_connection.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), this,
-                                               QDBusConnection::ExportAllSlots) &&
-                   m_connection.registerService(QStringLiteral("org.freedesktop.FileManager1"));
-}
-
-FakeFileManager::~FakeFileManager() {
-    m_connection.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
-    m_connection.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("fake-file-manager"));
 }
 
 void FakeFileManager::ShowItems(const QStringList& uris, const QString&) { shown.append(uris); }

@@ -9,7 +9,6 @@
 #include "app/PasswordPrompt.h"
 
 #include <QByteArray>
-#include <QDBusConnection>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -82,8 +81,22 @@ public:
     }
 };
 
-// A notification server on its own connection to the session bus, so that the application's
-// calls really travel over the bus.
+// An object of the test on its own connection to the session bus, at `path` under the name
+// `service`, for as long as this lives, so that the application's calls really travel over the bus.
+class BusRegistration {
+public:
+    BusRegistration(QObject* object, const QString& service, const QString& path);
+    ~BusRegistration();
+    // False when the bus is missing or another server has the name.
+    bool isRegistered() const { return m_registered; }
+
+private:
+    QString m_service;
+    QString m_path;
+    bool m_registered = false;
+};
+
+// A notification server that records the notifications it was sent.
 class FakeNotificationServer : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -97,11 +110,7 @@ public:
         QVariantMap hints;
     };
 
-    FakeNotificationServer();
-    ~FakeNotificationServer() override;
-    // False when the bus is missing or another server has the name.
-    bool isRegistered() const { return m_registered; }
-
+    bool isRegistered() const { return m_bus.isRegistered(); }
     QList<Notification> received;
 
 public Q_SLOTS:
@@ -109,8 +118,7 @@ public Q_SLOTS:
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout);
 
 private:
-    QDBusConnection m_connection;
-    bool m_registered = false;
+    BusRegistration m_bus{this, "org.freedesktop.Notifications", "/org/freedesktop/Notifications"};
 };
 
 // A file manager that records which files it was asked to show.
@@ -119,18 +127,14 @@ class FakeFileManager : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 
 public:
-    FakeFileManager();
-    ~FakeFileManager() override;
-    bool isRegistered() const { return m_registered; }
-
+    bool isRegistered() const { return m_bus.isRegistered(); }
     QList<QStringList> shown;
 
 public Q_SLOTS:
     void ShowItems(const QStringList& uris, const QString& startupId);
 
 private:
-    QDBusConnection m_connection;
-    bool m_registered = false;
+    BusRegistration m_bus{this, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1"};
 };
 
 // URLs handed to the desktop (QDesktopServices::openUrl) for one scheme while this object lives.
