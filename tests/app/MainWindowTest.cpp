@@ -69,12 +69,6 @@ struct AppUnderTest {
     }
 };
 
-void writeLockedScan(const QString& path, const char* password) {
-    auto pdf = test::buildPdf(
-        {{.mediaBox = {0, 0, 306, 144}, .image = test::renderParagraph(QSize(1275, 600), {"Minutes of the committee"}, 50)}});
-    test::saveEncryptedPdf(*pdf, path, password, "owner");
-}
-
 // Drags the files over the target and drops them there if it takes the drag; whether it did.
 bool dropOn(QWidget& target, const QStringList& paths) {
     QMimeData data;
@@ -101,8 +95,7 @@ TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
     ASSERT_TRUE(notifications.isRegistered());
     QTemporaryDir folder;
     const QString name = "locked_minutes_of_the_committee_meeting_of_the_eighth_of_december_2026.pdf";
-    const QString locked = folder.filePath(name);
-    writeLockedScan(locked, "secret");
+    const QString locked = test::smallScan(folder.path(), name, "secret");
 
     AppUnderTest t;
     t.app.mainWindow().show();

@@ -131,9 +131,7 @@ TEST(PreprocessingPreview, ImageTurnedTwiceAndTiltedIsTurnedBackAndStraightenedA
 
 TEST(PreprocessingPreview, FilesThatCannotBePreviewedSayWhy) {
     QTemporaryDir folder;
-    const QString locked = folder.filePath("locked.pdf");
-    auto pdf = test::buildPdf({{.text = "Minutes"}});
-    test::saveEncryptedPdf(*pdf, locked, "secret", "owner");
+    const QString locked = test::smallScan(folder.path(), "locked.pdf", "secret");
     test::writeFile(folder.filePath("broken.png"), "not a picture");
     const std::pair<QString, QString> cases[] = {
         {locked, PreprocessingPreviewModel::passwordMessage},

@@ -144,10 +144,7 @@ int main(int argc, char** argv) {
     test::smallScan(batchFolder, "minutes.pdf");
     test::smallScan(batchFolder, "agenda.pdf");
     test::smallScan(batchFolder, "agenda_searchable.pdf"); // up to date: skipped
-    auto locked = test::buildPdf(
-        {{.mediaBox = {0, 0, 306, 144}, .image = test::renderParagraph(QSize(1275, 600), {"Locked"}, 50)}});
-    const QString lockedPath = batchFolder + "/locked.pdf";
-    test::saveEncryptedPdf(*locked, lockedPath, "secret", "owner");
+    const QString lockedPath = test::smallScan(batchFolder, "locked.pdf", "secret");
     QFile::copy(test::corpusPath("graph_ocred.pdf"), batchFolder + "/graph.pdf");
     workflow.arrive({memo, batchFolder + "/minutes.pdf", batchFolder + "/agenda.pdf", lockedPath, batchFolder + "/graph.pdf"});
     BatchCoordinator& batch = workflow.batch();

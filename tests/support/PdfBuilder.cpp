@@ -191,9 +191,10 @@ void editPdf(const QString& path, const std::function<void(QPDF&)>& change) {
     ASSERT_TRUE(QFile::remove(path) && QFile::rename(path + ".new", path));
 }
 
-bool writePdf(const QString& path, const std::vector<FixturePage>& pages) {
+bool writePdf(const QString& path, const std::vector<FixturePage>& pages, const char* password) {
     try {
-        savePdf(*buildPdf(pages), path);
+        const auto pdf = buildPdf(pages);
+        password ? saveEncryptedPdf(*pdf, path, password, "owner") : savePdf(*pdf, path);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -206,14 +207,14 @@ FixturePage scanPage(const Raster& raster, int rotate) {
             .image = imageFromRaster(raster)};
 }
 
-bool writeScan(const QString& path, const QString& words, int pages) {
+bool writeScan(const QString& path, const QString& words, int pages, const char* password) {
     const FixturePage page{.mediaBox = {0, 0, 306, 144}, .image = renderParagraph(QSize(1275, 600), {words}, 50)};
-    return writePdf(path, std::vector<FixturePage>(static_cast<size_t>(pages), page));
+    return writePdf(path, std::vector<FixturePage>(static_cast<size_t>(pages), page), password);
 }
 
-QString smallScan(const QString& folder, const QString& name) {
+QString smallScan(const QString& folder, const QString& name, const char* password) {
     const QString path = folder + "/" + name;
-    EXPECT_TRUE(writeScan(path, QStringLiteral("Minutes of the committee")));
+    EXPECT_TRUE(writeScan(path, QStringLiteral("Minutes of the committee"), 1, password));
     return path;
 }
 

@@ -63,16 +63,18 @@ struct SavedPdf {
     explicit SavedPdf(QPDF& pdf);
 };
 
-// buildPdf and savePdf; false when it could not be written.
-bool writePdf(const QString& path, const std::vector<FixturePage>& pages);
+// buildPdf and savePdf, or saveEncryptedPdf (owner password "owner") with a password; false when
+// it could not be written.
+bool writePdf(const QString& path, const std::vector<FixturePage>& pages, const char* password = nullptr);
 
 // A page showing the raster at 300 DPI, displayed turned by `rotate` degrees.
 FixturePage scanPage(const Raster& raster, int rotate = 0);
 
-// A scan of one line of words, 4.25 x 2 inches at 300 DPI (quick to recognise), `pages` times.
-bool writeScan(const QString& path, const QString& words, int pages = 1);
+// A scan of one line of words, 4.25 x 2 inches at 300 DPI (quick to recognise), `pages` times,
+// locked with `password` when there is one.
+bool writeScan(const QString& path, const QString& words, int pages = 1, const char* password = nullptr);
 // One page of it, named `name` in `folder`; its path (a failure to write it fails the test).
-QString smallScan(const QString& folder, const QString& name);
+QString smallScan(const QString& folder, const QString& name, const char* password = nullptr);
 
 // Hostile pages, made from a built document's page `index`: filled with a tiling pattern that
 // paints itself every ten-thousandth of a point (a renderer drawing it tile by tile never ends), or
