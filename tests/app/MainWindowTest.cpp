@@ -9,11 +9,8 @@
 #include "app/FileBrowser.h"
 #include "app/MainWindow.h"
 #include "app/MainWorkflow.h"
-#include "app/PendingDrops.h"
 #include "app/PreprocessingPreviewView.h"
-#include "app/QuorvaneApp.h"
 #include "pipeline/OCRPipeline.h"
-#include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
 #include "support/PdfBuilder.h"
@@ -42,12 +39,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The application as the program builds it, with the test answering its dialogs.
-struct AppUnderTest {
-    PendingDrops drops;
-    test::FakeDialogs* dialogs = new test::FakeDialogs;
-    QuorvaneApp app{drops, std::make_shared<TesseractOCRService>(), std::unique_ptr<DialogProvider>(dialogs)};
-
+struct AppUnderTest : test::AppUnderTest {
     MainWorkflow& workflow() { return app.mainWindow().workflow(); }
     OCRPipeline& pipeline() { return app.pipeline(); }
     bool runDocument() {
@@ -99,7 +91,6 @@ TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
 
     AppUnderTest t;
     t.app.mainWindow().show();
-    t.app.settings().setValue(Setting::completionNotificationsEnabled, true);
     t.workflow().arrive({locked});
     ASSERT_TRUE(test::runUntil([&] { return t.dialogs->passwordPrompts.size() == 1; }, 20s));
     PasswordPrompt* prompt = t.dialogs->passwordPrompts.first();
@@ -265,9 +256,6 @@ TEST(MainWindow, PreviewFromTheDropAreaProcessesTheFileWithTheRegionDrawn) {
     const QString text = test::pdfText(*t.pipeline().phase().summary.outputURL);
     EXPECT_TRUE(text.contains("committee", Qt::CaseInsensitive)) << text.toStdString();
     EXPECT_FALSE(text.contains("Budget", Qt::CaseInsensitive)) << text.toStdString();
-    for (const auto setting : {Setting::autoRotate, Setting::deskew, Setting::perspective}) {
-        t.app.settings().setValue(setting, true);
-    }
 }
 
 TEST(MainWindow, WithoutAFileManagerServiceTheFolderIsOpened) {

@@ -6,11 +6,8 @@
 
 #include "app/MainWindow.h"
 #include "app/MainWorkflow.h"
-#include "app/PendingDrops.h"
-#include "app/QuorvaneApp.h"
 #include "app/SettingsView.h"
 #include "jobs/FolderWatcher.h"
-#include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
 #include "support/PdfBuilder.h"
@@ -33,18 +30,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The application with its settings window open, from the settings a fresh user has.
-struct SettingsUnderTest {
-    PendingDrops drops;
-    test::FakeDialogs* dialogs = new test::FakeDialogs;
-    QuorvaneApp app{drops, std::make_shared<TesseractOCRService>(), std::unique_ptr<DialogProvider>(dialogs)};
-
+// The application with its settings window open.
+struct SettingsUnderTest : test::AppUnderTest {
     SettingsUnderTest() {
-        AppSettings& settings = app.settings();
-        settings.setPresets({}); // every test program shares one settings file
-        for (const auto& row : settingsTable()) {
-            settings.setValue(row.setting, row.defaultValue);
-        }
         app.mainWindow().open();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&app.mainWindow()));
         QTest::keyClick(&app.mainWindow(), Qt::Key_Comma, Qt::ControlModifier);

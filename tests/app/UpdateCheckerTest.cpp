@@ -3,8 +3,6 @@
 #include "AppTestSupport.h"
 
 #include "app/MainWindow.h"
-#include "app/PendingDrops.h"
-#include "app/QuorvaneApp.h"
 #include "app/UpdateChecker.h"
 #include "support/EventLoop.h"
 #include "support/QtPrinting.h"
@@ -54,39 +52,36 @@ TEST(UpdateChecker, WindowOffersANewerReleaseAndNothingElse) {
     test::ScopedEnvironment feedUrl(UpdateChecker::feedURLVariable, {});
     test::OpenedUrls browser(QStringLiteral("https"));
 
-    PendingDrops drops;
-    auto* dialogs = new test::FakeDialogs;
-    QuorvaneApp app(drops, std::make_shared<test::ScriptedRecognizer>(nullptr), // recognises nothing
-                    std::unique_ptr<DialogProvider>(dialogs));
-    UpdateChecker& updates = app.updates();
+    test::AppUnderTest t(std::make_shared<test::ScriptedRecognizer>(nullptr)); // recognises nothing
+    UpdateChecker& updates = t.app.updates();
     ASSERT_EQ(updates.currentVersion(), QStringLiteral("1.2.0"));
     const auto check = [&](const char* path) {
         feedUrl.set(server.url(path).toEncoded());
-        app.mainWindow().checkForUpdates();
+        t.app.mainWindow().checkForUpdates();
         return test::runUntil([&] { return !updates.isChecking(); }, 20s);
     };
 
     ASSERT_TRUE(check("/newer"));
     EXPECT_EQ(updates.lastCheckResult(), (UpdateChecker::CheckResult{Kind::updateAvailable, "1.3.0", {}}));
-    ASSERT_EQ(dialogs->offers.size(), 1);
-    EXPECT_EQ(dialogs->offers[0].title, QStringLiteral("Update Available"));
-    EXPECT_EQ(dialogs->offers[0].message, QStringLiteral("Quorvane 1.3.0 is available.\n\nFaster pages."));
+    ASSERT_EQ(t.dialogs->offers.size(), 1);
+    EXPECT_EQ(t.dialogs->offers[0].title, QStringLiteral("Update Available"));
+    EXPECT_EQ(t.dialogs->offers[0].message, QStringLiteral("Quorvane 1.3.0 is available.\n\nFaster pages."));
     EXPECT_EQ(updates.availableRelease()->date, QStringLiteral("2026-10-01"));
-    dialogs->offers[0].download();
+    t.dialogs->offers[0].download();
     EXPECT_EQ(browser.urls, QList<QUrl>{QUrl("https://example.org/download")});
 
     ASSERT_TRUE(check("/equal"));
     EXPECT_EQ(updates.lastCheckResult().kind, Kind::upToDate);
     EXPECT_FALSE(updates.availableRelease().has_value());
-    EXPECT_EQ(dialogs->offers.size(), 1);
-    EXPECT_EQ(app.mainWindow().statusBar()->currentMessage(), QStringLiteral("Quorvane 1.2.0 is up to date."));
+    EXPECT_EQ(t.dialogs->offers.size(), 1);
+    EXPECT_EQ(t.app.mainWindow().statusBar()->currentMessage(), QStringLiteral("Quorvane 1.2.0 is up to date."));
 
     // A feed that lists no releases is judged by its own version; its notes fall back to "notes",
     // an address that is none to the product's page.
     ASSERT_TRUE(check("/own-version"));
     EXPECT_EQ(updates.lastCheckResult(), (UpdateChecker::CheckResult{Kind::updateAvailable, "1.10", {}}));
-    ASSERT_EQ(dialogs->offers.size(), 2);
-    EXPECT_EQ(dialogs->offers[1].message, QStringLiteral("Quorvane 1.10 is available.\n\nSchnellere Seiten."));
+    ASSERT_EQ(t.dialogs->offers.size(), 2);
+    EXPECT_EQ(t.dialogs->offers[1].message, QStringLiteral("Quorvane 1.10 is available.\n\nSchnellere Seiten."));
     EXPECT_EQ(updates.availableRelease()->url, UpdateChecker::productPage);
     EXPECT_EQ(updates.availableRelease()->date, QString());
 
@@ -97,8 +92,8 @@ TEST(UpdateChecker, WindowOffersANewerReleaseAndNothingElse) {
     ASSERT_TRUE(check("/no-notes-en"));
     EXPECT_EQ(updates.lastCheckResult().kind, Kind::error);
     EXPECT_TRUE(updates.lastCheckResult().message.contains("notes_en")) << updates.lastCheckResult().message.toStdString();
-    EXPECT_EQ(dialogs->offers.size(), 2);
-    EXPECT_TRUE(app.mainWindow().statusBar()->currentMessage().startsWith("Could not check for updates: "));
+    EXPECT_EQ(t.dialogs->offers.size(), 2);
+    EXPECT_TRUE(t.app.mainWindow().statusBar()->currentMessage().startsWith("Could not check for updates: "));
 }
 
 TEST(UpdateChecker, OneCheckAtATimeAndAFailedFetchSaysWhy) {

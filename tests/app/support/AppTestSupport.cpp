@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include "app/MainWorkflow.h"
+#include "settings/AppSettings.h"
 
 #include <QDBusConnection>
 #include <QDesktopServices>
@@ -12,6 +13,14 @@
 #include <unistd.h>
 
 namespace quorvane::test {
+
+AppUnderTest::AppUnderTest(std::shared_ptr<const TextRecognizer> recognizer)
+    : app(drops, std::move(recognizer), std::unique_ptr<DialogProvider>(dialogs)) {
+    app.settings().setPresets({});
+    for (const auto& row : settingsTable()) {
+        app.settings().setValue(row.setting, row.defaultValue);
+    }
+}
 
 // The service's name names the connection too.
 BusRegistration::BusRegistration(QObject* object, const QString& service, const QString& path)

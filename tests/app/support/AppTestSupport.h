@@ -1,12 +1,15 @@
 #pragma once
 
 // What the desktop application's tests need besides the engine's fixtures: a dialog provider
-// that answers from the test, fake desktop services on the test's private session bus (a
-// notification server, a file manager), a feed server on 127.0.0.1, and folders that refuse new
-// files.
+// that answers from the test, the application built with it, fake desktop services on the test's
+// private session bus (a notification server, a file manager), a feed server on 127.0.0.1, and
+// folders that refuse new files.
 
 #include "app/DialogProvider.h"
 #include "app/PasswordPrompt.h"
+#include "app/PendingDrops.h"
+#include "app/QuorvaneApp.h"
+#include "platform/TesseractOCRService.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -79,6 +82,16 @@ public:
     void offerUpdate(const QString& title, const QString& message, std::function<void()> download) override {
         offers.append({title, message, std::move(download)});
     }
+};
+
+// The application as the program builds it, with the test answering its dialogs, from the
+// settings a fresh user has (every test of a program shares one settings file).
+struct AppUnderTest {
+    explicit AppUnderTest(std::shared_ptr<const TextRecognizer> recognizer = std::make_shared<TesseractOCRService>());
+
+    PendingDrops drops;
+    FakeDialogs* dialogs = new FakeDialogs;
+    QuorvaneApp app;
 };
 
 // An object of the test on its own connection to the session bus, at `path` under the name
