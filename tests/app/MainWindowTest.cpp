@@ -143,8 +143,7 @@ TEST(MainWindow, SourceInAFolderThatTakesNoFilesAsksWhereToSave) {
     ASSERT_TRUE(test::runUntil([&] { return t.dialogs->saveQuestions.size() == 1; }, 20s));
     EXPECT_EQ(t.dialogs->saveQuestions[0].folder, scans);
     EXPECT_EQ(t.dialogs->saveQuestions[0].proposedName, QStringLiteral("memo_searchable.pdf"));
-    EXPECT_EQ(t.dialogs->saveQuestions[0].message,
-              QStringLiteral("Quorvane can't write next to the source file \u2014 choose where to save the searchable copy."));
+    EXPECT_EQ(t.dialogs->saveQuestions[0].message, MainWorkflow::saveLocationMessage);
     // Cancelled: nothing starts, nothing is left behind, the window shows what it showed.
     test::runFor(200ms);
     EXPECT_FALSE(t.pipeline().isRunning());
@@ -192,9 +191,8 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
 
     ASSERT_TRUE(dropOn(content, {late}));
     ASSERT_TRUE(test::runUntil([&] { return !t.dialogs->alerts.isEmpty(); }, 10s));
-    EXPECT_EQ(t.dialogs->alerts[0].title, QStringLiteral("Processing in progress"));
-    EXPECT_EQ(t.dialogs->alerts[0].message,
-              QStringLiteral("Wait for the current job to finish, or cancel the batch, before adding more files."));
+    EXPECT_EQ(t.dialogs->alerts[0].title, MainWorkflow::busyTitle);
+    EXPECT_EQ(t.dialogs->alerts[0].message, MainWorkflow::busyMessage);
     EXPECT_EQ(batch.items().size(), 3);
 
     ASSERT_TRUE(test::runUntil([&] { return !batch.isRunning(); }, 240s));
