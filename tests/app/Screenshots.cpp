@@ -18,6 +18,7 @@
 #include "app/UpdateChecker.h"
 #include "jobs/FolderWatcher.h"
 #include "pipeline/OCRPipeline.h"
+#include "platform/ProcessStart.h"
 #include "platform/TesseractOCRService.h"
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
@@ -102,7 +103,7 @@ PreprocessingPreviewView& openPreview(MainWindow& window, const QString& file) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("OMP_THREAD_LIMIT", "1");
+    ProcessStart::beforeAnyThread();
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("QUORVANE_UPDATE_FEED_URL", "http://127.0.0.1:9/feed.json");

@@ -2,6 +2,8 @@
 // platform, a private settings and runtime folder, and a private session bus (the program runs
 // itself again inside dbus-run-session), so that the fake desktop services never meet real ones.
 
+#include "platform/ProcessStart.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -34,7 +36,7 @@ int main(int argc, char** argv) {
         runOnPrivateBus(argc, argv);
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("OMP_THREAD_LIMIT", "1");
+    quorvane::ProcessStart::beforeAnyThread();
     QTemporaryDir config;
     QTemporaryDir runtime;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
