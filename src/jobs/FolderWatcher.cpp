@@ -118,7 +118,7 @@ void FolderWatcher::processExisting() {
         return;
     }
     for (const auto& file : files) {
-        m_handled.insert(fileKey(file));
+        m_handled.insert(fileKey(file), snapshotOf(file));
     }
     if (m_handler) {
         m_handler(files);
@@ -128,8 +128,9 @@ void FolderWatcher::processExisting() {
 void FolderWatcher::offerAgainWhenChanged(const QStringList& files) {
     for (const auto& file : files) {
         const QString key = fileKey(file);
-        if (m_handled.contains(key)) {
-            m_failed.insert(key, snapshotOf(key));
+        // As it was handed over: a file replaced while its run was failing is offered again.
+        if (const auto handed = m_handled.constFind(key); handed != m_handled.constEnd()) {
+            m_failed.insert(key, *handed);
         }
     }
 }
@@ -156,7 +157,7 @@ void FolderWatcher::beginWatching() {
     }
     // Only files arriving from now on are processed by themselves.
     for (const auto& file : candidateFiles(folder, m_nameTemplate())) {
-        m_handled.insert(fileKey(file));
+        m_handled.insert(fileKey(file), snapshotOf(file));
     }
     setStatusMessage(std::nullopt);
 
@@ -233,7 +234,7 @@ void FolderWatcher::scan() {
             deferred = true;
             continue;
         }
-        m_handled.insert(key);
+        m_handled.insert(key, snapshot);
         m_lastSeen.remove(key);
         ready.append(file);
     }

@@ -88,9 +88,10 @@ public:
     QStringList existingFiles() const;
     // Hands everything now in the folder to the handler, also files handed over before.
     void processExisting();
-    // Files handed over that could not be made searchable: each is offered again once it has
-    // changed (a scanner had not finished writing it, or a damaged scan was replaced under its
-    // name). A file handed over that succeeded is never offered again.
+    // Files handed over that could not be made searchable: each is offered again once it differs
+    // from what was handed over (a scanner had not finished writing it, or a damaged scan was
+    // replaced under its name, also while its run was failing). A file handed over that succeeded
+    // is never offered again.
     void offerAgainWhenChanged(const QStringList& files);
 
     // The candidates of any folder, as existingFiles() lists them.
@@ -124,16 +125,18 @@ private:
     NameTemplate m_nameTemplate = [] { return OutputPath::defaultTemplate; };
     QSettings& m_defaults;
     QFileSystemWatcher* m_source = nullptr;
-    QSet<QString> m_handled;
-    // Size and modification date of each deferred file when the last scan saw it.
+    // Size and modification date of a file.
     struct Snapshot {
         qint64 size = -1;
         QDateTime modified;
         bool operator==(const Snapshot&) const = default;
     };
     static Snapshot snapshotOf(const QString& path);
+    // The files handed over (or there before watching began), each as it was then.
+    QHash<QString, Snapshot> m_handled;
+    // Each deferred file as the last scan saw it.
     QHash<QString, Snapshot> m_lastSeen;
-    QHash<QString, Snapshot> m_failed; // as each was when its run failed
+    QHash<QString, Snapshot> m_failed; // as each was handed to the run that failed
     QTimer m_scanTimer;
     QTimer m_pollTimer;
     // The folder's date and number of entries as the last poll found them.
