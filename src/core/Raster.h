@@ -12,8 +12,6 @@ namespace quorvane {
 
 using Raster = cv::Mat;
 
-inline bool isSameRaster(const Raster& a, const Raster& b) { return a.data == b.data && a.size == b.size; }
-
 // The scale that gives a bitmap of `width` x `height` pixels as many pixels as a letter page whose
 // longer side is `longSide`: reduced copies of a receipt's strip keep as much detail as a page's.
 // 1 or more when the bitmap has no more pixels than that.
