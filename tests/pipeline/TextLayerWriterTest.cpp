@@ -26,21 +26,18 @@ using TextLayerWriter::PageInput;
 
 namespace {
 
-// A source PDF built from these pages, changed by `edit`, written into a scratch folder and opened.
-struct Source {
-    QTemporaryDir folder;
-    QString path;
-    std::unique_ptr<PdfDocument> document;
-
-    explicit Source(const std::vector<FixturePage>& pages, const std::function<void(QPDF&)>& edit = {})
-        : path(folder.filePath("source.pdf")) {
-        const auto pdf = test::buildPdf(pages);
-        if (edit) {
-            edit(*pdf);
-        }
-        test::savePdf(*pdf, path);
-        document = PdfDocument::open(path);
+std::unique_ptr<QPDF> edited(const std::vector<FixturePage>& pages, const std::function<void(QPDF&)>& edit) {
+    auto pdf = test::buildPdf(pages);
+    if (edit) {
+        edit(*pdf);
     }
+    return pdf;
+}
+
+// A source PDF built from these pages, changed by `edit`, written into a scratch folder and opened.
+struct Source : test::SavedPdf {
+    explicit Source(const std::vector<FixturePage>& pages, const std::function<void(QPDF&)>& edit = {})
+        : SavedPdf(*edited(pages, edit), "source.pdf") {}
     QString output(const QString& name = "out.pdf") const { return folder.filePath(name); }
 
     // Page `index` as the pipeline hands it over for a page recognised without corrections.

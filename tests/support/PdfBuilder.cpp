@@ -218,7 +218,7 @@ QString smallScan(const QString& folder, const QString& name, const char* passwo
     return path;
 }
 
-SavedPdf::SavedPdf(QPDF& pdf) : path(folder.filePath("document.pdf")) {
+SavedPdf::SavedPdf(QPDF& pdf, const QString& name) : path(folder.filePath(name)) {
     savePdf(pdf, path);
     document = PdfDocument::open(path);
 }

@@ -54,13 +54,13 @@ void saveEncryptedPdf(QPDF& pdf, const QString& path, const char* userPassword, 
 // Opens the PDF at `path`, applies `change` and writes it back in its place.
 void editPdf(const QString& path, const std::function<void(QPDF&)>& change);
 
-// A built document saved into a scratch folder of its own and opened as the pipeline opens it
-// (`document` is null when it does not open).
+// A built document saved as `name` into a scratch folder of its own and opened as the pipeline
+// opens it (`document` is null when it does not open).
 struct SavedPdf {
     QTemporaryDir folder;
     QString path;
     std::unique_ptr<PdfDocument> document;
-    explicit SavedPdf(QPDF& pdf);
+    explicit SavedPdf(QPDF& pdf, const QString& name = QStringLiteral("document.pdf"));
 };
 
 // buildPdf and savePdf, or saveEncryptedPdf (owner password "owner") with a password; false when
