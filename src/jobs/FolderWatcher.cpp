@@ -113,14 +113,19 @@ QStringList FolderWatcher::existingFiles() const {
 }
 
 void FolderWatcher::processExisting() {
-    const QStringList files = existingFiles();
-    if (files.isEmpty()) {
-        return;
-    }
-    for (const auto& file : files) {
+    QStringList files;
+    for (const auto& file : existingFiles()) {
+        // Refused while a batch runs: left to the scans, which hand it over once it is accepted,
+        // as they do with an arrival.
+        if (m_shouldAccept && !m_shouldAccept(file)) {
+            m_handled.remove(fileKey(file));
+            scheduleScan();
+            continue;
+        }
         m_handled.insert(fileKey(file), snapshotOf(file));
+        files.append(file);
     }
-    if (m_handler) {
+    if (!files.isEmpty() && m_handler) {
         m_handler(files);
     }
 }

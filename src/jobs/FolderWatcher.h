@@ -86,7 +86,8 @@ public:
     // files and outputs left out ("…_searchable", and what InputFiles::withoutOutputs leaves out
     // for the name template). Empty when there is no folder.
     QStringList existingFiles() const;
-    // Hands everything now in the folder to the handler, also files handed over before.
+    // Hands everything now in the folder to the handler, also files handed over before. Files the
+    // acceptance check refuses (a batch runs) wait for the scans, as arrivals do.
     void processExisting();
     // Files handed over that could not be made searchable: each is offered again once it differs
     // from what was handed over (a scanner had not finished writing it, or a damaged scan was

@@ -151,7 +151,7 @@ TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
     EXPECT_EQ(test::fileNames(watched.watcher.existingFiles()), sources);
 }
 
-TEST(FolderWatcher, ArrivalsDuringABatchArePickedUpAfterIt) {
+TEST(FolderWatcher, FilesArrivingOrAskedForDuringABatchAreTakenAfterIt) {
     WatchedFolder watched;
     bool batchRunning = true;
     int refusals = 0;
@@ -159,14 +159,16 @@ TEST(FolderWatcher, ArrivalsDuringABatchArePickedUpAfterIt) {
         refusals += batchRunning ? 1 : 0;
         return !batchRunning;
     });
+    writeFile(watched.path("there.pdf"));
     watched.watcher.startWatching(watched.folder);
+    watched.watcher.processExisting(); // asked for while the batch runs: taken after it
     writeFile(watched.path("arrived.pdf"));
 
-    ASSERT_TRUE(test::runUntil([&] { return refusals >= 2; }, 15s)) << "offered again on a later scan";
+    ASSERT_TRUE(test::runUntil([&] { return refusals >= 3; }, 15s)) << "offered again on a later scan";
     EXPECT_TRUE(watched.handOvers.isEmpty());
     batchRunning = false;
     ASSERT_TRUE(watched.waitForHandOvers(1));
-    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"arrived.pdf"}}));
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{"arrived.pdf", "there.pdf"}}));
 }
 
 // Missing when watching begins: not watched. Gone while watched (moved away, a share unmounted):
