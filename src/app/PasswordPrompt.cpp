@@ -45,8 +45,9 @@ void PasswordPrompt::submit(const QString& password) {
             return; // cancelled while the password was being tried
         }
         if (result == Unlock::opened) {
-            Q_EMIT accepted(password);
+            // Closed first: a save dialog the run may ask for must not open over the sheet.
             close();
+            Q_EMIT accepted(password);
             return;
         }
         m_error = result == Unlock::cannotOpen ? cannotOpenMessage : incorrectPasswordMessage;
