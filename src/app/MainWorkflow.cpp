@@ -163,8 +163,13 @@ void MainWorkflow::startSingleRun(const QString& file, const std::optional<QStri
 // The dropped folders are the run's security scopes; without a sandbox the coordinator only keeps
 // them with the run.
 void MainWorkflow::startBatch(const QStringList& files, const QStringList& heldFolders) {
-    m_batch.start(files, m_settings.makeOptions(), std::nullopt, m_settings.value<QString>(Setting::outputNameTemplate), heldFolders,
-                  m_settings.value<bool>(Setting::batchSkipExistingOutputs));
+    const bool started = m_batch.start(files, m_settings.makeOptions(), std::nullopt,
+                                       m_settings.value<QString>(Setting::outputNameTemplate), heldFolders,
+                                       m_settings.value<bool>(Setting::batchSkipExistingOutputs));
+    // Only searchable copies of other files were given: nothing would happen, and nothing say why.
+    if (!started && !files.isEmpty()) {
+        m_dialogs.showAlert(onlyOutputsTitle, onlyOutputsMessage);
+    }
 }
 
 void MainWorkflow::documentFinished() {

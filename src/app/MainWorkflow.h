@@ -31,6 +31,9 @@ public:
         QStringLiteral("Wait for the current job to finish, or cancel the batch, before adding more files.");
     static inline const QString saveLocationMessage = QStringLiteral(
         "Quorvane can't write next to the source file \u2014 choose where to save the searchable copy.");
+    static inline const QString onlyOutputsTitle = QStringLiteral("Nothing to process");
+    static inline const QString onlyOutputsMessage = QStringLiteral(
+        "These files are searchable copies of other files. Add the originals instead.");
     static inline const QString exportFailedTitle = QStringLiteral("Report export failed");
     // Prefix of the empty file that tests whether a folder takes new files.
     static inline const QString probePrefix = QStringLiteral(".quorvane-probe-");

@@ -24,13 +24,13 @@ BatchCoordinator::~BatchCoordinator() = default;
 
 QStringList BatchCoordinator::expandInputs(const QStringList& paths) { return InputFiles::expandInputs(paths); }
 
-void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
+bool BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
                              const std::optional<QString>& outputFolder, const QString& nameTemplate,
                              const QStringList& securityScopeURLs, bool skipExisting,
                              const QStringList& mirroredRoots) {
     const QStringList sources = InputFiles::withoutOutputs(urls, nameTemplate);
     if (m_isRunning || sources.isEmpty()) {
-        return;
+        return false;
     }
     m_cancelRequested = false;
     m_items.clear();
@@ -44,7 +44,7 @@ void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
     Q_EMIT itemsChanged();
     if (!skipExisting) {
         beginRun();
-        return;
+        return true;
     }
     // Opening every earlier output takes a while in a large batch: it is done beside the window,
     // with the batch already running so that it cannot be started twice.
@@ -67,6 +67,7 @@ void BatchCoordinator::start(const QStringList& urls, const OCROptions& options,
         }
         beginRun();
     });
+    return true;
 }
 
 void BatchCoordinator::cancel() { m_cancelRequested = true; }

@@ -65,11 +65,11 @@ public:
 
     // Replaces the queue by these files and starts running it; returns at once. The run's end is
     // isRunning turning false, followed by finished(). Outputs among the files are left out (see
-    // InputFiles::withoutOutputs). Ignored while a run is under way and when no file is left.
-    // With skipExisting, documents whose output is up to date are not run again.
+    // InputFiles::withoutOutputs). Ignored while a run is under way and when no file is left;
+    // returns whether the run began. With skipExisting, documents whose output is up to date are not run again.
     // Sources inside `mirroredRoots` (folders searched with their subfolders) get their outputs in
     // the same subfolders of the output folder, made when a document in them is processed.
-    void start(const QStringList& urls, const OCROptions& options,
+    bool start(const QStringList& urls, const OCROptions& options,
                const std::optional<QString>& outputFolder = std::nullopt,
                const QString& nameTemplate = defaultNameTemplate, const QStringList& securityScopeURLs = {},
                bool skipExisting = false, const QStringList& mirroredRoots = {});

@@ -226,6 +226,11 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     ASSERT_EQ(t.dialogs->alerts.size(), 2);
     EXPECT_EQ(t.dialogs->alerts[1].title, QStringLiteral("Report export failed"));
     EXPECT_FALSE(t.dialogs->alerts[1].message.isEmpty());
+    // Only the copies just made, dropped again: said so, rather than nothing happening.
+    ASSERT_TRUE(dropOn(content, {scans + "/a_searchable.pdf", scans + "/b_searchable.pdf"}));
+    ASSERT_TRUE(test::runUntil([&] { return t.dialogs->alerts.size() == 3; }, 10s));
+    EXPECT_EQ(t.dialogs->alerts[2].title, MainWorkflow::onlyOutputsTitle);
+    EXPECT_EQ(batch.items().size(), 3);
 
     content.batchPanel().previewRow(0);
     ASSERT_NE(t.app.mainWindow().preview(), nullptr);
