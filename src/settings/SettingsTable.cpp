@@ -198,7 +198,7 @@ QList<SettingDescription> makeTable() {
          .displayName = QStringLiteral("Keep running in the system tray"),
          .helpText =
              QStringLiteral("Quorvane keeps running in the system tray when the window is closed. Use the "
-                            "tray icon to reopen the window, drop files onto it, or quit.")},
+                            "tray icon to reopen the window or quit.")},
     };
 }
 
