@@ -25,8 +25,8 @@ struct Findings {
     double resolutionToReadAgain = 0;
     // The parts of the page (pixels, origin top left) that hold several characters' worth of ink
     // no well-read line covers, each with the lines that reach into it. None when the lines
-    // cover most of the page's characters, or when too few are well read to tell characters from
-    // specks: a turned or garbled page is not mended here.
+    // cover most of the page's characters, when too few are well read to tell characters from
+    // specks, or when the page as a whole reads poorly: a turned or garbled page is not mended here.
     std::vector<QRect> regionsToReadAgain;
 };
 

@@ -363,6 +363,14 @@ TEST(TesseractOCRService, OrientationIsGuessedFromTheTextNotFromADarkSurround) {
     const auto sideways = ocr.detectOrientationClosely(pageOnDarkSurround(words, 8, 1));
     EXPECT_EQ(sideways.turnsCW, 3);
     EXPECT_GE(sideways.confidence, PageOrientation::trustedGuessConfidence);
+
+    // Read upside down in four languages, some junk lines pass for well read: the page is not read
+    // again part by part for text they left out, which took five times the page's own time.
+    OCROptions fourLanguages = test::englishOnly();
+    fourLanguages.languages = {"en-US", "fr-FR", "de-DE", "es-ES"};
+    const auto recognitions = TesseractEnginePool::recognitionCount();
+    ocr.recognize(test::turnedPage(test::corpusRaster("linn.png"), 2), fourLanguages);
+    EXPECT_EQ(TesseractEnginePool::recognitionCount(), recognitions + 1);
 }
 
 // A till receipt in a fixed-pitch font, its amounts right-aligned: the decimal points line up,
