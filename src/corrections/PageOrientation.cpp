@@ -8,7 +8,6 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <exception>
 
@@ -52,41 +51,70 @@ bool readsWell(const std::vector<OCRLine>& firstPass) {
     return s.charCount >= wellReadMinCharacters && s.weightedConf / double(s.charCount) >= wellReadConfidence;
 }
 
-int probe(const Raster& raster, const std::optional<std::vector<OCRLine>>& firstPass, const OCROptions& options,
-          const TextRecognizer& recognizer) {
-    if (firstPass && (firstPass->empty() || readsWell(*firstPass))) {
-        return 0;
-    }
-    OCROptions probeOptions = options;
-    probeOptions.recognitionLevel = OCRRecognitionLevel::fast;
-    const Raster small = downscaled(raster, probeMaxDimension);
+namespace {
 
-    QThreadPool* pool = candidatePool();
-    std::array<QFuture<Candidate>, 4> futures;
-    for (int turns = 0; turns < 4; ++turns) {
-        futures[std::size_t(turns)] = QtConcurrent::run(pool, [&recognizer, &probeOptions, small, turns] {
+// The stats of `image` read at the fast level in each of these turns, concurrently; index = turns,
+// empty stats for the turns not read.
+std::vector<ProbeStats> readTurned(const Raster& image, const std::vector<int>& turnsToRead, const OCROptions& options,
+                                   const TextRecognizer& recognizer) {
+    OCROptions fast = options;
+    fast.recognitionLevel = OCRRecognitionLevel::fast;
+    std::vector<QFuture<Candidate>> futures;
+    for (const int turns : turnsToRead) {
+        futures.push_back(QtConcurrent::run(recognitionPool(), [&recognizer, &fast, image, turns] {
             Candidate candidate;
             try {
-                candidate.lines = recognizer.recognize(rotated(small, turns), probeOptions);
+                candidate.lines = recognizer.recognize(rotated(image, turns), fast);
             } catch (...) {
                 candidate.error = std::current_exception();
             }
             return candidate;
-        });
+        }));
     }
     // Every candidate is waited for before anything is thrown: they borrow this frame's options.
     std::vector<Candidate> candidates;
     for (auto& future : futures) {
         candidates.push_back(future.result());
     }
-    std::vector<ProbeStats> all;
-    for (const auto& candidate : candidates) {
-        if (candidate.error) {
-            std::rethrow_exception(candidate.error);
+    std::vector<ProbeStats> all(4);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (candidates[i].error) {
+            std::rethrow_exception(candidates[i].error);
         }
-        all.push_back(stats(candidate.lines));
+        all[std::size_t(turnsToRead[i])] = stats(candidates[i].lines);
     }
-    return choose(all);
+    return all;
+}
+
+} // namespace
+
+int checkedTurn(const Raster& page, int guess, const OCROptions& options, const TextRecognizer& recognizer) {
+    if (guess < 1 || guess > 3 || page.empty()) {
+        return 0;
+    }
+    OCROptions firstLanguage = options;
+    firstLanguage.languages = options.languages.mid(0, 1);
+    firstLanguage.automaticallyDetectsLanguage = false;
+    const cv::Rect middle(page.cols / 4, page.rows / 4, std::max(1, page.cols / 2), std::max(1, page.rows / 2));
+    const Raster part = page(middle).clone();
+    std::vector<ProbeStats> candidates = readTurned(part, {0, guess}, firstLanguage, recognizer);
+    const ProbeStats& asGuessed = candidates[std::size_t(guess)];
+    const bool readsWellAsGuessed =
+        asGuessed.charCount > 0 && asGuessed.weightedConf / double(asGuessed.charCount) >= wellReadConfidence;
+    // A sideways page the wrong way round is upside down, which beats sideways lines (they count
+    // for nothing) without reading well: then the other way is read too.
+    if (guess != 2 && choose(candidates) == guess && !readsWellAsGuessed) {
+        candidates[std::size_t(4 - guess)] = readTurned(part, {4 - guess}, firstLanguage, recognizer)[std::size_t(4 - guess)];
+    }
+    return choose(candidates);
+}
+
+int probe(const Raster& raster, const std::optional<std::vector<OCRLine>>& firstPass, const OCROptions& options,
+          const TextRecognizer& recognizer) {
+    if (firstPass && (firstPass->empty() || readsWell(*firstPass))) {
+        return 0;
+    }
+    return choose(readTurned(downscaled(raster, probeMaxDimension), {0, 1, 2, 3}, options, recognizer));
 }
 
 Raster rotated(const Raster& raster, int turns) {

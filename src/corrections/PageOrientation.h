@@ -44,22 +44,22 @@ inline constexpr double confidenceMargin = 0.15;    // least rise of mean confid
 inline constexpr double wellReadConfidence = 0.75;
 inline constexpr qint64 wellReadMinCharacters = 200;
 
-// How far the page work trusts orientation detection's guess that a page is turned (its confidence,
-// see OrientationGuess). Below plausibleGuessConfidence the page is read as it lies and probed only
-// when that reads badly; from trustedGuessConfidence on it is read once, turned as guessed, and
-// probed only when that reads badly; in between the probe decides, the guessed turn read beside it.
-// Measured on 1200-pixel copies of nine pages in four orientations (bench/OrientationBench
-// --confidences: corpus scans and photo, a map, drawn pages in four languages, one, two columns,
-// a short note, a price list): right guesses on turned pages had 0.54 to 28 (0.06 on the map),
-// wrong ones on text pages 0.36, 0.53 and 0.67, but also 3.6 and 8.5 (a two-column French page
-// taken as upside down). No confidence tells every wrong guess, so a trusted one must still read well,
-// which a page read the wrong way round does not (upside down 0.30 against 0.94 upright).
-inline constexpr double plausibleGuessConfidence = 0.5;
-inline constexpr double trustedGuessConfidence = 1.0;
-
 // True when the first pass has at least wellReadMinCharacters counted characters read at a
 // character-weighted mean confidence of at least wellReadConfidence.
 bool readsWell(const std::vector<OCRLine>& firstPass);
+
+// Orientation detection's guess that a page is turned (OrientationGuess), checked: the turns (the
+// guess, or for a sideways guess that reads poorly its opposite) with which the middle of the page
+// (half its width and height) reads clearly better than as it lies, as choose() judges it; 0 when
+// none does. No confidence of the guess tells every wrong one: measured on 1200-pixel copies of nine pages in
+// four orientations (bench/OrientationBench --confidences), right guesses on turned pages had 0.06
+// to 28, wrong ones on text pages 0.36 to 8.5, and upright pages of 10-point serif prose were
+// taken as upside down at up to 4.4. Such a page read the wrong way round in four languages cost
+// three times its upright reading; the check costs a fifth of it. Its candidates are read
+// concurrently at the fast level in the first of the options' languages alone: enough to tell text
+// from junk, which is tried in every language. A page not in that language's script, or without
+// text in its middle, is not confirmed.
+int checkedTurn(const Raster& page, int guess, const OCROptions& options, const TextRecognizer& recognizer);
 
 // Clockwise quarter turns (0..3) that make the page upright. No first pass means none is known
 // (the page is always probed); an empty first pass, or one that reads well, answers 0 without

@@ -6,10 +6,6 @@
 #include "corrections/PagePerspective.h"
 #include "corrections/Preprocessor.h"
 
-#include <QtConcurrent/QtConcurrentRun>
-
-#include <exception>
-
 namespace quorvane::PageWork {
 
 namespace {
@@ -26,40 +22,6 @@ UprightPage recognisedAsProbed(const Raster& cleaned, int turns, const OCROption
                       : turnedAndRecognised(cleaned, turns, options, recognizer);
 }
 
-// The page turned as an unsure guess says, recognised beside the probe that decides.
-UprightPage probedBesideGuess(const Raster& cleaned, int guess, const OCROptions& options,
-                              const TextRecognizer& recognizer) {
-    struct Guessed {
-        UprightPage upright;
-        std::exception_ptr error; // QtConcurrent passes on only its own exception type
-    };
-    // Queued before the probe's candidates, on the same threads: the longest recognition starts first.
-    QFuture<Guessed> guessed = QtConcurrent::run(PageOrientation::recognitionPool(), [&] {
-        Guessed result;
-        try {
-            result.upright = turnedAndRecognised(cleaned, guess, options, recognizer);
-        } catch (...) {
-            result.error = std::current_exception();
-        }
-        return result;
-    });
-    int turns = 0;
-    try {
-        turns = PageOrientation::probe(cleaned, std::nullopt, options, recognizer);
-    } catch (...) {
-        guessed.waitForFinished(); // it borrows this frame's arguments
-        throw;
-    }
-    Guessed result = guessed.result();
-    if (turns != guess) {
-        return recognisedAsProbed(cleaned, turns, options, recognizer);
-    }
-    if (result.error) {
-        std::rethrow_exception(result.error);
-    }
-    return std::move(result.upright);
-}
-
 } // namespace
 
 UprightPage upright(const Raster& cleaned, const OCROptions& options, const TextRecognizer& recognizer) {
@@ -68,33 +30,31 @@ UprightPage upright(const Raster& cleaned, const OCROptions& options, const Text
     }
     const Raster small = PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension);
     OrientationGuess guess = recognizer.detectOrientation(small);
-    // The quick guess takes some upright pages for turned ones, even at confidences near 2, and they
-    // then pay for readings the wrong way round (five times the page's time). A turn is looked at
-    // closely, which costs a turned page a twentieth of its time, and the surer look counts.
+    // The quick guess takes some upright pages for turned ones; a closer look costs a turned page a
+    // twentieth of its time, and the surer look counts.
     if (guess.turnsCW != 0) {
         const OrientationGuess closer = recognizer.detectOrientationClosely(small);
         if (closer.confidence > guess.confidence) {
             guess = closer;
         }
     }
-    if (guess.turnsCW == 0 || guess.confidence < PageOrientation::plausibleGuessConfidence) {
+    // Even a sure guess is checked first: an upright page read the wrong way round costs several
+    // readings of its own, the check a fraction of one.
+    const int turned = guess.turnsCW != 0 ? PageOrientation::checkedTurn(cleaned, guess.turnsCW, options, recognizer) : 0;
+    if (turned == 0) {
         auto firstPass = recognizer.recognize(cleaned, options);
         const int turns = PageOrientation::probe(cleaned, firstPass, options, recognizer);
         return turns == 0 ? UprightPage{0, cleaned, std::move(firstPass)}
                           : turnedAndRecognised(cleaned, turns, options, recognizer);
     }
-    // A first pass over a turned page costs a whole recognition and is thrown away, and the probe
-    // four more at the fast level. A confident guess is taken at its word and the page recognised
-    // once, turned; only when that reading goes badly does the probe decide.
-    if (guess.confidence >= PageOrientation::trustedGuessConfidence) {
-        UprightPage turned = turnedAndRecognised(cleaned, guess.turnsCW, options, recognizer);
-        if (PageOrientation::readsWell(turned.lines)) {
-            return turned;
-        }
-        const int turns = PageOrientation::probe(cleaned, std::nullopt, options, recognizer);
-        return turns == guess.turnsCW ? std::move(turned) : recognisedAsProbed(cleaned, turns, options, recognizer);
+    // A first pass over a turned page would cost a whole recognition and be thrown away: the page
+    // is read once, turned; only when that reading goes badly does the probe decide.
+    UprightPage page = turnedAndRecognised(cleaned, turned, options, recognizer);
+    if (PageOrientation::readsWell(page.lines)) {
+        return page;
     }
-    return probedBesideGuess(cleaned, guess.turnsCW, options, recognizer);
+    const int turns = PageOrientation::probe(cleaned, std::nullopt, options, recognizer);
+    return turns == turned ? std::move(page) : recognisedAsProbed(cleaned, turns, options, recognizer);
 }
 
 PageOutcome process(Raster bitmap, const OCROptions& options, const TextRecognizer& recognizer) {

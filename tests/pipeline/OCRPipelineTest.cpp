@@ -83,15 +83,17 @@ private:
 constexpr double tilt = 0.035;     // two degrees
 constexpr double keystone = 0.2; // the top line a fifth narrower than the foot
 
-// The page's accurate recognitions answer these in turn, the last one any more. Turned probe
-// candidates (landscape at the fast level) read well, upright ones read nothing.
+// The page's accurate recognitions answer these in turn, the last one any more. At the fast level
+// (the orientation check and probe) sideways copies of the page, which are landscape, read well
+// and upright ones nothing; or the other way round for a page that is upright after all.
 struct Script {
     std::vector<std::vector<OCRLine>> accurate;
+    bool sidewaysReadsWell = true;
     std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);
 
     std::vector<OCRLine> operator()(const Request& request) const {
         if (request.level == OCRRecognitionLevel::fast) {
-            return request.width > request.height ? prose() : std::vector<OCRLine>{};
+            return (request.width > request.height) == sidewaysReadsWell ? prose() : std::vector<OCRLine>{};
         }
         return accurate[std::min(std::size_t(calls->fetch_add(1)), accurate.size() - 1)];
     }
@@ -173,17 +175,16 @@ TEST(OCRPipeline, PagesWorkedOnTogetherComeOutInPageOrder) {
 }
 
 // An upright, straight page is recognised once whatever the switches; every correction that
-// changes the image adds one recognition, and the orientation probe its four candidates when the
-// first pass reads badly, when orientation detection is unsure that the page is turned (also on a
-// closer look), or when the page read as confidently guessed reads badly.
+// changes the image adds one recognition. A guess that the page is turned is checked first on the
+// middle of the page, as it lies and turned (two recognitions); the orientation probe
+// reads its four candidates when the first pass reads badly, or when the page read turned does.
 TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
     const auto switches = [](bool on) {
         OCROptions options = recognitionOnly();
         options.autoRotate = options.deskew = options.perspective = on;
         return options;
     };
-    const OrientationGuess sure{1, PageOrientation::trustedGuessConfidence};
-    const OrientationGuess unsure{1, PageOrientation::plausibleGuessConfidence};
+    const OrientationGuess sure{1, 3.0};
     const auto garbled = linesReading({"s0me g@rbled w0rds"}, 0.3f);
     struct Case {
         const char* name;
@@ -199,18 +200,15 @@ TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
         {"blank, every switch on", {{std::vector<OCRLine>{}}}, {}, switches(true), 1, 0, 0, 0},
         {"upright, every switch on", {{prose()}}, {}, switches(true), 1, 0, 0, 0},
         {"tilted", {{prose(tilt), prose()}}, {}, switches(true), 2, 0, 1, 0},
-        // Photographed at an angle, slightly tilted, and scanned sideways: a sure guess is read
-        // turned, once, and each correction adds one recognition.
-        {"photographed", {{prose(tilt), prose(0, keystone), prose()}}, sure, switches(true), 1 + 2, 1, 1, 1},
-        // An unsure guess: the probe's four candidates, the page read turned beside them.
-        {"photographed, guess unsure", {{prose(tilt), prose(0, keystone), prose()}}, unsure, switches(true),
-         4 + 3, 1, 1, 1},
-        // A turn looked at closely: upright after all, or surely turned.
-        {"upright, unsure turn", {{prose()}}, unsure, switches(true), 1, 0, 0, 0, {0, 6}},
-        {"photographed, sure on a closer look", {{prose(tilt), prose(0, keystone), prose()}}, unsure,
-         switches(true), 1 + 2, 1, 1, 1, sure},
-        // A sure guess whose reading goes badly: the probe confirms it, and that reading stays.
-        {"sure guess read badly", {{garbled}}, sure, switches(true), 1 + 4, 1, 0, 0},
+        // Photographed at an angle, slightly tilted, and scanned sideways: the guess is checked,
+        // the page read turned, once, and each correction adds one recognition.
+        {"photographed", {{prose(tilt), prose(0, keystone), prose()}}, sure, switches(true), 2 + 1 + 2, 1, 1, 1},
+        // Surely taken for turned, yet upright: the check refutes it and the page is read as it lies.
+        {"upright, taken for turned", {{prose()}, false}, sure, switches(true), 2 + 1, 0, 0, 0},
+        // A closer look that is surer of the page being upright is not checked.
+        {"upright on a closer look", {{prose()}}, {1, 0.2}, switches(true), 1, 0, 0, 0, {0, 6}},
+        // A confirmed guess whose reading goes badly: the probe confirms it, and that reading stays.
+        {"confirmed guess read badly", {{garbled}}, sure, switches(true), 2 + 1 + 4, 1, 0, 0},
     };
     QTemporaryDir folder;
     const QString source = folder.filePath("sheet.pdf");
