@@ -166,7 +166,7 @@ void MainWorkflow::startBatch(const QStringList& files, const QStringList& heldF
     const bool started = m_batch.start(files, m_settings.makeOptions(), std::nullopt,
                                        m_settings.value<QString>(Setting::outputNameTemplate), heldFolders,
                                        m_settings.value<bool>(Setting::batchSkipExistingOutputs));
-    // Only searchable copies of other files were given: nothing would happen, and nothing say why.
+    // Only searchable copies of other files were given: without a word, nothing would happen.
     if (!started && !files.isEmpty()) {
         m_dialogs.showAlert(onlyOutputsTitle, onlyOutputsMessage);
     }

@@ -104,7 +104,8 @@ int checkedTurn(const Raster& page, int guess, const OCROptions& options, const 
     // A sideways page the wrong way round is upside down, which beats sideways lines (they count
     // for nothing) without reading well: then the other way is read too.
     if (guess != 2 && choose(candidates) == guess && !readsWellAsGuessed) {
-        candidates[std::size_t(4 - guess)] = readTurned(part, {4 - guess}, firstLanguage, recognizer)[std::size_t(4 - guess)];
+        const int opposite = 4 - guess;
+        candidates[std::size_t(opposite)] = readTurned(part, {opposite}, firstLanguage, recognizer)[std::size_t(opposite)];
     }
     return choose(candidates);
 }

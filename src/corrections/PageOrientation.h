@@ -51,14 +51,14 @@ bool readsWell(const std::vector<OCRLine>& firstPass);
 // Orientation detection's guess that a page is turned (OrientationGuess), checked: the turns (the
 // guess, or for a sideways guess that reads poorly its opposite) with which the middle of the page
 // (half its width and height) reads clearly better than as it lies, as choose() judges it; 0 when
-// none does. No confidence of the guess tells every wrong one: measured on 1200-pixel copies of nine pages in
-// four orientations (bench/OrientationBench --confidences), right guesses on turned pages had 0.06
-// to 28, wrong ones on text pages 0.36 to 8.5, and upright pages of 10-point serif prose were
-// taken as upside down at up to 4.4. Such a page read the wrong way round in four languages cost
-// three times its upright reading; the check costs a fifth of it. Its candidates are read
-// concurrently at the fast level in the first of the options' languages alone: enough to tell text
-// from junk, which is tried in every language. A page not in that language's script, or without
-// text in its middle, is not confirmed.
+// none does. No confidence of the guess tells every wrong one: measured on 1200-pixel copies of
+// nine pages in four orientations (bench/OrientationBench --confidences), right guesses on turned
+// pages had 0.06 to 28, wrong ones on text pages 0.36 to 8.5, and upright pages of 10-point serif
+// prose were taken as upside down at up to 4.4. Such a page read the wrong way round in four
+// languages cost three times its upright reading; the check costs a fifth of it. Its candidates are
+// read concurrently at the fast level in the first of the options' languages alone: enough to tell
+// text from junk, which is tried in every language. A page not in that language's script, or
+// without text in its middle, is not confirmed.
 int checkedTurn(const Raster& page, int guess, const OCROptions& options, const TextRecognizer& recognizer);
 
 // Clockwise quarter turns (0..3) that make the page upright. No first pass means none is known

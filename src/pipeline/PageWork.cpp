@@ -40,7 +40,8 @@ UprightPage upright(const Raster& cleaned, const OCROptions& options, const Text
     }
     // Even a sure guess is checked first: an upright page read the wrong way round costs several
     // readings of its own, the check a fraction of one.
-    const int turned = guess.turnsCW != 0 ? PageOrientation::checkedTurn(cleaned, guess.turnsCW, options, recognizer) : 0;
+    const int turned =
+        guess.turnsCW != 0 ? PageOrientation::checkedTurn(cleaned, guess.turnsCW, options, recognizer) : 0;
     if (turned == 0) {
         auto firstPass = recognizer.recognize(cleaned, options);
         const int turns = PageOrientation::probe(cleaned, firstPass, options, recognizer);
