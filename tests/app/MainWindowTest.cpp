@@ -105,7 +105,8 @@ TEST(MainWindow, LockedPdfAsksUntilThePasswordIsRightThenRunsOnceAndNotifies) {
 
     // The sheet is gone before the run starts, which may ask where to save.
     bool promptOpenAtStart = false;
-    QObject::connect(&t.pipeline(), &OCRPipeline::isRunningChanged, [&](bool running) {
+    const QObject listener; // ends the connection before the flag goes
+    QObject::connect(&t.pipeline(), &OCRPipeline::isRunningChanged, &listener, [&](bool running) {
         promptOpenAtStart |= running && t.workflow().passwordPrompt() != nullptr;
     });
     prompt->submit(QStringLiteral("secret"));
