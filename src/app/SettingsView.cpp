@@ -10,7 +10,6 @@
 #include "core/CustomWordList.h"
 #include "settings/AppSettings.h"
 
-#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeySequence>
@@ -19,7 +18,6 @@
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QShortcut>
-#include <QStringDecoder>
 #include <QVBoxLayout>
 
 namespace quorvane {
@@ -29,26 +27,6 @@ namespace {
 constexpr SettingsSection tableSections[] = {SettingsSection::recognition,   SettingsSection::vocabulary,
                                              SettingsSection::preprocessing, SettingsSection::output,
                                              SettingsSection::notifications, SettingsSection::systemTray};
-
-// The text of a word list file; nothing, with the reason, when it cannot be read as UTF-8 text.
-std::optional<QString> readText(const QString& path, QString& problem) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = file.errorString();
-        return std::nullopt;
-    }
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(file.readAll());
-    if (file.error() != QFileDevice::NoError) {
-        problem = file.errorString();
-        return std::nullopt;
-    }
-    if (decoder.hasError()) {
-        problem = QStringLiteral("it is not UTF-8 text");
-        return std::nullopt;
-    }
-    return text;
-}
 
 } // namespace
 
@@ -191,13 +169,12 @@ void SettingsView::importWordList() {
     if (!path) {
         return;
     }
-    QString problem;
-    const auto text = readText(*path, problem);
-    if (!text) {
-        m_dialogs.showAlert(wordListTitle, QStringLiteral("Could not read that word list: ") + problem);
+    const auto file = CustomWordList::readFile(*path);
+    if (!file.text) {
+        m_dialogs.showAlert(wordListTitle, QStringLiteral("Could not read that word list: ") + file.problem);
         return;
     }
-    const auto merged = CustomWordList::merge(m_settings.parsedCustomWords(), CustomWordList::parse(*text));
+    const auto merged = CustomWordList::merge(m_settings.parsedCustomWords(), CustomWordList::parse(*file.text));
     m_settings.setValue(Setting::customWordsText, merged.join(QLatin1Char('\n')));
 }
 

@@ -2,10 +2,10 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/ReportFile.h"
+#include "core/CustomWordList.h"
 #include "platform/FileErrors.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QFileInfo>
 
 #include <cmath>
@@ -61,11 +61,12 @@ std::variant<std::monostate, SettingValue, QString> givenValue(const QCommandLin
         }
         const QString given = QStringLiteral("--") + option.names().last();
         if (describe(entry.setting).commandLine.readsFile) {
-            QFile file(parser.value(option));
-            if (!file.open(QIODevice::ReadOnly)) {
-                return QStringLiteral("%1: cannot read \"%2\": %3").arg(given, file.fileName(), file.errorString());
+            const QString path = parser.value(option);
+            const auto file = CustomWordList::readFile(path);
+            if (!file.text) {
+                return QStringLiteral("%1: cannot read \"%2\": %3").arg(given, path, file.problem);
             }
-            return SettingValue(QString::fromUtf8(file.readAll()));
+            return SettingValue(*file.text);
         }
         auto typed = settingFromText(entry.setting, parser.value(option), given);
         if (!typed.value) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace quorvane::CustomWordList {
 
@@ -16,5 +17,18 @@ QStringList merge(const QStringList& existing, const QStringList& further);
 
 // One word per line, each followed by a line feed; no words give the empty text.
 QString text(const QStringList& words);
+
+// A word list file is at most this large: some 100,000 words. The recognizer builds a dictionary
+// from the list on every engine, which takes seconds and hundreds of megabytes at that size.
+inline constexpr qint64 maximumFileBytes = 1 << 20;
+
+// The text of a word list file, or why it cannot be used.
+struct FileText {
+    std::optional<QString> text;
+    QString problem; // "it is not UTF-8 text", or the system's reason
+};
+// UTF-8, or UTF-16 or UTF-32 with a byte order mark as some editors save them; the mark is not
+// part of the text.
+FileText readFile(const QString& path);
 
 } // namespace quorvane::CustomWordList

@@ -1,5 +1,7 @@
 #include "core/CustomWordList.h"
+#include "support/TestSupport.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace quorvane;
@@ -13,3 +15,23 @@ TEST(CustomWordList, ParsingKeepsFirstOccurrencesAndCaseVariants) {
 
 // Merging an imported list and writing one word a line are shown in the settings window's import
 // and export (SettingsWindow).
+
+// Lists saved with a byte order mark read as their words; a device that never ends is refused
+// after the limit instead of filling the memory.
+TEST(CustomWordList, FilesAreReadWithoutTheirByteOrderMarkAndUpToALimit) {
+    QTemporaryDir folder;
+    const QString utf8 = folder.filePath("utf8.txt"), utf16 = folder.filePath("utf16.txt");
+    ASSERT_TRUE(test::writeFile(utf8, "\xef\xbb\xbfSondek\nLinn\n"));
+    const QString words = QStringLiteral("Sondek\nLinn\n");
+    ASSERT_TRUE(test::writeFile(
+        utf16, QByteArray("\xff\xfe", 2) +
+                   QByteArray(reinterpret_cast<const char*>(words.utf16()), words.size() * 2)));
+    for (const QString& path : {utf8, utf16}) {
+        const auto file = CustomWordList::readFile(path);
+        ASSERT_TRUE(file.text) << file.problem.toStdString();
+        EXPECT_EQ(CustomWordList::parse(*file.text), (QStringList{"Sondek", "Linn"}));
+    }
+    const auto endless = CustomWordList::readFile("/dev/zero");
+    EXPECT_FALSE(endless.text);
+    EXPECT_EQ(endless.problem, "it is larger than 1 MiB");
+}
