@@ -196,6 +196,7 @@ int printConfidences() {
         const Page* page;
         int lying;
         OrientationGuess guess;
+        OrientationGuess closer;
         bool readsWellAsGuessed = false;
     };
     std::vector<Row> rows;
@@ -207,15 +208,20 @@ int printConfidences() {
     QtConcurrent::blockingMap(rows, [&](Row& row) {
         const Raster cleaned =
             Preprocessor::apply(PageOrientation::rotated(row.page->raster, row.lying), options.preprocessing);
-        row.guess = ocr.detectOrientation(PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension));
+        const Raster reduced = PageOrientation::downscaled(cleaned, PageOrientation::guessMaxDimension);
+        row.guess = ocr.detectOrientation(reduced);
+        row.closer = ocr.detectOrientationClosely(reduced);
         row.readsWellAsGuessed =
             PageOrientation::readsWell(ocr.recognize(PageOrientation::rotated(cleaned, row.guess.turnsCW), options));
     });
-    std::printf("%-28s %5s %5s %10s %6s %s\n", "page", "lying", "guess", "confidence", "right", "reads well as guessed");
+    std::printf("%-28s %5s %5s %10s %6s %12s %s\n", "page", "lying", "guess", "confidence", "right",
+                "closer look", "reads well as guessed");
     for (const auto& row : rows) {
         const bool right = (row.guess.turnsCW + row.lying) % 4 == 0;
-        std::printf("%-28s %5d %5d %10.2f %6s %s\n", row.page->name, row.lying * 90, row.guess.turnsCW,
-                    row.guess.confidence, right ? "yes" : "NO", row.readsWellAsGuessed ? "yes" : "no");
+        const bool closerRight = (row.closer.turnsCW + row.lying) % 4 == 0;
+        std::printf("%-28s %5d %5d %10.2f %6s %5d %6.2f%s %s\n", row.page->name, row.lying * 90, row.guess.turnsCW,
+                    row.guess.confidence, right ? "yes" : "NO", row.closer.turnsCW, row.closer.confidence,
+                    closerRight ? "" : "!", row.readsWellAsGuessed ? "yes" : "no");
     }
     return 0;
 }

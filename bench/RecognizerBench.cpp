@@ -3,12 +3,12 @@
 // within one run, interleaved, by their fastest repetition:
 //   RecognizerBench --benchmark_enable_random_interleaving=true
 
+#include "corrections/PageOrientation.h"
 #include "platform/MissedText.h"
 #include "platform/TesseractOCRService.h"
 
 #include <QImage>
 #include <benchmark/benchmark.h>
-#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -80,8 +80,7 @@ void detectScriptOfLinn(benchmark::State& state) {
 // Orientation detection on the reduced copy the page work gives it: the quick guess (range(0) 0)
 // and the closer look that an unsure turn gets (1).
 void detectOrientationOfLinn(benchmark::State& state) {
-    Raster page;
-    cv::resize(linnPage(), page, cv::Size(927, 1200), 0, 0, cv::INTER_AREA);
+    const Raster page = PageOrientation::downscaled(linnPage(), PageOrientation::guessMaxDimension);
     const TesseractOCRService ocr;
     const auto detect = [&] {
         return state.range(0) == 0 ? ocr.detectOrientation(page) : ocr.detectOrientationClosely(page);

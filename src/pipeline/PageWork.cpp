@@ -28,12 +28,12 @@ UprightPage upright(const Raster& cleaned, const OCROptions& options, const Text
     if (!options.autoRotate) {
         return {0, cleaned, recognizer.recognize(cleaned, options)};
     }
-    const Raster small = PageOrientation::downscaled(cleaned, PageOrientation::probeMaxDimension);
-    OrientationGuess guess = recognizer.detectOrientation(small);
+    const Raster reduced = PageOrientation::downscaled(cleaned, PageOrientation::guessMaxDimension);
+    OrientationGuess guess = recognizer.detectOrientation(reduced);
     // The quick guess takes some upright pages for turned ones; a closer look costs a turned page a
     // twentieth of its time, and the surer look counts.
     if (guess.turnsCW != 0) {
-        const OrientationGuess closer = recognizer.detectOrientationClosely(small);
+        const OrientationGuess closer = recognizer.detectOrientationClosely(reduced);
         if (closer.confidence > guess.confidence) {
             guess = closer;
         }

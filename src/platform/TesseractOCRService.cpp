@@ -411,8 +411,8 @@ OrientationGuess guessOrientation(const Raster& bitmap, int characters) {
 constexpr int scriptDetectionCharacters = 50;
 
 // Telling the four orientations apart needs fewer characters than telling scripts apart; 15 take
-// a third of the time of Tesseract's default 50 (about 0.08 s on a 1200-pixel page). How far
-// its guesses are trusted is measured in PageOrientation.h.
+// half the time of Tesseract's default 50 (about 0.15 s against 0.3 s on a letter page's
+// 2400-pixel copy). How far its guesses are trusted is measured in PageOrientation.h.
 constexpr int orientationCharacters = 15;
 
 } // namespace

@@ -45,9 +45,9 @@ std::vector<Recognised> recognise(std::vector<PageVariant> variants) {
     QtConcurrent::blockingMap(result, [&](Recognised& page) {
         page.upright = PageWork::upright(page.variant.raster, options, ocr);
         // The guess the page work checks: the closer look's when that is surer.
-        const Raster small = PageOrientation::downscaled(page.variant.raster, PageOrientation::probeMaxDimension);
-        page.guess = ocr.detectOrientation(small);
-        if (const auto closer = ocr.detectOrientationClosely(small);
+        const Raster reduced = PageOrientation::downscaled(page.variant.raster, PageOrientation::guessMaxDimension);
+        page.guess = ocr.detectOrientation(reduced);
+        if (const auto closer = ocr.detectOrientationClosely(reduced);
             page.guess.turnsCW != 0 && closer.confidence > page.guess.confidence) {
             page.guess = closer;
         }
