@@ -51,6 +51,12 @@ bool readsWell(const std::vector<OCRLine>& firstPass) {
     return s.charCount >= wellReadMinCharacters && s.weightedConf / double(s.charCount) >= wellReadConfidence;
 }
 
+bool seenUpright(const OrientationGuess& guess, const std::vector<OCRLine>& firstPass) {
+    const ProbeStats s = stats(firstPass);
+    return guess.turnsCW == 0 && guess.confidence >= sureUprightGuess && s.charCount > 0 &&
+           s.weightedConf / double(s.charCount) >= shortPageConfidence;
+}
+
 namespace {
 
 // The stats of `image` read at the fast level in each of these turns, concurrently; index = turns,

@@ -53,6 +53,15 @@ inline constexpr qint64 wellReadMinCharacters = 200;
 // character-weighted mean confidence of at least wellReadConfidence.
 bool readsWell(const std::vector<OCRLine>& firstPass);
 
+// A page too short to read well, which orientation detection sees upright at sureUprightGuess or
+// more, is upright when its first pass reads at shortPageConfidence or more: probing it would
+// only confirm it, at twice its own time. Measured on 54 short pages (one to six lines, six fonts,
+// 10 to 15 points) in four orientations: detection guessed every one right, at 0.32 to 11.5; the
+// upright first passes read at 0.915 to 0.966, the upside-down ones at 0.175 to 0.722.
+inline constexpr double sureUprightGuess = 1.0;
+inline constexpr double shortPageConfidence = 0.85;
+bool seenUpright(const OrientationGuess& guess, const std::vector<OCRLine>& firstPass);
+
 // Orientation detection's guess that a page is turned (OrientationGuess), checked: the turns (the
 // guess, or for a sideways guess that reads poorly its opposite) with which the middle of the page
 // (half its width and height) reads clearly better than as it lies, as choose() judges it; 0 when

@@ -44,7 +44,9 @@ UprightPage upright(const Raster& cleaned, const OCROptions& options, const Text
         guess.turnsCW != 0 ? PageOrientation::checkedTurn(cleaned, guess.turnsCW, options, recognizer) : 0;
     if (turned == 0) {
         auto firstPass = recognizer.recognize(cleaned, options);
-        const int turns = PageOrientation::probe(cleaned, firstPass, options, recognizer);
+        const int turns = PageOrientation::seenUpright(guess, firstPass)
+                              ? 0
+                              : PageOrientation::probe(cleaned, firstPass, options, recognizer);
         return turns == 0 ? UprightPage{0, cleaned, std::move(firstPass)}
                           : turnedAndRecognised(cleaned, turns, options, recognizer);
     }
