@@ -51,10 +51,9 @@ bool readsWell(const std::vector<OCRLine>& firstPass) {
     return s.charCount >= wellReadMinCharacters && s.weightedConf / double(s.charCount) >= wellReadConfidence;
 }
 
-bool seenUpright(const OrientationGuess& guess, const std::vector<OCRLine>& firstPass) {
-    const ProbeStats s = stats(firstPass);
-    return guess.turnsCW == 0 && guess.confidence >= sureUprightGuess && s.charCount > 0 &&
-           s.weightedConf / double(s.charCount) >= shortPageConfidence;
+bool readsConfidently(const std::vector<OCRLine>& lines) {
+    const ProbeStats s = stats(lines);
+    return s.charCount > 0 && s.weightedConf / double(s.charCount) >= shortPageConfidence;
 }
 
 namespace {
@@ -102,8 +101,14 @@ int checkedTurn(const Raster& page, int guess, const OCROptions& options, const 
     firstLanguage.languages = options.languages.mid(0, 1);
     firstLanguage.automaticallyDetectsLanguage = false;
     const cv::Rect middle(page.cols / 4, page.rows / 4, std::max(1, page.cols / 2), std::max(1, page.rows / 2));
-    const Raster part = page(middle).clone();
+    Raster part = page(middle).clone();
     std::vector<ProbeStats> candidates = readTurned(part, {0, guess}, firstLanguage, recognizer);
+    // Too little text in the middle to tell (a short letter at the top of its page, a note in a
+    // corner): the whole page, reduced as for the probe.
+    if (std::max(candidates[0].score, candidates[std::size_t(guess)].score) < minBestScore) {
+        part = downscaled(page, probeMaxDimension);
+        candidates = readTurned(part, {0, guess}, firstLanguage, recognizer);
+    }
     const ProbeStats& asGuessed = candidates[std::size_t(guess)];
     const bool readsWellAsGuessed =
         asGuessed.charCount > 0 && asGuessed.weightedConf / double(asGuessed.charCount) >= wellReadConfidence;

@@ -53,14 +53,15 @@ inline constexpr qint64 wellReadMinCharacters = 200;
 // character-weighted mean confidence of at least wellReadConfidence.
 bool readsWell(const std::vector<OCRLine>& firstPass);
 
-// A page too short to read well, which orientation detection sees upright at sureUprightGuess or
-// more, is upright when its first pass reads at shortPageConfidence or more: probing it would
-// only confirm it, at twice its own time. Measured on 54 short pages (one to six lines, six fonts,
-// 10 to 15 points) in four orientations: detection guessed every one right, at 0.32 to 11.5; the
-// upright first passes read at 0.915 to 0.966, the upside-down ones at 0.175 to 0.722.
+// A page too short to read well is upright as it is read when that reading is confident
+// (shortPageConfidence or more) and orientation detection sees it so: surely (sureUprightGuess or
+// more) as it lies, or turned as checkedTurn confirmed. Probing it would only confirm it, at up
+// to twice its own time. Measured on 54 short pages (one to six lines, six fonts, 10 to 15
+// points) in four orientations: detection guessed every one right, at 0.32 to 11.5; the upright
+// first passes read at 0.915 to 0.966, the upside-down ones at 0.175 to 0.722.
 inline constexpr double sureUprightGuess = 1.0;
 inline constexpr double shortPageConfidence = 0.85;
-bool seenUpright(const OrientationGuess& guess, const std::vector<OCRLine>& firstPass);
+bool readsConfidently(const std::vector<OCRLine>& lines);
 
 // Orientation detection's guess that a page is turned (OrientationGuess), checked: the turns (the
 // guess, or for a sideways guess that reads poorly its opposite) with which the middle of the page
@@ -71,8 +72,9 @@ bool seenUpright(const OrientationGuess& guess, const std::vector<OCRLine>& firs
 // more, but a map is guessed at random, and a page read the wrong way round in four languages
 // costs three times its upright reading; the check costs a fifth of it. Its candidates are
 // read concurrently at the fast level in the first of the options' languages alone: enough to tell
-// text from junk, which is tried in every language. A page not in that language's script, or
-// without text in its middle, is not confirmed.
+// text from junk, which is tried in every language. Where the middle has too little text to tell,
+// the whole page is read, reduced as for the probe. A page not in that language's script is not
+// confirmed.
 int checkedTurn(const Raster& page, int guess, const OCROptions& options, const TextRecognizer& recognizer);
 
 // Clockwise quarter turns (0..3) that make the page upright. No first pass means none is known

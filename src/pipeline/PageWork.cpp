@@ -44,16 +44,16 @@ UprightPage upright(const Raster& cleaned, const OCROptions& options, const Text
         guess.turnsCW != 0 ? PageOrientation::checkedTurn(cleaned, guess.turnsCW, options, recognizer) : 0;
     if (turned == 0) {
         auto firstPass = recognizer.recognize(cleaned, options);
-        const int turns = PageOrientation::seenUpright(guess, firstPass)
-                              ? 0
-                              : PageOrientation::probe(cleaned, firstPass, options, recognizer);
+        const bool seenUpright = guess.turnsCW == 0 && guess.confidence >= PageOrientation::sureUprightGuess &&
+                                 PageOrientation::readsConfidently(firstPass);
+        const int turns = seenUpright ? 0 : PageOrientation::probe(cleaned, firstPass, options, recognizer);
         return turns == 0 ? UprightPage{0, cleaned, std::move(firstPass)}
                           : turnedAndRecognised(cleaned, turns, options, recognizer);
     }
     // A first pass over a turned page would cost a whole recognition and be thrown away: the page
     // is read once, turned; only when that reading goes badly does the probe decide.
     UprightPage page = turnedAndRecognised(cleaned, turned, options, recognizer);
-    if (PageOrientation::readsWell(page.lines)) {
+    if (PageOrientation::readsWell(page.lines) || PageOrientation::readsConfidently(page.lines)) {
         return page;
     }
     const int turns = PageOrientation::probe(cleaned, std::nullopt, options, recognizer);

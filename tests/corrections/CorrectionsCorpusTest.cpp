@@ -91,7 +91,7 @@ TEST(CorrectionsCorpus, UprightTiltedKeystonedAndTurnedPages) {
     }
     {
         SCOPED_TRACE("a wrong guess does not pass the check: upright stays upright, sideways the other way round "
-                     "is turned the right way");
+                     "is turned the right way; a right one passes on a short letter");
         const auto variant = [&](int turnsCW) -> const Raster& {
             return std::find_if(all.begin(), all.end(), [&](auto& p) {
                 return p.variant.turnsCW == turnsCW && !p.variant.keystoned && p.variant.tiltDegrees == 0;
@@ -100,6 +100,12 @@ TEST(CorrectionsCorpus, UprightTiltedKeystonedAndTurnedPages) {
         const TesseractOCRService ocr;
         EXPECT_EQ(PageOrientation::checkedTurn(variant(0), 2, englishOnly(), ocr), 0);
         EXPECT_EQ(PageOrientation::checkedTurn(variant(1), 1, englishOnly(), ocr), 3);
+        // A short letter at the top of its page leaves the middle blank: the whole page is read.
+        const Raster letter = drawTextPage({"Dear Margaret,", "Thank you for the minutes of the March meeting.",
+                                            "Best wishes, Tom"},
+                                           2550, 3300)
+                                  .raster;
+        EXPECT_EQ(PageOrientation::checkedTurn(turnedPage(letter, 2), 2, englishOnly(), ocr), 2);
     }
     {
         // A wrong guess is caught because the page it leaves turned reads badly.

@@ -208,8 +208,10 @@ TEST(OCRPipeline, RecognisesOnceAndOnceMoreForEachCorrectionThatApplies) {
         {"upright, taken for turned", {{prose()}, false}, sure, switches(true), 2 + 1, 0, 0, 0},
         // A closer look that is surer of the page being upright is not checked.
         {"upright on a closer look", {{prose()}}, {1, 0.2}, switches(true), 1, 0, 0, 0, {0, 6}},
-        // Too short to read well, a page is probed unless detection surely saw it upright.
+        // Too short to read well, a page that reads confidently is probed only when detection was
+        // unsure of it.
         {"short, seen upright", {{note}, false}, {0, 5.0}, switches(true), 1, 0, 0, 0},
+        {"short, turned as checked", {{note}}, sure, switches(true), 2 + 1, 1, 0, 0},
         {"short, unsure", {{note}, false}, {0, 0.5}, switches(true), 1 + 4, 0, 0, 0},
         // A confirmed guess whose reading goes badly: the probe confirms it, and that reading stays.
         {"confirmed guess read badly", {{garbled}}, sure, switches(true), 2 + 1 + 4, 1, 0, 0},
