@@ -68,9 +68,9 @@ bool readsConfidently(const std::vector<OCRLine>& lines);
 // (half its width and height) reads clearly better than as it lies, as choose() judges it; 0 when
 // none does. No confidence of the guess tells every wrong one: on the 1200-pixel copies detection
 // once saw, wrong guesses on text pages of bench/OrientationBench --confidences reached 8.9 and
-// right ones started at 0.06. On today's copies every text page there is guessed right at 1.6 or
-// more, but a map is guessed at random, and a page read the wrong way round in four languages
-// costs three times its upright reading; the check costs a fifth of it. Its candidates are
+// right ones started at 0.06. On the copies it sees now, every text page there is guessed right,
+// at 1.6 or more, but a map is guessed at random, and a page read the wrong way round in four
+// languages costs three times its upright reading; the check costs a fifth of it. Its candidates are
 // read concurrently at the fast level in the first of the options' languages alone: enough to tell
 // text from junk, which is tried in every language. Where the middle has too little text to tell,
 // the whole page is read, reduced as for the probe. A page not in that language's script is not
