@@ -109,14 +109,24 @@ int checkedTurn(const Raster& page, int guess, const OCROptions& options, const 
         part = downscaled(page, probeMaxDimension);
         candidates = readTurned(part, {0, guess}, firstLanguage, recognizer);
     }
-    const ProbeStats& asGuessed = candidates[std::size_t(guess)];
-    const bool readsWellAsGuessed =
-        asGuessed.charCount > 0 && asGuessed.weightedConf / double(asGuessed.charCount) >= wellReadConfidence;
+    const auto readsWellTurned = [&](int turns) {
+        const ProbeStats& read = candidates[std::size_t(turns)];
+        return read.charCount > 0 && read.weightedConf / double(read.charCount) >= wellReadConfidence;
+    };
+    // Neither way reads well in the first language: the text may be in another script (a Chinese
+    // page with English leading), which script detection tells. Few pages get this far since
+    // detection sees a larger copy, so its cost (every language tried on junk) is rarely paid.
+    const OCROptions* checking = &firstLanguage;
+    if (!readsWellTurned(0) && !readsWellTurned(guess) && options.automaticallyDetectsLanguage) {
+        checking = &options;
+        candidates = readTurned(part, {0, guess}, options, recognizer);
+    }
+    const bool readsWellAsGuessed = readsWellTurned(guess);
     // A sideways page the wrong way round is upside down, which beats sideways lines (they count
     // for nothing) without reading well: then the other way is read too.
     if (guess != 2 && choose(candidates) == guess && !readsWellAsGuessed) {
         const int opposite = 4 - guess;
-        candidates[std::size_t(opposite)] = readTurned(part, {opposite}, firstLanguage, recognizer)[std::size_t(opposite)];
+        candidates[std::size_t(opposite)] = readTurned(part, {opposite}, *checking, recognizer)[std::size_t(opposite)];
     }
     return choose(candidates);
 }

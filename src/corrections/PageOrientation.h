@@ -73,8 +73,9 @@ bool readsConfidently(const std::vector<OCRLine>& lines);
 // languages costs three times its upright reading; the check costs a fifth of it. Its candidates are
 // read concurrently at the fast level in the first of the options' languages alone: enough to tell
 // text from junk, which is tried in every language. Where the middle has too little text to tell,
-// the whole page is read, reduced as for the probe. A page not in that language's script is not
-// confirmed.
+// the whole page is read, reduced as for the probe; where neither way reads well in that language,
+// and the options detect the language, in the languages detection chooses (a page in another
+// script).
 int checkedTurn(const Raster& page, int guess, const OCROptions& options, const TextRecognizer& recognizer);
 
 // Clockwise quarter turns (0..3) that make the page upright. No first pass means none is known

@@ -106,6 +106,10 @@ TEST(CorrectionsCorpus, UprightTiltedKeystonedAndTurnedPages) {
                                            2550, 3300)
                                   .raster;
         EXPECT_EQ(PageOrientation::checkedTurn(turnedPage(letter, 2), 2, englishOnly(), ocr), 2);
+        // In another script than the first language's, the page is read in the one detected.
+        const QStringList chinese(24, "会议于上午十点在阅览室举行。出席者包括档案管理员和两名志愿者。");
+        const Raster minutes = drawTextPage(chinese, 2550, 3300, 50).raster;
+        EXPECT_EQ(PageOrientation::checkedTurn(turnedPage(minutes, 2), 2, OCROptions(), ocr), 2);
     }
     {
         // A wrong guess is caught because the page it leaves turned reads badly.
