@@ -48,12 +48,11 @@ qint64 characterCount(const QString& text) {
 
 bool readsWell(const std::vector<OCRLine>& firstPass) {
     const ProbeStats s = stats(firstPass);
-    return s.charCount >= wellReadMinCharacters && s.weightedConf / double(s.charCount) >= wellReadConfidence;
+    return s.charCount >= wellReadMinCharacters && s.meanConfidence() >= wellReadConfidence;
 }
 
 bool readsConfidently(const std::vector<OCRLine>& lines) {
-    const ProbeStats s = stats(lines);
-    return s.charCount > 0 && s.weightedConf / double(s.charCount) >= shortPageConfidence;
+    return stats(lines).meanConfidence() >= shortPageConfidence;
 }
 
 namespace {
@@ -110,8 +109,7 @@ int checkedTurn(const Raster& page, int guess, const OCROptions& options, const 
         candidates = readTurned(part, {0, guess}, firstLanguage, recognizer);
     }
     const auto readsWellTurned = [&](int turns) {
-        const ProbeStats& read = candidates[std::size_t(turns)];
-        return read.charCount > 0 && read.weightedConf / double(read.charCount) >= wellReadConfidence;
+        return candidates[std::size_t(turns)].meanConfidence() >= wellReadConfidence;
     };
     // Neither way reads well in the first language: the text may be in another script (a Chinese
     // page with English leading), which script detection tells. Few pages get this far since
@@ -183,9 +181,7 @@ int choose(const std::vector<ProbeStats>& candidates) {
     if (upright.charCount < 1 || winner.charCount < 1) {
         return 0;
     }
-    const double uprightMean = upright.weightedConf / double(upright.charCount);
-    const double winnerMean = winner.weightedConf / double(winner.charCount);
-    if (winnerMean < uprightMean + confidenceMargin) {
+    if (winner.meanConfidence() < upright.meanConfidence() + confidenceMargin) {
         return 0;
     }
     if (upright.lineCount <= 1) {

@@ -25,6 +25,8 @@ struct ProbeStats {
     qint64 lineCount = 0;   // counted lines
     double weightedConf = 0; // sum of n * c
 
+    // The character-weighted mean confidence; 0 without characters.
+    double meanConfidence() const { return charCount > 0 ? weightedConf / double(charCount) : 0; }
     bool operator==(const ProbeStats&) const = default;
 };
 

@@ -58,10 +58,6 @@ std::vector<Recognised> recognise(std::vector<PageVariant> variants) {
     return result;
 }
 
-double meanConfidence(const PageOrientation::ProbeStats& stats) {
-    return stats.charCount > 0 ? stats.weightedConf / double(stats.charCount) : 0;
-}
-
 std::string nameOf(const Recognised& page) {
     return page.variant.name.toStdString();
 }
@@ -82,7 +78,7 @@ TEST(CorrectionsCorpus, UprightTiltedKeystonedAndTurnedPages) {
             std::printf("%-20s orientation guess %d at confidence %.2f; read: %3lld lines %5lld characters, "
                         "mean confidence %.3f\n",
                         nameOf(page).c_str(), page.guess.turnsCW, page.guess.confidence, stats.lineCount,
-                        stats.charCount, meanConfidence(stats));
+                        stats.charCount, stats.meanConfidence());
             EXPECT_EQ((page.upright.turnsCW + page.variant.turnsCW) % 4, 0) << nameOf(page);
             EXPECT_TRUE(PageOrientation::readsWell(page.upright.lines)) << nameOf(page);
             checks += page.guess.turnsCW == 0 ? 0 : 2;
@@ -117,7 +113,7 @@ TEST(CorrectionsCorpus, UprightTiltedKeystonedAndTurnedPages) {
         const auto& upsideDown = *std::find_if(all.begin(), all.end(), [](auto& p) { return p.variant.turnsCW == 2; });
         const auto stats = PageOrientation::stats(upsideDown.asItLies);
         std::printf("upside down, as it lies: %lld characters, mean confidence %.3f\n", stats.charCount,
-                    meanConfidence(stats));
+                    stats.meanConfidence());
         EXPECT_GT(stats.charCount, 500);
         EXPECT_FALSE(PageOrientation::readsWell(upsideDown.asItLies));
     }
