@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <numeric>
+#include <optional>
 
 namespace quorvane::ReadingOrder {
 
@@ -18,6 +19,9 @@ constexpr double rowTolerance = 0.01; // top edges further apart than this are n
 // Lines whose boxes overlap vertically by more than this share of the lower box's height sit side
 // by side; less is taken for the ascenders and descenders of consecutive lines touching.
 constexpr double sideBySideOverlap = 0.25;
+// A table's rows: three at least, their cells set apart by gaps of more than this many characters.
+constexpr int minimumTableRows = 3;
+constexpr double tableGapCharacters = 8;
 
 // How many lines cover each of the bins across the text.
 using Occupancy = std::array<int, binCount>;
@@ -160,14 +164,30 @@ bool hasGutter(const Occupancy& covered) {
     return columns(covered, gutterBins, true).size() >= 2;
 }
 
-// Whether a line reaches into two of the columns.
+bool reaches(const OCRLine& line, const Column& column, const Grid& grid) {
+    return binOf(line.boundingBox.minX(), grid) <= column.last &&
+           binOf(line.boundingBox.maxX(), grid) >= column.first;
+}
+
+// How many of the columns a line reaches into.
+long columnsReached(const OCRLine& line, const std::vector<Column>& columns, const Grid& grid) {
+    return std::count_if(columns.begin(), columns.end(),
+                         [&](const Column& column) { return reaches(line, column, grid); });
+}
+
 bool crossesAGutter(const std::vector<OCRLine>& lines, const std::vector<Column>& columns, const Grid& grid) {
-    return std::any_of(lines.begin(), lines.end(), [&](const OCRLine& line) {
-        const int first = binOf(line.boundingBox.minX(), grid), last = binOf(line.boundingBox.maxX(), grid);
-        return std::count_if(columns.begin(), columns.end(), [&](const Column& column) {
-                   return first <= column.last && last >= column.first;
-               }) > 1;
-    });
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const OCRLine& line) { return columnsReached(line, columns, grid) > 1; });
+}
+
+// The mean width of a character on these lines.
+double characterWidth(const std::vector<OCRLine>& lines) {
+    double width = 0, characters = 0;
+    for (const auto& line : lines) {
+        width += line.boundingBox.width;
+        characters += double(line.text.size());
+    }
+    return characters > 0 ? width / characters : 0;
 }
 
 // A horizontal slice of the page: lines that overlap one another vertically, with no line above
@@ -204,6 +224,107 @@ struct Band {
     bool columned = false;
 };
 
+bool inOneRow(const Strip& strip) {
+    return std::all_of(strip.lines.begin(), strip.lines.end(), [&](const OCRLine& line) {
+        return shareARow(line.boundingBox, strip.lines.front().boundingBox);
+    });
+}
+
+// A row of a table: three or more lines in one row, with a gap between two of them wider than the
+// narrowest line and than eight characters of the row. Columns of text leave gutters of a few
+// characters, narrower than their lines.
+bool isTableRow(const Strip& strip) {
+    if (strip.lines.size() < 3 || !inOneRow(strip)) {
+        return false;
+    }
+    std::vector<Rect> cells;
+    for (const auto& line : strip.lines) {
+        cells.push_back(line.boundingBox);
+    }
+    std::sort(cells.begin(), cells.end(), [](const Rect& a, const Rect& b) { return a.minX() < b.minX(); });
+    double widestGap = 0, narrowest = cells.front().width;
+    for (std::size_t i = 1; i < cells.size(); ++i) {
+        widestGap = std::max(widestGap, cells[i].minX() - cells[i - 1].maxX());
+        narrowest = std::min(narrowest, cells[i].width);
+    }
+    return widestGap > narrowest && widestGap > tableGapCharacters * characterWidth(strip.lines);
+}
+
+// Whether every line of the strip lies in one of the table's columns, and only in one.
+bool standsInColumns(const Strip& strip, const std::vector<Column>& columns, const Grid& grid) {
+    return std::all_of(strip.lines.begin(), strip.lines.end(),
+                       [&](const OCRLine& line) { return columnsReached(line, columns, grid) == 1; });
+}
+
+// Whether the lines of one of the columns end where the others do more often than they start where
+// the others do: figures set flush right. Text, a list among it included, is set flush left.
+bool hasRightAlignedColumn(const std::vector<OCRLine>& lines, const std::vector<Column>& columns,
+                           const Grid& grid) {
+    // Edges within half a character of the column's middle edge count as aligned.
+    const double tolerance = characterWidth(lines) / 2;
+    const auto aligned = [&](std::vector<double> edges) {
+        std::nth_element(edges.begin(), edges.begin() + std::ptrdiff_t(edges.size() / 2), edges.end());
+        const double middle = edges[edges.size() / 2];
+        return std::count_if(edges.begin(), edges.end(),
+                             [&](double edge) { return std::abs(edge - middle) <= tolerance; });
+    };
+    return std::any_of(columns.begin(), columns.end(), [&](const Column& column) {
+        std::vector<double> lefts, rights;
+        for (const auto& line : lines) {
+            if (reaches(line, column, grid)) {
+                lefts.push_back(line.boundingBox.minX());
+                rights.push_back(line.boundingBox.maxX());
+            }
+        }
+        if (rights.size() < minimumTableRows) {
+            return false;
+        }
+        const auto flushRight = aligned(rights);
+        return flushRight >= minimumTableRows && flushRight > aligned(lefts);
+    });
+}
+
+// The tables among the strips, as ranges [first, end) of strips: runs of table rows, with what
+// stands in their columns between them (a description wrapped onto a second line), and after the
+// last the rows that fill fewer of its columns (a total).
+std::vector<std::pair<std::size_t, std::size_t>> tablesIn(const std::vector<Strip>& strips,
+                                                          const Grid& grid) {
+    std::vector<std::pair<std::size_t, std::size_t>> tables;
+    std::size_t start = 0;
+    while (start < strips.size()) {
+        if (!isTableRow(strips[start])) {
+            ++start;
+            continue;
+        }
+        Occupancy cells{};
+        int rows = 0;
+        std::size_t end = start;
+        for (std::size_t next = start; next < strips.size(); ++next) {
+            if (isTableRow(strips[next])) {
+                cells = cells + strips[next].occupied;
+                rows += 1;
+                end = next + 1;
+            } else if (!standsInColumns(strips[next], columns(cells, gutterBins), grid)) {
+                break;
+            }
+        }
+        const auto tableColumns = columns(cells, gutterBins);
+        while (end < strips.size() && strips[end].lines.size() >= 2 && inOneRow(strips[end]) &&
+               standsInColumns(strips[end], tableColumns, grid)) {
+            ++end;
+        }
+        std::vector<OCRLine> table;
+        for (std::size_t strip = start; strip < end; ++strip) {
+            table.insert(table.end(), strips[strip].lines.begin(), strips[strip].lines.end());
+        }
+        if (rows >= minimumTableRows && hasRightAlignedColumn(table, tableColumns, grid)) {
+            tables.emplace_back(start, end);
+        }
+        start = end;
+    }
+    return tables;
+}
+
 // The page cut into bands at the lines that cross the gutters of the columns above or below
 // them, such as a title or a heading across the page. A band has columns when it has a gutter
 // and lines that stand side by side across it; a run of lines whose gutter nothing stands beside
@@ -236,13 +357,46 @@ std::vector<OCRLine> byRows(std::vector<OCRLine> lines) {
     return lines;
 }
 
-// Columns from left to right, each read on its own; without columns, band after band from the
-// top; a band without columns row by row. A band's columns are those that its lines leave,
-// strays aside (`covered`, the band's own).
 std::vector<OCRLine> orderRegion(std::vector<OCRLine> lines, const Grid& grid, int gapBins,
-                                 const Occupancy* covered = nullptr) {
+                                 const Occupancy* covered = nullptr);
+
+// A table's rows are read across, whatever columns its cells make; what stands above, between and
+// below tables is ordered as a region of its own. Nothing when there is no table.
+std::optional<std::vector<OCRLine>> orderAroundTables(const std::vector<OCRLine>& lines, const Grid& grid,
+                                                      int gapBins) {
+    auto strips = stripsOf(lines, grid);
+    const auto tables = tablesIn(strips, grid);
+    if (tables.empty()) {
+        return std::nullopt;
+    }
+    const auto linesOf = [&](std::size_t first, std::size_t end) {
+        std::vector<OCRLine> part;
+        for (std::size_t strip = first; strip < end; ++strip) {
+            append(part, std::move(strips[strip].lines));
+        }
+        return part;
+    };
+    std::vector<OCRLine> result;
+    std::size_t next = 0;
+    for (const auto& [first, end] : tables) {
+        append(result, orderRegion(linesOf(next, first), grid, gapBins));
+        append(result, byRows(linesOf(first, end)));
+        next = end;
+    }
+    append(result, orderRegion(linesOf(next, strips.size()), grid, gapBins));
+    return result;
+}
+
+// Tables row by row; columns from left to right, each read on its own; without columns, band
+// after band from the top; a band without columns row by row. A band's columns are those that
+// its lines leave, strays aside (`covered`, the band's own).
+std::vector<OCRLine> orderRegion(std::vector<OCRLine> lines, const Grid& grid, int gapBins,
+                                 const Occupancy* covered) {
     if (lines.size() < 2) {
         return lines;
+    }
+    if (auto aroundTables = orderAroundTables(lines, grid, gapBins)) {
+        return std::move(*aroundTables);
     }
     const auto found =
         covered ? columns(*covered, gapBins, true) : columns(occupancy(lines, grid), gapBins);

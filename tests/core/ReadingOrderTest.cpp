@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 using namespace quorvane;
 
@@ -122,6 +123,46 @@ TEST(ReadingOrder, CloseColumnsStayColumnsWhenAFewLinesStrayIntoTheirGutters) {
         }
     }
     EXPECT_EQ(texts(ReadingOrder::order(lastPage)), left + right);
+}
+
+// A table with figures set flush right is read row by row, its total with it; the blocks beside
+// each other above it stay columns. A list set flush left among columns of text is no table.
+TEST(ReadingOrder, TablesAreReadRowByRowAndListsAmongColumnsAreNot) {
+    std::vector<OCRLine> invoice{
+        line("Harbour Supplies", 0.08, 0.3, 0.94, 0.95), line("Invoice 20931", 0.65, 0.8, 0.94, 0.95),
+        line("14 Quay Street", 0.08, 0.22, 0.92, 0.93), line("Date 12 March", 0.65, 0.78, 0.92, 0.93)};
+    QStringList expected{"Harbour Supplies", "14 Quay Street", "Invoice 20931", "Date 12 March"};
+    const char* rows[][4] = {{"Mooring chain", "11", "25.71", "282.81"},
+                             {"Shackles", "3", "8.91", "26.73"},
+                             {"Marine rope braided", "4", "60.91", "243.64"}};
+    for (int row = 0; row < 3; ++row) {
+        const double top = 0.85 - 0.02 * row;
+        for (int cell = 0; cell < 4; ++cell) {
+            const double right = cell == 0 ? 0.08 + 0.012 * std::strlen(rows[row][0]) : 0.45 + 0.15 * cell;
+            const double left = cell == 0 ? 0.08 : right - 0.012 * std::strlen(rows[row][cell]);
+            invoice.push_back(line(rows[row][cell], left, right, top - 0.01, top));
+            expected << rows[row][cell];
+        }
+    }
+    invoice.push_back(line("Total due", 0.08, 0.18, 0.77, 0.781));
+    invoice.push_back(line("563.18", 0.85, 0.92, 0.77, 0.78));
+    invoice.push_back(line("Payable within thirty days of the date above", 0.08, 0.92, 0.7, 0.71));
+    expected << "Total due" << "563.18" << invoice.back().text;
+    EXPECT_EQ(texts(ReadingOrder::order(invoice)), expected);
+
+    std::vector<OCRLine> page;
+    QStringList columns[3];
+    for (int row = 0; row < 9; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const bool listed = column == 1 && row >= 3 && row < 6;
+            columns[column] << (listed ? QString("Tea %1").arg(row)
+                                       : QString("C%1 row %2 of prose").arg(column).arg(row));
+            const double left = 0.05 + 0.32 * column, top = 0.9 - 0.03 * row;
+            page.push_back(line(qPrintable(columns[column].last()), left, left + (listed ? 0.03 : 0.2),
+                                top - 0.02, top));
+        }
+    }
+    EXPECT_EQ(texts(ReadingOrder::order(page)), columns[0] + columns[1] + columns[2]);
 }
 
 TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAlone) {
