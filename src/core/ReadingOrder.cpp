@@ -230,22 +230,35 @@ bool inOneRow(const Strip& strip) {
     });
 }
 
-// A row of a table: three or more lines in one row, with a gap between two of them wider than the
-// narrowest line and than eight characters of the row. Columns of text leave gutters of a few
-// characters, narrower than their lines.
+// Mostly digits, as an amount, a quantity or a date is.
+bool isFigure(const QString& text) {
+    const auto digits = std::count_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    const auto letters = std::count_if(text.begin(), text.end(), [](QChar c) { return c.isLetter(); });
+    return digits > 0 && digits >= letters;
+}
+
+// A row of a table: lines in one row, with a gap between two of them wider than the narrowest line
+// and than eight characters of the row. Columns of text leave gutters of a few characters,
+// narrower than their lines. A row of two lines ends in a figure (a receipt's, a price list's):
+// blocks of text side by side, such as two addresses, are no table.
 bool isTableRow(const Strip& strip) {
-    if (strip.lines.size() < 3 || !inOneRow(strip)) {
+    if (strip.lines.size() < 2 || !inOneRow(strip)) {
         return false;
     }
-    std::vector<Rect> cells;
+    std::vector<const OCRLine*> cells;
     for (const auto& line : strip.lines) {
-        cells.push_back(line.boundingBox);
+        cells.push_back(&line);
     }
-    std::sort(cells.begin(), cells.end(), [](const Rect& a, const Rect& b) { return a.minX() < b.minX(); });
-    double widestGap = 0, narrowest = cells.front().width;
+    std::sort(cells.begin(), cells.end(), [](const OCRLine* a, const OCRLine* b) {
+        return a->boundingBox.minX() < b->boundingBox.minX();
+    });
+    if (cells.size() == 2 && !isFigure(cells.back()->text)) {
+        return false;
+    }
+    double widestGap = 0, narrowest = cells.front()->boundingBox.width;
     for (std::size_t i = 1; i < cells.size(); ++i) {
-        widestGap = std::max(widestGap, cells[i].minX() - cells[i - 1].maxX());
-        narrowest = std::min(narrowest, cells[i].width);
+        widestGap = std::max(widestGap, cells[i]->boundingBox.minX() - cells[i - 1]->boundingBox.maxX());
+        narrowest = std::min(narrowest, cells[i]->boundingBox.width);
     }
     return widestGap > narrowest && widestGap > tableGapCharacters * characterWidth(strip.lines);
 }
@@ -256,10 +269,10 @@ bool standsInColumns(const Strip& strip, const std::vector<Column>& columns, con
                        [&](const OCRLine& line) { return columnsReached(line, columns, grid) == 1; });
 }
 
-// Whether the lines of one of the columns end where the others do more often than they start where
-// the others do: figures set flush right. Text, a list among it included, is set flush left.
-bool hasRightAlignedColumn(const std::vector<OCRLine>& lines, const std::vector<Column>& columns,
-                           const Grid& grid) {
+// Whether one of the columns holds figures set flush right, or all of one width as times are. Text,
+// a list among it included, is set flush left.
+bool hasColumnOfFigures(const std::vector<OCRLine>& lines, const std::vector<Column>& columns,
+                        const Grid& grid) {
     // Edges within half a character of the column's middle edge count as aligned.
     const double tolerance = characterWidth(lines) / 2;
     const auto aligned = [&](std::vector<double> edges) {
@@ -270,17 +283,19 @@ bool hasRightAlignedColumn(const std::vector<OCRLine>& lines, const std::vector<
     };
     return std::any_of(columns.begin(), columns.end(), [&](const Column& column) {
         std::vector<double> lefts, rights;
+        int figures = 0;
         for (const auto& line : lines) {
             if (reaches(line, column, grid)) {
                 lefts.push_back(line.boundingBox.minX());
                 rights.push_back(line.boundingBox.maxX());
+                figures += isFigure(line.text) ? 1 : 0;
             }
         }
-        if (rights.size() < minimumTableRows) {
+        if (rights.size() < minimumTableRows || 2 * std::size_t(figures) < rights.size()) {
             return false;
         }
         const auto flushRight = aligned(rights);
-        return flushRight >= minimumTableRows && flushRight > aligned(lefts);
+        return flushRight >= minimumTableRows && flushRight >= aligned(lefts);
     });
 }
 
@@ -317,7 +332,7 @@ std::vector<std::pair<std::size_t, std::size_t>> tablesIn(const std::vector<Stri
         for (std::size_t strip = start; strip < end; ++strip) {
             table.insert(table.end(), strips[strip].lines.begin(), strips[strip].lines.end());
         }
-        if (rows >= minimumTableRows && hasRightAlignedColumn(table, tableColumns, grid)) {
+        if (rows >= minimumTableRows && hasColumnOfFigures(table, tableColumns, grid)) {
             tables.emplace_back(start, end);
         }
         start = end;

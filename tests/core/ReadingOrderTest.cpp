@@ -125,8 +125,9 @@ TEST(ReadingOrder, CloseColumnsStayColumnsWhenAFewLinesStrayIntoTheirGutters) {
     EXPECT_EQ(texts(ReadingOrder::order(lastPage)), left + right);
 }
 
-// A table with figures set flush right is read row by row, its total with it; the blocks beside
-// each other above it stay columns. A list set flush left among columns of text is no table.
+// A table with figures set flush right is read row by row, its total with it, and so is a receipt;
+// the blocks beside each other above the table stay columns. A list set flush left among columns
+// of text is no table.
 TEST(ReadingOrder, TablesAreReadRowByRowAndListsAmongColumnsAreNot) {
     std::vector<OCRLine> invoice{
         line("Harbour Supplies", 0.08, 0.3, 0.94, 0.95), line("Invoice 20931", 0.65, 0.8, 0.94, 0.95),
@@ -149,6 +150,18 @@ TEST(ReadingOrder, TablesAreReadRowByRowAndListsAmongColumnsAreNot) {
     invoice.push_back(line("Payable within thirty days of the date above", 0.08, 0.92, 0.7, 0.71));
     expected << "Total due" << "563.18" << invoice.back().text;
     EXPECT_EQ(texts(ReadingOrder::order(invoice)), expected);
+
+    // A till receipt: two lines a row, the second a figure.
+    std::vector<OCRLine> receipt;
+    QStringList items;
+    for (const auto& [item, amount] :
+         {std::pair{"Milk 1L", "2.86"}, {"Coffee beans", "12.03"}, {"TOTAL", "14.89"}}) {
+        const double top = 0.9 - 0.03 * receipt.size();
+        receipt.push_back(line(item, 0.1, 0.1 + 0.02 * std::strlen(item), top - 0.02, top));
+        receipt.push_back(line(amount, 0.9 - 0.02 * std::strlen(amount), 0.9, top - 0.02, top));
+        items << item << amount;
+    }
+    EXPECT_EQ(texts(ReadingOrder::order(receipt)), items);
 
     std::vector<OCRLine> page;
     QStringList columns[3];
