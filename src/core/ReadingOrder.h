@@ -3,7 +3,8 @@
 // Puts the lines recognised on one page into the order a person reads them: column by column
 // from left to right, and within a column from top to bottom, left to right within a row. Where
 // lines across the page (a title, a heading, a list) stand above and below columns, the page is
-// read band by band from the top, and each band column by column.
+// read band by band from the top, and each band column by column. A table whose figures stand in a
+// column of their own is read row by row, as a receipt is.
 
 #include "core/OCRRecords.h"
 
@@ -11,7 +12,8 @@
 
 namespace quorvane::ReadingOrder {
 
-// The same lines, each once and unchanged, in reading order. Only the bounding boxes are read.
+// The same lines, each once and unchanged, in reading order. Their bounding boxes decide it; their
+// texts only tell figures from words and how wide a character is.
 std::vector<OCRLine> order(std::vector<OCRLine> lines);
 
 } // namespace quorvane::ReadingOrder
