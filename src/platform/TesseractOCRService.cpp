@@ -2,6 +2,7 @@
 
 #include "core/OCRError.h"
 #include "core/OCRLanguageCatalog.h"
+#include "platform/CutFigures.h"
 #include "platform/LanguageIdentifier.h"
 #include "platform/LeptonicaImage.h"
 #include "platform/MissedText.h"
@@ -334,6 +335,7 @@ std::vector<OCRLine> TesseractOCRService::recognize(const Raster& bitmap, const 
         }
     }
     lease.engine().Clear(); // the page's pixels and results are not kept with the idle engine
+    CutFigures::join(lines);
     return lines;
 }
 

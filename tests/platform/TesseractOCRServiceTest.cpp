@@ -374,7 +374,8 @@ TEST(TesseractOCRService, OrientationIsGuessedFromTheTextNotFromADarkSurround) {
 
 // A till receipt in a fixed-pitch font, its amounts right-aligned: the decimal points line up,
 // Tesseract's layout analysis took them for a column's edge, and the digits around them were lost
-// or read as one vertical line of junk. Every amount must come back whole, on its place.
+// or read as one vertical line of junk, or cut in two at the point ("55." and "92"). Every amount
+// must come back whole, on its place.
 TEST(TesseractOCRService, AmountsOfAReceiptComeBackWhole) {
     const QStringList items =
         QString("Milk 1L,Bread wholemeal,Eggs free range 12,Butter salted,Apples Braeburn,"
@@ -387,7 +388,7 @@ TEST(TesseractOCRService, AmountsOfAReceiptComeBackWhole) {
     receipt.fill(Qt::white);
     QPainter painter(&receipt);
     QFont font("DejaVu Sans Mono");
-    font.setPixelSize(30);
+    font.setPixelSize(40);
     painter.setFont(font);
     std::vector<QRect> amountBoxes;
     for (qsizetype i = 0; i < items.size(); ++i) {
