@@ -237,13 +237,12 @@ bool isFigure(const QString& text) {
     return digits > 0 && digits >= letters;
 }
 
-// A row of a table: lines in one row, with a gap between two of them wider than the narrowest line
-// and than eight characters of the row. Columns of text leave gutters of a few characters,
-// narrower than their lines. A row of two lines ends in a figure (a receipt's, a price list's):
-// blocks of text side by side, such as two addresses, are no table.
-bool isTableRow(const Strip& strip) {
+// The lines of a row from left to right, when some gap between two of them is wider than the
+// narrowest line and than eight characters of the row; none otherwise. Columns of text leave
+// gutters of a few characters, narrower than their lines.
+std::vector<const OCRLine*> cellsOf(const Strip& strip) {
     if (strip.lines.size() < 2 || !inOneRow(strip)) {
-        return false;
+        return {};
     }
     std::vector<const OCRLine*> cells;
     for (const auto& line : strip.lines) {
@@ -252,15 +251,66 @@ bool isTableRow(const Strip& strip) {
     std::sort(cells.begin(), cells.end(), [](const OCRLine* a, const OCRLine* b) {
         return a->boundingBox.minX() < b->boundingBox.minX();
     });
-    if (cells.size() == 2 && !isFigure(cells.back()->text)) {
-        return false;
-    }
     double widestGap = 0, narrowest = cells.front()->boundingBox.width;
     for (std::size_t i = 1; i < cells.size(); ++i) {
         widestGap = std::max(widestGap, cells[i]->boundingBox.minX() - cells[i - 1]->boundingBox.maxX());
         narrowest = std::min(narrowest, cells[i]->boundingBox.width);
     }
-    return widestGap > narrowest && widestGap > tableGapCharacters * characterWidth(strip.lines);
+    if (widestGap > narrowest && widestGap > tableGapCharacters * characterWidth(strip.lines)) {
+        return cells;
+    }
+    return {};
+}
+
+// A row of a table. A row of two lines ends in a figure (a receipt's, a price list's): blocks of
+// text side by side, such as two addresses, are no table.
+bool isTableRow(const Strip& strip) {
+    const auto cells = cellsOf(strip);
+    return cells.size() > 2 || (cells.size() == 2 && isFigure(cells.back()->text));
+}
+
+// A glossary, a form's labels or a CV's dates: a term beside each entry, the entries in a column
+// of their own, some wrapping onto lines beneath. Returns the end of the list that starts at
+// `start`, or `start` when none does. Two addresses side by side have no entry that wraps
+// between rows. A short list beside prose has prose of its own column just above or below it, or
+// prose beside it long after its last item.
+std::size_t termListEnd(const std::vector<Strip>& strips, std::size_t start) {
+    const auto first = cellsOf(strips[start]);
+    if (first.size() != 2) {
+        return start;
+    }
+    const double entries = first[1]->boundingBox.minX();
+    const double tolerance = characterWidth(strips[start].lines);
+    const auto isRow = [&](const Strip& strip) {
+        const auto cells = cellsOf(strip);
+        return cells.size() == 2 && cells[0]->boundingBox.maxX() < entries &&
+               std::abs(cells[1]->boundingBox.minX() - entries) <= tolerance;
+    };
+    // Two lines, one on each side of where the entries begin: a row of two columns of prose too.
+    const auto besideEntries = [&](const Strip& strip) {
+        return std::any_of(strip.lines.begin(), strip.lines.end(),
+                           [&](const OCRLine& l) { return l.boundingBox.maxX() < entries; }) &&
+               std::any_of(strip.lines.begin(), strip.lines.end(), [&](const OCRLine& l) {
+                   return std::abs(l.boundingBox.minX() - entries) <= tolerance;
+               });
+    };
+    int rows = 0, wrapsBetweenRows = 0, wrapped = 0, longestWrap = 0;
+    std::size_t end = start;
+    for (; end < strips.size(); ++end) {
+        if (isRow(strips[end])) {
+            rows += 1;
+            wrapsBetweenRows += wrapped > 0 ? 1 : 0;
+            longestWrap = std::max(longestWrap, wrapped);
+            wrapped = 0;
+        } else if (strips[end].lines.size() == 1 && strips[end].lines.front().boundingBox.minX() >= entries - tolerance) {
+            wrapped += 1;
+        } else {
+            break;
+        }
+    }
+    const bool proseAround = (start > 0 && besideEntries(strips[start - 1])) ||
+                             (end < strips.size() && besideEntries(strips[end])) || wrapped > longestWrap + 1;
+    return rows >= minimumTableRows && wrapsBetweenRows > 0 && !proseAround ? end : start;
 }
 
 // Whether every line of the strip lies in one of the table's columns, and only in one.
@@ -301,12 +351,17 @@ bool hasColumnOfFigures(const std::vector<OCRLine>& lines, const std::vector<Col
 
 // The tables among the strips, as ranges [first, end) of strips: runs of table rows, with what
 // stands in their columns between them (a description wrapped onto a second line), and after the
-// last the rows that fill fewer of its columns (a total).
+// last the rows that fill fewer of its columns (a total); and lists of terms.
 std::vector<std::pair<std::size_t, std::size_t>> tablesIn(const std::vector<Strip>& strips,
                                                           const Grid& grid) {
     std::vector<std::pair<std::size_t, std::size_t>> tables;
     std::size_t start = 0;
     while (start < strips.size()) {
+        if (const std::size_t end = termListEnd(strips, start); end > start) {
+            tables.emplace_back(start, end);
+            start = end;
+            continue;
+        }
         if (!isTableRow(strips[start])) {
             ++start;
             continue;

@@ -4,7 +4,8 @@
 // from left to right, and within a column from top to bottom, left to right within a row. Where
 // lines across the page (a title, a heading, a list) stand above and below columns, the page is
 // read band by band from the top, and each band column by column. A table whose figures stand in a
-// column of their own is read row by row, as a receipt is.
+// column of their own is read row by row, as a receipt is, and so is a list of terms each beside
+// its entry (a glossary).
 
 #include "core/OCRRecords.h"
 

@@ -178,6 +178,46 @@ TEST(ReadingOrder, TablesAreReadRowByRowAndListsAmongColumnsAreNot) {
     EXPECT_EQ(texts(ReadingOrder::order(page)), columns[0] + columns[1] + columns[2]);
 }
 
+// Rows of a term (left, short) and its entry (right, at 0.5), a character 0.01 wide; "" for none.
+std::vector<OCRLine> termsAndEntries(const std::vector<std::pair<const char*, const char*>>& rows) {
+    std::vector<OCRLine> page;
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const double top = 0.9 - 0.03 * double(row);
+        for (const auto& [text, left] : {std::pair{rows[row].first, 0.1}, {rows[row].second, 0.5}}) {
+            if (*text) {
+                page.push_back(line(text, left, left + 0.01 * double(std::strlen(text)), top - 0.02, top));
+            }
+        }
+    }
+    return page;
+}
+
+// A glossary is read term by entry. Two addresses side by side, a short list in a column of
+// prose, and one in a sidebar beside an article stay columns.
+TEST(ReadingOrder, TermsAreReadBesideTheirEntriesAndListsBesideProseAreNot) {
+    const auto glossary = termsAndEntries({{"Berth", "A place where a vessel is moored"},
+                                           {"", "alongside a quay or jetty."},
+                                           {"Bollard", "A short post on a quay"},
+                                           {"Fender", "Material that absorbs shocks"}});
+    EXPECT_EQ(texts(ReadingOrder::order(glossary)),
+              (QStringList{"Berth", "A place where a vessel is moored", "alongside a quay or jetty.", "Bollard",
+                           "A short post on a quay", "Fender", "Material that absorbs shocks"}));
+    const auto readAsColumns = [](const std::vector<std::pair<const char*, const char*>>& rows) {
+        QStringList left, right;
+        for (const auto& [term, entry] : rows) {
+            left << (*term ? QStringList{term} : QStringList{});
+            right << (*entry ? QStringList{entry} : QStringList{});
+        }
+        return texts(ReadingOrder::order(termsAndEntries(rows))) == left + right;
+    };
+    EXPECT_TRUE(readAsColumns({{"Harbour Supplies", "The Keeper of Records"}, {"14 Quay Street", "Harbour Trust"},
+                               {"Leith", "Tower Place"}, {"", "Edinburgh"}}));
+    EXPECT_TRUE(readAsColumns({{"Left prose, the first line", "Right prose, line one"}, {"Tea", "line two"},
+                               {"", "line three"}, {"Eggs", "line four"}, {"Milk", "line five"}}));
+    EXPECT_TRUE(readAsColumns({{"In this issue", "Article, line one"}, {"", "line two"}, {"Slipway", "line three"},
+                               {"Tides", "line four"}, {"", "line five"}, {"", "line six"}, {"", "line seven"}}));
+}
+
 TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAlone) {
     // Top edges 0.005 apart: with zero width there is no row tolerance, the higher comes first.
     const std::vector<OCRLine> page{line("low", 0.3, 0.3, 0.2, 0.5), line("high", 0.3, 0.3, 0.2, 0.505),
