@@ -222,6 +222,7 @@ struct Band {
     std::vector<OCRLine> lines;
     Occupancy occupied{};
     bool columned = false;
+    double bottom = 0;
 };
 
 bool inOneRow(const Strip& strip) {
@@ -270,10 +271,10 @@ bool isTableRow(const Strip& strip) {
 }
 
 // A glossary, a form's labels or a CV's dates: a term beside each entry, the entries in a column
-// of their own, some wrapping onto lines beneath. Returns the end of the list that starts at
-// `start`, or `start` when none does. Two addresses side by side have no entry that wraps
-// between rows. A short list beside prose has prose of its own column just above or below it, or
-// prose beside it long after its last item.
+// of their own. Returns the end of the list that starts at `start`, or `start` when none does.
+// Two addresses side by side look the same unless some entry wraps onto lines beneath, between
+// rows, or the terms are labels ending in a colon. A short list beside prose has prose of its own
+// column just above or below it, or prose beside it long after its last item.
 std::size_t termListEnd(const std::vector<Strip>& strips, std::size_t start) {
     const auto first = cellsOf(strips[start]);
     if (first.size() != 2) {
@@ -281,11 +282,6 @@ std::size_t termListEnd(const std::vector<Strip>& strips, std::size_t start) {
     }
     const double entries = first[1]->boundingBox.minX();
     const double tolerance = characterWidth(strips[start].lines);
-    const auto isRow = [&](const Strip& strip) {
-        const auto cells = cellsOf(strip);
-        return cells.size() == 2 && cells[0]->boundingBox.maxX() < entries &&
-               std::abs(cells[1]->boundingBox.minX() - entries) <= tolerance;
-    };
     // Two lines, one on each side of where the entries begin: a row of two columns of prose too.
     const auto besideEntries = [&](const Strip& strip) {
         return std::any_of(strip.lines.begin(), strip.lines.end(),
@@ -295,14 +291,19 @@ std::size_t termListEnd(const std::vector<Strip>& strips, std::size_t start) {
                });
     };
     int rows = 0, wrapsBetweenRows = 0, wrapped = 0, longestWrap = 0;
+    bool labels = true;
     std::size_t end = start;
     for (; end < strips.size(); ++end) {
-        if (isRow(strips[end])) {
+        const auto cells = cellsOf(strips[end]);
+        const auto& lines = strips[end].lines;
+        if (cells.size() == 2 && cells[0]->boundingBox.maxX() < entries &&
+            std::abs(cells[1]->boundingBox.minX() - entries) <= tolerance) {
             rows += 1;
             wrapsBetweenRows += wrapped > 0 ? 1 : 0;
             longestWrap = std::max(longestWrap, wrapped);
             wrapped = 0;
-        } else if (strips[end].lines.size() == 1 && strips[end].lines.front().boundingBox.minX() >= entries - tolerance) {
+            labels = labels && cells[0]->text.endsWith(QLatin1Char(':'));
+        } else if (lines.size() == 1 && lines.front().boundingBox.minX() >= entries - tolerance) {
             wrapped += 1;
         } else {
             break;
@@ -310,7 +311,7 @@ std::size_t termListEnd(const std::vector<Strip>& strips, std::size_t start) {
     }
     const bool proseAround = (start > 0 && besideEntries(strips[start - 1])) ||
                              (end < strips.size() && besideEntries(strips[end])) || wrapped > longestWrap + 1;
-    return rows >= minimumTableRows && wrapsBetweenRows > 0 && !proseAround ? end : start;
+    return rows >= minimumTableRows && (wrapsBetweenRows > 0 || labels) && !proseAround ? end : start;
 }
 
 // Whether every line of the strip lies in one of the table's columns, and only in one.
@@ -410,14 +411,19 @@ std::vector<Band> bandsOf(std::vector<OCRLine> lines, const Grid& grid) {
             // A line alone across the band's gutters is a heading, not a stray.
             const bool gutter =
                 hasGutter(joined) && (sideBySide || !crossesAGutter(strip.lines, bandColumns, grid));
-            if (gutter || (!band.columned && !sideBySide)) {
+            // Blocks side by side end where a blank of two lines follows them: the letter's
+            // salutation under its address and references is read after both.
+            const Rect& top = strip.lines.front().boundingBox;
+            const bool apart = band.columned && !sideBySide && top.maxY() < band.bottom - 2 * top.height;
+            if (!apart && (gutter || (!band.columned && !sideBySide))) {
                 append(band.lines, std::move(strip.lines));
                 band.occupied = joined;
                 band.columned = gutter && (band.columned || sideBySide);
+                band.bottom = strip.bottom;
                 continue;
             }
         }
-        bands.push_back({std::move(strip.lines), strip.occupied, sideBySide});
+        bands.push_back({std::move(strip.lines), strip.occupied, sideBySide, strip.bottom});
     }
     return bands;
 }
@@ -501,6 +507,93 @@ std::vector<OCRLine> orderRegion(std::vector<OCRLine> lines, const Grid& grid, i
     return result;
 }
 
+// A line that Tesseract read across a wide gap, in its two halves.
+struct Halves {
+    OCRLine whole;
+    OCRLine left;
+    OCRLine right;
+};
+
+Halves halvesOf(const OCRLine& line) {
+    const auto half = [&](qsizetype start, qsizetype end, const Rect& box) {
+        return OCRLine{line.text.mid(start, end - start).trimmed(), box, line.confidence, line.angle, {}};
+    };
+    const qsizetype middle = line.spans[1].start;
+    return {line, half(0, middle, line.spans[0].boundingBox),
+            half(middle, line.text.size(), line.spans[1].boundingBox)};
+}
+
+bool overlapsAcross(const Rect& a, double minX, double maxX) {
+    return a.minX() < maxX && a.maxX() > minX;
+}
+
+// Which lines to read in halves. Tesseract joins blocks that stand side by side on the same
+// baselines, such as two addresses, into one line a row; where one block is longer, a line
+// stands under or over one half of such a run of lines only. Read in halves, each block is read
+// on its own, and what belongs together in a row comes together again. Runs without such a line
+// stay as read: a form's labels beside their values look just the same, and so do a table's rows,
+// which are also all the lines of three parts or more.
+std::vector<bool> blocksSideBySide(const std::vector<OCRLine>& lines) {
+    std::vector<std::size_t> acrossAGap;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].spans.size() == 2) {
+            acrossAGap.push_back(i);
+        }
+    }
+    std::stable_sort(acrossAGap.begin(), acrossAGap.end(), [&](std::size_t a, std::size_t b) {
+        return lines[a].boundingBox.maxY() > lines[b].boundingBox.maxY();
+    });
+    const auto near = [](const Rect& above, const Rect& below) {
+        return below.maxY() < above.maxY() && below.maxY() > above.minY() - 2 * above.height;
+    };
+    std::vector<bool> split(lines.size(), false);
+    for (std::size_t first = 0, end = 0; first < acrossAGap.size(); first = end) {
+        const OCRLine& top = lines[acrossAGap[first]];
+        // The run: lines read across the gap between the same two blocks, one under the other.
+        end = first + 1;
+        while (end < acrossAGap.size()) {
+            const OCRLine& next = lines[acrossAGap[end]];
+            const OCRLine& previous = lines[acrossAGap[end - 1]];
+            if (!near(previous.boundingBox, next.boundingBox) ||
+                next.spans[0].boundingBox.maxX() > top.spans[1].boundingBox.minX() ||
+                next.spans[1].boundingBox.minX() < top.spans[0].boundingBox.maxX()) {
+                break;
+            }
+            ++end;
+        }
+        double gapStart = 0, gapEnd = 1;
+        for (std::size_t i = first; i < end; ++i) {
+            gapStart = std::max(gapStart, lines[acrossAGap[i]].spans[0].boundingBox.maxX());
+            gapEnd = std::min(gapEnd, lines[acrossAGap[i]].spans[1].boundingBox.minX());
+        }
+        const Rect& bottom = lines[acrossAGap[end - 1]].boundingBox;
+        const bool longerBlock = std::any_of(lines.begin(), lines.end(), [&](const OCRLine& line) {
+            const Rect& box = line.boundingBox;
+            return (near(bottom, box) || near(box, top.boundingBox)) && line.spans.empty() &&
+                   !overlapsAcross(box, gapStart, gapEnd);
+        });
+        for (std::size_t i = first; i < end; ++i) {
+            split[acrossAGap[i]] = longerBlock;
+        }
+    }
+    return split;
+}
+
+// The halves that still follow each other become their line again.
+std::vector<OCRLine> rejoined(std::vector<OCRLine> ordered, const std::vector<Halves>& split) {
+    std::vector<OCRLine> result;
+    for (auto& line : ordered) {
+        const auto whole = std::find_if(split.begin(), split.end(),
+                                        [&](const Halves& halves) { return halves.right == line; });
+        if (whole != split.end() && !result.empty() && result.back() == whole->left) {
+            result.back() = whole->whole;
+        } else {
+            result.push_back(std::move(line));
+        }
+    }
+    return result;
+}
+
 } // namespace
 
 std::vector<OCRLine> order(std::vector<OCRLine> lines) {
@@ -514,7 +607,19 @@ std::vector<OCRLine> order(std::vector<OCRLine> lines) {
         });
         return lines;
     }
-    return orderRegion(std::move(lines), {text.minX(), text.width}, columnGapBins);
+    const std::vector<bool> inHalves = blocksSideBySide(lines);
+    std::vector<Halves> split;
+    std::vector<OCRLine> parts;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (inHalves[i]) {
+            split.push_back(halvesOf(lines[i]));
+            parts.push_back(split.back().left);
+            parts.push_back(split.back().right);
+        } else {
+            parts.push_back(std::move(lines[i]));
+        }
+    }
+    return rejoined(orderRegion(std::move(parts), {text.minX(), text.width}, columnGapBins), split);
 }
 
 } // namespace quorvane::ReadingOrder

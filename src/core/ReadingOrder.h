@@ -14,7 +14,8 @@
 namespace quorvane::ReadingOrder {
 
 // The same lines, each once and unchanged, in reading order. Their bounding boxes decide it; their
-// texts only tell figures from words and how wide a character is.
+// texts only tell figures from words, labels from text and how wide a character is. One line that
+// runs across two blocks side by side (two addresses) comes back as its two halves, one in each.
 std::vector<OCRLine> order(std::vector<OCRLine> lines);
 
 } // namespace quorvane::ReadingOrder

@@ -9,6 +9,12 @@
 
 using namespace quorvane;
 
+namespace quorvane {
+void PrintTo(const OCRLine& line, std::ostream* out) {
+    *out << '"' << line.text.toStdString() << "\" in " << line.spans.size() << " span(s)";
+}
+} // namespace quorvane
+
 namespace {
 
 // A line named `text` with its box given by left, right, bottom and top edges (normalised, y up).
@@ -200,8 +206,12 @@ TEST(ReadingOrder, TermsAreReadBesideTheirEntriesAndListsBesideProseAreNot) {
                                            {"Bollard", "A short post on a quay"},
                                            {"Fender", "Material that absorbs shocks"}});
     EXPECT_EQ(texts(ReadingOrder::order(glossary)),
-              (QStringList{"Berth", "A place where a vessel is moored", "alongside a quay or jetty.", "Bollard",
-                           "A short post on a quay", "Fender", "Material that absorbs shocks"}));
+              (QStringList{"Berth", "A place where a vessel is moored", "alongside a quay or jetty.",
+                           "Bollard", "A short post on a quay", "Fender", "Material that absorbs shocks"}));
+    const auto form =
+        termsAndEntries({{"Name:", "Margaret Hale"}, {"Born:", "3 May 1951"}, {"Town:", "Leith"}});
+    EXPECT_EQ(texts(ReadingOrder::order(form)),
+              (QStringList{"Name:", "Margaret Hale", "Born:", "3 May 1951", "Town:", "Leith"}));
     const auto readAsColumns = [](const std::vector<std::pair<const char*, const char*>>& rows) {
         QStringList left, right;
         for (const auto& [term, entry] : rows) {
@@ -210,12 +220,45 @@ TEST(ReadingOrder, TermsAreReadBesideTheirEntriesAndListsBesideProseAreNot) {
         }
         return texts(ReadingOrder::order(termsAndEntries(rows))) == left + right;
     };
-    EXPECT_TRUE(readAsColumns({{"Harbour Supplies", "The Keeper of Records"}, {"14 Quay Street", "Harbour Trust"},
+    EXPECT_TRUE(readAsColumns({{"Supplies Ltd", "Keeper of Records"}, {"Quay Street", "Harbour Trust"},
                                {"Leith", "Tower Place"}, {"", "Edinburgh"}}));
     EXPECT_TRUE(readAsColumns({{"Left prose, the first line", "Right prose, line one"}, {"Tea", "line two"},
                                {"", "line three"}, {"Eggs", "line four"}, {"Milk", "line five"}}));
-    EXPECT_TRUE(readAsColumns({{"In this issue", "Article, line one"}, {"", "line two"}, {"Slipway", "line three"},
-                               {"Tides", "line four"}, {"", "line five"}, {"", "line six"}, {"", "line seven"}}));
+    EXPECT_TRUE(readAsColumns({{"In this issue", "Article, line one"}, {"", "line two"}, {"Slipway", "three"},
+                               {"Tides", "four"}, {"", "five"}, {"", "six"}, {"", "seven"}}));
+}
+
+// One line read across a wide gap, as Tesseract reads two blocks on the same baselines.
+OCRLine acrossAGap(const char* left, const char* right, double top, double rightEdge) {
+    const OCRLine a = line(left, 0.1, 0.1 + 0.01 * double(std::strlen(left)), top - 0.01, top);
+    const OCRLine b = line(right, rightEdge - 0.01 * double(std::strlen(right)), rightEdge, top - 0.01, top);
+    OCRLine whole = line(qPrintable(a.text + " " + b.text), 0.1, rightEdge, top - 0.01, top);
+    whole.spans = {{0, a.boundingBox}, {a.text.size() + 1, b.boundingBox}};
+    return whole;
+}
+
+// An address and a letter's references beside it, each row read as one line, come apart into
+// their blocks, and the salutation under both follows them. A receipt's rows come back whole (its
+// last line under its items only), and so do labels beside their values, where no block is longer
+// than the other.
+TEST(ReadingOrder, BlocksReadAsOneLineARowAreReadBlockByBlock) {
+    std::vector<OCRLine> letter{acrossAGap("Frau Margaret Hale", "Our reference: HS-2231", 0.9, 0.8),
+                                acrossAGap("Hafenstrasse 12", "Date: 14 May 2024", 0.88, 0.8),
+                                line("20095 Hamburg", 0.1, 0.23, 0.85, 0.86),
+                                line("Dear Mrs Hale,", 0.1, 0.24, 0.79, 0.8),
+                                line("thank you for your letter", 0.1, 0.7, 0.77, 0.78)};
+    EXPECT_EQ(texts(ReadingOrder::order(letter)),
+              (QStringList{"Frau Margaret Hale", "Hafenstrasse 12", "20095 Hamburg", "Our reference: HS-2231",
+                           "Date: 14 May 2024", "Dear Mrs Hale,", "thank you for your letter"}));
+    const std::vector<OCRLine> receipt{acrossAGap("Milk 1L", "2.86", 0.9, 0.5),
+                                       acrossAGap("Coffee", "12.03", 0.88, 0.5),
+                                       acrossAGap("TOTAL", "14.89", 0.86, 0.5),
+                                       line("Thanks", 0.1, 0.16, 0.83, 0.84)};
+    EXPECT_EQ(ReadingOrder::order(receipt), receipt);
+    const std::vector<OCRLine> form{acrossAGap("Name", "Margaret Hale", 0.9, 0.6),
+                                    acrossAGap("Born", "3 May 1951", 0.88, 0.6),
+                                    acrossAGap("Occupation", "Archivist", 0.86, 0.6)};
+    EXPECT_EQ(ReadingOrder::order(form), form);
 }
 
 TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAlone) {
