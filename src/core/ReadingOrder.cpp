@@ -22,6 +22,8 @@ constexpr double sideBySideOverlap = 0.25;
 // A table's rows: three at least, their cells set apart by gaps of more than this many characters.
 constexpr int minimumTableRows = 3;
 constexpr double tableGapCharacters = 8;
+// A table without figures needs more rows: a letterhead's blocks side by side have a few.
+constexpr int minimumTextTableRows = 5;
 
 // How many lines cover each of the bins across the text.
 using Occupancy = std::array<int, binCount>;
@@ -350,6 +352,31 @@ bool hasColumnOfFigures(const std::vector<OCRLine>& lines, const std::vector<Col
     });
 }
 
+// Whether the columns start at even intervals, within two characters.
+bool atOnePitch(const std::vector<OCRLine>& lines, const std::vector<Column>& columns, const Grid& grid) {
+    std::vector<double> starts;
+    for (const auto& column : columns) {
+        std::vector<double> lefts;
+        for (const auto& line : lines) {
+            if (reaches(line, column, grid)) {
+                lefts.push_back(line.boundingBox.minX());
+            }
+        }
+        if (lefts.empty()) {
+            return false;
+        }
+        std::nth_element(lefts.begin(), lefts.begin() + std::ptrdiff_t(lefts.size() / 2), lefts.end());
+        starts.push_back(lefts[lefts.size() / 2]);
+    }
+    if (starts.size() < 3) {
+        return false;
+    }
+    std::vector<double> pitches(starts.size());
+    std::adjacent_difference(starts.begin(), starts.end(), pitches.begin());
+    const auto [narrowest, widest] = std::minmax_element(pitches.begin() + 1, pitches.end());
+    return *widest - *narrowest <= 2 * characterWidth(lines);
+}
+
 // The tables among the strips, as ranges [first, end) of strips: runs of table rows, with what
 // stands in their columns between them (a description wrapped onto a second line), and after the
 // last the rows that fill fewer of its columns (a total); and lists of terms.
@@ -388,7 +415,18 @@ std::vector<std::pair<std::size_t, std::size_t>> tablesIn(const std::vector<Stri
         for (std::size_t strip = start; strip < end; ++strip) {
             table.insert(table.end(), strips[strip].lines.begin(), strips[strip].lines.end());
         }
-        if (rows >= minimumTableRows && hasColumnOfFigures(table, tableColumns, grid)) {
+        const auto rowOfItsOwn = [&](const Strip& strip) {
+            return strip.lines.size() >= 3 && isTableRow(strip);
+        };
+        // Without figures, a table of text: nothing but rows of three cells or more, and no row
+        // of the same columns just above it, as a list among columns of prose has. Columns set
+        // at one pitch are a list's, an index's or names', to be read one after the other.
+        const bool ofText = rows >= minimumTextTableRows && !atOnePitch(table, tableColumns, grid) &&
+                            std::all_of(strips.begin() + std::ptrdiff_t(start),
+                                        strips.begin() + std::ptrdiff_t(end), rowOfItsOwn) &&
+                            !(start > 0 && strips[start - 1].lines.size() >= 2 &&
+                              standsInColumns(strips[start - 1], tableColumns, grid));
+        if (rows >= minimumTableRows && (ofText || hasColumnOfFigures(table, tableColumns, grid))) {
             tables.emplace_back(start, end);
         }
         start = end;

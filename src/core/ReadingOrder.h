@@ -3,9 +3,9 @@
 // Puts the lines recognised on one page into the order a person reads them: column by column
 // from left to right, and within a column from top to bottom, left to right within a row. Where
 // lines across the page (a title, a heading, a list) stand above and below columns, the page is
-// read band by band from the top, and each band column by column. A table whose figures stand in a
-// column of their own is read row by row, as a receipt is, and so is a list of terms each beside
-// its entry (a glossary).
+// read band by band from the top, and each band column by column. A table is read row by row: one
+// whose figures stand in a column of their own, as a receipt's do, or one of text in columns as
+// wide as their contents; so is a list of terms each beside its entry (a glossary).
 
 #include "core/OCRRecords.h"
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 using namespace quorvane;
@@ -169,19 +170,32 @@ TEST(ReadingOrder, TablesAreReadRowByRowAndListsAmongColumnsAreNot) {
     }
     EXPECT_EQ(texts(ReadingOrder::order(receipt)), items);
 
-    std::vector<OCRLine> page;
-    QStringList columns[3];
-    for (int row = 0; row < 9; ++row) {
-        for (int column = 0; column < 3; ++column) {
-            const bool listed = column == 1 && row >= 3 && row < 6;
-            columns[column] << (listed ? QString("Tea %1").arg(row)
-                                       : QString("C%1 row %2 of prose").arg(column).arg(row));
-            const double left = 0.05 + 0.32 * column, top = 0.9 - 0.03 * row;
-            page.push_back(line(qPrintable(columns[column].last()), left, left + (listed ? 0.03 : 0.2),
-                                top - 0.02, top));
+    // Nine rows of three columns at `lefts`, each line `width` wide but the middle column's rows
+    // [from, to), a short list; what order reads, and the lines column by column and row by row.
+    const auto threeColumns = [](int from, int to, std::array<double, 3> lefts, double width) {
+        std::vector<OCRLine> page;
+        QStringList columns[3], rows;
+        for (int row = 0; row < 9; ++row) {
+            for (int column = 0; column < 3; ++column) {
+                const bool listed = column == 1 && row >= from && row < to;
+                rows << (listed ? QString("Tea %1").arg(row) : QString("C%1 row %2 of prose").arg(column).arg(row));
+                columns[column] << rows.last();
+                const double left = lefts[std::size_t(column)], top = 0.9 - 0.03 * row;
+                page.push_back(line(qPrintable(rows.last()), left, left + (listed ? 0.03 : width), top - 0.02, top));
+            }
         }
+        return std::array{texts(ReadingOrder::order(page)), columns[0] + columns[1] + columns[2], rows};
+    };
+    // A list among prose, with prose above or below it or both, stays in its column; so do names
+    // or an index in columns at one pitch. A table of text has columns as wide as their contents.
+    for (const auto& [from, to] : {std::pair{2, 7}, {0, 5}, {4, 9}}) {
+        const auto [read, byColumns, byRows] = threeColumns(from, to, {0.05, 0.3, 0.7}, 0.22);
+        EXPECT_EQ(read, byColumns) << "list of rows " << from << " to " << to;
     }
-    EXPECT_EQ(texts(ReadingOrder::order(page)), columns[0] + columns[1] + columns[2]);
+    const auto [names, namesByColumns, namesByRows] = threeColumns(0, 9, {0.05, 0.37, 0.69}, 0.06);
+    EXPECT_EQ(names, namesByColumns);
+    const auto [table, tableByColumns, tableByRows] = threeColumns(0, 9, {0.05, 0.3, 0.7}, 0.06);
+    EXPECT_EQ(table, tableByRows);
 }
 
 // Rows of a term (left, short) and its entry (right, at 0.5), a character 0.01 wide; "" for none.
