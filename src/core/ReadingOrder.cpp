@@ -1,5 +1,7 @@
 #include "core/ReadingOrder.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -565,12 +567,19 @@ bool overlapsAcross(const Rect& a, double minX, double maxX) {
     return a.minX() < maxX && a.maxX() > minX;
 }
 
+// A label of a few words, a colon, and its value: "Date: 14 May 2024".
+bool isField(const QString& text) {
+    static const QRegularExpression field(QStringLiteral(R"(^\s*\p{L}[\p{L}\p{N} .'-]{0,24}: +\S)"));
+    return field.match(text).hasMatch();
+}
+
 // Which lines to read in halves. Tesseract joins blocks that stand side by side on the same
-// baselines, such as two addresses, into one line a row; where one block is longer, a line
-// stands under or over one half of such a run of lines only. Read in halves, each block is read
-// on its own, and what belongs together in a row comes together again. Runs without such a line
-// stay as read: a form's labels beside their values look just the same, and so do a table's rows,
-// which are also all the lines of three parts or more.
+// baselines, such as two addresses, into one line a row. Such a run of lines is two blocks where
+// one is longer (a line stands under or over one half only), or where the right halves are fields
+// with labels of their own. Read in halves, each block is read on its own, and what belongs
+// together in a row comes together again. Other runs stay as read: a form's labels beside their
+// values look just the same, and so do a table's rows, which are also all the lines of three
+// parts or more.
 std::vector<bool> blocksSideBySide(const std::vector<OCRLine>& lines) {
     std::vector<std::size_t> acrossAGap;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -610,8 +619,17 @@ std::vector<bool> blocksSideBySide(const std::vector<OCRLine>& lines) {
             return (near(bottom, box) || near(box, top.boundingBox)) && line.spans.empty() &&
                    !overlapsAcross(box, gapStart, gapEnd);
         });
+        // References beside an address ("Our ref: HS-22", "Date: 14 May") are fields of their own.
+        std::size_t fieldsOnTheLeft = 0, fieldsOnTheRight = 0;
         for (std::size_t i = first; i < end; ++i) {
-            split[acrossAGap[i]] = longerBlock;
+            const OCRLine& line = lines[acrossAGap[i]];
+            fieldsOnTheLeft += isField(line.text.left(line.spans[1].start)) ? 1 : 0;
+            fieldsOnTheRight += isField(line.text.mid(line.spans[1].start)) ? 1 : 0;
+        }
+        const bool fieldsBeside =
+            end - first >= 2 && fieldsOnTheLeft == 0 && 2 * fieldsOnTheRight >= end - first;
+        for (std::size_t i = first; i < end; ++i) {
+            split[acrossAGap[i]] = longerBlock || fieldsBeside;
         }
     }
     return split;

@@ -252,18 +252,23 @@ OCRLine acrossAGap(const char* left, const char* right, double top, double right
 }
 
 // An address and a letter's references beside it, each row read as one line, come apart into
-// their blocks, and the salutation under both follows them. A receipt's rows come back whole (its
-// last line under its items only), and so do labels beside their values, where no block is longer
-// than the other.
+// their blocks, and the salutation under both follows them; so do two addresses, one longer. A
+// receipt's rows come back whole (its last line under its items only), and so do labels beside
+// their values, where no block is longer than the other.
 TEST(ReadingOrder, BlocksReadAsOneLineARowAreReadBlockByBlock) {
-    std::vector<OCRLine> letter{acrossAGap("Frau Margaret Hale", "Our reference: HS-2231", 0.9, 0.8),
-                                acrossAGap("Hafenstrasse 12", "Date: 14 May 2024", 0.88, 0.8),
-                                line("20095 Hamburg", 0.1, 0.23, 0.85, 0.86),
-                                line("Dear Mrs Hale,", 0.1, 0.24, 0.79, 0.8),
-                                line("thank you for your letter", 0.1, 0.7, 0.77, 0.78)};
+    const std::vector<OCRLine> letter{acrossAGap("Frau Margaret Hale", "Our reference: HS-2231", 0.9, 0.8),
+                                      acrossAGap("20095 Hamburg", "Date: 14 May 2024", 0.88, 0.8),
+                                      line("Dear Mrs Hale,", 0.1, 0.24, 0.83, 0.84),
+                                      line("thank you for your letter", 0.1, 0.7, 0.81, 0.82)};
     EXPECT_EQ(texts(ReadingOrder::order(letter)),
-              (QStringList{"Frau Margaret Hale", "Hafenstrasse 12", "20095 Hamburg", "Our reference: HS-2231",
+              (QStringList{"Frau Margaret Hale", "20095 Hamburg", "Our reference: HS-2231",
                            "Date: 14 May 2024", "Dear Mrs Hale,", "thank you for your letter"}));
+    const std::vector<OCRLine> addresses{acrossAGap("Supplies Ltd", "The Keeper of Records", 0.9, 0.8),
+                                         acrossAGap("Quay Street", "Harbour Trust", 0.88, 0.8),
+                                         line("Tower Place", 0.69, 0.8, 0.85, 0.86)};
+    EXPECT_EQ(texts(ReadingOrder::order(addresses)),
+              (QStringList{"Supplies Ltd", "Quay Street", "The Keeper of Records", "Harbour Trust",
+                           "Tower Place"}));
     const std::vector<OCRLine> receipt{acrossAGap("Milk 1L", "2.86", 0.9, 0.5),
                                        acrossAGap("Coffee", "12.03", 0.88, 0.5),
                                        acrossAGap("TOTAL", "14.89", 0.86, 0.5),
