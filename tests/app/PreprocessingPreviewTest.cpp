@@ -13,7 +13,6 @@
 
 #include <QCheckBox>
 #include <QDirIterator>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>

@@ -32,15 +32,8 @@ namespace {
 
 // The application with its settings window open.
 struct SettingsUnderTest : test::AppUnderTest {
-    SettingsUnderTest() {
-        app.mainWindow().open();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&app.mainWindow()));
-        QTest::keyClick(&app.mainWindow(), Qt::Key_Comma, Qt::ControlModifier);
-        if (!app.settingsView()) {
-            ADD_FAILURE() << "Ctrl+, opened no settings window";
-            app.showSettings();
-        }
-    }
+    // (That Ctrl+, opens it in a real session: window-smoke.)
+    SettingsUnderTest() { app.showSettings(); }
     ~SettingsUnderTest() { app.watcher().forgetFolder(); }
 
     SettingsView& view() { return *app.settingsView(); }
@@ -64,7 +57,7 @@ struct SettingsUnderTest : test::AppUnderTest {
 
 } // namespace
 
-TEST(SettingsWindow, CtrlCommaOpensItAndThePresetPickerFollowsTheSettings) {
+TEST(SettingsWindow, ThePresetPickerFollowsTheSettings) {
     SettingsUnderTest t;
     auto* picker = t.find<QComboBox>("presetPicker");
     auto* rename = t.find<QPushButton>("renamePreset");

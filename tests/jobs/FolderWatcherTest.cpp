@@ -31,13 +31,6 @@ struct WatchedFolder {
     }
 
     QString path(const QString& name) const { return folder + "/" + name; }
-    QStringList allHandedOver() const {
-        QStringList all;
-        for (const auto& files : handOvers) {
-            all += files;
-        }
-        return all;
-    }
     bool waitForHandOvers(int count) {
         return test::runUntil([&] { return handOvers.size() >= count; }, 15s);
     }
@@ -107,8 +100,6 @@ TEST(FolderWatcher, SlowCopyIsHandedOverOnceAfterItSettles) {
     EXPECT_EQ(watched.handOvers.last(), QStringList{"later.pdf"});
 }
 
-// Outputs: by the fixed suffix, and by the name template of the runs (outputs of files of the
-// folder on any date; notes.txt is no source, so the one named after it is taken).
 // A network share reports no file written on the server; a folder shown through bindfs is the
 // same: what is written into the folder underneath raises no event on the mount.
 TEST(FolderWatcher, AFolderThatReportsNoChangesIsLookedAtAnyway) {
@@ -129,6 +120,8 @@ TEST(FolderWatcher, AFolderThatReportsNoChangesIsLookedAtAnyway) {
     EXPECT_EQ(watched.handOvers, QList<QStringList>({{"scan.pdf"}}));
 }
 
+// Outputs: by the fixed suffix, and by the name template of the runs (outputs of files of the
+// folder on any date; notes.txt is no source, so the one named after it is taken).
 TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
     WatchedFolder watched;
     watched.watcher.setNameTemplate([] { return QStringLiteral("{name}_ocr {date}"); });
