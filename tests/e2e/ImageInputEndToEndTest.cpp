@@ -241,9 +241,4 @@ TEST(ImageInput, ResolutionIsTheScansPixelsOverItsOwnPageSize) {
     EXPECT_EQ(
         imageList(searchableOutput(outputs, "receipt.png")).value(0).split(' ', Qt::SkipEmptyParts).mid(3, 2),
         (QStringList{"900", "5000"}));
-    // The demo's own command says nothing about resolution.
-    const auto demo = runCli({"--languages", "en-US", "--sidecar", "--output-dir", outputs, "--force",
-                              inputs + "/sample-scan.png"});
-    EXPECT_EQ(demo.result.exitCode, 0);
-    EXPECT_FALSE(demo.result.standardOutput.contains("DPI")) << demo.result.standardOutput.toStdString();
 }

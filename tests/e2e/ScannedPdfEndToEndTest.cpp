@@ -142,15 +142,10 @@ TEST(ScannedPdf, RotatedAndCroppedPageComesOutUprightWithTextInPlace) {
 
     const QRectF expected(wordPixels.x() * 72 / dpi, wordPixels.y() * 72 / dpi, wordPixels.width() * 72 / dpi,
                           wordPixels.height() * 72 / dpi);
-    bool found = false;
-    for (const auto& word : pdfWords(output, 1)) {
-        if (word.text.compare("committee", Qt::CaseInsensitive) == 0) {
-            found = true;
-            EXPECT_TRUE(expected.adjusted(-4, -4, 4, 4).contains(word.box().center()))
-                << "word at " << word.xMin << "," << word.yMin;
-        }
-    }
-    EXPECT_TRUE(found) << pdfText(output).toStdString();
+    const auto word = findWord(pdfWords(output, 1), "committee");
+    ASSERT_TRUE(word) << pdfText(output).toStdString();
+    EXPECT_TRUE(expected.adjusted(-4, -4, 4, 4).contains(word->box().center()))
+        << "word at " << word->xMin << "," << word->yMin;
 }
 
 // Script detection takes a French page for any Latin one and reads it with English first; the

@@ -16,16 +16,10 @@ namespace {
 // Hand-made outlines on a document of `pageCount` blank pages.
 class OutlineSource {
 public:
-    explicit OutlineSource(int pageCount) {
-        pdf.emptyPDF();
-        for (int i = 0; i < pageCount; ++i) {
-            auto page =
-                pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 200 300] >>"));
-            QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
-        }
-        pages = QPDFPageDocumentHelper(pdf).getAllPages();
-        outlines = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
-        pdf.getRoot().replaceKey("/Outlines", outlines);
+    explicit OutlineSource(int pageCount) : pdf(test::buildPdf(std::vector<test::FixturePage>(size_t(pageCount)))) {
+        pages = QPDFPageDocumentHelper(*pdf).getAllPages();
+        outlines = pdf->makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+        pdf->getRoot().replaceKey("/Outlines", outlines);
     }
 
     // [page view...] on the 0-based page.
@@ -36,7 +30,7 @@ public:
     }
 
     QPDFObjectHandle entry(const std::string& title, QPDFObjectHandle dest = QPDFObjectHandle::newNull()) {
-        auto entry = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        auto entry = pdf->makeIndirectObject(QPDFObjectHandle::newDictionary());
         entry.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(title));
         if (!dest.isNull()) {
             entry.replaceKey("/Dest", dest);
@@ -60,12 +54,7 @@ public:
         parent.replaceKey("/Count", QPDFObjectHandle::newInteger(open ? count : -count));
     }
 
-    std::unique_ptr<PdfDocument> save(const QString& path) {
-        test::savePdf(pdf, path);
-        return PdfDocument::open(path);
-    }
-
-    QPDF pdf;
+    std::unique_ptr<QPDF> pdf;
     std::vector<QPDFPageObjectHelper> pages;
     QPDFObjectHandle outlines;
 };
@@ -90,7 +79,7 @@ protected:
 
 TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowhereGo) {
     OutlineSource made(10);
-    auto root = made.pdf.getRoot();
+    auto root = made.pdf->getRoot();
     auto intro = made.entry("Intro", made.dest(0, "[/XYZ 72 720 0]"));
     OutlineSource::nest(intro, {made.entry("Detail", made.dest(2, "[/XYZ 10 20 null]"))});
     auto farParent = made.entry("Far parent", made.dest(9, "[/Fit]"));
@@ -112,11 +101,11 @@ TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowher
     OutlineSource::nest(made.outlines,
                         {intro, made.entry("Far", made.dest(9, "[/Fit]")), farParent, heading, byName,
                          byString, link, made.entry("Résumé — 日本語", made.dest(5, "[/Fit]"))});
-    auto source = made.save(path("source.pdf"));
-    ASSERT_TRUE(source);
+    const test::SavedPdf source(*made.pdf);
+    ASSERT_TRUE(source.document);
 
     bool installed = false;
-    const QString output = copyInto(*source, 8, &installed);
+    const QString output = copyInto(*source.document, 8, &installed);
     EXPECT_TRUE(installed);
     const QStringList expected = {
         "Intro open p1 [\"/XYZ\",72,720,0]",
@@ -156,11 +145,11 @@ TEST_F(DocumentOutlineTest, LoopsAndDamageAreLeftOutWithoutHanging) {
         deep.replaceKey("/First", next);
         deep = next;
     }
-    auto source = made.save(path("source.pdf"));
-    ASSERT_TRUE(source);
+    const test::SavedPdf source(*made.pdf);
+    ASSERT_TRUE(source.document);
 
     bool installed = false;
-    const QString output = copyInto(*source, -1, &installed);
+    const QString output = copyInto(*source.document, -1, &installed);
     EXPECT_TRUE(installed);
     const QStringList summary = test::outlineSummary(output);
     ASSERT_GE(summary.size(), 4);

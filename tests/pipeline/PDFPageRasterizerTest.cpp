@@ -33,10 +33,9 @@ void expectNear(const cv::Rect& actual, const cv::Rect& expected) {
 }
 
 bool allWhite(const Raster& raster) {
-    const cv::Scalar mean = cv::mean(raster);
     double lowest = 0;
     cv::minMaxLoc(raster.reshape(1), &lowest);
-    return lowest == 255 && mean[0] == 255;
+    return lowest == 255;
 }
 
 } // namespace
@@ -64,7 +63,6 @@ TEST(PDFPageRasterizer, PagesComeOutAtTheirSizeAsDisplayed) {
         {"letter at 300 DPI", {}, 300, {2550, 3300}, std::nullopt},
         {"legal at 300 DPI: over the cap, floor(612 x 4096 / 1008)", {.mediaBox = {0, 0, 612, 1008}}, 300,
          {2486, 4096}, std::nullopt},
-        {"letter turned at 300 DPI", {.rotate = 90}, 300, {3300, 2550}, std::nullopt},
         {"fractional points at 144 DPI", {.mediaBox = {0, 0, 300.5, 200.25}}, 144, {601, 400}, std::nullopt},
         {"no area", {.mediaBox = {0, 0, 0, 0}}, 300, {}, std::nullopt},
         {"less than one pixel high", {.mediaBox = {0, 0, 612, 0.001}}, 300, {}, std::nullopt},

@@ -12,7 +12,7 @@ using namespace quorvane::test;
 namespace {
 
 // One letter page per content stream; `resources` is added to the page's resources (keys and
-// values as PDF source), `extra` to the page dictionary.
+// values as PDF source), `pageKeys` to the page dictionary.
 struct Variant {
     const char* name;
     const char* content;
@@ -23,12 +23,10 @@ struct Variant {
 
 QPDFObjectHandle greyImage(QPDF& pdf, const char* colourSpace) {
     auto image = newImage(pdf, {8, 8});
-    if (colourSpace) {
-        image.getDict().replaceKey("/ColorSpace", QPDFObjectHandle::parse(colourSpace));
-        image.getDict().replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-        image.replaceStreamData(std::string(8 * 8 * (std::string(colourSpace) == "/DeviceRGB" ? 3 : 1), '\x80'),
-                                QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
-    }
+    image.getDict().replaceKey("/ColorSpace", QPDFObjectHandle::parse(colourSpace));
+    image.getDict().replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    image.replaceStreamData(std::string(8 * 8 * (std::string(colourSpace) == "/DeviceRGB" ? 3 : 1), '\x80'),
+                            QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
     return image;
 }
 

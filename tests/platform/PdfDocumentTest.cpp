@@ -17,26 +17,6 @@ using namespace quorvane::test;
 
 namespace {
 
-// One document with a line of text in three versions: plain, locked with a user password, and
-// restricted by an owner password only.
-class PdfDocumentEncryption : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        folder = new QTemporaryDir;
-        auto pdf = buildPdf({FixturePage{.text = "Quarterly ledger"}, FixturePage{}});
-        savePdf(*pdf, plainPath());
-        saveEncryptedPdf(*pdf, lockedPath(), "user-secret", "owner-secret");
-        saveEncryptedPdf(*pdf, restrictedPath(), "", "owner-secret");
-    }
-    static void TearDownTestSuite() { delete folder; }
-
-    static QString plainPath() { return folder->filePath("plain.pdf"); }
-    static QString lockedPath() { return folder->filePath("locked.pdf"); }
-    static QString restrictedPath() { return folder->filePath("restricted.pdf"); }
-
-    static inline QTemporaryDir* folder = nullptr;
-};
-
 // Everything a caller may ask of an open document, asked at once: nothing may crash.
 void exerciseEverything(const PdfDocument& document) {
     (void)document.attributes();
@@ -54,11 +34,19 @@ void exerciseEverything(const PdfDocument& document) {
 
 } // namespace
 
-// Locked means the empty password does not open it; the user and the owner password both unlock
-// it, and then Poppler reads the decrypted bytes. A no-password, wrong and right user password are
-// also run end to end through quorvane-cli.
-TEST_F(PdfDocumentEncryption, OnlyAUserPasswordLocksAndEitherPasswordUnlocks) {
-    for (const QString& path : {plainPath(), restrictedPath()}) {
+// One document with a line of text in three versions: plain, locked with a user password, and
+// restricted by an owner password only. Locked means the empty password does not open it; the
+// user and the owner password both unlock it, and then Poppler reads the decrypted bytes. A
+// no-password, wrong and right user password are also run end to end through quorvane-cli.
+TEST(PdfDocumentEncryption, OnlyAUserPasswordLocksAndEitherPasswordUnlocks) {
+    QTemporaryDir folder;
+    const QString plain = folder.filePath("plain.pdf"), locked = folder.filePath("locked.pdf"),
+                  restricted = folder.filePath("restricted.pdf");
+    auto pdf = buildPdf({FixturePage{.text = "Quarterly ledger"}, FixturePage{}});
+    savePdf(*pdf, plain);
+    saveEncryptedPdf(*pdf, locked, "user-secret", "owner-secret");
+    saveEncryptedPdf(*pdf, restricted, "", "owner-secret");
+    for (const QString& path : {plain, restricted}) {
         SCOPED_TRACE(path.toStdString());
         const auto document = PdfDocument::open(path);
         ASSERT_TRUE(document);
@@ -68,7 +56,7 @@ TEST_F(PdfDocumentEncryption, OnlyAUserPasswordLocksAndEitherPasswordUnlocks) {
         EXPECT_TRUE(document->unlock("anything")); // already open: stays as it is
     }
 
-    const auto document = PdfDocument::open(lockedPath());
+    const auto document = PdfDocument::open(locked);
     ASSERT_TRUE(document);
     EXPECT_TRUE(document->isLocked());
     EXPECT_EQ(document->pageCount(), 0);
@@ -78,7 +66,7 @@ TEST_F(PdfDocumentEncryption, OnlyAUserPasswordLocksAndEitherPasswordUnlocks) {
     EXPECT_FALSE(document->unlock("wrong"));
     EXPECT_TRUE(document->isLocked());
 
-    const auto again = PdfDocument::open(lockedPath());
+    const auto again = PdfDocument::open(locked);
     ASSERT_TRUE(again && again->unlock("owner-secret"));
     EXPECT_FALSE(again->isLocked());
     EXPECT_EQ(again->pageCount(), 2);

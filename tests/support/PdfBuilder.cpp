@@ -207,14 +207,14 @@ FixturePage scanPage(const Raster& raster, int rotate) {
             .image = imageFromRaster(raster)};
 }
 
-bool writeScan(const QString& path, const QString& words, int pages, const char* password) {
+bool writeScan(const QString& path, const QString& words, const char* password) {
     const FixturePage page{.mediaBox = {0, 0, 306, 144}, .image = renderParagraph(QSize(1275, 600), {words}, 50)};
-    return writePdf(path, std::vector<FixturePage>(static_cast<size_t>(pages), page), password);
+    return writePdf(path, {page}, password);
 }
 
 QString smallScan(const QString& folder, const QString& name, const char* password) {
     const QString path = folder + "/" + name;
-    EXPECT_TRUE(writeScan(path, QStringLiteral("Minutes of the committee"), 1, password));
+    EXPECT_TRUE(writeScan(path, QStringLiteral("Minutes of the committee"), password));
     return path;
 }
 

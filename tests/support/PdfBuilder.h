@@ -70,9 +70,9 @@ bool writePdf(const QString& path, const std::vector<FixturePage>& pages, const 
 // A page showing the raster at 300 DPI, displayed turned by `rotate` degrees.
 FixturePage scanPage(const Raster& raster, int rotate = 0);
 
-// A scan of one line of words, 4.25 x 2 inches at 300 DPI (quick to recognise), `pages` times,
-// locked with `password` when there is one.
-bool writeScan(const QString& path, const QString& words, int pages = 1, const char* password = nullptr);
+// A scan of one line of words, 4.25 x 2 inches at 300 DPI (quick to recognise), locked with
+// `password` when there is one.
+bool writeScan(const QString& path, const QString& words, const char* password = nullptr);
 // One page of it, named `name` in `folder`; its path (a failure to write it fails the test).
 QString smallScan(const QString& folder, const QString& name, const char* password = nullptr);
 
