@@ -132,9 +132,9 @@ TEST(ReadingOrder, CloseColumnsStayColumnsWhenAFewLinesStrayIntoTheirGutters) {
     EXPECT_EQ(texts(ReadingOrder::order(lastPage)), left + right);
 }
 
-// A table with figures set flush right is read row by row, its total with it, and so is a receipt;
-// the blocks beside each other above the table stay columns. A list set flush left among columns
-// of text is no table.
+// A table with figures set flush right is read row by row, its total with it, and so is a receipt
+// and a table of text; the blocks beside each other above the table stay columns. A list set
+// flush left among columns of text is no table, nor are names in columns at one pitch.
 TEST(ReadingOrder, TablesAreReadRowByRowAndListsAmongColumnsAreNot) {
     std::vector<OCRLine> invoice{
         line("Harbour Supplies", 0.08, 0.3, 0.94, 0.95), line("Invoice 20931", 0.65, 0.8, 0.94, 0.95),
