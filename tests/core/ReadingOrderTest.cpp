@@ -212,8 +212,9 @@ std::vector<OCRLine> termsAndEntries(const std::vector<std::pair<const char*, co
     return page;
 }
 
-// A glossary is read term by entry. Two addresses side by side, a short list in a column of
-// prose, and one in a sidebar beside an article stay columns.
+// A glossary is read term by entry, and so are labels ending in a colon beside their values. Two
+// addresses side by side, a short list in a column of prose, and one in a sidebar beside an
+// article stay columns.
 TEST(ReadingOrder, TermsAreReadBesideTheirEntriesAndListsBesideProseAreNot) {
     const auto glossary = termsAndEntries({{"Berth", "A place where a vessel is moored"},
                                            {"", "alongside a quay or jetty."},
