@@ -417,9 +417,7 @@ std::vector<std::pair<std::size_t, std::size_t>> tablesIn(const std::vector<Stri
         for (std::size_t strip = start; strip < end; ++strip) {
             table.insert(table.end(), strips[strip].lines.begin(), strips[strip].lines.end());
         }
-        const auto rowOfItsOwn = [&](const Strip& strip) {
-            return strip.lines.size() >= 3 && isTableRow(strip);
-        };
+        const auto rowOfItsOwn = [](const Strip& strip) { return cellsOf(strip).size() >= 3; };
         // Without figures, a table of text: nothing but rows of three cells or more, and no row
         // of the same columns just above it, as a list among columns of prose has. Columns set
         // at one pitch are a list's, an index's or names', to be read one after the other.
