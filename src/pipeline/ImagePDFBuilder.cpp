@@ -5,10 +5,12 @@
 #include "pipeline/DocumentLimits.h"
 #include "platform/FileNames.h"
 #include "platform/PrivateTemporaryFolder.h"
+#include "platform/SpillFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFSystemError.hh>
@@ -32,9 +34,10 @@ namespace {
 
 using vips::VImage;
 
-// An image ready to become a PDF image XObject: its bytes are already encoded for the PDF filter.
+// An image ready to become a PDF image XObject. Its bytes, already encoded for the PDF filter, wait
+// on disk: a stack of colour scans can be gigabytes even compressed.
 struct EncodedImage {
-    std::string data;
+    SpillFile::Piece data;
     int width = 0;
     int height = 0;
     int components = 3;       // 1 grey, 3 RGB
@@ -136,7 +139,7 @@ std::string pngImageData(const std::string& png, const EncodedImage& expected) {
     return data;
 }
 
-EncodedImage losslessImage(const VImage& image) {
+EncodedImage losslessImage(const VImage& image, SpillFile& spill) {
     EncodedImage encoded;
     encoded.width = image.width();
     encoded.height = image.height();
@@ -156,11 +159,11 @@ EncodedImage losslessImage(const VImage& image) {
                               ->set("strip", true));
     const std::string png(static_cast<const char*>(buffer), size);
     g_free(buffer);
-    encoded.data = pngImageData(png, encoded);
+    encoded.data = spill.append(pngImageData(png, encoded));
     return encoded;
 }
 
-EncodedImage jpegImage(const VImage& image) {
+EncodedImage jpegImage(const VImage& image, SpillFile& spill) {
     EncodedImage encoded;
     encoded.width = image.width();
     encoded.height = image.height();
@@ -171,8 +174,9 @@ EncodedImage jpegImage(const VImage& image) {
     // Quality 95 keeps full-resolution colour (libvips turns chroma subsampling off from 90 up).
     image.write_to_buffer(".jpg", &buffer, &size,
                           VImage::option()->set("Q", 95)->set("optimize_coding", true)->set("strip", true));
-    encoded.data.assign(static_cast<const char*>(buffer), size);
+    const std::string jpeg(static_cast<const char*>(buffer), size);
     g_free(buffer);
+    encoded.data = spill.append(jpeg);
     return encoded;
 }
 
@@ -226,7 +230,7 @@ Size pageSize(const VImage& header, const VImage& decoded) {
 // shrinks while it reads where the format allows. A file cut short is reported as damaged rather
 // than shown with a blank part.
 EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& header, const char* loader,
-                                 int page, int pageCount) {
+                                 int page, int pageCount, SpillFile& spill) {
     const QByteArray pagePath =
         pageCount > 1 ? localPath + "[page=" + QByteArray::number(page) + "]" : localPath;
     const VImage pageHeader = pageCount > 1 ? VImage::new_from_file(pagePath.constData()) : header;
@@ -244,19 +248,19 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     const bool fromJpeg = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
     EncodedImage encoded;
     if (fromJpeg && canEmbedJpegAsIs(pageHeader, thumbnail)) {
-        encoded.data = readAll(QFile::decodeName(localPath));
+        encoded.data = spill.append(readAll(QFile::decodeName(localPath)));
         encoded.width = thumbnail.width();
         encoded.height = thumbnail.height();
         encoded.components = pageHeader.bands();
         encoded.jpeg = true;
     } else {
-        encoded = fromJpeg ? jpegImage(pixels) : losslessImage(pixels);
+        encoded = fromJpeg ? jpegImage(pixels, spill) : losslessImage(pixels, spill);
     }
     encoded.page = pageSize(pageHeader, thumbnail);
     return encoded;
 }
 
-std::vector<EncodedImage> decodeAndEncode(const QString& imagePath) {
+std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& spill) {
     if (!vipsReady()) {
         throw OCRError::cannotOpenImage();
     }
@@ -274,10 +278,12 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath) {
         // A file of more pages than a job may have is refused before any of them is decoded.
         DocumentLimits::checkPageCount(pageCount, DocumentLimits::maxPages);
         for (int page = 0; page < pageCount; ++page) {
-            pages.push_back(decodeAndEncodePage(localPath, header, loader, page, pageCount));
+            pages.push_back(decodeAndEncodePage(localPath, header, loader, page, pageCount, spill));
         }
     } catch (const OCRError&) {
         throw;
+    } catch (const PlatformError& error) { // the temporary folder takes no more
+        throw OCRError::outputWriteFailed(error.message());
     } catch (const std::exception&) { // vips::VError, a decoder out of memory, an odd PNG
         throw OCRError::cannotOpenImage();
     }
@@ -285,7 +291,7 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath) {
 }
 
 // A page showing the image on white, scaled into the whole media box: the size it was scanned at.
-void addImagePage(QPDF& pdf, const EncodedImage& image) {
+void addImagePage(QPDF& pdf, const EncodedImage& image, const SpillFile& spill) {
     const double width = image.page.width;
     const double height = image.page.height;
 
@@ -298,8 +304,15 @@ void addImagePage(QPDF& pdf, const EncodedImage& image) {
         decodeParms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
         decodeParms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
     }
+    // Read back only while the writer copies it out, one page at a time.
     xobject.replaceStreamData(
-        image.data, QPDFObjectHandle::newName(image.jpeg ? "/DCTDecode" : "/FlateDecode"), decodeParms);
+        [&spill, piece = image.data](Pipeline* out) {
+            spill.read(piece, [out](std::string_view bytes) {
+                out->write(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+            });
+            out->finish();
+        },
+        QPDFObjectHandle::newName(image.jpeg ? "/DCTDecode" : "/FlateDecode"), decodeParms);
     auto dict = xobject.getDict();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
@@ -331,11 +344,11 @@ void addImagePage(QPDF& pdf, const EncodedImage& image) {
 // Writes the pages into a new file at `path` (never replacing one) and returns 0, or the
 // system's error number when the file cannot be made or written; throws when the PDF cannot be
 // built. Nothing is left at `path` after a failure.
-int writeNewPdf(const std::vector<EncodedImage>& images, const QString& path) {
+int writeNewPdf(const std::vector<EncodedImage>& images, const SpillFile& spill, const QString& path) {
     QPDF pdf;
     pdf.emptyPDF();
     for (const EncodedImage& image : images) {
-        addImagePage(pdf, image);
+        addImagePage(pdf, image, spill);
     }
     const QByteArray localPath = QFile::encodeName(path);
     const int fd = ::open(localPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -389,11 +402,12 @@ bool isSupportedImage(const QString& path) {
 }
 
 QString makePDF(const QString& imagePath) {
-    const std::vector<EncodedImage> pages = decodeAndEncode(imagePath);
+    SpillFile spill;
+    const std::vector<EncodedImage> pages = decodeAndEncode(imagePath, spill);
     try {
         const QString path = QDir(PrivateTemporaryFolder::path())
                                  .filePath(PrivateTemporaryFolder::newFileName("quorvane-image", ".pdf"));
-        if (const int error = writeNewPdf(pages, path); error != 0) {
+        if (const int error = writeNewPdf(pages, spill, path); error != 0) {
             throw OCRError::outputWriteFailed(PrivateTemporaryFolder::problem(error));
         }
         return path;
