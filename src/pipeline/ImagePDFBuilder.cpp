@@ -130,6 +130,8 @@ std::string pngImageData(const std::string& png, const EncodedImage& expected) {
                             h[8] == expected.bitsPerComponent && h[9] == colourType && h[12] == 0;
         } else if (type == "IDAT") {
             data.append(png, at + 8, length);
+        } else if (type == "tRNS") { // a colour that stands for transparent: only decoding shows it on white
+            throw std::runtime_error("transparent colour");
         }
         at += 12 + length;
     }
@@ -180,14 +182,46 @@ EncodedImage jpegImage(const VImage& image, SpillFile& spill) {
     return encoded;
 }
 
-// A JPEG that needs neither turning nor scaling goes into the PDF byte for byte: no second
-// generation of compression loss, and no bigger than the file.
-bool canEmbedJpegAsIs(const VImage& header, const VImage& decoded) {
+// An image in plain grey or RGB that needs neither turning nor scaling keeps its file's own
+// encoding: a JPEG goes in byte for byte (no second generation of compression loss, and no bigger
+// than the file), a PNG with the image data of its file where a PDF reads that layout (which also
+// spares encoding it again: a second for a page of colour scan).
+bool canEmbedAsIs(const VImage& header, const VImage& decoded) {
     const bool upright =
         header.get_typeof(VIPS_META_ORIENTATION) == 0 || header.get_int(VIPS_META_ORIENTATION) == 1;
     const bool plainColour = (header.bands() == 1 && header.interpretation() == VIPS_INTERPRETATION_B_W) ||
                              (header.bands() == 3 && header.interpretation() == VIPS_INTERPRETATION_sRGB);
     return upright && plainColour && header.width() == decoded.width() && header.height() == decoded.height();
+}
+
+// The file's own image data, when a PDF reads it as it is; nothing otherwise.
+std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* loader, const VImage& header,
+                                   const VImage& decoded, const VImage& pixels, SpillFile& spill) {
+    const bool jpeg = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
+    // A PNG of an RGB picture in grey is better stored as grey: a third of its data.
+    const bool png = qstrcmp(loader, "VipsForeignLoadPngFile") == 0 && pixels.bands() == header.bands();
+    if (!(jpeg || png) || !canEmbedAsIs(header, decoded)) {
+        return std::nullopt;
+    }
+    EncodedImage encoded{
+        .width = decoded.width(), .height = decoded.height(), .components = header.bands(), .jpeg = jpeg};
+    const std::string file = readAll(QFile::decodeName(localPath));
+    if (jpeg) {
+        encoded.data = spill.append(file);
+        return encoded;
+    }
+    for (const int bits : {8, 1}) {
+        encoded.bitsPerComponent = bits;
+        std::string data;
+        try {
+            data = pngImageData(file, encoded);
+        } catch (const std::runtime_error&) { // another layout: encoded afresh
+            continue;
+        }
+        encoded.data = spill.append(data);
+        return encoded;
+    }
+    return std::nullopt;
 }
 
 // The pages an image file becomes: every page of a TIFF (a fax, a stack of scans), the first
@@ -245,19 +279,13 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     }
     // Decoding happens here, once, for every page: a damaged one fails now, before anything is written.
     const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
-    const bool fromJpeg = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
-    EncodedImage encoded;
-    if (fromJpeg && canEmbedJpegAsIs(pageHeader, thumbnail)) {
-        encoded.data = spill.append(readAll(QFile::decodeName(localPath)));
-        encoded.width = thumbnail.width();
-        encoded.height = thumbnail.height();
-        encoded.components = pageHeader.bands();
-        encoded.jpeg = true;
-    } else {
-        encoded = fromJpeg ? jpegImage(pixels, spill) : losslessImage(pixels, spill);
+    std::optional<EncodedImage> encoded = asItIs(localPath, loader, pageHeader, thumbnail, pixels, spill);
+    if (!encoded) {
+        encoded = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0 ? jpegImage(pixels, spill)
+                                                                  : losslessImage(pixels, spill);
     }
-    encoded.page = pageSize(pageHeader, thumbnail);
-    return encoded;
+    encoded->page = pageSize(pageHeader, thumbnail);
+    return *encoded;
 }
 
 std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& spill) {

@@ -158,13 +158,15 @@ TEST_F(ImagePDFBuilderTest, LosslessSourcesArriveWithEveryPixelIntact) {
     EXPECT_EQ(scanPage.bitsPerComponent, 1);
     EXPECT_EQ((scanPage.pixels != linn()[0]).max(), 0.0);
 
-    // A colour picture keeps its colours exactly.
+    // A colour picture keeps its colours exactly, in its own compressed data.
     const QString map = test::corpusPath("baiona.png");
-    const ImagePage mapPage = readImagePage(ImagePDFBuilder::makePDF(map));
+    const QString mapPdf = ImagePDFBuilder::makePDF(map);
+    const ImagePage mapPage = readImagePage(mapPdf);
     EXPECT_EQ(mapPage.components, 3);
     EXPECT_EQ(mapPage.bitsPerComponent, 8);
     const VImage original = VImage::new_from_file(map.toUtf8().constData());
     EXPECT_EQ((mapPage.pixels != original).bandor().max(), 0.0);
+    EXPECT_TRUE(test::readBytes(map).contains(test::imageStreams(mapPdf).value(0).left(4096)));
 
     // Transparent parts lie on white.
     const VImage small = smallLinn()[0];
