@@ -3,6 +3,7 @@
 #include "core/Geometry.h"
 #include "core/OCRError.h"
 #include "pipeline/DocumentLimits.h"
+#include "pipeline/PageTaskPool.h"
 #include "platform/FileNames.h"
 #include "platform/PrivateTemporaryFolder.h"
 #include "platform/SpillFile.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtConcurrent>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -23,7 +25,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -299,14 +303,28 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
         throw OCRError::cannotOpenImage();
     }
     std::vector<EncodedImage> pages;
-    int pageCount = 0;
     try {
         const VImage header = VImage::new_from_file(localPath.constData());
-        pageCount = pageCountOf(header, loader);
+        const int pageCount = pageCountOf(header, loader);
         // A file of more pages than a job may have is refused before any of them is decoded.
         DocumentLimits::checkPageCount(pageCount, DocumentLimits::maxPages);
-        for (int page = 0; page < pageCount; ++page) {
-            pages.push_back(decodeAndEncodePage(localPath, header, loader, page, pageCount, spill));
+        pages.resize(pageCount);
+        // On every core: compressing a page of colour scan again takes a second. The first
+        // failure in page order is the one reported.
+        std::vector<std::exception_ptr> failures(pageCount);
+        QList<int> indices(pageCount);
+        std::iota(indices.begin(), indices.end(), 0);
+        QtConcurrent::blockingMap(pageTaskPool(), indices, [&](int page) {
+            try {
+                pages[page] = decodeAndEncodePage(localPath, header, loader, page, pageCount, spill);
+            } catch (...) {
+                failures[page] = std::current_exception();
+            }
+        });
+        for (const auto& failure : failures) {
+            if (failure) {
+                std::rethrow_exception(failure);
+            }
         }
     } catch (const OCRError&) {
         throw;

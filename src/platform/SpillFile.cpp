@@ -30,6 +30,7 @@ SpillFile::~SpillFile() {
 }
 
 SpillFile::Piece SpillFile::append(std::string_view bytes) {
+    const std::lock_guard lock(mutex_);
     if (fd_ < 0) {
         const QByteArray path =
             QFile::encodeName(QDir(PrivateTemporaryFolder::path())

@@ -6,6 +6,7 @@
 
 #include <QtGlobal>
 #include <functional>
+#include <mutex>
 #include <string_view>
 
 namespace quorvane {
@@ -22,8 +23,8 @@ public:
     SpillFile(const SpillFile&) = delete;
     SpillFile& operator=(const SpillFile&) = delete;
 
-    // Where the bytes now lie. Throws PlatformError saying what is wrong with the temporary folder
-    // (PrivateTemporaryFolder::problem) when they cannot be written there.
+    // Where the bytes now lie; safe to call from several threads. Throws PlatformError saying what is wrong
+    // with the temporary folder (PrivateTemporaryFolder::problem) when they cannot be written there.
     Piece append(std::string_view bytes);
 
     // Hands the piece's bytes to `sink` in chunks of at most 1 MiB. Throws std::runtime_error when
@@ -31,8 +32,9 @@ public:
     void read(Piece piece, const std::function<void(std::string_view)>& sink) const;
 
 private:
-    int fd_ = -1;
-    qint64 size_ = 0;
+  std::mutex mutex_;
+  int fd_ = -1;
+  qint64 size_ = 0;
 };
 
 } // namespace quorvane
