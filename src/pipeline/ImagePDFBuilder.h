@@ -31,7 +31,9 @@ bool isSupportedImage(const QString& path);
 // each upright on white, its longer side at most maxEmbeddedDimension pixels, on a page of the size
 // it was scanned at (its stated resolution, as above, else imageDPI as above). The image
 // is stored losslessly (grey or one bit per pixel where that loses nothing); a JPEG stays a JPEG,
-// byte for byte when it needed no turning or scaling. Safe to call from several threads. The
+// byte for byte when it needed no turning or scaling, and such a PNG keeps its own compressed data
+// where a PDF reads it as it is. The pages are converted on pageTaskPool's threads, and wait on
+// disk until the file is written. Safe to call from several threads. The
 // caller owns the file and deletes it. Throws OCRError::cannotOpenImage (nothing is written),
 // OCRError::documentTooLarge for a TIFF of more pages than a job may have, or
 // OCRError::outputWriteFailed naming what is wrong with the temporary folder (nothing is left
