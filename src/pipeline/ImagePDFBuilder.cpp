@@ -18,6 +18,7 @@
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
+#include <tiffio.h>
 #include <vips/vips8>
 
 #include <algorithm>
@@ -228,6 +229,28 @@ std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* load
     return std::nullopt;
 }
 
+// Whether page `page` (0-based) of a TIFF holds JPEG data, as a photograph's or a colour scan's
+// may: stored losslessly, it would grow tenfold.
+bool isJpegTiffPage(const QByteArray& localPath, int page) {
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    const auto quiet = [](TIFF*, void*, const char*, const char*, va_list) {
+        return 1;
+    }; // vips has said it all
+    TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
+    TIFF* tiff = TIFFOpenExt(localPath.constData(), "r", options);
+    TIFFOpenOptionsFree(options);
+    if (tiff == nullptr) {
+        return false;
+    }
+    uint16_t compression = COMPRESSION_NONE;
+    const bool jpeg = TIFFSetDirectory(tiff, tdir_t(page)) == 1 &&
+                      TIFFGetField(tiff, TIFFTAG_COMPRESSION, &compression) == 1 &&
+                      (compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG);
+    TIFFClose(tiff);
+    return jpeg;
+}
+
 // The pages an image file becomes: every page of a TIFF (a fax, a stack of scans), the first
 // frame of anything else (the later frames of an animated GIF are not pages).
 int pageCountOf(const VImage& header, const char* loader) {
@@ -285,8 +308,10 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
     std::optional<EncodedImage> encoded = asItIs(localPath, loader, pageHeader, thumbnail, pixels, spill);
     if (!encoded) {
-        encoded = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0 ? jpegImage(pixels, spill)
-                                                                  : losslessImage(pixels, spill);
+        const bool lossy =
+            qstrcmp(loader, "VipsForeignLoadJpegFile") == 0 ||
+            (qstrcmp(loader, "VipsForeignLoadTiffFile") == 0 && isJpegTiffPage(localPath, page));
+        encoded = lossy ? jpegImage(pixels, spill) : losslessImage(pixels, spill);
     }
     encoded->page = pageSize(pageHeader, thumbnail);
     return *encoded;

@@ -181,14 +181,20 @@ TEST_F(ImagePDFBuilderTest, LosslessSourcesArriveWithEveryPixelIntact) {
     EXPECT_EQ((alphaPage.pixels.crop(425, 0, 425, 1100) != small.crop(425, 0, 425, 1100)).max(), 0.0);
 }
 
-TEST_F(ImagePDFBuilderTest, AJpegThatNeedsNoChangeIsEmbeddedByteForByte) {
+// A JPEG that needs no change is embedded byte for byte; the JPEG data of a TIFF stays JPEG rather
+// than growing tenfold.
+TEST_F(ImagePDFBuilderTest, JpegDataStaysJpeg) {
+    const VImage map = VImage::new_from_file(test::corpusPath("baiona.png").toUtf8().constData());
     const QString photo = fixture("map.jpg");
-    save(VImage::new_from_file(test::corpusPath("baiona.png").toUtf8().constData()), photo,
-         VImage::option()->set("Q", 80));
+    save(map, photo, VImage::option()->set("Q", 80));
     const ImagePage page = readImagePage(ImagePDFBuilder::makePDF(photo));
     EXPECT_EQ(page.encoding, "jpeg");
     EXPECT_EQ(page.components, 3);
     EXPECT_EQ(page.stored, test::readBytes(photo));
+
+    const QString tiff = fixture("map.tif");
+    save(map, tiff, VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_JPEG)->set("Q", 80));
+    EXPECT_EQ(readImagePage(ImagePDFBuilder::makePDF(tiff)).encoding, "jpeg");
 }
 
 // A fax at standard resolution has half as many lines per inch as dots across: its page keeps the
