@@ -233,9 +233,8 @@ std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* load
 // may: stored losslessly, it would grow tenfold.
 bool isJpegTiffPage(const QByteArray& localPath, int page) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    const auto quiet = [](TIFF*, void*, const char*, const char*, va_list) {
-        return 1;
-    }; // vips has said it all
+    // libvips has read the file already and said what was wrong with it.
+    const auto quiet = [](TIFF*, void*, const char*, const char*, va_list) { return 1; };
     TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
     TIFF* tiff = TIFFOpenExt(localPath.constData(), "r", options);
