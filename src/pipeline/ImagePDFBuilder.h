@@ -29,14 +29,15 @@ bool isSupportedImage(const QString& path);
 // The path of a temporary PDF ("quorvane-image-<UUID>.pdf" in the process's private temporary
 // folder) with one page per page of a TIFF and one page for the first frame of any other image,
 // each upright on white, its longer side at most maxEmbeddedDimension pixels, on a page of the size
-// it was scanned at (its stated resolution, as above, else imageDPI as above). The image
-// is stored losslessly (grey or one bit per pixel where that loses nothing); a JPEG, or a TIFF page
-// of JPEG data, stays JPEG, a JPEG byte for byte when it needed no turning or scaling, and such a PNG keeps
-// its own compressed data where a PDF reads it as it is. The pages are converted on pageTaskPool's threads,
-// and wait on disk until the file is written. Safe to call from several threads. The caller owns the file and
-// deletes it. Throws OCRError::cannotOpenImage (nothing is written), OCRError::documentTooLarge for a TIFF of
-// more pages than a job may have, or OCRError::outputWriteFailed naming what is wrong with the temporary
-// folder (nothing is left behind).
+// it was scanned at (its stated resolution, as above, else imageDPI as above). The image is stored
+// losslessly (grey or one bit per pixel where that loses nothing), except that JPEG data (a JPEG,
+// a TIFF page of JPEG data) stays JPEG. A JPEG that needed no turning or scaling goes in byte for
+// byte, and so does the image data of such a PNG where a PDF reads it as it is. The pages are
+// converted on pageTaskPool's threads and wait on disk until the file is written. Safe to call
+// from several threads. The caller owns the file and deletes it. Throws
+// OCRError::cannotOpenImage (nothing is written), OCRError::documentTooLarge for a TIFF of more
+// pages than a job may have, or OCRError::outputWriteFailed naming what is wrong with the
+// temporary folder (nothing is left behind).
 QString makePDF(const QString& imagePath);
 
 } // namespace quorvane::ImagePDFBuilder
