@@ -22,6 +22,7 @@
 #include <vips/vips8>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -316,7 +317,9 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     return *encoded;
 }
 
-std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& spill) {
+// Empty when `stopped` answered true before the last page.
+std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& spill,
+                                          const std::function<bool()>& stopped) {
     if (!vipsReady()) {
         throw OCRError::cannotOpenImage();
     }
@@ -338,13 +341,21 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
         std::vector<std::exception_ptr> failures(pageCount);
         QList<int> indices(pageCount);
         std::iota(indices.begin(), indices.end(), 0);
+        std::atomic<bool> stop = false;
         QtConcurrent::blockingMap(pageTaskPool(), indices, [&](int page) {
+            if (stop || (stopped && stopped())) {
+                stop = true;
+                return;
+            }
             try {
                 pages[page] = decodeAndEncodePage(localPath, header, loader, page, pageCount, spill);
             } catch (...) {
                 failures[page] = std::current_exception();
             }
         });
+        if (stop) {
+            return {};
+        }
         for (const auto& failure : failures) {
             if (failure) {
                 std::rethrow_exception(failure);
@@ -471,9 +482,12 @@ bool isSupportedImage(const QString& path) {
     return !extension.isEmpty() && supportedExtensions().contains(extension);
 }
 
-QString makePDF(const QString& imagePath) {
+QString makePDF(const QString& imagePath, const std::function<bool()>& stopped) {
     SpillFile spill;
-    const std::vector<EncodedImage> pages = decodeAndEncode(imagePath, spill);
+    const std::vector<EncodedImage> pages = decodeAndEncode(imagePath, spill, stopped);
+    if (pages.empty()) {
+        return {};
+    }
     try {
         const QString path = QDir(PrivateTemporaryFolder::path())
                                  .filePath(PrivateTemporaryFolder::newFileName("quorvane-image", ".pdf"));

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace quorvane::ImagePDFBuilder {
 
@@ -37,7 +38,8 @@ bool isSupportedImage(const QString& path);
 // from several threads. The caller owns the file and deletes it. Throws
 // OCRError::cannotOpenImage (nothing is written), OCRError::documentTooLarge for a TIFF of more
 // pages than a job may have, or OCRError::outputWriteFailed naming what is wrong with the
-// temporary folder (nothing is left behind).
-QString makePDF(const QString& imagePath);
+// temporary folder (nothing is left behind). Once `stopped` answers true, no further page is
+// converted and the result is an empty path, with nothing left behind.
+QString makePDF(const QString& imagePath, const std::function<bool()>& stopped = {});
 
 } // namespace quorvane::ImagePDFBuilder

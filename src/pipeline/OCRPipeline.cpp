@@ -34,6 +34,7 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <mutex>
 
@@ -114,7 +115,7 @@ struct OCRPipeline::Run {
     std::optional<QString> password;
     std::optional<SourceRecord> record; // the source as the run found it, recorded in the output
     std::optional<DocumentAttributes> earlierOutput; // what the copy this run replaces records
-    bool cancelled = false;
+    std::atomic<bool> cancelled = false; // set on the pipeline's thread, read by the image conversion too
 
     std::unique_ptr<OutputLock> outputLock; // held from before the first page to the end
     QString temporaryPdf; // made from an image source, deleted when the run ends
@@ -229,7 +230,10 @@ void OCRPipeline::prepare(Run& run) {
 
     QString pdfPath = run.source;
     if (ImagePDFBuilder::isSupportedImage(run.source)) {
-        run.temporaryPdf = ImagePDFBuilder::makePDF(run.source);
+        run.temporaryPdf = ImagePDFBuilder::makePDF(run.source, [&run] { return run.cancelled.load(); });
+        if (run.temporaryPdf.isEmpty()) {
+            return; // cancelled: the run ends as this step does
+        }
         pdfPath = run.temporaryPdf;
     }
 

@@ -1,6 +1,7 @@
 #include "pipeline/ImagePDFBuilder.h"
 
 #include "core/OCRError.h"
+#include "platform/PrivateTemporaryFolder.h"
 #include "support/PdfReaders.h"
 #include "support/TestSupport.h"
 
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <vips/vips8>
 
+#include <atomic>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -241,6 +243,17 @@ TEST_F(ImagePDFBuilderTest, WhatAKilledRunLeftInTheTemporaryFolderGoes) {
     EXPECT_FALSE(QFileInfo::exists(parent + "/quorvane-Ab12Cd"));
     EXPECT_TRUE(QFileInfo::exists(parent + "/quorvane-Ef34Gh/quorvane-image-2.pdf"));
     EXPECT_TRUE(QFileInfo::exists(parent + "/quorvane-backup/notes.txt"));
+}
+
+// A conversion stopped on its way (its run was cancelled) makes no file and leaves nothing.
+TEST_F(ImagePDFBuilderTest, AStoppedConversionMakesNoFile) {
+    const VImage page = smallLinn();
+    const QString stack = fixture("stack.tif");
+    save(VImage::arrayjoin({page, page, page}, VImage::option()->set("across", 1)), stack,
+         VImage::option()->set("page_height", page.height()));
+    std::atomic<int> asked = 0;
+    EXPECT_EQ(ImagePDFBuilder::makePDF(stack, [&] { return ++asked > 1; }), QString());
+    EXPECT_EQ(test::filesIn(PrivateTemporaryFolder::path()), QStringList());
 }
 
 // (Several images made at once, each at its own size: ImageInput, a batch of five.)
