@@ -87,6 +87,10 @@ struct PreprocessingPreviewModel::TemporaryFile {
     bool closed = false;
     std::optional<QString> path;
 
+    bool isClosed() {
+        std::lock_guard lock(mutex);
+        return closed;
+    }
     // False when the model has closed meanwhile; the file is gone then.
     bool keep(const QString& file) {
         std::lock_guard lock(mutex);
@@ -119,12 +123,13 @@ PreprocessingPreviewModel::Loaded PreprocessingPreviewModel::openSource(const QS
     QString pdf = source;
     if (ImagePDFBuilder::isSupportedImage(source)) {
         try {
-            pdf = ImagePDFBuilder::makePDF(source);
+            // A preview closed meanwhile stops converting a long TIFF.
+            pdf = ImagePDFBuilder::makePDF(source, [&temporary] { return temporary.isClosed(); });
         } catch (...) {
             loaded.error = imageFailedMessage;
             return loaded;
         }
-        if (!temporary.keep(pdf)) {
+        if (pdf.isEmpty() || !temporary.keep(pdf)) {
             return loaded;
         }
         loaded.wrappedPDF = pdf;
