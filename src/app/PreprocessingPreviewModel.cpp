@@ -272,7 +272,7 @@ void PreprocessingPreviewModel::load() {
     Q_EMIT fileNameChanged();
     m_working = true;
     setIsRendering(true);
-    QtConcurrent::run(pageTaskPool(), [source = m_sourceURL, temporary = m_temporaryFile] {
+    QtConcurrent::run(documentTaskPool(), [source = m_sourceURL, temporary = m_temporaryFile] {
         return openSource(source, *temporary);
     }).then(this, [this](Loaded loaded) { finishLoading(std::move(loaded)); });
 }

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <QtConcurrent>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
@@ -342,7 +343,7 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
         QList<int> indices(pageCount);
         std::iota(indices.begin(), indices.end(), 0);
         std::atomic<bool> stop = false;
-        QtConcurrent::blockingMap(pageTaskPool(), indices, [&](int page) {
+        const auto convert = [&](int page) {
             if (stop || (stopped && stopped())) {
                 stop = true;
                 return;
@@ -352,7 +353,13 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
             } catch (...) {
                 failures[page] = std::current_exception();
             }
-        });
+        };
+        // A page thread that waited for the others could wait for ever: it may be the only one.
+        if (pageTaskPool()->contains(QThread::currentThread())) {
+            std::for_each(indices.begin(), indices.end(), convert);
+        } else {
+            QtConcurrent::blockingMap(pageTaskPool(), indices, convert);
+        }
         if (stop) {
             return {};
         }

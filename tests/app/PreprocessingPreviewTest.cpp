@@ -119,7 +119,7 @@ TEST(PreprocessingPreview, ImageTurnedTwiceAndTiltedIsTurnedBackAndStraightenedA
     {
         Preview closedAtOnce(image, switchesOff);
         closedAtOnce.view.reject();
-        pageTaskPool()->waitForDone();
+        documentTaskPool()->waitForDone();
     }
     EXPECT_EQ(leftOver(), QStringList());
 }

@@ -1,6 +1,7 @@
 #include "pipeline/ImagePDFBuilder.h"
 
 #include "core/OCRError.h"
+#include "pipeline/PageTaskPool.h"
 #include "platform/PrivateTemporaryFolder.h"
 #include "support/PdfReaders.h"
 #include "support/TestSupport.h"
@@ -9,6 +10,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QtConcurrent>
 #include <gtest/gtest.h>
 #include <vips/vips8>
 
@@ -245,12 +248,25 @@ TEST_F(ImagePDFBuilderTest, WhatAKilledRunLeftInTheTemporaryFolderGoes) {
     EXPECT_TRUE(QFileInfo::exists(parent + "/quorvane-backup/notes.txt"));
 }
 
-// A conversion stopped on its way (its run was cancelled) makes no file and leaves nothing.
-TEST_F(ImagePDFBuilderTest, AStoppedConversionMakesNoFile) {
+// A TIFF converted on the only page thread there is (a preview on a one-core machine): that thread
+// converts the pages itself rather than wait for others. Stopped on its way (its run cancelled),
+// the conversion makes no file and leaves nothing.
+TEST_F(ImagePDFBuilderTest, ATiffConvertsOnTheOnlyPageThreadAndStopsWhenAsked) {
     const VImage page = smallLinn();
     const QString stack = fixture("stack.tif");
     save(VImage::arrayjoin({page, page, page}, VImage::option()->set("across", 1)), stack,
          VImage::option()->set("page_height", page.height()));
+    setPageThreadCount(1);
+    const QFuture<QString> made =
+        QtConcurrent::run(pageTaskPool(), [&] { return ImagePDFBuilder::makePDF(stack); });
+    for (int waited = 0; waited < 600 && !made.isFinished(); ++waited) {
+        QThread::msleep(100);
+    }
+    setPageThreadCount(availableCores());
+    ASSERT_TRUE(made.isFinished()) << "the page thread waits for itself";
+    EXPECT_EQ(test::pdfPageCount(made.result()), 3);
+    QFile::remove(made.result());
+
     std::atomic<int> asked = 0;
     EXPECT_EQ(ImagePDFBuilder::makePDF(stack, [&] { return ++asked > 1; }), QString());
     EXPECT_EQ(test::filesIn(PrivateTemporaryFolder::path()), QStringList());
