@@ -7,10 +7,12 @@
 #include "platform/FileNames.h"
 #include "platform/PrivateTemporaryFolder.h"
 #include "platform/SpillFile.h"
+#include "platform/SystemMemory.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QThread>
 #include <QtConcurrent>
 #include <qpdf/Pipeline.hh>
@@ -252,6 +254,20 @@ bool isJpegTiffPage(const QByteArray& localPath, int page) {
     return jpeg;
 }
 
+// How many pages of this size may be converted at once: one per page thread, as long as the memory
+// available holds them. A page in flight holds its pixels and about twice their size in
+// compressed data.
+int pagesAtOnce(const VImage& header) {
+    const double longer = std::max(header.width(), header.height());
+    const double scale = std::min(1.0, maxEmbeddedDimension / std::max(1.0, longer));
+    const double bytesPerPage =
+        3.0 * header.width() * scale * header.height() * scale * std::min(header.bands(), 3);
+    const auto available = SystemMemory::availableBytes();
+    const double fit =
+        available ? std::max(1.0, std::floor(double(*available) / bytesPerPage)) : pageThreadCount();
+    return int(std::min<double>(fit, pageThreadCount()));
+}
+
 // The pages an image file becomes: every page of a TIFF (a fax, a stack of scans), the first
 // frame of anything else (the later frames of an animated GIF are not pages).
 int pageCountOf(const VImage& header, const char* loader) {
@@ -343,7 +359,10 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
         QList<int> indices(pageCount);
         std::iota(indices.begin(), indices.end(), 0);
         std::atomic<bool> stop = false;
+        QSemaphore slots(pagesAtOnce(header));
         const auto convert = [&](int page) {
+            slots.acquire();
+            const QSemaphoreReleaser release(slots);
             if (stop || (stopped && stopped())) {
                 stop = true;
                 return;
