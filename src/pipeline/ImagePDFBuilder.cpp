@@ -353,7 +353,7 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
         // A file of more pages than a job may have is refused before any of them is decoded.
         DocumentLimits::checkPageCount(pageCount, DocumentLimits::maxPages);
         pages.resize(pageCount);
-        // On every core: compressing a page of colour scan again takes a second. The first
+        // On every core that memory allows: compressing a page of colour scan takes a second. The first
         // failure in page order is the one reported.
         std::vector<std::exception_ptr> failures(pageCount);
         QList<int> indices(pageCount);
