@@ -354,8 +354,9 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
         DocumentLimits::checkPageCount(pageCount, DocumentLimits::maxPages);
         pages.resize(pageCount);
         // On every core that memory allows: compressing a page of colour scan takes a second. The first
-        // failure in page order is the one reported.
+        // failure in page order is the one reported, and no page after it is converted.
         std::vector<std::exception_ptr> failures(pageCount);
+        std::atomic<int> firstFailure = pageCount;
         QList<int> indices(pageCount);
         std::iota(indices.begin(), indices.end(), 0);
         std::atomic<bool> stop = false;
@@ -367,10 +368,16 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
                 stop = true;
                 return;
             }
+            if (page > firstFailure) {
+                return;
+            }
             try {
                 pages[page] = decodeAndEncodePage(localPath, header, loader, page, pageCount, spill);
             } catch (...) {
                 failures[page] = std::current_exception();
+                int first = firstFailure;
+                while (page < first && !firstFailure.compare_exchange_weak(first, page)) {
+                }
             }
         };
         // A page thread that waited for the others could wait for ever: it may be the only one.
