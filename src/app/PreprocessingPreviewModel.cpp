@@ -1,5 +1,6 @@
 #include "app/PreprocessingPreviewModel.h"
 
+#include "core/OCRError.h"
 #include "corrections/PageDeskew.h"
 #include "corrections/PageOrientation.h"
 #include "corrections/PagePerspective.h"
@@ -12,11 +13,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFuture>
+#include <QScopeGuard>
 #include <QStringList>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
-#include <mutex>
 #include <numbers>
 
 namespace quorvane {
@@ -76,67 +77,30 @@ PreprocessingPreviewModel::Processed PreprocessingPreviewModel::process(const Ra
 
 struct PreprocessingPreviewModel::Loaded {
     std::shared_ptr<PdfDocument> document;
-    std::optional<QString> wrappedPDF;
+    int imagePages = 0; // an image source's pages, converted one at a time as they are shown
     std::optional<QString> error;
-};
-
-// The temporary PDF of an image source is made on a page thread and may arrive after the model
-// closed or went away: whichever comes second deletes it.
-struct PreprocessingPreviewModel::TemporaryFile {
-    std::mutex mutex;
-    bool closed = false;
-    std::optional<QString> path;
-
-    bool isClosed() {
-        std::lock_guard lock(mutex);
-        return closed;
-    }
-    // False when the model has closed meanwhile; the file is gone then.
-    bool keep(const QString& file) {
-        std::lock_guard lock(mutex);
-        if (closed) {
-            QFile::remove(file);
-            return false;
-        }
-        path = file;
-        return true;
-    }
-    void release() {
-        std::lock_guard lock(mutex);
-        closed = true;
-        if (path) {
-            QFile::remove(*path);
-            path.reset();
-        }
-    }
 };
 
 struct PreprocessingPreviewModel::Work {
     int pageIndex = 0;
     std::optional<Raster> rendered; // when the page had to be rendered
     std::optional<Processed> processed;
+    std::optional<QString> error;
 };
 
-PreprocessingPreviewModel::Loaded PreprocessingPreviewModel::openSource(const QString& source,
-                                                                        TemporaryFile& temporary) {
+PreprocessingPreviewModel::Loaded PreprocessingPreviewModel::openSource(const QString& source) {
     Loaded loaded;
-    QString pdf = source;
     if (ImagePDFBuilder::isSupportedImage(source)) {
         try {
-            // A preview closed meanwhile stops converting a long TIFF.
-            pdf = ImagePDFBuilder::makePDF(source, [&temporary] { return temporary.isClosed(); });
+            loaded.imagePages = ImagePDFBuilder::pageCount(source);
         } catch (...) {
             loaded.error = imageFailedMessage;
-            return loaded;
         }
-        if (pdf.isEmpty() || !temporary.keep(pdf)) {
-            return loaded;
-        }
-        loaded.wrappedPDF = pdf;
+        return loaded;
     }
     std::unique_ptr<PdfDocument> document;
     try {
-        document = PdfDocument::open(pdf);
+        document = PdfDocument::open(source);
     } catch (...) {
     }
     if (!document) {
@@ -151,13 +115,29 @@ PreprocessingPreviewModel::Loaded PreprocessingPreviewModel::openSource(const QS
     return loaded;
 }
 
+// Page `index` of an image source as the pipeline would see it: converted alone to a temporary PDF
+// (a long TIFF's other pages wait until they are shown), which goes once the page is rendered.
+// Nothing when the preview closed meanwhile.
+std::optional<Raster> PreprocessingPreviewModel::renderImagePage(const QString& source, int index,
+                                                                 const std::atomic<bool>& closed) {
+    const QString pdf = ImagePDFBuilder::makePDF(
+        source, [&closed] { return closed.load(); }, index);
+    if (pdf.isEmpty()) {
+        return std::nullopt;
+    }
+    const auto removal = qScopeGuard([&pdf] { QFile::remove(pdf); });
+    const auto document = PdfDocument::open(pdf);
+    const auto page = document ? document->page(0) : std::nullopt;
+    return page ? PDFPageRasterizer::render(*page, renderDPI) : std::nullopt;
+}
+
 PreprocessingPreviewModel::PreprocessingPreviewModel(QString sourceURL, const Trial& initial,
                                                      OCROptions recognitionOptions,
                                                      std::shared_ptr<const TextRecognizer> recognizer,
                                                      QObject* parent)
     : QObject(parent), m_sourceURL(std::move(sourceURL)), m_trial(initial),
       m_recognitionOptions(std::move(recognitionOptions)), m_recognizer(std::move(recognizer)),
-      m_temporaryFile(std::make_shared<TemporaryFile>()) {}
+      m_closedFlag(std::make_shared<std::atomic<bool>>(false)) {}
 
 PreprocessingPreviewModel::~PreprocessingPreviewModel() { close(); }
 
@@ -272,8 +252,8 @@ void PreprocessingPreviewModel::load() {
     Q_EMIT fileNameChanged();
     m_working = true;
     setIsRendering(true);
-    QtConcurrent::run(documentTaskPool(), [source = m_sourceURL, temporary = m_temporaryFile] {
-        return openSource(source, *temporary);
+    QtConcurrent::run(documentTaskPool(), [source = m_sourceURL] {
+        return openSource(source);
     }).then(this, [this](Loaded loaded) { finishLoading(std::move(loaded)); });
 }
 
@@ -282,15 +262,13 @@ void PreprocessingPreviewModel::finishLoading(Loaded loaded) {
     if (m_closed) {
         return;
     }
-    m_wrappedPDF = loaded.wrappedPDF;
     if (loaded.error) {
-        m_errorMessage = loaded.error;
-        setIsRendering(false);
-        Q_EMIT errorMessageChanged();
+        showError(*loaded.error);
         return;
     }
     m_document = std::move(loaded.document);
-    m_pageCount = m_document->pageCount();
+    m_imagePages = loaded.imagePages;
+    m_pageCount = m_document ? m_document->pageCount() : m_imagePages;
     Q_EMIT pageCountChanged();
     startWork();
 }
@@ -306,7 +284,7 @@ void PreprocessingPreviewModel::changePage(int index) {
 }
 
 void PreprocessingPreviewModel::startWork() {
-    if (m_closed || !m_document) {
+    if (m_closed || (!m_document && m_imagePages == 0)) {
         return;
     }
     if (m_working) {
@@ -317,13 +295,20 @@ void PreprocessingPreviewModel::startWork() {
     setIsRendering(true);
     const int index = m_pageIndex;
     const auto rendered = m_rawPageIndex == index ? m_rawPageImage : std::nullopt;
-    auto work = [document = m_document, index, rendered, trial = m_trial, options = m_recognitionOptions,
-                 recognizer = m_recognizer] {
+    auto work = [source = m_sourceURL, document = m_document, index, rendered, trial = m_trial,
+                 options = m_recognitionOptions, recognizer = m_recognizer, closed = m_closedFlag] {
         Work work;
         work.pageIndex = index;
         try {
             std::optional<Raster> page = rendered;
-            if (!page) {
+            if (!page && !document) {
+                try {
+                    work.rendered = renderImagePage(source, index, *closed);
+                } catch (const OCRError&) {
+                    work.error = imageFailedMessage; // as the pipeline would refuse the file
+                }
+                page = work.rendered;
+            } else if (!page) {
                 if (const auto pdfPage = document->page(index)) {
                     work.rendered = PDFPageRasterizer::render(*pdfPage, renderDPI);
                 }
@@ -345,6 +330,10 @@ void PreprocessingPreviewModel::finishWork(Work work) {
     if (m_closed) {
         return;
     }
+    if (work.error) {
+        showError(*work.error);
+        return;
+    }
     if (work.pageIndex == m_pageIndex && (work.rendered || m_rawPageIndex != m_pageIndex)) {
         m_rawPageImage = work.rendered;
         m_rawPageIndex = m_pageIndex;
@@ -362,11 +351,16 @@ void PreprocessingPreviewModel::finishWork(Work work) {
     Q_EMIT processedImageChanged();
 }
 
+void PreprocessingPreviewModel::showError(const QString& message) {
+    m_errorMessage = message;
+    setIsRendering(false);
+    Q_EMIT errorMessageChanged();
+}
+
 void PreprocessingPreviewModel::close() {
     m_closed = true;
+    *m_closedFlag = true; // stops converting an image page
     m_document.reset();
-    m_temporaryFile->release();
-    m_wrappedPDF.reset();
 }
 
 } // namespace quorvane

@@ -12,6 +12,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -81,8 +82,6 @@ public:
     double appliedDeskewAngle() const { return m_applied.deskewAngle; }
     bool appliedPerspective() const { return m_applied.perspectiveApplied; }
     bool detectionRan() const { return m_applied.detectionRan; }
-    // The temporary PDF made from an image source, while it exists.
-    const std::optional<QString>& wrappedPDF() const { return m_wrappedPDF; }
     const OCROptions& recognitionOptions() const { return m_recognitionOptions; }
 
     // "After preprocessing", with what the corrections did: "After preprocessing · rotated 180°,
@@ -107,7 +106,7 @@ public:
     void load();
     // Shows page `index` (0-based); nothing for a page the file does not have or the one shown.
     void changePage(int index);
-    // Lets go of the file and deletes the temporary PDF of an image source. Nothing happens after.
+    // Lets go of the file and stops converting a page of an image source. Nothing happens after.
     void close();
 
 Q_SIGNALS:
@@ -125,15 +124,17 @@ Q_SIGNALS:
 private:
     struct Loaded;
     struct Work;
-    struct TemporaryFile;
 
-    static Loaded openSource(const QString& source, TemporaryFile& temporary);
+    static Loaded openSource(const QString& source);
+    static std::optional<Raster> renderImagePage(const QString& source, int index,
+                                                 const std::atomic<bool>& closed);
     void finishLoading(Loaded loaded);
     // Renders the page shown unless it is rendered already, then processes it. A request while
     // work is under way is taken up when that work ends, whose results are then out of date.
     void startWork();
     void finishWork(Work work);
     void setIsRendering(bool rendering);
+    void showError(const QString& message);
     void setTrial(const Trial& trial);
 
     QString m_sourceURL;
@@ -149,13 +150,13 @@ private:
     std::optional<QString> m_errorMessage;
     Processed m_applied; // its raster is not kept: m_processedImage is the one shown
 
-    std::shared_ptr<PdfDocument> m_document;
-    std::optional<QString> m_wrappedPDF;
+    std::shared_ptr<PdfDocument> m_document; // a PDF source
+    int m_imagePages = 0;                    // an image source
     std::optional<Raster> m_rawPageImage; // the page at m_rawPageIndex as rendered
     int m_rawPageIndex = -1;
     OCROptions m_recognitionOptions;
     std::shared_ptr<const TextRecognizer> m_recognizer;
-    std::shared_ptr<TemporaryFile> m_temporaryFile;
+    std::shared_ptr<std::atomic<bool>> m_closedFlag; // m_closed, for the page threads
 
     bool m_working = false;
     bool m_workAgain = false;

@@ -334,49 +334,60 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     return *encoded;
 }
 
-// Empty when `stopped` answered true before the last page.
-std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& spill,
-                                          const std::function<bool()>& stopped) {
+// The loader libvips picks for the file, when it is one of ours; throws OCRError::cannotOpenImage.
+const char* imageLoader(const QByteArray& localPath) {
     if (!vipsReady()) {
         throw OCRError::cannotOpenImage();
     }
-    const QByteArray localPath = FileNames::encode(imagePath);
     const char* loader = vips_foreign_find_load(localPath.constData());
     if (loader == nullptr || !imageLoaders().contains(QString::fromLatin1(loader))) {
         vips_error_clear();
         throw OCRError::cannotOpenImage();
     }
+    return loader;
+}
+
+// Page `onlyPage` alone, or every page; empty when `stopped` answered true before the last one.
+std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& spill,
+                                          const std::function<bool()>& stopped, std::optional<int> onlyPage) {
+    const QByteArray localPath = FileNames::encode(imagePath);
+    const char* loader = imageLoader(localPath);
     std::vector<EncodedImage> pages;
     try {
         const VImage header = VImage::new_from_file(localPath.constData());
         const int pageCount = pageCountOf(header, loader);
         // A file of more pages than a job may have is refused before any of them is decoded.
         DocumentLimits::checkPageCount(pageCount, DocumentLimits::maxPages);
-        pages.resize(pageCount);
+        if (onlyPage && (*onlyPage < 0 || *onlyPage >= pageCount)) {
+            throw OCRError::cannotOpenImage();
+        }
+        const int firstPage = onlyPage.value_or(0);
+        pages.resize(onlyPage ? 1 : pageCount);
         // On every core that memory allows: compressing a page of colour scan takes a second. The first
         // failure in page order is the one reported, and no page after it is converted.
-        std::vector<std::exception_ptr> failures(pageCount);
-        std::atomic<int> firstFailure = pageCount;
-        QList<int> indices(pageCount);
+        std::vector<std::exception_ptr> failures(pages.size());
+        std::atomic<int> firstFailure = int(pages.size());
+        QList<int> indices(qsizetype(pages.size()));
         std::iota(indices.begin(), indices.end(), 0);
         std::atomic<bool> stop = false;
         QSemaphore slots(pagesAtOnce(header));
-        const auto convert = [&](int page) {
+        const auto convert = [&](int index) {
             slots.acquire();
             const QSemaphoreReleaser release(slots);
             if (stop || (stopped && stopped())) {
                 stop = true;
                 return;
             }
-            if (page > firstFailure) {
+            if (index > firstFailure) {
                 return;
             }
             try {
-                pages[page] = decodeAndEncodePage(localPath, header, loader, page, pageCount, spill);
+                pages[index] =
+                    decodeAndEncodePage(localPath, header, loader, firstPage + index, pageCount, spill);
             } catch (...) {
-                failures[page] = std::current_exception();
+                failures[index] = std::current_exception();
                 int first = firstFailure;
-                while (page < first && !firstFailure.compare_exchange_weak(first, page)) {
+                while (index < first && !firstFailure.compare_exchange_weak(first, index)) {
                 }
             }
         };
@@ -515,9 +526,19 @@ bool isSupportedImage(const QString& path) {
     return !extension.isEmpty() && supportedExtensions().contains(extension);
 }
 
-QString makePDF(const QString& imagePath, const std::function<bool()>& stopped) {
+int pageCount(const QString& imagePath) {
+    const QByteArray localPath = FileNames::encode(imagePath);
+    const char* loader = imageLoader(localPath);
+    try {
+        return pageCountOf(VImage::new_from_file(localPath.constData()), loader);
+    } catch (const vips::VError&) {
+        throw OCRError::cannotOpenImage();
+    }
+}
+
+QString makePDF(const QString& imagePath, const std::function<bool()>& stopped, std::optional<int> onlyPage) {
     SpillFile spill;
-    const std::vector<EncodedImage> pages = decodeAndEncode(imagePath, spill, stopped);
+    const std::vector<EncodedImage> pages = decodeAndEncode(imagePath, spill, stopped, onlyPage);
     if (pages.empty()) {
         return {};
     }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace quorvane::ImagePDFBuilder {
 
@@ -27,6 +28,9 @@ const QStringList& supportedExtensions();
 // By the lower-cased extension; a file without one is not an image.
 bool isSupportedImage(const QString& path);
 
+// The number of pages makePDF makes of the file. Throws OCRError::cannotOpenImage.
+int pageCount(const QString& imagePath);
+
 // The path of a temporary PDF ("quorvane-image-<UUID>.pdf" in the process's private temporary
 // folder) with one page per page of a TIFF and one page for the first frame of any other image,
 // each upright on white, its longer side at most maxEmbeddedDimension pixels, on a page of the size
@@ -39,7 +43,9 @@ bool isSupportedImage(const QString& path);
 // OCRError::cannotOpenImage (nothing is written), OCRError::documentTooLarge for a TIFF of more
 // pages than a job may have, or OCRError::outputWriteFailed naming what is wrong with the
 // temporary folder (nothing is left behind). Once `stopped` answers true, no further page is
-// converted and the result is an empty path, with nothing left behind.
-QString makePDF(const QString& imagePath, const std::function<bool()>& stopped = {});
+// converted and the result is an empty path, with nothing left behind. With `onlyPage` (0-based),
+// the PDF has that page alone.
+QString makePDF(const QString& imagePath, const std::function<bool()>& stopped = {},
+                std::optional<int> onlyPage = std::nullopt);
 
 } // namespace quorvane::ImagePDFBuilder

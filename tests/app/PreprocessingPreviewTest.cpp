@@ -18,10 +18,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <tiffio.h>
+#include <vips/vips8>
 
 using namespace quorvane;
 using namespace std::chrono_literals;
 using Trial = PreprocessingPreviewModel::Trial;
+using vips::VImage;
 
 namespace {
 
@@ -93,7 +96,9 @@ TEST(PreprocessingPreview, OnePagePdfWithEverySwitchOffChangesOnlyTonesAndTakesA
     EXPECT_FALSE(preview.view.isVisible());
 }
 
-TEST(PreprocessingPreview, ImageTurnedTwiceAndTiltedIsTurnedBackAndStraightenedAndLeavesNoTemporaryPdf) {
+// A TIFF's pages are converted one at a time as they are shown: a damaged second page leaves the
+// first one to show, and says so when it is reached, as the pipeline would refuse the file.
+TEST(PreprocessingPreview, ImagePagesTurnedAndTiltedAreStraightenedOneAtATimeAndLeaveNoTemporaryPdf) {
     QTemporaryDir folder, temporaryFiles;
     const test::ScopedEnvironment privateTemporaryFolder("TMPDIR", temporaryFiles.path().toLocal8Bit());
     const auto leftOver = [&] {
@@ -103,23 +108,44 @@ TEST(PreprocessingPreview, ImageTurnedTwiceAndTiltedIsTurnedBackAndStraightenedA
         }
         return files;
     };
-    const QString image = folder.filePath("upside-down.png");
-    ASSERT_TRUE(test::imageFromRaster(test::tiltedPage(test::turnedPage(test::proseSheet(), 2), 2.0)).save(image));
+    const QString image = folder.filePath("upside-down.tif"), png = folder.filePath("page.png");
+    ASSERT_TRUE(
+        test::imageFromRaster(test::tiltedPage(test::turnedPage(test::proseSheet(), 2), 2.0)).save(png));
+    ASSERT_EQ(VIPS_INIT("PreprocessingPreviewTest"), 0);
+    const VImage page = VImage::new_from_file(QFile::encodeName(png).constData());
+    VImage::arrayjoin({page, page}, VImage::option()->set("across", 1))
+        .tiffsave(QFile::encodeName(image).constData(),
+                  VImage::option()
+                      ->set("page_height", page.height())
+                      ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
+    {
+        TIFF* tiff = TIFFOpen(QFile::encodeName(image).constData(), "r");
+        uint64_t* strips = nullptr;
+        ASSERT_TRUE(tiff && TIFFSetDirectory(tiff, 1) && TIFFGetField(tiff, TIFFTAG_STRIPOFFSETS, &strips));
+        const qint64 secondPage = qint64(strips[0]);
+        TIFFClose(tiff);
+        QFile file(image);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(secondPage));
+        file.write(QByteArray(64, '\xff'));
+    }
     {
         Preview preview(image, {PreprocessStrength::conservative, true, true, false});
         ASSERT_TRUE(preview.settle());
+        EXPECT_EQ(preview.text("pageLabel"), QStringLiteral("Page 1 of 2"));
         EXPECT_EQ(preview.model().processedHeader(),
                   QStringLiteral("After preprocessing \u00b7 rotated 180\u00b0, deskewed 2.0\u00b0"));
-        ASSERT_TRUE(preview.model().wrappedPDF());
-        EXPECT_EQ(leftOver(), QStringList{*preview.model().wrappedPDF()});
-        preview.view.reject();
         EXPECT_EQ(leftOver(), QStringList());
+        preview.model().changePage(1);
+        ASSERT_TRUE(test::runUntil([&] { return preview.model().errorMessage().has_value(); }, 60s));
+        EXPECT_EQ(preview.model().errorMessage(), PreprocessingPreviewModel::imageFailedMessage);
+        EXPECT_FALSE(preview.model().isRendering());
     }
     // Closed while the image is still being converted: the late temporary PDF goes too.
     {
         Preview closedAtOnce(image, switchesOff);
         closedAtOnce.view.reject();
         documentTaskPool()->waitForDone();
+        pageTaskPool()->waitForDone();
     }
     EXPECT_EQ(leftOver(), QStringList());
 }
