@@ -32,6 +32,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -233,25 +234,43 @@ std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* load
     return std::nullopt;
 }
 
-// Whether page `page` (0-based) of a TIFF holds JPEG data, as a photograph's or a colour scan's
-// may: stored losslessly, it would grow tenfold.
-bool isJpegTiffPage(const QByteArray& localPath, int page) {
+using TiffFile = std::unique_ptr<TIFF, decltype(&TIFFClose)>;
+
+// Null when libtiff cannot read it; libvips has read the file already and says what is wrong with
+// it, so libtiff's own messages are not wanted.
+TiffFile openTiff(const QByteArray& localPath) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    // libvips has read the file already and said what was wrong with it.
     const auto quiet = [](TIFF*, void*, const char*, const char*, va_list) { return 1; };
     TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
-    TIFF* tiff = TIFFOpenExt(localPath.constData(), "r", options);
+    TiffFile tiff(TIFFOpenExt(localPath.constData(), "r", options), &TIFFClose);
     TIFFOpenOptionsFree(options);
-    if (tiff == nullptr) {
+    return tiff;
+}
+
+// Whether page `page` (0-based) of a TIFF holds JPEG data, as a photograph's or a colour scan's
+// may: stored losslessly, it would grow tenfold.
+bool isJpegTiffPage(const QByteArray& localPath, int page) {
+    const TiffFile tiff = openTiff(localPath);
+    uint16_t compression = COMPRESSION_NONE;
+    return tiff && TIFFSetDirectory(tiff.get(), tdir_t(page)) == 1 &&
+           TIFFGetField(tiff.get(), TIFFTAG_COMPRESSION, &compression) == 1 &&
+           (compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG);
+}
+
+// Whether every page a TIFF links to is there. One cut short after a whole page still reads, as a
+// TIFF of fewer pages, and the pages it lost would go unnoticed.
+bool tiffIsWhole(const QByteArray& localPath) {
+    const TiffFile tiff = openTiff(localPath);
+    if (!tiff) {
         return false;
     }
-    uint16_t compression = COMPRESSION_NONE;
-    const bool jpeg = TIFFSetDirectory(tiff, tdir_t(page)) == 1 &&
-                      TIFFGetField(tiff, TIFFTAG_COMPRESSION, &compression) == 1 &&
-                      (compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG);
-    TIFFClose(tiff);
-    return jpeg;
+    while (TIFFLastDirectory(tiff.get()) == 0) {
+        if (TIFFReadDirectory(tiff.get()) == 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // How many pages of this size may be converted at once: one per page thread, as long as the memory
@@ -270,11 +289,14 @@ int pagesAtOnce(const VImage& header) {
 
 // The pages an image file becomes: every page of a TIFF (a fax, a stack of scans), the first
 // frame of anything else (the later frames of an animated GIF are not pages).
-int pageCountOf(const VImage& header, const char* loader) {
-    if (qstrcmp(loader, "VipsForeignLoadTiffFile") != 0 || header.get_typeof(VIPS_META_N_PAGES) == 0) {
+int pageCountOf(const QByteArray& localPath, const VImage& header, const char* loader) {
+    if (qstrcmp(loader, "VipsForeignLoadTiffFile") != 0) {
         return 1;
     }
-    return std::max(1, header.get_int(VIPS_META_N_PAGES));
+    if (!tiffIsWhole(localPath)) {
+        throw OCRError::cannotOpenImage();
+    }
+    return header.get_typeof(VIPS_META_N_PAGES) == 0 ? 1 : std::max(1, header.get_int(VIPS_META_N_PAGES));
 }
 
 // The resolution a file states for one axis (vips keeps pixels per millimetre), when it is one a
@@ -355,7 +377,7 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
     std::vector<EncodedImage> pages;
     try {
         const VImage header = VImage::new_from_file(localPath.constData());
-        const int pageCount = pageCountOf(header, loader);
+        const int pageCount = pageCountOf(localPath, header, loader);
         // A file of more pages than a job may have is refused before any of them is decoded.
         DocumentLimits::checkPageCount(pageCount, DocumentLimits::maxPages);
         if (onlyPage && (*onlyPage < 0 || *onlyPage >= pageCount)) {
@@ -530,7 +552,7 @@ int pageCount(const QString& imagePath) {
     const QByteArray localPath = FileNames::encode(imagePath);
     const char* loader = imageLoader(localPath);
     try {
-        return pageCountOf(VImage::new_from_file(localPath.constData()), loader);
+        return pageCountOf(localPath, VImage::new_from_file(localPath.constData()), loader);
     } catch (const vips::VError&) {
         throw OCRError::cannotOpenImage();
     }

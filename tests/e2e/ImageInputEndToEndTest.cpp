@@ -173,7 +173,13 @@ TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
     save(load(corpusPath("baiona.png")), folder.filePath("whole.jpg"));
     ASSERT_TRUE(writeFile(folder.filePath("halfway.jpg"), readBytes(folder.filePath("whole.jpg")).left(20000)));
     ASSERT_TRUE(QFile::remove(folder.filePath("whole.jpg")));
-    const QStringList names{"empty.gif", "halfway.jpg", "header.png", "notes.png", "scan.tiff"};
+    // A TIFF of two pages cut short in its second: it still reads, as a TIFF of one page.
+    save(stacked({band(), band()}), folder.filePath("whole.tiff"));
+    const QByteArray tiff = readBytes(folder.filePath("whole.tiff"));
+    ASSERT_TRUE(writeFile(folder.filePath("cut.tiff"), tiff.left(tiff.size() * 3 / 4)));
+    ASSERT_EQ(load(folder.filePath("cut.tiff")).get_int("n-pages"), 1);
+    ASSERT_TRUE(QFile::remove(folder.filePath("whole.tiff")));
+    const QStringList names{"cut.tiff", "empty.gif", "halfway.jpg", "header.png", "notes.png", "scan.tiff"};
 
     QStringList arguments = plainRecognition;
     for (const auto& name : names) {
