@@ -28,6 +28,7 @@ PreviewImagePane::PreviewImagePane(QWidget* parent) : QWidget(parent) {
 
 void PreviewImagePane::setImage(const std::optional<Raster>& raster) {
     m_image = raster ? imageFromRaster(*raster) : QImage();
+    m_shownImage = QImage();
     update();
 }
 
@@ -59,8 +60,14 @@ void PreviewImagePane::paintEvent(QPaintEvent*) {
     if (m_image.isNull() || shown.isEmpty()) {
         return;
     }
+    // The painter samples a page it draws four times smaller, and its lines of text turn to streaks:
+    // a copy reduced by averaging is drawn instead.
+    const QSize pixels = (toQt(shown).size() * devicePixelRatioF()).toSize();
+    if (m_shownImage.size() != pixels) {
+        m_shownImage = m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(toQt(shown), m_image);
+    painter.drawImage(toQt(shown), m_shownImage);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor accent = palette().color(QPalette::Highlight);
     if (m_region && m_drawingEnabled) {

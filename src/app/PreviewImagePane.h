@@ -42,6 +42,7 @@ protected:
 
 private:
     QImage m_image;
+    QImage m_shownImage; // m_image at the size it is shown
     std::optional<Rect> m_region;
     bool m_drawingEnabled = false;
     std::optional<QPointF> m_dragStart;
