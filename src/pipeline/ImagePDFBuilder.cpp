@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>
+#include <QSet>
 #include <QThread>
 #include <QtConcurrent>
 #include <qpdf/Pipeline.hh>
@@ -237,13 +238,14 @@ std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* load
 using TiffFile = std::unique_ptr<TIFF, decltype(&TIFFClose)>;
 
 // Null when libtiff cannot read it; libvips has read the file already and says what is wrong with
-// it, so libtiff's own messages are not wanted.
+// it, so libtiff's own messages are not wanted. Read, not mapped: a mapped file that shrinks kills
+// the process.
 TiffFile openTiff(const QByteArray& localPath) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     const auto quiet = [](TIFF*, void*, const char*, const char*, va_list) { return 1; };
     TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
-    TiffFile tiff(TIFFOpenExt(localPath.constData(), "r", options), &TIFFClose);
+    TiffFile tiff(TIFFOpenExt(localPath.constData(), "rm", options), &TIFFClose);
     TIFFOpenOptionsFree(options);
     return tiff;
 }
@@ -258,19 +260,82 @@ bool isJpegTiffPage(const QByteArray& localPath, int page) {
            (compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG);
 }
 
-// Whether every page a TIFF links to is there. One cut short after a whole page still reads, as a
-// TIFF of fewer pages, and the pages it lost would go unnoticed.
-bool tiffIsWhole(const QByteArray& localPath) {
-    const TiffFile tiff = openTiff(localPath);
-    if (!tiff) {
-        return false;
+// The size in bytes of one value of a TIFF field's type; 1 for a type this reader does not know.
+quint64 tiffTypeSize(quint64 type) {
+    switch (type) {
+    case TIFF_SHORT:
+    case TIFF_SSHORT:
+        return 2;
+    case TIFF_LONG:
+    case TIFF_SLONG:
+    case TIFF_FLOAT:
+    case TIFF_IFD:
+        return 4;
+    case TIFF_RATIONAL:
+    case TIFF_SRATIONAL:
+    case TIFF_DOUBLE:
+    case TIFF_LONG8:
+    case TIFF_SLONG8:
+    case TIFF_IFD8:
+        return 8;
+    default:
+        return 1;
     }
-    while (TIFFLastDirectory(tiff.get()) == 0) {
-        if (TIFFReadDirectory(tiff.get()) == 0) {
-            return false;
+}
+
+// Whether a TIFF was cut short. Cut after a whole page, it still reads, as a TIFF of fewer pages,
+// and the pages it lost would go unnoticed; its chain of directories, or what they keep outside
+// themselves (the list of a page's strips), then reaches beyond the end of the file. A link that
+// some writer left to a directory of nothing, or back to an earlier one, loses no page and passes.
+bool tiffIsCutShort(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false; // libvips says what is wrong
+    }
+    const quint64 size = quint64(file.size());
+    const bool bigEndian = file.read(2) == "MM";
+    // An unsigned number of `bytes` at `offset`, in the file's byte order; none beyond the end.
+    const auto number = [&](quint64 offset, int bytes) -> std::optional<quint64> {
+        const QByteArray data = offset < size && file.seek(qint64(offset)) ? file.read(bytes) : QByteArray();
+        if (data.size() != bytes) {
+            return std::nullopt;
         }
+        quint64 value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            value = value << 8 | quint8(data[bigEndian ? i : bytes - 1 - i]);
+        }
+        return value;
+    };
+    const bool big = number(2, 2) == 43; // BigTIFF
+    const int offsetBytes = big ? 8 : 4, countBytes = big ? 8 : 2, entryBytes = big ? 20 : 12;
+    QSet<quint64> seen;
+    std::optional<quint64> next = number(big ? 8 : 4, offsetBytes);
+    while (next && *next != 0 && !seen.contains(*next)) {
+        seen.insert(*next);
+        const auto entries = number(*next, countBytes);
+        if (!entries || *entries > size / quint64(entryBytes)) {
+            return true;
+        }
+        const quint64 first = *next + quint64(countBytes);
+        for (quint64 i = 0; i < *entries; ++i) {
+            const quint64 entry = first + i * quint64(entryBytes);
+            const auto type = number(entry + 2, 2);
+            const auto count = number(entry + 4, offsetBytes);
+            if (!type || !count || *count > size) {
+                return true;
+            }
+            // Values that do not fit in the entry are kept elsewhere, at the offset it holds.
+            const quint64 bytes = *count * tiffTypeSize(*type);
+            if (bytes > quint64(offsetBytes)) {
+                const auto at = number(entry + 4 + quint64(offsetBytes), offsetBytes);
+                if (!at || *at > size || bytes > size - *at) {
+                    return true;
+                }
+            }
+        }
+        next = number(first + *entries * quint64(entryBytes), offsetBytes);
     }
-    return true;
+    return !next;
 }
 
 // How many pages of this size may be converted at once: one per page thread, as long as the memory
@@ -293,7 +358,7 @@ int pageCountOf(const QByteArray& localPath, const VImage& header, const char* l
     if (qstrcmp(loader, "VipsForeignLoadTiffFile") != 0) {
         return 1;
     }
-    if (!tiffIsWhole(localPath)) {
+    if (tiffIsCutShort(QFile::decodeName(localPath))) {
         throw OCRError::cannotOpenImage();
     }
     return header.get_typeof(VIPS_META_N_PAGES) == 0 ? 1 : std::max(1, header.get_int(VIPS_META_N_PAGES));
