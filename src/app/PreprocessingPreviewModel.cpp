@@ -314,7 +314,7 @@ void PreprocessingPreviewModel::startWork() {
                 }
                 page = work.rendered;
             }
-            if (page) {
+            if (page && !*closed) { // closed meanwhile: nobody waits for the page
                 work.processed = process(*page, trial, options, *recognizer);
             }
         } catch (...) {

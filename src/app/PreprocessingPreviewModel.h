@@ -106,7 +106,7 @@ public:
     void load();
     // Shows page `index` (0-based); nothing for a page the file does not have or the one shown.
     void changePage(int index);
-    // Lets go of the file and stops converting a page of an image source. Nothing happens after.
+    // Lets go of the file; work under way stops at its next step. Nothing happens after.
     void close();
 
 Q_SIGNALS:

@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <cmath>
+
 namespace quorvane {
 
 namespace {
@@ -62,12 +64,15 @@ void PreviewImagePane::paintEvent(QPaintEvent*) {
     }
     // The painter samples a page it draws four times smaller, and its lines of text turn to streaks:
     // a copy reduced by averaging is drawn instead.
-    const QSize pixels = (toQt(shown).size() * devicePixelRatioF()).toSize();
+    const double ratio = devicePixelRatioF();
+    const QSize pixels = (toQt(shown).size() * ratio).toSize();
     if (m_shownImage.size() != pixels) {
         m_shownImage = m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_shownImage.setDevicePixelRatio(ratio);
     }
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(toQt(shown), m_shownImage);
+    // On whole device pixels, so that the copy is drawn as it is, not resampled once more.
+    painter.drawImage(QPointF(std::round(shown.x * ratio) / ratio, std::round(shown.y * ratio) / ratio),
+                      m_shownImage);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor accent = palette().color(QPalette::Highlight);
     if (m_region && m_drawingEnabled) {

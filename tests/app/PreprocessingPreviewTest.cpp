@@ -96,7 +96,7 @@ TEST(PreprocessingPreview, OnePagePdfWithEverySwitchOffChangesOnlyTonesAndTakesA
     EXPECT_FALSE(preview.view.isVisible());
 }
 
-// A TIFF's pages are converted one at a time as they are shown: a damaged second page leaves the
+// A TIFF's pages are converted one at a time as they are shown: a damaged last page leaves the
 // first one to show, and says so when it is reached, as the pipeline would refuse the file.
 TEST(PreprocessingPreview, ImagePagesTurnedAndTiltedAreStraightenedOneAtATimeAndLeaveNoTemporaryPdf) {
     QTemporaryDir folder, temporaryFiles;
@@ -113,7 +113,7 @@ TEST(PreprocessingPreview, ImagePagesTurnedAndTiltedAreStraightenedOneAtATimeAnd
         test::imageFromRaster(test::tiltedPage(test::turnedPage(test::proseSheet(), 2), 2.0)).save(png));
     ASSERT_EQ(VIPS_INIT("PreprocessingPreviewTest"), 0);
     const VImage page = VImage::new_from_file(QFile::encodeName(png).constData());
-    VImage::arrayjoin({page, page}, VImage::option()->set("across", 1))
+    VImage::arrayjoin({page, page, page}, VImage::option()->set("across", 1))
         .tiffsave(QFile::encodeName(image).constData(),
                   VImage::option()
                       ->set("page_height", page.height())
@@ -121,30 +121,31 @@ TEST(PreprocessingPreview, ImagePagesTurnedAndTiltedAreStraightenedOneAtATimeAnd
     {
         TIFF* tiff = TIFFOpen(QFile::encodeName(image).constData(), "r");
         uint64_t* strips = nullptr;
-        ASSERT_TRUE(tiff && TIFFSetDirectory(tiff, 1) && TIFFGetField(tiff, TIFFTAG_STRIPOFFSETS, &strips));
-        const qint64 secondPage = qint64(strips[0]);
+        ASSERT_TRUE(tiff && TIFFSetDirectory(tiff, 2) && TIFFGetField(tiff, TIFFTAG_STRIPOFFSETS, &strips));
+        const qint64 lastPage = qint64(strips[0]);
         TIFFClose(tiff);
         QFile file(image);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(secondPage));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(lastPage));
         file.write(QByteArray(64, '\xff'));
     }
     {
         Preview preview(image, {PreprocessStrength::conservative, true, true, false});
         ASSERT_TRUE(preview.settle());
-        EXPECT_EQ(preview.text("pageLabel"), QStringLiteral("Page 1 of 2"));
+        EXPECT_EQ(preview.text("pageLabel"), QStringLiteral("Page 1 of 3"));
         EXPECT_EQ(preview.model().processedHeader(),
                   QStringLiteral("After preprocessing \u00b7 rotated 180\u00b0, deskewed 2.0\u00b0"));
         EXPECT_EQ(leftOver(), QStringList());
-        preview.model().changePage(1);
+        preview.model().changePage(2);
         ASSERT_TRUE(test::runUntil([&] { return preview.model().errorMessage().has_value(); }, 60s));
         EXPECT_EQ(preview.model().errorMessage(), PreprocessingPreviewModel::imageFailedMessage);
         EXPECT_FALSE(preview.model().isRendering());
     }
-    // Closed while the image is still being converted: the late temporary PDF goes too.
+    // Closed while a page is converted: its temporary PDF goes too.
     {
-        Preview closedAtOnce(image, switchesOff);
-        closedAtOnce.view.reject();
-        documentTaskPool()->waitForDone();
+        Preview closing(image, switchesOff);
+        ASSERT_TRUE(closing.settle());
+        closing.model().changePage(1);
+        closing.view.reject();
         pageTaskPool()->waitForDone();
     }
     EXPECT_EQ(leftOver(), QStringList());
