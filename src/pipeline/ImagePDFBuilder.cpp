@@ -8,12 +8,12 @@
 #include "platform/PrivateTemporaryFolder.h"
 #include "platform/SpillFile.h"
 #include "platform/SystemMemory.h"
+#include "platform/TiffStructure.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>
-#include <QSet>
 #include <QThread>
 #include <QtConcurrent>
 #include <qpdf/Pipeline.hh>
@@ -22,7 +22,6 @@
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
-#include <tiffio.h>
 #include <vips/vips8>
 
 #include <algorithm>
@@ -33,7 +32,6 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
-#include <memory>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -235,109 +233,6 @@ std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* load
     return std::nullopt;
 }
 
-using TiffFile = std::unique_ptr<TIFF, decltype(&TIFFClose)>;
-
-// Null when libtiff cannot read it; libvips has read the file already and says what is wrong with
-// it, so libtiff's own messages are not wanted. Read, not mapped: a mapped file that shrinks kills
-// the process.
-TiffFile openTiff(const QByteArray& localPath) {
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    const auto quiet = [](TIFF*, void*, const char*, const char*, va_list) { return 1; };
-    TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
-    TiffFile tiff(TIFFOpenExt(localPath.constData(), "rm", options), &TIFFClose);
-    TIFFOpenOptionsFree(options);
-    return tiff;
-}
-
-// Whether page `page` (0-based) of a TIFF holds JPEG data, as a photograph's or a colour scan's
-// may: stored losslessly, it would grow tenfold.
-bool isJpegTiffPage(const QByteArray& localPath, int page) {
-    const TiffFile tiff = openTiff(localPath);
-    uint16_t compression = COMPRESSION_NONE;
-    return tiff && TIFFSetDirectory(tiff.get(), tdir_t(page)) == 1 &&
-           TIFFGetField(tiff.get(), TIFFTAG_COMPRESSION, &compression) == 1 &&
-           (compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG);
-}
-
-// The size in bytes of one value of a TIFF field's type; 1 for a type this reader does not know.
-quint64 tiffTypeSize(quint64 type) {
-    switch (type) {
-    case TIFF_SHORT:
-    case TIFF_SSHORT:
-        return 2;
-    case TIFF_LONG:
-    case TIFF_SLONG:
-    case TIFF_FLOAT:
-    case TIFF_IFD:
-        return 4;
-    case TIFF_RATIONAL:
-    case TIFF_SRATIONAL:
-    case TIFF_DOUBLE:
-    case TIFF_LONG8:
-    case TIFF_SLONG8:
-    case TIFF_IFD8:
-        return 8;
-    default:
-        return 1;
-    }
-}
-
-// Whether a TIFF was cut short. Cut after a whole page, it still reads, as a TIFF of fewer pages,
-// and the pages it lost would go unnoticed; its chain of directories, or what they keep outside
-// themselves (the list of a page's strips), then reaches beyond the end of the file. A link that
-// some writer left to a directory of nothing, or back to an earlier one, loses no page and passes.
-bool tiffIsCutShort(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false; // libvips says what is wrong
-    }
-    const quint64 size = quint64(file.size());
-    const bool bigEndian = file.read(2) == "MM";
-    // An unsigned number of `bytes` at `offset`, in the file's byte order; none beyond the end.
-    const auto number = [&](quint64 offset, int bytes) -> std::optional<quint64> {
-        const QByteArray data = offset < size && file.seek(qint64(offset)) ? file.read(bytes) : QByteArray();
-        if (data.size() != bytes) {
-            return std::nullopt;
-        }
-        quint64 value = 0;
-        for (int i = 0; i < bytes; ++i) {
-            value = value << 8 | quint8(data[bigEndian ? i : bytes - 1 - i]);
-        }
-        return value;
-    };
-    const bool big = number(2, 2) == 43; // BigTIFF
-    const int offsetBytes = big ? 8 : 4, countBytes = big ? 8 : 2, entryBytes = big ? 20 : 12;
-    QSet<quint64> seen;
-    std::optional<quint64> next = number(big ? 8 : 4, offsetBytes);
-    while (next && *next != 0 && !seen.contains(*next)) {
-        seen.insert(*next);
-        const auto entries = number(*next, countBytes);
-        if (!entries || *entries > size / quint64(entryBytes)) {
-            return true;
-        }
-        const quint64 first = *next + quint64(countBytes);
-        for (quint64 i = 0; i < *entries; ++i) {
-            const quint64 entry = first + i * quint64(entryBytes);
-            const auto type = number(entry + 2, 2);
-            const auto count = number(entry + 4, offsetBytes);
-            if (!type || !count || *count > size) {
-                return true;
-            }
-            // Values that do not fit in the entry are kept elsewhere, at the offset it holds.
-            const quint64 bytes = *count * tiffTypeSize(*type);
-            if (bytes > quint64(offsetBytes)) {
-                const auto at = number(entry + 4 + quint64(offsetBytes), offsetBytes);
-                if (!at || *at > size || bytes > size - *at) {
-                    return true;
-                }
-            }
-        }
-        next = number(first + *entries * quint64(entryBytes), offsetBytes);
-    }
-    return !next;
-}
-
 // How many pages of this size may be converted at once: one per page thread, as long as the memory
 // available holds them. A page in flight holds its pixels and about twice their size in
 // compressed data.
@@ -358,7 +253,7 @@ int pageCountOf(const QByteArray& localPath, const VImage& header, const char* l
     if (qstrcmp(loader, "VipsForeignLoadTiffFile") != 0) {
         return 1;
     }
-    if (tiffIsCutShort(QFile::decodeName(localPath))) {
+    if (TiffStructure::isCutShort(localPath)) {
         throw OCRError::cannotOpenImage();
     }
     return header.get_typeof(VIPS_META_N_PAGES) == 0 ? 1 : std::max(1, header.get_int(VIPS_META_N_PAGES));
@@ -412,9 +307,9 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
     std::optional<EncodedImage> encoded = asItIs(localPath, loader, pageHeader, thumbnail, pixels, spill);
     if (!encoded) {
-        const bool lossy =
-            qstrcmp(loader, "VipsForeignLoadJpegFile") == 0 ||
-            (qstrcmp(loader, "VipsForeignLoadTiffFile") == 0 && isJpegTiffPage(localPath, page));
+        const bool lossy = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0 ||
+                           (qstrcmp(loader, "VipsForeignLoadTiffFile") == 0 &&
+                            TiffStructure::holdsJpegData(localPath, page));
         encoded = lossy ? jpegImage(pixels, spill) : losslessImage(pixels, spill);
     }
     encoded->page = pageSize(pageHeader, thumbnail);

@@ -1,0 +1,21 @@
+#pragma once
+
+// What libvips does not tell about a TIFF: how a page's image data is compressed, and whether the
+// file was cut short.
+
+#include <QByteArray>
+
+namespace quorvane::TiffStructure {
+
+// Whether page `page` (0-based) holds JPEG data, as a photograph's or a colour scan's may: stored
+// losslessly, it would grow tenfold. False when libtiff cannot read the page.
+bool holdsJpegData(const QByteArray& localPath, int page);
+
+// Whether the file was cut short. Cut after a whole page, it still reads, as a TIFF of fewer
+// pages, and the pages it lost would go unnoticed; its chain of directories, or what they keep
+// outside themselves (the list of a page's strips), then reaches beyond the end of the file. A
+// link that some writer left to a directory of nothing, or back to an earlier one, loses no page
+// and passes. False for a file that cannot be read at all (libvips says what is wrong).
+bool isCutShort(const QByteArray& localPath);
+
+} // namespace quorvane::TiffStructure
