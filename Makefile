@@ -19,7 +19,7 @@ deps:
 	scripts/install-deps
 
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_WERROR=ON $(CMAKE_FLAGS)
 
 configure: deps $(BUILD_DIR)/build.ninja
 
@@ -45,7 +45,7 @@ bench: build
 # fails runs once more: one image run failed once in CI (exit status 1, its output not kept) and
 # passed in over a hundred runs since. A fault that repeats still fails; both outputs stay in the log.
 sanitize: deps
-	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_SANITIZE=ON \
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_WERROR=ON -DQUORVANE_SANITIZE=ON \
 		-DQUORVANE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && OMP_THREAD_LIMIT=1 ASAN_OPTIONS=$(SANITIZER_OPTIONS) \
@@ -55,7 +55,7 @@ sanitize: deps
 # Each libFuzzer harness in fuzz/ for FUZZ_SECONDS, seeded from the shared corpus.
 fuzz:
 	scripts/install-deps fuzz
-	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-22 \
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_WERROR=ON -DCMAKE_CXX_COMPILER=clang++-22 \
 		-DQUORVANE_FUZZ=ON -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF -DQUORVANE_BUILD_APP=OFF $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
 	scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
