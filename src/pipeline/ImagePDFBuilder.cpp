@@ -32,6 +32,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <map>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -53,6 +54,7 @@ struct EncodedImage {
     int bitsPerComponent = 8; // 1 for pure black-and-white images
     bool jpeg = false;        // DCTDecode; otherwise FlateDecode with PNG predictors
     Size page;                // points
+    std::string iccProfile;   // what the colours mean, when the file says; else sRGB is assumed
 };
 
 // The decoders that read the supported formats. A file that only another decoder reads (a PDF, an
@@ -105,6 +107,23 @@ VImage greyWhenNeutral(const VImage& image) {
         return image[0];
     }
     return image;
+}
+
+// The ICC profile that the file's colours are in, when it describes the pixels as stored (an RGB
+// profile for colour, a grey one for grey): viewers that manage colour show the file so, and the
+// page must too. A scanner's or camera's own profile, or Adobe RGB, shows sRGB red as a duller
+// red without it. Empty otherwise: a CMYK file's pixels are turned into sRGB as they are decoded.
+std::string iccProfile(const VImage& header, int components) {
+    if (header.get_typeof(VIPS_META_ICC_NAME) == 0) {
+        return {};
+    }
+    size_t size = 0;
+    const void* data = header.get_blob(VIPS_META_ICC_NAME, &size);
+    const std::string profile(static_cast<const char*>(data), size);
+    const std::string colourSpace = profile.size() >= 128 ? profile.substr(16, 4) : std::string();
+    return (components == 3 && colourSpace == "RGB ") || (components == 1 && colourSpace == "GRAY")
+               ? profile
+               : std::string();
 }
 
 bool isBilevel(const VImage& image) {
@@ -313,6 +332,7 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
         encoded = lossy ? jpegImage(pixels, spill) : losslessImage(pixels, spill);
     }
     encoded->page = pageSize(pageHeader, thumbnail);
+    encoded->iccProfile = iccProfile(pageHeader, encoded->components);
     return *encoded;
 }
 
@@ -398,7 +418,10 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
 }
 
 // A page showing the image on white, scaled into the whole media box: the size it was scanned at.
-void addImagePage(QPDF& pdf, const EncodedImage& image, const SpillFile& spill) {
+// `profiles`: the ICC profile streams already in the PDF, by their data, so that the pages of a
+// TIFF share theirs.
+void addImagePage(QPDF& pdf, const EncodedImage& image, const SpillFile& spill,
+                  std::map<std::string, QPDFObjectHandle>& profiles) {
     const double width = image.page.width;
     const double height = image.page.height;
 
@@ -425,8 +448,20 @@ void addImagePage(QPDF& pdf, const EncodedImage& image, const SpillFile& spill) 
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
     dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
     dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
-    dict.replaceKey("/ColorSpace",
-                    QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB"));
+    const auto device = QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB");
+    if (image.iccProfile.empty()) {
+        dict.replaceKey("/ColorSpace", device);
+    } else {
+        auto profile = profiles.find(image.iccProfile);
+        if (profile == profiles.end()) {
+            auto stream = QPDFObjectHandle::newStream(&pdf, image.iccProfile);
+            stream.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(image.components));
+            stream.getDict().replaceKey("/Alternate", device);
+            profile = profiles.emplace(image.iccProfile, stream).first;
+        }
+        dict.replaceKey("/ColorSpace", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
+                                           QPDFObjectHandle::newName("/ICCBased"), profile->second}));
+    }
     dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
 
     const std::string w = QUtil::double_to_string(width, 4), h = QUtil::double_to_string(height, 4);
@@ -454,8 +489,9 @@ void addImagePage(QPDF& pdf, const EncodedImage& image, const SpillFile& spill) 
 int writeNewPdf(const std::vector<EncodedImage>& images, const SpillFile& spill, const QString& path) {
     QPDF pdf;
     pdf.emptyPDF();
+    std::map<std::string, QPDFObjectHandle> profiles;
     for (const EncodedImage& image : images) {
-        addImagePage(pdf, image, spill);
+        addImagePage(pdf, image, spill, profiles);
     }
     const QByteArray localPath = QFile::encodeName(path);
     const int fd = ::open(localPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

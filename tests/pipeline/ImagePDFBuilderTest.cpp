@@ -202,6 +202,26 @@ TEST_F(ImagePDFBuilderTest, JpegDataStaysJpeg) {
     EXPECT_EQ(readImagePage(ImagePDFBuilder::makePDF(tiff)).encoding, "jpeg");
 }
 
+// A file whose colours are in a profile of its own (a scanner's, Adobe RGB; Display P3 here) shows
+// them so on its page, also where its data goes in as it is: read as sRGB, the profile's numbers for
+// sRGB red (234, 51, 34) are a duller red.
+TEST_F(ImagePDFBuilderTest, ColoursInAProfileOfTheirOwnLookAsInTheFile) {
+    const VImage red = VImage::black(300, 300)
+                           .new_from_image({255.0, 0.0, 0.0})
+                           .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    const VImage inP3 = red.icc_transform("p3", VImage::option()->set("input_profile", "srgb"));
+    for (const QString name : {"red.png", "red.jpg", "red.tif"}) {
+        save(inP3, fixture(name));
+        const QString prefix = fixture("shown");
+        test::runProgram(
+            "pdftoppm", {"-r", "72", "-png", "-singlefile", ImagePDFBuilder::makePDF(fixture(name)), prefix});
+        const auto shown = VImage::new_from_file((prefix + ".png").toUtf8().constData()).getpoint(36, 36);
+        EXPECT_NEAR(shown[0], 255, 4) << name.toStdString();
+        EXPECT_NEAR(shown[1], 0, 4) << name.toStdString();
+        EXPECT_NEAR(shown[2], 0, 4) << name.toStdString();
+    }
+}
+
 // A fax at standard resolution has half as many lines per inch as dots across: its page keeps the
 // sheet's shape. A file that states 96 DPI both ways, as editors do, is still sized at 300 DPI.
 TEST_F(ImagePDFBuilderTest, AFaxKeepsTheShapeOfItsSheet) {
