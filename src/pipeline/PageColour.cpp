@@ -41,8 +41,16 @@ bool isGreySpace(QPDFObjectHandle space) {
     if (space.isName()) {
         return space.getName() == "/DeviceGray" || space.getName() == "/CalGray";
     }
-    return space.isArray() && space.getArrayNItems() >= 1 && space.getArrayItem(0).isName() &&
-           space.getArrayItem(0).getName() == "/CalGray";
+    if (!space.isArray() || space.getArrayNItems() < 1 || !space.getArrayItem(0).isName()) {
+        return false;
+    }
+    const std::string family = space.getArrayItem(0).getName();
+    // A grey scan that states its own profile, as image files may: one component.
+    auto components = space.getArrayNItems() >= 2 && space.getArrayItem(1).isStream()
+                                ? space.getArrayItem(1).getDict().getKey("/N")
+                                : QPDFObjectHandle::newNull();
+    return family == "/CalGray" ||
+           (family == "/ICCBased" && components.isInteger() && components.getIntValue() == 1);
 }
 
 bool isEmptyOrAbsent(QPDFObjectHandle object) {

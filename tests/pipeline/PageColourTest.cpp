@@ -70,7 +70,7 @@ TEST(PageColour, OnlyPagesThatCannotShowColourCountAsGrey) {
 }
 
 TEST(PageColour, ImagesAndFormsAreLookedInto) {
-    auto pdf = buildPdf({FixturePage{}, FixturePage{}, FixturePage{}, FixturePage{}});
+    auto pdf = buildPdf({FixturePage{}, FixturePage{}, FixturePage{}, FixturePage{}, FixturePage{}});
     auto pages = pdf->getAllPages();
     const auto form = [&](QPDFObjectHandle image) {
         auto stream = pdf->newStream("q 10 0 0 10 0 0 cm /Im0 Do Q");
@@ -83,8 +83,15 @@ TEST(PageColour, ImagesAndFormsAreLookedInto) {
         stream.getDict().replaceKey("/Resources", resources);
         return stream;
     };
+    // A grey image in a profile of its own (the bytes stand in for the profile).
+    auto profile = pdf->newStream("profile");
+    profile.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(1));
+    auto inProfile = greyImage(*pdf, "/DeviceGray");
+    inProfile.getDict().replaceKey("/ColorSpace", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
+                                                      QPDFObjectHandle::newName("/ICCBased"), profile}));
     QPDFObjectHandle drawn[] = {greyImage(*pdf, "/DeviceGray"), greyImage(*pdf, "/DeviceRGB"),
-                                      form(greyImage(*pdf, "/DeviceGray")), form(greyImage(*pdf, "/DeviceRGB"))};
+                                form(greyImage(*pdf, "/DeviceGray")), form(greyImage(*pdf, "/DeviceRGB")),
+                                inProfile};
     for (std::size_t i = 0; i < pages.size(); ++i) {
         auto xobjects = QPDFObjectHandle::newDictionary();
         xobjects.replaceKey("/X", drawn[i]);
@@ -98,6 +105,7 @@ TEST(PageColour, ImagesAndFormsAreLookedInto) {
     EXPECT_FALSE(PageColour::drawsOnlyGrey(*document->page(1))) << "RGB image";
     EXPECT_TRUE(PageColour::drawsOnlyGrey(*document->page(2))) << "form with a grey image";
     EXPECT_FALSE(PageColour::drawsOnlyGrey(*document->page(3))) << "form with an RGB image";
+    EXPECT_TRUE(PageColour::drawsOnlyGrey(*document->page(4))) << "grey image in a profile";
 
     // The grey and the colour path render the same grey pixels.
     const auto greyPage = PDFPageRasterizer::render(*document->page(0), 72);
