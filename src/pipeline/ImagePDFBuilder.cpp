@@ -222,6 +222,40 @@ bool canEmbedAsIs(const VImage& header, const VImage& decoded) {
     return upright && plainColour && header.width() == decoded.width() && header.height() == decoded.height();
 }
 
+// The mean difference per sample allowed between a TIFF page's JPEG data joined into one file and
+// the page as libtiff decodes it.
+constexpr double maxJoinedJpegDifference = 0.25;
+
+// A TIFF page's JPEG data as it is, when joined into one JPEG file it decodes cleanly to the page's
+// pixels; nothing otherwise, and the page is encoded afresh. Decoders fill in colour stored at
+// half resolution each their own way (by up to 39 levels at the edges of coloured areas of a map,
+// 0.01 on average), which a join gone wrong would far exceed.
+std::optional<EncodedImage> tiffJpegAsItIs(const QByteArray& localPath, int page, const VImage& header,
+                                           const VImage& decoded, const VImage& pixels, SpillFile& spill) {
+    if (!canEmbedAsIs(header, decoded)) {
+        return std::nullopt;
+    }
+    const auto jpeg = TiffStructure::pageAsJpeg(localPath, page);
+    if (!jpeg) {
+        return std::nullopt;
+    }
+    try {
+        const VImage joined = VImage::new_from_buffer(jpeg->data(), jpeg->size(), "",
+                                                      VImage::option()->set("fail_on", VIPS_FAIL_ON_WARNING));
+        if (joined.width() != pixels.width() || joined.height() != pixels.height() ||
+            (joined.bands() != pixels.bands() && pixels.bands() != 1) ||
+            (joined.cast(VIPS_FORMAT_INT) - pixels).abs().avg() > maxJoinedJpegDifference) {
+            return std::nullopt;
+        }
+        EncodedImage encoded{
+            .width = joined.width(), .height = joined.height(), .components = joined.bands(), .jpeg = true};
+        encoded.data = spill.append(*jpeg);
+        return encoded;
+    } catch (const vips::VError&) {
+        return std::nullopt;
+    }
+}
+
 // The file's own image data, when a PDF reads it as it is; nothing otherwise.
 std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* loader, const VImage& header,
                                    const VImage& decoded, const VImage& pixels, SpillFile& spill) {
@@ -324,11 +358,13 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     }
     // Decoding happens here, once, for every page: a damaged one fails now, before anything is written.
     const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
-    std::optional<EncodedImage> encoded = asItIs(localPath, loader, pageHeader, thumbnail, pixels, spill);
+    const bool jpegTiff =
+        qstrcmp(loader, "VipsForeignLoadTiffFile") == 0 && TiffStructure::holdsJpegData(localPath, page);
+    std::optional<EncodedImage> encoded =
+        jpegTiff ? tiffJpegAsItIs(localPath, page, pageHeader, thumbnail, pixels, spill)
+                 : asItIs(localPath, loader, pageHeader, thumbnail, pixels, spill);
     if (!encoded) {
-        const bool lossy = qstrcmp(loader, "VipsForeignLoadJpegFile") == 0 ||
-                           (qstrcmp(loader, "VipsForeignLoadTiffFile") == 0 &&
-                            TiffStructure::holdsJpegData(localPath, page));
+        const bool lossy = jpegTiff || qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
         encoded = lossy ? jpegImage(pixels, spill) : losslessImage(pixels, spill);
     }
     encoded->page = pageSize(pageHeader, thumbnail);

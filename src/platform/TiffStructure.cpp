@@ -4,6 +4,7 @@
 #include <QSet>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -47,6 +48,67 @@ quint64 typeSize(quint64 type) {
     default:
         return 1;
     }
+}
+
+// A JPEG stream taken apart: the segments before its scan, and the scan's coded data.
+struct JpegParts {
+    std::string markers; // application segments (JFIF, Adobe), in order
+    std::string tables;  // quantisation and Huffman tables
+    std::string frame;   // the baseline frame header
+    std::string scan;    // the scan header
+    std::string data;    // the entropy-coded data, without the end marker
+};
+
+// Nothing when the stream is not one baseline scan without restarts. A stream of tables alone
+// (a TIFF's JPEGTables) ends at its end marker, with no frame.
+std::optional<JpegParts> jpegParts(const std::string& bytes) {
+    if (bytes.size() < 4 || quint8(bytes[0]) != 0xFF || quint8(bytes[1]) != 0xD8) {
+        return std::nullopt;
+    }
+    JpegParts parts;
+    std::size_t at = 2;
+    while (at + 2 <= bytes.size() && quint8(bytes[at]) == 0xFF) {
+        const quint8 marker = quint8(bytes[at + 1]);
+        if (marker == 0xD9) { // the end, of a stream of tables
+            return parts;
+        }
+        if (at + 4 > bytes.size()) {
+            return std::nullopt;
+        }
+        const std::size_t length = std::size_t(quint8(bytes[at + 2])) << 8 | quint8(bytes[at + 3]);
+        if (length < 2 || at + 2 + length > bytes.size()) {
+            return std::nullopt;
+        }
+        const std::string segment = bytes.substr(at, 2 + length);
+        at += 2 + length;
+        if (marker == 0xDB || marker == 0xC4) {
+            parts.tables += segment;
+        } else if (marker >= 0xE0 && marker <= 0xEF) {
+            parts.markers += segment;
+        } else if ((marker == 0xC0 || marker == 0xC1) && parts.frame.empty() && length >= 8) {
+            parts.frame = segment;
+        } else if (marker == 0xDA && !parts.frame.empty()) {
+            parts.scan = segment;
+            parts.data = bytes.substr(at);
+            if (parts.data.size() >= 2 && quint8(parts.data[parts.data.size() - 2]) == 0xFF &&
+                quint8(parts.data.back()) == 0xD9) {
+                parts.data.resize(parts.data.size() - 2);
+            }
+            return parts;
+        } else if (marker != 0xFE) { // a comment says nothing; restarts and other frames are not joined
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+quint16 frameValue(const std::string& frame, std::size_t at) {
+    return quint16(quint8(frame[at]) << 8 | quint8(frame[at + 1]));
+}
+
+// A frame header without the number of lines, which is each strip's own.
+std::string withoutHeight(const std::string& frame) {
+    return frame.substr(0, 5) + frame.substr(7);
 }
 
 } // namespace
@@ -108,6 +170,86 @@ bool isCutShort(const QByteArray& localPath) {
         next = number(first + *entries * quint64(entryBytes), offsetBytes);
     }
     return !next;
+}
+
+std::optional<std::string> pageAsJpeg(const QByteArray& localPath, int page) {
+    const TiffFile tiff = openTiff(localPath);
+    uint16_t compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG;
+    uint32_t width = 0, height = 0, rowsPerStrip = 0;
+    if (!tiff || TIFFSetDirectory(tiff.get(), tdir_t(page)) != 1 || TIFFIsTiled(tiff.get()) ||
+        TIFFGetField(tiff.get(), TIFFTAG_COMPRESSION, &compression) != 1 || compression != COMPRESSION_JPEG ||
+        TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
+        TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1 ||
+        (TIFFGetField(tiff.get(), TIFFTAG_PLANARCONFIG, &planar) == 1 && planar != PLANARCONFIG_CONTIG)) {
+        return std::nullopt;
+    }
+    if (width > 0xFFFF || height > 0xFFFF) { // more than a JPEG frame can say
+        return std::nullopt;
+    }
+    if (TIFFGetField(tiff.get(), TIFFTAG_ROWSPERSTRIP, &rowsPerStrip) != 1 || rowsPerStrip > height) {
+        rowsPerStrip = height;
+    }
+    std::string tables;
+    uint32_t tablesSize = 0;
+    void* tablesData = nullptr;
+    if (TIFFGetField(tiff.get(), TIFFTAG_JPEGTABLES, &tablesSize, &tablesData) == 1 &&
+        tablesData != nullptr) {
+        const auto shared = jpegParts(std::string(static_cast<const char*>(tablesData), tablesSize));
+        if (!shared) {
+            return std::nullopt;
+        }
+        tables = shared->tables;
+    }
+
+    const uint32_t strips = TIFFNumberOfStrips(tiff.get());
+    std::optional<JpegParts> first;
+    std::string data;
+    for (uint32_t strip = 0; strip < strips; ++strip) {
+        const tmsize_t size = TIFFRawStripSize(tiff.get(), strip);
+        std::string bytes(std::size_t(std::max<tmsize_t>(size, 0)), '\0');
+        if (size <= 0 || TIFFReadRawStrip(tiff.get(), strip, bytes.data(), size) != size) {
+            return std::nullopt;
+        }
+        auto parts = jpegParts(bytes);
+        const uint32_t rows = std::min(rowsPerStrip, height - strip * rowsPerStrip);
+        if (!parts || frameValue(parts->frame, 5) != rows || frameValue(parts->frame, 7) != width) {
+            return std::nullopt;
+        }
+        if (!first) {
+            first = parts;
+        } else if (withoutHeight(parts->frame) != withoutHeight(first->frame) || parts->scan != first->scan ||
+                   (!parts->tables.empty() && parts->tables != first->tables)) {
+            return std::nullopt;
+        } else {
+            data += char(0xFF);
+            data += char(0xD0 + (strip - 1) % 8); // a restart between strips
+        }
+        data += parts->data;
+    }
+    if (!first) {
+        return std::nullopt;
+    }
+
+    // A strip is a whole number of rows of blocks (MCUs); a restart interval counts their blocks.
+    std::string& frame = first->frame;
+    const int components = quint8(frame[9]);
+    int blockWidth = 8, blockHeight = 8;
+    for (int c = 0; c < components && components > 1 && 10 + 3 * c + 1 < int(frame.size()); ++c) {
+        const quint8 sampling = quint8(frame[std::size_t(10 + 3 * c + 1)]);
+        blockWidth = std::max(blockWidth, 8 * (sampling >> 4));
+        blockHeight = std::max(blockHeight, 8 * (sampling & 0x0F));
+    }
+    const quint64 interval = quint64((width + blockWidth - 1) / blockWidth) * (rowsPerStrip / blockHeight);
+    if (strips > 1 && (rowsPerStrip % blockHeight != 0 || interval == 0 || interval > 0xFFFF)) {
+        return std::nullopt;
+    }
+    frame[5] = char(height >> 8);
+    frame[6] = char(height & 0xFF);
+    std::string jpeg = "\xFF\xD8" + first->markers + tables + first->tables + frame;
+    if (strips > 1) {
+        jpeg += std::string("\xFF\xDD\x00\x04", 4) + char(interval >> 8) + char(interval & 0xFF);
+    }
+    return jpeg + first->scan + data + "\xFF\xD9";
 }
 
 } // namespace quorvane::TiffStructure

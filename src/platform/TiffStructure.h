@@ -1,9 +1,11 @@
 #pragma once
 
-// What libvips does not tell about a TIFF: how a page's image data is compressed, and whether the
-// file was cut short.
+// What libvips does not tell about a TIFF: how a page's image data is compressed, whether the
+// file was cut short, and a page's JPEG data as it is stored.
 
 #include <QByteArray>
+#include <optional>
+#include <string>
 
 namespace quorvane::TiffStructure {
 
@@ -17,5 +19,11 @@ bool holdsJpegData(const QByteArray& localPath, int page);
 // link that some writer left to a directory of nothing, or back to an earlier one, loses no page
 // and passes. False for a file that cannot be read at all (libvips says what is wrong).
 bool isCutShort(const QByteArray& localPath);
+
+// Page `page` (0-based) of new-style JPEG compression as one baseline JPEG file of the whole page:
+// its strips' data unchanged, joined by restart markers. Nothing where the strips cannot be joined
+// so: tiles, progressive data, restarts of their own, strips that differ in their tables or do not
+// end on a row of blocks. The caller checks that the file decodes to the page's pixels.
+std::optional<std::string> pageAsJpeg(const QByteArray& localPath, int page);
 
 } // namespace quorvane::TiffStructure
