@@ -1,6 +1,7 @@
 #include "platform/TiffStructure.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <tiffio.h>
 
@@ -202,12 +203,18 @@ std::optional<std::string> pageAsJpeg(const QByteArray& localPath, int page) {
     }
 
     const uint32_t strips = TIFFNumberOfStrips(tiff.get());
+    // A damaged file may claim strips of any size: no more is read than the file holds.
+    qint64 unread = QFileInfo(QFile::decodeName(localPath)).size();
     std::optional<JpegParts> first;
     std::string data;
     for (uint32_t strip = 0; strip < strips; ++strip) {
         const tmsize_t size = TIFFRawStripSize(tiff.get(), strip);
-        std::string bytes(std::size_t(std::max<tmsize_t>(size, 0)), '\0');
-        if (size <= 0 || TIFFReadRawStrip(tiff.get(), strip, bytes.data(), size) != size) {
+        if (size <= 0 || size > unread) {
+            return std::nullopt;
+        }
+        unread -= size;
+        std::string bytes(std::size_t(size), '\0');
+        if (TIFFReadRawStrip(tiff.get(), strip, bytes.data(), size) != size) {
             return std::nullopt;
         }
         auto parts = jpegParts(bytes);
