@@ -5,6 +5,7 @@
 #include "pipeline/DocumentLimits.h"
 #include "pipeline/PageTaskPool.h"
 #include "platform/FileNames.h"
+#include "platform/JpegMarkers.h"
 #include "platform/PrivateTemporaryFolder.h"
 #include "platform/SpillFile.h"
 #include "platform/SystemMemory.h"
@@ -33,9 +34,12 @@
 #include <exception>
 #include <fcntl.h>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <numeric>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace quorvane::ImagePDFBuilder {
@@ -54,7 +58,30 @@ struct EncodedImage {
     int bitsPerComponent = 8; // 1 for pure black-and-white images
     bool jpeg = false;        // DCTDecode; otherwise FlateDecode with PNG predictors
     Size page;                // points
-    std::string iccProfile;   // what the colours mean, when the file says; else sRGB is assumed
+    // What the colours mean, when the file says; else sRGB is assumed. Shared by the pages of a file.
+    std::shared_ptr<const std::string> iccProfile;
+};
+
+// Display and scanner profiles take a few kilobytes, the largest printer profiles a few megabytes.
+constexpr std::size_t maxIccProfileBytes = std::size_t(8) << 20;
+
+// The ICC profiles of one file's pages, each held once: a TIFF's pages usually share one, and
+// pages waiting to be written must not hold a copy each.
+class ProfileShelf {
+  public:
+    std::shared_ptr<const std::string> keep(std::string_view profile) {
+        std::lock_guard lock(m_mutex);
+        for (const auto& kept : m_profiles) {
+            if (*kept == profile) {
+                return kept;
+            }
+        }
+        return m_profiles.emplace_back(std::make_shared<const std::string>(profile));
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::vector<std::shared_ptr<const std::string>> m_profiles;
 };
 
 // The decoders that read the supported formats. A file that only another decoder reads (a PDF, an
@@ -112,18 +139,27 @@ VImage greyWhenNeutral(const VImage& image) {
 // The ICC profile that the file's colours are in, when it describes the pixels as stored (an RGB
 // profile for colour, a grey one for grey): viewers that manage colour show the file so, and the
 // page must too. A scanner's or camera's own profile, or Adobe RGB, shows sRGB red as a duller
-// red without it. Empty otherwise: a CMYK file's pixels are turned into sRGB as they are decoded.
-std::string iccProfile(const VImage& header, int components) {
-    if (header.get_typeof(VIPS_META_ICC_NAME) == 0) {
-        return {};
+// red without it. None otherwise: decoding turns a CMYK, Lab or linear-light file's pixels into
+// sRGB, and a profile that says another size than it has is damaged.
+std::shared_ptr<const std::string> iccProfile(const VImage& header, int components, ProfileShelf& shelf) {
+    const auto interpretation = header.interpretation();
+    if (header.get_typeof(VIPS_META_ICC_NAME) == 0 ||
+        (interpretation != VIPS_INTERPRETATION_sRGB && interpretation != VIPS_INTERPRETATION_RGB16 &&
+         interpretation != VIPS_INTERPRETATION_B_W && interpretation != VIPS_INTERPRETATION_GREY16)) {
+        return nullptr;
     }
     size_t size = 0;
-    const void* data = header.get_blob(VIPS_META_ICC_NAME, &size);
-    const std::string profile(static_cast<const char*>(data), size);
-    const std::string colourSpace = profile.size() >= 128 ? profile.substr(16, 4) : std::string();
-    return (components == 3 && colourSpace == "RGB ") || (components == 1 && colourSpace == "GRAY")
-               ? profile
-               : std::string();
+    const auto* data = static_cast<const unsigned char*>(header.get_blob(VIPS_META_ICC_NAME, &size));
+    if (size < 128 || size > maxIccProfileBytes ||
+        (std::size_t(data[0]) << 24 | std::size_t(data[1]) << 16 | std::size_t(data[2]) << 8 | data[3]) !=
+            size) {
+        return nullptr;
+    }
+    const std::string_view profile(reinterpret_cast<const char*>(data), size);
+    const std::string_view colourSpace = profile.substr(16, 4);
+    const bool describesPixels =
+        (components == 3 && colourSpace == "RGB ") || (components == 1 && colourSpace == "GRAY");
+    return describesPixels ? shelf.keep(profile) : nullptr;
 }
 
 bool isBilevel(const VImage& image) {
@@ -235,11 +271,13 @@ std::optional<EncodedImage> tiffJpegAsItIs(const QByteArray& localPath, int page
     if (!canEmbedAsIs(header, decoded)) {
         return std::nullopt;
     }
-    const auto jpeg = TiffStructure::pageAsJpeg(localPath, page);
-    if (!jpeg) {
-        return std::nullopt;
-    }
+    std::optional<std::string> jpeg;
+    int components = 0;
     try {
+        jpeg = TiffStructure::pageAsJpeg(localPath, page);
+        if (!jpeg || JpegMarkers::storesUntransformedRgb(*jpeg)) {
+            return std::nullopt;
+        }
         const VImage joined = VImage::new_from_buffer(jpeg->data(), jpeg->size(), "",
                                                       VImage::option()->set("fail_on", VIPS_FAIL_ON_WARNING));
         if (joined.width() != pixels.width() || joined.height() != pixels.height() ||
@@ -247,13 +285,14 @@ std::optional<EncodedImage> tiffJpegAsItIs(const QByteArray& localPath, int page
             (joined.cast(VIPS_FORMAT_INT) - pixels).abs().avg() > maxJoinedJpegDifference) {
             return std::nullopt;
         }
-        EncodedImage encoded{
-            .width = joined.width(), .height = joined.height(), .components = joined.bands(), .jpeg = true};
-        encoded.data = spill.append(*jpeg);
-        return encoded;
-    } catch (const vips::VError&) {
+        components = joined.bands();
+    } catch (const std::exception&) { // vips::VError, or memory for what a damaged file claims
         return std::nullopt;
     }
+    EncodedImage encoded{
+        .width = pixels.width(), .height = pixels.height(), .components = components, .jpeg = true};
+    encoded.data = spill.append(*jpeg);
+    return encoded;
 }
 
 // The file's own image data, when a PDF reads it as it is; nothing otherwise.
@@ -269,6 +308,9 @@ std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* load
         .width = decoded.width(), .height = decoded.height(), .components = header.bands(), .jpeg = jpeg};
     const std::string file = readAll(QFile::decodeName(localPath));
     if (jpeg) {
+        if (JpegMarkers::storesUntransformedRgb(file)) {
+            return std::nullopt;
+        }
         encoded.data = spill.append(file);
         return encoded;
     }
@@ -343,7 +385,7 @@ Size pageSize(const VImage& header, const VImage& decoded) {
 // shrinks while it reads where the format allows. A file cut short is reported as damaged rather
 // than shown with a blank part.
 EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& header, const char* loader,
-                                 int page, int pageCount, SpillFile& spill) {
+                                 int page, int pageCount, SpillFile& spill, ProfileShelf& profiles) {
     const QByteArray pagePath =
         pageCount > 1 ? localPath + "[page=" + QByteArray::number(page) + "]" : localPath;
     const VImage pageHeader = pageCount > 1 ? VImage::new_from_file(pagePath.constData()) : header;
@@ -368,7 +410,7 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
         encoded = lossy ? jpegImage(pixels, spill) : losslessImage(pixels, spill);
     }
     encoded->page = pageSize(pageHeader, thumbnail);
-    encoded->iccProfile = iccProfile(pageHeader, encoded->components);
+    encoded->iccProfile = iccProfile(pageHeader, encoded->components, profiles);
     return *encoded;
 }
 
@@ -408,6 +450,7 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
         QList<int> indices(qsizetype(pages.size()));
         std::iota(indices.begin(), indices.end(), 0);
         std::atomic<bool> stop = false;
+        ProfileShelf profiles;
         QSemaphore slots(pagesAtOnce(header));
         const auto convert = [&](int index) {
             slots.acquire();
@@ -420,8 +463,8 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
                 return;
             }
             try {
-                pages[index] =
-                    decodeAndEncodePage(localPath, header, loader, firstPage + index, pageCount, spill);
+                pages[index] = decodeAndEncodePage(localPath, header, loader, firstPage + index, pageCount,
+                                                   spill, profiles);
             } catch (...) {
                 failures[index] = std::current_exception();
                 int first = firstFailure;
@@ -454,10 +497,10 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
 }
 
 // A page showing the image on white, scaled into the whole media box: the size it was scanned at.
-// `profiles`: the ICC profile streams already in the PDF, by their data, so that the pages of a
-// TIFF share theirs.
+// `profiles`: the ICC profile streams already in the PDF, by the profile they hold, so that the
+// pages of a TIFF share theirs.
 void addImagePage(QPDF& pdf, const EncodedImage& image, const SpillFile& spill,
-                  std::map<std::string, QPDFObjectHandle>& profiles) {
+                  std::map<const std::string*, QPDFObjectHandle>& profiles) {
     const double width = image.page.width;
     const double height = image.page.height;
 
@@ -485,15 +528,15 @@ void addImagePage(QPDF& pdf, const EncodedImage& image, const SpillFile& spill,
     dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
     dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
     const auto device = QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB");
-    if (image.iccProfile.empty()) {
+    if (!image.iccProfile) {
         dict.replaceKey("/ColorSpace", device);
     } else {
-        auto profile = profiles.find(image.iccProfile);
+        auto profile = profiles.find(image.iccProfile.get());
         if (profile == profiles.end()) {
-            auto stream = QPDFObjectHandle::newStream(&pdf, image.iccProfile);
+            auto stream = QPDFObjectHandle::newStream(&pdf, *image.iccProfile);
             stream.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(image.components));
             stream.getDict().replaceKey("/Alternate", device);
-            profile = profiles.emplace(image.iccProfile, stream).first;
+            profile = profiles.emplace(image.iccProfile.get(), stream).first;
         }
         dict.replaceKey("/ColorSpace", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
                                            QPDFObjectHandle::newName("/ICCBased"), profile->second}));
@@ -525,7 +568,7 @@ void addImagePage(QPDF& pdf, const EncodedImage& image, const SpillFile& spill,
 int writeNewPdf(const std::vector<EncodedImage>& images, const SpillFile& spill, const QString& path) {
     QPDF pdf;
     pdf.emptyPDF();
-    std::map<std::string, QPDFObjectHandle> profiles;
+    std::map<const std::string*, QPDFObjectHandle> profiles;
     for (const EncodedImage& image : images) {
         addImagePage(pdf, image, spill, profiles);
     }

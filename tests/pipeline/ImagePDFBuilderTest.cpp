@@ -2,6 +2,7 @@
 
 #include "core/OCRError.h"
 #include "pipeline/PageTaskPool.h"
+#include "platform/JpegMarkers.h"
 #include "platform/PrivateTemporaryFolder.h"
 #include "support/PdfReaders.h"
 #include "support/TestSupport.h"
@@ -206,6 +207,12 @@ TEST_F(ImagePDFBuilderTest, JpegDataStaysJpeg) {
                   .abs()
                   .avg(),
               0.25);
+    // Unless it is RGB in JPEG, as libtiff writes RGB: PDF readers would take it for YCbCr.
+    const QString rgb = fixture("rgb.tif");
+    save(map, rgb,
+         VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_JPEG)->set("rgbjpeg", true));
+    EXPECT_FALSE(JpegMarkers::storesUntransformedRgb(
+        readImagePage(ImagePDFBuilder::makePDF(rgb)).stored.toStdString()));
 }
 
 // A file whose colours are in a profile of its own (a scanner's, Adobe RGB; Display P3 here) shows
