@@ -68,7 +68,7 @@ constexpr std::size_t maxIccProfileBytes = std::size_t(8) << 20;
 // The ICC profiles of one file's pages, each held once: a TIFF's pages usually share one, and
 // pages waiting to be written must not hold a copy each.
 class ProfileShelf {
-  public:
+public:
     std::shared_ptr<const std::string> keep(std::string_view profile) {
         std::lock_guard lock(m_mutex);
         for (const auto& kept : m_profiles) {
@@ -79,7 +79,7 @@ class ProfileShelf {
         return m_profiles.emplace_back(std::make_shared<const std::string>(profile));
     }
 
-  private:
+private:
     std::mutex m_mutex;
     std::vector<std::shared_ptr<const std::string>> m_profiles;
 };
