@@ -242,7 +242,6 @@ void BatchCoordinator::beginRun() {
     }
     m_cursor = 0;
     m_inFlight = 0;
-    m_peakPipelines = 0;
     setRunning(true);
     QTimer::singleShot(0, this, &BatchCoordinator::startMore);
 }
@@ -284,8 +283,6 @@ void BatchCoordinator::startItem(int index) {
 
     auto* pipeline = new OCRPipeline(m_recognizer, this);
     m_pipelines.append(pipeline);
-    ++m_livePipelines;
-    m_peakPipelines = std::max(m_peakPipelines, m_livePipelines);
 
     connect(pipeline, &OCRPipeline::phaseChanged, this, [this, index](const Phase& phase) {
         switch (phase.kind) {
@@ -321,7 +318,6 @@ void BatchCoordinator::itemFinished(int index, OCRPipeline* pipeline) {
     const bool cancelled = pipeline->wasCancelled();
     m_pipelines.removeOne(pipeline);
     delete pipeline;
-    --m_livePipelines;
 
     switch (outcome.kind) {
     case Phase::Kind::done: setStatus(index, ItemStatus::done(outcome.summary)); break;

@@ -56,10 +56,6 @@ public:
     bool isRunning() const { return m_isRunning; }
     bool cancelRequested() const { return m_cancelRequested; }
 
-    // The most pipelines that existed at once since the latest start or retry (never above
-    // maxConcurrentItems).
-    int peakPipelineCount() const { return m_peakPipelines; }
-
     // Dropped files and folders as the ordered list of documents to queue (see InputFiles).
     static QStringList expandInputs(const QStringList& paths);
 
@@ -140,8 +136,6 @@ private:
 
     int m_cursor = 0;
     int m_inFlight = 0;
-    int m_livePipelines = 0;
-    int m_peakPipelines = 0;
 };
 
 } // namespace quorvane

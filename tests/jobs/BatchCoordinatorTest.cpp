@@ -231,7 +231,6 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
         EXPECT_GE(observer.completedWhenStarted[k], k - 1) << "item " << k;
     }
     EXPECT_EQ(observer.mostPipelines, 2);
-    EXPECT_EQ(coordinator.peakPipelineCount(), 2);
     EXPECT_TRUE(coordinator.findChildren<OCRPipeline*>().isEmpty());
     EXPECT_EQ(observer.details,
               QSet<QString>({QString::fromUtf8("Preparing…"), "Page 1 of 1", QString::fromUtf8("Writing text layer…")}));
@@ -340,7 +339,6 @@ TEST(BatchCoordinatorCancel, InFlightFinishRestCancelledThenRetryOnlyFailed) {
     ASSERT_TRUE(runToEnd(coordinator));
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::done, Kind::cancelled, Kind::cancelled}));
     EXPECT_EQ(observer.started, QList<int>({0}));
-    EXPECT_EQ(coordinator.peakPipelineCount(), 1);
     EXPECT_TRUE(QFileInfo::exists(out + "/a_french_ocr.pdf"));
     EXPECT_EQ(observer.finishedCount, 2);
 
