@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace quorvane;
 using namespace std::chrono_literals;
@@ -95,13 +96,15 @@ TEST(SettingsWindow, ThePresetPickerFollowsTheSettings) {
     auto* storeError = t.find<QLabel>("storeError");
     ASSERT_NE(storeError, nullptr);
     EXPECT_FALSE(storeError->isVisible());
-    {
-        test::ReadOnlyFolder readOnly(QFileInfo(t.app.settings().fileName()).absolutePath());
-        t.in<QCheckBox>(Setting::perspective)->click();
-        EXPECT_EQ(storeError->isVisible(), readOnly.isReadOnly());
-        EXPECT_TRUE(!readOnly.isReadOnly() || storeError->text().startsWith("The settings could not be saved: "))
-            << storeError->text().toStdString();
+    std::optional<test::ReadOnlyFolder> readOnly(QFileInfo(t.app.settings().fileName()).absolutePath());
+    if (!readOnly->isReadOnly()) {
+        GTEST_SKIP() << "this file system lets every folder take new files";
     }
+    t.in<QCheckBox>(Setting::perspective)->click();
+    EXPECT_TRUE(storeError->isVisible());
+    EXPECT_TRUE(storeError->text().startsWith("The settings could not be saved: "))
+        << storeError->text().toStdString();
+    readOnly.reset();
     t.in<QCheckBox>(Setting::perspective)->click();
     EXPECT_FALSE(storeError->isVisible());
 }
