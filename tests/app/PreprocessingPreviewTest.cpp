@@ -12,7 +12,6 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
-#include <QDirIterator>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -101,13 +100,6 @@ TEST(PreprocessingPreview, OnePagePdfWithEverySwitchOffChangesOnlyTonesAndTakesA
 TEST(PreprocessingPreview, ImagePagesTurnedAndTiltedAreStraightenedOneAtATimeAndLeaveNoTemporaryPdf) {
     QTemporaryDir folder, temporaryFiles;
     const test::ScopedEnvironment privateTemporaryFolder("TMPDIR", temporaryFiles.path().toLocal8Bit());
-    const auto leftOver = [&] {
-        QStringList files;
-        for (QDirIterator it(temporaryFiles.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
-            files << it.next();
-        }
-        return files;
-    };
     const QString image = folder.filePath("upside-down.tif"), png = folder.filePath("page.png");
     ASSERT_TRUE(
         test::imageFromRaster(test::tiltedPage(test::turnedPage(test::proseSheet(), 2), 2.0)).save(png));
@@ -134,7 +126,7 @@ TEST(PreprocessingPreview, ImagePagesTurnedAndTiltedAreStraightenedOneAtATimeAnd
         EXPECT_EQ(preview.text("pageLabel"), QStringLiteral("Page 1 of 3"));
         EXPECT_EQ(preview.model().processedHeader(),
                   QStringLiteral("After preprocessing \u00b7 rotated 180\u00b0, deskewed 2.0\u00b0"));
-        EXPECT_EQ(leftOver(), QStringList());
+        EXPECT_EQ(test::filesUnder(temporaryFiles.path()), QStringList());
         preview.model().changePage(2);
         ASSERT_TRUE(test::runUntil([&] { return preview.model().errorMessage().has_value(); }, 60s));
         EXPECT_EQ(preview.model().errorMessage(), PreprocessingPreviewModel::imageFailedMessage);
@@ -148,7 +140,7 @@ TEST(PreprocessingPreview, ImagePagesTurnedAndTiltedAreStraightenedOneAtATimeAnd
         closing.view.reject();
         pageTaskPool()->waitForDone();
     }
-    EXPECT_EQ(leftOver(), QStringList());
+    EXPECT_EQ(test::filesUnder(temporaryFiles.path()), QStringList());
 }
 
 TEST(PreprocessingPreview, FilesThatCannotBePreviewedSayWhy) {

@@ -14,7 +14,6 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QThread>
 #include <atomic>
@@ -326,26 +325,19 @@ TEST(OCRPipeline, ImageSourcesLeaveNoTemporaryPdfOnSuccessOrFailure) {
     QTemporaryDir folder;
     QTemporaryDir temporary;
     const ScopedEnvironment temporaryFolder("TMPDIR", temporary.path().toLocal8Bit());
-    const auto temporaryFiles = [&] { // also those in the process's private folder there
-        QStringList files;
-        for (QDirIterator it(temporary.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
-            files << it.next();
-        }
-        return files;
-    };
 
     const QString image = folder.filePath("note.png");
     renderParagraph(QSize(900, 300), {"Harbour photographs"}, 50).save(image);
     OCRPipeline pipeline(reading([](const Request&) { return linesReading({"Harbour photographs"}); }));
     EXPECT_EQ(runToEnd(pipeline, image, folder.filePath("note_searchable.pdf")).last().kind, Phase::Kind::done);
-    EXPECT_TRUE(temporaryFiles().isEmpty());
+    EXPECT_TRUE(filesUnder(temporary.path()).isEmpty()); // the private folder's too
 
     // The image became a temporary PDF, then its reading fails: that PDF still goes.
     OCRPipeline failing(reading([](const Request&) -> std::vector<OCRLine> {
         throw PlatformError("The Tesseract engine stopped responding.");
     }));
     EXPECT_EQ(runToEnd(failing, image, folder.filePath("note_searchable.pdf")).last().kind, Phase::Kind::failed);
-    EXPECT_TRUE(temporaryFiles().isEmpty());
+    EXPECT_TRUE(filesUnder(temporary.path()).isEmpty());
 }
 
 // A signature covers the bytes of its own file: a signed source is flagged, one whose signature

@@ -17,13 +17,6 @@ using namespace quorvane::test;
 
 namespace {
 
-// The rectangle of pixels darker than mid-grey; empty when there are none.
-cv::Rect darkArea(const Raster& raster) {
-    cv::Mat mask;
-    cv::threshold(greyLevels(raster), mask, 127, 255, cv::THRESH_BINARY_INV);
-    return cv::boundingRect(mask);
-}
-
 // Raster edges may be soft by a pixel from anti-aliasing.
 void expectNear(const cv::Rect& actual, const cv::Rect& expected) {
     EXPECT_NEAR(actual.x, expected.x, 1) << "x";

@@ -165,8 +165,8 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     EXPECT_TRUE(source.write({source.input(0), raster}, output).isEmpty());
 
     QString firstPage, secondPage;
-    const auto onFirst = test::pdfAnnotations(output, 1, {}, &firstPage);
-    const auto onSecond = test::pdfAnnotations(output, 2, {}, &secondPage);
+    const auto onFirst = test::pdfAnnotations(output, 1, &firstPage);
+    const auto onSecond = test::pdfAnnotations(output, 2, &secondPage);
     ASSERT_EQ(onFirst.size(), 3); // a web link first (where it lands: DocumentInfo)
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(0).toString(), secondPage);
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(2).toDouble(), 0);

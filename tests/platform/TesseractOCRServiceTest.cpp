@@ -88,9 +88,9 @@ Raster pageOnDarkSurround(const QStringList& words, int seed, int turnsCW) {
 
 } // namespace
 
-// The real page costs seconds to recognise: its lines and boxes are checked together. (Their reading
-// order is ReadingOrder's, and read back from the text layer end to end: ScannedPdf.)
-TEST(TesseractOCRService, ReadsARealPageWithBoxesOnItsLines) {
+// The real page costs seconds to recognise: its lines are checked together. (Where their boxes lie
+// and their reading order are read back from the text layer end to end: ScannedPdf, PageCorrections.)
+TEST(TesseractOCRService, ReadsARealPageInLinesThatDoNotOverlap) {
     const Raster page = test::corpusRaster("linn.png");
     const auto lines = TesseractOCRService().recognize(page, test::englishOnly());
     ASSERT_FALSE(lines.empty());
@@ -101,12 +101,6 @@ TEST(TesseractOCRService, ReadsARealPageWithBoxesOnItsLines) {
         EXPECT_FALSE(line.text.endsWith('\n'));
         EXPECT_GE(line.confidence, 0.0f);
         EXPECT_LE(line.confidence, 1.0f);
-        EXPECT_GE(line.boundingBox.minX(), 0.0);
-        EXPECT_GE(line.boundingBox.minY(), 0.0);
-        EXPECT_LE(line.boundingBox.maxX(), 1.0);
-        EXPECT_LE(line.boundingBox.maxY(), 1.0);
-        EXPECT_LT(std::abs(line.angle), 0.02);
-        EXPECT_GT(test::inkShare(page, inPixels(line.boundingBox, page)), 0.05);
     }
     // Lines that share a stretch of the page horizontally overlap vertically by a few pixels at most.
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -120,14 +114,7 @@ TEST(TesseractOCRService, ReadsARealPageWithBoxesOnItsLines) {
             }
         }
     }
-    // The origin is at the bottom left: the title is high on the page, the address low.
-    const OCRLine* title = lineContaining(lines, "32 Track MIDI");
-    const OCRLine* address = lineContaining(lines, "Oxnard Street");
-    ASSERT_TRUE(title && address);
-    EXPECT_GT(title->boundingBox.minY(), 0.85);
-    EXPECT_LT(address->boundingBox.maxY(), 0.1);
     EXPECT_GT(characterWeightedConfidence(lines), 0.85);
-
 }
 
 TEST(TesseractOCRService, DrawnLinesComeBackWhereTheyWereDrawnAtBothLevelsAndWhiteOnBlack) {

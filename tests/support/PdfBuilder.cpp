@@ -22,21 +22,21 @@ Object rectangle(const Rect& r) {
 
 std::string num(double v) { return QUtil::double_to_string(v); }
 
+Object greyImage(QPDF& pdf, const std::string& samples, int width, int height, int bitsPerSample) {
+    auto stream = pdf.newStream(samples);
+    stream.replaceDict(Object::parse("<< /Type /XObject /Subtype /Image /ColorSpace /DeviceGray /Width " +
+                                     std::to_string(width) + " /Height " + std::to_string(height) +
+                                     " /BitsPerComponent " + std::to_string(bitsPerSample) + " >>"));
+    return stream;
+}
+
 Object scanObject(QPDF& pdf, const QImage& image) {
     const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
     std::string data;
     for (int y = 0; y < grey.height(); ++y) {
         data.append(reinterpret_cast<const char*>(grey.constScanLine(y)), static_cast<size_t>(grey.width()));
     }
-    auto stream = pdf.newStream(data);
-    auto dict = stream.getDict();
-    dict.replaceKey("/Type", Object::newName("/XObject"));
-    dict.replaceKey("/Subtype", Object::newName("/Image"));
-    dict.replaceKey("/Width", Object::newInteger(grey.width()));
-    dict.replaceKey("/Height", Object::newInteger(grey.height()));
-    dict.replaceKey("/ColorSpace", Object::newName("/DeviceGray"));
-    dict.replaceKey("/BitsPerComponent", Object::newInteger(8));
-    return stream;
+    return greyImage(pdf, data, grey.width(), grey.height(), 8);
 }
 
 std::string pdfString(const QString& text) {
@@ -72,15 +72,8 @@ std::string contentOf(const FixturePage& page) {
 
 QPDFObjectHandle newImage(QPDF& pdf, ImageSize size) {
     const size_t rowBytes = static_cast<size_t>((size.width + 7) / 8);
-    auto image = pdf.newStream(std::string(rowBytes * static_cast<size_t>(size.height), '\xff'));
-    auto dict = image.getDict();
-    dict.replaceKey("/Type", Object::newName("/XObject"));
-    dict.replaceKey("/Subtype", Object::newName("/Image"));
-    dict.replaceKey("/Width", Object::newInteger(size.width));
-    dict.replaceKey("/Height", Object::newInteger(size.height));
-    dict.replaceKey("/ColorSpace", Object::newName("/DeviceGray"));
-    dict.replaceKey("/BitsPerComponent", Object::newInteger(1));
-    return image;
+    return greyImage(pdf, std::string(rowBytes * static_cast<size_t>(size.height), '\xff'), size.width,
+                     size.height, 1);
 }
 
 std::unique_ptr<QPDF> buildPdf(const std::vector<FixturePage>& pages) {

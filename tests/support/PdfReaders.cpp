@@ -1,5 +1,6 @@
 #include "support/PdfReaders.h"
 
+#include "support/RasterFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -119,16 +120,8 @@ QImage renderPage(const QString& pdfPath, int page, int dpi, bool withAnnotation
 }
 
 QRect darkArea(const QImage& image) {
-    QRect area;
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* row = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
-            if (row[x] < 128) {
-                area = area.united(QRect(x, y, 1, 1));
-            }
-        }
-    }
-    return area;
+    const cv::Rect area = darkArea(rasterFromImage(image));
+    return area.empty() ? QRect() : QRect(area.x, area.y, area.width, area.height);
 }
 
 PdfPageInfo pdfPageInfo(const QString& pdfPath, int page) {
@@ -212,12 +205,8 @@ double wordOrder(const QString& pdfPath, const QString& truthPath, const QString
     return ok ? score : -1;
 }
 
-QList<QJsonObject> pdfAnnotations(const QString& pdfPath, int page, const QString& password, QString* pageObject) {
-    QStringList arguments{"--json", "--json-key=pages", "--json-key=qpdf", pdfPath};
-    if (!password.isEmpty()) {
-        arguments.prepend("--password=" + password);
-    }
-    const auto run = runProgram("qpdf", arguments);
+QList<QJsonObject> pdfAnnotations(const QString& pdfPath, int page, QString* pageObject) {
+    const auto run = runProgram("qpdf", {"--json", "--json-key=pages", "--json-key=qpdf", pdfPath});
     EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(run.standardOutput.toUtf8()).object();
     const QJsonObject objects = json["qpdf"].toArray().at(1).toObject();

@@ -59,9 +59,8 @@ QStringList outlineSummary(const QString& pdfPath);
 
 // The annotations of page `page` (1-based) as qpdf --json shows them: each one's dictionary, with
 // references as "12 0 R" strings and names as "/Link", and its own reference under "object".
-// `password` opens an encrypted file; `pageObject` receives the page's own reference.
-QList<QJsonObject> pdfAnnotations(const QString& pdfPath, int page, const QString& password = {},
-                                  QString* pageObject = nullptr);
+// `pageObject` receives the page's own reference.
+QList<QJsonObject> pdfAnnotations(const QString& pdfPath, int page, QString* pageObject = nullptr);
 // A "/Rect" (or any four numbers) of such a dictionary as (x, y, width, height).
 Rect rectOf(const QJsonValue& array);
 

@@ -116,13 +116,8 @@ Raster proseSheet() {
     return rasterFromImage(image);
 }
 
-double inkShare(const Raster& raster, const Rect& pixels) {
-    const cv::Rect area = cv::Rect(int(pixels.x), int(pixels.y), int(pixels.width), int(pixels.height)) &
-                          cv::Rect(0, 0, raster.cols, raster.rows);
-    if (area.area() == 0) {
-        return 0;
-    }
-    return double(cv::countNonZero(greyLevels(raster(area)) < 128)) / area.area();
+cv::Rect darkArea(const Raster& raster) {
+    return cv::boundingRect(greyLevels(raster) < 128);
 }
 
 Raster turnedPage(const Raster& page, int turnsCW) {

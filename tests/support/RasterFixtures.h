@@ -50,8 +50,8 @@ QImage renderParagraph(QSize size, const QStringList& lines, int pixelHeight = 4
 extern const QStringList proseLines;
 Raster proseSheet();
 
-// The fraction of pixels darker than mid-grey inside a rectangle (pixels, origin top left).
-double inkShare(const Raster& raster, const Rect& pixels);
+// The rectangle of pixels darker than mid-grey; empty when there are none.
+cv::Rect darkArea(const Raster& raster);
 
 // The page turned by `turnsCW` clockwise quarter turns (exactly, no resampling).
 Raster turnedPage(const Raster& page, int turnsCW);

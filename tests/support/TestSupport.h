@@ -42,6 +42,8 @@ OCROptions recognitionOnly();
 
 // The names of the files in a folder, hidden ones included.
 QStringList filesIn(const QString& folder);
+// The paths of the files in a folder and all its subfolders, hidden ones included.
+QStringList filesUnder(const QString& folder);
 // The paths' file names, without their folders.
 QStringList fileNames(const QStringList& paths);
 
