@@ -54,7 +54,6 @@ TEST(UpdateChecker, WindowOffersANewerReleaseAndNothingElse) {
 
     test::AppUnderTest t(std::make_shared<test::ScriptedRecognizer>(nullptr)); // recognises nothing
     UpdateChecker& updates = t.app.updates();
-    ASSERT_EQ(updates.currentVersion(), QStringLiteral("1.2.0"));
     const auto check = [&](const char* path) {
         feedUrl.set(server.url(path).toEncoded());
         t.app.mainWindow().checkForUpdates();

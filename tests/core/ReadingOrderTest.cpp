@@ -281,17 +281,14 @@ TEST(ReadingOrder, BlocksReadAsOneLineARowAreReadBlockByBlock) {
     EXPECT_EQ(ReadingOrder::order(form), form);
 }
 
-TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAlone) {
+TEST(ReadingOrder, ZeroWidthTextIsOrderedByTopEdgesAndJoinsTheLastColumn) {
     // Top edges 0.005 apart: with zero width there is no row tolerance, the higher comes first.
     const std::vector<OCRLine> page{line("low", 0.3, 0.3, 0.2, 0.5), line("high", 0.3, 0.3, 0.2, 0.505),
                                     line("top", 0.3, 0.3, 0.6, 0.9), line("tie", 0.3, 0.3, 0.1, 0.5)};
     EXPECT_EQ(texts(ReadingOrder::order(page)), (QStringList{"top", "high", "low", "tie"}));
-}
 
-TEST(ReadingOrder, ALineCentredOutsideEveryColumnJoinsTheLastColumn) {
-    // A zero-width line at the right edge of the text has its centre in bin 200, which no column
-    // holds.
-    const std::vector<OCRLine> page{line("edge", 1.0, 1.0, 0.95, 0.97), line("left", 0.0, 0.3, 0.5, 0.6),
-                                    line("right", 0.7, 1.0, 0.4, 0.5)};
-    EXPECT_EQ(texts(ReadingOrder::order(page)), (QStringList{"left", "edge", "right"}));
+    // At the right edge of the text its centre is in bin 200, which no column holds.
+    const std::vector<OCRLine> columns{line("edge", 1.0, 1.0, 0.95, 0.97), line("left", 0.0, 0.3, 0.5, 0.6),
+                                       line("right", 0.7, 1.0, 0.4, 0.5)};
+    EXPECT_EQ(texts(ReadingOrder::order(columns)), (QStringList{"left", "edge", "right"}));
 }

@@ -55,11 +55,9 @@ TEST(OCRRegionConversions, DragAndViewRectAreInverse) {
     const Rect upper = OCRRegion::regionFromDrag({70, 30}, {150, 50}, offset);
     expectRect(upper, {0.1, 0.7, 0.4, 0.2});
     expectRect(OCRRegion::viewRect(upper, offset), {70, 30, 80, 20});
-}
 
-TEST(OCRRegionConversions, DragPointsOutsideTheImageAreClamped) {
-    const Rect image{10, 10, 100, 200};
-    expectRect(OCRRegion::regionFromDrag({-50, 400}, {60, 110}, image), {0, 0, 0.5, 0.5});
+    // Points outside the image are clamped to it.
+    expectRect(OCRRegion::regionFromDrag({-50, 400}, {60, 110}, Rect{10, 10, 100, 200}), {0, 0, 0.5, 0.5});
     EXPECT_EQ(OCRRegion::regionFromDrag({1, 2}, {3, 4}, Rect{0, 0, 0, 10}), Rect{});
     EXPECT_EQ(OCRRegion::viewRect({0.1, 0.1, 0.2, 0.2}, Rect{0, 0, 10, 0}), Rect{});
 }

@@ -56,7 +56,6 @@ TEST(PageDeskewEstimate, MeasuresTheTiltInPixelsOfTheRaster) {
     // A portrait letter page at 300 DPI: normalised slopes understate the tilt by 2550 / 3300.
     for (double tilt : {1.0, -2.0, 4.0}) {
         const OCRLine line = lineTilted(tilt, 2550, 3300);
-        EXPECT_NEAR(line.angle, degrees(tilt) * 2550 / 3300, degrees(0.01));
         EXPECT_NEAR(PageDeskew::estimateAngle({line, line, line}, 2550, 3300), degrees(tilt), 1e-12) << tilt;
         // Landscape overstates it in the same proportion.
         EXPECT_NEAR(PageDeskew::estimateAngle({lineTilted(tilt, 3300, 2550)}, 3300, 2550), degrees(tilt),
@@ -73,7 +72,7 @@ TEST(PageDeskewEstimate, MeasuresTheTiltInPixelsOfTheRaster) {
     EXPECT_EQ(PageDeskew::pixelAngle(degrees(0.5), -1, 100), degrees(0.5));
 }
 
-TEST(PageDeskewRotation, EnlargesTheCanvasAndFillsItWithWhite) {
+TEST(PageDeskewRotation, EnlargesTheCanvasAndFillsItWithWhiteOrSaysItCannot) {
     const Raster page(1400, 1000, CV_8UC3, cv::Scalar(40, 40, 40));
     const auto turned = PageDeskew::rotated(page, 0.05);
     ASSERT_TRUE(turned);
@@ -84,9 +83,7 @@ TEST(PageDeskewRotation, EnlargesTheCanvasAndFillsItWithWhite) {
         EXPECT_EQ(turned->at<cv::Vec3b>(corner), cv::Vec3b(255, 255, 255));
     }
     EXPECT_EQ(turned->at<cv::Vec3b>(724, 534), cv::Vec3b(40, 40, 40)); // the middle is the page
-}
 
-TEST(PageDeskewRotation, SaysSoWhenTheRotationCannotBeMade) {
     EXPECT_FALSE(PageDeskew::rotated(Raster(), 0.05));
     // A long strip turned by 45 degrees would need a canvas of twenty billion pixels.
     const Raster strip(1, 200000, CV_8UC3, cv::Scalar(0, 0, 0));

@@ -166,13 +166,10 @@ TEST(PagePerspectiveApply, MapsTheQuadrilateralOntoItsBoundingRectangleAndKeepsT
     ASSERT_TRUE(warpedBilevel);
     EXPECT_EQ(cv::countNonZero((*warpedBilevel != 0) & (*warpedBilevel != 255)), 0);
     EXPECT_GT(cv::countNonZero(*warpedBilevel == 0), 900);
-}
 
-TEST(PagePerspectiveApply, SaysSoWhenTheWarpCannotBeMade) {
-    const Raster page(100, 100, CV_8UC3, cv::Scalar(255, 255, 255));
+    // Says so when the warp cannot be made.
     const PerspectiveParams collapsed{{0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}, {0.5, 0.5}, 0.02, 0};
-    EXPECT_FALSE(PagePerspective::apply(page, collapsed, 100, 100));
-    const PerspectiveParams fine{{0.1, 0.9}, {0.9, 0.9}, {0.1, 0.1}, {0.9, 0.1}, 0.02, 0};
-    EXPECT_FALSE(PagePerspective::apply(Raster(), fine, 100, 100));
-    EXPECT_FALSE(PagePerspective::apply(page, fine, 0, 100));
+    EXPECT_FALSE(PagePerspective::apply(bilevel, collapsed, 100, 100));
+    EXPECT_FALSE(PagePerspective::apply(Raster(), params, 100, 100));
+    EXPECT_FALSE(PagePerspective::apply(bilevel, params, 0, 100));
 }
