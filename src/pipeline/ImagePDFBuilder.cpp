@@ -96,7 +96,15 @@ const QStringList& imageLoaders() {
 }
 
 bool vipsReady() {
-    static const bool ready = VIPS_INIT("quorvane") == 0; // once, under the static-init guard
+    static const bool ready = [] { // once, under the static-init guard
+        if (VIPS_INIT("quorvane") != 0) {
+            return false;
+        }
+        // libvips answers a file it has opened before by its name alone: a scan saved over under
+        // the same name would keep its old pages and pixels for as long as the program runs.
+        vips_cache_set_max(0);
+        return true;
+    }();
     return ready;
 }
 

@@ -307,4 +307,12 @@ TEST_F(ImagePDFBuilderTest, AFileReplacedUnderTheSameNameIsReadAfresh) {
     QFile::remove(fixture("a.png"));
     save(linn().resize(0.1), fixture("a.png"));
     EXPECT_EQ(readImagePage(ImagePDFBuilder::makePDF(fixture("a.png"))).pixelWidth, 255);
+    // Nor where a scanner writes over its file: a one-page TIFF grows a second page.
+    const VImage page = linn().resize(0.1);
+    save(page, fixture("scan.tif"));
+    EXPECT_EQ(ImagePDFBuilder::pageCount(fixture("scan.tif")), 1);
+    save(VImage::arrayjoin({page, page}, VImage::option()->set("across", 1)), fixture("scan.tif"),
+         VImage::option()->set("page_height", page.height()));
+    EXPECT_EQ(ImagePDFBuilder::pageCount(fixture("scan.tif")), 2);
+    EXPECT_EQ(test::pdfPageCount(ImagePDFBuilder::makePDF(fixture("scan.tif"))), 2);
 }
