@@ -299,16 +299,15 @@ TEST_F(ImagePDFBuilderTest, ATiffConvertsOnTheOnlyPageThreadAndStopsWhenAsked) {
     EXPECT_EQ(test::filesIn(PrivateTemporaryFolder::path()), QStringList());
 }
 
-// (Several images made at once, each at its own size: ImageInput, a batch of five.)
+// A file saved over under its own name, as a scanner saves its next scan, is read afresh: its new
+// resolution and its new pages. (Several images made at once: ImageInput, a batch of five.)
 TEST_F(ImagePDFBuilderTest, AFileReplacedUnderTheSameNameIsReadAfresh) {
-    save(smallLinn(), fixture("a.png"));
-    EXPECT_EQ(readImagePage(ImagePDFBuilder::makePDF(fixture("a.png"))).pixelWidth, 850);
-    // Not served from a decoder cache.
-    QFile::remove(fixture("a.png"));
-    save(linn().resize(0.1), fixture("a.png"));
-    EXPECT_EQ(readImagePage(ImagePDFBuilder::makePDF(fixture("a.png"))).pixelWidth, 255);
-    // Nor where a scanner writes over its file: a one-page TIFF grows a second page.
-    const VImage page = linn().resize(0.1);
+    const VImage page = linn().resize(0.1); // 255 pixels across, at 300 DPI
+    save(page, fixture("scan.png"));
+    EXPECT_NEAR(readImagePage(ImagePDFBuilder::makePDF(fixture("scan.png"))).width, 61.2, 1e-3);
+    save(page.copy(VImage::option()->set("xres", 150 / 25.4)->set("yres", 150 / 25.4)), fixture("scan.png"));
+    EXPECT_NEAR(readImagePage(ImagePDFBuilder::makePDF(fixture("scan.png"))).width, 122.4, 1e-3);
+
     save(page, fixture("scan.tif"));
     EXPECT_EQ(ImagePDFBuilder::pageCount(fixture("scan.tif")), 1);
     save(VImage::arrayjoin({page, page}, VImage::option()->set("across", 1)), fixture("scan.tif"),
