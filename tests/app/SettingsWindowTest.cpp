@@ -91,8 +91,11 @@ TEST(SettingsWindow, ThePresetPickerFollowsTheSettings) {
     EXPECT_EQ(t.dialogs->confirmations.last().title, QStringLiteral("Delete this preset?"));
     EXPECT_TRUE(t.app.settings().presets().isEmpty());
     EXPECT_EQ(picker->currentText(), QStringLiteral("Custom"));
+}
 
-    // A settings file that cannot be written is said at the top for as long as that lasts.
+// A settings file that cannot be written is said at the top for as long as that lasts.
+TEST(SettingsWindow, ASettingsFileThatCannotBeWrittenIsSaid) {
+    SettingsUnderTest t;
     auto* storeError = t.find<QLabel>("storeError");
     ASSERT_NE(storeError, nullptr);
     EXPECT_FALSE(storeError->isVisible());

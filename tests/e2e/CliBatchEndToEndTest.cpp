@@ -250,6 +250,10 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     const auto single = runCli(plainRecognition + QStringList{folder.filePath("report.jpg")});
     EXPECT_EQ(single.result.exitCode, 6); // its output cannot be written there
     EXPECT_TRUE(says(single.result.standardError, refusal));
+    const auto batch = runCli(plainRecognition + QStringList{folder.path()});
+    EXPECT_EQ(batch.result.exitCode, 1);
+    EXPECT_TRUE(says(batch.result.standardOutput, "report.jpg: " + refusal));
+    EXPECT_TRUE(batch.result.standardOutput.contains("report.pdf: Skipped — output exists"));
     EXPECT_EQ(readBytes(output), first);
 
     // Nor is a PDF that Quorvane did not make: under the template "{name}", report.png's copy

@@ -46,7 +46,6 @@ TEST(DPIAnalyzer, PixelsOverThePagesOwnSize) {
     EXPECT_EQ(dpi, expected);
 }
 
-// Resources inherited from the page tree are the page's own.
 TEST(DPIAnalyzer, NothingWithoutAnImageInThePagesOwnResources) {
     auto pdf = buildPdf({FixturePage{}, FixturePage{}, FixturePage{}, FixturePage{}});
     const auto pages = pdf->getAllPages();
@@ -76,6 +75,7 @@ TEST(DPIAnalyzer, NothingWithoutAnImageInThePagesOwnResources) {
         EXPECT_FALSE(dpi[i]) << "page " << i;
     }
 
+    // Resources inherited from the page tree are the page's own.
     auto inheriting = buildPdf({FixturePage{.images = {{2550, 3300}}}});
     auto page = inheriting->getAllPages().at(0);
     inheriting->getRoot().getKey("/Pages").replaceKey("/Resources", page.getKey("/Resources"));

@@ -120,6 +120,7 @@ QImage renderPage(const QString& pdfPath, int page, int dpi, bool withAnnotation
 }
 
 QRect darkArea(const QImage& image) {
+    EXPECT_FALSE(image.isNull()) << "nothing was rendered";
     const cv::Rect area = darkArea(rasterFromImage(image));
     return area.empty() ? QRect() : QRect(area.x, area.y, area.width, area.height);
 }

@@ -86,7 +86,8 @@ QStringList filesIn(const QString& folder) {
 
 QStringList filesUnder(const QString& folder) {
     QStringList files;
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+         it.hasNext();) {
         files << it.next();
     }
     return files;
