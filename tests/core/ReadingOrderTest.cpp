@@ -253,9 +253,9 @@ OCRLine acrossAGap(const char* left, const char* right, double top, double right
 }
 
 // An address and a letter's references beside it, each row read as one line, come apart into
-// their blocks, and the salutation under both follows them; so do two addresses, one longer. A
-// receipt's rows come back whole (its last line under its items only), and so do labels beside
-// their values, where no block is longer than the other.
+// their blocks, and the salutation under both follows them; so do two addresses, one longer or
+// both as long. A receipt's rows come back whole (its last line under its items only), and so do
+// labels of a word beside their values, where no block is longer than the other.
 TEST(ReadingOrder, BlocksReadAsOneLineARowAreReadBlockByBlock) {
     const std::vector<OCRLine> letter{acrossAGap("Frau Margaret Hale", "Our reference: HS-2231", 0.9, 0.8),
                                       acrossAGap("20095 Hamburg", "Date: 14 May 2024", 0.88, 0.8),
@@ -270,6 +270,12 @@ TEST(ReadingOrder, BlocksReadAsOneLineARowAreReadBlockByBlock) {
     EXPECT_EQ(texts(ReadingOrder::order(addresses)),
               (QStringList{"Supplies Ltd", "Quay Street", "The Keeper of Records", "Harbour Trust",
                            "Tower Place"}));
+    const std::vector<OCRLine> asLong{acrossAGap("Harbour Supplies Ltd", "Mrs Eleanor Whitfield", 0.9, 0.8),
+                                      acrossAGap("14 Quay Street", "7 Mill Lane", 0.88, 0.8),
+                                      acrossAGap("Portsmouth", "Chichester", 0.86, 0.8)};
+    EXPECT_EQ(texts(ReadingOrder::order(asLong)),
+              (QStringList{"Harbour Supplies Ltd", "14 Quay Street", "Portsmouth", "Mrs Eleanor Whitfield",
+                           "7 Mill Lane", "Chichester"}));
     const std::vector<OCRLine> receipt{acrossAGap("Milk 1L", "2.86", 0.9, 0.5),
                                        acrossAGap("Coffee", "12.03", 0.88, 0.5),
                                        acrossAGap("TOTAL", "14.89", 0.86, 0.5),
