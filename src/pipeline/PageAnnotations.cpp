@@ -1,6 +1,7 @@
 #include "pipeline/PageAnnotations.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <set>
 
@@ -19,6 +20,60 @@ bool inPageTree(QPDFObjectHandle annotation) {
         annotation = annotation.getKey("/Parent");
     }
     return false;
+}
+
+// A list of coordinates, x and y in turn.
+bool isPointList(QPDFObjectHandle points) {
+    if (!points.isArray() || points.getArrayNItems() % 2 != 0) {
+        return false;
+    }
+    for (auto item : points.aitems()) {
+        if (!item.isNumber()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QPDFObjectHandle movedPoints(QPDFObjectHandle points, const QPDFMatrix& placement) {
+    auto moved = QPDFObjectHandle::newArray();
+    for (int i = 0; i + 1 < points.getArrayNItems(); i += 2) {
+        double x = 0, y = 0;
+        placement.transform(points.getArrayItem(i).getNumericValue(),
+                            points.getArrayItem(i + 1).getNumericValue(), x, y);
+        moved.appendItem(QPDFObjectHandle::newReal(x, 4));
+        moved.appendItem(QPDFObjectHandle::newReal(y, 4));
+    }
+    return moved;
+}
+
+// QPDF moves an annotation's rectangle and appearances, not the points that shape it: a highlight's
+// quadrilaterals, an ink stroke, a line's ends, a polygon's corners. Readers draw from those, and a
+// redaction cuts there.
+void moveShape(QPDFObjectHandle copy, const QPDFMatrix& placement) {
+    for (const char* key : {"/QuadPoints", "/Vertices", "/L", "/CL"}) {
+        if (auto points = copy.getKey(key); isPointList(points)) {
+            copy.replaceKey(key, movedPoints(points, placement));
+        }
+    }
+    if (auto ink = copy.getKey("/InkList"); ink.isArray()) {
+        auto strokes = QPDFObjectHandle::newArray();
+        for (auto stroke : ink.aitems()) {
+            strokes.appendItem(isPointList(stroke) ? movedPoints(stroke, placement) : stroke);
+        }
+        copy.replaceKey("/InkList", strokes);
+    }
+    // A field's text is turned by /R against its page, which is now drawn upright: a reader that
+    // draws the field anew (an edit, or a form that asks for it) would set it sideways.
+    auto look = copy.getKey("/MK");
+    if (look.isDictionary() && look.getKey("/R").isNumber()) {
+        const int turn = 90 * static_cast<int>(std::lround(std::atan2(placement.b, placement.a) * 2 / M_PI));
+        const int rotation =
+            ((static_cast<int>(look.getKey("/R").getNumericValue()) + turn) % 360 + 360) % 360;
+        auto turned = look.shallowCopy();
+        turned.replaceKey("/R", QPDFObjectHandle::newInteger(rotation));
+        copy.replaceKey("/MK", turned);
+    }
 }
 
 } // namespace
@@ -95,6 +150,7 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
                 copy.replaceKey(key, found->second);
             }
         }
+        moveShape(copy, placement);
         if (paired) {
             if (auto target = from.destinations->targetOf(originals[i])) {
                 links_.push_back({copy, &document, *target});
@@ -174,15 +230,23 @@ void PageAnnotations::joinSharedFields(const PdfDocument& document, const std::v
 
 void PageAnnotations::finish() {
     for (Link& link : links_) {
-        auto action = link.annotation.getKey("/A");
-        if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")) {
-            link.annotation.removeKey("/A");
-        }
         const auto page = outputPages_.find({link.document, link.target.pageIndex});
-        if (page == outputPages_.end()) {
-            link.annotation.removeKey("/Dest");
+        auto destination = page == outputPages_.end()
+                               ? QPDFObjectHandle::newNull()
+                               : PdfDestinations::destination(link.target, page->second);
+        // An action stays one: a button cannot name a destination itself, and the action may
+        // lead on to others (/Next).
+        auto action = link.annotation.getKey("/A");
+        const bool viaAction = link.annotation.getKey("/Dest").isNull() && action.isDictionary() &&
+                               action.getKey("/S").isNameAndEquals("/GoTo");
+        if (destination.isNull()) {
+            link.annotation.removeKey(viaAction ? "/A" : "/Dest");
+        } else if (viaAction) {
+            action = action.shallowCopy();
+            action.replaceKey("/D", destination);
+            link.annotation.replaceKey("/A", action);
         } else {
-            link.annotation.replaceKey("/Dest", PdfDestinations::destination(link.target, page->second));
+            link.annotation.replaceKey("/Dest", destination);
         }
     }
     links_.clear();

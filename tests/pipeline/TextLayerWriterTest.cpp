@@ -132,10 +132,13 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
 }
 
 // Links between the pages lead to the same pages of the copy, whether they name their page or a
-// named destination; a note and its pop-up keep each other, also on a page replaced by a raster.
-// (Where annotations land on turned and cropped pages is shown end to end.)
+// named destination, and so does a button's action; a note and its pop-up keep each other, also
+// on a page replaced by a raster. On a turned page, set upright in the copy, a highlight's
+// quadrilaterals move with its rectangle and a field's text stays upright. (Where annotations land
+// on turned and cropped pages is shown end to end.)
 TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
-    const Source source({FixturePage{.withAnnotation = true}, FixturePage{}}, [](QPDF& pdf) {
+    const FixturePage turned{.mediaBox = {100, 100, 300, 100}, .rotate = 90};
+    const Source source({FixturePage{.withAnnotation = true}, FixturePage{}, turned}, [](QPDF& pdf) {
         auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
         auto first = pages[0].getObjectHandle(), second = pages[1].getObjectHandle();
         const auto annotation = [&](const std::string& dictionary) {
@@ -158,11 +161,18 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
         note.replaceKey("/Popup", popup);
         popup.replaceKey("/Parent", note);
         second.replaceKey("/Annots", QPDFObjectHandle::newArray({note, popup}));
+        auto highlight = annotation("<< /Type /Annot /Subtype /Highlight /Rect [150 110 190 390] "
+                                    "/QuadPoints [150 390 190 390 150 110 190 110] >>");
+        auto button =
+            annotation("<< /Type /Annot /Subtype /Widget /FT /Btn /Ff 65536 /T (Back) "
+                       "/Rect [110 110 140 200] /MK << /R 90 >> /A << /S /GoTo /D [null /Fit] >> >>");
+        button.getKey("/A").getKey("/D").setArrayItem(0, first);
+        pages[2].getObjectHandle().replaceKey("/Annots", QPDFObjectHandle::newArray({highlight, button}));
     });
     PageInput raster = source.input(1);
     raster.correctedRaster = RasterEncoder::encode(Raster(792, 612, CV_8UC1, cv::Scalar(255)));
     const QString output = source.output();
-    EXPECT_TRUE(source.write({source.input(0), raster}, output).isEmpty());
+    EXPECT_TRUE(source.write({source.input(0), raster, source.input(2)}, output).isEmpty());
 
     QString firstPage, secondPage;
     const auto onFirst = test::pdfAnnotations(output, 1, &firstPage);
@@ -170,12 +180,22 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     ASSERT_EQ(onFirst.size(), 3); // a web link first (where it lands: DocumentInfo)
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(0).toString(), secondPage);
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(2).toDouble(), 0);
-    EXPECT_EQ(onFirst[2]["/Dest"].toArray().at(0).toString(), firstPage);
-    EXPECT_FALSE(onFirst[2].contains("/A"));
+    EXPECT_EQ(onFirst[2]["/A"].toObject()["/D"].toArray().at(0).toString(), firstPage);
     ASSERT_EQ(onSecond.size(), 2);
     EXPECT_EQ(onSecond[0]["/Popup"].toString(), onSecond[1]["object"].toString());
     EXPECT_EQ(onSecond[1]["/Parent"].toString(), onSecond[0]["object"].toString());
     EXPECT_EQ(onSecond[0]["/P"].toString(), secondPage);
+    const auto onTurned = test::pdfAnnotations(output, 3);
+    ASSERT_EQ(onTurned.size(), 2);
+    const Rect highlight = test::rectOf(onTurned[0]["/Rect"]);
+    const QJsonArray corners = onTurned[0]["/QuadPoints"].toArray();
+    const Rect cornersAt = test::rectOf(QJsonArray{corners[4], corners[5], corners[2], corners[3]});
+    EXPECT_EQ(highlight.width, 280);
+    EXPECT_NEAR(cornersAt.x, highlight.x, 0.01);
+    EXPECT_NEAR(cornersAt.y, highlight.y, 0.01);
+    EXPECT_NEAR(cornersAt.width, highlight.width, 0.01);
+    EXPECT_EQ(onTurned[1]["/A"].toObject()["/D"].toArray().at(0).toString(), firstPage);
+    EXPECT_EQ(onTurned[1]["/MK"].toObject()["/R"].toInt(), 0);
     test::expectCleanPdf(output);
 }
 
