@@ -181,7 +181,8 @@ int main(int argc, char** argv) {
             folders.append(QDir::cleanPath(inputs.last()));
         }
     }
-    const auto expansion = InputFiles::expand(inputs, commandLine.recursive);
+    const auto expansion =
+        InputFiles::expand(inputs, commandLine.recursive, commandLine.outputFolder.value_or(QString()));
     const QStringList& files = expansion.files;
     if (expansion.unsearchedFolders > 0) {
         print(stderr, QStringLiteral("quorvane-cli: %1 subfolder(s) not searched; -r searches them too.\n")

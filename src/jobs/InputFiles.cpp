@@ -35,8 +35,13 @@ std::optional<QString> whyNotTaken(const QString& path) {
 
 QStringList expandInputs(const QStringList& paths) { return expand(paths, false).files; }
 
-Expansion expand(const QStringList& paths, bool recursive) {
+Expansion expand(const QStringList& paths, bool recursive, const QString& outputFolder) {
     Expansion expansion;
+    // By its device and inode, however the folder was named.
+    const auto output = outputFolder.isEmpty() ? std::nullopt : FileNames::status(outputFolder);
+    const auto isOutputFolder = [&](const struct stat& folder) {
+        return output && folder.st_dev == output->st_dev && folder.st_ino == output->st_ino;
+    };
     QStringList& taken = expansion.files;
     QSet<QString> seen;
     const auto take = [&](const QString& path) {
@@ -66,6 +71,8 @@ Expansion expand(const QStringList& paths, bool recursive) {
                     ::lstat(FileNames::encode(entryPath).constData(), &link) == 0 && S_ISLNK(link.st_mode);
                 if (isLink) {
                     expansion.unfollowedLinks += 1;
+                } else if (isOutputFolder(*entry)) {
+                    continue;
                 } else if (recursive) {
                     takeFolder(entryPath);
                 } else {

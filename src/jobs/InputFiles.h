@@ -31,7 +31,8 @@ struct Expansion {
     int unfollowedLinks = 0;    // links to folders, which are never looked into
 };
 // As expandInputs; with `recursive`, folders contribute the accepted files of every subfolder
-// too, except hidden ones and links to folders (which could lead round in circles).
-Expansion expand(const QStringList& paths, bool recursive);
+// too, except hidden ones, links to folders (which could lead round in circles) and
+// `outputFolder`, whose outputs would come back as inputs at every run.
+Expansion expand(const QStringList& paths, bool recursive, const QString& outputFolder = {});
 
 } // namespace quorvane::InputFiles

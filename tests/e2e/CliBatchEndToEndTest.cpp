@@ -103,11 +103,11 @@ TEST(CliBatch, ProgressOnATerminalLeavesALinePerDocumentWithinItsWidth) {
 }
 
 // A folder's subfolders are searched with -r, their outputs in the same subfolders under -o;
-// without it, the run says how many it left out. Hidden folders and links to folders (which may
-// lead round in circles) stay out either way.
+// without it, the run says how many it left out. Hidden folders, links to folders (which may
+// lead round in circles) and the output folder within stay out either way.
 TEST(CliBatch, SubfoldersAreCountedOrSearchedWithTheirTreeMirrored) {
     QTemporaryDir root;
-    const QString in = root.filePath("in"), out = root.filePath("out");
+    const QString in = root.filePath("in"), out = in + "/searchable";
     for (const char* folder : {"/sub/deeper", "/.hidden", "/empty"}) {
         ASSERT_TRUE(QDir().mkpath(in + folder));
     }
