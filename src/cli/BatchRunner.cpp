@@ -60,7 +60,10 @@ void BatchRunner::run(const QStringList& files) {
                 .arg(files.size() - sources.size() == 1 ? "y" : "ies"));
     }
     if (sources.isEmpty()) {
-        say(QStringLiteral("No PDFs or images to process."));
+        if (settings_.refused.isEmpty()) {
+            say(QStringLiteral("No PDFs or images to process."));
+        }
+        writeReport(); // an earlier run's report must not pass for this one's
         QMetaObject::invokeMethod(this, &BatchRunner::finished, Qt::QueuedConnection);
         return;
     }
@@ -212,6 +215,9 @@ void BatchRunner::batchFinished() {
         say(coordinator_.headerText());
     }
     writeReport();
+    if (watcher_) {
+        earlierBatches_ += coordinator_.items();
+    }
     if (!watcher_ || interrupted_) {
         Q_EMIT finished();
     }
@@ -221,7 +227,9 @@ void BatchRunner::writeReport() {
     if (!settings_.reportPath) {
         return;
     }
-    if (const auto error = ReportFile::write(*settings_.reportPath, coordinator_.items())) {
+    // A watch reports every arrival since it began, not only the last batch's.
+    if (const auto error = ReportFile::write(*settings_.reportPath,
+                                             earlierBatches_ + coordinator_.items() + settings_.refused)) {
         failed_ = true;
         notice(QStringLiteral("quorvane-cli: ") + shown(*error, stderr));
         return;

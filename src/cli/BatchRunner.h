@@ -28,6 +28,7 @@ struct BatchSettings {
     bool retry = false;
     std::optional<QString> reportPath;
     QStringList mirroredRoots; // folders whose subfolders are mirrored under outputFolder
+    QList<BatchItem> refused;  // inputs named but not taken, failed in the report
 };
 
 class BatchRunner : public QObject {
@@ -73,6 +74,7 @@ private:
     std::unique_ptr<QSettings> watcherState_;
     std::unique_ptr<TerminalProgressView> view_; // on a terminal, what is in progress is redrawn in place
     QSet<QUuid> reported_;    // completed items already printed
+    QList<BatchItem> earlierBatches_; // a watch's batches before the current one, for its report
     bool retried_ = false;
     bool interrupted_ = false;
     bool stopping_ = false;

@@ -25,11 +25,11 @@ using Terminal::shown;
 } // namespace
 
 DocumentRunner::DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
-                               std::optional<QString> reportPath, std::shared_ptr<const TextRecognizer> recognizer,
-                               QObject* parent)
+                               std::optional<QString> reportPath, QList<BatchItem> refused,
+                               std::shared_ptr<const TextRecognizer> recognizer, QObject* parent)
     : QObject(parent), file_(std::move(file)), output_(std::move(output)), options_(std::move(options)),
-      asksPassword_(asksPassword), reportPath_(std::move(reportPath)), showsProgress_(isatty(STDERR_FILENO) != 0),
-      pipeline_(std::move(recognizer)) {
+      asksPassword_(asksPassword), reportPath_(std::move(reportPath)), refused_(std::move(refused)),
+      showsProgress_(isatty(STDERR_FILENO) != 0), pipeline_(std::move(recognizer)) {
     connect(&pipeline_, &OCRPipeline::phaseChanged, this, &DocumentRunner::showPhase);
     connect(&pipeline_, &OCRPipeline::isRunningChanged, this, [this](bool running) {
         if (!running) {
@@ -102,7 +102,7 @@ void DocumentRunner::report() {
         item.status = phase.kind == Phase::Kind::done ? ItemStatus::done(phase.summary)
                       : stopping_                      ? ItemStatus::cancelled()
                                                        : ItemStatus::failed(phase.message, phase.errorKind);
-        if (const auto error = ReportFile::write(*reportPath_, {item})) {
+        if (const auto error = ReportFile::write(*reportPath_, QList<BatchItem>{item} + refused_)) {
             exitCode_ = ExitStatus::documentFailed;
             print(stderr, QStringLiteral("quorvane-cli: ") + shown(*error, stderr) + QLatin1Char('\n'));
         }

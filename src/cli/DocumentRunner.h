@@ -5,6 +5,7 @@
 
 #include "core/OCROptions.h"
 #include "core/TextRecognizer.h"
+#include "jobs/BatchItem.h"
 #include "pipeline/OCRPipeline.h"
 
 #include <QObject>
@@ -18,19 +19,20 @@ class DocumentRunner : public QObject {
     Q_OBJECT
 
 public:
-    // With `reportPath`, the document's outcome is also written there as a one-row batch report.
-    DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
-                   std::optional<QString> reportPath, std::shared_ptr<const TextRecognizer> recognizer,
-                   QObject* parent = nullptr);
+  // With `reportPath`, the document's outcome is also written there as a batch report's row,
+  // followed by the rows of the `refused` inputs.
+  DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
+                 std::optional<QString> reportPath, QList<BatchItem> refused,
+                 std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
 
-    void start();
-    // The first Ctrl-C: the document is finished first. The second: as stop().
-    void interrupt();
-    // SIGTERM: the document stops at once, leaving no output.
-    void stop();
-    // 0 when the document is done and complete, else the status of its failure (see ExitStatus);
-    // 1 when what was written lacks something (the text copy, the outline).
-    int exitCode() const { return exitCode_; }
+  void start();
+  // The first Ctrl-C: the document is finished first. The second: as stop().
+  void interrupt();
+  // SIGTERM: the document stops at once, leaving no output.
+  void stop();
+  // 0 when the document is done and complete, else the status of its failure (see ExitStatus);
+  // 1 when what was written lacks something (the text copy, the outline).
+  int exitCode() const { return exitCode_; }
 
 Q_SIGNALS:
     void finished();
@@ -44,6 +46,7 @@ private:
     OCROptions options_;
     bool asksPassword_ = false;
     std::optional<QString> reportPath_;
+    QList<BatchItem> refused_;
     int exitCode_ = 0;
     bool showsProgress_ = false;
     bool interrupted_ = false;

@@ -164,12 +164,13 @@ int main(int argc, char** argv) {
     }
 
     // Named files that cannot be taken are reported; folders contribute what they hold.
-    int refused = 0;
+    QList<BatchItem> refusedItems; // failed in the report too
     bool anyFolder = false;
     for (const auto& input : commandLine.inputs) {
         if (const auto problem = InputFiles::whyNotTaken(input)) {
             print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(cli::Terminal::shown(input, stderr), *problem));
-            refused += 1;
+            refusedItems.append(BatchItem::queued(QFileInfo(input).absoluteFilePath()));
+            refusedItems.last().status = ItemStatus::failed(*problem);
         } else if (FileNames::isDirectory(input)) {
             anyFolder = true;
         }
@@ -204,17 +205,18 @@ int main(int argc, char** argv) {
     if (files.size() == 1 && !anyFolder) {
         // One file on its own: the single-document path, which can ask for a password.
         const QString output = OutputPath::outputURL(files.first(), commandLine.outputFolder, nameTemplate);
-        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword, commandLine.reportPath,
-                                   recognizer);
+        cli::DocumentRunner runner(files.first(), output, options, commandLine.asksPassword,
+                                   commandLine.reportPath, refusedItems, recognizer);
         QObject::connect(&interrupts, &InterruptHandler::interrupted, &runner, &cli::DocumentRunner::interrupt);
         QObject::connect(&interrupts, &InterruptHandler::terminated, &runner, &cli::DocumentRunner::stop);
         QObject::connect(&runner, &cli::DocumentRunner::finished, &app, &QCoreApplication::quit);
         runner.start();
         app.exec();
         status = runner.exitCode();
-    } else if (!files.isEmpty() || refused == 0) {
-        cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate, skipsExisting, commandLine.retry,
-                                 commandLine.reportPath, commandLine.recursive ? folders : QStringList()},
+    } else {
+        cli::BatchRunner runner({options, commandLine.outputFolder, nameTemplate, skipsExisting,
+                                 commandLine.retry, commandLine.reportPath,
+                                 commandLine.recursive ? folders : QStringList(), refusedItems},
                                 recognizer);
         QObject::connect(&interrupts, &InterruptHandler::interrupted, &runner, &cli::BatchRunner::interrupt);
         QObject::connect(&interrupts, &InterruptHandler::terminated, &runner, &cli::BatchRunner::stop);
@@ -223,7 +225,7 @@ int main(int argc, char** argv) {
         app.exec();
         status = runner.exitCode();
     }
-    if (refused == 0) {
+    if (refusedItems.isEmpty()) {
         return status;
     }
     // A file named alone that cannot be taken is an unreadable input; among others, a failed document.

@@ -48,7 +48,9 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     const QString in = documentFolder(root.path());
     const QString out = root.filePath("out");
 
-    const auto first = runCli(plainRecognition + QStringList{"-o", out, "--report", root.filePath("first.csv"), "--retry", in});
+    const auto first =
+        runCli(plainRecognition + QStringList{"-o", out, "--report", root.filePath("first.csv"), "--retry",
+                                              in, root.filePath("typo.pdf")});
     EXPECT_EQ(first.result.exitCode, 1) << first.result.standardError.toStdString();
     const QString log = first.result.standardOutput;
     EXPECT_TRUE(log.contains("a2 minutes.pdf -> " + out + "/a2 minutes_searchable.pdf: 1 recognized, 0 skipped"));
@@ -62,9 +64,11 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     EXPECT_FALSE(log.contains("\033")) << "plain lines only, when the output is no terminal";
     EXPECT_TRUE(first.leftoverTemporaryFiles.isEmpty());
 
-    // (Every column's bytes: ReportExporter; page counts of a real run: CliFailures.)
+    // (Every column's bytes: ReportExporter; page counts of a real run: CliFailures.) The input
+    // named wrongly is a failure of the report too.
     const QStringList rows = readTextFile(root.filePath("first.csv")).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 7);
+    ASSERT_EQ(rows.size(), 8);
+    EXPECT_TRUE(rows[7].startsWith(root.filePath("typo.pdf") + ",failed,")) << rows[7].toStdString();
     const QStringList order{"a2 minutes.pdf", "a10 letter.jpg", "a10 letter.pdf", "c searchable.pdf", "d damaged.pdf",
                             "e locked.pdf"};
     const QStringList statuses{"processed", "processed", "failed", "already-searchable", "failed", "failed"};
@@ -76,6 +80,11 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     EXPECT_TRUE(rows[6].endsWith(",passwordRequired"));
     // The shared output is the first source's in name order, also after the retry.
     EXPECT_TRUE(pdfText(out + "/a10 letter_searchable.pdf").contains("photographs", Qt::CaseInsensitive));
+
+    // A run with nothing to do leaves a report that says so, not the last run's.
+    ASSERT_TRUE(QDir().mkpath(root.filePath("empty")));
+    EXPECT_EQ(runCli({"--report", root.filePath("first.csv"), root.filePath("empty")}).result.exitCode, 0);
+    EXPECT_EQ(readTextFile(root.filePath("first.csv")).count('\n'), 1);
 }
 
 // 45 documents in an 80 x 24 terminal: each finished one leaves one line, the progress under them
@@ -199,7 +208,8 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     // Under nohup, the terminal it was started from may close.
     QProcess cli;
     cli.start("nohup", QStringList{binPath("quorvane-cli")} + plainRecognition +
-                           QStringList{"--name", "{name}_ocr", "--watch", watched, "--process-existing"});
+                           QStringList{"--name", "{name}_ocr", "--watch", watched, "--process-existing",
+                                       "--report", root.filePath("watch.csv")});
     QString seen;
     ASSERT_TRUE(waitForOutput(cli, seen, "already there.pdf -> ")) << seen.toStdString();
     ::kill(static_cast<pid_t>(cli.processId()), SIGHUP);
@@ -223,6 +233,15 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     EXPECT_EQ(seen.count("arrival.pdf -> "), 1) << seen.toStdString();
     EXPECT_EQ(QDir(watched).entryList({"*_ocr*"}, QDir::Files),
               QStringList({"already there_ocr.pdf", "arrival_ocr.pdf", "late_ocr.pdf"}));
+    // The report holds every arrival since the watch began.
+    const QStringList rows = readTextFile(root.filePath("watch.csv")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 5);
+    for (const auto& [row, start] : {std::pair{1, "already there.pdf,processed"},
+                                     {2, "late.pdf,failed"},
+                                     {3, "late.pdf,processed"},
+                                     {4, "arrival.pdf,processed"}}) {
+        EXPECT_TRUE(rows[row].startsWith(watched + "/" + start)) << rows[row].toStdString();
+    }
 }
 
 // An output records its source: report.jpg's copy does not replace report.pdf's, and a batch
