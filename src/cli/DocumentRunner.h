@@ -19,20 +19,20 @@ class DocumentRunner : public QObject {
     Q_OBJECT
 
 public:
-  // With `reportPath`, the document's outcome is also written there as a batch report's row,
-  // followed by the rows of the `refused` inputs.
-  DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
-                 std::optional<QString> reportPath, QList<BatchItem> refused,
-                 std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
+    // With `reportPath`, the document's outcome is also written there as a batch report's row,
+    // followed by the rows of the `refused` inputs.
+    DocumentRunner(QString file, QString output, OCROptions options, bool asksPassword,
+                   std::optional<QString> reportPath, QList<BatchItem> refused,
+                   std::shared_ptr<const TextRecognizer> recognizer, QObject* parent = nullptr);
 
-  void start();
-  // The first Ctrl-C: the document is finished first. The second: as stop().
-  void interrupt();
-  // SIGTERM: the document stops at once, leaving no output.
-  void stop();
-  // 0 when the document is done and complete, else the status of its failure (see ExitStatus);
-  // 1 when what was written lacks something (the text copy, the outline).
-  int exitCode() const { return exitCode_; }
+    void start();
+    // The first Ctrl-C: the document is finished first. The second: as stop().
+    void interrupt();
+    // SIGTERM: the document stops at once, leaving no output.
+    void stop();
+    // 0 when the document is done and complete, else the status of its failure (see ExitStatus);
+    // 1 when what was written lacks something (the text copy, the outline).
+    int exitCode() const { return exitCode_; }
 
 Q_SIGNALS:
     void finished();
