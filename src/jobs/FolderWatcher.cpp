@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 
@@ -22,10 +23,9 @@ bool storedTrue(const QVariant& value) {
     return value.typeId() == QMetaType::QString && value.toString() == QLatin1String("true");
 }
 
-QString absoluteFolder(const QString& folder) { return QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); }
-
 std::pair<QDateTime, qsizetype> lookAt(const QString& folder) {
-    return {QFileInfo(folder).lastModified(), FileNames::entries(folder).size()};
+    const auto status = FileNames::status(folder);
+    return {status ? FileNames::modified(*status) : QDateTime(), FileNames::entries(folder).size()};
 }
 
 } // namespace
@@ -48,14 +48,14 @@ FolderWatcher::~FolderWatcher() = default;
 // The bookmark first, then the plain path. Here both hold the path; the bookmark counts as
 // unresolvable when it is not a usable absolute path.
 void FolderWatcher::restoreFolder() {
-    const QString bookmark = QString::fromUtf8(m_defaults.value(bookmarkKey).toByteArray());
+    const QString bookmark = FileNames::decode(m_defaults.value(bookmarkKey).toByteArray());
     if (!bookmark.isEmpty() && QDir::isAbsolutePath(bookmark)) {
         setFolderURL(bookmark);
         return;
     }
     const QVariant path = m_defaults.value(pathKey);
     if (path.typeId() == QMetaType::QString && !path.toString().isEmpty()) {
-        setFolderURL(absoluteFolder(path.toString()));
+        setFolderURL(FileNames::absolute(path.toString()));
     }
 }
 
@@ -67,9 +67,9 @@ void FolderWatcher::resumeIfEnabled() {
 
 void FolderWatcher::startWatching(const QString& folder) {
     stop();
-    const QString path = absoluteFolder(folder);
+    const QString path = FileNames::absolute(folder);
     m_defaults.setValue(pathKey, path);
-    m_defaults.setValue(bookmarkKey, path.toUtf8());
+    m_defaults.setValue(bookmarkKey, FileNames::encode(path));
     setFolderURL(path);
     m_defaults.setValue(enabledKey, true);
     m_defaults.sync();
@@ -93,7 +93,7 @@ void FolderWatcher::forgetFolder() {
 
 QStringList FolderWatcher::candidateFiles(const QString& folder, const QString& nameTemplate) {
     QStringList candidates;
-    if (!QFileInfo(folder).isDir()) {
+    if (!FileNames::isDirectory(folder)) {
         return candidates;
     }
     // The fixed output suffix, the name template and the outputs written by this process keep
@@ -106,7 +106,9 @@ QStringList FolderWatcher::candidateFiles(const QString& folder, const QString& 
     return candidates;
 }
 
-QString FolderWatcher::fileKey(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+QString FolderWatcher::fileKey(const QString& path) {
+    return FileNames::absolute(path);
+}
 
 QStringList FolderWatcher::existingFiles() const {
     return m_folderURL ? candidateFiles(*m_folderURL, m_nameTemplate()) : QStringList();
@@ -141,8 +143,8 @@ void FolderWatcher::offerAgainWhenChanged(const QStringList& files) {
 }
 
 FolderWatcher::Snapshot FolderWatcher::snapshotOf(const QString& path) {
-    const QFileInfo info(path);
-    return {info.size(), info.lastModified()};
+    const auto status = FileNames::status(path);
+    return status ? Snapshot{status->st_size, FileNames::modified(*status)} : Snapshot{};
 }
 
 bool FolderWatcher::failedFileChanged() const {
@@ -156,7 +158,7 @@ bool FolderWatcher::failedFileChanged() const {
 
 void FolderWatcher::beginWatching() {
     const QString folder = *m_folderURL;
-    if (!QFileInfo(folder).isDir()) {
+    if (!FileNames::isDirectory(folder)) {
         setStatusMessage(folderUnavailableMessage);
         return;
     }
@@ -166,16 +168,19 @@ void FolderWatcher::beginWatching() {
     }
     setStatusMessage(std::nullopt);
 
-    auto* source = new QFileSystemWatcher(this);
-    if (!source->addPath(folder)) {
-        delete source;
-        setStatusMessage(cannotWatchMessage);
-        return;
+    // Qt's watcher cannot name a folder whose name is not UTF-8: the polls alone see what arrives there.
+    if (QFile::encodeName(folder) == FileNames::encode(folder)) {
+        auto* source = new QFileSystemWatcher(this);
+        if (!source->addPath(folder)) {
+            delete source;
+            setStatusMessage(cannotWatchMessage);
+            return;
+        }
+        // Entries created, removed or renamed in the folder; writes into a file already there are
+        // caught by the rescans of files that are still changing.
+        connect(source, &QFileSystemWatcher::directoryChanged, this, &FolderWatcher::scheduleScan);
+        m_source = source;
     }
-    // Entries created, removed or renamed in the folder; writes into a file already there are
-    // caught by the rescans of files that are still changing.
-    connect(source, &QFileSystemWatcher::directoryChanged, this, &FolderWatcher::scheduleScan);
-    m_source = source;
     m_folderLook = lookAt(folder);
     m_pollTimer.start();
     setWatching(true);
@@ -254,7 +259,7 @@ void FolderWatcher::scan() {
 // A folder that went away is said to be gone, and looked for at every poll; once it is back, its
 // events are watched again (the old watch ended with the folder it was on).
 bool FolderWatcher::folderIsThere() {
-    if (!QFileInfo(*m_folderURL).isDir()) {
+    if (!FileNames::isDirectory(*m_folderURL)) {
         setStatusMessage(folderGoneMessage);
         return false;
     }

@@ -1,6 +1,8 @@
 #include "platform/FileNames.h"
 
+#include <QDir>
 #include <dirent.h>
+#include <filesystem>
 #include <memory>
 
 namespace quorvane::FileNames {
@@ -107,6 +109,23 @@ bool exists(const QString& path) { return status(path).has_value(); }
 bool isDirectory(const QString& path) {
     const auto found = status(path);
     return found && S_ISDIR(found->st_mode);
+}
+
+QDateTime modified(const struct stat& status) {
+    return QDateTime::fromMSecsSinceEpoch(qint64(status.st_mtim.tv_sec) * 1000 +
+                                          status.st_mtim.tv_nsec / 1'000'000);
+}
+
+QString absolute(const QString& path) {
+    if (QDir::isAbsolutePath(path)) {
+        return QDir::cleanPath(path);
+    }
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (error) {
+        return QDir::cleanPath(path); // the current folder is gone: the path stays as relative as it was
+    }
+    return QDir::cleanPath(decode(QByteArray::fromStdString(current.native())) + QLatin1Char('/') + path);
 }
 
 QStringList entries(const QString& folder) {

@@ -7,6 +7,7 @@
 // names come out exactly as Qt's.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -24,6 +25,13 @@ QString shown(const QString& name);
 std::optional<struct stat> status(const QString& path);
 bool exists(const QString& path);
 bool isDirectory(const QString& path);
+
+// The modification time that `status` holds, to the millisecond, as QFileInfo::lastModified gives it.
+QDateTime modified(const struct stat& status);
+
+// `path` made absolute against the current folder and cleaned as QDir::cleanPath does. QFileInfo
+// turns the undecodable bytes of a relative path into U+FFFD on the way.
+QString absolute(const QString& path);
 
 // The names in a folder, undecodable ones included; "." and ".." left out.
 QStringList entries(const QString& folder);

@@ -1,5 +1,6 @@
 #include "jobs/FolderWatcher.h"
 
+#include "platform/FileNames.h"
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
 #include "support/QtPrinting.h"
@@ -13,7 +14,10 @@
 #include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace quorvane;
 using namespace std::chrono_literals;
@@ -98,6 +102,34 @@ TEST(FolderWatcher, SlowCopyIsHandedOverOnceAfterItSettles) {
     more.close();
     ASSERT_TRUE(watched.waitForHandOvers(4));
     EXPECT_EQ(watched.handOvers.last(), QStringList{"later.pdf"});
+}
+
+// Names that are not UTF-8, of the folder and of a file written into it in pieces: watched, and the
+// file handed over once it has stopped changing.
+TEST(FolderWatcher, NamesThatAreNoUtf8AreWatchedAndWaitedFor) {
+    WatchedFolder watched;
+    const QString folder = watched.dir.filePath("in") + QChar(0xDCFE);
+    ASSERT_EQ(::mkdir(FileNames::encode(folder).constData(), 0700), 0);
+    const auto remove =
+        qScopeGuard([&] { std::filesystem::remove_all(FileNames::encode(folder).toStdString()); });
+    watched.watcher.startWatching(folder);
+    ASSERT_TRUE(watched.watcher.isWatching());
+
+    const QString name = QString("bad") + QChar(0xDCFB) + ".pdf";
+    QFile incoming;
+    const int descriptor =
+        ::open(FileNames::encode(folder + "/" + name).constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_TRUE(incoming.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+    // Over six seconds: past the first poll's scan (nothing reports the arrival but the polls).
+    for (int piece = 0; piece < 12; ++piece) {
+        incoming.write("%PDF-1.4\n");
+        incoming.flush();
+        test::runFor(500ms);
+        EXPECT_TRUE(watched.handOvers.isEmpty()) << "handed over while still being written";
+    }
+    incoming.close();
+    ASSERT_TRUE(watched.waitForHandOvers(1));
+    EXPECT_EQ(watched.handOvers, QList<QStringList>({{name}}));
 }
 
 // A network share reports no file written on the server; a folder shown through bindfs is the
