@@ -109,8 +109,8 @@ bool vipsReady() {
 }
 
 std::string readAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!FileNames::openForReading(file, path)) {
         throw OCRError::cannotOpenImage();
     }
     const QByteArray bytes = file.readAll();
@@ -314,7 +314,7 @@ std::optional<EncodedImage> asItIs(const QByteArray& localPath, const char* load
     }
     EncodedImage encoded{
         .width = decoded.width(), .height = decoded.height(), .components = header.bands(), .jpeg = jpeg};
-    const std::string file = readAll(QFile::decodeName(localPath));
+    const std::string file = readAll(FileNames::decode(localPath));
     if (jpeg) {
         if (JpegMarkers::storesUntransformedRgb(file)) {
             return std::nullopt;

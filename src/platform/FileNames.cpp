@@ -1,9 +1,12 @@
 #include "platform/FileNames.h"
 
 #include <QDir>
+#include <QFile>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 namespace quorvane::FileNames {
 
@@ -126,6 +129,18 @@ QString absolute(const QString& path) {
         return QDir::cleanPath(path); // the current folder is gone: the path stays as relative as it was
     }
     return QDir::cleanPath(decode(QByteArray::fromStdString(current.native())) + QLatin1Char('/') + path);
+}
+
+bool openForReading(QFile& file, const QString& path) {
+    const int descriptor = ::open(encode(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return false;
+    }
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return false;
+    }
+    return true;
 }
 
 QStringList entries(const QString& folder) {

@@ -13,6 +13,8 @@
 #include <optional>
 #include <sys/stat.h>
 
+class QFile;
+
 namespace quorvane::FileNames {
 
 QString decode(const QByteArray& bytes);
@@ -32,6 +34,9 @@ QDateTime modified(const struct stat& status);
 // `path` made absolute against the current folder and cleaned as QDir::cleanPath does. QFileInfo
 // turns the undecodable bytes of a relative path into U+FFFD on the way.
 QString absolute(const QString& path);
+
+// Opens `file` on `path` for reading; QFile::open cannot find an undecodable name.
+bool openForReading(QFile& file, const QString& path);
 
 // The names in a folder, undecodable ones included; "." and ".." left out.
 QStringList entries(const QString& folder);

@@ -1,7 +1,8 @@
 #include "platform/TiffStructure.h"
 
+#include "platform/FileNames.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <tiffio.h>
 
@@ -123,8 +124,8 @@ bool holdsJpegData(const QByteArray& localPath, int page) {
 }
 
 bool isCutShort(const QByteArray& localPath) {
-    QFile file(QFile::decodeName(localPath));
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!FileNames::openForReading(file, FileNames::decode(localPath))) {
         return false; // libvips says what is wrong
     }
     const quint64 size = quint64(file.size());
@@ -204,7 +205,8 @@ std::optional<std::string> pageAsJpeg(const QByteArray& localPath, int page) {
 
     const uint32_t strips = TIFFNumberOfStrips(tiff.get());
     // A damaged file may claim strips of any size: no more is read than the file holds.
-    qint64 unread = QFileInfo(QFile::decodeName(localPath)).size();
+    const auto status = FileNames::status(FileNames::decode(localPath));
+    qint64 unread = status ? status->st_size : 0;
     std::optional<JpegParts> first;
     std::string data;
     for (uint32_t strip = 0; strip < strips; ++strip) {

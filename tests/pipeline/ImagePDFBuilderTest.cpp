@@ -2,6 +2,7 @@
 
 #include "core/OCRError.h"
 #include "pipeline/PageTaskPool.h"
+#include "platform/FileNames.h"
 #include "platform/JpegMarkers.h"
 #include "platform/PrivateTemporaryFolder.h"
 #include "support/PdfReaders.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtConcurrent>
@@ -18,6 +20,7 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -100,7 +103,7 @@ VImage smallLinn() {
 } // 850 x 1100, quick to encode in every format
 
 void save(const VImage& image, const QString& path, vips::VOption* options = nullptr) {
-    image.write_to_file(QFile::encodeName(path).constData(), options);
+    image.write_to_file(FileNames::encode(path).constData(), options);
 }
 
 class ImagePDFBuilderTest : public ::testing::Test {
@@ -164,15 +167,18 @@ TEST_F(ImagePDFBuilderTest, LosslessSourcesArriveWithEveryPixelIntact) {
     EXPECT_EQ(scanPage.bitsPerComponent, 1);
     EXPECT_EQ((scanPage.pixels != linn()[0]).max(), 0.0);
 
-    // A colour picture keeps its colours exactly, in its own compressed data.
-    const QString map = test::corpusPath("baiona.png");
-    const QString mapPdf = ImagePDFBuilder::makePDF(map);
+    // A colour picture keeps its colours exactly, in its own compressed data; its name need not be UTF-8.
+    const QString source = test::corpusPath("baiona.png");
+    const QByteArray map = FileNames::encode(fixture("map") + QChar(0xDCFF) + ".png");
+    std::filesystem::copy_file(QFile::encodeName(source).toStdString(), map.toStdString());
+    const auto removeMap = qScopeGuard([&] { ::unlink(map.constData()); });
+    const QString mapPdf = ImagePDFBuilder::makePDF(FileNames::decode(map));
     const ImagePage mapPage = readImagePage(mapPdf);
     EXPECT_EQ(mapPage.components, 3);
     EXPECT_EQ(mapPage.bitsPerComponent, 8);
-    const VImage original = VImage::new_from_file(map.toUtf8().constData());
+    const VImage original = VImage::new_from_file(source.toUtf8().constData());
     EXPECT_EQ((mapPage.pixels != original).bandor().max(), 0.0);
-    EXPECT_TRUE(test::readBytes(map).contains(test::imageStreams(mapPdf).value(0).left(4096)));
+    EXPECT_TRUE(test::readBytes(source).contains(test::imageStreams(mapPdf).value(0).left(4096)));
 
     // Transparent parts lie on white.
     const VImage small = smallLinn()[0];
@@ -192,15 +198,18 @@ TEST_F(ImagePDFBuilderTest, LosslessSourcesArriveWithEveryPixelIntact) {
 TEST_F(ImagePDFBuilderTest, JpegDataStaysJpeg) {
     const VImage map = VImage::new_from_file(test::corpusPath("baiona.png").toUtf8().constData());
 
-    const QString tiff = fixture("map.tif");
+    // Under a name that is not UTF-8 too.
+    const QString tiff = fixture("map") + QChar(0xDCFF) + ".tif";
+    const auto removeTiff = qScopeGuard([&] { ::unlink(FileNames::encode(tiff).constData()); });
     save(map, tiff, VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_JPEG)->set("Q", 80));
     const ImagePage fromTiff = readImagePage(ImagePDFBuilder::makePDF(tiff));
     EXPECT_EQ(fromTiff.encoding, "jpeg");
-    EXPECT_LT(fromTiff.stored.size(), test::readBytes(tiff).size());
-    EXPECT_LT((fromTiff.pixels.cast(VIPS_FORMAT_INT) - VImage::new_from_file(tiff.toUtf8().constData()))
-                  .abs()
-                  .avg(),
-              0.25);
+    EXPECT_LT(fromTiff.stored.size(), std::filesystem::file_size(FileNames::encode(tiff).toStdString()));
+    EXPECT_LT(
+        (fromTiff.pixels.cast(VIPS_FORMAT_INT) - VImage::new_from_file(FileNames::encode(tiff).constData()))
+            .abs()
+            .avg(),
+        0.25);
     // Unless it is RGB in JPEG, as libtiff writes RGB: PDF readers would take it for YCbCr.
     const QString rgb = fixture("rgb.tif");
     save(map, rgb,
