@@ -4,9 +4,9 @@
 #include "cli/ReportFile.h"
 #include "core/CustomWordList.h"
 #include "platform/FileErrors.h"
+#include "platform/FileNames.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 
 #include <cmath>
 #include <variant>
@@ -219,11 +219,12 @@ ParseOutcome parse(const QStringList& arguments) {
         commandLine.settingsToStore.append({assignment.left(equals), assignment.mid(equals + 1)});
     }
     if (parser.isSet(watch)) {
-        const QFileInfo folder(parser.value(watch));
-        if (!folder.isDir()) {
-            return failure(QStringLiteral("--watch needs an existing folder; \"%1\" is not one.").arg(parser.value(watch)));
+        const QString folder = parser.value(watch);
+        if (!FileNames::isDirectory(folder)) {
+            return failure(
+                QStringLiteral("--watch needs an existing folder; \"%1\" is not one.").arg(folder));
         }
-        commandLine.watchFolder = folder.absoluteFilePath();
+        commandLine.watchFolder = FileNames::absolute(folder);
     }
     if (commandLine.processExisting && !commandLine.watchFolder) {
         return failure(QStringLiteral("--process-existing goes with --watch."));
@@ -242,7 +243,7 @@ ParseOutcome parse(const QStringList& arguments) {
         if (const auto problem = ReportFile::problem(path)) {
             return failure(*problem); // found now, not after the whole batch has run
         }
-        commandLine.reportPath = QFileInfo(path).absoluteFilePath();
+        commandLine.reportPath = FileNames::absolute(path);
     }
 
     if (parser.isSet(outputDir)) {
@@ -257,7 +258,7 @@ ParseOutcome parse(const QStringList& arguments) {
                         .arg(folder, *problem),
                     ExitStatus::outputNotWritten};
         }
-        commandLine.outputFolder = QFileInfo(folder).absoluteFilePath();
+        commandLine.outputFolder = FileNames::absolute(folder);
     }
     for (const auto& entry : settingEntries) {
         const auto given = givenValue(parser, entry);

@@ -1,6 +1,7 @@
 #include "cli/ReportFile.h"
 
 #include "jobs/ReportExporter.h"
+#include "platform/FileNames.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -23,18 +24,18 @@ std::optional<ReportExporter::Format> formatOf(const QString& path) {
 } // namespace
 
 std::optional<QString> problem(const QString& path) {
-    const QFileInfo report(path);
-    const QFileInfo folder(report.absolutePath());
+    const QString report = FileNames::absolute(path);
+    const QString folder = QFileInfo(report).path();
     if (!formatOf(path)) {
         return QStringLiteral("--report needs a file name ending in .csv or .json.");
     }
-    if (!folder.isDir()) {
-        return QStringLiteral("--report: the folder \"%1\" does not exist.").arg(folder.filePath());
+    if (!FileNames::isDirectory(folder)) {
+        return QStringLiteral("--report: the folder \"%1\" does not exist.").arg(folder);
     }
-    if (report.isDir()) {
+    if (FileNames::isDirectory(report)) {
         return QStringLiteral("--report: \"%1\" is a folder.").arg(path);
     }
-    if (!folder.isWritable() || (report.exists() && !report.isWritable())) {
+    if (!FileNames::isWritable(folder) || (FileNames::exists(report) && !FileNames::isWritable(report))) {
         return QStringLiteral("--report: \"%1\" cannot be written here.").arg(path);
     }
     return std::nullopt;

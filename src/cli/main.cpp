@@ -16,8 +16,6 @@
 #include "settings/AppSettings.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QUuid>
 
 #include <cstdio>
@@ -177,9 +175,9 @@ int main(int argc, char** argv) {
     }
     QStringList inputs, folders;
     for (const auto& input : commandLine.inputs) {
-        inputs.append(QFileInfo(input).absoluteFilePath());
-        if (QFileInfo(input).isDir()) {
-            folders.append(QDir::cleanPath(inputs.last()));
+        inputs.append(FileNames::absolute(input));
+        if (FileNames::isDirectory(input)) {
+            folders.append(inputs.last());
         }
     }
     const auto expansion =

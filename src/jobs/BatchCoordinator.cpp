@@ -3,10 +3,11 @@
 #include "jobs/InputFiles.h"
 #include "pipeline/OCRPipeline.h"
 #include "pipeline/OutputPath.h"
+#include "platform/FileErrors.h"
+#include "platform/FileNames.h"
 #include "platform/PdfDocument.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -106,8 +107,8 @@ void BatchCoordinator::retryFailed() {
 }
 
 bool BatchCoordinator::isUpToDate(const QString& output, const QString& source, bool withTextCopy) {
-    const QFileInfo outputInfo(output);
-    if (!outputInfo.exists()) {
+    const auto outputStatus = FileNames::status(output);
+    if (!outputStatus) {
         return false;
     }
     const auto outputDocument = PdfDocument::open(output);
@@ -116,7 +117,7 @@ bool BatchCoordinator::isUpToDate(const QString& output, const QString& source, 
     }
     const DocumentAttributes recorded = outputDocument->attributes();
     // The text copy turned on since the output was made (or deleted since) is made now.
-    if (withTextCopy && (!QFileInfo::exists(OutputPath::textCopyPath(output)) ||
+    if (withTextCopy && (!FileNames::exists(OutputPath::textCopyPath(output)) ||
                          recorded.textCopy == QString::fromLatin1(noTextCopy))) {
         return false;
     }
@@ -132,12 +133,11 @@ bool BatchCoordinator::isUpToDate(const QString& output, const QString& source, 
         sourceDocument->pageCount() != outputDocument->pageCount()) {
         return false;
     }
-    const QDateTime outputDate = outputInfo.lastModified();
-    const QDateTime sourceDate = QFileInfo(source).lastModified();
-    if (!outputDate.isValid() || !sourceDate.isValid()) {
+    const auto sourceStatus = FileNames::status(source);
+    if (!sourceStatus) {
         return true;
     }
-    return outputDate >= sourceDate;
+    return FileNames::modified(*outputStatus) >= FileNames::modified(*sourceStatus);
 }
 
 int BatchCoordinator::completedCount() const {
@@ -236,7 +236,7 @@ void BatchCoordinator::beginRun() {
     m_firstItemWithOutput.clear();
     for (int index = 0; index < m_items.size(); ++index) {
         const QString output = m_lastRun->outputFor(m_items[index].sourceURL);
-        const QString key = QDir::cleanPath(QFileInfo(output).absoluteFilePath()).toLower();
+        const QString key = FileNames::absolute(output).toLower();
         m_outputKeys.append(key);
         m_firstItemWithOutput.insert(key, std::min(m_firstItemWithOutput.value(key, index), index));
     }
@@ -278,7 +278,7 @@ void BatchCoordinator::startItem(int index) {
     const QString source = m_items[index].sourceURL;
     const QString output = run.outputFor(source);
     if (!run.mirroredRoots.isEmpty()) {
-        QDir().mkpath(QFileInfo(output).path()); // a failure shows as the document's write failure
+        FileErrors::makeFolder(QFileInfo(output).path()); // a failure shows as the document's write failure
     }
 
     auto* pipeline = new OCRPipeline(m_recognizer, this);

@@ -48,7 +48,7 @@ Expansion expand(const QStringList& paths, bool recursive, const QString& output
         if (!isAcceptedInput(path)) {
             return;
         }
-        const QString key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        const QString key = FileNames::absolute(path);
         if (!seen.contains(key)) {
             seen.insert(key);
             taken.append(path);
@@ -113,9 +113,11 @@ QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate
         if (found == outputsByFolder.end()) {
             QSet<QString> keys;
             const QDir directory(folder);
-            for (const auto& name : directory.entryList(QDir::Files | QDir::Hidden, QDir::NoSort)) {
-                if (isAcceptedInput(name)) {
-                    keys.insert(OutputPath::outputNameKey(directory.filePath(name), nameTemplate));
+            for (const auto& name : FileNames::entries(folder)) {
+                const QString path = directory.filePath(name);
+                const auto status = FileNames::status(path);
+                if (isAcceptedInput(name) && status && S_ISREG(status->st_mode)) {
+                    keys.insert(OutputPath::outputNameKey(path, nameTemplate));
                 }
             }
             found = outputsByFolder.insert(folder, keys);
@@ -124,11 +126,11 @@ QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate
     };
     QStringList taken;
     for (const auto& file : files) {
-        const QFileInfo info(file);
+        const QFileInfo info(FileNames::absolute(file));
         const QString key = OutputPath::nameKey(info.fileName());
         const bool namedAfterItself = OutputPath::outputNameKey(file, nameTemplate) == key;
-        const bool output = WrittenOutputs::contains(file) ||
-                            (!namedAfterItself && outputsIn(info.absolutePath()).contains(key));
+        const bool output =
+            WrittenOutputs::contains(file) || (!namedAfterItself && outputsIn(info.path()).contains(key));
         if (!output) {
             taken.append(file);
         }

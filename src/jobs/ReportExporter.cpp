@@ -2,11 +2,13 @@
 
 #include "core/OCRError.h"
 #include "jobs/PrettyJSON.h"
+#include "pipeline/StagedOutputFile.h"
+#include "platform/FileNames.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QTimeZone>
+#include <cerrno>
 #include <cmath>
 
 namespace quorvane::ReportExporter {
@@ -19,9 +21,18 @@ QString title(Format format) { return rawValue(format).toUpper(); }
 
 QString fileExtension(Format format) { return rawValue(format); }
 
+namespace {
+
+// A report is UTF-8 text: a name's bytes that are not UTF-8 are written as "\xFF", not lost.
+std::optional<QString> shownPath(const std::optional<QString>& path) {
+    return path ? std::optional(FileNames::shown(*path)) : std::nullopt;
+}
+
+} // namespace
+
 Row row(const BatchItem& item) {
     Row row;
-    row.source = item.sourceURL;
+    row.source = FileNames::shown(item.sourceURL);
     const auto& status = item.status;
     switch (status.kind) {
     case ItemStatus::Kind::pending:
@@ -40,8 +51,8 @@ Row row(const BatchItem& item) {
         row.rotatedPages = summary.rotatedPages;
         row.deskewedPages = summary.deskewedPages;
         row.perspectiveCorrectedPages = summary.perspectiveCorrectedPages;
-        row.output = summary.outputURL;
-        row.sidecar = summary.sidecarURL;
+        row.output = shownPath(summary.outputURL);
+        row.sidecar = shownPath(summary.sidecarURL);
         if (const QStringList problems = summary.problems(); !problems.isEmpty()) {
             row.error = problems.join(QStringLiteral("; ")); // the PDF is there, but incomplete
         }
@@ -56,7 +67,7 @@ Row row(const BatchItem& item) {
         break;
     case ItemStatus::Kind::skippedExisting:
         row.status = QStringLiteral("skipped-existing");
-        row.output = status.output;
+        row.output = shownPath(status.output);
         break;
     case ItemStatus::Kind::cancelled: row.status = QStringLiteral("cancelled"); break;
     }
@@ -165,10 +176,15 @@ QByteArray data(Format format, const QList<BatchItem>& items, const QDateTime& d
 
 void write(const QString& path, Format format, const QList<BatchItem>& items, const QDateTime& date) {
     const auto bytes = data(format, items, date);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw PlatformError(QStringLiteral("The report could not be saved to %1: %2").arg(path, file.errorString()));
+    // Not QSaveFile: it cannot name a file whose name is not UTF-8.
+    StagedOutputFile file(path);
+    if (!file.create()) {
+        throw PlatformError(QStringLiteral("The report could not be saved to %1: %2")
+                                .arg(FileNames::shown(path), qt_error_string(errno)));
     }
+    file.pipeline().write(reinterpret_cast<const unsigned char*>(bytes.constData()), size_t(bytes.size()));
+    file.close();
+    file.commit();
 }
 
 QString defaultFileName(Format format) { return QStringLiteral("Quorvane Report.") + rawValue(format); }

@@ -114,6 +114,10 @@ bool isDirectory(const QString& path) {
     return found && S_ISDIR(found->st_mode);
 }
 
+bool isWritable(const QString& path) {
+    return ::access(encode(path).constData(), W_OK) == 0;
+}
+
 QDateTime modified(const struct stat& status) {
     return QDateTime::fromMSecsSinceEpoch(qint64(status.st_mtim.tv_sec) * 1000 +
                                           status.st_mtim.tv_nsec / 1'000'000);

@@ -28,6 +28,8 @@ std::optional<struct stat> status(const QString& path);
 bool exists(const QString& path);
 bool isDirectory(const QString& path);
 
+// Whether this user may write `path` (access(2)).
+bool isWritable(const QString& path);
 // The modification time that `status` holds, to the millisecond, as QFileInfo::lastModified gives it.
 QDateTime modified(const struct stat& status);
 

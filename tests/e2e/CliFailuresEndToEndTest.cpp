@@ -9,15 +9,17 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <filesystem>
 #include <fstream>
-#include <utility>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -301,6 +303,9 @@ TEST(CliFailures, DamagedAndOversizedPagesAreNamedBeforeAnyWork) {
 // control characters in a name are shown escaped instead of reaching the terminal.
 TEST(CliFailures, NamesThatAreNoUtf8TooLongOrHoldControlCharacters) {
     QTemporaryDir folder;
+    // Qt cannot see these names to remove them with the folder.
+    const auto removeAll =
+        qScopeGuard([&] { std::filesystem::remove_all(QFile::encodeName(folder.path()).toStdString()); });
     const QByteArray raw = QFile::encodeName(folder.path()) + "/scan\xff.pdf";
     const QByteArray scan = readBytes(smallScan(folder.path(), "plain.pdf"));
     std::ofstream(raw.constData(), std::ios::binary).write(scan.constData(), scan.size());
@@ -310,8 +315,42 @@ TEST(CliFailures, NamesThatAreNoUtf8TooLongOrHoldControlCharacters) {
     EXPECT_EQ(odd.exitCode, 0) << odd.standardError.toStdString();
     const QByteArray rawOutput = QFile::encodeName(folder.path()) + "/scan\xff_searchable.pdf";
     EXPECT_TRUE(FileNames::exists(FileNames::decode(rawOutput)));
-    ::unlink(raw.constData()); // Qt cannot see these names to remove them with the folder
-    ::unlink(rawOutput.constData());
+
+    // Named relative to the current folder: a second run finds that copy up to date and does not take
+    // it for a scan, and its report shows the names' bytes; a folder's subfolders mirrored into an
+    // output folder; a watched folder.
+    QFile::remove(folder.filePath("plain.pdf"));
+    const QByteArray rawFolder = QFile::encodeName(folder.path()) + "/in\xfe";
+    ASSERT_EQ(::mkdir(rawFolder.constData(), 0700), 0);
+    ASSERT_EQ(::mkdir((rawFolder + "/sub\xfe").constData(), 0700), 0);
+    std::ofstream((rawFolder + "/sub\xfe/scan.pdf").constData(), std::ios::binary)
+        .write(scan.constData(), scan.size());
+    const QString options = "--languages en-US --no-auto-language --no-rotate --no-deskew --no-perspective ";
+    const auto inFolder = [&](const QString& arguments) {
+        return runProgram("sh", {"-c", "cd \"$1\" && exec \"$0\" " + options + arguments,
+                                 binPath("quorvane-cli"), folder.path()});
+    };
+    const auto again = inFolder("--report \"$(printf 'in\\376/r\\376.csv')\" .");
+    EXPECT_EQ(again.exitCode, 0) << again.standardError.toStdString();
+    QFile report;
+    const QString in = folder.filePath("in") + QChar(0xDCFE);
+    ASSERT_TRUE(FileNames::openForReading(report, in + "/r" + QChar(0xDCFE) + ".csv"));
+    const QStringList rows = QString::fromUtf8(report.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(says(rows[1], "/scan\\xFF.pdf,skipped-existing,"));
+
+    const auto mirrored = inFolder("-r -o \"$(printf 'out\\376')\" \"$(printf 'in\\376')\"");
+    EXPECT_EQ(mirrored.exitCode, 0) << mirrored.standardError.toStdString();
+    const QString out = folder.filePath("out") + QChar(0xDCFE);
+    EXPECT_TRUE(FileNames::exists(out + "/sub" + QChar(0xDCFE) + "/scan_searchable.pdf"));
+
+    QProcess watch;
+    watch.start("sh", {"-c", "cd \"$1\" && exec \"$0\" --watch \"$(printf 'in\\376')\"",
+                       binPath("quorvane-cli"), folder.path()});
+    QString watching;
+    EXPECT_TRUE(waitForOutput(watch, watching, "for new scans")) << watching.toStdString();
+    watch.terminate();
+    watch.waitForFinished();
 
     // Twenty pages of linn.pdf take far longer than 15 seconds to recognise: a refusal within 15
     // seconds came before that work, however busy the machine.
