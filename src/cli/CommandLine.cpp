@@ -219,6 +219,11 @@ ParseOutcome parse(const QStringList& arguments) {
         commandLine.settingsToStore.append({assignment.left(equals), assignment.mid(equals + 1)});
     }
     if (parser.isSet(watch)) {
+        if (!commandLine.inputs.isEmpty()) {
+            return failure(
+                QStringLiteral("--watch takes no other files or folders; \"%1\" would not be processed.")
+                    .arg(commandLine.inputs.first()));
+        }
         const QString folder = parser.value(watch);
         if (!FileNames::isDirectory(folder)) {
             return failure(

@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
     for (const auto& input : commandLine.inputs) {
         if (const auto problem = InputFiles::whyNotTaken(input)) {
             print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(cli::Terminal::shown(input, stderr), *problem));
-            refusedItems.append(BatchItem::queued(QFileInfo(input).absoluteFilePath()));
+            refusedItems.append(BatchItem::queued(FileNames::absolute(input)));
             refusedItems.last().status = ItemStatus::failed(*problem);
         } else if (FileNames::isDirectory(input)) {
             anyFolder = true;

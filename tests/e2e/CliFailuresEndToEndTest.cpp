@@ -201,6 +201,8 @@ TEST(CliFailures, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runCli({"--languages", "xx-XX", "x.pdf"}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--region", "0.1,0.2,0,0.5", "x.pdf"}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--rotate", "--no-rotate", "x.pdf"}).result.exitCode, 2);
+    EXPECT_TRUE(says(runCli({"--watch", "/nonexistent", "x.pdf"}).result.standardError,
+                     "--watch takes no other files"));
     const auto endlessWords = runCli({"--words", "/dev/zero", "x.pdf"}).result;
     EXPECT_EQ(endlessWords.exitCode, 2);
     EXPECT_TRUE(says(endlessWords.standardError, "--words: cannot read \"/dev/zero\": it is larger than 1 MiB"));
