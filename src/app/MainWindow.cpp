@@ -89,13 +89,18 @@ void MainWindow::showPreview(const QString& file) {
                                                    m_settings.value<bool>(Setting::deskew),
                                                    m_settings.value<bool>(Setting::perspective)};
     PreprocessingPreviewView::Actions actions{
-        .makeDefault = [this](PreprocessStrength strength) { m_settings.setValue(Setting::preprocessing, strength); },
+        .makeDefault =
+            [this](PreprocessStrength strength) { m_settings.setValue(Setting::preprocessing, strength); },
         .setAutoRotate = [this](bool on) { m_settings.setValue(Setting::autoRotate, on); },
         .setDeskew = [this](bool on) { m_settings.setValue(Setting::deskew, on); },
         .setPerspective = [this](bool on) { m_settings.setValue(Setting::perspective, on); },
-        .processWithRegion = [this, file](const std::optional<Rect>& region) {
-            m_workflow->processWithRegion(file, region);
-        }};
+        // What the preview showed is what is done, whether or not it became the settings.
+        .processWithRegion =
+            [this, file](const std::optional<Rect>& region, const PreprocessingPreviewModel::Trial& trial) {
+                OCROptions options = trial.appliedTo(m_settings.makeOptions());
+                options.region = region;
+                m_workflow->processWithOptions(file, options);
+            }};
     m_preview = new PreprocessingPreviewView(file, current, m_settings.makeOptions(), m_recognizer, std::move(actions), this);
     m_preview->setAttribute(Qt::WA_DeleteOnClose);
     m_preview->open();

@@ -82,12 +82,12 @@ void MainWorkflow::chooseAndArrive(DialogProvider::InputKind kind) {
     }
 }
 
-void MainWorkflow::processWithRegion(const QString& file, const std::optional<Rect>& region) {
+void MainWorkflow::processWithOptions(const QString& file, const OCROptions& options) {
     if (isBusy()) {
         m_dialogs.showAlert(busyTitle, busyMessage);
         return;
     }
-    routeOneFile(file, region);
+    routeOneFile(file, options);
 }
 
 std::optional<QString> MainWorkflow::choosePreviewFile() {
@@ -95,27 +95,27 @@ std::optional<QString> MainWorkflow::choosePreviewFile() {
     return chosen.isEmpty() ? std::nullopt : std::optional(chosen.first());
 }
 
-void MainWorkflow::routeOneFile(const QString& file, const std::optional<Rect>& region) {
+void MainWorkflow::routeOneFile(const QString& file, const std::optional<OCROptions>& options) {
     // Finding out whether the file is locked means parsing it: off the main thread, and the window
     // counts as busy meanwhile.
     m_inspectingArrival = true;
-    QtConcurrent::run(&OCRPipeline::requiresPassword, file).then(this, [this, file, region](bool locked) {
+    QtConcurrent::run(&OCRPipeline::requiresPassword, file).then(this, [this, file, options](bool locked) {
         m_inspectingArrival = false;
         if (locked) {
-            askPassword(file, region);
+            askPassword(file, options);
         } else {
-            startSingleRun(file, std::nullopt, region);
+            startSingleRun(file, std::nullopt, options);
         }
     });
 }
 
-void MainWorkflow::askPassword(const QString& file, const std::optional<Rect>& region) {
+void MainWorkflow::askPassword(const QString& file, const std::optional<OCROptions>& options) {
     if (m_passwordPrompt) {
         m_passwordPrompt->cancel();
     }
     auto* prompt = new PasswordPrompt(file, this);
     connect(prompt, &PasswordPrompt::accepted, this,
-            [this, file, region](const QString& password) { startSingleRun(file, password, region); });
+            [this, file, options](const QString& password) { startSingleRun(file, password, options); });
     connect(prompt, &PasswordPrompt::closed, this, [this, prompt] {
         if (m_passwordPrompt == prompt) {
             m_passwordPrompt = nullptr;
@@ -139,13 +139,12 @@ bool MainWorkflow::isFolderWritable(const QString& folder) {
 }
 
 void MainWorkflow::startSingleRun(const QString& file, const std::optional<QString>& password,
-                                  const std::optional<Rect>& region) {
+                                  const std::optional<OCROptions>& given) {
     if (isBusy()) {
         m_dialogs.showAlert(busyTitle, busyMessage);
         return;
     }
-    OCROptions options = m_settings.makeOptions();
-    options.region = region;
+    const OCROptions options = given ? *given : m_settings.makeOptions();
     QString output = OutputPath::outputURL(file, std::nullopt, m_settings.value<QString>(Setting::outputNameTemplate));
     const QString folder = QFileInfo(output).absolutePath();
     if (!isFolderWritable(folder)) {

@@ -55,9 +55,9 @@ public:
     void arrive(const QStringList& paths);
     // Asks for files or a folder, then routes them as an arrival.
     void chooseAndArrive(DialogProvider::InputKind kind);
-    // One file handed back by the preview: a single run with the current settings, limited to
-    // `region` when there is one (after the busy check and the password question, as any arrival).
-    void processWithRegion(const QString& file, const std::optional<Rect>& region);
+    // One file handed back by the preview: a single run with the options it was tried with (after
+    // the busy check and the password question, as any arrival).
+    void processWithOptions(const QString& file, const OCROptions& options);
     // Asks for the file to preview; nothing when the user cancels.
     std::optional<QString> choosePreviewFile();
 
@@ -81,9 +81,11 @@ Q_SIGNALS:
     void passwordPromptChanged();
 
 private:
-    void routeOneFile(const QString& file, const std::optional<Rect>& region = std::nullopt);
-    void askPassword(const QString& file, const std::optional<Rect>& region);
-    void startSingleRun(const QString& file, const std::optional<QString>& password, const std::optional<Rect>& region);
+    // Without `options`, the run takes the current settings.
+    void routeOneFile(const QString& file, const std::optional<OCROptions>& options = std::nullopt);
+    void askPassword(const QString& file, const std::optional<OCROptions>& options);
+    void startSingleRun(const QString& file, const std::optional<QString>& password,
+                        const std::optional<OCROptions>& options);
     void startBatch(const QStringList& files, const QStringList& heldFolders);
     void documentFinished();
     void batchFinished();

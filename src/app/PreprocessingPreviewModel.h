@@ -45,6 +45,14 @@ public:
         bool perspective = true;
 
         bool anyCorrection() const { return autoRotate || deskew || perspective; }
+        // A job's options with this trial's cleaning and corrections.
+        OCROptions appliedTo(OCROptions options) const {
+            options.preprocessing = strength;
+            options.autoRotate = autoRotate;
+            options.deskew = deskew;
+            options.perspective = perspective;
+            return options;
+        }
     };
 
     // A page after cleaning and the corrections of a trial, and what they did.

@@ -241,10 +241,11 @@ QString PreprocessingPreviewView::processButtonText() const {
 
 void PreprocessingPreviewView::processNow() {
     const auto region = m_model->limitToRegion() ? m_model->region() : std::nullopt;
+    const auto trial = m_model->trial();
     auto process = m_actions.processWithRegion;
     accept();
     if (process) {
-        process(region);
+        process(region, trial);
     }
 }
 

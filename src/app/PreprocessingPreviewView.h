@@ -36,8 +36,8 @@ public:
         std::function<void(bool)> setAutoRotate;
         std::function<void(bool)> setDeskew;
         std::function<void(bool)> setPerspective;
-        // Process the file now, limited to the region when there is one.
-        std::function<void(std::optional<Rect>)> processWithRegion;
+        // Process the file now as tried, limited to the region when there is one.
+        std::function<void(std::optional<Rect>, const PreprocessingPreviewModel::Trial&)> processWithRegion;
     };
 
     // `initial`: the settings' current values, which the buttons for future jobs compare with.

@@ -243,13 +243,15 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
                                                  QUrl::fromLocalFile(scans + "/b_searchable.pdf").toString()}));
 }
 
-TEST(MainWindow, PreviewFromTheDropAreaProcessesTheFileWithTheRegionDrawn) {
+// The preview processes the file as it was tried there: here without the deskew of the settings.
+TEST(MainWindow, PreviewFromTheDropAreaProcessesTheFileAsTriedWithTheRegionDrawn) {
     QTemporaryDir folder;
     const QString page = folder.filePath("notes.pdf");
     const QStringList lines{"Minutes of the committee", "", "", "", "", "", "", "Budget for the coming year"};
-    ASSERT_TRUE(test::writePdf(page, {test::scanPage(test::drawTextPage(lines, 1275, 1000).raster)}));
+    ASSERT_TRUE(test::writePdf(
+        page, {test::scanPage(test::tiltedPage(test::drawTextPage(lines, 1275, 1000).raster, 2))}));
     AppUnderTest t;
-    for (const auto setting : {Setting::autoRotate, Setting::deskew, Setting::perspective}) {
+    for (const auto setting : {Setting::autoRotate, Setting::perspective}) {
         t.app.settings().setValue(setting, false);
     }
     t.dialogs->inputsToChoose = {page};
@@ -257,11 +259,14 @@ TEST(MainWindow, PreviewFromTheDropAreaProcessesTheFileWithTheRegionDrawn) {
     PreprocessingPreviewView* preview = t.app.mainWindow().preview();
     ASSERT_NE(preview, nullptr);
     ASSERT_TRUE(test::runUntil([&] { return preview->model().processedImage().has_value(); }, 60s));
+    preview->model().setDeskew(false);
     preview->model().setLimitToRegion(true);
     preview->model().drawRegion({0, 0.5, 1, 0.5}); // the upper half
     preview->processNow();
     ASSERT_TRUE(t.runDocument());
     ASSERT_EQ(t.pipeline().phase().kind, Phase::Kind::done) << t.pipeline().phase().message.toStdString();
+    EXPECT_EQ(t.pipeline().phase().summary.deskewedPages, 0);
+    EXPECT_TRUE(t.app.settings().value<bool>(Setting::deskew));
     const QString text = test::pdfText(*t.pipeline().phase().summary.outputURL);
     EXPECT_TRUE(text.contains("committee", Qt::CaseInsensitive)) << text.toStdString();
     EXPECT_FALSE(text.contains("Budget", Qt::CaseInsensitive)) << text.toStdString();
