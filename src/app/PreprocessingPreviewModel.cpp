@@ -294,38 +294,35 @@ void PreprocessingPreviewModel::startWork() {
     m_working = true;
     setIsRendering(true);
     const int index = m_pageIndex;
-    const auto rendered = m_rawPageIndex == index ? m_rawPageImage : std::nullopt;
-    auto work = [source = m_sourceURL, document = m_document, index, rendered, trial = m_trial,
-                 options = m_recognitionOptions, recognizer = m_recognizer, closed = m_closedFlag] {
+    if (m_rawPageIndex == index) {
+        startProcessing();
+        return;
+    }
+    // The page is shown as soon as it is rendered: processing it may take many seconds more.
+    auto render = [source = m_sourceURL, document = m_document, index, closed = m_closedFlag] {
         Work work;
         work.pageIndex = index;
         try {
-            std::optional<Raster> page = rendered;
-            if (!page && !document) {
-                try {
-                    work.rendered = renderImagePage(source, index, *closed);
-                } catch (const OCRError&) {
-                    work.error = imageFailedMessage; // as the pipeline would refuse the file
-                }
-                page = work.rendered;
-            } else if (!page) {
-                if (const auto pdfPage = document->page(index)) {
-                    work.rendered = PDFPageRasterizer::render(*pdfPage, renderDPI);
-                }
-                page = work.rendered;
+            if (!document) {
+                work.rendered = renderImagePage(source, index, *closed);
+            } else if (const auto pdfPage = document->page(index)) {
+                work.rendered = PDFPageRasterizer::render(*pdfPage, renderDPI);
             }
-            if (page && !*closed) { // closed meanwhile: nobody waits for the page
-                work.processed = process(*page, trial, options, *recognizer);
+        } catch (const OCRError&) {
+            if (!document) {
+                work.error = imageFailedMessage; // as the pipeline would refuse the file
             }
         } catch (...) {
-            // A page that cannot be rendered or processed leaves its panes empty.
+            // A page that cannot be rendered leaves its panes empty.
         }
         return work;
     };
-    QtConcurrent::run(pageTaskPool(), work).then(this, [this](Work work) { finishWork(std::move(work)); });
+    QtConcurrent::run(pageTaskPool(), render).then(this, [this](Work work) {
+        finishRendering(std::move(work));
+    });
 }
 
-void PreprocessingPreviewModel::finishWork(Work work) {
+void PreprocessingPreviewModel::finishRendering(Work work) {
     m_working = false;
     if (m_closed) {
         return;
@@ -334,14 +331,40 @@ void PreprocessingPreviewModel::finishWork(Work work) {
         showError(*work.error);
         return;
     }
-    if (work.pageIndex == m_pageIndex && (work.rendered || m_rawPageIndex != m_pageIndex)) {
+    if (work.pageIndex == m_pageIndex) {
         m_rawPageImage = work.rendered;
         m_rawPageIndex = m_pageIndex;
         m_originalImage = work.rendered;
         Q_EMIT originalImageChanged();
     }
+    m_workAgain = false;
+    startWork(); // the page's processing, or the page shown meanwhile
+}
+
+void PreprocessingPreviewModel::startProcessing() {
+    auto process = [index = m_pageIndex, page = m_rawPageImage, trial = m_trial,
+                    options = m_recognitionOptions, recognizer = m_recognizer, closed = m_closedFlag] {
+        Work work;
+        work.pageIndex = index;
+        try {
+            if (page && !*closed) { // closed meanwhile: nobody waits for the page
+                work.processed = PreprocessingPreviewModel::process(*page, trial, options, *recognizer);
+            }
+        } catch (...) {
+            // A page that cannot be processed leaves its pane empty.
+        }
+        return work;
+    };
+    QtConcurrent::run(pageTaskPool(), process).then(this, [this](Work work) { finishWork(std::move(work)); });
+}
+
+void PreprocessingPreviewModel::finishWork(Work work) {
+    m_working = false;
+    if (m_closed) {
+        return;
+    }
     if (std::exchange(m_workAgain, false)) {
-        startWork();
+        startWork(); // what was processed is out of date
         return;
     }
     m_processedImage = work.processed ? std::optional(work.processed->raster) : std::nullopt;

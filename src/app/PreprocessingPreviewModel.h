@@ -140,6 +140,8 @@ private:
     // Renders the page shown unless it is rendered already, then processes it. A request while
     // work is under way is taken up when that work ends, whose results are then out of date.
     void startWork();
+    void finishRendering(Work work);
+    void startProcessing();
     void finishWork(Work work);
     void setIsRendering(bool rendering);
     void showError(const QString& message);

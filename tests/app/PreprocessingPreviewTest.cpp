@@ -9,14 +9,17 @@
 #include "support/EventLoop.h"
 #include "support/PdfBuilder.h"
 #include "support/RasterFixtures.h"
+#include "support/ScriptedRecognizer.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <thread>
 #include <tiffio.h>
 #include <vips/vips8>
 
@@ -93,6 +96,30 @@ TEST(PreprocessingPreview, OnePagePdfWithEverySwitchOffChangesOnlyTonesAndTakesA
     EXPECT_EQ(preview.view.processButtonText(), QStringLiteral("Process this file (region only)"));
     preview.view.processNow();
     EXPECT_FALSE(preview.view.isVisible());
+}
+
+// The page shows as soon as it is rendered, while its corrections, which may take many seconds,
+// are still worked out.
+TEST(PreprocessingPreview, ThePageShowsBeforeItsCorrectionsAreWorkedOut) {
+    QTemporaryDir folder;
+    std::atomic<bool> recognitionMayEnd{false};
+    const auto slowRecognizer = std::make_shared<const test::ScriptedRecognizer>([&](const auto&) {
+        while (!recognitionMayEnd) {
+            std::this_thread::sleep_for(10ms);
+        }
+        return std::vector<OCRLine>{};
+    });
+    const auto release = qScopeGuard([&] {
+        recognitionMayEnd = true;
+        pageTaskPool()->waitForDone();
+    });
+    PreprocessingPreviewView view(test::smallScan(folder.path(), "memo.pdf"),
+                                  {PreprocessStrength::conservative, false, true, false}, test::englishOnly(),
+                                  slowRecognizer, {});
+    ASSERT_TRUE(test::runUntil([&] { return view.model().originalImage().has_value(); }, 60s));
+    EXPECT_TRUE(view.model().isRendering());
+    recognitionMayEnd = true;
+    EXPECT_TRUE(test::runUntil([&] { return view.model().processedImage().has_value(); }, 60s));
 }
 
 // A TIFF's pages are converted one at a time as they are shown: a damaged last page leaves the
