@@ -236,9 +236,7 @@ void BatchCoordinator::beginRun() {
     m_firstItemWithOutput.clear();
     for (int index = 0; index < m_items.size(); ++index) {
         const QString output = m_lastRun->outputFor(m_items[index].sourceURL);
-        // Names that differ in case only are two files here. Where the file system takes them for
-        // one, the output's lock refuses the second writer.
-        const QString key = FileNames::absolute(output);
+        const QString key = FileNames::absolute(output).toLower();
         m_outputKeys.append(key);
         m_firstItemWithOutput.insert(key, std::min(m_firstItemWithOutput.value(key, index), index));
     }

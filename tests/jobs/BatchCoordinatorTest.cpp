@@ -283,13 +283,6 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     EXPECT_EQ(coordinator.items().size(), 1);
     coordinator.clear();
     EXPECT_TRUE(coordinator.items().isEmpty());
-
-    // Names that differ in case only are two documents with two outputs.
-    writeNumbered(folder + "/Note1.pdf", 8);
-    coordinator.start({folder + "/note1.pdf", folder + "/Note1.pdf"}, test::recognitionOnly());
-    ASSERT_TRUE(runToEnd(coordinator));
-    EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::done}));
-    EXPECT_TRUE(test::pdfText(folder + "/Note1_searchable.pdf").contains("Text of page 8"));
 }
 
 // The French language data is missing at first: the French document fails with the recognizer's
