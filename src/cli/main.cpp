@@ -163,20 +163,18 @@ int main(int argc, char** argv) {
 
     // Named files that cannot be taken are reported; folders contribute what they hold.
     QList<BatchItem> refusedItems; // failed in the report too
+    QStringList inputs, folders;
     bool anyFolder = false;
     for (const auto& input : commandLine.inputs) {
         if (const auto problem = InputFiles::whyNotTaken(input)) {
             print(stderr, QStringLiteral("quorvane-cli: %1: %2\n").arg(cli::Terminal::shown(input, stderr), *problem));
             refusedItems.append(BatchItem::queued(FileNames::absolute(input)));
             refusedItems.last().status = ItemStatus::failed(*problem);
-        } else if (FileNames::isDirectory(input)) {
-            anyFolder = true;
+            continue;
         }
-    }
-    QStringList inputs, folders;
-    for (const auto& input : commandLine.inputs) {
         inputs.append(FileNames::absolute(input));
         if (FileNames::isDirectory(input)) {
+            anyFolder = true;
             folders.append(inputs.last());
         }
     }

@@ -124,6 +124,9 @@ QDateTime modified(const struct stat& status) {
 }
 
 QString absolute(const QString& path) {
+    if (path.isEmpty()) {
+        return path; // names no file, as with QFileInfo: not the current folder
+    }
     if (QDir::isAbsolutePath(path)) {
         return QDir::cleanPath(path);
     }

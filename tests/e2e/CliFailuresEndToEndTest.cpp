@@ -201,8 +201,9 @@ TEST(CliFailures, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runCli({"--languages", "xx-XX", "x.pdf"}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--region", "0.1,0.2,0,0.5", "x.pdf"}).result.exitCode, 2);
     EXPECT_EQ(runCli({"--rotate", "--no-rotate", "x.pdf"}).result.exitCode, 2);
-    EXPECT_TRUE(says(runCli({"--watch", "/nonexistent", "x.pdf"}).result.standardError,
-                     "--watch takes no other files"));
+    const auto watchAndFiles = runCli({"--watch", "/nonexistent", "x.pdf"}).result;
+    EXPECT_EQ(watchAndFiles.exitCode, 2);
+    EXPECT_TRUE(says(watchAndFiles.standardError, "--watch takes no other files"));
     const auto endlessWords = runCli({"--words", "/dev/zero", "x.pdf"}).result;
     EXPECT_EQ(endlessWords.exitCode, 2);
     EXPECT_TRUE(says(endlessWords.standardError, "--words: cannot read \"/dev/zero\": it is larger than 1 MiB"));
@@ -340,6 +341,10 @@ TEST(CliFailures, NamesThatAreNoUtf8TooLongOrHoldControlCharacters) {
     const QStringList rows = QString::fromUtf8(report.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 2);
     EXPECT_TRUE(says(rows[1], "/scan\\xFF.pdf,skipped-existing,"));
+    // An empty name is refused, not taken for the current folder.
+    const auto empty = inFolder("\"\"");
+    EXPECT_EQ(empty.exitCode, 3);
+    EXPECT_FALSE(empty.standardOutput.contains("scan")) << empty.standardOutput.toStdString();
 
     const auto mirrored = inFolder("-r -o \"$(printf 'out\\376')\" \"$(printf 'in\\376')\"");
     EXPECT_EQ(mirrored.exitCode, 0) << mirrored.standardError.toStdString();
