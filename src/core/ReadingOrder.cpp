@@ -578,11 +578,13 @@ qsizetype wordCount(const QString& text) {
 // Which lines to read in halves. Tesseract joins blocks that stand side by side on the same
 // baselines, such as two addresses, into one line a row. Such a run of lines is two blocks where
 // one is longer (a line stands under or over one half only), where the right halves are fields
-// with labels of their own, or where most rows hold a few words on both sides, as the lines of an
-// address do. Read in halves, each block is read on its own, and what belongs together in a row
-// comes together again. Other runs stay as read: a form's labels of a word beside their values,
-// and a table's rows, which are also all the lines of three parts or more.
+// with labels of their own, or where both halves look like addresses: most rows of a few words,
+// and figures (a house number, a postcode) on both sides. Read in halves, each block is read on
+// its own, and what belongs together in a row comes together again. Other runs stay as read: a
+// form's labels beside their values, which hold no figures, and a table's rows, which are also
+// all the lines of three parts or more.
 std::vector<bool> blocksSideBySide(const std::vector<OCRLine>& lines) {
+    static const QRegularExpression digit(QStringLiteral("\\d"));
     std::vector<std::size_t> acrossAGap;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].spans.size() == 2) {
@@ -622,8 +624,8 @@ std::vector<bool> blocksSideBySide(const std::vector<OCRLine>& lines) {
                    !overlapsAcross(box, gapStart, gapEnd);
         });
         // References beside an address ("Our ref: HS-22", "Date: 14 May") are fields of their own.
-        // A form's label is mostly a word ("Name", "Born"); an address's lines are mostly more.
         std::size_t fieldsOnTheLeft = 0, fieldsOnTheRight = 0, wordsOnBothSides = 0;
+        bool figuresOnTheLeft = false, figuresOnTheRight = false;
         for (std::size_t i = first; i < end; ++i) {
             const OCRLine& line = lines[acrossAGap[i]];
             const QString left = line.text.left(line.spans[1].start),
@@ -631,12 +633,15 @@ std::vector<bool> blocksSideBySide(const std::vector<OCRLine>& lines) {
             fieldsOnTheLeft += isField(left) ? 1 : 0;
             fieldsOnTheRight += isField(right) ? 1 : 0;
             wordsOnBothSides += wordCount(left) >= 2 && wordCount(right) >= 2 ? 1 : 0;
+            figuresOnTheLeft = figuresOnTheLeft || left.contains(digit);
+            figuresOnTheRight = figuresOnTheRight || right.contains(digit);
         }
         const std::size_t rows = end - first;
         const bool fieldsBeside = rows >= 2 && fieldsOnTheLeft == 0 && 2 * fieldsOnTheRight >= rows;
-        const bool textBeside = rows >= 2 && 2 * wordsOnBothSides > rows;
+        const bool addressesBeside =
+            rows >= 2 && 2 * wordsOnBothSides > rows && figuresOnTheLeft && figuresOnTheRight;
         for (std::size_t i = first; i < end; ++i) {
-            split[acrossAGap[i]] = longerBlock || fieldsBeside || textBeside;
+            split[acrossAGap[i]] = longerBlock || fieldsBeside || addressesBeside;
         }
     }
     return split;

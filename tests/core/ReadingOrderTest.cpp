@@ -255,7 +255,7 @@ OCRLine acrossAGap(const char* left, const char* right, double top, double right
 // An address and a letter's references beside it, each row read as one line, come apart into
 // their blocks, and the salutation under both follows them; so do two addresses, one longer or
 // both as long. A receipt's rows come back whole (its last line under its items only), and so do
-// labels of a word beside their values, where no block is longer than the other.
+// labels beside their values, where no block is longer than the other.
 TEST(ReadingOrder, BlocksReadAsOneLineARowAreReadBlockByBlock) {
     const std::vector<OCRLine> letter{acrossAGap("Frau Margaret Hale", "Our reference: HS-2231", 0.9, 0.8),
                                       acrossAGap("20095 Hamburg", "Date: 14 May 2024", 0.88, 0.8),
@@ -281,9 +281,9 @@ TEST(ReadingOrder, BlocksReadAsOneLineARowAreReadBlockByBlock) {
                                        acrossAGap("TOTAL", "14.89", 0.86, 0.5),
                                        line("Thanks", 0.1, 0.16, 0.83, 0.84)};
     EXPECT_EQ(ReadingOrder::order(receipt), receipt);
-    const std::vector<OCRLine> form{acrossAGap("Name", "Margaret Hale", 0.9, 0.6),
-                                    acrossAGap("Born", "3 May 1951", 0.88, 0.6),
-                                    acrossAGap("Occupation", "Archivist", 0.86, 0.6)};
+    const std::vector<OCRLine> form{acrossAGap("Full name", "Margaret Hale", 0.9, 0.6),
+                                    acrossAGap("Date of birth", "3 May 1951", 0.88, 0.6),
+                                    acrossAGap("Place of birth", "Leith", 0.86, 0.6)};
     EXPECT_EQ(ReadingOrder::order(form), form);
 }
 
