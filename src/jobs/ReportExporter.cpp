@@ -10,6 +10,7 @@
 #include <QTimeZone>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 
 namespace quorvane::ReportExporter {
 
@@ -176,8 +177,14 @@ QByteArray data(Format format, const QList<BatchItem>& items, const QDateTime& d
 
 void write(const QString& path, Format format, const QList<BatchItem>& items, const QDateTime& date) {
     const auto bytes = data(format, items, date);
+    // A report saved through a link goes where the link leads, and the link stays.
+    QString target = path;
+    if (char* resolved = ::realpath(FileNames::encode(path).constData(), nullptr)) {
+        target = FileNames::decode(resolved);
+        std::free(resolved);
+    }
     // Not QSaveFile: it cannot name a file whose name is not UTF-8.
-    StagedOutputFile file(path);
+    StagedOutputFile file(target);
     if (!file.create()) {
         throw PlatformError(QStringLiteral("The report could not be saved to %1: %2")
                                 .arg(FileNames::shown(path), qt_error_string(errno)));

@@ -3,6 +3,8 @@
 #include "core/OCRError.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -107,12 +109,15 @@ TEST(ReportExporter, ConfidenceThatIsNoNumberFailsOnlyForJSON) {
     EXPECT_NO_THROW(Report::data(Report::Format::csv, queue, generated));
 }
 
+// Also through a link, which stays a link to the report.
 TEST(ReportExporter, WritingReplacesTheFileOrSaysWhyNot) {
     QTemporaryDir dir;
-    const auto path = dir.filePath("report.json");
-    ASSERT_TRUE(test::writeFile(path, QByteArray(10000, 'x')));
+    const auto target = dir.filePath("kept.json"), path = dir.filePath("report.json");
+    ASSERT_TRUE(test::writeFile(target, QByteArray(10000, 'x')));
+    ASSERT_TRUE(QFile::link(target, path));
     Report::write(path, Report::Format::json, sampleQueue(), generated);
-    EXPECT_EQ(test::readBytes(path), Report::data(Report::Format::json, sampleQueue(), generated));
+    EXPECT_EQ(test::readBytes(target), Report::data(Report::Format::json, sampleQueue(), generated));
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
 
     try {
         Report::write(dir.filePath("missing/folder/report.csv"), Report::Format::csv, sampleQueue(), generated);
