@@ -336,6 +336,10 @@ void PreprocessingPreviewModel::finishRendering(Work work) {
         m_rawPageIndex = m_pageIndex;
         m_originalImage = work.rendered;
         Q_EMIT originalImageChanged();
+        // The last page's corrections must not stand beside this one.
+        m_processedImage.reset();
+        m_applied = {};
+        Q_EMIT processedImageChanged();
     }
     m_workAgain = false;
     startWork(); // the page's processing, or the page shown meanwhile

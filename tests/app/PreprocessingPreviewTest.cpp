@@ -99,9 +99,11 @@ TEST(PreprocessingPreview, OnePagePdfWithEverySwitchOffChangesOnlyTonesAndTakesA
 }
 
 // The page shows as soon as it is rendered, while its corrections, which may take many seconds,
-// are still worked out.
+// are still worked out; the last page's corrections are not shown beside the next page.
 TEST(PreprocessingPreview, ThePageShowsBeforeItsCorrectionsAreWorkedOut) {
     QTemporaryDir folder;
+    const QString file = folder.filePath("two pages.pdf");
+    ASSERT_TRUE(test::writePdf(file, {test::numberedPage(1), test::numberedPage(2)}));
     std::atomic<bool> recognitionMayEnd{false};
     const auto slowRecognizer = std::make_shared<const test::ScriptedRecognizer>([&](const auto&) {
         while (!recognitionMayEnd) {
@@ -113,13 +115,18 @@ TEST(PreprocessingPreview, ThePageShowsBeforeItsCorrectionsAreWorkedOut) {
         recognitionMayEnd = true;
         pageTaskPool()->waitForDone();
     });
-    PreprocessingPreviewView view(test::smallScan(folder.path(), "memo.pdf"),
-                                  {PreprocessStrength::conservative, false, true, false}, test::englishOnly(),
-                                  slowRecognizer, {});
+    PreprocessingPreviewView view(file, {PreprocessStrength::conservative, false, true, false},
+                                  test::englishOnly(), slowRecognizer, {});
     ASSERT_TRUE(test::runUntil([&] { return view.model().originalImage().has_value(); }, 60s));
     EXPECT_TRUE(view.model().isRendering());
     recognitionMayEnd = true;
-    EXPECT_TRUE(test::runUntil([&] { return view.model().processedImage().has_value(); }, 60s));
+    ASSERT_TRUE(test::runUntil([&] { return view.model().processedImage().has_value(); }, 60s));
+
+    recognitionMayEnd = false;
+    const uchar* firstPage = view.model().originalImage()->data;
+    view.model().changePage(1);
+    ASSERT_TRUE(test::runUntil([&] { return view.model().originalImage()->data != firstPage; }, 60s));
+    EXPECT_FALSE(view.model().processedImage().has_value());
 }
 
 // A TIFF's pages are converted one at a time as they are shown: a damaged last page leaves the
