@@ -51,6 +51,9 @@ QPDFObjectHandle movedPoints(QPDFObjectHandle points, const QPDFMatrix& placemen
 // quadrilaterals, an ink stroke, a line's ends, a polygon's corners. Readers draw from those, and a
 // redaction cuts there.
 void moveShape(QPDFObjectHandle copy, const QPDFMatrix& placement) {
+    if (placement == QPDFMatrix()) {
+        return; // as it was, to the last digit
+    }
     for (const char* key : {"/QuadPoints", "/Vertices", "/L", "/CL"}) {
         if (auto points = copy.getKey(key); isPointList(points)) {
             copy.replaceKey(key, movedPoints(points, placement));
@@ -234,16 +237,20 @@ void PageAnnotations::finish() {
         auto destination = page == outputPages_.end()
                                ? QPDFObjectHandle::newNull()
                                : PdfDestinations::destination(link.target, page->second);
-        // An action stays one: a button cannot name a destination itself, and the action may
-        // lead on to others (/Next).
+        // An action stays one: a button cannot name a destination itself. What it leads on to
+        // (/Next) could lead into the source document, and goes.
         auto action = link.annotation.getKey("/A");
-        const bool viaAction = link.annotation.getKey("/Dest").isNull() && action.isDictionary() &&
-                               action.getKey("/S").isNameAndEquals("/GoTo");
+        const bool goTo = action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo");
+        const bool viaAction = goTo && link.annotation.getKey("/Dest").isNull();
+        if (goTo && !viaAction) {
+            link.annotation.removeKey("/A"); // not allowed beside a destination, which was taken
+        }
         if (destination.isNull()) {
             link.annotation.removeKey(viaAction ? "/A" : "/Dest");
         } else if (viaAction) {
             action = action.shallowCopy();
             action.replaceKey("/D", destination);
+            action.removeKey("/Next");
             link.annotation.replaceKey("/A", action);
         } else {
             link.annotation.replaceKey("/Dest", destination);

@@ -147,7 +147,10 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
         auto toSecond = annotation("<< /Type /Annot /Subtype /Link /Rect [100 100 200 120] >>");
         toSecond.replaceKey("/Dest", QPDFObjectHandle::parse("[null /XYZ 0 700 null]"));
         toSecond.getKey("/Dest").setArrayItem(0, second);
-        auto named = annotation("<< /Type /Annot /Subtype /Link /Rect [100 200 200 220] /A << /S /GoTo /D (back) >> >>");
+        auto named =
+            annotation("<< /Type /Annot /Subtype /Link /Rect [100 200 200 220] /A << /S /GoTo /D (back) "
+                       "/Next << /S /GoTo /D [null /Fit] >> >> >>");
+        named.getKey("/A").getKey("/Next").getKey("/D").setArrayItem(0, second);
         first.getKey("/Annots").appendItem(toSecond);
         first.getKey("/Annots").appendItem(named);
         first.getKey("/Annots").appendItem(pdf.getRoot().getKey("/Pages")); // damage, left out
@@ -181,6 +184,7 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(0).toString(), secondPage);
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(2).toDouble(), 0);
     EXPECT_EQ(onFirst[2]["/A"].toObject()["/D"].toArray().at(0).toString(), firstPage);
+    EXPECT_FALSE(onFirst[2]["/A"].toObject().contains("/Next")); // it led into the source
     ASSERT_EQ(onSecond.size(), 2);
     EXPECT_EQ(onSecond[0]["/Popup"].toString(), onSecond[1]["object"].toString());
     EXPECT_EQ(onSecond[1]["/Parent"].toString(), onSecond[0]["object"].toString());
