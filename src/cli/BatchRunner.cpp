@@ -144,6 +144,9 @@ bool BatchRunner::finishUnlessBusy() {
     if (coordinator_.isRunning()) {
         return false;
     }
+    if (watcher_ && !reportWritten_) {
+        writeReport(); // nothing arrived: an earlier run's report must not pass for this one's
+    }
     Q_EMIT finished();
     return true;
 }
@@ -227,6 +230,7 @@ void BatchRunner::writeReport() {
     if (!settings_.reportPath) {
         return;
     }
+    reportWritten_ = true;
     // A watch reports every arrival since it began, not only the last batch's.
     if (const auto error = ReportFile::write(*settings_.reportPath,
                                              earlierBatches_ + coordinator_.items() + settings_.refused)) {

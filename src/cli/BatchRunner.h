@@ -75,6 +75,7 @@ private:
     std::unique_ptr<TerminalProgressView> view_; // on a terminal, what is in progress is redrawn in place
     QSet<QUuid> reported_;    // completed items already printed
     QList<BatchItem> earlierBatches_; // a watch's batches before the current one, for its report
+    bool reportWritten_ = false;
     bool retried_ = false;
     bool interrupted_ = false;
     bool stopping_ = false;

@@ -85,6 +85,16 @@ TEST(CliBatch, FolderRunsAsABatchWithReportsSkipsAndRetry) {
     ASSERT_TRUE(QDir().mkpath(root.filePath("empty")));
     EXPECT_EQ(runCli({"--report", root.filePath("first.csv"), root.filePath("empty")}).result.exitCode, 0);
     EXPECT_EQ(readTextFile(root.filePath("first.csv")).count('\n'), 1);
+    // So does a watch that ends before anything arrives.
+    ASSERT_TRUE(writeFile(root.filePath("first.csv"), "an earlier run's rows\n\n"));
+    QProcess watch;
+    watch.start(binPath("quorvane-cli"),
+                {"--watch", root.filePath("empty"), "--report", root.filePath("first.csv")});
+    QString seen;
+    ASSERT_TRUE(waitForOutput(watch, seen, "for new scans")) << seen.toStdString();
+    ::kill(static_cast<pid_t>(watch.processId()), SIGINT);
+    ASSERT_TRUE(watch.waitForFinished(15000));
+    EXPECT_EQ(readTextFile(root.filePath("first.csv")).count('\n'), 1);
 }
 
 // 45 documents in an 80 x 24 terminal: each finished one leaves one line, the progress under them
