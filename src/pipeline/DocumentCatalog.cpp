@@ -56,7 +56,7 @@ constexpr Entry plainEntries[] = {
 
 } // namespace
 
-void carryOver(const PdfDocument& source, QPDF& output) {
+void carryOver(const PdfDocument& source, QPDF& output, const std::vector<QPDFMatrix>& placements) {
     if (source.isLocked()) {
         return;
     }
@@ -102,8 +102,10 @@ void carryOver(const PdfDocument& source, QPDF& output) {
         holder.replaceKey(action.isArray() ? "/Dest" : "/A", action);
         if (const auto target = PdfDestinations(source).targetOf(holder);
             target && target->pageIndex < int(pages.size())) {
-            to.replaceKey("/OpenAction",
-                          PdfDestinations::destination(*target, pages[target->pageIndex].getObjectHandle()));
+            const auto index = size_t(target->pageIndex);
+            to.replaceKey("/OpenAction", PdfDestinations::destination(
+                                             *target, pages[index].getObjectHandle(),
+                                             index < placements.size() ? placements[index] : QPDFMatrix()));
         }
     });
     // Of the name trees, the attached files and the scripts that form fields call; the others

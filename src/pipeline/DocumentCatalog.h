@@ -7,6 +7,8 @@
 #include "platform/PdfDocument.h"
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFMatrix.hh>
+#include <vector>
 
 namespace quorvane::DocumentCatalog {
 
@@ -14,10 +16,10 @@ namespace quorvane::DocumentCatalog {
 // (/Names /EmbeddedFiles and /JavaScript), its optional content (/OCProperties: without it, a
 // layer hidden by default would show on every page), /Lang, /ViewerPreferences, /PageLayout and
 // /PageMode, its /OutputIntents when the output has none of its own, the page it opens at
-// (pointed at the output page with the same index), and its page labels when the output has the
-// source's pages. The structure tree stays behind: its marks point into content streams that the
-// copy holds in other objects.
+// (pointed at the output page with the same index, its view moved by that page's placement), and
+// its page labels when the output has the source's pages. The structure tree stays behind: its
+// marks point into content streams that the copy holds in other objects.
 // Throws PlatformError naming the parts that could not be copied and why; the others are copied.
-void carryOver(const PdfDocument& source, QPDF& output);
+void carryOver(const PdfDocument& source, QPDF& output, const std::vector<QPDFMatrix>& placements = {});
 
 } // namespace quorvane::DocumentCatalog

@@ -86,7 +86,7 @@ QPDFObjectHandle newDictionary(QPDF& output) {
 // Writes `items` as the children of `parent` and returns how many entries show below it when
 // it is expanded (the /Count of an open entry).
 int writeChildren(QPDF& output, QPDFObjectHandle parent, const std::vector<Item>& items,
-                  const std::vector<QPDFPageObjectHelper>& pages) {
+                  const std::vector<QPDFPageObjectHelper>& pages, const std::vector<QPDFMatrix>& placements) {
     int visible = 0;
     QPDFObjectHandle previous;
     for (const Item& item : items) {
@@ -94,11 +94,13 @@ int writeChildren(QPDF& output, QPDFObjectHandle parent, const std::vector<Item>
         node.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(item.label.toStdString()));
         node.replaceKey("/Parent", parent);
         if (item.target) {
+            const auto index = size_t(item.target->pageIndex);
             node.replaceKey("/Dest", PdfDestinations::destination(
-                                         *item.target, pages.at(size_t(item.target->pageIndex)).getObjectHandle()));
+                                         *item.target, pages.at(index).getObjectHandle(),
+                                         index < placements.size() ? placements[index] : QPDFMatrix()));
         }
         if (!item.children.empty()) {
-            const int below = writeChildren(output, node, item.children, pages);
+            const int below = writeChildren(output, node, item.children, pages, placements);
             node.replaceKey("/Count", QPDFObjectHandle::newInteger(item.open ? below : -below));
             visible += item.open ? below : 0;
         }
@@ -117,7 +119,7 @@ int writeChildren(QPDF& output, QPDFObjectHandle parent, const std::vector<Item>
 
 } // namespace
 
-bool copyOutline(const PdfDocument& source, QPDF& output) {
+bool copyOutline(const PdfDocument& source, QPDF& output, const std::vector<QPDFMatrix>& placements) {
     if (source.isLocked()) {
         return false;
     }
@@ -129,8 +131,8 @@ bool copyOutline(const PdfDocument& source, QPDF& output) {
         }
         auto outlines = newDictionary(output);
         outlines.replaceKey("/Type", QPDFObjectHandle::newName("/Outlines"));
-        outlines.replaceKey("/Count",
-                            QPDFObjectHandle::newInteger(writeChildren(output, outlines, items, pages)));
+        outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(
+                                          writeChildren(output, outlines, items, pages, placements)));
         output.getRoot().replaceKey("/Outlines", outlines);
         return true;
     } catch (const std::exception& error) { // nothing was attached to the output's catalog

@@ -97,7 +97,7 @@ PageAnnotations::Source& PageAnnotations::sourceFor(const PdfDocument& document)
 void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, const QPDFMatrix& placement) {
     const PdfDocument& document = source.document();
     QPDFObjectHandle page = target.getObjectHandle();
-    outputPages_[{&document, source.index()}] = page;
+    outputPages_[{&document, source.index()}] = {page, placement};
     auto listed = source.pageObject().getObjectHandle().getKey("/Annots");
     if (!listed.isArray()) {
         return;
@@ -234,9 +234,10 @@ void PageAnnotations::joinSharedFields(const PdfDocument& document, const std::v
 void PageAnnotations::finish() {
     for (Link& link : links_) {
         const auto page = outputPages_.find({link.document, link.target.pageIndex});
-        auto destination = page == outputPages_.end()
-                               ? QPDFObjectHandle::newNull()
-                               : PdfDestinations::destination(link.target, page->second);
+        auto destination =
+            page == outputPages_.end()
+                ? QPDFObjectHandle::newNull()
+                : PdfDestinations::destination(link.target, page->second.page, page->second.placement);
         // An action stays one: a button cannot name a destination itself. What it leads on to
         // (/Next) could lead into the source document, and goes.
         auto action = link.annotation.getKey("/A");

@@ -52,7 +52,11 @@ private:
     QPDF& output_;
     std::unique_ptr<QPDFAcroFormDocumentHelper> form_; // made with the first annotation
     std::map<const PdfDocument*, Source> sources_;
-    std::map<std::pair<const PdfDocument*, int>, QPDFObjectHandle> outputPages_; // by source page index
+    struct OutputPage {
+        QPDFObjectHandle page;
+        QPDFMatrix placement; // of the source page's drawing on it
+    };
+    std::map<std::pair<const PdfDocument*, int>, OutputPage> outputPages_; // by source page index
     std::vector<Link> links_;
     std::map<std::pair<const PdfDocument*, QPDFObjGen>, QPDFObjectHandle> fieldCopies_; // by source field
     // The one copy of each top-level field whose widgets lie on several pages, by source field.

@@ -2,6 +2,9 @@
 
 #include <qpdf/QPDFNameTreeObjectHelper.hh>
 
+#include <algorithm>
+#include <cmath>
+
 namespace quorvane {
 
 namespace {
@@ -19,6 +22,61 @@ QPDFObjectHandle viewValue(QPDFObjectHandle value) {
         return QPDFObjectHandle::newName(value.getName());
     }
     return QPDFObjectHandle::newNull();
+}
+
+std::optional<double> numberAt(const std::vector<QPDFObjectHandle>& view, size_t index) {
+    if (index >= view.size()) {
+        return std::nullopt;
+    }
+    QPDFObjectHandle item = view[index];
+    return item.isNumber() ? std::optional(item.getNumericValue()) : std::nullopt;
+}
+
+QPDFObjectHandle newNumber(std::optional<double> value) {
+    return value ? QPDFObjectHandle::newReal(*value, 4, true) : QPDFObjectHandle::newNull();
+}
+
+// A view of the source page in the space of the page drawn with `placement`. A view that leaves one
+// coordinate as it is (null, or a /FitH's missing x) moves the other by the matrix's main terms:
+// under a quarter turn the output's x comes from the source's y, so /FitH and /FitV trade places.
+std::vector<QPDFObjectHandle> movedView(std::vector<QPDFObjectHandle> view, const QPDFMatrix& m) {
+    if (view.empty() || m == QPDFMatrix()) {
+        return view;
+    }
+    const bool quarterTurn = std::abs(m.b) > std::abs(m.a);
+    const auto xOf = [&](std::optional<double> x, std::optional<double> y) -> std::optional<double> {
+        const auto from = quarterTurn ? y : x;
+        return from ? std::optional(*from * (quarterTurn ? m.c : m.a) + m.e) : std::nullopt;
+    };
+    const auto yOf = [&](std::optional<double> x, std::optional<double> y) -> std::optional<double> {
+        const auto from = quarterTurn ? x : y;
+        return from ? std::optional(*from * (quarterTurn ? m.b : m.d) + m.f) : std::nullopt;
+    };
+    const std::string type = view.front().getName();
+    if (type == "/XYZ") {
+        const auto left = numberAt(view, 1), top = numberAt(view, 2);
+        double x = 0, y = 0;
+        if (left && top) {
+            m.transform(*left, *top, x, y);
+        }
+        view.resize(std::max<size_t>(view.size(), 3), QPDFObjectHandle::newNull());
+        view[1] = newNumber(left && top ? std::optional(x) : xOf(left, top));
+        view[2] = newNumber(left && top ? std::optional(y) : yOf(left, top));
+    } else if (type == "/FitH" || type == "/FitBH" || type == "/FitV" || type == "/FitBV") {
+        const bool horizontal = type.back() == 'H'; // a top, or else a left
+        const auto at = numberAt(view, 1);
+        const std::optional<double> x = horizontal ? std::nullopt : at, y = horizontal ? at : std::nullopt;
+        const bool staysHorizontal = horizontal != quarterTurn;
+        view = {QPDFObjectHandle::newName(type.substr(0, type.size() - 1) + (staysHorizontal ? "H" : "V")),
+                newNumber(staysHorizontal ? yOf(x, y) : xOf(x, y))};
+    } else if (type == "/FitR" && numberAt(view, 1) && numberAt(view, 2) && numberAt(view, 3) &&
+               numberAt(view, 4)) {
+        const QPDFObjectHandle::Rectangle moved = m.transformRectangle(
+            {*numberAt(view, 1), *numberAt(view, 2), *numberAt(view, 3), *numberAt(view, 4)});
+        view = {view.front(), newNumber(moved.llx), newNumber(moved.lly), newNumber(moved.urx),
+                newNumber(moved.ury)};
+    }
+    return view;
 }
 
 } // namespace
@@ -61,13 +119,15 @@ std::optional<PdfDestinations::Target> PdfDestinations::targetOf(QPDFObjectHandl
     return target;
 }
 
-QPDFObjectHandle PdfDestinations::destination(const Target& target, QPDFObjectHandle page) {
+QPDFObjectHandle PdfDestinations::destination(const Target& target, QPDFObjectHandle page,
+                                              const QPDFMatrix& placement) {
     std::vector<QPDFObjectHandle> dest{page};
     if (target.view.empty()) {
         dest.push_back(QPDFObjectHandle::newName("/XYZ"));
         dest.insert(dest.end(), 3, QPDFObjectHandle::newNull());
     } else {
-        dest.insert(dest.end(), target.view.begin(), target.view.end());
+        const auto view = movedView(target.view, placement);
+        dest.insert(dest.end(), view.begin(), view.end());
     }
     return QPDFObjectHandle::newArray(dest);
 }

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <qpdf/QPDFMatrix.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <vector>
 
@@ -27,8 +28,10 @@ public:
     // named destinations looked up. None when it leads to no page of the source.
     std::optional<Target> targetOf(QPDFObjectHandle holder) const;
 
-    // The explicit destination of `target` on `page` of another document.
-    static QPDFObjectHandle destination(const Target& target, QPDFObjectHandle page);
+    // The explicit destination of `target` on `page` of another document, which shows the source
+    // page drawn with `placement`: the view's coordinates move with the drawing.
+    static QPDFObjectHandle destination(const Target& target, QPDFObjectHandle page,
+                                        const QPDFMatrix& placement = {});
 
 private:
     QPDFObjectHandle named(QPDFObjectHandle name) const;

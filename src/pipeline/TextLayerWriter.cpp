@@ -209,13 +209,16 @@ std::string textLayer(const PageInput& input, TextLayerFonts& fonts, Object font
 // One upright output page: the source content (or the corrected raster) filling the canvas, then
 // the invisible text. All five boxes are the canvas. The source page's annotations are moved with
 // its drawing, also onto a corrected raster, which shows the page in the same place.
-void addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, const PageInput& input,
-             QStringList& omissions) {
+// Returns where the source page's drawing lies on it.
+QPDFMatrix addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, const PageInput& input,
+                   QStringList& omissions) {
     Object xObjects = Object::newDictionary();
     Object fontResources = Object::newDictionary();
     const Rect& bounds = input.outputBounds;
 
     const auto transform = CoordinateMapper::drawTransform(input.page, input.turnsCW, input.deskewAngle);
+    const QPDFMatrix placement(transform.m11(), transform.m12(), transform.m21(), transform.m22(),
+                               transform.dx(), transform.dy());
     std::string content;
     if (input.correctedRaster) {
         if (!input.page.pageObject().getObjectHandle().isDictionary()) {
@@ -253,30 +256,30 @@ void addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, 
     QPDFPageObjectHelper outputPage(output.makeIndirectObject(page));
     QPDFPageDocumentHelper(output).addPage(outputPage, false);
     try {
-        annotations.copy(input.page, outputPage,
-                         QPDFMatrix(transform.m11(), transform.m12(), transform.m21(), transform.m22(),
-                                    transform.dx(), transform.dy()));
+        annotations.copy(input.page, outputPage, placement);
     } catch (const std::exception& error) {
         omissions << QStringLiteral("the links, notes and form fields of page %1 could not be copied: %2")
                          .arg(input.pageIndex + 1)
                          .arg(QString::fromUtf8(error.what()));
     }
+    return placement;
 }
 
 // The one place where document-level data reaches the output: the information dictionary (title,
 // author, subject, keywords, creator, the source's record), the optional sRGB output intent, the
 // source's outline re-pointed at the new pages, and the rest of its catalog that a copy can keep.
 void applyDocumentInformation(QPDF& output, const DocumentAttributes& attributes, bool srgbOutputIntent,
-                              const PdfDocument* source, QStringList& omissions) {
+                              const PdfDocument* source, const std::vector<QPDFMatrix>& placements,
+                              QStringList& omissions) {
     PDFAuxBuilder::apply(PDFAuxBuilder::auxiliaryInfo(attributes, srgbOutputIntent), output);
     if (source != nullptr) {
         try {
-            DocumentOutline::copyOutline(*source, output);
+            DocumentOutline::copyOutline(*source, output, placements);
         } catch (const PlatformError& error) {
             omissions << error.message();
         }
         try {
-            DocumentCatalog::carryOver(*source, output);
+            DocumentCatalog::carryOver(*source, output, placements);
         } catch (const PlatformError& error) {
             omissions << error.message();
         }
@@ -359,8 +362,9 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
     TextLayerFonts fonts(output);
     PageAnnotations annotations(output);
     QStringList omissions;
+    std::vector<QPDFMatrix> placements;
     for (const PageInput& input : pages) {
-        addPage(output, fonts, annotations, input, omissions);
+        placements.push_back(addPage(output, fonts, annotations, input, omissions));
     }
     fonts.finish();
     try {
@@ -369,7 +373,7 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
         omissions << QStringLiteral("the links between pages and the form's calculation order could not be copied: ") +
                          QString::fromUtf8(error.what());
     }
-    applyDocumentInformation(output, attributes, srgbOutputIntent, source, omissions);
+    applyDocumentInformation(output, attributes, srgbOutputIntent, source, placements, omissions);
 
     serialise(output, pages, staged);
     if (source != nullptr && source->changedSinceOpened()) {

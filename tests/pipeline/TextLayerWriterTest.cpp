@@ -166,10 +166,10 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
         second.replaceKey("/Annots", QPDFObjectHandle::newArray({note, popup}));
         auto highlight = annotation("<< /Type /Annot /Subtype /Highlight /Rect [150 110 190 390] "
                                     "/QuadPoints [150 390 190 390 150 110 190 110] >>");
-        auto button =
-            annotation("<< /Type /Annot /Subtype /Widget /FT /Btn /Ff 65536 /T (Back) "
-                       "/Rect [110 110 140 200] /MK << /R 90 >> /A << /S /GoTo /D [null /Fit] >> >>");
-        button.getKey("/A").getKey("/D").setArrayItem(0, first);
+        auto button = annotation(
+            "<< /Type /Annot /Subtype /Widget /FT /Btn /Ff 65536 /T (Back) "
+            "/Rect [110 110 140 200] /MK << /R 90 >> /A << /S /GoTo /D [null /XYZ null 180 null] >> >>");
+        button.getKey("/A").getKey("/D").setArrayItem(0, pages[2].getObjectHandle());
         pages[2].getObjectHandle().replaceKey("/Annots", QPDFObjectHandle::newArray({highlight, button}));
     });
     PageInput raster = source.input(1);
@@ -189,7 +189,8 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     EXPECT_EQ(onSecond[0]["/Popup"].toString(), onSecond[1]["object"].toString());
     EXPECT_EQ(onSecond[1]["/Parent"].toString(), onSecond[0]["object"].toString());
     EXPECT_EQ(onSecond[0]["/P"].toString(), secondPage);
-    const auto onTurned = test::pdfAnnotations(output, 3);
+    QString turnedPage;
+    const auto onTurned = test::pdfAnnotations(output, 3, &turnedPage);
     ASSERT_EQ(onTurned.size(), 2);
     const Rect highlight = test::rectOf(onTurned[0]["/Rect"]);
     const QJsonArray corners = onTurned[0]["/QuadPoints"].toArray();
@@ -198,13 +199,15 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     EXPECT_NEAR(cornersAt.x, highlight.x, 0.01);
     EXPECT_NEAR(cornersAt.y, highlight.y, 0.01);
     EXPECT_NEAR(cornersAt.width, highlight.width, 0.01);
-    EXPECT_EQ(onTurned[1]["/A"].toObject()["/D"].toArray().at(0).toString(), firstPage);
+    // Where it leads, on its own page turned upright: x = y - 100 (and y = 400 - x).
+    EXPECT_EQ(onTurned[1]["/A"].toObject()["/D"],
+              (QJsonArray{turnedPage, "/XYZ", 80, QJsonValue(), QJsonValue()}));
     EXPECT_EQ(onTurned[1]["/MK"].toObject()["/R"].toInt(), 0);
     test::expectCleanPdf(output);
 }
 
 // An attached file, page labels, a layer hidden by default, how and where a reader opens the
-// document, and a large-format page's unit come along; the hidden layer stays hidden.
+// document, its outline, and a large-format page's unit come along; the hidden layer stays hidden.
 TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlong) {
     const Source source({{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, {}}, [](QPDF& pdf) {
         auto layer = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
@@ -231,6 +234,12 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
         root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
         root.replaceKey("/OpenAction", QPDFObjectHandle::parse("[null /FitH 500]"));
         root.getKey("/OpenAction").setArrayItem(0, sourcePages[1].getObjectHandle());
+        sourcePages[1].getObjectHandle().replaceKey("/Rotate", QPDFObjectHandle::newInteger(270));
+        auto bookmark = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Title (Scan) /Dest [null /XYZ 100 700 0] >>"));
+        bookmark.getKey("/Dest").setArrayItem(0, sourcePages[1].getObjectHandle());
+        root.replaceKey("/Outlines", QPDFObjectHandle::newDictionary());
+        root.getKey("/Outlines").replaceKey("/First", bookmark);
         root.replaceKey("/OutputIntents", QPDFObjectHandle::parse("[<< /S /GTS_PDFX /OutputConditionIdentifier "
                                                                   "(FOGRA39) >>]"));
         root.getKey("/OutputIntents").getArrayItem(0).replaceKey("/DestOutputProfile", pdf.newStream("CMYK profile"));
@@ -255,7 +264,9 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
     auto opensAt = written.getRoot().getKey("/OpenAction");
     ASSERT_EQ(opensAt.getArrayNItems(), 3);
     EXPECT_EQ(opensAt.getArrayItem(0).getObjGen(), writtenPages[1].getObjectHandle().getObjGen());
-    EXPECT_EQ(opensAt.getArrayItem(1).unparse() + " " + opensAt.getArrayItem(2).unparse(), "/FitH 500");
+    // Views on the second page, turned upright: x = 792 - y and y = x.
+    EXPECT_EQ(opensAt.getArrayItem(1).unparse() + " " + opensAt.getArrayItem(2).unparse(), "/FitV 292");
+    EXPECT_EQ(test::outlineSummary(output), QStringList{"Scan open p2 [\"/XYZ\",92,100,0]"});
     auto intent = written.getRoot().getKey("/OutputIntents").getArrayItem(0);
     EXPECT_EQ(intent.getKey("/OutputConditionIdentifier").getUTF8Value(), "FOGRA39");
     EXPECT_EQ(intent.getKey("/DestOutputProfile").getStreamData()->getSize(), 12);
