@@ -34,16 +34,17 @@ std::vector<OCRLine> linesOrNone(const Raster& raster, const OCROptions& options
 
 } // namespace
 
-PreprocessingPreviewModel::Processed PreprocessingPreviewModel::process(const Raster& page, const Trial& trial,
-                                                                        const OCROptions& options,
-                                                                        const TextRecognizer& recognizer) {
+PreprocessingPreviewModel::Processed
+PreprocessingPreviewModel::process(const Raster& page, const Trial& trial, const OCROptions& options,
+                                   const TextRecognizer& recognizer, const std::atomic<bool>& stop) {
     Processed result;
     result.raster = Preprocessor::apply(page, trial.strength);
     if (!trial.anyCorrection()) {
         return result;
     }
     result.detectionRan = true;
-    if (trial.autoRotate) {
+    // Each step recognises the page, for seconds: a preview closed meanwhile needs none of them.
+    if (trial.autoRotate && !stop) {
         try {
             result.turns = PageOrientation::probe(result.raster, std::nullopt, options, recognizer);
         } catch (...) {
@@ -51,7 +52,7 @@ PreprocessingPreviewModel::Processed PreprocessingPreviewModel::process(const Ra
         }
         result.raster = PageOrientation::rotated(result.raster, result.turns);
     }
-    if (trial.deskew) {
+    if (trial.deskew && !stop) {
         const auto lines = linesOrNone(result.raster, options, recognizer);
         const double skew = PageDeskew::estimateAngle(lines, result.raster.cols, result.raster.rows);
         if (skew != 0) {
@@ -61,7 +62,7 @@ PreprocessingPreviewModel::Processed PreprocessingPreviewModel::process(const Ra
             }
         }
     }
-    if (trial.perspective) {
+    if (trial.perspective && !stop) {
         const auto lines = linesOrNone(result.raster, options, recognizer);
         const double width = result.raster.cols;
         const double height = result.raster.rows;
@@ -352,7 +353,8 @@ void PreprocessingPreviewModel::startProcessing() {
         work.pageIndex = index;
         try {
             if (page && !*closed) { // closed meanwhile: nobody waits for the page
-                work.processed = PreprocessingPreviewModel::process(*page, trial, options, *recognizer);
+                work.processed =
+                    PreprocessingPreviewModel::process(*page, trial, options, *recognizer, *closed);
             }
         } catch (...) {
             // A page that cannot be processed leaves its pane empty.

@@ -65,9 +65,10 @@ public:
     };
 
     // Cleans and corrects `page` as a trial asks, recognising with `options`. A recognition that
-    // fails counts as a page that reads nothing, so it changes nothing. Any thread.
+    // fails counts as a page that reads nothing, so it changes nothing. Once `stop` is set, no
+    // further step starts and what is done so far comes back. Any thread.
     static Processed process(const Raster& page, const Trial& trial, const OCROptions& options,
-                             const TextRecognizer& recognizer);
+                             const TextRecognizer& recognizer, const std::atomic<bool>& stop = false);
 
     // `recognitionOptions`: the job options every recognition of the preview uses.
     PreprocessingPreviewModel(QString sourceURL, const Trial& initial, OCROptions recognitionOptions,

@@ -99,7 +99,8 @@ TEST(PreprocessingPreview, OnePagePdfWithEverySwitchOffChangesOnlyTonesAndTakesA
 }
 
 // The page shows as soon as it is rendered, while its corrections, which may take many seconds,
-// are still worked out; the last page's corrections are not shown beside the next page.
+// are still worked out; the last page's corrections are not shown beside the next page, and a
+// preview closed meanwhile starts no further correction.
 TEST(PreprocessingPreview, ThePageShowsBeforeItsCorrectionsAreWorkedOut) {
     QTemporaryDir folder;
     const QString file = folder.filePath("two pages.pdf");
@@ -115,7 +116,7 @@ TEST(PreprocessingPreview, ThePageShowsBeforeItsCorrectionsAreWorkedOut) {
         recognitionMayEnd = true;
         pageTaskPool()->waitForDone();
     });
-    PreprocessingPreviewView view(file, {PreprocessStrength::conservative, false, true, false},
+    PreprocessingPreviewView view(file, {PreprocessStrength::conservative, false, true, true},
                                   test::englishOnly(), slowRecognizer, {});
     ASSERT_TRUE(test::runUntil([&] { return view.model().originalImage().has_value(); }, 60s));
     EXPECT_TRUE(view.model().isRendering());
@@ -127,6 +128,13 @@ TEST(PreprocessingPreview, ThePageShowsBeforeItsCorrectionsAreWorkedOut) {
     view.model().changePage(1);
     ASSERT_TRUE(test::runUntil([&] { return view.model().originalImage()->data != firstPage; }, 60s));
     EXPECT_FALSE(view.model().processedImage().has_value());
+
+    // Closed while the second page is deskewed: its perspective is not looked for.
+    ASSERT_TRUE(test::runUntil([&] { return slowRecognizer->recognitions() == 3; }, 60s));
+    view.model().close();
+    recognitionMayEnd = true;
+    pageTaskPool()->waitForDone();
+    EXPECT_EQ(slowRecognizer->recognitions(), 3);
 }
 
 // A TIFF's pages are converted one at a time as they are shown: a damaged last page leaves the
