@@ -34,20 +34,25 @@ QPDFObjectHandle greyImage(QPDF& pdf, const char* colourSpace) {
 
 TEST(PageColour, OnlyPagesThatCannotShowColourCountAsGrey) {
     const std::vector<Variant> variants = {
-        {"grey fills and a one-bit image", "0.5 g 0 0 10 10 re f q 100 0 0 100 0 0 cm /Im0 Do Q", "", "", true},
+        {"grey fills and a one-bit image", "0.5 g 0 0 10 10 re f q 100 0 0 100 0 0 cm /Im0 Do Q", "", "",
+         true},
         {"an RGB fill", "1 0 0 rg 0 0 10 10 re f", "", "", false},
         {"a CMYK stroke", "0 1 0 0 K 0 0 m 10 10 l S", "", "", false},
         {"a colour space choice", "/DeviceGray cs 0.5 sc 0 0 10 10 re f", "", "", false},
-        {"a shading", "/Sh0 sh", "/Shading << /Sh0 << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 1 0] "
-                                  "/Function << /FunctionType 2 /Domain [0 1] /N 1 /C0 [1 0 0] /C1 [0 0 1] >> >> >>",
+        {"a shading", "/Sh0 sh",
+         "/Shading << /Sh0 << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 1 0] "
+         "/Function << /FunctionType 2 /Domain [0 1] /N 1 /C0 [1 0 0] /C1 [0 0 1] >> >> >>",
          "", false},
-        {"an inline image", "q 10 0 0 10 0 0 cm BI /W 1 /H 1 /CS /RGB /BPC 8 ID \xff\x00\x00 EI Q", "", "", false},
-        {"a link annotation", "0 g", "", "/Annots [ << /Type /Annot /Subtype /Link /Rect [0 0 10 10] >> ]", false},
+        {"an inline image", "q 10 0 0 10 0 0 cm BI /W 1 /H 1 /CS /RGB /BPC 8 ID \xff\x00\x00 EI Q", "", "",
+         false},
+        {"a link annotation", "0 g", "", "/Annots [ << /Type /Annot /Subtype /Link /Rect [0 0 10 10] >> ]",
+         false},
         {"a transparency group", "0 g", "", "/Group << /S /Transparency /CS /DeviceRGB >>", false},
         {"a Type 3 font", "BT /T3 12 Tf (a) Tj ET",
          "/Font << /T3 << /Type /Font /Subtype /Type3 /FontBBox [0 0 1 1] /FontMatrix [1 0 0 1 0 0] "
          "/CharProcs << >> /Encoding << >> /FirstChar 97 /LastChar 97 /Widths [1] >> >>",
          "", false},
+        {"damaged resources: an image that is a number", "0 g", "/XObject << /X 42 >>", "", false},
     };
     for (const auto& variant : variants) {
         auto pdf = buildPdf({FixturePage{.images = {{8, 8}}}});
@@ -116,16 +121,10 @@ TEST(PageColour, ImagesAndFormsAreLookedInto) {
     EXPECT_EQ(colourPage->at<cv::Vec3b>(792 - 50, 50), cv::Vec3b(0x80, 0x80, 0x80));
 }
 
-TEST(PageColour, CorpusScansAreGreyAndDamageSaysColour) {
+TEST(PageColour, CorpusScansAreGrey) {
     for (const char* name : {"linn.pdf", "ccitt.pdf", "jbig2.pdf"}) {
         const auto document = PdfDocument::open(corpusPath(name));
         ASSERT_TRUE(document) << name;
         EXPECT_TRUE(PageColour::drawsOnlyGrey(*document->page(0))) << name;
     }
-    auto pdf = buildPdf({FixturePage{}});
-    auto page = pdf->getAllPages().at(0);
-    page.getKey("/Resources").replaceKey("/XObject", QPDFObjectHandle::parse("<< /X 42 >>"));
-    const SavedPdf odd(*pdf);
-    ASSERT_TRUE(odd.document);
-    EXPECT_FALSE(PageColour::drawsOnlyGrey(*odd.document->page(0)));
 }
