@@ -47,5 +47,4 @@ TEST(DocumentLimits, FileSizeLimitIsInclusiveInWholeMegabytes) {
                     .startsWith("This file is 5000 MB, over the 500 MB limit "));
     // A size that cannot be read passes.
     EXPECT_FALSE(refusal([&] { DocumentLimits::checkFileSize(folder.filePath("missing.pdf"), 0); }));
-    EXPECT_FALSE(DocumentLimits::fileSize(folder.path()));
 }
