@@ -1,6 +1,5 @@
 #include "pipeline/ImagePDFBuilder.h"
 
-#include "core/OCRError.h"
 #include "pipeline/PageTaskPool.h"
 #include "platform/FileNames.h"
 #include "platform/JpegMarkers.h"

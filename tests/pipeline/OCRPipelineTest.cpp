@@ -2,9 +2,8 @@
 // counters, the order of what it writes, how often it recognises a page, its refusals and
 // failures, and what it leaves behind.
 
-#include "core/OCRError.h"
-#include "corrections/PageOrientation.h"
 #include "pipeline/OCRPipeline.h"
+#include "core/OCRError.h"
 #include "pipeline/PageTaskPool.h"
 #include "support/EventLoop.h"
 #include "support/PdfBuilder.h"
@@ -13,7 +12,6 @@
 #include "support/ScriptedRecognizer.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QThread>
 #include <atomic>

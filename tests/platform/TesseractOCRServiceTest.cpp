@@ -17,7 +17,6 @@
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
-#include <cmath>
 #include <random>
 
 using namespace quorvane;
