@@ -99,7 +99,10 @@ std::optional<QString> templateProblem(const QString& nameTemplate) {
 }
 
 std::optional<QString> templateWarning(const QString& nameTemplate) {
-    if (nameTemplate.trimmed() != QLatin1String("{name}")) {
+    // "{name}.pdf" names it after the PDF as well; case apart, as the run refuses it.
+    const QString sample = QStringLiteral("scan.pdf");
+    if (nameWithDate(sample, nameTemplate, QStringLiteral("0000-00-00"))
+            .compare(sample, Qt::CaseInsensitive) != 0) {
         return std::nullopt;
     }
     return QStringLiteral("This name is identical to the original file, so the output would overwrite it. Add "

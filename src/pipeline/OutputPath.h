@@ -19,7 +19,8 @@ inline const QStringList templateTokens = {QStringLiteral("{name}"), QStringLite
 // that every source would get the same output name. An empty template is fine: it gives the
 // default name.
 std::optional<QString> templateProblem(const QString& nameTemplate);
-// Why a usable template is still risky: "{name}" alone names a PDF's output after the PDF.
+// Why a usable template is still risky: "{name}" alone (or "{name}.pdf") names a PDF's output after
+// the PDF.
 std::optional<QString> templateWarning(const QString& nameTemplate);
 
 // The output file name for a source path, a name template ("{name}", "{date}") and a date.

@@ -150,6 +150,8 @@ TEST(SettingsWindow, OutputNameWarnsWhenItIsTheSourcesOwnAndRefusesOneWithoutNam
     EXPECT_FALSE(warning->isHidden());
     EXPECT_EQ(warning->text(), QStringLiteral("This name is identical to the original file, so the output would "
                                               "overwrite it. Add {date} or a suffix such as _searchable."));
+    type(QStringLiteral("{name}.PDF"));
+    EXPECT_FALSE(warning->isHidden());
     type(QStringLiteral("{name}_v2"));
     EXPECT_TRUE(warning->isHidden());
     EXPECT_EQ(t.app.settings().value<QString>(Setting::outputNameTemplate), QStringLiteral("{name}_v2"));
