@@ -3,11 +3,11 @@
 // the page work as the pipeline does it (orientation detection, then recognition, accurate,
 // English), all of them concurrently, and every check works from those results: they are one test, as ctest
 // runs each test in a process of its own. That such pages leave quorvane-cli upright with their
-// text on the words is shown end to end, on some of these variants, by PageCorrections.
+// text on the words, and that only the photographed ones are taken for photographs, is shown end
+// to end, on some of these variants, by PageCorrections.
 
 #include "corrections/PageDeskew.h"
 #include "corrections/PageOrientation.h"
-#include "corrections/PagePerspective.h"
 #include "pipeline/PageWork.h"
 #include "platform/TesseractEnginePool.h"
 #include "platform/TesseractOCRService.h"
@@ -131,19 +131,6 @@ TEST(CorrectionsCorpus, UprightTiltedKeystonedAndTurnedPages) {
                 EXPECT_EQ(estimate, 0) << nameOf(page);
             } else {
                 EXPECT_NEAR(estimate, page.variant.tiltDegrees, 0.15) << nameOf(page);
-            }
-        }
-    }
-    {
-        // The upper half of this page is set in larger type than the lower half, and tilted pages
-        // lean every margin alike: neither is a camera's perspective.
-        SCOPED_TRACE("perspective finds the keystoned page and only that one");
-        for (const auto& page : all) {
-            if (page.variant.turnsCW == 0) {
-                const Raster& raster = page.variant.raster;
-                EXPECT_EQ(bool(PagePerspective::detect(page.upright.lines, raster.cols, raster.rows)),
-                          page.variant.keystoned)
-                    << nameOf(page);
             }
         }
     }
