@@ -237,13 +237,11 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     EXPECT_TRUE(observer.headers.contains(QString::fromUtf8("Batch — 3 of 7 done")));
     EXPECT_EQ(observer.finishedCount, 1);
 
-    const auto& items = coordinator.items();
     using Kind = ItemStatus::Kind;
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done, Kind::failed, Kind::done, Kind::failed, Kind::done,
                                                Kind::done, Kind::done}));
-    // (Each document's error is read back from quorvane-cli's report in CliBatch, page counts in CliFailures.)
-    EXPECT_FALSE(items[0].status.summary.outputURL.has_value());
-    // Documents in flight together keep their own lines.
+    // (Each document's error is read back from quorvane-cli's report in CliBatch, page counts in
+    // CliFailures.) Documents in flight together keep their own lines.
     EXPECT_TRUE(test::pdfText(folder + "/letter_searchable.pdf").contains("Text of page 3"));
     EXPECT_TRUE(test::pdfText(folder + "/note2_searchable.pdf").contains("Text of page 6"));
     EXPECT_TRUE(test::pdfText(folder + "/scan_searchable.pdf").contains("Text of page 7"));
@@ -268,7 +266,6 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
               QString::fromUtf8("Batch finished — 1 processed · 1 already searchable · 3 skipped · 2 failed"));
 
     // Without skip-existing everything runs, and a run while running is ignored.
-    const QList<BatchItem> before = coordinator.items();
     coordinator.start({folder + "/note2.pdf"}, test::recognitionOnly());
     EXPECT_TRUE(coordinator.isRunning());
     coordinator.start(inputs, test::recognitionOnly());
@@ -276,7 +273,6 @@ TEST_F(BatchCoordinatorFolder, RunsTwoAtATimeThenSkipsWhatIsUpToDate) {
     EXPECT_EQ(coordinator.items().size(), 1);
     ASSERT_TRUE(runToEnd(coordinator));
     EXPECT_EQ(kinds(coordinator), QList<Kind>({Kind::done}));
-    EXPECT_NE(coordinator.items(), before);
 
     // An empty drop leaves the finished queue as it is; clear empties it.
     coordinator.start({}, test::recognitionOnly());
