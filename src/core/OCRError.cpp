@@ -36,6 +36,16 @@ OCRError OCRError::outputNotMadeByQuorvane(const QString& output, const QString&
                            "written over it. Move or rename it, or choose another name template or output folder.")
                 .arg(output, source)};
 }
+OCRError OCRError::outputOfUnknownOrigin(const QString& output, const QString& source, bool locked) {
+    const QString why = locked ? QStringLiteral("is locked with a password this run was not given")
+                               : QStringLiteral("does not open as a PDF");
+    return {Kind::outputNotMadeByQuorvane, 0,
+            QStringLiteral(
+                "\"%1\" %2, so it cannot be told from a file of someone's own, and the searchable copy "
+                "of \"%3\" was not written over it. Move or rename it, or choose another name template or "
+                "output folder.")
+                .arg(output, why, source)};
+}
 OCRError OCRError::cannotReadSource(const QString& reason) { return {Kind::cannotReadSource, 0, reason}; }
 OCRError OCRError::damagedPage(int pageIndex, const QString& reason) { return {Kind::damagedPage, pageIndex, reason}; }
 

@@ -46,6 +46,9 @@ public:
     static OCRError outputOfAnotherSource(const QString& output, const QString& recordedSource, const QString& source);
     // The output file exists and is a PDF that Quorvane did not make.
     static OCRError outputNotMadeByQuorvane(const QString& output, const QString& source);
+    // The output file exists and cannot be told from one Quorvane did not make: it does not open
+    // as a PDF, or is locked with a password the run does not have. Of the same kind.
+    static OCRError outputOfUnknownOrigin(const QString& output, const QString& source, bool locked);
 
     // The case's name as written in code, e.g. "passwordRequired": how reports name the kind.
     static QString kindName(Kind kind);

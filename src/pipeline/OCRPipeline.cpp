@@ -165,19 +165,24 @@ namespace {
 // An output that records another source file is that file's searchable copy (report.pdf and
 // report.jpg both make report_searchable.pdf), and a PDF that Quorvane did not make is someone's
 // document (report.pdf itself, for report.png under the template "{name}"): neither is replaced.
-// A copy made before sources were recorded, or a file that cannot be read, is replaced. Returns
-// what the earlier copy records (nothing when it cannot be read), none when there is no output.
-std::optional<DocumentAttributes> refuseToReplaceAnotherDocument(const QString& output,
-                                                                 const QString& source) {
+// Nor is a file that cannot be told from one: it does not open as a PDF, or the run's password
+// does not unlock it (a locked source's copy keeps the source's password). A copy made before
+// sources were recorded is replaced. Returns what the earlier copy records, none when there is no
+// output.
+std::optional<DocumentAttributes> refuseToReplaceAnotherDocument(const QString& output, const QString& source,
+                                                                 const std::optional<QString>& password) {
     if (!QFileInfo(output).isFile()) {
         return std::nullopt;
     }
+    const QString outputName = QFileInfo(output).fileName(), sourceName = QFileInfo(source).fileName();
     const auto existing = PdfDocument::open(output);
-    if (!existing || existing->isLocked()) {
-        return DocumentAttributes{};
+    if (!existing) {
+        throw OCRError::outputOfUnknownOrigin(outputName, sourceName, false);
+    }
+    if (existing->isLocked() && !existing->unlock(password.value_or(QString()))) {
+        throw OCRError::outputOfUnknownOrigin(outputName, sourceName, true);
     }
     const DocumentAttributes attributes = existing->attributes();
-    const QString outputName = QFileInfo(output).fileName(), sourceName = QFileInfo(source).fileName();
     if (attributes.source && attributes.source->name != sourceName) {
         throw OCRError::outputOfAnotherSource(outputName, attributes.source->name, sourceName);
     }
@@ -226,7 +231,6 @@ void OCRPipeline::prepare(Run& run) {
     run.outputLock->removeStaleStagedFiles();
     DocumentLimits::checkFileSize(run.source, DocumentLimits::maxFileSize);
     run.record = SourceRecord::of(run.source);
-    run.earlierOutput = refuseToReplaceAnotherDocument(run.output, run.source);
 
     QString pdfPath = run.source;
     if (ImagePDFBuilder::isSupportedImage(run.source)) {
@@ -247,6 +251,8 @@ void OCRPipeline::prepare(Run& run) {
             throw password.isEmpty() ? OCRError::passwordRequired() : OCRError::incorrectPassword();
         }
     }
+    // Once the source is open: a locked source's own copy opens with its password.
+    run.earlierOutput = refuseToReplaceAnotherDocument(run.output, run.source, run.password);
 
     run.pageCount = run.document->pageCount();
     if (run.pageCount < 1) {

@@ -256,8 +256,8 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
 
 // An output records its source: report.jpg's copy does not replace report.pdf's, and a batch
 // knows report.pdf's copy as up to date but not as report.jpg's. A second run over the folder
-// takes no output as a source and makes nothing new. A document that is no copy is not replaced,
-// least of all the source itself.
+// takes no output as a source and makes nothing new. A document that is no copy, or may be none,
+// is not replaced, least of all the source itself.
 TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     QTemporaryDir folder;
     smallScan(folder.path(), "report.pdf");
@@ -299,6 +299,25 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     EXPECT_EQ(readBytes(folder.filePath("report.pdf")), original);
     EXPECT_EQ(filesIn(folder.path()), (QStringList{"blank.pdf", "blank_searchable.pdf", "report.jpg", "report.pdf",
                                                    "report.png", "report_searchable.pdf"}));
+
+    // Nor is a file that cannot be told from someone's: no PDF, or locked with a password the run
+    // lacks. A locked source's own copy opens with its password, and is replaced.
+    const QString locked = folder.filePath("locked.pdf");
+    ASSERT_TRUE(writeScan(locked, "Harbour ledger", "sesame"));
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(runCli(plainRecognition + QStringList{"--password", locked}, "sesame\n").result.exitCode,
+                  0);
+    }
+    for (const auto& [unknown, why] : {std::pair{readBytes(folder.filePath("locked_searchable.pdf")),
+                                                 "is locked with a password this run was not given"},
+                                       std::pair{QByteArray("my notes"), "does not open as a PDF"}}) {
+        ASSERT_TRUE(writeFile(folder.filePath("report.pdf"), unknown));
+        const auto refused =
+            runCli(plainRecognition + QStringList{"--name", "{name}", folder.filePath("report.png")});
+        EXPECT_EQ(refused.result.exitCode, 6);
+        EXPECT_TRUE(says(refused.result.standardError, QString("\"report.pdf\" ") + why));
+        EXPECT_EQ(readBytes(folder.filePath("report.pdf")), unknown);
+    }
 }
 
 // SIGTERM, and a closed terminal, stop a document at once: nothing is written and no temporary

@@ -219,9 +219,11 @@ TEST(CliFailures, UsageErrorsExitWithTwo) {
 TEST(CliFailures, AFullDiskKeepsTheEarlierOutputAndSaysWhy) {
     QTemporaryDir folder;
     const QString source = smallScan(folder.path(), "scan.pdf");
-    const QString earlier = folder.filePath("earlier.pdf"), disk = folder.filePath("disk"),
+    const QString earlier = folder.filePath("earlier/scan_searchable.pdf"), disk = folder.filePath("disk"),
                   after = folder.filePath("after");
-    ASSERT_TRUE(writeFile(earlier, QByteArray(76 * 1024, 'e')) && QDir().mkpath(disk) && QDir().mkpath(after));
+    ASSERT_EQ(
+        runCli(plainRecognition + QStringList{"-o", folder.filePath("earlier"), source}).result.exitCode, 0);
+    ASSERT_TRUE(QDir().mkpath(disk) && QDir().mkpath(after));
     const QString script =
         "d=$0; cp_from=$1; keep=$2; shift 2; mount -t tmpfs -o size=1M tmpfs \"$d\" || exit 90; "
         "cp \"$cp_from\" \"$d/scan_searchable.pdf\"; cat /dev/zero > \"$d/.filler\" 2>/dev/null; "
