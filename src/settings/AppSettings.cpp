@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 namespace quorvane {
@@ -53,22 +54,41 @@ void AppSettings::loadPresets() {
     m_unreadablePresets = decoded->unreadable;
 }
 
+namespace {
+
+// Why the settings file cannot be written now (an errno), or none when it can.
+std::optional<int> writeProblem(const QString& path) {
+    const QFileInfo file(path);
+    if (file.exists() && !file.isFile()) {
+        return EISDIR;
+    }
+    if (file.exists() && !file.isWritable()) {
+        return EACCES;
+    }
+    // The file is replaced through a new one beside it; a settings folder not made yet is made in
+    // the first folder up the path that exists.
+    QString folder = file.absolutePath();
+    while (!QFileInfo::exists(folder) && QFileInfo(folder).absolutePath() != folder) {
+        folder = QFileInfo(folder).absolutePath();
+    }
+    return FileErrors::probeWriting(folder);
+}
+
+} // namespace
+
 void AppSettings::store(const QString& key, const QVariant& value) {
     const bool failedBefore = m_store->status() == QSettings::AccessError;
     m_store->setValue(key, value);
     m_store->sync();
     std::optional<QString> storeError;
-    // QSettings keeps its first error for good, and the system's reason to itself. A small write
-    // beside the file tells whether saving fails now, and why; a fresh failure it cannot explain
+    // QSettings keeps its first error for good (one from reading the file at start hides every
+    // later failure to write it), and the system's reason to itself. Once it has had one, the file
+    // and its folder tell whether saving fails now, and why; a fresh failure they cannot explain
     // is reported as it is.
-    if (m_store->status() == QSettings::AccessError) {
-        // A settings folder not made yet is made in the first folder up the path that exists.
-        QString folder = QFileInfo(m_store->fileName()).absolutePath();
-        while (!QFileInfo::exists(folder) && QFileInfo(folder).absolutePath() != folder) {
-            folder = QFileInfo(folder).absolutePath();
-        }
-        const auto error = FileErrors::probeWriting(folder);
-        if (error || !failedBefore) {
+    if (m_store->status() != QSettings::NoError) {
+        const auto error = writeProblem(m_store->fileName());
+        const bool failedNow = m_store->status() == QSettings::AccessError && !failedBefore;
+        if (error || failedNow) {
             storeError = QStringLiteral("The settings could not be saved: ") +
                          (error ? FileErrors::writing(*error, m_store->fileName())
                                 : QStringLiteral("\"%1\" could not be written.").arg(m_store->fileName()));

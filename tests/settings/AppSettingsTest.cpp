@@ -5,10 +5,12 @@
 
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -171,6 +173,25 @@ TEST_F(AppSettingsTest, MissingAndUnreadableValuesGiveTheDefaults) {
     EXPECT_EQ(
         openWith("quorvane.settings.languages=ja-JP\n", "One.conf")->value<QStringList>(Setting::languages),
         QStringList{"ja-JP"});
+}
+
+// QSettings keeps its first error for good: a file it could not read or parse at start must not
+// hide a later change that could not be saved.
+TEST_F(AppSettingsTest, AChangeThatCannotBeSavedIsSaidAfterAFileThatFailedToLoad) {
+    ASSERT_TRUE(QDir().mkdir(path)); // a folder in the file's place
+    const auto folderInPlace = open(path);
+    folderInPlace->setValue(Setting::deskew, false);
+    EXPECT_TRUE(folderInPlace->storeError());
+
+    const auto damaged = openWith("[broken\n", "Damaged.conf");
+    const QString file = dir.filePath("Damaged.conf");
+    if (test::runProgram("chattr", {"+i", file}).exitCode != 0) {
+        GTEST_SKIP() << "no file can be made immutable here";
+    }
+    const auto madeMutable = qScopeGuard([&] { test::runProgram("chattr", {"-i", file}); });
+    damaged->setValue(Setting::deskew, false);
+    EXPECT_EQ(damaged->storeError(), "The settings could not be saved: Quorvane is not allowed to write "
+                                     "\"Damaged.conf\".");
 }
 
 TEST_F(AppSettingsTest, EachChangeIsAnnouncedOnceAndReadBackFromTheFile) {
