@@ -17,7 +17,8 @@ bool holdsJpegData(const QByteArray& localPath, int page);
 // pages, and the pages it lost would go unnoticed; its chain of directories, or what they keep
 // outside themselves (the list of a page's strips), then reaches beyond the end of the file. A
 // link that some writer left to a directory of nothing, or back to an earlier one, loses no page
-// and passes. False for a file that cannot be read at all (libvips says what is wrong).
+// and passes; directories that overlap each other do not. False for a file that cannot be read at
+// all (libvips says what is wrong).
 bool isCutShort(const QByteArray& localPath);
 
 // Page `page` (0-based) of new-style JPEG compression as one baseline JPEG file of the whole page:

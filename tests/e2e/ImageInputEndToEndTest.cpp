@@ -45,6 +45,34 @@ VImage stacked(const std::vector<VImage>& frames) {
     return all;
 }
 
+// A TIFF whose first page reads (8 x 8 grey) but whose 200 directories of 100 entries overlap, each
+// starting one entry after the one before: walked entry by entry, such a chain can take hours. Each
+// directory's count is the last two bytes of an entry, which a SHORT value leaves unread.
+QByteArray overlappingDirectories() {
+    const int directories = 200, entries = 100, start = 16, data = start + 12 * (entries + directories);
+    QByteArray tiff = QByteArray("II*\0", 4) + QByteArray(data + 60, '\0');
+    const auto put = [&](int at, quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            tiff[at + i] = char(value >> (8 * i));
+        }
+    };
+    const auto directory = [&](int index) { return start + 12 * index - 2; };
+    put(4, directory(0), 4);
+    const quint32 tags[][3] = {{256, 3, 8}, {257, 3, 8}, {258, 3, 8},
+                               {259, 3, 1}, {262, 3, 1}, {273, 3, quint32(data)},
+                               {277, 3, 1}, {278, 3, 8}, {279, 3, 64}};
+    for (int k = 0; k < 9; ++k) {
+        put(start + 12 * k, tags[k][0] | tags[k][1] << 16, 4);
+        put(start + 12 * k + 4, 1, 4);
+        put(start + 12 * k + 8, tags[k][2], 4);
+    }
+    for (int i = 0; i < directories; ++i) {
+        put(directory(i), entries, 2);
+        put(directory(i) + 2 + 12 * entries, i + 1 < directories ? directory(i + 1) : 0, 4);
+    }
+    return tiff;
+}
+
 QString linnTruth() { return readTextFile(corpusPath("linn.txt")); }
 // What the band shows: the transcription up to the feature after "real-time ERASE".
 QString bandTruth() {
@@ -173,7 +201,9 @@ TEST(ImageInput, WhatOnlyLooksLikeAnImageIsRefusedAndNothingIsWritten) {
     ASSERT_TRUE(writeFile(folder.filePath("cut.tiff"), tiff.left(tiff.size() * 3 / 4)));
     ASSERT_EQ(load(folder.filePath("cut.tiff")).get_int("n-pages"), 1);
     ASSERT_TRUE(QFile::remove(folder.filePath("whole.tiff")));
-    const QStringList names{"cut.tiff", "empty.gif", "halfway.jpg", "header.png", "notes.png", "scan.tiff"};
+    ASSERT_TRUE(writeFile(folder.filePath("overlapping.tiff"), overlappingDirectories()));
+    const QStringList names{"cut.tiff",  "empty.gif",        "halfway.jpg", "header.png",
+                            "notes.png", "overlapping.tiff", "scan.tiff"};
 
     QStringList arguments = plainRecognition;
     for (const auto& name : names) {
