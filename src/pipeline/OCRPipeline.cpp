@@ -186,7 +186,7 @@ std::optional<DocumentAttributes> refuseToReplaceAnotherDocument(const QString& 
     if (attributes.source && attributes.source->name != sourceName) {
         throw OCRError::outputOfAnotherSource(outputName, attributes.source->name, sourceName);
     }
-    if (!attributes.source && attributes.creator != QLatin1String(PDFAuxBuilder::creatorName)) {
+    if (!PDFAuxBuilder::isSearchableCopy(attributes)) {
         throw OCRError::outputNotMadeByQuorvane(outputName, sourceName);
     }
     return attributes;

@@ -79,4 +79,8 @@ void apply(const AuxiliaryInfo& info, QPDF& output) {
     }
 }
 
+bool isSearchableCopy(const DocumentAttributes& attributes) {
+    return attributes.source || attributes.creator == QLatin1String(creatorName);
+}
+
 } // namespace quorvane::PDFAuxBuilder

@@ -46,4 +46,8 @@ AuxiliaryInfo auxiliaryInfo(const DocumentAttributes& attributes, bool srgbOutpu
 // output intent or absent.
 void apply(const AuxiliaryInfo& info, QPDF& output);
 
+// Whether a document's information is a searchable copy's: it records a source, or (a copy made
+// before sources were recorded) names Quorvane as its creator.
+bool isSearchableCopy(const DocumentAttributes& attributes);
+
 } // namespace quorvane::PDFAuxBuilder

@@ -349,13 +349,12 @@ bool PdfDocument::isSigned() const {
     return false;
 }
 
-DocumentAttributes PdfDocument::attributes() const {
+namespace {
+
+DocumentAttributes attributesIn(QPDF& qpdf) {
     DocumentAttributes attributes;
-    if (locked_) {
-        return attributes;
-    }
     try {
-        auto info = qpdf_->getTrailer().getKey("/Info");
+        auto info = qpdf.getTrailer().getKey("/Info");
         attributes.title = infoString(info, "/Title");
         attributes.author = infoString(info, "/Author");
         attributes.subject = infoString(info, "/Subject");
@@ -375,6 +374,28 @@ DocumentAttributes PdfDocument::attributes() const {
         return {}; // a damaged information dictionary counts as none
     }
     return attributes;
+}
+
+} // namespace
+
+DocumentAttributes PdfDocument::attributes() const {
+    return locked_ ? DocumentAttributes{} : attributesIn(*qpdf_);
+}
+
+std::optional<DocumentAttributes> PdfDocument::attributesOf(const QString& path) {
+    DebugLog::captureLibraryMessages();
+    const auto status = FileNames::status(path); // a named pipe would block the open
+    if (!status || !S_ISREG(status->st_mode)) {
+        return std::nullopt;
+    }
+    try {
+        QPDF qpdf;
+        qpdf.setSuppressWarnings(true);
+        qpdf.processFile(FileNames::encode(path).constData());
+        return attributesIn(qpdf);
+    } catch (const std::exception&) {
+        return std::nullopt; // not a PDF, or locked
+    }
 }
 
 } // namespace quorvane

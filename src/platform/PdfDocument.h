@@ -113,6 +113,9 @@ public:
     std::optional<PdfPage> page(int index) const;
 
     DocumentAttributes attributes() const;
+    // Those of the PDF at `path`, read from its information alone: cheap enough for every file of a
+    // folder. Nothing when it is not a PDF or is locked.
+    static std::optional<DocumentAttributes> attributesOf(const QString& path);
 
     // The unlocked object model. Not available while locked.
     QPDF& qpdf() const { return *qpdf_; }
