@@ -2,8 +2,10 @@
 
 #include "pipeline/ImagePDFBuilder.h"
 #include "pipeline/OutputPath.h"
+#include "pipeline/PDFAuxBuilder.h"
 #include "pipeline/WrittenOutputs.h"
 #include "platform/FileNames.h"
+#include "platform/PdfDocument.h"
 
 #include <QCollator>
 #include <QDir>
@@ -106,6 +108,18 @@ Expansion expand(const QStringList& paths, bool recursive, const QString& output
     return expansion;
 }
 
+namespace {
+
+// A name alone does not make an output: a scan may have one (scan_2025-03-01.pdf beside scan.pdf
+// under "{name}_{date}"). A file that cannot tell (damaged, locked) is a source: its run says why
+// it fails, and a source is never written over.
+bool isSearchableCopy(const QString& path) {
+    const auto attributes = PdfDocument::attributesOf(path);
+    return attributes && PDFAuxBuilder::isSearchableCopy(*attributes);
+}
+
+} // namespace
+
 QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate) {
     QHash<QString, QSet<QString>> outputsByFolder; // the output name keys of each folder's files
     const auto outputsIn = [&](const QString& folder) -> const QSet<QString>& {
@@ -130,7 +144,8 @@ QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate
         const QString key = OutputPath::nameKey(info.fileName());
         const bool namedAfterItself = OutputPath::outputNameKey(file, nameTemplate) == key;
         const bool output =
-            WrittenOutputs::contains(file) || (!namedAfterItself && outputsIn(info.path()).contains(key));
+            WrittenOutputs::contains(file) ||
+            (!namedAfterItself && outputsIn(info.path()).contains(key) && isSearchableCopy(file));
         if (!output) {
             taken.append(file);
         }

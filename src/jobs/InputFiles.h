@@ -21,8 +21,8 @@ std::optional<QString> whyNotTaken(const QString& path);
 QStringList expandInputs(const QStringList& paths);
 
 // The files that are no outputs: leaves out every file this process wrote as an output, and
-// every file whose name is what `nameTemplate` names the output of another file of its folder
-// (scan_searchable.pdf beside scan.pdf), whatever the template. A template that names a file
+// every searchable copy whose name is what `nameTemplate` names the output of another file of its
+// folder (scan_searchable.pdf beside scan.pdf), whatever the date. A template that names a file
 // after itself ("{name}") leaves that file in.
 QStringList withoutOutputs(const QStringList& files, const QString& nameTemplate);
 struct Expansion {

@@ -177,7 +177,7 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     test::smallScan(scans, "b.pdf");
     test::smallScan(scans, "a.pdf");
     test::smallScan(scans, "c.pdf");
-    test::smallScan(scans, "c_searchable.pdf"); // not ours, so never written over: c fails
+    test::smallScan(scans, "c_searchable.pdf"); // not ours: a source too, never written over: c fails
     const QString late = test::smallScan(folder.path(), "late.pdf");
 
     AppUnderTest t;
@@ -191,7 +191,7 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     ASSERT_TRUE(dropOn(content, {scans}));
     BatchCoordinator& batch = t.workflow().batch();
     ASSERT_TRUE(test::runUntil([&] { return batch.isRunning(); }, 10s));
-    ASSERT_EQ(batch.items().size(), 3);
+    ASSERT_EQ(batch.items().size(), 4);
     EXPECT_EQ(QFileInfo(batch.items()[0].sourceURL).fileName(), QStringLiteral("a.pdf"));
     EXPECT_FALSE(content.batchPanel().isHidden());
 
@@ -199,17 +199,18 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     ASSERT_TRUE(test::runUntil([&] { return !t.dialogs->alerts.isEmpty(); }, 10s));
     EXPECT_EQ(t.dialogs->alerts[0].title, MainWorkflow::busyTitle);
     EXPECT_EQ(t.dialogs->alerts[0].message, MainWorkflow::busyMessage);
-    EXPECT_EQ(batch.items().size(), 3);
+    EXPECT_EQ(batch.items().size(), 4);
 
     ASSERT_TRUE(test::runUntil([&] { return !batch.isRunning(); }, 240s));
-    EXPECT_TRUE(t.labelTexts("batchHeader").contains(QStringLiteral("Batch finished \u2014 2 processed \u00b7 1 failed")))
+    EXPECT_TRUE(t.labelTexts("batchHeader")
+                    .contains(QStringLiteral("Batch finished \u2014 3 processed \u00b7 1 failed")))
         << t.labelTexts("batchHeader").join(" | ").toStdString();
     EXPECT_FALSE(QFileInfo::exists(folder.filePath("late_searchable.pdf")));
 
     // A narrow window wraps the failure's reason onto more lines rather than cutting it off.
     auto* list = content.batchPanel().findChild<QListView*>();
     ASSERT_NE(list, nullptr);
-    const int failedRow = list->visualRect(list->model()->index(2, 0)).height();
+    const int failedRow = list->visualRect(list->model()->index(3, 0)).height();
     EXPECT_GE(failedRow, 3 * list->fontMetrics().height()) << "the reason takes two lines or more under the name";
     EXPECT_LT(list->visualRect(list->model()->index(0, 0)).height(), failedRow);
     test::runFor(300ms);
@@ -219,7 +220,7 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     t.dialogs->reportAnswer = DialogProvider::ReportDestination{folder.filePath("report.json"), ReportExporter::Format::json};
     t.workflow().exportReport();
     const auto report = QJsonDocument::fromJson(test::readBytes(folder.filePath("report.json"))).object();
-    ASSERT_EQ(report["documents"].toArray().size(), 3);
+    ASSERT_EQ(report["documents"].toArray().size(), 4);
     EXPECT_EQ(report["documents"].toArray()[1].toObject()["status"].toString(), QStringLiteral("processed"));
     t.dialogs->reportAnswer = DialogProvider::ReportDestination{folder.filePath("gone/report.csv"), ReportExporter::Format::csv};
     t.workflow().exportReport();
@@ -230,7 +231,7 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
     ASSERT_TRUE(dropOn(content, {scans + "/a_searchable.pdf", scans + "/b_searchable.pdf"}));
     ASSERT_TRUE(test::runUntil([&] { return t.dialogs->alerts.size() == 3; }, 10s));
     EXPECT_EQ(t.dialogs->alerts[2].title, MainWorkflow::onlyOutputsTitle);
-    EXPECT_EQ(batch.items().size(), 3);
+    EXPECT_EQ(batch.items().size(), 4);
 
     content.batchPanel().previewRow(0);
     ASSERT_NE(t.app.mainWindow().preview(), nullptr);
@@ -239,8 +240,10 @@ TEST(MainWindow, DroppedFolderRunsAsABatchThatRefusesMoreFilesUntilDone) {
 
     t.workflow().showBatchOutputs();
     ASSERT_TRUE(test::runUntil([&] { return !fileManager.shown.isEmpty(); }, 10s));
-    EXPECT_EQ(fileManager.shown[0], (QStringList{QUrl::fromLocalFile(scans + "/a_searchable.pdf").toString(),
-                                                 QUrl::fromLocalFile(scans + "/b_searchable.pdf").toString()}));
+    EXPECT_EQ(fileManager.shown[0],
+              (QStringList{QUrl::fromLocalFile(scans + "/a_searchable.pdf").toString(),
+                           QUrl::fromLocalFile(scans + "/b_searchable.pdf").toString(),
+                           QUrl::fromLocalFile(scans + "/c_searchable_searchable.pdf").toString()}));
 }
 
 // The preview processes the file as it was tried there: here without the deskew of the settings.

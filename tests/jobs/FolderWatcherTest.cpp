@@ -1,8 +1,10 @@
 #include "jobs/FolderWatcher.h"
 
+#include "pipeline/PDFAuxBuilder.h"
 #include "platform/FileNames.h"
 #include "settings/AppSettings.h"
 #include "support/EventLoop.h"
+#include "support/PdfBuilder.h"
 #include "support/QtPrinting.h"
 #include "support/TestSupport.h"
 
@@ -24,6 +26,12 @@ using namespace std::chrono_literals;
 namespace {
 
 void writeFile(const QString& path) { ASSERT_TRUE(test::writeFile(path, "%PDF-1.4\n%%EOF\n")); }
+// A searchable copy, as far as telling one from a scan goes: its document information.
+void writeCopy(const QString& path) {
+    const auto pdf = test::buildPdf({test::FixturePage{}});
+    PDFAuxBuilder::apply({}, *pdf);
+    test::savePdf(*pdf, path);
+}
 
 // A watcher over its own settings file and folder that records every hand-over.
 struct WatchedFolder {
@@ -132,18 +140,21 @@ TEST(FolderWatcher, NamesThatAreNoUtf8AreWatchedAndWaitedFor) {
     EXPECT_EQ(watched.handOvers, QList<QStringList>({{name}}));
 }
 
-// Outputs: by the fixed suffix, and by the name template of the runs (outputs of files of the
-// folder on any date; notes.txt is no source, so the one named after it is taken).
+// Outputs: by the fixed suffix, and by the name template of the runs (copies of files of the
+// folder on any date; notes.txt is no source, so the one named after it is taken, and a scan
+// named like a copy is taken too).
 TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
     WatchedFolder watched;
     watched.watcher.setNameTemplate([] { return QStringLiteral("{name}_ocr {date}"); });
     watched.watcher.startWatching(watched.folder);
     ASSERT_TRUE(QDir(watched.folder).mkpath("sub"));
-    for (const char* name : {"report_searchable.pdf", "REPORT_SEARCHABLE.PDF", "photo_Searchable.jpg", "sub/inner.pdf",
-                             ".hidden.pdf", "notes.txt", "report_ocr 2025-01-31.pdf", "scan 9_OCR 2026-02-02.pdf",
-                             "notes_ocr 2025-01-31.pdf"}) {
+    for (const char* name : {"report_searchable.pdf", "REPORT_SEARCHABLE.PDF", "photo_Searchable.jpg",
+                             "sub/inner.pdf", ".hidden.pdf", "notes.txt", "notes_ocr 2025-01-31.pdf"}) {
         writeFile(watched.path(name));
     }
+    ASSERT_TRUE(test::writePdf(watched.path("report_ocr 2024-12-31.pdf"), {test::FixturePage{}}));
+    writeCopy(watched.path("report_ocr 2025-01-31.pdf"));
+    writeCopy(watched.path("scan 9_OCR 2026-02-02.pdf"));
     // Written last, so the scan that takes these also judged the ones above.
     writeFile(watched.path("scan 10.TIFF"));
     writeFile(watched.path("report.pdf"));
@@ -151,7 +162,8 @@ TEST(FolderWatcher, OutputsSubfoldersHiddenAndOtherFilesAreNeverHandedOver) {
 
     ASSERT_TRUE(watched.waitForHandOvers(1));
     test::runFor(1500ms); // one more settle period: nothing else comes
-    const QStringList sources{"notes_ocr 2025-01-31.pdf", "report.pdf", "scan 9.png", "scan 10.TIFF"};
+    const QStringList sources{"notes_ocr 2025-01-31.pdf", "report_ocr 2024-12-31.pdf", "report.pdf",
+                              "scan 9.png", "scan 10.TIFF"};
     EXPECT_EQ(watched.handOvers, QList<QStringList>({sources}));
     EXPECT_EQ(test::fileNames(watched.watcher.existingFiles()), sources);
 }
