@@ -97,13 +97,14 @@ QStringList FolderWatcher::candidateFiles(const QString& folder, const QString& 
         return candidates;
     }
     // The fixed output suffix, the name template and the outputs written by this process keep
-    // the outputs written next to their sources from coming back as new arrivals.
-    for (const auto& file : InputFiles::withoutOutputs(InputFiles::expandInputs({folder}), nameTemplate)) {
+    // the outputs written next to their sources from coming back as new arrivals. The suffix goes
+    // first: what it leaves out is not opened to be told from a scan at every scan of the folder.
+    for (const auto& file : InputFiles::expandInputs({folder})) {
         if (!QFileInfo(file).completeBaseName().toLower().endsWith(QLatin1String("_searchable"))) {
             candidates.append(file);
         }
     }
-    return candidates;
+    return InputFiles::withoutOutputs(candidates, nameTemplate);
 }
 
 QString FolderWatcher::fileKey(const QString& path) {
