@@ -111,11 +111,15 @@ Expansion expand(const QStringList& paths, bool recursive, const QString& output
 namespace {
 
 // A name alone does not make an output: a scan may have one (scan_2025-03-01.pdf beside scan.pdf
-// under "{name}_{date}"). A file that cannot tell (damaged, locked) is a source: its run says why
-// it fails, and a source is never written over.
+// under "{name}_{date}"). A damaged file is no copy (copies are written whole) and its run says
+// why it fails. A locked one cannot tell, and is taken for the copy of a locked source, which
+// keeps its source's password: a batch has none to give it, and would fail it every time.
 bool isSearchableCopy(const QString& path) {
-    const auto attributes = PdfDocument::attributesOf(path);
-    return attributes && PDFAuxBuilder::isSearchableCopy(*attributes);
+    if (const auto attributes = PdfDocument::attributesOf(path)) {
+        return PDFAuxBuilder::isSearchableCopy(*attributes);
+    }
+    const auto document = PdfDocument::open(path);
+    return document && document->isLocked();
 }
 
 } // namespace

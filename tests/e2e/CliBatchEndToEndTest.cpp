@@ -308,6 +308,9 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
         EXPECT_EQ(runCli(plainRecognition + QStringList{"--password", locked}, "sesame\n").result.exitCode,
                   0);
     }
+    // A batch, which has no password to tell, takes that copy for one all the same.
+    EXPECT_TRUE(says(runCli(plainRecognition + QStringList{folder.path()}).result.standardOutput,
+                     "Left out 3 searchable copies of other files."));
     for (const auto& [unknown, why] : {std::pair{readBytes(folder.filePath("locked_searchable.pdf")),
                                                  "is locked with a password this run was not given"},
                                        std::pair{QByteArray("my notes"), "does not open as a PDF"}}) {
