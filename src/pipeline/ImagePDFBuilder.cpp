@@ -398,18 +398,27 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
         pageCount > 1 ? localPath + "[page=" + QByteArray::number(page) + "]" : localPath;
     const VImage pageHeader = pageCount > 1 ? VImage::new_from_file(pagePath.constData()) : header;
     const int limit = static_cast<int>(maxEmbeddedDimension);
-    const VImage thumbnail = VImage::thumbnail(pagePath.constData(), limit,
-                                               VImage::option()
-                                                   ->set("height", limit)
-                                                   ->set("size", VIPS_SIZE_DOWN)
-                                                   ->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+    const bool tiff = qstrcmp(loader, "VipsForeignLoadTiffFile") == 0;
+    const auto fitted = [limit] {
+        return VImage::option()
+            ->set("height", limit)
+            ->set("size", VIPS_SIZE_DOWN)
+            ->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+    };
+    // A TIFF page is read at its full resolution: libvips makes a pyramid's thumbnail from one of its
+    // reduced levels, however large it is asked to be.
+    const VImage thumbnail =
+        tiff ? VImage::new_from_file(pagePath.constData(), VImage::option()
+                                                               ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                               ->set("fail_on", VIPS_FAIL_ON_TRUNCATED))
+                   .thumbnail_image(limit, fitted())
+             : VImage::thumbnail(pagePath.constData(), limit, fitted());
     if (thumbnail.width() <= 0 || thumbnail.height() <= 0) {
         throw OCRError::cannotOpenImage();
     }
     // Decoding happens here, once, for every page: a damaged one fails now, before anything is written.
     const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
-    const bool jpegTiff =
-        qstrcmp(loader, "VipsForeignLoadTiffFile") == 0 && TiffStructure::holdsJpegData(localPath, page);
+    const bool jpegTiff = tiff && TiffStructure::holdsJpegData(localPath, page);
     std::optional<EncodedImage> encoded =
         jpegTiff ? tiffJpegAsItIs(localPath, page, pageHeader, thumbnail, pixels, spill)
                  : asItIs(localPath, loader, pageHeader, thumbnail, pixels, spill);

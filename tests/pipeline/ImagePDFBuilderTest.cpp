@@ -128,10 +128,11 @@ TEST_F(ImagePDFBuilderTest, EveryFormatBecomesOneUprightPageAtThreeHundredDPI) {
     const VImage source = smallLinn();
     static const QRegularExpression name("^quorvane-image-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.pdf$");
     // One of each format: the decoder goes by the content, not by which of its names the file has.
-    for (const QString extension : {"png", "jpg", "heic", "tiff", "bmp", "gif"}) {
-        SCOPED_TRACE(extension.toStdString());
-        const QString input = fixture("linn." + extension);
-        save(source, input);
+    // A pyramid is one page at full size.
+    for (const QString format : {"png", "jpg", "heic", "tiff", "bmp", "gif", "tif[tile,pyramid,subifd]"}) {
+        SCOPED_TRACE(format.toStdString());
+        const QString extension = format.section('[', 0, 0), input = fixture("linn." + extension);
+        save(source, input + format.mid(extension.size()));
 
         const QString pdf = ImagePDFBuilder::makePDF(input);
         // In this process's own folder inside TMPDIR, which no other user can enter.
