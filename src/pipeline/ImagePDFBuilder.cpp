@@ -350,16 +350,19 @@ int pagesAtOnce(const VImage& header) {
     return int(std::min<double>(fit, pageThreadCount()));
 }
 
-// The pages an image file becomes: every page of a TIFF (a fax, a stack of scans), the first
-// frame of anything else (the later frames of an animated GIF are not pages).
-int pageCountOf(const QByteArray& localPath, const VImage& header, const char* loader) {
+// The pages an image file becomes, by the TIFF directory each is in: every page of a TIFF (a fax, a
+// stack of scans) but the reduced levels of a pyramid, the first frame of anything else (the later
+// frames of an animated GIF are not pages).
+std::vector<int> pageDirectoriesOf(const QByteArray& localPath, const VImage& header, const char* loader) {
     if (qstrcmp(loader, "VipsForeignLoadTiffFile") != 0) {
-        return 1;
+        return {0};
     }
     if (TiffStructure::isCutShort(localPath)) {
         throw OCRError::cannotOpenImage();
     }
-    return header.get_typeof(VIPS_META_N_PAGES) == 0 ? 1 : std::max(1, header.get_int(VIPS_META_N_PAGES));
+    const int directories =
+        header.get_typeof(VIPS_META_N_PAGES) == 0 ? 1 : std::max(1, header.get_int(VIPS_META_N_PAGES));
+    return TiffStructure::pageDirectories(localPath, directories);
 }
 
 // The resolution a file states for one axis (vips keeps pixels per millimetre), when it is one a
@@ -391,11 +394,11 @@ Size pageSize(const VImage& header, const VImage& decoded) {
 
 // One page (frame) of the file, upright, its longer side at most maxEmbeddedDimension; the decoder
 // shrinks while it reads where the format allows. A file cut short is reported as damaged rather
-// than shown with a blank part.
+// than shown with a blank part. `directory`: where the page is in a TIFF.
 EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& header, const char* loader,
-                                 int page, int pageCount, SpillFile& spill, ProfileShelf& profiles) {
+                                 int directory, int pageCount, SpillFile& spill, ProfileShelf& profiles) {
     const QByteArray pagePath =
-        pageCount > 1 ? localPath + "[page=" + QByteArray::number(page) + "]" : localPath;
+        pageCount > 1 ? localPath + "[page=" + QByteArray::number(directory) + "]" : localPath;
     const VImage pageHeader = pageCount > 1 ? VImage::new_from_file(pagePath.constData()) : header;
     const int limit = static_cast<int>(maxEmbeddedDimension);
     const bool tiff = qstrcmp(loader, "VipsForeignLoadTiffFile") == 0;
@@ -418,9 +421,9 @@ EncodedImage decodeAndEncodePage(const QByteArray& localPath, const VImage& head
     }
     // Decoding happens here, once, for every page: a damaged one fails now, before anything is written.
     const VImage pixels = greyWhenNeutral(flattenedEightBit(thumbnail).copy_memory());
-    const bool jpegTiff = tiff && TiffStructure::holdsJpegData(localPath, page);
+    const bool jpegTiff = tiff && TiffStructure::holdsJpegData(localPath, directory);
     std::optional<EncodedImage> encoded =
-        jpegTiff ? tiffJpegAsItIs(localPath, page, pageHeader, thumbnail, pixels, spill)
+        jpegTiff ? tiffJpegAsItIs(localPath, directory, pageHeader, thumbnail, pixels, spill)
                  : asItIs(localPath, loader, pageHeader, thumbnail, pixels, spill);
     if (!encoded) {
         const bool lossy = jpegTiff || qstrcmp(loader, "VipsForeignLoadJpegFile") == 0;
@@ -452,7 +455,8 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
     std::vector<EncodedImage> pages;
     try {
         const VImage header = VImage::new_from_file(localPath.constData());
-        const int pageCount = pageCountOf(localPath, header, loader);
+        const std::vector<int> directories = pageDirectoriesOf(localPath, header, loader);
+        const int pageCount = int(directories.size());
         // A file of more pages than a job may have is refused before any of them is decoded.
         DocumentLimits::checkPageCount(pageCount, DocumentLimits::maxPages);
         if (onlyPage && (*onlyPage < 0 || *onlyPage >= pageCount)) {
@@ -480,8 +484,8 @@ std::vector<EncodedImage> decodeAndEncode(const QString& imagePath, SpillFile& s
                 return;
             }
             try {
-                pages[index] = decodeAndEncodePage(localPath, header, loader, firstPage + index, pageCount,
-                                                   spill, profiles);
+                pages[index] = decodeAndEncodePage(localPath, header, loader, directories[firstPage + index],
+                                                   pageCount, spill, profiles);
             } catch (...) {
                 failures[index] = std::current_exception();
                 int first = firstFailure;
@@ -644,7 +648,7 @@ int pageCount(const QString& imagePath) {
     const QByteArray localPath = FileNames::encode(imagePath);
     const char* loader = imageLoader(localPath);
     try {
-        return pageCountOf(localPath, VImage::new_from_file(localPath.constData()), loader);
+        return int(pageDirectoriesOf(localPath, VImage::new_from_file(localPath.constData()), loader).size());
     } catch (const vips::VError&) {
         throw OCRError::cannotOpenImage();
     }

@@ -28,7 +28,8 @@ const QStringList& supportedExtensions();
 // By the lower-cased extension; a file without one is not an image.
 bool isSupportedImage(const QString& path);
 
-// The number of pages makePDF makes of the file. Throws OCRError::cannotOpenImage.
+// The number of pages makePDF makes of the file (a pyramid's reduced levels are none). Throws
+// OCRError::cannotOpenImage.
 int pageCount(const QString& imagePath);
 
 // The path of a temporary PDF ("quorvane-image-<UUID>.pdf" in the process's private temporary

@@ -123,6 +123,23 @@ bool holdsJpegData(const QByteArray& localPath, int page) {
            (compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG);
 }
 
+std::vector<int> pageDirectories(const QByteArray& localPath, int directories) {
+    std::vector<int> pages{0};
+    const TiffFile tiff = openTiff(localPath);
+    int directory = 1;
+    for (; tiff && directory < directories && TIFFReadDirectory(tiff.get()) == 1; ++directory) {
+        uint32_t type = 0;
+        if (TIFFGetField(tiff.get(), TIFFTAG_SUBFILETYPE, &type) != 1 ||
+            (type & FILETYPE_REDUCEDIMAGE) == 0) {
+            pages.push_back(directory);
+        }
+    }
+    for (; directory < directories; ++directory) {
+        pages.push_back(directory);
+    }
+    return pages;
+}
+
 bool isCutShort(const QByteArray& localPath) {
     QFile file;
     if (!FileNames::openForReading(file, FileNames::decode(localPath))) {

@@ -6,12 +6,18 @@
 #include <QByteArray>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quorvane::TiffStructure {
 
 // Whether page `page` (0-based) holds JPEG data, as a photograph's or a colour scan's may: stored
 // losslessly, it would grow tenfold. False when libtiff cannot read the page.
 bool holdsJpegData(const QByteArray& localPath, int page);
+
+// The directories of a file of `directories` that are pages, in order: the first, and each later one
+// not marked as a reduced-resolution copy of another (a level of a pyramid, a preview). One that
+// libtiff cannot read counts as a page: decoding it says what is wrong.
+std::vector<int> pageDirectories(const QByteArray& localPath, int directories);
 
 // Whether the file was cut short. Cut after a whole page, it still reads, as a TIFF of fewer
 // pages, and the pages it lost would go unnoticed; its chain of directories, or what they keep

@@ -128,8 +128,9 @@ TEST_F(ImagePDFBuilderTest, EveryFormatBecomesOneUprightPageAtThreeHundredDPI) {
     const VImage source = smallLinn();
     static const QRegularExpression name("^quorvane-image-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\.pdf$");
     // One of each format: the decoder goes by the content, not by which of its names the file has.
-    // A pyramid is one page at full size.
-    for (const QString format : {"png", "jpg", "heic", "tiff", "bmp", "gif", "tif[tile,pyramid,subifd]"}) {
+    // A pyramid, of pages or below its page, is one page at full size.
+    for (const QString format :
+         {"png", "jpg", "heic", "tiff", "bmp", "gif", "tif[tile,pyramid]", "tif[tile,pyramid,subifd]"}) {
         SCOPED_TRACE(format.toStdString());
         const QString extension = format.section('[', 0, 0), input = fixture("linn." + extension);
         save(source, input + format.mid(extension.size()));
