@@ -32,8 +32,11 @@ std::optional<double> numberAt(const std::vector<QPDFObjectHandle>& view, size_t
     return item.isNumber() ? std::optional(item.getNumericValue()) : std::nullopt;
 }
 
+// A number past a double's range read as infinity, and moved may be no number at all: such a
+// coordinate is left to the reader (null), as PDF has no word for it.
 QPDFObjectHandle newNumber(std::optional<double> value) {
-    return value ? QPDFObjectHandle::newReal(*value, 4, true) : QPDFObjectHandle::newNull();
+    return value && std::isfinite(*value) ? QPDFObjectHandle::newReal(*value, 4, true)
+                                          : QPDFObjectHandle::newNull();
 }
 
 // A view of the source page in the space of the page drawn with `placement`. A view that leaves one

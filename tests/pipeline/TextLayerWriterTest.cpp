@@ -239,6 +239,10 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
         bookmark.getKey("/Dest").setArrayItem(0, sourcePages[1].getObjectHandle());
         root.replaceKey("/Outlines", QPDFObjectHandle::newDictionary());
         root.getKey("/Outlines").replaceKey("/First", bookmark);
+        // A coordinate past a double's range, which moved would be no number: left to the reader.
+        bookmark.replaceKey("/Next", QPDFObjectHandle::parse("<< /Title (Far) /Dest [null /FitH " +
+                                                             std::string(400, '9') + ".0] >>"));
+        bookmark.getKey("/Next").getKey("/Dest").setArrayItem(0, sourcePages[1].getObjectHandle());
         root.replaceKey("/OutputIntents", QPDFObjectHandle::parse("[<< /S /GTS_PDFX /OutputConditionIdentifier "
                                                                   "(FOGRA39) >>]"));
         root.getKey("/OutputIntents").getArrayItem(0).replaceKey("/DestOutputProfile", pdf.newStream("CMYK profile"));
@@ -265,7 +269,8 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
     EXPECT_EQ(opensAt.getArrayItem(0).getObjGen(), writtenPages[1].getObjectHandle().getObjGen());
     // Views on the second page, turned upright: x = 792 - y and y = x.
     EXPECT_EQ(opensAt.getArrayItem(1).unparse() + " " + opensAt.getArrayItem(2).unparse(), "/FitV 292");
-    EXPECT_EQ(test::outlineSummary(output), QStringList{"Scan open p2 [\"/XYZ\",92,100,0]"});
+    EXPECT_EQ(test::outlineSummary(output),
+              (QStringList{"Scan open p2 [\"/XYZ\",92,100,0]", "Far open p2 [\"/FitV\",null]"}));
     auto intent = written.getRoot().getKey("/OutputIntents").getArrayItem(0);
     EXPECT_EQ(intent.getKey("/OutputConditionIdentifier").getUTF8Value(), "FOGRA39");
     EXPECT_EQ(intent.getKey("/DestOutputProfile").getStreamData()->getSize(), 12);
