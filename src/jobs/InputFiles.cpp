@@ -115,11 +115,9 @@ namespace {
 // why it fails. A locked one cannot tell, and is taken for the copy of a locked source, which
 // keeps its source's password: a batch has none to give it, and would fail it every time.
 bool isSearchableCopy(const QString& path) {
-    if (const auto attributes = PdfDocument::attributesOf(path)) {
-        return PDFAuxBuilder::isSearchableCopy(*attributes);
-    }
-    const auto document = PdfDocument::open(path);
-    return document && document->isLocked();
+    bool locked = false;
+    const auto attributes = PdfDocument::attributesOf(path, &locked);
+    return attributes ? PDFAuxBuilder::isSearchableCopy(*attributes) : locked;
 }
 
 } // namespace

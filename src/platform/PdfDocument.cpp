@@ -382,8 +382,11 @@ DocumentAttributes PdfDocument::attributes() const {
     return locked_ ? DocumentAttributes{} : attributesIn(*qpdf_);
 }
 
-std::optional<DocumentAttributes> PdfDocument::attributesOf(const QString& path) {
+std::optional<DocumentAttributes> PdfDocument::attributesOf(const QString& path, bool* locked) {
     DebugLog::captureLibraryMessages();
+    if (locked != nullptr) {
+        *locked = false;
+    }
     const auto status = FileNames::status(path); // a named pipe would block the open
     if (!status || !S_ISREG(status->st_mode)) {
         return std::nullopt;
@@ -391,11 +394,16 @@ std::optional<DocumentAttributes> PdfDocument::attributesOf(const QString& path)
     try {
         QPDF qpdf;
         qpdf.setSuppressWarnings(true);
+        qpdf.setAttemptRecovery(false); // a repair reads the whole file, which may be large
         qpdf.processFile(FileNames::encode(path).constData());
         return attributesIn(qpdf);
+    } catch (const QPDFExc& error) {
+        if (locked != nullptr) {
+            *locked = error.getErrorCode() == qpdf_e_password;
+        }
     } catch (const std::exception&) {
-        return std::nullopt; // not a PDF, or locked
     }
+    return std::nullopt;
 }
 
 } // namespace quorvane

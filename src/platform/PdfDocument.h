@@ -113,9 +113,10 @@ public:
     std::optional<PdfPage> page(int index) const;
 
     DocumentAttributes attributes() const;
-    // Those of the PDF at `path`, read from its information alone: cheap enough for every file of a
-    // folder. Nothing when it is not a PDF or is locked.
-    static std::optional<DocumentAttributes> attributesOf(const QString& path);
+    // Those of the PDF at `path`, read from its information alone, without repairing a damaged file:
+    // cheap enough for every file of a folder. Nothing when it is not a PDF, is damaged or is locked;
+    // `locked` tells the last apart.
+    static std::optional<DocumentAttributes> attributesOf(const QString& path, bool* locked = nullptr);
 
     // The unlocked object model. Not available while locked.
     QPDF& qpdf() const { return *qpdf_; }
