@@ -234,6 +234,8 @@ void OCRPipeline::prepare(Run& run) {
 
     QString pdfPath = run.source;
     if (ImagePDFBuilder::isSupportedImage(run.source)) {
+        // Before the conversion, which may take seconds: an image has no password to wait for.
+        run.earlierOutput = refuseToReplaceAnotherDocument(run.output, run.source, run.password);
         run.temporaryPdf = ImagePDFBuilder::makePDF(run.source, [&run] { return run.cancelled.load(); });
         if (run.temporaryPdf.isEmpty()) {
             return; // cancelled: the run ends as this step does
@@ -251,8 +253,10 @@ void OCRPipeline::prepare(Run& run) {
             throw password.isEmpty() ? OCRError::passwordRequired() : OCRError::incorrectPassword();
         }
     }
-    // Once the source is open: a locked source's own copy opens with its password.
-    run.earlierOutput = refuseToReplaceAnotherDocument(run.output, run.source, run.password);
+    if (run.temporaryPdf.isEmpty()) {
+        // Once the source is open: a locked source's own copy opens with its password.
+        run.earlierOutput = refuseToReplaceAnotherDocument(run.output, run.source, run.password);
+    }
 
     run.pageCount = run.document->pageCount();
     if (run.pageCount < 1) {
