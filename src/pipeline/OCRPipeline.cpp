@@ -233,7 +233,8 @@ void OCRPipeline::prepare(Run& run) {
     run.record = SourceRecord::of(run.source);
 
     QString pdfPath = run.source;
-    if (ImagePDFBuilder::isSupportedImage(run.source)) {
+    const bool image = ImagePDFBuilder::isSupportedImage(run.source);
+    if (image) {
         // Before the conversion, which may take seconds: an image has no password to wait for.
         run.earlierOutput = refuseToReplaceAnotherDocument(run.output, run.source, run.password);
         run.temporaryPdf = ImagePDFBuilder::makePDF(run.source, [&run] { return run.cancelled.load(); });
@@ -253,7 +254,7 @@ void OCRPipeline::prepare(Run& run) {
             throw password.isEmpty() ? OCRError::passwordRequired() : OCRError::incorrectPassword();
         }
     }
-    if (run.temporaryPdf.isEmpty()) {
+    if (!image) {
         // Once the source is open: a locked source's own copy opens with its password.
         run.earlierOutput = refuseToReplaceAnotherDocument(run.output, run.source, run.password);
     }

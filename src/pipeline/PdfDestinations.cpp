@@ -72,12 +72,14 @@ std::vector<QPDFObjectHandle> movedView(std::vector<QPDFObjectHandle> view, cons
         const bool staysHorizontal = horizontal != quarterTurn;
         view = {QPDFObjectHandle::newName(type.substr(0, type.size() - 1) + (staysHorizontal ? "H" : "V")),
                 newNumber(staysHorizontal ? yOf(x, y) : xOf(x, y))};
-    } else if (type == "/FitR" && numberAt(view, 1) && numberAt(view, 2) && numberAt(view, 3) &&
-               numberAt(view, 4)) {
-        const QPDFObjectHandle::Rectangle moved = m.transformRectangle(
-            {*numberAt(view, 1), *numberAt(view, 2), *numberAt(view, 3), *numberAt(view, 4)});
-        view = {view.front(), newNumber(moved.llx), newNumber(moved.lly), newNumber(moved.urx),
-                newNumber(moved.ury)};
+    } else if (type == "/FitR") {
+        const auto left = numberAt(view, 1), bottom = numberAt(view, 2), right = numberAt(view, 3),
+                   top = numberAt(view, 4);
+        if (left && bottom && right && top) {
+            const auto moved = m.transformRectangle({*left, *bottom, *right, *top});
+            view = {view.front(), newNumber(moved.llx), newNumber(moved.lly), newNumber(moved.urx),
+                    newNumber(moved.ury)};
+        }
     }
     return view;
 }

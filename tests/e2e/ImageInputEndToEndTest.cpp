@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 #include <gtest/gtest.h>
 #include <vips/vips8>
 
@@ -51,24 +52,20 @@ VImage stacked(const std::vector<VImage>& frames) {
 QByteArray overlappingDirectories() {
     const int directories = 200, entries = 100, start = 16, data = start + 12 * (entries + directories);
     QByteArray tiff = QByteArray("II*\0", 4) + QByteArray(data + 60, '\0');
-    const auto put = [&](int at, quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            tiff[at + i] = char(value >> (8 * i));
-        }
-    };
+    const auto put = [&](int at, quint32 value) { qToLittleEndian(value, tiff.data() + at); };
     const auto directory = [&](int index) { return start + 12 * index - 2; };
-    put(4, directory(0), 4);
+    put(4, directory(0));
     const quint32 tags[][3] = {{256, 3, 8}, {257, 3, 8}, {258, 3, 8},
                                {259, 3, 1}, {262, 3, 1}, {273, 3, quint32(data)},
                                {277, 3, 1}, {278, 3, 8}, {279, 3, 64}};
     for (int k = 0; k < 9; ++k) {
-        put(start + 12 * k, tags[k][0] | tags[k][1] << 16, 4);
-        put(start + 12 * k + 4, 1, 4);
-        put(start + 12 * k + 8, tags[k][2], 4);
+        put(start + 12 * k, tags[k][0] | tags[k][1] << 16);
+        put(start + 12 * k + 4, 1);
+        put(start + 12 * k + 8, tags[k][2]);
     }
     for (int i = 0; i < directories; ++i) {
-        put(directory(i), entries, 2);
-        put(directory(i) + 2 + 12 * entries, i + 1 < directories ? directory(i + 1) : 0, 4);
+        qToLittleEndian(quint16(entries), tiff.data() + directory(i));
+        put(directory(i) + 2 + 12 * entries, i + 1 < directories ? directory(i + 1) : 0);
     }
     return tiff;
 }
