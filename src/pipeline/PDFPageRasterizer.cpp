@@ -50,10 +50,9 @@ std::optional<Raster> render(const PdfPage& page, double dpi, std::chrono::milli
     if (std::max(width, height) * scale > maxPixelDimension) {
         scale = maxPixelDimension / std::max(width, height);
     }
-    const double pixelWidth = std::floor(width * scale), pixelHeight = std::floor(height * scale);
-    if (!(pixelWidth > 0) || !(pixelHeight > 0)) {
-        return std::nullopt;
-    }
+    // A sliver of a page (an image of 3 × 60000 pixels) still gets its one pixel across.
+    const double pixelWidth = std::max(1.0, std::floor(width * scale));
+    const double pixelHeight = std::max(1.0, std::floor(height * scale));
 
     try {
         const auto popplerPage = page.popplerPage();

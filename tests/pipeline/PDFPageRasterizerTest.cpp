@@ -58,7 +58,7 @@ TEST(PDFPageRasterizer, PagesComeOutAtTheirSizeAsDisplayed) {
          {2486, 4096}, std::nullopt},
         {"fractional points at 144 DPI", {.mediaBox = {0, 0, 300.5, 200.25}}, 144, {601, 400}, std::nullopt},
         {"no area", {.mediaBox = {0, 0, 0, 0}}, 300, {}, std::nullopt},
-        {"less than one pixel high", {.mediaBox = {0, 0, 612, 0.001}}, 300, {}, std::nullopt},
+        {"less than one pixel high: one row", {.mediaBox = {0, 0, 612, 0.001}}, 300, {2550, 1}, std::nullopt},
         {"no DPI", {}, 0, {}, std::nullopt},
         {"rotate 0: top left", {.rotate = 0, .blackRects = mark}, 72, {612, 792}, cv::Rect(50, 42, 100, 150)},
         {"rotate 90: top right", {.rotate = 90, .blackRects = mark}, 72, {792, 612}, cv::Rect(600, 50, 150, 100)},
