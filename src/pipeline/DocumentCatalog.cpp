@@ -14,6 +14,22 @@ namespace {
 
 using Object = QPDFObjectHandle;
 
+// What each entry is called when it cannot be copied.
+struct Entry {
+    const char* key;
+    const char* description;
+};
+
+constexpr Entry plainEntries[] = {
+    {"/OCProperties", "the layers' visibility"},
+    {"/Lang", "the document's language"},
+    {"/ViewerPreferences", "the viewer preferences"},
+    {"/PageLayout", "the page layout"},
+    {"/PageMode", "the page mode"},
+};
+
+} // namespace
+
 // QPDF copies indirect objects (and whatever they reach) between files; a direct array or
 // dictionary is rebuilt around the copies of what it holds. A page or the page tree named where none
 // belongs is left out: QPDF 11.3 cannot copy one on its own (it hands back an empty object, which
@@ -39,22 +55,6 @@ Object copied(QPDF& output, Object value) {
     }
     return Object::parse(value.unparseBinary());
 }
-
-// What each entry is called when it cannot be copied.
-struct Entry {
-    const char* key;
-    const char* description;
-};
-
-constexpr Entry plainEntries[] = {
-    {"/OCProperties", "the layers' visibility"},
-    {"/Lang", "the document's language"},
-    {"/ViewerPreferences", "the viewer preferences"},
-    {"/PageLayout", "the page layout"},
-    {"/PageMode", "the page mode"},
-};
-
-} // namespace
 
 void carryOver(const PdfDocument& source, QPDF& output, const std::vector<QPDFMatrix>& placements) {
     if (source.isLocked()) {

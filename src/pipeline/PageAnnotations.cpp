@@ -170,6 +170,11 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
     }
 }
 
+QPDFObjectHandle PageAnnotations::copyOf(const PdfDocument& document, QPDFObjGen annotation) const {
+    const auto found = fieldCopies_.find({&document, annotation});
+    return found == fieldCopies_.end() ? QPDFObjectHandle::newNull() : found->second;
+}
+
 namespace {
 
 // Where `node` sits below its top-level field: the index in each /Kids array on the way down, and

@@ -33,6 +33,9 @@ public:
     // values do so in their source's order (/CO).
     void finish();
 
+    // The copy of an annotation of `document`'s pages; null when it was not copied.
+    QPDFObjectHandle copyOf(const PdfDocument& document, QPDFObjGen annotation) const;
+
 private:
     struct Source {
         std::unique_ptr<QPDFAcroFormDocumentHelper> form;
@@ -58,7 +61,8 @@ private:
     };
     std::map<std::pair<const PdfDocument*, int>, OutputPage> outputPages_; // by source page index
     std::vector<Link> links_;
-    std::map<std::pair<const PdfDocument*, QPDFObjGen>, QPDFObjectHandle> fieldCopies_; // by source field
+    // By source annotation, and by source field above a widget.
+    std::map<std::pair<const PdfDocument*, QPDFObjGen>, QPDFObjectHandle> fieldCopies_;
     // The one copy of each top-level field whose widgets lie on several pages, by source field.
     std::map<std::pair<const PdfDocument*, QPDFObjGen>, QPDFObjectHandle> fieldTrees_;
 };

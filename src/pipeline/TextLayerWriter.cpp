@@ -2,6 +2,7 @@
 
 #include "pipeline/DocumentCatalog.h"
 #include "pipeline/DocumentOutline.h"
+#include "pipeline/DocumentStructure.h"
 #include "pipeline/PDFAuxBuilder.h"
 
 #include "core/OCRError.h"
@@ -209,9 +210,13 @@ std::string textLayer(const PageInput& input, TextLayerFonts& fonts, Object font
 // One upright output page: the source content (or the corrected raster) filling the canvas, then
 // the invisible text. All five boxes are the canvas. The source page's annotations are moved with
 // its drawing, also onto a corrected raster, which shows the page in the same place.
-// Returns where the source page's drawing lies on it.
-QPDFMatrix addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, const PageInput& input,
-                   QStringList& omissions) {
+struct AddedPage {
+    QPDFMatrix placement; // where the source page's drawing lies on it
+    DocumentStructure::CarriedPage structure;
+};
+
+AddedPage addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, const PageInput& input,
+                  QStringList& omissions) {
     Object xObjects = Object::newDictionary();
     Object fontResources = Object::newDictionary();
     const Rect& bounds = input.outputBounds;
@@ -220,6 +225,7 @@ QPDFMatrix addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotat
     const QPDFMatrix placement(transform.m11(), transform.m12(), transform.m21(), transform.m22(),
                                transform.dx(), transform.dy());
     std::string content;
+    Object sourceForm = Object::newNull();
     if (input.correctedRaster) {
         if (!input.page.pageObject().getObjectHandle().isDictionary()) {
             throw OCRError::missingPageContent(input.pageIndex);
@@ -231,7 +237,8 @@ QPDFMatrix addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotat
         content += "q " + num(bounds.width) + " 0 0 " + num(bounds.height) + " " + num(bounds.minX()) + " " +
                    num(bounds.minY()) + " cm /Im0 Do Q\n";
     } else {
-        xObjects.replaceKey("/Page0", sourcePageForm(output, input));
+        sourceForm = sourcePageForm(output, input);
+        xObjects.replaceKey("/Page0", sourceForm);
         content += "q " + matrix(transform) + " /Page0 Do Q\n";
     }
     content += textLayer(input, fonts, fontResources);
@@ -262,7 +269,7 @@ QPDFMatrix addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotat
                          .arg(input.pageIndex + 1)
                          .arg(QString::fromUtf8(error.what()));
     }
-    return placement;
+    return {placement, {input.page.pageObject().getObjectHandle(), outputPage.getObjectHandle(), sourceForm}};
 }
 
 // The one place where document-level data reaches the output: the information dictionary (title,
@@ -363,8 +370,11 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
     PageAnnotations annotations(output);
     QStringList omissions;
     std::vector<QPDFMatrix> placements;
+    std::vector<DocumentStructure::CarriedPage> structuredPages;
     for (const PageInput& input : pages) {
-        placements.push_back(addPage(output, fonts, annotations, input, omissions));
+        AddedPage added = addPage(output, fonts, annotations, input, omissions);
+        placements.push_back(added.placement);
+        structuredPages.push_back(std::move(added.structure));
     }
     fonts.finish();
     try {
@@ -374,6 +384,15 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
                          QString::fromUtf8(error.what());
     }
     applyDocumentInformation(output, attributes, srgbOutputIntent, source, placements, omissions);
+    if (source != nullptr) {
+        try {
+            DocumentStructure::carryOver(*source, output, structuredPages, [&](QPDFObjGen annotation) {
+                return annotations.copyOf(*source, annotation);
+            });
+        } catch (const PlatformError& error) {
+            omissions << error.message();
+        }
+    }
 
     serialise(output, pages, staged);
     if (source != nullptr && source->changedSinceOpened()) {

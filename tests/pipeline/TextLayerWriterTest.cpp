@@ -206,7 +206,8 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
 }
 
 // An attached file, page labels, a layer hidden by default, how and where a reader opens the
-// document, its outline, and a large-format page's unit come along; the hidden layer stays hidden.
+// document, its outline, its tags, and a large-format page's unit come along; the hidden layer
+// stays hidden.
 TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlong) {
     const Source source({{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, {}}, [](QPDF& pdf) {
         auto layer = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
@@ -246,6 +247,19 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
         root.replaceKey("/OutputIntents", QPDFObjectHandle::parse("[<< /S /GTS_PDFX /OutputConditionIdentifier "
                                                                   "(FOGRA39) >>]"));
         root.getKey("/OutputIntents").getArrayItem(0).replaceKey("/DestOutputProfile", pdf.newStream("CMYK profile"));
+        // Tags: a paragraph whose words are marked content of the turned page.
+        sourcePages[1].addPageContents(
+            pdf.newStream("/P << /MCID 0 >> BDC BT /F1 12 Tf 72 500 Td (Tagged words) Tj ET EMC\n"), false);
+        auto tree = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /StructTreeRoot /ParentTree << /Nums [0 [null]] >> >>"));
+        auto paragraph = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /S /P /Alt (words) /K 0 >>"));
+        paragraph.replaceKey("/P", tree);
+        paragraph.replaceKey("/Pg", sourcePages[1].getObjectHandle());
+        tree.replaceKey("/K", paragraph);
+        tree.getKey("/ParentTree").getKey("/Nums").getArrayItem(1).setArrayItem(0, paragraph);
+        sourcePages[1].getObjectHandle().replaceKey("/StructParents", QPDFObjectHandle::newInteger(0));
+        root.replaceKey("/StructTreeRoot", tree);
+        root.replaceKey("/MarkInfo", QPDFObjectHandle::parse("<< /Marked true >>"));
     });
     const QString path = source.path, output = source.output();
     EXPECT_TRUE(source.write({source.input(0), source.input(1)}, output).isEmpty());
@@ -271,6 +285,11 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
     EXPECT_EQ(opensAt.getArrayItem(1).unparse() + " " + opensAt.getArrayItem(2).unparse(), "/FitV 292");
     EXPECT_EQ(test::outlineSummary(output),
               (QStringList{"Scan open p2 [\"/XYZ\",92,100,0]", "Far open p2 [\"/FitV\",null]"}));
+    const auto structure = [](const QString& pdf) {
+        return test::runProgram("pdfinfo", {"-struct-text", pdf}).standardOutput;
+    };
+    ASSERT_TRUE(structure(path).contains("\"Tagged words\""));
+    EXPECT_EQ(structure(output), structure(path));
     auto intent = written.getRoot().getKey("/OutputIntents").getArrayItem(0);
     EXPECT_EQ(intent.getKey("/OutputConditionIdentifier").getUTF8Value(), "FOGRA39");
     EXPECT_EQ(intent.getKey("/DestOutputProfile").getStreamData()->getSize(), 12);

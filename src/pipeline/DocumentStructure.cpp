@@ -1,0 +1,227 @@
+#include "pipeline/DocumentStructure.h"
+
+#include "core/OCRError.h"
+#include "pipeline/DocumentCatalog.h"
+
+#include <map>
+#include <qpdf/QPDFNameTreeObjectHelper.hh>
+#include <qpdf/QPDFNumberTreeObjectHelper.hh>
+#include <set>
+
+namespace quorvane::DocumentStructure {
+
+namespace {
+
+using Object = QPDFObjectHandle;
+
+// What an element says about itself; its parent, page and contents are rebuilt for the copy.
+constexpr const char* elementKeys[] = {
+    "/Type",   "/S", "/ID",         "/C", "/R",  "/T",  "/Lang",
+    "/Alt",    "/E", "/ActualText", "/A", "/NS", "/AF", "/PhoneticAlphabet",
+    "/Phoneme"};
+
+// Deeper than any real document nests; a damaged tree stops here rather than exhausting the stack.
+constexpr int maxDepth = 200;
+
+class TreeCopy {
+public:
+    TreeCopy(QPDF& output, const std::vector<CarriedPage>& pages, const AnnotationCopies& annotationCopies)
+        : output_(output), annotationCopies_(annotationCopies) {
+        for (const CarriedPage& page : pages) {
+            pages_[QPDFObjectHandle(page.source).getObjGen()] = page;
+        }
+    }
+
+    // The copy of a structure element and everything below it; null for what is no element, or an
+    // element met before (each has one parent, and a damaged tree may loop).
+    Object element(Object source, Object parent, int depth) {
+        if (!source.isDictionary() || depth > maxDepth ||
+            (source.isIndirect() && !elements_.emplace(source.getObjGen(), Object::newNull()).second)) {
+            return Object::newNull();
+        }
+        Object copy = output_.makeIndirectObject(Object::newDictionary());
+        if (source.isIndirect()) {
+            elements_[source.getObjGen()] = copy;
+        }
+        for (const char* key : elementKeys) {
+            if (source.hasKey(key)) {
+                copy.replaceKey(key, DocumentCatalog::copied(output_, source.getKey(key)));
+            }
+        }
+        copy.replaceKey("/P", parent);
+        const Object page = source.getKey("/Pg");
+        if (CarriedPage* carried = carriedPage(page)) {
+            copy.replaceKey("/Pg", carried->output);
+        }
+        Object kids = Object::newArray();
+        for (Object kid : listed(source.getKey("/K"))) {
+            if (Object kidCopy = contentItem(kid, copy, page, depth); !kidCopy.isNull()) {
+                kids.appendItem(kidCopy);
+            }
+        }
+        copy.replaceKey("/K", kids);
+        if (Object id = copy.getKey("/ID"); id.isString()) {
+            ids_.emplace_back(id.getUTF8Value(), copy);
+        }
+        return copy;
+    }
+
+    // The copy of a source element already copied; null for any other.
+    Object copyOf(Object element) const {
+        const auto found = element.isIndirect() ? elements_.find(element.getObjGen()) : elements_.end();
+        return found == elements_.end() ? Object::newNull() : found->second;
+    }
+
+    const std::vector<std::pair<std::string, Object>>& ids() const { return ids_; }
+
+private:
+    static std::vector<Object> listed(Object value) {
+        return value.isArray() ? value.getArrayAsVector() : std::vector<Object>{value};
+    }
+
+    CarriedPage* carriedPage(Object page) {
+        const auto found = page.isDictionary() ? pages_.find(page.getObjGen()) : pages_.end();
+        return found == pages_.end() ? nullptr : &found->second;
+    }
+
+    // One of an element's contents: marked content, an annotation or XObject, or a child element.
+    Object contentItem(Object item, Object parent, Object elementPage, int depth) {
+        if (item.isInteger()) {
+            return markedContent(item, elementPage, Object::newNull());
+        }
+        if (!item.isDictionary()) {
+            return Object::newNull();
+        }
+        const Object page = item.getKey("/Pg").isDictionary() ? item.getKey("/Pg") : elementPage;
+        if (item.getKey("/Type").isNameAndEquals("/MCR")) {
+            return markedContent(item.getKey("/MCID"), page, item.getKey("/Stm"));
+        }
+        if (item.getKey("/Type").isNameAndEquals("/OBJR")) {
+            return objectReference(item.getKey("/Obj"), page);
+        }
+        return element(item, parent, depth + 1);
+    }
+
+    // Marked content drawn by a page's own content now lies in the form that draws it on the copy;
+    // content in one of its XObjects stays there, in that XObject's copy.
+    Object markedContent(Object mcid, Object page, Object stream) {
+        CarriedPage* carried = carriedPage(page);
+        if (!mcid.isInteger() || carried == nullptr || carried->content.isNull()) {
+            return Object::newNull();
+        }
+        Object reference = Object::newDictionary();
+        reference.replaceKey("/Type", Object::newName("/MCR"));
+        reference.replaceKey("/MCID", Object::newInteger(mcid.getIntValue()));
+        reference.replaceKey("/Pg", carried->output);
+        reference.replaceKey("/Stm",
+                             stream.isStream() ? output_.copyForeignObject(stream) : carried->content);
+        return reference;
+    }
+
+    Object objectReference(Object object, Object page) {
+        if (!object.isIndirect()) {
+            return Object::newNull();
+        }
+        Object copy =
+            object.isStream() ? output_.copyForeignObject(object) : annotationCopies_(object.getObjGen());
+        if (copy.isNull()) {
+            return Object::newNull();
+        }
+        Object reference = Object::newDictionary();
+        reference.replaceKey("/Type", Object::newName("/OBJR"));
+        reference.replaceKey("/Obj", copy);
+        if (CarriedPage* carried = carriedPage(page)) {
+            reference.replaceKey("/Pg", carried->output);
+        }
+        return reference;
+    }
+
+    QPDF& output_;
+    const AnnotationCopies& annotationCopies_;
+    std::map<QPDFObjGen, CarriedPage> pages_; // by source page
+    std::map<QPDFObjGen, Object> elements_;   // copies by source element
+    std::vector<std::pair<std::string, Object>> ids_;
+};
+
+// Which elements each piece of marked content and each annotation belongs to, pointed at the
+// copies. An entry none of whose elements was copied is left out.
+Object parentTree(QPDF& source, QPDF& output, Object tree, const TreeCopy& copy) {
+    auto mapped = QPDFNumberTreeObjectHelper::newEmpty(output);
+    if (!tree.isDictionary()) {
+        return mapped.getObjectHandle();
+    }
+    for (auto [key, value] : QPDFNumberTreeObjectHelper(tree, source)) {
+        if (value.isArray()) {
+            Object elements = Object::newArray();
+            bool any = false;
+            for (Object element : value.aitems()) {
+                elements.appendItem(copy.copyOf(element));
+                any = any || !copy.copyOf(element).isNull();
+            }
+            if (any) {
+                mapped.insert(key, elements);
+            }
+        } else if (Object element = copy.copyOf(value); !element.isNull()) {
+            mapped.insert(key, element);
+        }
+    }
+    return mapped.getObjectHandle();
+}
+
+} // namespace
+
+void carryOver(const PdfDocument& source, QPDF& output, const std::vector<CarriedPage>& pages,
+               const AnnotationCopies& annotationCopies) {
+    if (source.isLocked()) {
+        return;
+    }
+    Object from = source.qpdf().getRoot();
+    Object root = from.getKey("/StructTreeRoot");
+    if (!root.isDictionary()) {
+        return;
+    }
+    try {
+        Object copyRoot = output.makeIndirectObject(Object::newDictionary());
+        copyRoot.replaceKey("/Type", Object::newName("/StructTreeRoot"));
+        TreeCopy copy(output, pages, annotationCopies);
+        Object kids = Object::newArray();
+        for (Object kid : root.getKey("/K").isArray() ? root.getKey("/K").getArrayAsVector()
+                                                      : std::vector<Object>{root.getKey("/K")}) {
+            if (Object element = copy.element(kid, copyRoot, 0); !element.isNull()) {
+                kids.appendItem(element);
+            }
+        }
+        copyRoot.replaceKey("/K", kids);
+        copyRoot.replaceKey("/ParentTree", output.makeIndirectObject(parentTree(
+                                               source.qpdf(), output, root.getKey("/ParentTree"), copy)));
+        for (const char* key : {"/ParentTreeNextKey", "/RoleMap", "/ClassMap", "/Namespaces"}) {
+            if (root.hasKey(key)) {
+                copyRoot.replaceKey(key, DocumentCatalog::copied(output, root.getKey(key)));
+            }
+        }
+        if (!copy.ids().empty()) {
+            auto ids = QPDFNameTreeObjectHelper::newEmpty(output);
+            for (const auto& [id, element] : copy.ids()) {
+                ids.insert(id, element);
+            }
+            copyRoot.replaceKey("/IDTree", ids.getObjectHandle());
+        }
+        // The marks of a page's content are found through the form that now holds that content.
+        for (CarriedPage page : pages) {
+            if (Object key = page.source.getKey("/StructParents");
+                key.isInteger() && page.content.isStream()) {
+                page.content.getDict().replaceKey("/StructParents", Object::newInteger(key.getIntValue()));
+            }
+        }
+        output.getRoot().replaceKey("/StructTreeRoot", copyRoot);
+        if (Object marked = from.getKey("/MarkInfo"); marked.isDictionary()) {
+            output.getRoot().replaceKey("/MarkInfo", DocumentCatalog::copied(output, marked));
+        }
+    } catch (const std::exception& error) {
+        output.getRoot().removeKey("/StructTreeRoot");
+        throw PlatformError(QStringLiteral("the document's tags could not be copied: %1")
+                                .arg(QString::fromUtf8(error.what())));
+    }
+}
+
+} // namespace quorvane::DocumentStructure
