@@ -210,6 +210,46 @@ std::string textLayer(const PageInput& input, TextLayerFonts& fonts, Object font
 // One upright output page: the source content (or the corrected raster) filling the canvas, then
 // the invisible text. All five boxes are the canvas. The source page's annotations are moved with
 // its drawing, also onto a corrected raster, which shows the page in the same place.
+// How a reader steps to the page and through its fields, and the page's viewports: the scales of a
+// drawing's measurements or a map's coordinates. Viewports lie in the page's own space, so they
+// follow a page that was only moved; on a page set upright or straightened they would measure
+// wrongly.
+void keepPageSettings(QPDF& output, Object source, Object page, const QPDFMatrix& placement, int pageIndex,
+                      QStringList& omissions) {
+    for (const char* key : {"/Tabs", "/Trans", "/Dur"}) {
+        if (source.hasKey(key)) {
+            page.replaceKey(key, DocumentCatalog::copied(output, source.getKey(key)));
+        }
+    }
+    Object viewports = source.getKey("/VP");
+    if (!viewports.isArray()) {
+        return;
+    }
+    if (placement.a != 1 || placement.b != 0 || placement.c != 0 || placement.d != 1) {
+        omissions << QStringLiteral("the measuring scales of page %1 were left out, as the page was turned")
+                         .arg(pageIndex + 1);
+        return;
+    }
+    Object moved = Object::newArray();
+    for (Object viewport : viewports.aitems()) {
+        if (!viewport.isDictionary()) {
+            continue;
+        }
+        Object copy = Object::newDictionary();
+        for (auto& [key, value] : viewport.ditems()) {
+            copy.replaceKey(key, DocumentCatalog::copied(output, value));
+        }
+        if (Object box = copy.getKey("/BBox"); box.isRectangle()) {
+            const auto r = box.getArrayAsRectangle();
+            copy.replaceKey("/BBox",
+                            Object::newArray(Object::Rectangle(r.llx + placement.e, r.lly + placement.f,
+                                                               r.urx + placement.e, r.ury + placement.f)));
+        }
+        moved.appendItem(copy);
+    }
+    page.replaceKey("/VP", moved);
+}
+
 struct AddedPage {
     QPDFMatrix placement; // where the source page's drawing lies on it
     DocumentStructure::CarriedPage structure;
@@ -258,6 +298,8 @@ AddedPage addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotati
     if (Object unit = input.page.pageObject().getObjectHandle().getKey("/UserUnit"); unit.isNumber()) {
         page.replaceKey("/UserUnit", Object::newReal(unit.getNumericValue(), 4, true));
     }
+    keepPageSettings(output, input.page.pageObject().getObjectHandle(), page, placement, input.pageIndex,
+                     omissions);
     page.replaceKey("/Resources", resources);
     page.replaceKey("/Contents", output.newStream(content));
     QPDFPageObjectHelper outputPage(output.makeIndirectObject(page));

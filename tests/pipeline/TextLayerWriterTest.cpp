@@ -206,8 +206,8 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
 }
 
 // An attached file, page labels, a layer hidden by default, how and where a reader opens the
-// document, its outline, its tags, and a large-format page's unit come along; the hidden layer
-// stays hidden.
+// document, its outline, its tags, and its pages' tab order, viewports and unit come along; the
+// hidden layer stays hidden.
 TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlong) {
     const Source source({{.content = "/OC /Hidden BDC 0 g 100 100 200 200 re f EMC\n"}, {}}, [](QPDF& pdf) {
         auto layer = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /OCG /Name (Draft) >>"));
@@ -216,6 +216,11 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
         page.getKey("/Resources").replaceKey("/Properties", QPDFObjectHandle::newDictionary());
         page.getKey("/Resources").getKey("/Properties").replaceKey("/Hidden", layer);
         page.replaceKey("/UserUnit", QPDFObjectHandle::newInteger(2));
+        // Moved by its crop box, its viewport follows; the turned page's is left out.
+        page.replaceKey("/CropBox", QPDFObjectHandle::parse("[10 20 612 792]"));
+        page.replaceKey("/Tabs", QPDFObjectHandle::newName("/S"));
+        page.replaceKey("/VP", QPDFObjectHandle::parse("[<< /BBox [10 20 100 100] /Name (plan) >>]"));
+        sourcePages[1].getObjectHandle().replaceKey("/VP", page.getKey("/VP"));
         auto data = pdf.newStream("a,b\n1,2\n");
         data.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/EmbeddedFile"));
         auto file = QPDFObjectHandle::parse("<< /Type /Filespec /F (data.csv) /UF (data.csv) /EF << >> >>");
@@ -262,7 +267,8 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
         root.replaceKey("/MarkInfo", QPDFObjectHandle::parse("<< /Marked true >>"));
     });
     const QString path = source.path, output = source.output();
-    EXPECT_TRUE(source.write({source.input(0), source.input(1)}, output).isEmpty());
+    EXPECT_EQ(source.write({source.input(0), source.input(1)}, output),
+              QStringList{"the measuring scales of page 2 were left out, as the page was turned"});
 
     EXPECT_EQ(test::runProgram("qpdf", {"--show-attachment=data.csv", output}).standardOutput, "a,b\n1,2\n");
     const auto labels = [](const QString& pdf) {
@@ -278,6 +284,9 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
     EXPECT_TRUE(written.getRoot().getKey("/PageMode").isNameAndEquals("/UseAttachments"));
     auto writtenPages = QPDFPageDocumentHelper(written).getAllPages();
     EXPECT_EQ(writtenPages[0].getObjectHandle().getKey("/UserUnit").getNumericValue(), 2);
+    EXPECT_EQ(writtenPages[0].getObjectHandle().getKey("/Tabs").unparse(), "/S");
+    EXPECT_EQ(writtenPages[0].getObjectHandle().getKey("/VP").unparse(),
+              "[ << /BBox [ 0 0 90 80 ] /Name (plan) >> ]");
     auto opensAt = written.getRoot().getKey("/OpenAction");
     ASSERT_EQ(opensAt.getArrayNItems(), 3);
     EXPECT_EQ(opensAt.getArrayItem(0).getObjGen(), writtenPages[1].getObjectHandle().getObjGen());
