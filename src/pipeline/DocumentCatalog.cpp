@@ -26,6 +26,7 @@ constexpr Entry plainEntries[] = {
     {"/ViewerPreferences", "the viewer preferences"},
     {"/PageLayout", "the page layout"},
     {"/PageMode", "the page mode"},
+    {"/URI", "the base address of relative links"},
 };
 
 } // namespace

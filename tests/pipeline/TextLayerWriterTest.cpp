@@ -237,6 +237,7 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
                         QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 1 << /S /D /P (A-) >>] >>"));
         root.replaceKey("/Lang", QPDFObjectHandle::newString("de-DE"));
         root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
+        root.replaceKey("/URI", QPDFObjectHandle::parse("<< /Base (https://example.org/docs/) >>"));
         root.replaceKey("/OpenAction", QPDFObjectHandle::parse("[null /FitH 500]"));
         root.getKey("/OpenAction").setArrayItem(0, sourcePages[1].getObjectHandle());
         sourcePages[1].getObjectHandle().replaceKey("/Rotate", QPDFObjectHandle::newInteger(270));
@@ -282,6 +283,7 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
     written.processFile(QFile::encodeName(output).constData());
     EXPECT_EQ(written.getRoot().getKey("/Lang").getUTF8Value(), "de-DE");
     EXPECT_TRUE(written.getRoot().getKey("/PageMode").isNameAndEquals("/UseAttachments"));
+    EXPECT_EQ(written.getRoot().getKey("/URI").getKey("/Base").getUTF8Value(), "https://example.org/docs/");
     auto writtenPages = QPDFPageDocumentHelper(written).getAllPages();
     EXPECT_EQ(writtenPages[0].getObjectHandle().getKey("/UserUnit").getNumericValue(), 2);
     EXPECT_EQ(writtenPages[0].getObjectHandle().getKey("/Tabs").unparse(), "/S");
