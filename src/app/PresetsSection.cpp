@@ -1,10 +1,10 @@
 #include "app/PresetsSection.h"
 
 #include "app/DialogProvider.h"
+#include "app/PresetPicker.h"
 #include "app/SettingRow.h"
 #include "settings/AppSettings.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -21,9 +21,6 @@ const QString nameLabel = QStringLiteral("Preset name");
 
 PresetsSection::PresetsSection(AppSettings& settings, DialogProvider& dialogs, QWidget* parent)
     : QWidget(parent), m_settings(settings), m_dialogs(dialogs) {
-    m_picker = new QComboBox(this);
-    m_picker->setObjectName(QStringLiteral("presetPicker"));
-    m_picker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto* saveNew = new QPushButton(QStringLiteral("Save as New\u2026"), this);
     m_rename = new QPushButton(QStringLiteral("Rename\u2026"), this);
     m_rename->setObjectName(QStringLiteral("renamePreset"));
@@ -33,7 +30,7 @@ PresetsSection::PresetsSection(AppSettings& settings, DialogProvider& dialogs, Q
     auto* picker = new QFormLayout;
     picker->setContentsMargins(0, 0, 0, 0);
     picker->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    picker->addRow(QStringLiteral("Active preset"), m_picker);
+    picker->addRow(PresetPicker::label, new PresetPicker(m_settings, this));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(saveNew);
     buttons->addWidget(m_rename);
@@ -51,25 +48,14 @@ PresetsSection::PresetsSection(AppSettings& settings, DialogProvider& dialogs, Q
                        "differ from every existing one."),
         this));
 
-    connect(m_picker, &QComboBox::activated, this, [this](int index) {
-        m_settings.setPresetSelection(m_picker->itemData(index).toString());
-        showPresets(); // choosing Custom changes nothing: the matching preset shows again
-    });
     connect(saveNew, &QPushButton::clicked, this, &PresetsSection::saveAsNew);
     connect(m_rename, &QPushButton::clicked, this, &PresetsSection::renameCurrent);
     connect(m_delete, &QPushButton::clicked, this, &PresetsSection::deleteCurrent);
-    connect(&m_settings, &AppSettings::presetsChanged, this, &PresetsSection::showPresets);
-    connect(&m_settings, &AppSettings::presetSelectionChanged, this, &PresetsSection::showPresets);
-    showPresets();
+    connect(&m_settings, &AppSettings::presetSelectionChanged, this, &PresetsSection::showButtons);
+    showButtons();
 }
 
-void PresetsSection::showPresets() {
-    m_picker->clear();
-    m_picker->addItem(QStringLiteral("Custom"), AppSettings::customPresetTag);
-    for (const auto& preset : m_settings.presets()) {
-        m_picker->addItem(preset.name, uuidText(preset.id));
-    }
-    m_picker->setCurrentIndex(m_picker->findData(m_settings.presetSelection()));
+void PresetsSection::showButtons() {
     const bool matching = m_settings.matchingPresetID().has_value();
     m_rename->setEnabled(matching);
     m_delete->setEnabled(matching);

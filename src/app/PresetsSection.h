@@ -6,7 +6,6 @@
 
 #include <QWidget>
 
-class QComboBox;
 class QPushButton;
 
 namespace quorvane {
@@ -25,11 +24,10 @@ public:
     void deleteCurrent();
 
 private:
-    void showPresets();
+    void showButtons();
 
     AppSettings& m_settings;
     DialogProvider& m_dialogs;
-    QComboBox* m_picker = nullptr;
     QPushButton* m_rename = nullptr;
     QPushButton* m_delete = nullptr;
 };
