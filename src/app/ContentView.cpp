@@ -4,6 +4,7 @@
 #include "app/ElidedLabel.h"
 #include "app/MainWorkflow.h"
 #include "app/PhasePanel.h"
+#include "app/PresetPicker.h"
 #include "jobs/FolderWatcher.h"
 #include "jobs/InputFiles.h"
 #include "pipeline/OCRPipeline.h"
@@ -47,9 +48,19 @@ const QString dropAreaStyle = QStringLiteral(
 
 } // namespace
 
-ContentView::ContentView(MainWorkflow& workflow, FolderWatcher& watcher, QWidget* parent)
+ContentView::ContentView(AppSettings& settings, MainWorkflow& workflow, FolderWatcher& watcher,
+                         QWidget* parent)
     : QWidget(parent), m_workflow(workflow), m_watcher(watcher) {
     setAcceptDrops(true);
+
+    // Which settings the next job takes, switchable without opening the settings window.
+    auto* preset = new PresetPicker(settings, this);
+    auto* presetLabel = new QLabel(PresetPicker::label, this);
+    presetLabel->setBuddy(preset);
+    auto* header = new QHBoxLayout;
+    header->addWidget(presetLabel);
+    header->addWidget(preset);
+    header->addStretch();
 
     m_dropArea = new QFrame(this);
     m_dropArea->setObjectName(QStringLiteral("dropArea"));
@@ -74,6 +85,7 @@ ContentView::ContentView(MainWorkflow& workflow, FolderWatcher& watcher, QWidget
     footer->addWidget(m_watcherStatus, 1);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(header);
     layout->addWidget(m_dropArea, 1);
     layout->addWidget(m_batchPanel, 1);
     layout->addLayout(footer);

@@ -1,8 +1,8 @@
 #pragma once
 
-// The main window's content: the drop area showing the single document's phase, the batch list,
-// and the Open buttons. Accepts files and folders dropped from a file manager anywhere on it.
-// Asks for the preview of a file chosen on the drop area or of a batch row.
+// The main window's content: the preset picker, the drop area showing the single document's
+// phase, the batch list, and the Open buttons. Accepts files and folders dropped from a file
+// manager anywhere on it. Asks for the preview of a file chosen on the drop area or of a batch row.
 
 #include <QWidget>
 
@@ -11,6 +11,7 @@ class QLabel;
 
 namespace quorvane {
 
+class AppSettings;
 class BatchPanel;
 class ElidedLabel;
 class FolderWatcher;
@@ -21,7 +22,8 @@ class ContentView : public QWidget {
     Q_OBJECT
 
 public:
-    ContentView(MainWorkflow& workflow, FolderWatcher& watcher, QWidget* parent = nullptr);
+    ContentView(AppSettings& settings, MainWorkflow& workflow, FolderWatcher& watcher,
+                QWidget* parent = nullptr);
 
     BatchPanel& batchPanel() const { return *m_batchPanel; }
 

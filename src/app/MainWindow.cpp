@@ -24,7 +24,7 @@ MainWindow::MainWindow(AppSettings& settings, OCRPipeline& pipeline, FolderWatch
     setWindowTitle(QStringLiteral("Quorvane"));
     setWindowIcon(appIcon());
     m_workflow = new MainWorkflow(settings, pipeline, watcher, dialogs, this);
-    m_content = new ContentView(*m_workflow, watcher, this);
+    m_content = new ContentView(settings, *m_workflow, watcher, this);
     setCentralWidget(m_content);
     connect(m_content, &ContentView::previewRequested, this, &MainWindow::showPreview);
     m_content->setMinimumSize(minimumContentSize, minimumContentSize);

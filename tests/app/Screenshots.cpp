@@ -192,6 +192,7 @@ int main(int argc, char** argv) {
     app.showSettings();
     saveSettings(*app.settingsView());
     app.settingsView()->close();
+    save(window, "main-preset"); // the main window's picker shows the preset now in use
 
     // The preview of a page that came out of the scanner on its side and 2 degrees off.
     const QString sideways = inputs.filePath("sideways-scan.png");

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -91,6 +92,41 @@ TEST(SettingsWindow, ThePresetPickerFollowsTheSettings) {
     EXPECT_EQ(t.dialogs->confirmations.last().title, QStringLiteral("Delete this preset?"));
     EXPECT_TRUE(t.app.settings().presets().isEmpty());
     EXPECT_EQ(picker->currentText(), QStringLiteral("Custom"));
+}
+
+// The main window has the same picker: a preset chosen in either window is applied and shows in both.
+TEST(SettingsWindow, ThePresetChosenInTheMainWindowOrHereIsAppliedAndShownInBoth) {
+    SettingsUnderTest t;
+    AppSettings& settings = t.app.settings();
+    const auto archive = settings.saveNewPreset(QStringLiteral("Archive"));
+    settings.setValue(Setting::deskew, false);
+    settings.saveNewPreset(QStringLiteral("Photos"));
+    auto* here = t.find<QComboBox>("presetPicker");
+    auto* main = t.app.mainWindow().findChild<QComboBox*>("presetPicker");
+    ASSERT_TRUE(main && archive);
+    const auto labels = t.app.mainWindow().findChildren<QLabel*>();
+    const auto label =
+        std::find_if(labels.begin(), labels.end(), [&](QLabel* l) { return l->buddy() == main; });
+    ASSERT_NE(label, labels.end());
+    EXPECT_EQ((*label)->text(), QStringLiteral("Active preset"));
+    ASSERT_EQ(main->count(), 3);
+    EXPECT_EQ(main->itemText(0), QStringLiteral("Custom"));
+    EXPECT_EQ(main->currentText(), QStringLiteral("Photos"));
+
+    QTest::keyClick(main, Qt::Key_Up);
+    EXPECT_EQ(settings.presetSelection(), uuidText(archive->id));
+    EXPECT_TRUE(settings.value<bool>(Setting::deskew));
+    EXPECT_EQ(here->currentText(), QStringLiteral("Archive"));
+
+    QTest::keyClick(here, Qt::Key_Down);
+    EXPECT_FALSE(settings.value<bool>(Setting::deskew));
+    EXPECT_EQ(main->currentText(), QStringLiteral("Photos"));
+    settings.renameCurrentPreset(QStringLiteral("Phone photos"));
+    EXPECT_EQ(main->currentText(), QStringLiteral("Phone photos"));
+    // "Custom" changes no setting, so the preset in use shows again at once.
+    QTest::keyClick(main, Qt::Key_Home);
+    EXPECT_EQ(main->currentText(), QStringLiteral("Phone photos"));
+    EXPECT_EQ(here->currentText(), QStringLiteral("Phone photos"));
 }
 
 // A settings file that cannot be written is said at the top for as long as that lasts.
