@@ -5,6 +5,7 @@
 #include "platform/PdfContent.h"
 #include "platform/PrivateTemporaryFolder.h"
 #include "platform/RenderProcess.h"
+#include "platform/XmpInformation.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -379,7 +380,18 @@ DocumentAttributes attributesIn(QPDF& qpdf) {
 } // namespace
 
 DocumentAttributes PdfDocument::attributes() const {
-    return locked_ ? DocumentAttributes{} : attributesIn(*qpdf_);
+    if (locked_) {
+        return {};
+    }
+    DocumentAttributes attributes = attributesIn(*qpdf_);
+    if (!attributes.title || !attributes.author || !attributes.subject || !attributes.keywords) {
+        const XmpInformation::Fields xmp = XmpInformation::of(*qpdf_);
+        attributes.title = attributes.title ? attributes.title : xmp.title;
+        attributes.author = attributes.author ? attributes.author : xmp.author;
+        attributes.subject = attributes.subject ? attributes.subject : xmp.subject;
+        attributes.keywords = attributes.keywords ? attributes.keywords : xmp.keywords;
+    }
+    return attributes;
 }
 
 std::optional<DocumentAttributes> PdfDocument::attributesOf(const QString& path, bool* locked) {

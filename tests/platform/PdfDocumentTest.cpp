@@ -1,6 +1,7 @@
 #include "platform/PdfDocument.h"
 
 #include "pipeline/PDFPageRasterizer.h"
+#include "platform/XmpInformation.h"
 #include "support/PdfBuilder.h"
 #include "support/PdfReaders.h"
 #include "support/TestSupport.h"
@@ -173,6 +174,37 @@ TEST(PdfDocument, DamagedObjectsInsideAValidFileDoNotCrash) {
     ASSERT_TRUE(raster);
     EXPECT_EQ(raster->cols, 612);
     EXPECT_EQ(raster->rows, 792);
+}
+
+// Newer writers may keep the title, author, subject and keywords in the XMP metadata only; the
+// information dictionary still wins where it has them. Of titles in several languages, the default.
+TEST(PdfDocument, InformationKeptOnlyInXmpMetadataIsRead) {
+    const QByteArray packet = R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF
+        xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#" xmlns:dc="http://purl.org/dc/elements/1.1/"
+        xmlns:pdf="http://ns.adobe.com/pdf/1.3/"><rdf:Description pdf:Keywords="tax; 2025, scan">
+        <dc:title><rdf:Alt><rdf:li xml:lang="de">Bericht</rdf:li><rdf:li xml:lang="x-default">Report</rdf:li>
+        </rdf:Alt></dc:title><dc:creator><rdf:Seq><rdf:li>Ann</rdf:li><rdf:li>Bo</rdf:li></rdf:Seq></dc:creator>
+        <dc:description><rdf:Alt><rdf:li xml:lang="x-default">Yearly</rdf:li></rdf:Alt></dc:description>
+        <dc:subject><rdf:Bag><rdf:li>ignored</rdf:li></rdf:Bag></dc:subject></rdf:Description></rdf:RDF></x:xmpmeta>)";
+    QTemporaryDir folder;
+    auto pdf = buildPdf({FixturePage{}});
+    pdf->getRoot().replaceKey("/Metadata", pdf->newStream(packet.toStdString()));
+    pdf->getTrailer().replaceKey("/Info",
+                                 pdf->makeIndirectObject(QPDFObjectHandle::parse("<< /Author (Info) >>")));
+    savePdf(*pdf, folder.filePath("xmp.pdf"));
+    const auto document = PdfDocument::open(folder.filePath("xmp.pdf"));
+    ASSERT_TRUE(document);
+    const DocumentAttributes read = document->attributes();
+    EXPECT_EQ(read.title, "Report");
+    EXPECT_EQ(read.author, "Info");
+    EXPECT_EQ(read.subject, "Yearly");
+    EXPECT_EQ(read.keywords, (QStringList{"tax", "2025", "scan"}));
+
+    QByteArray bagOnly = packet;
+    bagOnly.replace("pdf:Keywords=", "pdf:Other=");
+    EXPECT_EQ(XmpInformation::parse(bagOnly).keywords, QStringList{"ignored"});
+    EXPECT_EQ(XmpInformation::parse(bagOnly.left(300)).title, std::nullopt); // cut short within the title
+    EXPECT_EQ(XmpInformation::parse(bagOnly.left(600)).title, "Report");     // damaged after it
 }
 
 // Bytes overwritten at random places (a fixed seed, so every run sees the same files) in a
