@@ -25,6 +25,14 @@ OCRError OCRError::incorrectPassword() { return {Kind::incorrectPassword}; }
 OCRError OCRError::emptyDocument() { return {Kind::emptyDocument}; }
 OCRError OCRError::outputOverwritesSource() { return {Kind::outputOverwritesSource}; }
 OCRError OCRError::outputOfAnotherSource(const QString& output, const QString& recordedSource, const QString& source) {
+    if (recordedSource == source) {
+        return {Kind::outputOfAnotherSource, 0,
+                QStringLiteral(
+                    "\"%1\" is the searchable copy of another file named \"%2\", in another folder, so the "
+                    "copy of this one was not written over it. Rename one of the two files, or choose "
+                    "another name template or output folder.")
+                    .arg(output, source)};
+    }
     return {Kind::outputOfAnotherSource, 0,
             QStringLiteral("\"%1\" is the searchable copy of \"%2\", so the copy of \"%3\" was not written over it. "
                            "Rename one of the two files, or choose another name template or output folder.")

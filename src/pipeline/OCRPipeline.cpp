@@ -183,7 +183,9 @@ std::optional<DocumentAttributes> refuseToReplaceAnotherDocument(const QString& 
         throw OCRError::outputOfUnknownOrigin(outputName, sourceName, true);
     }
     const DocumentAttributes attributes = existing->attributes();
-    if (attributes.source && attributes.source->name != sourceName) {
+    const auto file = SourceRecord::of(source);
+    if (attributes.source &&
+        (file ? !attributes.source->isOf(*file) : attributes.source->name != sourceName)) {
         throw OCRError::outputOfAnotherSource(outputName, attributes.source->name, sourceName);
     }
     if (!PDFAuxBuilder::isSearchableCopy(attributes)) {

@@ -62,6 +62,9 @@ void apply(const AuxiliaryInfo& info, QPDF& output) {
         put(sourceNameKey, info.source->name);
         put(sourceSizeKey, QString::number(info.source->size));
         put(sourceModifiedKey, info.source->modified.toUTC().toString(Qt::ISODateWithMs));
+        if (!info.source->folder.isEmpty()) {
+            put(sourceFolderKey, info.source->folder);
+        }
     }
     put(textCopyKey, info.textCopy);
     put(formerTextCopyKey, info.formerTextCopy);

@@ -7,16 +7,17 @@
 #include "platform/RenderProcess.h"
 #include "platform/XmpInformation.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <qpdf/Buffer.hh>
 
 #include <algorithm>
 #include <cmath>
@@ -84,7 +85,21 @@ std::optional<SourceRecord> SourceRecord::of(const QString& path) {
     if (!file.isFile()) {
         return std::nullopt;
     }
-    return SourceRecord{file.fileName(), file.size(), file.lastModified().toUTC()};
+    const QString folder = file.canonicalPath().isEmpty() ? file.absolutePath() : file.canonicalPath();
+    return SourceRecord{
+        file.fileName(), file.size(), file.lastModified().toUTC(),
+        QString::fromLatin1(
+            QCryptographicHash::hash(FileNames::encode(folder), QCryptographicHash::Sha256).toHex())};
+}
+
+bool SourceRecord::isUnchanged(const SourceRecord& file) const {
+    return name == file.name && size == file.size && modified == file.modified &&
+           (folder.isEmpty() || folder == file.folder);
+}
+
+bool SourceRecord::isOf(const SourceRecord& file) const {
+    return name == file.name &&
+           (folder.isEmpty() || folder == file.folder || (size == file.size && modified == file.modified));
 }
 
 PdfPage::PdfPage(const PdfDocument* document, int index, QPDFPageObjectHelper object)
@@ -367,7 +382,9 @@ DocumentAttributes attributesIn(QPDF& qpdf) {
         const auto size = infoString(info, sourceSizeKey);
         const auto modified = infoString(info, sourceModifiedKey);
         if (name && size && modified) {
-            attributes.source = SourceRecord{*name, size->toLongLong(), QDateTime::fromString(*modified, Qt::ISODateWithMs)};
+            attributes.source =
+                SourceRecord{*name, size->toLongLong(), QDateTime::fromString(*modified, Qt::ISODateWithMs),
+                             infoString(info, sourceFolderKey).value_or(QString())};
         }
         attributes.textCopy = infoString(info, textCopyKey);
         attributes.formerTextCopy = infoString(info, formerTextCopyKey);

@@ -33,10 +33,19 @@ struct SourceRecord {
     QString name;       // the file name, without its folder
     qint64 size = 0;    // bytes
     QDateTime modified; // to the millisecond
+    // The SHA-256 of the folder's path, which a shared copy should not give away; empty in copies
+    // made before it was recorded.
+    QString folder;
     bool operator==(const SourceRecord&) const = default;
 
     // The file at `path` as it is now; none when it cannot be read.
     static std::optional<SourceRecord> of(const QString& path);
+
+    // Whether this record was made of `file` (a record of a file as it is now), as it is now.
+    bool isUnchanged(const SourceRecord& file) const;
+    // Whether this record was made of `file`, perhaps before it changed: the same name in the same
+    // folder, or the same file moved to another folder. A record without a folder goes by the name.
+    bool isOf(const SourceRecord& file) const;
 };
 
 // Title, author, subject and keywords of a document, the program that made it (never carried
@@ -60,6 +69,7 @@ struct DocumentAttributes {
 inline constexpr const char* sourceNameKey = "/QuorvaneSource";
 inline constexpr const char* sourceSizeKey = "/QuorvaneSourceSize";
 inline constexpr const char* sourceModifiedKey = "/QuorvaneSourceModified";
+inline constexpr const char* sourceFolderKey = "/QuorvaneSourceFolder";
 inline constexpr const char* textCopyKey = "/QuorvaneTextCopy";
 inline constexpr const char* noTextCopy = "none";
 inline constexpr const char* formerTextCopyKey = "/QuorvaneFormerTextCopy";

@@ -254,10 +254,10 @@ TEST(CliBatch, WatchedFolderProcessesEachArrivalOnceUntilInterrupted) {
     }
 }
 
-// An output records its source: report.jpg's copy does not replace report.pdf's, and a batch
-// knows report.pdf's copy as up to date but not as report.jpg's. A second run over the folder
-// takes no output as a source and makes nothing new. A document that is no copy, or may be none,
-// is not replaced, least of all the source itself.
+// An output records its source: report.jpg's copy does not replace report.pdf's, nor does the copy
+// of a report.pdf of another folder, and a batch knows report.pdf's copy as up to date but not as
+// report.jpg's. A second run over the folder takes no output as a source and makes nothing new. A
+// document that is no copy, or may be none, is not replaced, least of all the source itself.
 TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     QTemporaryDir folder;
     smallScan(folder.path(), "report.pdf");
@@ -283,6 +283,14 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     EXPECT_EQ(batch.result.exitCode, 1);
     EXPECT_TRUE(says(batch.result.standardOutput, "report.jpg: " + refusal));
     EXPECT_TRUE(batch.result.standardOutput.contains("report.pdf: Skipped — output exists"));
+    EXPECT_EQ(readBytes(output), first);
+    QTemporaryDir elsewhere; // nor the copy of a namesake from another folder
+    ASSERT_TRUE(writeScan(elsewhere.filePath("report.pdf"), "Harbour ledger"));
+    const auto namesake =
+        runCli(plainRecognition + QStringList{"-o", folder.path(), elsewhere.filePath("report.pdf")});
+    EXPECT_EQ(namesake.result.exitCode, 6);
+    EXPECT_TRUE(
+        says(namesake.result.standardError, "copy of another file named \"report.pdf\", in another folder"));
     EXPECT_EQ(readBytes(output), first);
 
     // Nor is a PDF that Quorvane did not make: under the template "{name}", report.png's copy
