@@ -66,14 +66,15 @@ void moveShape(QPDFObjectHandle copy, const QPDFMatrix& placement) {
         }
         copy.replaceKey("/InkList", strokes);
     }
-    // A field's text is turned by /R against its page, which is now drawn upright: a reader that
-    // draws the field anew (an edit, or a form that asks for it) would set it sideways.
+    // A field's text is turned by /R (0 when missing) against its page, which is now drawn upright:
+    // a reader that draws the field anew (an edit, or a form that asks for it) would set it sideways.
     auto look = copy.getKey("/MK");
-    if (look.isDictionary() && look.getKey("/R").isNumber()) {
-        const int turn = 90 * static_cast<int>(std::lround(std::atan2(placement.b, placement.a) * 2 / M_PI));
-        const int rotation =
-            ((static_cast<int>(look.getKey("/R").getNumericValue()) + turn) % 360 + 360) % 360;
-        auto turned = look.shallowCopy();
+    auto before = look.isDictionary() ? look.getKey("/R") : QPDFObjectHandle::newNull();
+    const int turn = 90 * static_cast<int>(std::lround(std::atan2(placement.b, placement.a) * 2 / M_PI));
+    if (before.isNumber() || (turn != 0 && copy.getKey("/Subtype").isNameAndEquals("/Widget"))) {
+        const int was = before.isNumber() ? static_cast<int>(before.getNumericValue()) : 0;
+        const int rotation = ((was + turn) % 360 + 360) % 360;
+        auto turned = look.isDictionary() ? look.shallowCopy() : QPDFObjectHandle::newDictionary();
         turned.replaceKey("/R", QPDFObjectHandle::newInteger(rotation));
         copy.replaceKey("/MK", turned);
     }

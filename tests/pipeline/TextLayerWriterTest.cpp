@@ -133,8 +133,8 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
 // Links between the pages lead to the same pages of the copy, whether they name their page or a
 // named destination, and so does a button's action; a note and its pop-up keep each other, also
 // on a page replaced by a raster. On a turned page, set upright in the copy, a highlight's
-// quadrilaterals move with its rectangle and a field's text stays upright. (Where annotations land
-// on turned and cropped pages is shown end to end.)
+// quadrilaterals move with its rectangle and a field's text stays upright, also one that named no
+// turn. (Where annotations land on turned and cropped pages is shown end to end.)
 TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     const FixturePage turned{.mediaBox = {100, 100, 300, 100}, .rotate = 90};
     const Source source({FixturePage{.withAnnotation = true}, FixturePage{}, turned}, [](QPDF& pdf) {
@@ -169,7 +169,10 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
             "<< /Type /Annot /Subtype /Widget /FT /Btn /Ff 65536 /T (Back) "
             "/Rect [110 110 140 200] /MK << /R 90 >> /A << /S /GoTo /D [null /XYZ null 180 null] >> >>");
         button.getKey("/A").getKey("/D").setArrayItem(0, pages[2].getObjectHandle());
-        pages[2].getObjectHandle().replaceKey("/Annots", QPDFObjectHandle::newArray({highlight, button}));
+        auto field =
+            annotation("<< /Type /Annot /Subtype /Widget /FT /Tx /T (Name) /Rect [150 250 170 390] >>");
+        pages[2].getObjectHandle().replaceKey("/Annots",
+                                              QPDFObjectHandle::newArray({highlight, button, field}));
     });
     PageInput raster = source.input(1);
     raster.correctedRaster = RasterEncoder::encode(Raster(792, 612, CV_8UC1, cv::Scalar(255)));
@@ -190,7 +193,7 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     EXPECT_EQ(onSecond[0]["/P"].toString(), secondPage);
     QString turnedPage;
     const auto onTurned = test::pdfAnnotations(output, 3, &turnedPage);
-    ASSERT_EQ(onTurned.size(), 2);
+    ASSERT_EQ(onTurned.size(), 3);
     const Rect highlight = test::rectOf(onTurned[0]["/Rect"]);
     const QJsonArray corners = onTurned[0]["/QuadPoints"].toArray();
     const Rect cornersAt = test::rectOf(QJsonArray{corners[4], corners[5], corners[2], corners[3]});
@@ -202,6 +205,7 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     EXPECT_EQ(onTurned[1]["/A"].toObject()["/D"],
               (QJsonArray{turnedPage, "/XYZ", 80, QJsonValue(), QJsonValue()}));
     EXPECT_EQ(onTurned[1]["/MK"].toObject()["/R"].toInt(), 0);
+    EXPECT_EQ(onTurned[2]["/MK"].toObject()["/R"].toInt(), 270); // it had none: 0
     test::expectCleanPdf(output);
 }
 
