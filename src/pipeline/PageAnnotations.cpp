@@ -80,6 +80,54 @@ void moveShape(QPDFObjectHandle copy, const QPDFMatrix& placement) {
     }
 }
 
+// An appearance stream of a copy drawn as the original's was, without QPDF's turn.
+void restoreMatrix(QPDFObjectHandle original, QPDFObjectHandle copy) {
+    if (!original.isStream() || !copy.isStream()) {
+        return;
+    }
+    if (auto matrix = original.getDict().getKey("/Matrix"); matrix.isMatrix()) {
+        copy.getDict().replaceKey("/Matrix", QPDFObjectHandle::newFromMatrix(matrix.getArrayAsMatrix()));
+    } else {
+        copy.getDict().removeKey("/Matrix");
+    }
+}
+
+void restoreAppearances(QPDFObjectHandle original, QPDFObjectHandle copy) {
+    auto from = original.getKey("/AP"), to = copy.getKey("/AP");
+    if (!from.isDictionary() || !to.isDictionary()) {
+        return;
+    }
+    for (const char* kind : {"/N", "/R", "/D"}) {
+        auto looks = from.getKey(kind), copied = to.getKey(kind);
+        restoreMatrix(looks, copied);
+        if (looks.isDictionary() && copied.isDictionary()) {
+            for (auto [state, look] : looks.ditems()) {
+                restoreMatrix(look, copied.getKey(state));
+            }
+        }
+    }
+}
+
+// Readers show a "do not rotate" annotation (a note's icon, a stamp) upright on a turned page,
+// hung from the upper-left corner of its rectangle. The copy's page is upright, so the copy is
+// set upright there, hung from where that corner went.
+void keepUpright(QPDFObjectHandle original, QPDFObjectHandle copy, const QPDFMatrix& placement) {
+    constexpr long long noRotate = 16;
+    auto flags = original.getKey("/F");
+    auto rect = original.getKey("/Rect");
+    if (!flags.isInteger() || (flags.getIntValue() & noRotate) == 0 || !rect.isRectangle() ||
+        placement == QPDFMatrix()) {
+        return;
+    }
+    const auto box = rect.getArrayAsRectangle();
+    double left = 0, top = 0;
+    placement.transform(std::min(box.llx, box.urx), std::max(box.lly, box.ury), left, top);
+    const double scale = std::hypot(placement.a, placement.b);
+    const double width = std::abs(box.urx - box.llx) * scale, height = std::abs(box.ury - box.lly) * scale;
+    copy.replaceKey("/Rect", QPDFObjectHandle::newFromRectangle({left, top - height, left + width, top}));
+    restoreAppearances(original, copy);
+}
+
 } // namespace
 
 PageAnnotations::PageAnnotations(QPDF& output) : output_(output) {}
@@ -156,6 +204,7 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
         }
         moveShape(copy, placement);
         if (paired) {
+            keepUpright(originals[i], copy, placement);
             if (auto target = from.destinations->targetOf(originals[i])) {
                 links_.push_back({copy, &document, *target});
             }

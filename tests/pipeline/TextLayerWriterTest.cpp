@@ -133,8 +133,9 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
 // Links between the pages lead to the same pages of the copy, whether they name their page or a
 // named destination, and so does a button's action; a note and its pop-up keep each other, also
 // on a page replaced by a raster. On a turned page, set upright in the copy, a highlight's
-// quadrilaterals move with its rectangle and a field's text stays upright, also one that named no
-// turn. (Where annotations land on turned and cropped pages is shown end to end.)
+// quadrilaterals move with its rectangle, a field's text stays upright, also one that named no turn,
+// and a "do not rotate" stamp stays upright. (Where annotations land on turned and cropped pages is
+// shown end to end.)
 TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     const FixturePage turned{.mediaBox = {100, 100, 300, 100}, .rotate = 90};
     const Source source({FixturePage{.withAnnotation = true}, FixturePage{}, turned}, [](QPDF& pdf) {
@@ -171,8 +172,12 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
         button.getKey("/A").getKey("/D").setArrayItem(0, pages[2].getObjectHandle());
         auto field =
             annotation("<< /Type /Annot /Subtype /Widget /FT /Tx /T (Name) /Rect [150 250 170 390] >>");
+        auto stamp = annotation("<< /Type /Annot /Subtype /Stamp /F 20 /Rect [200 120 240 130] /AP << >> >>");
+        auto look = pdf.newStream("0 g 0 0 40 10 re f");
+        look.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 40 10]"));
+        stamp.getKey("/AP").replaceKey("/N", look);
         pages[2].getObjectHandle().replaceKey("/Annots",
-                                              QPDFObjectHandle::newArray({highlight, button, field}));
+                                              QPDFObjectHandle::newArray({highlight, button, field, stamp}));
     });
     PageInput raster = source.input(1);
     raster.correctedRaster = RasterEncoder::encode(Raster(792, 612, CV_8UC1, cv::Scalar(255)));
@@ -193,7 +198,7 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     EXPECT_EQ(onSecond[0]["/P"].toString(), secondPage);
     QString turnedPage;
     const auto onTurned = test::pdfAnnotations(output, 3, &turnedPage);
-    ASSERT_EQ(onTurned.size(), 3);
+    ASSERT_EQ(onTurned.size(), 4);
     const Rect highlight = test::rectOf(onTurned[0]["/Rect"]);
     const QJsonArray corners = onTurned[0]["/QuadPoints"].toArray();
     const Rect cornersAt = test::rectOf(QJsonArray{corners[4], corners[5], corners[2], corners[3]});
@@ -206,6 +211,11 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
               (QJsonArray{turnedPage, "/XYZ", 80, QJsonValue(), QJsonValue()}));
     EXPECT_EQ(onTurned[1]["/MK"].toObject()["/R"].toInt(), 0);
     EXPECT_EQ(onTurned[2]["/MK"].toObject()["/R"].toInt(), 270); // it had none: 0
+    // Shown upright on the turned page, hung from its top left (200, 130), and so on the copy.
+    EXPECT_EQ(test::rectOf(onTurned[3]["/Rect"]), (Rect{30, 190, 40, 10}));
+    const QString look = onTurned[3]["/AP"].toObject()["/N"].toString().section(' ', 0, 0);
+    EXPECT_FALSE(
+        test::runProgram("qpdf", {"--show-object=" + look, output}).standardOutput.contains("/Matrix"));
     test::expectCleanPdf(output);
 }
 
