@@ -173,7 +173,9 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
                                 from.form.get());
     const std::vector<QPDFObjectHandle> originals = annotations.getArrayAsVector();
     const bool paired = originals.size() == copies.size();
+    std::set<size_t> reused;
     if (paired) {
+        reused = reuseListedWidgets(document, originals, copies, fields, placement);
         joinSharedFields(document, originals, copies, fields);
     }
     form_->addAndRenameFormFields(fields);
@@ -194,6 +196,10 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
     }
     for (size_t i = 0; i < copies.size(); ++i) {
         QPDFObjectHandle copy = copies[i];
+        if (reused.count(i) > 0) {
+            list.appendItem(copy);
+            continue;
+        }
         copy.replaceKey("/P", page);
         for (const char* key : {"/Popup", "/Parent", "/IRT"}) {
             auto other = copy.getKey(key);
@@ -223,6 +229,39 @@ void PageAnnotations::copy(const PdfPage& source, QPDFPageObjectHelper target, c
 QPDFObjectHandle PageAnnotations::copyOf(const PdfDocument& document, QPDFObjGen annotation) const {
     const auto found = fieldCopies_.find({&document, annotation});
     return found == fieldCopies_.end() ? QPDFObjectHandle::newNull() : found->second;
+}
+
+// A widget that the source lists on several pages is one field. A later page whose drawing lies as
+// the first one's lists the first copy, as the source does, rather than a twin renamed "Name+1".
+std::set<size_t> PageAnnotations::reuseListedWidgets(const PdfDocument& document,
+                                                     const std::vector<QPDFObjectHandle>& originals,
+                                                     std::vector<QPDFObjectHandle>& copies,
+                                                     std::vector<QPDFObjectHandle>& fields,
+                                                     const QPDFMatrix& placement) {
+    std::set<size_t> reused;
+    for (size_t i = 0; i < copies.size(); ++i) {
+        QPDFObjectHandle original = originals[i];
+        const auto first =
+            original.isIndirect() ? fieldCopies_.find({&document, original.getObjGen()}) : fieldCopies_.end();
+        if (first == fieldCopies_.end() || !original.getKey("/Subtype").isNameAndEquals("/Widget")) {
+            continue;
+        }
+        const QPDFObjGen shownOn = first->second.getKey("/P").getObjGen();
+        if (std::none_of(outputPages_.begin(), outputPages_.end(), [&](const auto& shown) {
+                return shown.second.page.getObjGen() == shownOn && shown.second.placement == placement;
+            })) {
+            continue;
+        }
+        QPDFObjectHandle top = copies[i];
+        for (int depth = 0; depth < 32 && top.getKey("/Parent").isDictionary(); ++depth) {
+            top = top.getKey("/Parent");
+        }
+        std::erase_if(fields,
+                      [&](const QPDFObjectHandle& field) { return field.getObjGen() == top.getObjGen(); });
+        copies[i] = first->second;
+        reused.insert(i);
+    }
+    return reused;
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFMatrix.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <set>
 #include <vector>
 
 namespace quorvane {
@@ -48,6 +49,10 @@ private:
     };
 
     Source& sourceFor(const PdfDocument& document);
+    std::set<size_t> reuseListedWidgets(const PdfDocument& document,
+                                        const std::vector<QPDFObjectHandle>& originals,
+                                        std::vector<QPDFObjectHandle>& copies,
+                                        std::vector<QPDFObjectHandle>& fields, const QPDFMatrix& placement);
     void joinSharedFields(const PdfDocument& document, const std::vector<QPDFObjectHandle>& originals,
                           const std::vector<QPDFObjectHandle>& copies, std::vector<QPDFObjectHandle>& fields);
     void keepCalculationOrder();

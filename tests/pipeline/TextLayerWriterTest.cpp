@@ -132,10 +132,10 @@ TEST(TextLayerWriter, InvisibleTextSpansItsBoxOverUnchangedContent) {
 
 // Links between the pages lead to the same pages of the copy, whether they name their page or a
 // named destination, and so does a button's action; a note and its pop-up keep each other, also
-// on a page replaced by a raster. On a turned page, set upright in the copy, a highlight's
-// quadrilaterals move with its rectangle, a field's text stays upright, also one that named no turn,
-// and a "do not rotate" stamp stays upright. (Where annotations land on turned and cropped pages is
-// shown end to end.)
+// on a page replaced by a raster, and a widget listed on two pages stays one field. On a turned
+// page, set upright in the copy, a highlight's quadrilaterals move with its rectangle, a field's
+// text stays upright, also one that named no turn, and a "do not rotate" stamp stays upright.
+// (Where annotations land on turned and cropped pages is shown end to end.)
 TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     const FixturePage turned{.mediaBox = {100, 100, 300, 100}, .rotate = 90};
     const Source source({FixturePage{.withAnnotation = true}, FixturePage{}, turned}, [](QPDF& pdf) {
@@ -154,6 +154,8 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
         first.getKey("/Annots").appendItem(toSecond);
         first.getKey("/Annots").appendItem(named);
         first.getKey("/Annots").appendItem(pdf.getRoot().getKey("/Pages")); // damage, left out
+        auto onBoth = annotation("<< /Type /Annot /Subtype /Widget /FT /Tx /T (Case) /Rect [0 0 99 20] >>");
+        first.getKey("/Annots").appendItem(onBoth);
         auto dests = QPDFObjectHandle::parse("<< /Names [(back) null] >>");
         dests.getKey("/Names").setArrayItem(1, QPDFObjectHandle::parse("[null /Fit]"));
         dests.getKey("/Names").getArrayItem(1).setArrayItem(0, first);
@@ -163,7 +165,7 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
         auto popup = annotation("<< /Type /Annot /Subtype /Popup /Rect [320 300 420 360] >>");
         note.replaceKey("/Popup", popup);
         popup.replaceKey("/Parent", note);
-        second.replaceKey("/Annots", QPDFObjectHandle::newArray({note, popup}));
+        second.replaceKey("/Annots", QPDFObjectHandle::newArray({note, popup, onBoth}));
         auto highlight = annotation("<< /Type /Annot /Subtype /Highlight /Rect [150 110 190 390] "
                                     "/QuadPoints [150 390 190 390 150 110 190 110] >>");
         auto button = annotation(
@@ -187,12 +189,13 @@ TEST(TextLayerWriter, LinksNotesAndPopUpsStayWithTheirPages) {
     QString firstPage, secondPage;
     const auto onFirst = test::pdfAnnotations(output, 1, &firstPage);
     const auto onSecond = test::pdfAnnotations(output, 2, &secondPage);
-    ASSERT_EQ(onFirst.size(), 3); // a web link first (where it lands: DocumentInfo)
+    ASSERT_EQ(onFirst.size(), 4); // a web link first (where it lands: DocumentInfo)
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(0).toString(), secondPage);
     EXPECT_EQ(onFirst[1]["/Dest"].toArray().at(2).toDouble(), 0);
     EXPECT_EQ(onFirst[2]["/A"].toObject()["/D"].toArray().at(0).toString(), firstPage);
     EXPECT_FALSE(onFirst[2]["/A"].toObject().contains("/Next")); // it led into the source
-    ASSERT_EQ(onSecond.size(), 2);
+    ASSERT_EQ(onSecond.size(), 3);
+    EXPECT_EQ(onSecond[2]["object"].toString(), onFirst[3]["object"].toString()); // one field
     EXPECT_EQ(onSecond[0]["/Popup"].toString(), onSecond[1]["object"].toString());
     EXPECT_EQ(onSecond[1]["/Parent"].toString(), onSecond[0]["object"].toString());
     EXPECT_EQ(onSecond[0]["/P"].toString(), secondPage);
