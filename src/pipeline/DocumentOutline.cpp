@@ -4,6 +4,7 @@
 #include "pipeline/PdfDestinations.h"
 
 #include <QString>
+#include <array>
 #include <optional>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -22,6 +23,9 @@ struct Item {
     QString label;
     bool open = false;
     std::optional<PdfDestinations::Target> target; // on the output page with the same index
+    std::string webAddress;                        // opened instead, when there is no target
+    std::optional<std::array<double, 3>> colour;   // of the label, RGB
+    int style = 0;                                 // of the label: 1 italic, 2 bold
     std::vector<Item> children;
 };
 
@@ -66,8 +70,25 @@ private:
         if (copy.target && copy.target->pageIndex >= outputPageCount_) {
             copy.target.reset();
         }
+        // An entry that opens a web page leads somewhere too.
+        if (auto action = node.getKey("/A"); !copy.target && action.isDictionary() &&
+                                             action.getKey("/S").isNameAndEquals("/URI") &&
+                                             action.getKey("/URI").isString()) {
+            copy.webAddress = action.getKey("/URI").getStringValue();
+        }
+        if (auto colour = node.getKey("/C"); colour.isArray() && colour.getArrayNItems() == 3) {
+            std::array<double, 3> rgb{};
+            bool numbers = true;
+            for (size_t i = 0; i < rgb.size(); ++i) {
+                numbers = numbers && colour.getArrayItem(int(i)).getValueAsNumber(rgb[i]);
+            }
+            copy.colour = numbers ? std::optional(rgb) : std::nullopt;
+        }
+        if (auto style = node.getKey("/F"); style.isInteger()) {
+            copy.style = int(style.getIntValue() & 3);
+        }
         copy.children = children(node, depth + 1);
-        if (!copy.target && copy.children.empty()) {
+        if (!copy.target && copy.webAddress.empty() && copy.children.empty()) {
             return std::nullopt;
         }
         return copy;
@@ -98,6 +119,19 @@ int writeChildren(QPDF& output, QPDFObjectHandle parent, const std::vector<Item>
             node.replaceKey("/Dest", PdfDestinations::destination(
                                          *item.target, pages.at(index).getObjectHandle(),
                                          index < placements.size() ? placements[index] : QPDFMatrix()));
+        } else if (!item.webAddress.empty()) {
+            auto action = QPDFObjectHandle::parse("<< /S /URI >>");
+            action.replaceKey("/URI", QPDFObjectHandle::newString(item.webAddress));
+            node.replaceKey("/A", action);
+        }
+        if (item.colour) {
+            node.replaceKey("/C", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
+                                      QPDFObjectHandle::newReal((*item.colour)[0], 4, true),
+                                      QPDFObjectHandle::newReal((*item.colour)[1], 4, true),
+                                      QPDFObjectHandle::newReal((*item.colour)[2], 4, true)}));
+        }
+        if (item.style != 0) {
+            node.replaceKey("/F", QPDFObjectHandle::newInteger(item.style));
         }
         if (!item.children.empty()) {
             const int below = writeChildren(output, node, item.children, pages, placements);

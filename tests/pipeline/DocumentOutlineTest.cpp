@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -81,6 +82,8 @@ TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowher
     OutlineSource made(10);
     auto root = made.pdf->getRoot();
     auto intro = made.entry("Intro", made.dest(0, "[/XYZ 72 720 0]"));
+    intro.replaceKey("/C", QPDFObjectHandle::parse("[1 0 0.5]")); // red-violet, bold
+    intro.replaceKey("/F", QPDFObjectHandle::newInteger(2));
     OutlineSource::nest(intro, {made.entry("Detail", made.dest(2, "[/XYZ 10 20 null]"))});
     auto farParent = made.entry("Far parent", made.dest(9, "[/Fit]"));
     OutlineSource::nest(farParent, {made.entry("Near child", made.dest(7, "[/FitH 100]"))}, false);
@@ -114,9 +117,17 @@ TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowher
         "  Near child open p8 [\"/FitH\",100]",
         "By name open p4 [\"/XYZ\",0,300,null]",
         "By string open p5 [\"/Fit\"]",
+        "Web link open p0 []",
         "Résumé — 日本語 open p6 [\"/Fit\"]",
     };
     EXPECT_EQ(test::outlineSummary(output).join('\n').toStdString(), expected.join('\n').toStdString());
+    QPDF written;
+    written.processFile(QFile::encodeName(output).constData());
+    auto first = written.getRoot().getKey("/Outlines").getKey("/First");
+    EXPECT_EQ(first.getKey("/C").unparse() + " " + first.getKey("/F").unparse(), "[ 1 0 0.5 ] 2");
+    EXPECT_EQ(first.getKey("/Next").getKey("/C").unparse(), "null");
+    auto webLink = written.getRoot().getKey("/Outlines").getKey("/Last").getKey("/Prev");
+    EXPECT_EQ(webLink.getKey("/A").getKey("/URI").getStringValue(), "https://example.org/");
 }
 
 TEST_F(DocumentOutlineTest, LoopsAndDamageAreLeftOutWithoutHanging) {
