@@ -3,6 +3,7 @@
 #include "pipeline/DocumentCatalog.h"
 #include "pipeline/DocumentOutline.h"
 #include "pipeline/DocumentStructure.h"
+#include "pipeline/JoinedContents.h"
 #include "pipeline/PDFAuxBuilder.h"
 
 #include "core/OCRError.h"
@@ -20,7 +21,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <qpdf/Pipeline.hh>
-#include <qpdf/Pl_Concatenate.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFMatrix.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -99,32 +99,11 @@ Object imageXObject(QPDF& output, const EncodedRaster& raster) {
     return image;
 }
 
-// The content of a page split over several streams, joined for one form: each decoded in turn
-// straight into the output, never all of it in memory.
-class JoinedContents : public Object::StreamDataProvider {
-public:
-    explicit JoinedContents(Object contents) : contents_(std::move(contents)) {}
-
-    void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
-        Pl_Concatenate joined("joined page content", pipeline);
-        for (auto& stream : contents_.aitems()) {
-            if (stream.isStream()) {
-                stream.pipeStreamData(&joined, 0, qpdf_dl_specialized);
-                // Streams are split only between tokens; a line break keeps the two ends apart.
-                joined.write(reinterpret_cast<const unsigned char*>("\n"), 1);
-            }
-        }
-        joined.manualFinish();
-    }
-
-private:
-    Object contents_;
-};
-
 // The source page's content as a form XObject of the output, its content stream and resources
 // carried over as they are: a stream stays encoded, so a megabyte that inflates to gigabytes costs
 // a megabyte here. Clipped to the crop box: what a reader shows of the page, no more.
-Object sourcePageForm(QPDF& output, const PageInput& input) {
+Object sourcePageForm(QPDF& output, const PageInput& input,
+                      const std::shared_ptr<std::set<int>>& damagedPages) {
     try {
         QPDFPageObjectHelper page = input.page.pageObject();
         Object pageDict = page.getObjectHandle();
@@ -135,7 +114,8 @@ Object sourcePageForm(QPDF& output, const PageInput& input) {
         Object contents = pageDict.getKey("/Contents");
         Object form = contents.isStream() ? contents.copyStream() : input.page.document().qpdf().newStream(std::string());
         if (contents.isArray()) {
-            form.replaceStreamData(std::make_shared<JoinedContents>(contents), Object::newNull(), Object::newNull());
+            form.replaceStreamData(std::make_shared<JoinedContents>(contents, input.pageIndex, damagedPages),
+                                   Object::newNull(), Object::newNull());
         }
         Object dict = form.getDict();
         dict.removeKey("/Length");
@@ -256,7 +236,7 @@ struct AddedPage {
 };
 
 AddedPage addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotations, const PageInput& input,
-                  QStringList& omissions) {
+                  QStringList& omissions, const std::shared_ptr<std::set<int>>& damagedPages) {
     Object xObjects = Object::newDictionary();
     Object fontResources = Object::newDictionary();
     const Rect& bounds = input.outputBounds;
@@ -277,7 +257,7 @@ AddedPage addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotati
         content += "q " + num(bounds.width) + " 0 0 " + num(bounds.height) + " " + num(bounds.minX()) + " " +
                    num(bounds.minY()) + " cm /Im0 Do Q\n";
     } else {
-        sourceForm = sourcePageForm(output, input);
+        sourceForm = sourcePageForm(output, input, damagedPages);
         xObjects.replaceKey("/Page0", sourceForm);
         content += "q " + matrix(transform) + " /Page0 Do Q\n";
     }
@@ -413,8 +393,9 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
     QStringList omissions;
     std::vector<QPDFMatrix> placements;
     std::vector<DocumentStructure::CarriedPage> structuredPages;
+    const auto damagedPages = std::make_shared<std::set<int>>(); // found while the output is written
     for (const PageInput& input : pages) {
-        AddedPage added = addPage(output, fonts, annotations, input, omissions);
+        AddedPage added = addPage(output, fonts, annotations, input, omissions, damagedPages);
         placements.push_back(added.placement);
         structuredPages.push_back(std::move(added.structure));
     }
@@ -437,6 +418,12 @@ QStringList write(std::vector<PageInput> pages, const DocumentAttributes& attrib
     }
 
     serialise(output, pages, staged);
+    for (const int page : *damagedPages) {
+        omissions
+            << QStringLiteral(
+                   "the content of page %1 is damaged, and the copy shows only what could be read of it")
+                   .arg(page + 1);
+    }
     if (source != nullptr && source->changedSinceOpened()) {
         throw OCRError::cannotReadSource(QStringLiteral(
             "it was written to while it was being made searchable, so nothing was saved. Try again once "

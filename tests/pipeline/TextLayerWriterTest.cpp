@@ -498,15 +498,25 @@ TEST(TextLayerWriter, EveryCorpusPdfIsCarriedOverAsReadersShowIt) {
 
 // A page's content is carried over still encoded: 64 MiB of zeros compressed to 64 KiB stay those
 // very bytes (never inflated while writing). Content split over several streams, even in the middle
-// of an operation, is joined into one that draws the same.
+// of an operation, is joined into one that draws the same, also when one of them is damaged.
 TEST(TextLayerWriter, PageContentIsCarriedOverWithoutDecoding) {
     const Source source({FixturePage{}, FixturePage{}}, [](QPDF& pdf) {
         test::replaceContentWithZeros(pdf, 0, 64ll << 20);
         auto split = QPDFPageDocumentHelper(pdf).getAllPages().at(1).getObjectHandle();
         split.replaceKey("/Contents", QPDFObjectHandle::newArray({pdf.newStream("0 g 0 0 306"), pdf.newStream("792 re f")}));
+        // Damaged after a square, which readers still show: a block of stored bytes, then a bad block.
+        const QByteArray square = "0 g 406 0 100 100 re f\n";
+        const QByteArray damaged =
+            QByteArray::fromHex("7801001700e8ff") + square + QByteArray::fromHex("ffff");
+        auto stream = pdf.newStream();
+        stream.replaceStreamData(damaged.toStdString(), QPDFObjectHandle::newName("/FlateDecode"),
+                                 QPDFObjectHandle::newNull());
+        split.getKey("/Contents").appendItem(stream);
     });
     const QString path = source.path, output = source.output();
-    source.write({source.input(0), source.input(1)}, output);
+    EXPECT_EQ(
+        source.write({source.input(0), source.input(1)}, output),
+        QStringList{"the content of page 2 is damaged, and the copy shows only what could be read of it"});
 
     QPDF written;
     written.processFile(QFile::encodeName(output).constData());
