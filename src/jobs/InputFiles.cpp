@@ -15,6 +15,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <sys/stat.h>
 
@@ -26,7 +27,10 @@ bool isAcceptedInput(const QString& path) {
 
 std::optional<QString> whyNotTaken(const QString& path) {
     if (!FileNames::exists(path)) {
-        return QStringLiteral("No such file or folder.");
+        struct stat status;
+        const bool loop = ::stat(FileNames::encode(path).constData(), &status) != 0 && errno == ELOOP;
+        return loop ? QStringLiteral("Its symbolic links lead round in a circle.")
+                    : QStringLiteral("No such file or folder.");
     }
     if (!FileNames::isDirectory(path) && !isAcceptedInput(path)) {
         return QStringLiteral("Not a PDF or a supported image (%1).")

@@ -240,7 +240,7 @@ TEST(CliFailures, AFullDiskKeepsTheEarlierOutputAndSaysWhy) {
 
 // What is not a regular file is refused before it is opened, saying what it is: a named pipe would
 // block the open and /dev/zero would be read for ever. A file the user may not read is said to be
-// that, not "corrupted".
+// that, not "corrupted", and a link that leads to itself is no missing file.
 TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
     QTemporaryDir folder;
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
@@ -248,6 +248,7 @@ TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("pipe.pdf")).constData(), 0644), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("pipe.png")).constData(), 0644), 0);
     ASSERT_TRUE(QFile::link("/dev/zero", folder.filePath("zero.pdf")));
+    ASSERT_TRUE(QFile::link(folder.filePath("loop.pdf"), folder.filePath("loop.pdf")));
     const QString secret = smallScan(folder.path(), "secret.pdf");
     QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner);
     const std::vector<std::pair<QString, QString>> cases = {
@@ -255,6 +256,7 @@ TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
         {"pipe.png", "The file could not be read: it is a named pipe, not a file."},
         {"zero.pdf", "The file could not be read: it is a device, not a file."},
         {"secret.pdf", "The file could not be read: you are not allowed to read it."},
+        {"loop.pdf", "Its symbolic links lead round in a circle."},
     };
     for (const auto& [name, message] : cases) {
         const auto run = runCli(plainRecognition + QStringList{folder.filePath(name)}, {},
@@ -262,7 +264,8 @@ TEST(CliFailures, InputsThatAreNoReadableFilesAreRefusedBeforeTheyAreOpened) {
         EXPECT_EQ(run.result.exitCode, 3) << name.toStdString();
         EXPECT_TRUE(says(run.result.standardError, message));
     }
-    EXPECT_EQ(filesIn(folder.path()), (QStringList{"pipe.pdf", "pipe.png", "secret.pdf", "zero.pdf"}));
+    EXPECT_EQ(filesIn(folder.path()),
+              (QStringList{"loop.pdf", "pipe.pdf", "pipe.png", "secret.pdf", "zero.pdf"}));
 }
 
 // Damaged files and pages are named before any work is spent on them, saying what is wrong, and
