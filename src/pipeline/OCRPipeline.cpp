@@ -183,9 +183,11 @@ std::optional<DocumentAttributes> refuseToReplaceAnotherDocument(const QString& 
         throw OCRError::outputOfUnknownOrigin(outputName, sourceName, true);
     }
     const DocumentAttributes attributes = existing->attributes();
+    // A copy beside a file of its source's name is that file's, wherever the folder has gone since.
     const auto file = SourceRecord::of(source);
+    const bool beside = QFileInfo(output).canonicalPath() == QFileInfo(source).canonicalPath();
     if (attributes.source &&
-        (file ? !attributes.source->isOf(*file) : attributes.source->name != sourceName)) {
+        (file && !beside ? !attributes.source->isOf(*file) : attributes.source->name != sourceName)) {
         throw OCRError::outputOfAnotherSource(outputName, attributes.source->name, sourceName);
     }
     if (!PDFAuxBuilder::isSearchableCopy(attributes)) {

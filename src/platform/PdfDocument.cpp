@@ -7,7 +7,6 @@
 #include "platform/RenderProcess.h"
 #include "platform/XmpInformation.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <poppler/cpp/poppler-document.h>
@@ -85,16 +84,13 @@ std::optional<SourceRecord> SourceRecord::of(const QString& path) {
     if (!file.isFile()) {
         return std::nullopt;
     }
-    const QString folder = file.canonicalPath().isEmpty() ? file.absolutePath() : file.canonicalPath();
-    return SourceRecord{
-        file.fileName(), file.size(), file.lastModified().toUTC(),
-        QString::fromLatin1(
-            QCryptographicHash::hash(FileNames::encode(folder), QCryptographicHash::Sha256).toHex())};
+    const auto folder = FileNames::status(file.absolutePath());
+    return SourceRecord{file.fileName(), file.size(), file.lastModified().toUTC(),
+                        folder ? QString::number(folder->st_ino) : QString()};
 }
 
 bool SourceRecord::isUnchanged(const SourceRecord& file) const {
-    return name == file.name && size == file.size && modified == file.modified &&
-           (folder.isEmpty() || folder == file.folder);
+    return name == file.name && size == file.size && modified == file.modified;
 }
 
 bool SourceRecord::isOf(const SourceRecord& file) const {

@@ -33,18 +33,19 @@ struct SourceRecord {
     QString name;       // the file name, without its folder
     qint64 size = 0;    // bytes
     QDateTime modified; // to the millisecond
-    // The SHA-256 of the folder's path, which a shared copy should not give away; empty in copies
-    // made before it was recorded.
+    // The folder's inode number: it stays with the folder when it is renamed or moved on its disk,
+    // and says nothing of where it is. Empty in copies made before it was recorded.
     QString folder;
     bool operator==(const SourceRecord&) const = default;
 
     // The file at `path` as it is now; none when it cannot be read.
     static std::optional<SourceRecord> of(const QString& path);
 
-    // Whether this record was made of `file` (a record of a file as it is now), as it is now.
+    // Whether this record was made of `file` (a record of a file as it is now) as it is now: the
+    // same name, size and time, wherever it lies.
     bool isUnchanged(const SourceRecord& file) const;
     // Whether this record was made of `file`, perhaps before it changed: the same name in the same
-    // folder, or the same file moved to another folder. A record without a folder goes by the name.
+    // folder, or the same file in another. A record without a folder goes by the name.
     bool isOf(const SourceRecord& file) const;
 };
 
