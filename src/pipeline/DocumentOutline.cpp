@@ -4,6 +4,7 @@
 #include "pipeline/PdfDestinations.h"
 
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -81,6 +82,7 @@ private:
             bool numbers = true;
             for (size_t i = 0; i < rgb.size(); ++i) {
                 numbers = numbers && colour.getArrayItem(int(i)).getValueAsNumber(rgb[i]);
+                rgb[i] = std::clamp(rgb[i], 0.0, 1.0); // a number past a double's range reads as infinite
             }
             copy.colour = numbers ? std::optional(rgb) : std::nullopt;
         }

@@ -86,6 +86,7 @@ TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowher
     intro.replaceKey("/F", QPDFObjectHandle::newInteger(2));
     OutlineSource::nest(intro, {made.entry("Detail", made.dest(2, "[/XYZ 10 20 null]"))});
     auto farParent = made.entry("Far parent", made.dest(9, "[/Fit]"));
+    farParent.replaceKey("/C", QPDFObjectHandle::parse("[5 -1 0.25]"));
     OutlineSource::nest(farParent, {made.entry("Near child", made.dest(7, "[/FitH 100]"))}, false);
     auto heading = made.entry("Heading");
     OutlineSource::nest(heading, {made.entry("Beyond", made.dest(8, "[/Fit]"))});
@@ -125,7 +126,7 @@ TEST_F(DocumentOutlineTest, DestinationsFollowPageIndicesAndEntriesLeadingNowher
     written.processFile(QFile::encodeName(output).constData());
     auto first = written.getRoot().getKey("/Outlines").getKey("/First");
     EXPECT_EQ(first.getKey("/C").unparse() + " " + first.getKey("/F").unparse(), "[ 1 0 0.5 ] 2");
-    EXPECT_EQ(first.getKey("/Next").getKey("/C").unparse(), "null");
+    EXPECT_EQ(first.getKey("/Next").getKey("/C").unparse(), "[ 1 0 0.25 ]");
     auto webLink = written.getRoot().getKey("/Outlines").getKey("/Last").getKey("/Prev");
     EXPECT_EQ(webLink.getKey("/A").getKey("/URI").getStringValue(), "https://example.org/");
 }
