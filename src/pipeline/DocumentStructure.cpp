@@ -35,7 +35,7 @@ public:
     // The copy of a structure element and everything below it; null for what is no element, or an
     // element met before (each has one parent, and a damaged tree may loop).
     Object element(Object source, Object parent, int depth) {
-        if (!source.isDictionary() || depth > maxDepth ||
+        if (!source.isDictionary() || isNoElement(source) || depth > maxDepth ||
             (source.isIndirect() && !elements_.emplace(source.getObjGen(), Object::newNull()).second)) {
             return Object::newNull();
         }
@@ -75,6 +75,14 @@ public:
     const std::vector<std::pair<std::string, Object>>& ids() const { return ids_; }
 
 private:
+    // What a damaged tree names among its elements that is none: copied, it would be a second page
+    // or catalog of the output.
+    static bool isNoElement(Object object) {
+        return object.isPageObject() || object.isPagesObject() ||
+               object.getKey("/Type").isNameAndEquals("/Catalog") ||
+               object.getKey("/Type").isNameAndEquals("/StructTreeRoot");
+    }
+
     static std::vector<Object> listed(Object value) {
         return value.isArray() ? value.getArrayAsVector() : std::vector<Object>{value};
     }

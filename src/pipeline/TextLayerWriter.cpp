@@ -206,25 +206,25 @@ void keepPageSettings(QPDF& output, Object source, Object page, const QPDFMatrix
         return;
     }
     if (placement.a != 1 || placement.b != 0 || placement.c != 0 || placement.d != 1) {
-        omissions << QStringLiteral("the measuring scales of page %1 were left out, as the page was turned")
-                         .arg(pageIndex + 1);
+        omissions
+            << QStringLiteral(
+                   "the measuring scales of page %1 were left out, as the page was turned or straightened")
+                   .arg(pageIndex + 1);
         return;
     }
     Object moved = Object::newArray();
     for (Object viewport : viewports.aitems()) {
-        if (!viewport.isDictionary()) {
+        if (!viewport.isDictionary() || viewport.isPageObject() || !viewport.getKey("/BBox").isRectangle()) {
             continue;
         }
         Object copy = Object::newDictionary();
         for (auto& [key, value] : viewport.ditems()) {
             copy.replaceKey(key, DocumentCatalog::copied(output, value));
         }
-        if (Object box = copy.getKey("/BBox"); box.isRectangle()) {
-            const auto r = box.getArrayAsRectangle();
-            copy.replaceKey("/BBox",
-                            Object::newArray(Object::Rectangle(r.llx + placement.e, r.lly + placement.f,
-                                                               r.urx + placement.e, r.ury + placement.f)));
-        }
+        const auto r = copy.getKey("/BBox").getArrayAsRectangle();
+        copy.replaceKey("/BBox",
+                        Object::newArray(Object::Rectangle(r.llx + placement.e, r.lly + placement.f,
+                                                           r.urx + placement.e, r.ury + placement.f)));
         moved.appendItem(copy);
     }
     page.replaceKey("/VP", moved);

@@ -275,7 +275,8 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
             pdf.newStream("/P << /MCID 0 >> BDC BT /F1 12 Tf 72 500 Td (Tagged words) Tj ET EMC\n"), false);
         auto tree = pdf.makeIndirectObject(
             QPDFObjectHandle::parse("<< /Type /StructTreeRoot /ParentTree << /Nums [0 [null]] >> >>"));
-        auto paragraph = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /S /P /Alt (words) /K 0 >>"));
+        auto paragraph = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /S /P /Alt (words) /K [0] >>"));
+        paragraph.getKey("/K").appendItem(sourcePages[0].getObjectHandle()); // damage: a page as its element
         paragraph.replaceKey("/P", tree);
         paragraph.replaceKey("/Pg", sourcePages[1].getObjectHandle());
         tree.replaceKey("/K", paragraph);
@@ -285,8 +286,9 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
         root.replaceKey("/MarkInfo", QPDFObjectHandle::parse("<< /Marked true >>"));
     });
     const QString path = source.path, output = source.output();
-    EXPECT_EQ(source.write({source.input(0), source.input(1)}, output),
-              QStringList{"the measuring scales of page 2 were left out, as the page was turned"});
+    EXPECT_EQ(
+        source.write({source.input(0), source.input(1)}, output),
+        QStringList{"the measuring scales of page 2 were left out, as the page was turned or straightened"});
 
     EXPECT_EQ(test::runProgram("qpdf", {"--show-attachment=data.csv", output}).standardOutput, "a,b\n1,2\n");
     const auto labels = [](const QString& pdf) {
@@ -318,6 +320,10 @@ TEST(TextLayerWriter, AttachmentsPageLabelsLayersIntentsAndViewerSettingsComeAlo
     };
     ASSERT_TRUE(structure(path).contains("\"Tagged words\""));
     EXPECT_EQ(structure(output), structure(path));
+    const auto objects = written.getAllObjects();
+    EXPECT_EQ(
+        std::count_if(objects.begin(), objects.end(), [](QPDFObjectHandle o) { return o.isPageObject(); }),
+        2);
     auto intent = written.getRoot().getKey("/OutputIntents").getArrayItem(0);
     EXPECT_EQ(intent.getKey("/OutputConditionIdentifier").getUTF8Value(), "FOGRA39");
     EXPECT_EQ(intent.getKey("/DestOutputProfile").getStreamData()->getSize(), 12);
