@@ -292,6 +292,13 @@ TEST(CliBatch, AnOutputBelongsToOneSourceAndIsNeverTakenForOne) {
     EXPECT_TRUE(
         says(namesake.result.standardError, "copy of another file named \"report.pdf\", in another folder"));
     EXPECT_EQ(readBytes(output), first);
+    // But a copy beside its source stays the copy of that name, also in a copy of the folder.
+    ASSERT_EQ(runCli(plainRecognition + QStringList{elsewhere.filePath("report.pdf")}).result.exitCode, 0);
+    QTemporaryDir copiedFolder;
+    ASSERT_TRUE(QFile::copy(elsewhere.filePath("report_searchable.pdf"),
+                            copiedFolder.filePath("report_searchable.pdf")));
+    ASSERT_TRUE(writeScan(copiedFolder.filePath("report.pdf"), "Harbour ledger amended"));
+    EXPECT_EQ(runCli(plainRecognition + QStringList{copiedFolder.filePath("report.pdf")}).result.exitCode, 0);
 
     // Nor is a PDF that Quorvane did not make: under the template "{name}", report.png's copy
     // would replace report.pdf.
