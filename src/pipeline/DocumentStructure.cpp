@@ -3,7 +3,9 @@
 #include "core/OCRError.h"
 #include "pipeline/DocumentCatalog.h"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <qpdf/QPDFNameTreeObjectHelper.hh>
 #include <qpdf/QPDFNumberTreeObjectHelper.hh>
 #include <set>
@@ -153,12 +155,15 @@ private:
 
 // Which elements each piece of marked content and each annotation belongs to, pointed at the
 // copies. An entry none of whose elements was copied is left out.
-Object parentTree(QPDF& source, QPDF& output, Object tree, const TreeCopy& copy) {
+// `nextKey`: past the highest key of the source's tree.
+QPDFNumberTreeObjectHelper parentTree(QPDF& source, QPDF& output, Object tree, const TreeCopy& copy,
+                                      long long& nextKey) {
     auto mapped = QPDFNumberTreeObjectHelper::newEmpty(output);
     if (!tree.isDictionary()) {
-        return mapped.getObjectHandle();
+        return mapped;
     }
     for (auto [key, value] : QPDFNumberTreeObjectHelper(tree, source)) {
+        nextKey = std::max(nextKey, key + 1);
         if (value.isArray()) {
             Object elements = Object::newArray();
             bool any = false;
@@ -173,7 +178,74 @@ Object parentTree(QPDF& source, QPDF& output, Object tree, const TreeCopy& copy)
             mapped.insert(key, element);
         }
     }
-    return mapped.getObjectHandle();
+    return mapped;
+}
+
+// The index of the first page an element has content on; none when it has none.
+std::optional<int> firstPage(Object element, const std::map<QPDFObjGen, int>& pageIndices,
+                             std::set<QPDFObjGen>& visited, int depth = 0) {
+    if (!element.isDictionary() || depth > maxDepth ||
+        (element.isIndirect() && !visited.insert(element.getObjGen()).second)) {
+        return std::nullopt;
+    }
+    std::optional<int> first;
+    const auto consider = [&](std::optional<int> index) {
+        first = index && (!first || *index < *first) ? index : first;
+    };
+    if (const auto page = pageIndices.find(element.getKey("/Pg").getObjGen()); page != pageIndices.end()) {
+        consider(page->second);
+    }
+    Object kids = element.getKey("/K");
+    for (Object kid : kids.isArray() ? kids.getArrayAsVector() : std::vector<Object>{kids}) {
+        consider(firstPage(kid, pageIndices, visited, depth + 1));
+    }
+    return first;
+}
+
+// Whether an element groups others (a /Document, a /Sect) rather than holding content of its own.
+bool groups(Object element) {
+    for (Object kid : element.getKey("/K").aitems()) {
+        if (kid.hasKey("/S")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A paragraph of each page's recognised text, among the elements of the tree's top (or of its one
+// top element, such as /Document) before the first that begins on a later page.
+void addRecognisedText(QPDF& output, Object copyRoot, QPDFNumberTreeObjectHelper& parents, long long& nextKey,
+                       const std::vector<CarriedPage>& pages) {
+    Object container = copyRoot;
+    if (Object top = copyRoot.getKey("/K"); top.getArrayNItems() == 1 && groups(top.getArrayItem(0))) {
+        container = top.getArrayItem(0);
+    }
+    std::map<QPDFObjGen, int> pageIndices;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        pageIndices[Object(pages[i].output).getObjGen()] = int(i);
+    }
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (!pages[i].recognisedText) {
+            continue;
+        }
+        Object page = pages[i].output;
+        Object paragraph = output.makeIndirectObject(Object::parse("<< /Type /StructElem /S /P /K 0 >>"));
+        paragraph.replaceKey("/P", container);
+        paragraph.replaceKey("/Pg", page);
+        page.replaceKey("/StructParents", Object::newInteger(nextKey));
+        parents.insert(nextKey++, Object::newArray(std::vector<Object>{paragraph}));
+        Object kids = container.getKey("/K").isArray() ? container.getKey("/K") : Object::newArray();
+        int at = 0;
+        for (; at < kids.getArrayNItems(); ++at) {
+            std::set<QPDFObjGen> visited;
+            if (const auto first = firstPage(kids.getArrayItem(at), pageIndices, visited);
+                first && *first > int(i)) {
+                break;
+            }
+        }
+        kids.insertItem(at, paragraph);
+        container.replaceKey("/K", kids);
+    }
 }
 
 } // namespace
@@ -200,9 +272,13 @@ void carryOver(const PdfDocument& source, QPDF& output, const std::vector<Carrie
             }
         }
         copyRoot.replaceKey("/K", kids);
-        copyRoot.replaceKey("/ParentTree", output.makeIndirectObject(parentTree(
-                                               source.qpdf(), output, root.getKey("/ParentTree"), copy)));
-        for (const char* key : {"/ParentTreeNextKey", "/RoleMap", "/ClassMap", "/Namespaces"}) {
+        Object nextKey = root.getKey("/ParentTreeNextKey");
+        long long next = nextKey.isInteger() ? std::max(0ll, nextKey.getIntValue()) : 0;
+        auto parents = parentTree(source.qpdf(), output, root.getKey("/ParentTree"), copy, next);
+        addRecognisedText(output, copyRoot, parents, next, pages);
+        copyRoot.replaceKey("/ParentTree", parents.getObjectHandle());
+        copyRoot.replaceKey("/ParentTreeNextKey", Object::newInteger(next));
+        for (const char* key : {"/RoleMap", "/ClassMap", "/Namespaces"}) {
             if (root.hasKey(key)) {
                 copyRoot.replaceKey(key, DocumentCatalog::copied(output, root.getKey(key)));
             }

@@ -261,7 +261,10 @@ AddedPage addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotati
         xObjects.replaceKey("/Page0", sourceForm);
         content += "q " + matrix(transform) + " /Page0 Do Q\n";
     }
-    content += textLayer(input, fonts, fontResources);
+    // In a tagged document the recognised text is marked, to be given a place among the tags.
+    const std::string layer = textLayer(input, fonts, fontResources);
+    const bool tagged = input.page.document().qpdf().getRoot().getKey("/StructTreeRoot").isDictionary();
+    content += tagged && !layer.empty() ? "/P << /MCID 0 >> BDC\n" + layer + "EMC\n" : layer;
 
     Object resources = Object::newDictionary();
     resources.replaceKey("/XObject", xObjects);
@@ -291,7 +294,9 @@ AddedPage addPage(QPDF& output, TextLayerFonts& fonts, PageAnnotations& annotati
                          .arg(input.pageIndex + 1)
                          .arg(QString::fromUtf8(error.what()));
     }
-    return {placement, {input.page.pageObject().getObjectHandle(), outputPage.getObjectHandle(), sourceForm}};
+    return {placement,
+            {input.page.pageObject().getObjectHandle(), outputPage.getObjectHandle(), sourceForm,
+             tagged && !layer.empty()}};
 }
 
 // The one place where document-level data reaches the output: the information dictionary (title,
