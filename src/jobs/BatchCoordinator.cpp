@@ -124,8 +124,9 @@ bool BatchCoordinator::isUpToDate(const QString& output, const QString& source, 
     // The output must record this very source as it is now; one that keeps its source's
     // password cannot be read without it and is judged by the dates alone.
     const auto now = SourceRecord::of(source);
-    if (!outputDocument->isLocked() && (outputDocument->pageCount() < 1 || !recorded.source || !now ||
-                                        !recorded.source->isUnchanged(*now))) {
+    const bool sameSource =
+        recorded.source && now ? recorded.source->isUnchanged(*now) : !recorded.source && !now;
+    if (!outputDocument->isLocked() && (outputDocument->pageCount() < 1 || !sameSource)) {
         return false;
     }
     // An image, or a source that does not open, has no page count to compare.
