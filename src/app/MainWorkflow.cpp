@@ -181,7 +181,6 @@ void MainWorkflow::documentFinished() {
 }
 
 void MainWorkflow::batchFinished() {
-    m_watcher.offerAgainWhenChanged(m_batch.failedSources());
     const auto content = NotificationService::batchContent(m_batch.items());
     NotificationService::post(content.title, content.body, m_settings.value<bool>(Setting::completionNotificationsEnabled));
 }

@@ -208,9 +208,6 @@ void BatchRunner::batchFinished() {
                   (item.status.kind == ItemStatus::Kind::done && !item.status.summary.problems().isEmpty());
         cancelled_ = cancelled_ || item.status.kind == ItemStatus::Kind::cancelled;
     }
-    if (watcher_) {
-        watcher_->offerAgainWhenChanged(coordinator_.failedSources());
-    }
     if (view_) {
         view_->clearLive();
     }

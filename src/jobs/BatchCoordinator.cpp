@@ -182,16 +182,6 @@ QStringList BatchCoordinator::outputURLs() const {
     return urls;
 }
 
-QStringList BatchCoordinator::failedSources() const {
-    QStringList sources;
-    for (const auto& item : m_items) {
-        if (item.status.kind == ItemStatus::Kind::failed) {
-            sources.append(item.sourceURL);
-        }
-    }
-    return sources;
-}
-
 QString BatchCoordinator::LastRun::outputFor(const QString& source) const {
     return OutputPath::outputURL(source, OutputPath::mirroredFolder(source, outputFolder, mirroredRoots), nameTemplate);
 }

@@ -97,8 +97,6 @@ public:
     int cancelledCount() const;
     // In queue order: each written output, and each existing output that was kept.
     QStringList outputURLs() const;
-    // In queue order: the sources of the failed items.
-    QStringList failedSources() const;
 
     // "Batch — 2 of 5 done" while running or incomplete, then
     // "Batch finished — 3 processed · 1 already searchable · 1 skipped · 1 failed · 2 cancelled".

@@ -133,24 +133,21 @@ void FolderWatcher::processExisting() {
     }
 }
 
-void FolderWatcher::offerAgainWhenChanged(const QStringList& files) {
-    for (const auto& file : files) {
-        const QString key = fileKey(file);
-        // As it was handed over: a file replaced while its run was failing is offered again.
-        if (const auto handed = m_handled.constFind(key); handed != m_handled.constEnd()) {
-            m_failed.insert(key, *handed);
-        }
-    }
-}
-
 FolderWatcher::Snapshot FolderWatcher::snapshotOf(const QString& path) {
     const auto status = FileNames::status(path);
     return status ? Snapshot{status->st_size, FileNames::modified(*status)} : Snapshot{};
 }
 
-bool FolderWatcher::failedFileChanged() const {
-    for (const auto& [key, snapshot] : m_failed.asKeyValueRange()) {
-        if (snapshotOf(key) != snapshot) {
+// A file that is gone has not changed: the folder's listing tells of that, and one that comes back
+// as it was (moved out and back, a share mounted again) is not a new document.
+bool FolderWatcher::changedSinceHandled(const QString& key, const Snapshot& handled) {
+    const Snapshot now = snapshotOf(key);
+    return now.size >= 0 && now != handled;
+}
+
+bool FolderWatcher::handledFileChanged() const {
+    for (const auto& [key, snapshot] : m_handled.asKeyValueRange()) {
+        if (changedSinceHandled(key, snapshot)) {
             return true;
         }
     }
@@ -195,7 +192,6 @@ void FolderWatcher::stop() {
     setWatching(false);
     m_handled.clear();
     m_lastSeen.clear();
-    m_failed.clear();
 }
 
 // Restarting the timer drops the scan pending before, so there is at most one.
@@ -207,8 +203,8 @@ void FolderWatcher::scheduleScan() { m_scanTimer.start(); }
 // file found unchanged since the scan before has settled.
 void FolderWatcher::poll() {
     const auto look = lookAt(m_folderURL.value_or(QString()));
-    // A file written to in place changes neither: the files that failed are looked at themselves.
-    if (look != m_folderLook || failedFileChanged()) {
+    // A file written to in place changes neither: the files handed over are looked at themselves.
+    if (look != m_folderLook || handledFileChanged()) {
         m_folderLook = look;
         scheduleScan();
     }
@@ -218,15 +214,12 @@ void FolderWatcher::scan() {
     if (!m_folderURL || !folderIsThere()) {
         return;
     }
-    // A failed file that changed is a new arrival, settling like any other.
-    for (auto it = m_failed.begin(); it != m_failed.end();) {
-        if (snapshotOf(it.key()) != it.value()) {
-            m_handled.remove(it.key());
-            it = m_failed.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    // A file that changed after it was handed over is a new arrival, settling like any other: its
+    // writer had paused for longer than a second (a multi-page scan written page by page), or a new
+    // scan took its name. Its run makes the output again from the whole file.
+    m_handled.removeIf([](std::pair<const QString&, Snapshot&> handled) {
+        return changedSinceHandled(handled.first, handled.second);
+    });
     const QDateTime now = QDateTime::currentDateTime();
     QStringList ready;
     bool deferred = false;

@@ -89,11 +89,6 @@ public:
     // Hands everything now in the folder to the handler, also files handed over before. Files the
     // acceptance check refuses (a batch runs) wait for the scans, as arrivals do.
     void processExisting();
-    // Files handed over that could not be made searchable: each is offered again once it differs
-    // from what was handed over (a scanner had not finished writing it, or a damaged scan was
-    // replaced under its name, also while its run was failing). A file handed over that succeeded
-    // is never offered again.
-    void offerAgainWhenChanged(const QStringList& files);
 
     // The candidates of any folder, as existingFiles() lists them.
     static QStringList candidateFiles(const QString& folder, const QString& nameTemplate);
@@ -113,7 +108,7 @@ private:
     void poll();
     void scan();
     bool folderIsThere();
-    bool failedFileChanged() const;
+    bool handledFileChanged() const;
     void setFolderURL(const std::optional<QString>& folder);
     void setWatching(bool watching);
     void setStatusMessage(const std::optional<QString>& message);
@@ -133,11 +128,13 @@ private:
         bool operator==(const Snapshot&) const = default;
     };
     static Snapshot snapshotOf(const QString& path);
-    // The files handed over (or there before watching began), each as it was then.
+    static bool changedSinceHandled(const QString& key, const Snapshot& handled);
+    // The files handed over (or there before watching began), each as it was then. One that is
+    // found different later (written to again, or replaced) is offered again, whether its run
+    // succeeded or failed.
     QHash<QString, Snapshot> m_handled;
     // Each deferred file as the last scan saw it.
     QHash<QString, Snapshot> m_lastSeen;
-    QHash<QString, Snapshot> m_failed; // as each was handed to the run that failed
     QTimer m_scanTimer;
     QTimer m_pollTimer;
     // The folder's date and number of entries as the last poll found them.
