@@ -48,9 +48,10 @@ std::optional<int> manageSettings(const cli::CommandLine& commandLine, AppSettin
         print(stdout, cli::storedSettingReport(settings, key));
     }
     if (commandLine.deletePresetName) {
+        // An unknown name is a wrong command line, as it is for --preset.
         if (const auto error = cli::deletePreset(settings, *commandLine.deletePresetName)) {
-            print(stderr, QStringLiteral("quorvane-cli: ") + *error + QLatin1Char('\n'));
-            return 1;
+            print(stderr, cli::usageError(*error) + QLatin1Char('\n'));
+            return cli::ExitStatus::usage;
         }
         if (unsaved()) {
             return 1;
