@@ -64,7 +64,10 @@ void PresetsSection::showButtons() {
 void PresetsSection::saveAsNew() {
     const auto name = m_dialogs.askText(QStringLiteral("Save preset"), QStringLiteral("Save the current settings as a new preset."),
                                         nameLabel, QStringLiteral("Preset"), QStringLiteral("Save"));
-    if (name && !m_settings.saveNewPreset(*name)) {
+    // The field shows a pasted line break as a space; the name would keep it.
+    if (name && !AppSettings::isUsablePresetName(*name)) {
+        m_dialogs.showAlert(QStringLiteral("Preset"), AppSettings::controlCharacterInNameMessage);
+    } else if (name && !m_settings.saveNewPreset(*name)) {
         m_dialogs.showAlert(QStringLiteral("Preset"), AppSettings::duplicatePresetMessage);
     }
 }
@@ -82,7 +85,9 @@ void PresetsSection::renameCurrent() {
     }
     const auto name = m_dialogs.askText(QStringLiteral("Rename preset"), QStringLiteral("Pick a new name for this preset."),
                                         nameLabel, current, QStringLiteral("Save"));
-    if (name) {
+    if (name && !AppSettings::isUsablePresetName(*name)) {
+        m_dialogs.showAlert(QStringLiteral("Preset"), AppSettings::controlCharacterInNameMessage);
+    } else if (name) {
         m_settings.renameCurrentPreset(*name);
     }
 }

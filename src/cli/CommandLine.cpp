@@ -5,6 +5,7 @@
 #include "core/CustomWordList.h"
 #include "platform/FileErrors.h"
 #include "platform/FileNames.h"
+#include "settings/AppSettings.h"
 
 #include <QCommandLineParser>
 
@@ -206,6 +207,9 @@ ParseOutcome parse(const QStringList& arguments) {
         commandLine.savePresetName = parser.value(savePreset).trimmed();
         if (commandLine.savePresetName->isEmpty()) {
             return failure(QStringLiteral("--save-preset needs a name."));
+        }
+        if (!AppSettings::isUsablePresetName(*commandLine.savePresetName)) {
+            return failure(QStringLiteral("--save-preset: ") + AppSettings::controlCharacterInNameMessage);
         }
     }
     if (parser.isSet(deletePreset)) {

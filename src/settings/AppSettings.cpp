@@ -237,6 +237,16 @@ void AppSettings::deleteCurrentPreset() {
     setPresets(presets);
 }
 
+bool AppSettings::isUsablePresetName(const QString& name) {
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QString AppSettings::uniquePresetName(const QString& name, const std::optional<QUuid>& excluding) const {
     auto base = name.trimmed();
     if (base.isEmpty()) {

@@ -39,6 +39,10 @@ public:
         "An existing preset already has exactly these settings \u2014 saving it again under another "
         "name would make the two impossible to tell apart. Change a setting first, or keep using the "
         "existing preset.");
+    // A name is one line: a line break would show as a second preset in a listing.
+    static inline const QString controlCharacterInNameMessage =
+        QStringLiteral("A preset name cannot hold line breaks, tabs or other control characters.");
+    static bool isUsablePresetName(const QString& name);
 
     // The standard per-user store: Quorvane/Quorvane.conf in the user's configuration folder
     // ($XDG_CONFIG_HOME, else ~/.config).

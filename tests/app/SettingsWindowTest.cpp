@@ -76,6 +76,11 @@ TEST(SettingsWindow, ThePresetPickerFollowsTheSettings) {
     ASSERT_EQ(t.dialogs->alerts.size(), 1);
     EXPECT_EQ(t.dialogs->alerts[0].title, QStringLiteral("Preset"));
     EXPECT_EQ(t.dialogs->alerts[0].message, AppSettings::duplicatePresetMessage);
+    t.dialogs->textAnswer = QStringLiteral("Scans\nOld"); // pasted: refused, as the terminal refuses it
+    t.click(QStringLiteral("Rename\u2026"));
+    ASSERT_EQ(t.dialogs->alerts.size(), 2);
+    EXPECT_EQ(t.dialogs->alerts[1].message, AppSettings::controlCharacterInNameMessage);
+    EXPECT_EQ(picker->currentText(), QStringLiteral("Scans"));
 
     // A setting changed here is stored at once and leaves the preset; choosing it brings it back.
     t.in<QCheckBox>(Setting::deskew)->click();

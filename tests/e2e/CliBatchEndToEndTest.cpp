@@ -171,6 +171,7 @@ TEST(CliBatch, SettingsAndPresetsAreStoredAndUsed) {
         {{"--set", "quorvane.settings.outputNameTemplate=scan"}, "has no {name}"},
         {{"--name", "{nam}_x", scan}, "{nam} is not a token"},
         {{"--save-preset", " "}, "--save-preset needs a name"},
+        {{"--save-preset", "x\ny"}, "cannot hold line breaks"},
         {{"--set", "quorvane.settings.languages=fra,ja-JP"}, "Install the package tesseract-ocr-jpn"}};
     for (const auto& [arguments, reason] : refusals) {
         const auto refused = runCli(arguments);
