@@ -224,6 +224,7 @@ void addRecognisedText(QPDF& output, Object copyRoot, QPDFNumberTreeObjectHelper
     for (size_t i = 0; i < pages.size(); ++i) {
         pageIndices[Object(pages[i].output).getObjGen()] = int(i);
     }
+    std::map<QPDFObjGen, std::optional<int>> firstPages; // of the container's elements, once each
     for (size_t i = 0; i < pages.size(); ++i) {
         if (!pages[i].recognisedText) {
             continue;
@@ -237,9 +238,12 @@ void addRecognisedText(QPDF& output, Object copyRoot, QPDFNumberTreeObjectHelper
         Object kids = container.getKey("/K").isArray() ? container.getKey("/K") : Object::newArray();
         int at = 0;
         for (; at < kids.getArrayNItems(); ++at) {
-            std::set<QPDFObjGen> visited;
-            if (const auto first = firstPage(kids.getArrayItem(at), pageIndices, visited);
-                first && *first > int(i)) {
+            auto [first, fresh] = firstPages.try_emplace(kids.getArrayItem(at).getObjGen());
+            if (fresh) {
+                std::set<QPDFObjGen> visited;
+                first->second = firstPage(kids.getArrayItem(at), pageIndices, visited);
+            }
+            if (first->second && *first->second > int(i)) {
                 break;
             }
         }
