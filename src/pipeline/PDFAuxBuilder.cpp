@@ -62,8 +62,11 @@ void apply(const AuxiliaryInfo& info, QPDF& output) {
         put(sourceNameKey, info.source->name);
         put(sourceSizeKey, QString::number(info.source->size));
         put(sourceModifiedKey, info.source->modified.toUTC().toString(Qt::ISODateWithMs));
-        if (!info.source->folder.isEmpty()) {
-            put(sourceFolderKey, info.source->folder);
+        for (const auto& [key, value] : {std::pair{sourceFolderKey, info.source->folder},
+                                         std::pair{sourceFolderNodeKey, info.source->folderNode}}) {
+            if (!value.isEmpty()) {
+                put(key, value);
+            }
         }
     }
     put(textCopyKey, info.textCopy);

@@ -7,6 +7,7 @@
 #include "platform/RenderProcess.h"
 #include "platform/XmpInformation.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <poppler/cpp/poppler-document.h>
@@ -84,9 +85,13 @@ std::optional<SourceRecord> SourceRecord::of(const QString& path) {
     if (!file.isFile()) {
         return std::nullopt;
     }
-    const auto folder = FileNames::status(file.absolutePath());
-    return SourceRecord{file.fileName(), file.size(), file.lastModified().toUTC(),
-                        folder ? QString::number(folder->st_ino) : QString()};
+    const QString folderPath = file.canonicalPath().isEmpty() ? file.absolutePath() : file.canonicalPath();
+    const auto folder = FileNames::status(folderPath);
+    return SourceRecord{
+        file.fileName(), file.size(), file.lastModified().toUTC(),
+        QString::fromLatin1(
+            QCryptographicHash::hash(FileNames::encode(folderPath), QCryptographicHash::Sha256).toHex()),
+        folder ? QStringLiteral("%1:%2").arg(folder->st_dev).arg(folder->st_ino) : QString()};
 }
 
 bool SourceRecord::isUnchanged(const SourceRecord& file) const {
@@ -94,8 +99,9 @@ bool SourceRecord::isUnchanged(const SourceRecord& file) const {
 }
 
 bool SourceRecord::isOf(const SourceRecord& file) const {
-    return name == file.name &&
-           (folder.isEmpty() || folder == file.folder || (size == file.size && modified == file.modified));
+    return name == file.name && (folder.isEmpty() || folder == file.folder ||
+                                 (!folderNode.isEmpty() && folderNode == file.folderNode) ||
+                                 (size == file.size && modified == file.modified));
 }
 
 PdfPage::PdfPage(const PdfDocument* document, int index, QPDFPageObjectHelper object)
@@ -380,7 +386,8 @@ DocumentAttributes attributesIn(QPDF& qpdf) {
         if (name && size && modified) {
             attributes.source =
                 SourceRecord{*name, size->toLongLong(), QDateTime::fromString(*modified, Qt::ISODateWithMs),
-                             infoString(info, sourceFolderKey).value_or(QString())};
+                             infoString(info, sourceFolderKey).value_or(QString()),
+                             infoString(info, sourceFolderNodeKey).value_or(QString())};
         }
         attributes.textCopy = infoString(info, textCopyKey);
         attributes.formerTextCopy = infoString(info, formerTextCopyKey);

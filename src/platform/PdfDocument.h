@@ -33,9 +33,11 @@ struct SourceRecord {
     QString name;       // the file name, without its folder
     qint64 size = 0;    // bytes
     QDateTime modified; // to the millisecond
-    // The folder's inode number: it stays with the folder when it is renamed or moved on its disk,
-    // and says nothing of where it is. Empty in copies made before it was recorded.
+    // The folder, twice: the SHA-256 of its path (a folder made again in its place is the same),
+    // and its device and inode (which stay with it when it is renamed or moved on its disk). Empty
+    // in copies made before they were recorded.
     QString folder;
+    QString folderNode;
     bool operator==(const SourceRecord&) const = default;
 
     // The file at `path` as it is now; none when it cannot be read.
@@ -71,6 +73,7 @@ inline constexpr const char* sourceNameKey = "/QuorvaneSource";
 inline constexpr const char* sourceSizeKey = "/QuorvaneSourceSize";
 inline constexpr const char* sourceModifiedKey = "/QuorvaneSourceModified";
 inline constexpr const char* sourceFolderKey = "/QuorvaneSourceFolder";
+inline constexpr const char* sourceFolderNodeKey = "/QuorvaneSourceFolderNode";
 inline constexpr const char* textCopyKey = "/QuorvaneTextCopy";
 inline constexpr const char* noTextCopy = "none";
 inline constexpr const char* formerTextCopyKey = "/QuorvaneFormerTextCopy";
