@@ -238,10 +238,12 @@ void addRecognisedText(QPDF& output, Object copyRoot, QPDFNumberTreeObjectHelper
         Object kids = container.getKey("/K").isArray() ? container.getKey("/K") : Object::newArray();
         int at = 0;
         for (; at < kids.getArrayNItems(); ++at) {
-            auto [first, fresh] = firstPages.try_emplace(kids.getArrayItem(at).getObjGen());
-            if (fresh) {
+            // Marked content listed in the container itself is direct, and counted anew each time.
+            Object kid = kids.getArrayItem(at);
+            auto [first, fresh] = firstPages.try_emplace(kid.isIndirect() ? kid.getObjGen() : QPDFObjGen());
+            if (fresh || !kid.isIndirect()) {
                 std::set<QPDFObjGen> visited;
-                first->second = firstPage(kids.getArrayItem(at), pageIndices, visited);
+                first->second = firstPage(kid, pageIndices, visited);
             }
             if (first->second && *first->second > int(i)) {
                 break;
@@ -276,8 +278,19 @@ void carryOver(const PdfDocument& source, QPDF& output, const std::vector<Carrie
             }
         }
         copyRoot.replaceKey("/K", kids);
+        // The pages' new keys come after every key the source uses, listed in its tree or not.
         Object nextKey = root.getKey("/ParentTreeNextKey");
         long long next = nextKey.isInteger() ? std::max(0ll, nextKey.getIntValue()) : 0;
+        for (CarriedPage page : pages) {
+            if (Object key = page.source.getKey("/StructParents"); key.isInteger()) {
+                next = std::max(next, key.getIntValue() + 1);
+            }
+            for (Object annotation : page.source.getKey("/Annots").aitems()) {
+                if (Object key = annotation.getKey("/StructParent"); key.isInteger()) {
+                    next = std::max(next, key.getIntValue() + 1);
+                }
+            }
+        }
         auto parents = parentTree(source.qpdf(), output, root.getKey("/ParentTree"), copy, next);
         addRecognisedText(output, copyRoot, parents, next, pages);
         copyRoot.replaceKey("/ParentTree", parents.getObjectHandle());
